@@ -1,0 +1,104 @@
+#include "core/text/LineEnding.h"
+
+#include <algorithm>
+
+namespace vendrix::lineEnding {
+
+std::string_view rawValue(LineEnding ending) {
+    switch (ending) {
+    case LineEnding::lf:
+        return "lf";
+    case LineEnding::crlf:
+        return "crlf";
+    case LineEnding::cr:
+        return "cr";
+    }
+    return "lf";
+}
+
+std::optional<LineEnding> fromRawValue(std::string_view raw) {
+    for (LineEnding ending : allCases)
+        if (rawValue(ending) == raw)
+            return ending;
+    return std::nullopt;
+}
+
+std::u16string_view sequence(LineEnding ending) {
+    switch (ending) {
+    case LineEnding::lf:
+        return u"\n";
+    case LineEnding::crlf:
+        return u"\r\n";
+    case LineEnding::cr:
+        return u"\r";
+    }
+    return u"\n";
+}
+
+std::optional<LineEnding> detect(std::u16string_view text) {
+    std::size_t lf = 0, crlf = 0, cr = 0;
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        char16_t c = text[i];
+        if (c == u'\r') {
+            if (i + 1 < n && text[i + 1] == u'\n') {
+                ++crlf;
+                ++i;
+            } else {
+                ++cr;
+            }
+        } else if (c == u'\n') {
+            ++lf;
+        }
+    }
+    if (lf == 0 && crlf == 0 && cr == 0)
+        return std::nullopt;
+    if (lf >= crlf && lf >= cr)
+        return LineEnding::lf;
+    if (cr > crlf)
+        return LineEnding::cr;
+    return LineEnding::crlf;
+}
+
+bool needsNormalization(std::u16string_view text) {
+    return text.find(u'\r') != std::u16string_view::npos;
+}
+
+std::u16string normalizeToLF(std::u16string_view text) {
+    std::size_t firstCR = text.find(u'\r');
+    if (firstCR == std::u16string_view::npos)
+        return std::u16string(text);
+    std::u16string out;
+    out.reserve(text.size());
+    out.append(text.substr(0, firstCR));
+    const std::size_t n = text.size();
+    for (std::size_t i = firstCR; i < n; ++i) {
+        char16_t c = text[i];
+        if (c == u'\r') {
+            out.push_back(u'\n');
+            if (i + 1 < n && text[i + 1] == u'\n')
+                ++i;
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::u16string apply(LineEnding ending, std::u16string_view text) {
+    if (ending == LineEnding::lf)
+        return std::u16string(text);
+    std::u16string_view seq = sequence(ending);
+    std::size_t lfCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\n'));
+    std::u16string out;
+    out.reserve(text.size() + lfCount * (seq.size() - 1));
+    for (char16_t c : text) {
+        if (c == u'\n')
+            out.append(seq);
+        else
+            out.push_back(c);
+    }
+    return out;
+}
+
+} // namespace vendrix::lineEnding

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vendrix {
+
+/// The line-break style of a file. Inside the editor text always holds LF; a file's style is
+/// detected when it is read and applied again when it is written.
+enum class LineEnding { lf, crlf, cr };
+
+namespace lineEnding {
+
+inline constexpr std::array<LineEnding, 3> allCases{LineEnding::lf, LineEnding::crlf,
+                                                    LineEnding::cr};
+
+/// The persisted identifier: "lf", "crlf" or "cr".
+std::string_view rawValue(LineEnding ending);
+/// Exact, case-sensitive construction from an identifier.
+std::optional<LineEnding> fromRawValue(std::string_view raw);
+/// The characters that end a line in this style.
+std::u16string_view sequence(LineEnding ending);
+
+/// The dominant line ending of a text, or none when it holds no CR or LF. Ties go to LF,
+/// then CRLF, then CR.
+std::optional<LineEnding> detect(std::u16string_view text);
+/// Every CR LF pair and every lone CR become LF. A text without CR comes back unchanged.
+std::u16string normalizeToLF(std::u16string_view text);
+/// True when normalizeToLF would change the text.
+bool needsNormalization(std::u16string_view text);
+/// Converts an LF-normalised text to `ending`.
+std::u16string apply(LineEnding ending, std::u16string_view text);
+
+} // namespace lineEnding
+} // namespace vendrix

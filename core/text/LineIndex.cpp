@@ -1,0 +1,148 @@
+#include "core/text/LineIndex.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+#include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vendrix {
+
+namespace {
+
+constexpr std::int64_t kChunkUnits = 65536;
+
+/// Appends `base + i + 1` for every LF at position i of `units`.
+void collectStarts(const char16_t* units, std::int64_t count, std::int64_t base,
+                   std::vector<std::int64_t>& out) {
+    std::int64_t i = 0;
+#if defined(__SSE2__)
+    // Eight units per compare: most of a text has no LF, so skip it in 16-byte steps.
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    for (; i + 8 <= count; i += 8) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(v, lf)));
+        while (mask != 0) {
+            unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+            out.push_back(base + i + bit / 2 + 1);
+            mask &= ~(3u << bit);
+        }
+    }
+#endif
+    for (; i < count; ++i)
+        if (units[i] == u'\n')
+            out.push_back(base + i + 1);
+}
+
+/// Calls collectStarts over `range` of `source`, chunk by chunk; a contiguous source is read
+/// in place.
+void collectStarts(const TextSource& source, TextRange range, std::vector<std::int64_t>& out) {
+    if (auto* plain = dynamic_cast<const StringTextSource*>(&source)) {
+        collectStarts(plain->view().data() + range.location, range.length, range.location, out);
+        return;
+    }
+    std::unique_ptr<char16_t[]> buffer(new char16_t[static_cast<size_t>(
+        std::min<std::int64_t>(std::max<std::int64_t>(range.length, 1), kChunkUnits))]);
+    for (std::int64_t done = 0; done < range.length; done += kChunkUnits) {
+        std::int64_t n = std::min(kChunkUnits, range.length - done);
+        source.copyUnits({range.location + done, n}, buffer.get());
+        collectStarts(buffer.get(), n, range.location + done, out);
+    }
+}
+
+} // namespace
+
+LineIndex::LineIndex() : m_lineStarts{0} {}
+
+LineIndex::LineIndex(std::u16string_view text) : LineIndex(StringTextSource(text)) {}
+
+LineIndex::LineIndex(const TextSource& text) { rebuild(text); }
+
+void LineIndex::rebuild(const TextSource& text) {
+    m_lineStarts.clear();
+    m_lineStarts.push_back(0);
+    m_length = text.length();
+    collectStarts(text, {0, m_length}, m_lineStarts);
+}
+
+std::int64_t LineIndex::longestLineLength() const {
+    std::int64_t longest = 0;
+    const size_t n = m_lineStarts.size();
+    for (size_t i = 0; i + 1 < n; ++i)
+        longest = std::max(longest, m_lineStarts[i + 1] - 1 - m_lineStarts[i]);
+    return std::max(longest, m_length - m_lineStarts.back());
+}
+
+std::int64_t LineIndex::lineNumber(std::int64_t offset) const {
+    if (m_lineStarts.size() == 1 || offset <= 0)
+        return 0;
+    auto it = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), offset);
+    return static_cast<std::int64_t>(it - m_lineStarts.begin()) - 1;
+}
+
+std::int64_t LineIndex::lineStart(std::int64_t line) const {
+    line = std::clamp<std::int64_t>(line, 0, lineCount() - 1);
+    return m_lineStarts[static_cast<size_t>(line)];
+}
+
+TextRange LineIndex::range(std::int64_t line) const {
+    line = std::clamp<std::int64_t>(line, 0, lineCount() - 1);
+    std::int64_t start = m_lineStarts[static_cast<size_t>(line)];
+    std::int64_t end = line + 1 < lineCount() ? m_lineStarts[static_cast<size_t>(line + 1)] - 1
+                                              : m_length;
+    return {start, end - start};
+}
+
+void LineIndex::update(TextRange editedRange, std::int64_t changeInLength,
+                       std::u16string_view newText) {
+    update(editedRange, changeInLength, StringTextSource(newText));
+}
+
+void LineIndex::update(TextRange editedRange, std::int64_t changeInLength,
+                       const TextSource& newText) {
+    const std::int64_t loc = editedRange.location;
+    const std::int64_t newLen = editedRange.length;
+    const std::int64_t oldLen = newLen - changeInLength;
+    const bool consistent = oldLen >= 0 && loc >= 0 && newLen >= 0 &&
+                            loc + oldLen <= m_length &&
+                            m_length + changeInLength == newText.length() &&
+                            editedRange.fits(newText.length());
+    assert(consistent && "LineIndex::update: edit report does not fit the indexed text");
+    if (!consistent) {
+        rebuild(newText);
+        return;
+    }
+
+    auto first = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), loc);
+    auto last = std::upper_bound(first, m_lineStarts.end(), loc + oldLen);
+    const auto lo = first - m_lineStarts.begin();
+    const auto hi = last - m_lineStarts.begin();
+
+    std::vector<std::int64_t> inserted;
+    collectStarts(newText, {loc, newLen}, inserted);
+
+    if (changeInLength != 0)
+        for (auto it = m_lineStarts.begin() + hi; it != m_lineStarts.end(); ++it)
+            *it += changeInLength;
+
+    const auto removed = hi - lo;
+    const auto added = static_cast<std::ptrdiff_t>(inserted.size());
+    if (added > removed)
+        m_lineStarts.insert(m_lineStarts.begin() + hi, static_cast<size_t>(added - removed), 0);
+    else if (added < removed)
+        m_lineStarts.erase(m_lineStarts.begin() + lo + added, m_lineStarts.begin() + hi);
+    std::copy(inserted.begin(), inserted.end(), m_lineStarts.begin() + lo);
+    m_length += changeInLength;
+
+    assert(m_length < (1 << 20) ? matches(newText) : true);
+}
+
+bool LineIndex::matches(const TextSource& text) const {
+    LineIndex fresh(text);
+    return fresh == *this;
+}
+
+} // namespace vendrix

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "core/common/TextRange.h"
+#include "core/common/TextSource.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace vendrix {
+
+/// The table of line starts of an LF-normalised text, kept up to date incrementally.
+/// Offsets are UTF-16 code units; only LF (U+000A) ends a line. An empty text has one line,
+/// and a text ending with LF has an empty last line.
+///
+/// Every index-taking query clamps its argument to the valid range instead of reading out of
+/// bounds. A value type; not shared between threads without copying.
+class LineIndex {
+public:
+    /// The index of an empty text.
+    LineIndex();
+    explicit LineIndex(std::u16string_view text);
+    /// Builds from any text source, reading at most 65,536 units per fetch.
+    explicit LineIndex(const TextSource& text);
+
+    /// Offset at which each line begins; strictly increasing, starting with 0.
+    const std::vector<std::int64_t>& lineStarts() const { return m_lineStarts; }
+    /// Length of the indexed text.
+    std::int64_t length() const { return m_length; }
+    /// Number of lines, never below 1.
+    std::int64_t lineCount() const { return static_cast<std::int64_t>(m_lineStarts.size()); }
+    /// Length of the longest line without its LF; 0 for an empty text.
+    std::int64_t longestLineLength() const;
+
+    /// 0-based line holding `offset`; before 0 gives line 0, at or past the end the last line.
+    /// An offset at the start of a line belongs to that line.
+    std::int64_t lineNumber(std::int64_t offset) const;
+    /// The line's extent without its LF. A line outside 0..<lineCount is clamped into it.
+    TextRange range(std::int64_t line) const;
+    /// Offset where `line` starts (clamped like range()).
+    std::int64_t lineStart(std::int64_t line) const;
+
+    /// Updates the index after an edit of the text. `editedRange` is the range of the new
+    /// text that replaced the old, `changeInLength` is new length - old length, `newText` is
+    /// the whole new text. Costs the edited text plus the number of later line starts.
+    /// An inconsistent report (the replaced length negative, or lengths not adding up) is a
+    /// programming error: debug builds stop, release builds rebuild the index from the text.
+    void update(TextRange editedRange, std::int64_t changeInLength, const TextSource& newText);
+    void update(TextRange editedRange, std::int64_t changeInLength, std::u16string_view newText);
+
+    /// True when the index equals one built from `text` (used by debug checks and tests).
+    bool matches(const TextSource& text) const;
+
+    friend bool operator==(const LineIndex&, const LineIndex&) = default;
+
+private:
+    void rebuild(const TextSource& text);
+
+    std::vector<std::int64_t> m_lineStarts;
+    std::int64_t m_length = 0;
+};
+
+} // namespace vendrix

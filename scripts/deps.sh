@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Vendrix needs to build, test and run, when any is missing.
+set -euo pipefail
+
+packages=(
+    g++ cmake ninja-build pkg-config
+    libicu-dev nlohmann-json3-dev libplist-dev uuid-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+)
+if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then
+    packages+=(xvfb xdotool imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}" >&2
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,134 @@
+#include "core/text/GoToLineTarget.h"
+#include "core/text/LineEnding.h"
+#include "core/text/LineIndex.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace vendrix {
+namespace {
+
+using test::u16;
+
+/// A text source split into two pieces around a gap, the way the editor stores text.
+class SplitSource final : public TextSource {
+public:
+    SplitSource(std::u16string_view text, size_t split)
+        : m_front(text.substr(0, split)), m_back(text.substr(split)) {}
+    std::int64_t length() const override {
+        return static_cast<std::int64_t>(m_front.size() + m_back.size());
+    }
+    void copyUnits(TextRange range, char16_t* out) const override {
+        for (std::int64_t i = 0; i < range.length; ++i) {
+            auto at = static_cast<size_t>(range.location + i);
+            out[i] = at < m_front.size() ? m_front[at] : m_back[at - m_front.size()];
+        }
+    }
+
+private:
+    std::u16string m_front, m_back;
+};
+
+TEST(LineIndexTest, BuildsStartsAndAnswersQueries) {
+    LineIndex empty(u"");
+    EXPECT_EQ(empty.lineStarts(), (std::vector<std::int64_t>{0}));
+    EXPECT_EQ(empty.lineCount(), 1);
+    EXPECT_EQ(empty.longestLineLength(), 0);
+    EXPECT_EQ(empty.range(0), (TextRange{0, 0}));
+
+    LineIndex index(u"a\nb\n");
+    EXPECT_EQ(index.lineStarts(), (std::vector<std::int64_t>{0, 2, 4}));
+    EXPECT_EQ(index.lineNumber(2), 1);
+    EXPECT_EQ(index.lineNumber(99), 2);
+    EXPECT_EQ(index.lineNumber(-5), 0);
+    EXPECT_EQ(index.range(1), (TextRange{2, 1}));
+    EXPECT_EQ(index.range(2), (TextRange{4, 0}));
+    // Out-of-range lines are clamped rather than read past the table.
+    EXPECT_EQ(index.range(17), (TextRange{4, 0}));
+    EXPECT_EQ(index.range(-1), (TextRange{0, 1}));
+
+    EXPECT_EQ(LineIndex(u"abc\nabcdef\nab").longestLineLength(), 6);
+    // A long run without LF exercises the vector path and its tail.
+    std::u16string longText(37, u'x');
+    longText[8] = u'\n';
+    longText[15] = u'\n';
+    longText[16] = u'\n';
+    EXPECT_EQ(LineIndex(longText).lineStarts(), (std::vector<std::int64_t>{0, 9, 16, 17}));
+}
+
+TEST(LineIndexTest, IncrementalUpdatesEqualRebuild) {
+    LineIndex index(u"a\nb");
+    index.update({1, 2}, 2, u"a\nx\nb");
+    EXPECT_EQ(index, LineIndex(u"a\nx\nb"));
+
+    // Random edits over a text source that is split like a gap buffer.
+    std::mt19937 rng(7);
+    std::u16string text = u"one\ntwo\n\nthree";
+    LineIndex live(text);
+    const char16_t alphabet[] = {u'a', u'\n', u'b', u'\n', u'\u00e7', u' '};
+    for (int step = 0; step < 3000; ++step) {
+        size_t loc = rng() % (text.size() + 1);
+        size_t oldLen = rng() % (std::min<size_t>(text.size() - loc, 12) + 1);
+        std::u16string insert;
+        for (size_t n = rng() % 10; n > 0; --n)
+            insert.push_back(alphabet[rng() % std::size(alphabet)]);
+        text.replace(loc, oldLen, insert);
+        SplitSource source(text, rng() % (text.size() + 1));
+        live.update({static_cast<std::int64_t>(loc), static_cast<std::int64_t>(insert.size())},
+                    static_cast<std::int64_t>(insert.size()) - static_cast<std::int64_t>(oldLen),
+                    source);
+        ASSERT_EQ(live, LineIndex(text)) << "step " << step;
+    }
+}
+
+TEST(LineIndexTest, SourceReadInChunksBuildsTheSameIndex) {
+    std::u16string text;
+    for (int i = 0; i < 30000; ++i)
+        text += u"line of text\n";
+    EXPECT_EQ(LineIndex(SplitSource(text, 70001)), LineIndex(text));
+}
+
+TEST(LineEndingTest, DetectNormalizeApply) {
+    EXPECT_EQ(lineEnding::detect(u""), std::nullopt);
+    EXPECT_EQ(lineEnding::detect(u"abc"), std::nullopt);
+    EXPECT_EQ(lineEnding::detect(u"a\nb\r\n"), LineEnding::lf);
+    EXPECT_EQ(lineEnding::detect(u"\r\n\r\n\r\r"), LineEnding::crlf);
+    EXPECT_EQ(lineEnding::detect(u"\r\n\r\r"), LineEnding::cr);
+    EXPECT_EQ(lineEnding::detect(u"\r\r\n"), LineEnding::crlf);
+    EXPECT_EQ(lineEnding::normalizeToLF(u"\r\r\n\n"), u"\n\n\n");
+    EXPECT_EQ(lineEnding::apply(LineEnding::crlf, u"a\nb\n"), u"a\r\nb\r\n");
+    EXPECT_EQ(lineEnding::apply(LineEnding::cr, u"a\n"), u"a\r");
+    EXPECT_EQ(lineEnding::fromRawValue("crlf"), LineEnding::crlf);
+    EXPECT_EQ(lineEnding::fromRawValue("CRLF"), std::nullopt);
+}
+
+TEST(GoToLineTargetTest, ParsesTheForms) {
+    struct Case {
+        const char* input;
+        std::optional<GoToLineTarget> expected;
+    } cases[] = {
+        {"12:5", GoToLineTarget{12, 5}}, {"12,5", GoToLineTarget{12, 5}},
+        {"12 5", GoToLineTarget{12, 5}}, {"12: 5", GoToLineTarget{12, 5}},
+        {"12:", GoToLineTarget{12, {}}}, {":12", GoToLineTarget{12, {}}},
+        {"  7\t", GoToLineTarget{7, {}}}, {"+4", GoToLineTarget{4, {}}},
+        {"0", std::nullopt},              {"-3", std::nullopt},
+        {"5:0", std::nullopt},            {"5:x", std::nullopt},
+        {"1:2:3", std::nullopt},          {"", std::nullopt},
+        {"   ", std::nullopt},            {"99999999999999999999", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GoToLineTarget::parse(u16(c.input)), c.expected) << c.input;
+}
+
+TEST(GoToLineTargetTest, ResolvesWithClamping) {
+    LineIndex index(u"abcd\nef\nghij");
+    EXPECT_EQ((GoToLineTarget{1000, 2}).location(index), 9);
+    EXPECT_EQ((GoToLineTarget{1, 999}).location(index), 4);
+    EXPECT_EQ((GoToLineTarget{2, {}}).location(index), 5);
+    EXPECT_EQ((GoToLineTarget{2, 2}).location(index), 6);
+}
+
+} // namespace
+} // namespace vendrix
