@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/common/TextRange.h"
+#include "core/common/TextSource.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrix {
+
+/// An immutable copy of a document's text at one revision, for background work (search,
+/// session writes, formatting) that reads while the user keeps typing. Cheap to copy.
+class TextSnapshot final : public TextSource {
+public:
+    TextSnapshot() : m_text(std::make_shared<const std::u16string>()) {}
+    TextSnapshot(std::shared_ptr<const std::u16string> text, std::uint64_t revision)
+        : m_text(std::move(text)), m_revision(revision) {}
+
+    std::int64_t length() const override { return static_cast<std::int64_t>(m_text->size()); }
+    void copyUnits(TextRange range, char16_t* out) const override {
+        m_text->copy(out, static_cast<size_t>(range.length), static_cast<size_t>(range.location));
+    }
+    std::u16string_view view() const { return *m_text; }
+    std::uint64_t revision() const { return m_revision; }
+
+private:
+    std::shared_ptr<const std::u16string> m_text;
+    std::uint64_t m_revision = 0;
+};
+
+/// The editor's text: UTF-16 code units of an LF-only text in a gap buffer, with one mutation,
+/// replace(). Reading never moves the gap except through contiguous(). Not thread-safe: only
+/// the owning (main) thread touches it; other threads read snapshots.
+class TextStorage final : public TextSource {
+public:
+    TextStorage();
+    explicit TextStorage(std::u16string_view text);
+
+    std::int64_t length() const override;
+    void copyUnits(TextRange range, char16_t* out) const override;
+
+    /// The unit at `offset` (0 <= offset < length()).
+    char16_t at(std::int64_t offset) const;
+    /// A copy of `range`, clamped to the text.
+    std::u16string substring(TextRange range) const;
+    /// The whole text as one string (a copy).
+    std::u16string string() const;
+
+    /// The units of `range` as one contiguous view, moving the gap out of the range if it lies
+    /// inside. Valid until the next replace() or contiguous() call.
+    std::u16string_view contiguous(TextRange range);
+    /// The whole text as one contiguous view (moves the gap to the end).
+    std::u16string_view contiguous() { return contiguous({0, length()}); }
+
+    /// Replaces `range` (clamped to the text) by `text`; the one way the text changes.
+    /// Bumps revision() by one.
+    void replace(TextRange range, std::u16string_view text);
+    /// Increases by one on every replace().
+    std::uint64_t revision() const { return m_revision; }
+
+    /// An immutable copy of the current text; repeated calls at the same revision share it.
+    TextSnapshot snapshot() const;
+
+private:
+    void moveGapTo(std::int64_t offset);
+    void ensureGap(std::int64_t needed);
+
+    std::vector<char16_t> m_buffer; // [0, m_gapStart) text, gap, [m_gapEnd, size) text
+    std::int64_t m_gapStart = 0;
+    std::int64_t m_gapEnd = 0;
+    std::uint64_t m_revision = 0;
+    mutable std::shared_ptr<const std::u16string> m_snapshot; // cached for m_snapshotRevision
+    mutable std::uint64_t m_snapshotRevision = 0;
+};
+
+} // namespace vendrix
