@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vendrix::lineEnding {
 
 std::string_view rawValue(LineEnding ending) {
@@ -35,7 +39,37 @@ std::u16string_view sequence(LineEnding ending) {
     return u"\n";
 }
 
+namespace {
+
+/// True when `text` holds the unit `c`; eight units per step, since files are large and most
+/// have no CR at all.
+bool containsUnit(std::u16string_view text, char16_t c) {
+    size_t i = 0;
+    const size_t n = text.size();
+#if defined(__SSE2__)
+    const __m128i needle = _mm_set1_epi16(static_cast<short>(c));
+    for (; i + 32 <= n; i += 32) {
+        const auto* p = reinterpret_cast<const __m128i*>(text.data() + i);
+        __m128i hit = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(_mm_loadu_si128(p), needle),
+                         _mm_cmpeq_epi16(_mm_loadu_si128(p + 1), needle)),
+            _mm_or_si128(_mm_cmpeq_epi16(_mm_loadu_si128(p + 2), needle),
+                         _mm_cmpeq_epi16(_mm_loadu_si128(p + 3), needle)));
+        if (_mm_movemask_epi8(hit) != 0)
+            return true;
+    }
+#endif
+    for (; i < n; ++i)
+        if (text[i] == c)
+            return true;
+    return false;
+}
+
+} // namespace
+
 std::optional<LineEnding> detect(std::u16string_view text) {
+    if (!containsUnit(text, u'\r'))
+        return containsUnit(text, u'\n') ? std::optional(LineEnding::lf) : std::nullopt;
     std::size_t lf = 0, crlf = 0, cr = 0;
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -60,9 +94,7 @@ std::optional<LineEnding> detect(std::u16string_view text) {
     return LineEnding::crlf;
 }
 
-bool needsNormalization(std::u16string_view text) {
-    return text.find(u'\r') != std::u16string_view::npos;
-}
+bool needsNormalization(std::u16string_view text) { return containsUnit(text, u'\r'); }
 
 std::u16string normalizeToLF(std::u16string_view text) {
     std::size_t firstCR = text.find(u'\r');

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vendrix {
+
+/// The nine supported file encodings, in menu order. Persisted by rawValue().
+enum class TextEncoding {
+    utf8,
+    utf8BOM,
+    utf16LE,
+    utf16BE,
+    windows1254,
+    isoLatin5,
+    isoLatin1,
+    utf16LENoBOM,
+    utf16BENoBOM,
+};
+
+/// Why text could not be decoded or encoded. Carries no message: the shell words it.
+struct TextEncodingError {
+    enum class Kind { unencodable, invalidData };
+    Kind kind = Kind::invalidData;
+    TextEncoding encoding = TextEncoding::utf8;
+    /// For unencodable: UTF-16 offset of the first character the encoding cannot represent,
+    /// counted in the string given to the encoder.
+    std::int64_t offset = 0;
+    /// For unencodable: that character, one scalar (or one lone surrogate) as UTF-16.
+    std::u16string character;
+
+    static TextEncodingError unencodable(TextEncoding encoding, std::int64_t offset,
+                                         std::u16string character) {
+        return {Kind::unencodable, encoding, offset, std::move(character)};
+    }
+    static TextEncodingError invalidData(TextEncoding encoding) {
+        return {Kind::invalidData, encoding, 0, {}};
+    }
+    friend bool operator==(const TextEncodingError&, const TextEncodingError&) = default;
+};
+
+namespace textEncoding {
+
+inline constexpr std::array<TextEncoding, 9> allCases{
+    TextEncoding::utf8,        TextEncoding::utf8BOM,      TextEncoding::utf16LE,
+    TextEncoding::utf16BE,     TextEncoding::windows1254,  TextEncoding::isoLatin5,
+    TextEncoding::isoLatin1,   TextEncoding::utf16LENoBOM, TextEncoding::utf16BENoBOM};
+
+/// The persisted identifier, e.g. "windows-1254".
+std::string_view rawValue(TextEncoding encoding);
+/// Exact, case-sensitive construction from an identifier.
+std::optional<TextEncoding> fromRawValue(std::string_view raw);
+/// The user-facing label, e.g. "UTF-16 LE (BOM'suz)".
+std::string_view displayName(TextEncoding encoding);
+/// True for utf8BOM, utf16LE and utf16BE.
+bool writesBOM(TextEncoding encoding);
+
+/// Decodes with this encoding only. A byte order mark of the encoding's own kind is skipped.
+/// Invalid UTF-8, odd UTF-16 byte counts and broken surrogates give invalidData; single-byte
+/// encodings never fail.
+[[nodiscard]] std::expected<std::u16string, TextEncodingError> decode(TextEncoding encoding,
+                                                                      std::string_view bytes);
+/// Encodes, writing a byte order mark where writesBOM(). Single-byte encodings fail at the
+/// first character they cannot represent (characters above U+FFFF and lone surrogates
+/// included); UTF-8 writes a lone surrogate as U+FFFD rather than invalid bytes.
+[[nodiscard]] std::expected<std::string, TextEncodingError> encode(TextEncoding encoding,
+                                                                   std::u16string_view text);
+
+/// True when `bytes` are strict UTF-8: no overlongs, surrogates, values above U+10FFFF or
+/// truncated sequences.
+bool isValidUTF8(std::string_view bytes);
+
+} // namespace textEncoding
+} // namespace vendrix

@@ -1,0 +1,119 @@
+#include "core/text/TextFileCodec.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace vendrix::TextFileCodec {
+
+namespace {
+
+std::optional<TextEncoding> utf16WithoutBOM(std::string_view sample) {
+    if (sample.size() < 4 || sample.size() % 2 != 0)
+        return std::nullopt;
+    const size_t pairs = sample.size() / 2;
+    size_t evenZeros = 0, oddZeros = 0;
+    for (size_t i = 0; i < sample.size(); i += 2) {
+        evenZeros += sample[i] == 0;
+        oddZeros += sample[i + 1] == 0;
+    }
+    if (oddZeros * 10 >= pairs * 9 && evenZeros * 10 <= pairs)
+        return TextEncoding::utf16LENoBOM;
+    if (evenZeros * 10 >= pairs * 9 && oddZeros * 10 <= pairs)
+        return TextEncoding::utf16BENoBOM;
+    return std::nullopt;
+}
+
+bool hasWindows1254Byte(std::string_view data) {
+    for (char ch : data) {
+        auto b = static_cast<unsigned char>(ch);
+        if ((b >= 0x80 && b <= 0x9F) || b == 0xD0 || b == 0xDD || b == 0xDE || b == 0xF0 ||
+            b == 0xFD || b == 0xFE)
+            return true;
+    }
+    return false;
+}
+
+/// LF-normalised text with the line ending found before normalising (`lf` without any).
+void normalize(std::u16string& text, LineEnding& ending) {
+    ending = lineEnding::detect(text).value_or(LineEnding::lf);
+    if (lineEnding::needsNormalization(text))
+        text = lineEnding::normalizeToLF(text);
+}
+
+} // namespace
+
+bool looksBinary(std::string_view sample, size_t nulCount) {
+    if (sample.empty())
+        return false;
+    if (nulCount * 100 >= sample.size())
+        return true;
+    size_t suspicious = 0;
+    for (char ch : sample) {
+        auto b = static_cast<unsigned char>(ch);
+        if (b < 0x20 && b != 0x09 && b != 0x0A && b != 0x0C && b != 0x0D && b != 0x1B)
+            ++suspicious;
+    }
+    return suspicious * 10 >= sample.size();
+}
+
+DetectedEncoding detectEncoding(std::string_view data) {
+    const std::string_view sample = data.substr(0, kSampleSize);
+    if (sample.starts_with("\xEF\xBB\xBF"))
+        return {TextEncoding::utf8BOM, false};
+    if (sample.starts_with("\xFF\xFE"))
+        return {TextEncoding::utf16LE, false};
+    if (sample.starts_with("\xFE\xFF"))
+        return {TextEncoding::utf16BE, false};
+    const size_t nulCount = static_cast<size_t>(std::count(sample.begin(), sample.end(), '\0'));
+    if (nulCount > 0) {
+        if (auto utf16 = utf16WithoutBOM(sample))
+            return {*utf16, false};
+        if (looksBinary(sample, nulCount))
+            return {TextEncoding::isoLatin1, true};
+    }
+    if (textEncoding::isValidUTF8(data))
+        return {TextEncoding::utf8, false};
+    return {hasWindows1254Byte(data) ? TextEncoding::windows1254 : TextEncoding::isoLatin1, false};
+}
+
+DecodedText decode(std::string_view data) {
+    const DetectedEncoding detected = detectEncoding(data);
+    auto decoded = textEncoding::decode(detected.encoding, data);
+    DecodedText result;
+    result.isBinary = detected.isBinary;
+    if (!decoded) {
+        // ISO-8859-1 maps every byte, so the user always gets a document.
+        result.text = textEncoding::decode(TextEncoding::isoLatin1, data).value_or(u"");
+        result.encoding = TextEncoding::isoLatin1;
+        normalize(result.text, result.lineEnding);
+        return result;
+    }
+    result.text = std::move(*decoded);
+    result.encoding = detected.encoding;
+    if (detected.isBinary) {
+        result.lineEnding = LineEnding::lf; // binary content is shown exactly as read
+        return result;
+    }
+    normalize(result.text, result.lineEnding);
+    return result;
+}
+
+std::expected<DecodedText, TextEncodingError> decode(std::string_view data, TextEncoding encoding) {
+    auto decoded = textEncoding::decode(encoding, data);
+    if (!decoded)
+        return std::unexpected(decoded.error());
+    DecodedText result;
+    result.text = std::move(*decoded);
+    result.encoding = encoding;
+    normalize(result.text, result.lineEnding);
+    return result;
+}
+
+std::expected<std::string, TextEncodingError> encode(std::u16string_view text,
+                                                     TextEncoding encoding, LineEnding ending) {
+    if (ending == LineEnding::lf)
+        return textEncoding::encode(encoding, text);
+    return textEncoding::encode(encoding, lineEnding::apply(ending, text));
+}
+
+} // namespace vendrix::TextFileCodec

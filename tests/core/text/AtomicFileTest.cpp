@@ -1,0 +1,80 @@
+#include "core/text/AtomicFile.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace vendrix {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool hasTempFiles(const fs::path& dir) {
+    for (const auto& entry : fs::directory_iterator(dir))
+        if (entry.path().extension() == ".tmp")
+            return true;
+    return false;
+}
+
+unsigned modeOf(const fs::path& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+TEST(AtomicFileTest, ReplacesContentsWithModeUnderRestrictiveUmask) {
+    test::TempDir dir;
+    fs::path target = dir.path() / "session.json";
+    test::writeFileBytes(target, "old contents that are longer");
+    mode_t old = ::umask(0077);
+    ASSERT_TRUE(AtomicFile::write("new", target, 0644));
+    ::umask(old);
+    EXPECT_EQ(test::readFileBytes(target), "new");
+    EXPECT_EQ(modeOf(target), 0644u);
+    EXPECT_FALSE(hasTempFiles(dir.path()));
+
+    ASSERT_TRUE(AtomicFile::write("", dir.path() / "empty", 0600));
+    EXPECT_EQ(fs::file_size(dir.path() / "empty"), 0u);
+    EXPECT_EQ(modeOf(dir.path() / "empty"), 0600u);
+}
+
+TEST(AtomicFileTest, FailuresNameTheOperationAndLeaveNothingBehind) {
+    test::TempDir dir;
+    auto missing = AtomicFile::write("x", dir.path() / "nope" / "file", 0600);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().operation, "open");
+    EXPECT_EQ(missing.error().errnoValue, ENOENT);
+    EXPECT_TRUE(missing.error().path.find("/nope/.file.") != std::string::npos);
+    EXPECT_TRUE(missing.error().path.ends_with(".tmp"));
+
+    fs::create_directory(dir.path() / "adir");
+    fs::create_directory(dir.path() / "adir" / "child");
+    auto overDir = AtomicFile::write("x", dir.path() / "adir", 0600);
+    ASSERT_FALSE(overDir);
+    EXPECT_EQ(overDir.error().operation, "rename");
+    EXPECT_EQ(overDir.error().path, (dir.path() / "adir").string());
+    EXPECT_FALSE(hasTempFiles(dir.path()));
+}
+
+TEST(AtomicFileTest, SymlinkIsReplacedAndTargetKept) {
+    test::TempDir dir;
+    fs::path target = dir.path() / "target";
+    test::writeFileBytes(target, "keep");
+    fs::create_symlink(target, dir.path() / "link");
+    ASSERT_TRUE(AtomicFile::write("fresh", dir.path() / "link", 0600));
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "link"));
+    EXPECT_EQ(test::readFileBytes(dir.path() / "link"), "fresh");
+    EXPECT_EQ(test::readFileBytes(target), "keep");
+}
+
+TEST(AtomicFileTest, UUIDsAreCanonicalUpperCase) {
+    std::string a = makeUUIDString(), b = makeUUIDString();
+    EXPECT_NE(a, b);
+    ASSERT_EQ(a.size(), 36u);
+    for (char c : a)
+        EXPECT_TRUE(c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) << a;
+}
+
+} // namespace
+} // namespace vendrix
