@@ -1,6 +1,7 @@
 // Keyboard, mouse, wheel and input-method handling of the editor text view.
 #include "app/view/EditorTextView.h"
 
+#include "app/document/EditorDocument.h"
 #include "app/view/TextNavigation.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextStorage.h"
@@ -74,7 +75,7 @@ void EditorTextView::moveCaret(std::int64_t offset, bool extend, bool keepPrefer
     if (!m_document)
         return;
     commitPreedit();
-    offset = std::clamp<std::int64_t>(offset, 0, m_document->storage().length());
+    offset = std::clamp<std::int64_t>(offset, 0, m_document->length());
     std::int64_t anchor = extend ? m_anchor : offset;
     qreal preferred = m_preferredX;
     bool changed = anchor != m_anchor || offset != m_caret;
@@ -103,7 +104,7 @@ void EditorTextView::moveVertically(int rows, bool extend) {
     if (targetY < 0)
         target = 0;
     else if (targetY >= m_layout.contentHeight())
-        target = m_document->storage().length();
+        target = m_document->length();
     else
         target = offsetAtContentPoint({m_preferredX, targetY});
     moveCaret(target, extend, true);
@@ -212,7 +213,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         moveCaret(control ? 0 : lines.range(lines.lineNumber(m_caret)).location, shift);
         return;
     case Qt::Key_End:
-        moveCaret(control ? m_document->storage().length() : lines.range(lines.lineNumber(m_caret)).end(), shift);
+        moveCaret(control ? m_document->length() : lines.range(lines.lineNumber(m_caret)).end(), shift);
         return;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
@@ -442,9 +443,9 @@ void EditorTextView::inputMethodEvent(QInputMethodEvent* event) {
         TextRange target = selectedRange();
         if (event->replacementLength() > 0 || event->replacementStart() != 0) {
             std::int64_t start = std::clamp<std::int64_t>(m_caret + event->replacementStart(), 0,
-                                                          m_document->storage().length());
+                                                          m_document->length());
             std::int64_t end = std::clamp<std::int64_t>(start + event->replacementLength(), start,
-                                                        m_document->storage().length());
+                                                        m_document->length());
             target = {start, end - start};
         }
         replaceRange(target, view(event->commitString()), EditKind::typing);
@@ -504,7 +505,7 @@ QVariant EditorTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
             return selectedText();
         }
         QString text(static_cast<qsizetype>(end - start), Qt::Uninitialized);
-        m_document->storage().copyUnits({start, end - start}, reinterpret_cast<char16_t*>(text.data()));
+        m_document->storage()->copyUnits({start, end - start}, reinterpret_cast<char16_t*>(text.data()));
         return text;
     }
     default:
