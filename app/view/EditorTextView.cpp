@@ -150,6 +150,7 @@ void EditorTextView::documentSelectionRestored(TextRange selection) {
 }
 
 void EditorTextView::documentTextChanged(TextRange edited, std::int64_t delta) {
+    const std::int64_t oldLineCount = m_lineCount;
     m_layout.textChanged(edited, delta, m_lineCount);
     m_lineCount = m_document->lineIndex().lineCount();
     m_attributes.textChanged(edited, delta);
@@ -168,7 +169,20 @@ void EditorTextView::documentTextChanged(TextRange edited, std::int64_t delta) {
         m_caret = std::clamp<std::int64_t>(m_caret, 0, length);
     }
     updateScrollBars();
-    viewport()->update();
+    // Repaint from the edited line down; an edit inside one unwrapped line repaints that row.
+    const LineIndex& lines = m_document->lineIndex();
+    std::int64_t firstLine = lines.lineNumber(edited.location);
+    qreal top = contentToViewport({0, m_layout.lineTop(firstLine)}).y();
+    qreal bottom = viewport()->height();
+    if (m_ownEdit && oldLineCount == m_lineCount && !m_layout.wraps() &&
+        lines.lineNumber(edited.end()) == firstLine)
+        bottom = top + m_layout.lineHeight();
+    if (!m_ownEdit)
+        top = 0;
+    if (bottom > 0 && top < viewport()->height()) {
+        int y = static_cast<int>(std::max<qreal>(0, std::floor(top)));
+        viewport()->update(QRect(0, y, viewport()->width(), static_cast<int>(std::ceil(bottom)) - y + 1));
+    }
     emit textChanged(edited, delta);
 }
 
@@ -278,8 +292,7 @@ bool EditorTextView::replaceRange(TextRange range, std::u16string_view text, Edi
     m_preferredX = -1;
     publishPrimarySelection();
     restartCaretBlink();
-    ensureCaretVisible();
-    viewport()->update();
+    ensureCaretVisible(); // the edited rows were marked for repainting with the change
     emit selectionChanged();
     return true;
 }
