@@ -396,3 +396,26 @@ TEST(EditorDocumentTest, SessionRecordFollowsTheFlags) {
 
 } // namespace
 } // namespace vendrix::app
+
+namespace vendrix::app {
+namespace {
+
+TEST(DiskStampTest, StampsRegularFilesOnly) {
+    test::TempDir dir;
+    const auto file = dir.path() / "a.txt";
+    test::writeFileBytes(file, "hello");
+    const auto path = QString::fromStdString(file.string());
+    auto stamp = DiskStamp::of(path);
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->size, 5);
+    EXPECT_EQ(DiskStamp::of(path), stamp) << "an unchanged file keeps its stamp";
+    test::writeFileBytes(file, "hello!");
+    EXPECT_NE(DiskStamp::of(path), stamp);
+
+    EXPECT_FALSE(DiskStamp::of(QString::fromStdString(dir.path().string()))) << "a directory";
+    EXPECT_FALSE(DiskStamp::of(QString::fromStdString((dir.path() / "missing").string())));
+    EXPECT_FALSE(DiskStamp::of(QString()));
+}
+
+} // namespace
+} // namespace vendrix::app
