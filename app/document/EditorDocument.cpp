@@ -37,7 +37,11 @@ EditorDocument::EditorDocument(QUuid id, QObject* parent)
     });
 }
 
-EditorDocument::~EditorDocument() { stopAccessingSecurityScope(); }
+EditorDocument::~EditorDocument() {
+    // The stack outlives this body (it is a child); its last signals must not reach us.
+    disconnect(m_undoStack, nullptr, this, nullptr);
+    stopAccessingSecurityScope();
+}
 
 std::string EditorDocument::idString() const {
     return m_id.toString(QUuid::WithoutBraces).toUpper().toStdString();
@@ -72,6 +76,7 @@ QString EditorDocument::displayName() const {
 }
 
 void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
+    assert(!m_notifying && "EditorDocument::setText from inside an edit report");
     if (!keepLineBreaks)
         normalizeInPlace(text);
     m_storage = std::make_unique<TextStorage>(text);
@@ -128,7 +133,7 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
         return false;
     if (ranges.empty())
         return true;
-    if (m_isReadOnly || !ensureLoaded())
+    if (m_notifying || m_isReadOnly || !ensureLoaded())
         return false;
     // Normalise before the filter sees the text, and again after it in case it put a CR back.
     for (std::u16string& text : replacements)
@@ -177,6 +182,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
 }
 
 bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges, std::vector<std::u16string> replacements) {
+    if (m_notifying)
+        return false;
     auto prepared = prepare(ranges, replacements);
     if (!prepared)
         return false;
@@ -186,7 +193,7 @@ bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges, std::vector
 }
 
 bool EditorDocument::replaceAllClearingUndo(std::u16string text, bool keepLineBreaks) {
-    if (!m_storage)
+    if (m_notifying || !m_storage)
         return false;
     if (!keepLineBreaks)
         normalizeInPlace(text);
@@ -227,9 +234,14 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
     m_lineIndex.update(editedRange, changeInLength, *m_storage);
     ++m_contentRevision;
     m_isDirty = m_fileURL.has_value() || m_storage->length() > 0;
+
+    // A listener that edited from inside a report would interleave its step with the one
+    // being recorded and leave the history out of step with the text: such edits are refused.
+    m_notifying = true;
     emit textEdited(editedRange, changeInLength);
     if (onTextChange)
         onTextChange(*this, editedRange, changeInLength);
+    m_notifying = false;
 }
 
 void EditorDocument::restoreSelection(TextRange selection) {
@@ -238,11 +250,15 @@ void EditorDocument::restoreSelection(TextRange selection) {
 }
 
 void EditorDocument::undo() {
+    if (m_notifying)
+        return;
     breakTypingRun();
     m_undoStack->undo();
 }
 
 void EditorDocument::redo() {
+    if (m_notifying)
+        return;
     breakTypingRun();
     m_undoStack->redo();
 }

@@ -37,6 +37,7 @@ class TextEditCommand;
 /// the undo commands themselves. After each change the path updates the line index, raises
 /// contentRevision by one, applies the dirty rule, emits textEdited() and then calls
 /// onTextChange, always with the edited range (in the new text) and the change in length.
+/// Listeners must not edit from inside those reports (such edits are refused).
 /// Main thread only.
 class EditorDocument final : public QObject {
     Q_OBJECT
@@ -261,6 +262,7 @@ private:
 
     std::uint64_t m_typingGeneration = 0;
     bool m_pushing = false;
+    bool m_notifying = false; // inside textEdited / onTextChange
     Clock m_clock;
 };
 

@@ -335,6 +335,22 @@ TEST(EditorDocumentTest, ChangeFilterSeesAndMayRewriteOrRefuse) {
     EXPECT_EQ(seen.size(), asked) << "undo and redo are not proposals";
 }
 
+TEST(EditorDocumentTest, EditsFromInsideAReportAreRefused) {
+    auto document = loaded(u"abc");
+    bool nestedResult = true;
+    document->onTextChange = [&](EditorDocument& d, TextRange, std::int64_t) {
+        nestedResult = d.applyEdit({0, 0}, u"nested") || d.applyWithoutUndo({{0, 0}}, {u"raw"});
+        d.undo();
+    };
+    ASSERT_TRUE(document->applyEdit({3, 0}, u"d"));
+    EXPECT_FALSE(nestedResult);
+    EXPECT_EQ(textOf(*document), u"abcd");
+    EXPECT_EQ(document->undoStack()->count(), 1);
+    document->onTextChange = nullptr;
+    document->undo();
+    EXPECT_EQ(textOf(*document), u"abc");
+}
+
 TEST(EditorDocumentTest, LoadingAndReplacingTheWholeText) {
     auto document = loaded(u"abc");
     ASSERT_TRUE(document->applyEdit({3, 0}, u"d"));
