@@ -151,17 +151,12 @@ std::expected<std::u16string, TextEncodingError> decodeUTF8(TextEncoding e, std:
     if (bytes.starts_with("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::u16string text;
-    std::int64_t units = -1;
-    // UTF-16 never needs more units than UTF-8 has bytes.
-    text.resize_and_overwrite(bytes.size(), [&](char16_t* out, size_t) {
-        units = walkUTF8<true>(s, bytes.size(), out);
-        return units < 0 ? 0 : static_cast<size_t>(units);
-    });
+    // Validate and count first, so the string is allocated once at its final size.
+    const std::int64_t units = walkUTF8<false>(s, bytes.size(), nullptr);
     if (units < 0)
         return std::unexpected(TextEncodingError::invalidData(e));
-    if (text.capacity() > text.size() + text.size() / 4 + 64)
-        text.shrink_to_fit();
+    std::u16string text(static_cast<size_t>(units), u'\0');
+    walkUTF8<true>(s, bytes.size(), text.data());
     return text;
 }
 
@@ -176,17 +171,15 @@ std::expected<std::u16string, TextEncodingError> decodeUTF16(TextEncoding e, std
         return std::unexpected(TextEncodingError::invalidData(e));
     const size_t count = bytes.size() / 2;
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::u16string text;
-    text.resize_and_overwrite(count, [&](char16_t* out, size_t) {
-        if (little && std::endian::native == std::endian::little) {
-            std::memcpy(out, s, count * 2);
-        } else {
-            for (size_t i = 0; i < count; ++i)
-                out[i] = little ? static_cast<char16_t>(s[2 * i] | (s[2 * i + 1] << 8))
-                                : static_cast<char16_t>((s[2 * i] << 8) | s[2 * i + 1]);
-        }
-        return count;
-    });
+    std::u16string text(count, u'\0');
+    char16_t* out = text.data();
+    if (little && std::endian::native == std::endian::little) {
+        std::memcpy(out, s, count * 2);
+    } else {
+        for (size_t i = 0; i < count; ++i)
+            out[i] = little ? static_cast<char16_t>(s[2 * i] | (s[2 * i + 1] << 8))
+                            : static_cast<char16_t>((s[2 * i] << 8) | s[2 * i + 1]);
+    }
     for (size_t i = 0; i < count; ++i) {
         char16_t c = text[i];
         if (c < 0xD800 || c > 0xDFFF)
@@ -200,12 +193,9 @@ std::expected<std::u16string, TextEncodingError> decodeUTF16(TextEncoding e, std
 
 std::u16string decodeSingleByte(TextEncoding e, std::string_view bytes) {
     const auto table = singleByteTable(e);
-    std::u16string text;
-    text.resize_and_overwrite(bytes.size(), [&](char16_t* out, size_t n) {
-        for (size_t i = 0; i < n; ++i)
-            out[i] = table[static_cast<unsigned char>(bytes[i])];
-        return n;
-    });
+    std::u16string text(bytes.size(), u'\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        text[i] = table[static_cast<unsigned char>(bytes[i])];
     return text;
 }
 
