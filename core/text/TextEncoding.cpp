@@ -1,5 +1,7 @@
 #include "core/text/TextEncoding.h"
 
+#include "core/common/LargeString.h"
+
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -71,8 +73,9 @@ std::array<char16_t, 256> singleByteTable(TextEncoding e) {
     return table;
 }
 
-/// Walks strict UTF-8. With Write, stores UTF-16 at `out`. Returns the number of UTF-16 units,
-/// or -1 at the first invalid sequence.
+/// Walks strict UTF-8. With Write, stores UTF-16 at `out`, which must have 16 units of slack
+/// past the decoded length. Returns the number of UTF-16 units, or -1 at the first invalid
+/// sequence.
 template <bool Write>
 std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
     size_t i = 0;
@@ -80,18 +83,22 @@ std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
     while (i < n) {
 #if defined(__SSE2__)
         // Sixteen ASCII bytes at a time: the common case in source files and logs.
+        // The output has 16 units of slack past the end, so a widened block may always be
+        // stored whole; only its ASCII prefix counts.
         while (i + 16 <= n) {
             __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            if (_mm_movemask_epi8(v) != 0)
-                break;
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(v));
             if constexpr (Write) {
                 const __m128i zero = _mm_setzero_si128();
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + units), _mm_unpacklo_epi8(v, zero));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + units + 8),
                                  _mm_unpackhi_epi8(v, zero));
             }
-            i += 16;
-            units += 16;
+            unsigned ascii = mask == 0 ? 16u : static_cast<unsigned>(__builtin_ctz(mask));
+            i += ascii;
+            units += ascii;
+            if (mask != 0)
+                break;
         }
         if (i >= n)
             break;
@@ -151,12 +158,15 @@ std::expected<std::u16string, TextEncodingError> decodeUTF8(TextEncoding e, std:
     if (bytes.starts_with("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    // Validate and count first, so the string is allocated once at its final size.
-    const std::int64_t units = walkUTF8<false>(s, bytes.size(), nullptr);
+    // One pass that validates and decodes: UTF-16 never needs more units than UTF-8 has
+    // bytes, plus slack for the last widened block.
+    std::int64_t units = 0;
+    std::u16string text = buildUTF16String(bytes.size() + 16, [&](char16_t* out) {
+        units = walkUTF8<true>(s, bytes.size(), out);
+        return units < 0 ? 0 : units;
+    });
     if (units < 0)
         return std::unexpected(TextEncodingError::invalidData(e));
-    std::u16string text(static_cast<size_t>(units), u'\0');
-    walkUTF8<true>(s, bytes.size(), text.data());
     return text;
 }
 
@@ -171,15 +181,16 @@ std::expected<std::u16string, TextEncodingError> decodeUTF16(TextEncoding e, std
         return std::unexpected(TextEncodingError::invalidData(e));
     const size_t count = bytes.size() / 2;
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::u16string text(count, u'\0');
-    char16_t* out = text.data();
-    if (little && std::endian::native == std::endian::little) {
-        std::memcpy(out, s, count * 2);
-    } else {
-        for (size_t i = 0; i < count; ++i)
-            out[i] = little ? static_cast<char16_t>(s[2 * i] | (s[2 * i + 1] << 8))
-                            : static_cast<char16_t>((s[2 * i] << 8) | s[2 * i + 1]);
-    }
+    std::u16string text = buildUTF16String(count, [&](char16_t* out) {
+        if (little && std::endian::native == std::endian::little) {
+            std::memcpy(out, s, count * 2);
+        } else {
+            for (size_t i = 0; i < count; ++i)
+                out[i] = little ? static_cast<char16_t>(s[2 * i] | (s[2 * i + 1] << 8))
+                                : static_cast<char16_t>((s[2 * i] << 8) | s[2 * i + 1]);
+        }
+        return count;
+    });
     for (size_t i = 0; i < count; ++i) {
         char16_t c = text[i];
         if (c < 0xD800 || c > 0xDFFF)
@@ -193,10 +204,11 @@ std::expected<std::u16string, TextEncodingError> decodeUTF16(TextEncoding e, std
 
 std::u16string decodeSingleByte(TextEncoding e, std::string_view bytes) {
     const auto table = singleByteTable(e);
-    std::u16string text(bytes.size(), u'\0');
-    for (size_t i = 0; i < bytes.size(); ++i)
-        text[i] = table[static_cast<unsigned char>(bytes[i])];
-    return text;
+    return buildUTF16String(bytes.size(), [&](char16_t* out) {
+        for (size_t i = 0; i < bytes.size(); ++i)
+            out[i] = table[static_cast<unsigned char>(bytes[i])];
+        return bytes.size();
+    });
 }
 
 void appendUTF8(std::string& out, char32_t cp) {
