@@ -26,6 +26,18 @@ TextRange clampedTo(TextRange range, std::int64_t length) {
 
 } // namespace
 
+Uuid toCoreUuid(const QUuid& id) {
+    const QByteArray bytes = id.toRfc4122();
+    Uuid result;
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), result.bytes.size(), result.bytes.begin());
+    return result;
+}
+
+QUuid toQUuid(const Uuid& id) {
+    return QUuid::fromRfc4122(QByteArrayView(reinterpret_cast<const char*>(id.bytes.data()),
+                                             static_cast<qsizetype>(id.bytes.size())));
+}
+
 EditorDocument::EditorDocument(QUuid id, QObject* parent)
     : QObject(parent), m_id(id), m_undoStack(new QUndoStack(this)),
       m_clock([] { return std::chrono::steady_clock::now(); }) {
@@ -43,9 +55,7 @@ EditorDocument::~EditorDocument() {
     stopAccessingSecurityScope();
 }
 
-std::string EditorDocument::idString() const {
-    return m_id.toString(QUuid::WithoutBraces).toUpper().toStdString();
-}
+std::string EditorDocument::idString() const { return toCoreUuid(m_id).uuidString(); }
 
 std::string EditorDocument::bufferFileName() const { return idString() + ".txt"; }
 
@@ -263,9 +273,9 @@ void EditorDocument::redo() {
     m_undoStack->redo();
 }
 
-SessionTabRecord EditorDocument::sessionRecord() const {
-    SessionTabRecord record;
-    record.id = m_id;
+SessionTab EditorDocument::sessionRecord() const {
+    SessionTab record;
+    record.id = toCoreUuid(m_id);
     record.untitledNumber = m_untitledNumber;
     if (m_fileURL)
         record.filePath = m_fileURL->toStdString();

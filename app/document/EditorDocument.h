@@ -1,8 +1,9 @@
 #pragma once
 
 #include "app/document/DiskStamp.h"
-#include "app/document/SessionTabRecord.h"
 #include "core/common/TextRange.h"
+#include "core/persistence/SessionState.h"
+#include "core/persistence/Uuid.h"
 #include "core/text/LineEnding.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextEncoding.h"
@@ -28,6 +29,11 @@ class QUndoStack;
 namespace vendrix::app {
 
 class TextEditCommand;
+
+/// The core's identifier for a Qt one and back: the same 16 bytes in RFC 4122 order, so the
+/// canonical texts agree.
+Uuid toCoreUuid(const QUuid& id);
+QUuid toQUuid(const Uuid& id);
 
 /// One open buffer, shown as one tab. Owns the text (a TextStorage once loaded), its
 /// LineIndex, the undo history and the bookkeeping that ties it to its file and the session.
@@ -191,7 +197,9 @@ public:
     void setBufferOnDisk(std::optional<std::string> name) { m_bufferOnDisk = std::move(name); }
     /// The session buffer file name of this document: its id text plus ".txt".
     std::string bufferFileName() const;
-    SessionTabRecord sessionRecord() const;
+    /// The document's tab in the session file. The buffer file is named only for a dirty
+    /// document that is not read-only; isReadOnly is present only when true.
+    SessionTab sessionRecord() const;
 
     // Disk bookkeeping.
     const std::optional<DiskStamp>& diskStamp() const { return m_diskStamp; }

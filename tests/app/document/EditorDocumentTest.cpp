@@ -384,8 +384,11 @@ TEST(EditorDocumentTest, SessionRecordFollowsTheFlags) {
     document.setEncoding(TextEncoding::utf16LE);
     document.setLineEnding(LineEnding::crlf);
 
-    SessionTabRecord clean = document.sessionRecord();
-    EXPECT_EQ(clean.id, fixedID());
+    SessionTab clean = document.sessionRecord();
+    EXPECT_EQ(clean.id.uuidString(), "1B4E28BA-2FA1-11D2-883F-0016D3CCA427");
+    EXPECT_EQ(toQUuid(clean.id), fixedID());
+    const QUuid random = QUuid::createUuid();
+    EXPECT_EQ(toQUuid(toCoreUuid(random)), random);
     EXPECT_EQ(clean.untitledNumber, 2);
     EXPECT_FALSE(clean.filePath);
     EXPECT_FALSE(clean.bufferFile) << "a clean document keeps no buffer";
@@ -403,7 +406,7 @@ TEST(EditorDocumentTest, SessionRecordFollowsTheFlags) {
     EXPECT_EQ(document.sessionRecord().bufferFile, "1B4E28BA-2FA1-11D2-883F-0016D3CCA427.txt");
     document.setReadOnly(true);
     document.setFileURL(QStringLiteral("/tmp/ü.bin"));
-    SessionTabRecord readOnly = document.sessionRecord();
+    SessionTab readOnly = document.sessionRecord();
     EXPECT_FALSE(readOnly.bufferFile) << "a read-only document is never buffered";
     EXPECT_EQ(readOnly.isReadOnly, true);
     EXPECT_EQ(readOnly.filePath, "/tmp/\xC3\xBC.bin");
