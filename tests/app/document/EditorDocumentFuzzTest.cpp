@@ -89,9 +89,13 @@ TEST(EditorDocumentFuzzTest, RandomEditsUndosAndRedosMatchTheModel) {
             if (action <= 4) { // typing or deleting at or near the caret
                 const std::int64_t caret = model.pick(0, 3) == 0 ? model.pick(0, length)
                                                                  : std::min(document.selection().location, length);
-                const bool erase = model.pick(0, 2) == 0 && caret > 0;
-                const TextRange range = erase ? TextRange{caret - 1, 1} : TextRange{caret, 0};
-                std::u16string text = erase ? u"" : model.randomText(1);
+                const std::int64_t kind = model.pick(0, 5);
+                const bool backspace = kind == 0 && caret > 0;
+                const bool forwardDelete = kind == 1 && caret < length;
+                const TextRange range = backspace       ? TextRange{caret - 1, 1}
+                                        : forwardDelete ? TextRange{caret, 1}
+                                                        : TextRange{caret, 0};
+                std::u16string text = backspace || forwardDelete ? u"" : model.randomText(1);
                 EditorDocument::EditOptions options;
                 options.typing = true;
                 ASSERT_TRUE(document.applyEdit(range, text, options));
