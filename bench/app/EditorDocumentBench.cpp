@@ -27,8 +27,8 @@ double threadSeconds() {
 /// Source-like lines of 20 to 100 units, deterministic. (The shared generator lives with the
 /// Google Benchmark support, which this executable does not link.)
 std::u16string makeText(std::size_t units) {
-    static constexpr std::u16string_view words[] = {u"int", u"return", u"value", u"for", u"while",
-                                                   u"çalış", u"öğe", u"{", u"}", u"= 0;"};
+    static constexpr std::u16string_view words[] = {u"int",   u"return", u"value", u"for", u"while",
+                                                    u"çalış", u"öğe",    u"{",     u"}",   u"= 0;"};
     std::u16string out;
     out.reserve(units + 128);
     std::uint32_t state = 42;
@@ -60,28 +60,30 @@ int main(int argc, char** argv) {
     std::vector<std::pair<const char*, double>> results;
 
     results.emplace_back("copy of the whole text (baseline)", measure(3, [&] {
-        auto copy = std::make_unique_for_overwrite<char16_t[]>(text.size());
-        std::memcpy(copy.get(), text.data(), text.size() * sizeof(char16_t));
-        asm volatile("" : : "r"(copy.get()) : "memory"); // keep the copy
-    }));
+                             auto copy = std::make_unique_for_overwrite<char16_t[]>(text.size());
+                             std::memcpy(copy.get(), text.data(), text.size() * sizeof(char16_t));
+                             asm volatile("" : : "r"(copy.get()) : "memory"); // keep the copy
+                         }));
 
     EditorDocument document(QUuid::createUuid());
-    results.emplace_back("setText: storage and line index", measure(3, [&] { document.setText(text); }));
+    results.emplace_back("setText: storage and line index",
+                         measure(3, [&] { document.setText(text); }));
 
     EditorDocument::EditOptions typing;
     typing.typing = true;
     std::int64_t caret = document.length() - 100;
     results.emplace_back("keystroke near the end (typing run)", measure(20000, [&] {
-        document.applyEdit({caret, 0}, u"x", typing);
-        ++caret;
-    }));
+                             document.applyEdit({caret, 0}, u"x", typing);
+                             ++caret;
+                         }));
     document.breakTypingRun();
     caret = document.length() / 2;
     results.emplace_back("keystroke in the middle (typing run)", measure(1000, [&] {
-        document.applyEdit({caret, 0}, u"x", typing);
-        ++caret;
-    }));
-    results.emplace_back("undo of a 1,000-character typing step", measure(1, [&] { document.undo(); }));
+                             document.applyEdit({caret, 0}, u"x", typing);
+                             ++caret;
+                         }));
+    results.emplace_back("undo of a 1,000-character typing step",
+                         measure(1, [&] { document.undo(); }));
     results.emplace_back("redo of it", measure(1, [&] { document.redo(); }));
 
     std::vector<TextRange> ranges;
@@ -92,8 +94,9 @@ int main(int argc, char** argv) {
     }
     EditorDocument::EditOptions replaceAll;
     replaceAll.actionName = QStringLiteral("Tümünü Değiştir");
-    results.emplace_back("10,000-range edit as one step",
-                         measure(1, [&] { document.applyEdits(ranges, replacements, replaceAll); }));
+    results.emplace_back("10,000-range edit as one step", measure(1, [&] {
+                             document.applyEdits(ranges, replacements, replaceAll);
+                         }));
     results.emplace_back("undo of it", measure(1, [&] { document.undo(); }));
 
     const double base = results.front().second;

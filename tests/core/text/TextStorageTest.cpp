@@ -122,7 +122,8 @@ TEST(TextStorageTest, RandomEditsMatchAReferenceString) {
         std::u16string s;
         std::int64_t n = pick(0, maxLength);
         for (std::int64_t i = 0; i < n; ++i)
-            s += alphabet[static_cast<size_t>(pick(0, static_cast<std::int64_t>(alphabet.size()) - 1))];
+            s += alphabet[static_cast<size_t>(
+                pick(0, static_cast<std::int64_t>(alphabet.size()) - 1))];
         return s;
     };
 
