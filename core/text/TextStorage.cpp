@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <functional>
 
 namespace vendrix {
 
@@ -67,6 +68,8 @@ void TextStorage::copyUnits(TextRange range, char16_t* out) const {
 
 char16_t TextStorage::at(std::int64_t offset) const {
     assert(offset >= 0 && offset < length() && "TextStorage::at: offset outside the text");
+    if (offset < 0 || offset >= length())
+        return 0;
     if (offset < m_gapStart)
         return m_buffer[static_cast<size_t>(offset)];
     return m_buffer[static_cast<size_t>(offset + (m_gapEnd - m_gapStart))];
@@ -114,7 +117,9 @@ void TextStorage::replace(TextRange range, std::u16string_view text) {
     std::u16string ownCopy;
     const char16_t* bufferBegin = m_buffer.data();
     const char16_t* bufferEnd = bufferBegin + m_buffer.size();
-    if (!text.empty() && text.data() < bufferEnd && text.data() + text.size() > bufferBegin) {
+    const std::less<const char16_t*> before{}; // a total order, also across unrelated arrays
+    if (!text.empty() && before(text.data(), bufferEnd) &&
+        before(bufferBegin, text.data() + text.size())) {
         ownCopy.assign(text);
         text = ownCopy;
     }

@@ -64,6 +64,9 @@ TEST(TextStorageTest, ReadingClampsToTheText) {
     EXPECT_EQ(storage.substring({-3, 2}), u"ab");
     EXPECT_EQ(storage.contiguous({5, 5}), u"");
     EXPECT_EQ(joined(storage.pieces({1, 50})), u"bc");
+#ifdef NDEBUG
+    EXPECT_EQ(storage.at(3), u'\0') << "out of range reads nothing instead of past the text";
+#endif
 }
 
 TEST(TextStorageTest, ReplaceWithAViewOfItself) {
