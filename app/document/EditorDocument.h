@@ -122,6 +122,9 @@ public:
     void startAccessingSecurityScope(const QString& path);
     /// Releases a held security-scoped access, if any.
     void stopAccessingSecurityScope();
+    /// What closing the tab does to the document itself: clears the undo history and
+    /// releases a held security-scoped access.
+    void closeDown();
     bool isAccessingSecurityScope() const { return m_isAccessingSecurityScope; }
     /// The tab title: the file name, or "Yeni " and the untitled number (1 when absent).
     QString displayName() const;
