@@ -84,6 +84,11 @@ void EditorDocument::stopAccessingSecurityScope() {
     m_isAccessingSecurityScope = false;
 }
 
+void EditorDocument::closeDown() {
+    m_undoStack->clear();
+    stopAccessingSecurityScope();
+}
+
 QString EditorDocument::displayName() const {
     if (m_fileURL) {
         const QString name = QFileInfo(*m_fileURL).fileName();

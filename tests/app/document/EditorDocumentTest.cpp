@@ -383,6 +383,12 @@ TEST(EditorDocumentTest, LoadingAndReplacingTheWholeText) {
     EXPECT_EQ(textOf(*document), u"old\ntext");
     EXPECT_EQ(document->undoStack()->count(), 0);
     EXPECT_FALSE(document->applyWithoutUndo({{5, 9}}, {u"?"}));
+
+    ASSERT_TRUE(document->applyEdit({0, 0}, u"!"));
+    document->startAccessingSecurityScope(QStringLiteral("/tmp/t.txt"));
+    document->closeDown();
+    EXPECT_EQ(document->undoStack()->count(), 0);
+    EXPECT_FALSE(document->isAccessingSecurityScope());
 }
 
 TEST(EditorDocumentTest, SessionRecordFollowsTheFlags) {
