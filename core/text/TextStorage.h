@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vendrix {
@@ -54,6 +55,10 @@ public:
     std::u16string_view contiguous(TextRange range);
     /// The whole text as one contiguous view (moves the gap to the end).
     std::u16string_view contiguous() { return contiguous({0, length()}); }
+    /// The units of `range` (clamped) as at most two views, the part before the gap first,
+    /// without moving the gap. The second view is empty when the range does not span the gap.
+    /// Valid until the next replace() or contiguous() call.
+    std::pair<std::u16string_view, std::u16string_view> pieces(TextRange range) const;
 
     /// Replaces `range` (clamped to the text) by `text`; the one way the text changes.
     /// Bumps revision() by one.

@@ -1,0 +1,269 @@
+#pragma once
+
+#include "app/document/DiskStamp.h"
+#include "app/document/SessionTabRecord.h"
+#include "core/common/TextRange.h"
+#include "core/text/LineEnding.h"
+#include "core/text/LineIndex.h"
+#include "core/text/TextEncoding.h"
+#include "core/text/TextStorage.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointF>
+#include <QString>
+#include <QUuid>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+class QUndoStack;
+
+namespace vendrix::app {
+
+class TextEditCommand;
+
+/// One open buffer, shown as one tab. Owns the text (a TextStorage once loaded), its
+/// LineIndex, the undo history and the bookkeeping that ties it to its file and the session.
+///
+/// Every change of the characters goes through one path: applyEdit() / applyEdits() for
+/// undoable edits, applyWithoutUndo() for changes that manage their own undo (or none), and
+/// the undo commands themselves. After each change the path updates the line index, raises
+/// contentRevision by one, applies the dirty rule, emits textEdited() and then calls
+/// onTextChange, always with the edited range (in the new text) and the change in length.
+/// Main thread only.
+class EditorDocument final : public QObject {
+    Q_OBJECT
+
+public:
+    /// What a not-yet-loaded document will contain.
+    struct PendingContent {
+        enum class Kind { empty, text, buffer, file };
+        Kind kind = Kind::empty;
+        /// The text, for Kind::text.
+        std::u16string text;
+        /// The session buffer file name, for Kind::buffer.
+        std::string bufferName;
+
+        static PendingContent none() { return {}; }
+        static PendingContent ofText(std::u16string text) { return {Kind::text, std::move(text), {}}; }
+        static PendingContent ofBuffer(std::string name) { return {Kind::buffer, {}, std::move(name)}; }
+        static PendingContent ofFile() { return {Kind::file, {}, {}}; }
+        friend bool operator==(const PendingContent&, const PendingContent&) = default;
+    };
+
+    /// How one edit is recorded for undo.
+    struct EditOptions {
+        /// The undo menu name; typing uses "Yazma" when this is empty.
+        QString actionName;
+        /// Keyboard typing and deleting: consecutive typing edits merge into one undo step
+        /// until the run is broken (breakTypingRun(), a pause of more than a second, undo,
+        /// redo or any other edit).
+        bool typing = false;
+        /// The selection the edit started from (restored by undo); the document's
+        /// selection() when absent.
+        std::optional<TextRange> selectionBefore;
+        /// The selection after the edit (restored by redo); a caret after the last
+        /// replacement when absent.
+        std::optional<TextRange> selectionAfter;
+    };
+
+    /// Sees every proposed undoable edit after LF normalisation and before anything changes.
+    /// It may rewrite the replacements in place (not the ranges) or refuse with false. The
+    /// text view installs it for the document it shows (read-only documents are refused
+    /// before it is asked). Undo, redo and applyWithoutUndo() do not consult it.
+    using ChangeFilter = std::function<bool(std::span<const TextRange> ranges,
+                                            std::span<std::u16string> replacements)>;
+    /// Called after every change of the characters with the range of the new text that
+    /// replaced the old and the change in length.
+    using TextChangeCallback =
+        std::function<void(EditorDocument& document, TextRange editedRange, std::int64_t changeInLength)>;
+    /// Asks the owner to load the pending content now (see ensureLoaded()).
+    using LoadHandler = std::function<void(EditorDocument& document)>;
+    /// The clock that times pauses in typing; replaceable for tests.
+    using Clock = std::function<std::chrono::steady_clock::time_point()>;
+
+    static inline const QString typingActionName = QStringLiteral("Yazma");
+
+    explicit EditorDocument(QUuid id, QObject* parent = nullptr);
+    ~EditorDocument() override;
+
+    // Identity and file.
+    QUuid id() const { return m_id; }
+    /// The id in canonical upper-case text, as buffer file names use it.
+    std::string idString() const;
+    std::optional<std::int64_t> untitledNumber() const { return m_untitledNumber; }
+    void setUntitledNumber(std::optional<std::int64_t> number) { m_untitledNumber = number; }
+    /// Absolute path of the document's file; none for an untitled document.
+    const std::optional<QString>& fileURL() const { return m_fileURL; }
+    const std::optional<QByteArray>& bookmark() const { return m_bookmark; }
+    /// Releases a held security-scoped access, stores the file and bookmark, and clears the
+    /// untitled number whenever the file actually changed.
+    void setFileURL(std::optional<QString> path, std::optional<QByteArray> bookmark = std::nullopt);
+    /// Releases any held access and records access to `path` (always granted here: the
+    /// platform has no security scopes). Stores `path` as the file.
+    void startAccessingSecurityScope(const QString& path);
+    /// Releases a held security-scoped access, if any.
+    void stopAccessingSecurityScope();
+    bool isAccessingSecurityScope() const { return m_isAccessingSecurityScope; }
+    /// The tab title: the file name, or "Yeni " and the untitled number (1 when absent).
+    QString displayName() const;
+
+    // Saving and display properties.
+    TextEncoding encoding() const { return m_encoding; }
+    void setEncoding(TextEncoding encoding) { m_encoding = encoding; }
+    LineEnding lineEnding() const { return m_lineEnding; }
+    void setLineEnding(LineEnding ending) { m_lineEnding = ending; }
+    const std::optional<std::string>& languageID() const { return m_languageID; }
+    void setLanguageID(std::optional<std::string> id) { m_languageID = std::move(id); }
+    bool isReadOnly() const { return m_isReadOnly; }
+    void setReadOnly(bool readOnly) { m_isReadOnly = readOnly; }
+    bool isDirty() const { return m_isDirty; }
+    void setDirty(bool dirty) { m_isDirty = dirty; }
+    TextRange selection() const { return m_selection; }
+    void setSelection(TextRange selection) { m_selection = selection; }
+    QPointF scrollOrigin() const { return m_scrollOrigin; }
+    void setScrollOrigin(QPointF origin) { m_scrollOrigin = origin; }
+
+    // The text.
+    /// The loaded text; null while the content is pending.
+    const TextStorage* storage() const { return m_storage.get(); }
+    /// Mutable access for reads that move the gap (TextStorage::contiguous). Changing the
+    /// text through it bypasses the edit path and is a programming error.
+    TextStorage* storageForReading() { return m_storage.get(); }
+    bool isLoaded() const { return m_storage != nullptr; }
+    const LineIndex& lineIndex() const { return m_lineIndex; }
+    /// Current length of the text, 0 while pending.
+    std::int64_t length() const { return m_storage ? m_storage->length() : 0; }
+    const PendingContent& pending() const { return m_pending; }
+    void setPending(PendingContent pending) { m_pending = std::move(pending); }
+    /// Installs a new storage holding `text` (normalised to LF unless `keepLineBreaks`, which
+    /// is for binary-looking files shown exactly as decoded), rebuilds the line index and
+    /// clears pending. Touches neither contentRevision nor isDirty. The undo history is
+    /// cleared, since its steps describe the replaced text. Emits textReplaced().
+    void setText(std::u16string text, bool keepLineBreaks = false);
+    /// Loads pending content through the load handler if needed; true when the text is then
+    /// loaded.
+    bool ensureLoaded();
+
+    // Edits.
+    /// One undoable edit of `range`. See applyEdits().
+    bool applyEdit(TextRange range, std::u16string text, const EditOptions& options);
+    bool applyEdit(TextRange range, std::u16string text);
+    /// Replaces several ranges as one undo step. Refused (false, nothing changed) when the
+    /// counts differ, the document is read-only, its content cannot be loaded, a range lies
+    /// outside the text or the ranges are not ascending and disjoint (each starting at or
+    /// after the end of the previous), or the change filter refuses. Replacements are
+    /// normalised to LF first. No ranges: nothing happens, true.
+    bool applyEdits(std::vector<TextRange> ranges, std::vector<std::u16string> replacements,
+                    const EditOptions& options);
+    /// Applies replacements (same rules for ranges, normalised to LF) through the edit path
+    /// without recording undo and without asking the change filter: for undo records kept
+    /// elsewhere (column editing) and for reloads that clear the history. Refused for a
+    /// document whose content is pending.
+    bool applyWithoutUndo(std::vector<TextRange> ranges, std::vector<std::u16string> replacements);
+    /// Replaces the whole text through the edit path and clears the undo history (reloading
+    /// a read-only document, reopening in another encoding).
+    bool replaceAllClearingUndo(std::u16string text, bool keepLineBreaks = false);
+
+    // Undo.
+    QUndoStack* undoStack() const { return m_undoStack; }
+    /// Ends the current run of typing, so the next typing edit starts a new undo step. The
+    /// view calls it when the caret moves other than by typing.
+    void breakTypingRun() { ++m_typingGeneration; }
+    /// Undo and redo of the history; both break the typing run and emit selectionRestored().
+    void undo();
+    void redo();
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
+    // Revisions and session bookkeeping.
+    std::int64_t contentRevision() const { return m_contentRevision; }
+    std::optional<std::int64_t> persistedRevision() const { return m_persistedRevision; }
+    void setPersistedRevision(std::optional<std::int64_t> revision) { m_persistedRevision = revision; }
+    const std::optional<std::string>& bufferOnDisk() const { return m_bufferOnDisk; }
+    void setBufferOnDisk(std::optional<std::string> name) { m_bufferOnDisk = std::move(name); }
+    /// The session buffer file name of this document: its id text plus ".txt".
+    std::string bufferFileName() const;
+    SessionTabRecord sessionRecord() const;
+
+    // Disk bookkeeping.
+    const std::optional<DiskStamp>& diskStamp() const { return m_diskStamp; }
+    void setDiskStamp(std::optional<DiskStamp> stamp) { m_diskStamp = stamp; }
+    bool externalChangePending() const { return m_externalChangePending; }
+    void setExternalChangePending(bool pending) { m_externalChangePending = pending; }
+    bool isMissingOnDisk() const { return m_isMissingOnDisk; }
+    void setMissingOnDisk(bool missing) { m_isMissingOnDisk = missing; }
+    std::optional<std::int64_t> dirtiedByDeletionAt() const { return m_dirtiedByDeletionAt; }
+    void setDirtiedByDeletionAt(std::optional<std::int64_t> revision) { m_dirtiedByDeletionAt = revision; }
+
+    // Hooks.
+    TextChangeCallback onTextChange;
+    LoadHandler loadHandler;
+    ChangeFilter shouldChangeText;
+
+    /// The smallest positive number no document in `openDocuments` uses as its untitled
+    /// number.
+    static std::int64_t nextUntitledNumber(std::span<const EditorDocument* const> openDocuments);
+    static std::int64_t nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers);
+
+signals:
+    /// After every change of the characters, before onTextChange; the view relays out here.
+    void textEdited(vendrix::TextRange editedRange, qint64 changeInLength);
+    /// After undo or redo: the selection to show (also stored as selection()).
+    void selectionRestored(vendrix::TextRange selection);
+    /// setText() installed a new storage; views drop everything derived from the old one.
+    void textReplaced();
+
+private:
+    friend class TextEditCommand;
+
+    struct Replacement {
+        TextRange range;
+        std::u16string text;
+    };
+    /// Validates and normalises a proposed edit; none when it must be refused.
+    std::optional<std::vector<Replacement>> prepare(std::vector<TextRange>& ranges,
+                                                    std::vector<std::u16string>& replacements) const;
+    /// The one mutation path: applies ascending, disjoint replacements (ranges in the current
+    /// text) from the last to the first, then reports the change once.
+    void perform(const std::vector<Replacement>& replacements);
+    void restoreSelection(TextRange selection);
+
+    QUuid m_id;
+    std::optional<std::int64_t> m_untitledNumber;
+    std::optional<QString> m_fileURL;
+    std::optional<QByteArray> m_bookmark;
+    TextEncoding m_encoding = TextEncoding::utf8;
+    LineEnding m_lineEnding = LineEnding::lf;
+    std::optional<std::string> m_languageID;
+    bool m_isReadOnly = false;
+    bool m_isDirty = false;
+    TextRange m_selection;
+    QPointF m_scrollOrigin;
+    QUndoStack* m_undoStack = nullptr;
+    std::unique_ptr<TextStorage> m_storage;
+    LineIndex m_lineIndex;
+    PendingContent m_pending;
+    std::int64_t m_contentRevision = 0;
+    std::optional<std::int64_t> m_persistedRevision;
+    std::optional<std::string> m_bufferOnDisk;
+    std::optional<DiskStamp> m_diskStamp;
+    bool m_externalChangePending = false;
+    bool m_isMissingOnDisk = false;
+    std::optional<std::int64_t> m_dirtiedByDeletionAt;
+    bool m_isAccessingSecurityScope = false;
+
+    std::uint64_t m_typingGeneration = 0;
+    bool m_pushing = false;
+    Clock m_clock;
+};
+
+} // namespace vendrix::app
+
+Q_DECLARE_METATYPE(vendrix::TextRange)

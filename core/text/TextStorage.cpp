@@ -1,0 +1,188 @@
+#include "core/text/TextStorage.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+namespace vendrix {
+
+namespace {
+
+/// The smallest gap kept after a growth: enough for a long run of typing without regrowing.
+constexpr std::int64_t kMinimumGap = 4096;
+/// Growth beyond the needed room is an eighth of the text, capped so that a huge document
+/// does not reserve hundreds of megabytes it will never use.
+constexpr std::int64_t kMaximumExtraGap = std::int64_t{16} << 20;
+
+std::int64_t extraGapFor(std::int64_t textLength) {
+    return std::clamp(textLength / 8, kMinimumGap, kMaximumExtraGap);
+}
+
+TextRange clampRange(TextRange range, std::int64_t textLength) {
+    std::int64_t start = std::clamp<std::int64_t>(range.location, 0, textLength);
+    std::int64_t length = std::clamp<std::int64_t>(range.length, 0, textLength - start);
+    return {start, length};
+}
+
+void copyUnitsRaw(char16_t* out, const char16_t* from, std::int64_t count) {
+    if (count > 0)
+        std::memcpy(out, from, static_cast<size_t>(count) * sizeof(char16_t));
+}
+
+} // namespace
+
+TextStorage::TextStorage() = default;
+
+TextStorage::TextStorage(std::u16string_view text) {
+    // One allocation and one copy: a freshly opened document needs no other work here.
+    const auto textLength = static_cast<std::int64_t>(text.size());
+    const std::int64_t gap = extraGapFor(textLength);
+    m_buffer.reserve(static_cast<size_t>(textLength + gap));
+    m_buffer.assign(text.begin(), text.end());
+    m_buffer.resize(static_cast<size_t>(textLength + gap));
+    m_gapStart = textLength;
+    m_gapEnd = textLength + gap;
+}
+
+std::int64_t TextStorage::length() const {
+    return static_cast<std::int64_t>(m_buffer.size()) - (m_gapEnd - m_gapStart);
+}
+
+void TextStorage::copyUnits(TextRange range, char16_t* out) const {
+    assert(range.fits(length()) && "TextStorage::copyUnits: range outside the text");
+    range = clampRange(range, length());
+    const char16_t* data = m_buffer.data();
+    const std::int64_t gapLength = m_gapEnd - m_gapStart;
+    const std::int64_t before = std::clamp<std::int64_t>(m_gapStart - range.location, 0, range.length);
+    copyUnitsRaw(out, data + range.location, before);
+    copyUnitsRaw(out + before, data + range.location + before + gapLength, range.length - before);
+}
+
+char16_t TextStorage::at(std::int64_t offset) const {
+    assert(offset >= 0 && offset < length() && "TextStorage::at: offset outside the text");
+    if (offset < m_gapStart)
+        return m_buffer[static_cast<size_t>(offset)];
+    return m_buffer[static_cast<size_t>(offset + (m_gapEnd - m_gapStart))];
+}
+
+std::u16string TextStorage::substring(TextRange range) const {
+    // Reserve and append rather than size-then-overwrite: no pass zero-filling a string that
+    // is about to be overwritten (this library's resize_and_overwrite is not reliable).
+    auto [first, second] = pieces(range);
+    std::u16string result;
+    result.reserve(first.size() + second.size());
+    result.append(first);
+    result.append(second);
+    return result;
+}
+
+std::u16string TextStorage::string() const { return substring({0, length()}); }
+
+std::u16string_view TextStorage::contiguous(TextRange range) {
+    range = clampRange(range, length());
+    if (range.location < m_gapStart && m_gapStart < range.end()) {
+        // Move the gap to whichever end of the range is nearer.
+        if (m_gapStart - range.location <= range.end() - m_gapStart)
+            moveGapTo(range.location);
+        else
+            moveGapTo(range.end());
+    }
+    const char16_t* data = m_buffer.data();
+    if (range.length == 0)
+        return {};
+    if (range.location >= m_gapStart)
+        return {data + range.location + (m_gapEnd - m_gapStart), static_cast<size_t>(range.length)};
+    return {data + range.location, static_cast<size_t>(range.length)};
+}
+
+void TextStorage::replace(TextRange range, std::u16string_view text) {
+    range = clampRange(range, length());
+    ++m_revision;
+    m_snapshot.reset(); // a stale copy of a large text should not outlive its revision
+
+    // The new text may be a view into this very buffer (a contiguous() result); moving the
+    // gap or growing the buffer would pull it from under us, so copy it first.
+    std::u16string ownCopy;
+    const char16_t* bufferBegin = m_buffer.data();
+    const char16_t* bufferEnd = bufferBegin + m_buffer.size();
+    if (!text.empty() && text.data() < bufferEnd && text.data() + text.size() > bufferBegin) {
+        ownCopy.assign(text);
+        text = ownCopy;
+    }
+
+    // Delete the range. When the gap already touches it (the usual case for typing and
+    // backspacing) no unit moves at all.
+    if (m_gapStart >= range.location && m_gapStart <= range.end()) {
+        m_gapEnd += range.end() - m_gapStart;
+        m_gapStart = range.location;
+    } else {
+        moveGapTo(range.location);
+        m_gapEnd += range.length;
+    }
+
+    const auto insertLength = static_cast<std::int64_t>(text.size());
+    ensureGap(insertLength);
+    copyUnitsRaw(m_buffer.data() + m_gapStart, text.data(), insertLength);
+    m_gapStart += insertLength;
+}
+
+TextSnapshot TextStorage::snapshot() const {
+    if (!m_snapshot || m_snapshotRevision != m_revision) {
+        m_snapshot = std::make_shared<const std::u16string>(string());
+        m_snapshotRevision = m_revision;
+    }
+    return TextSnapshot(m_snapshot, m_revision);
+}
+
+std::pair<std::u16string_view, std::u16string_view> TextStorage::pieces(TextRange range) const {
+    range = clampRange(range, length());
+    const char16_t* data = m_buffer.data();
+    const std::int64_t gapLength = m_gapEnd - m_gapStart;
+    const std::int64_t before = std::clamp<std::int64_t>(m_gapStart - range.location, 0, range.length);
+    std::u16string_view first, second;
+    if (before > 0)
+        first = {data + range.location, static_cast<size_t>(before)};
+    if (range.length - before > 0)
+        second = {data + range.location + before + gapLength,
+                  static_cast<size_t>(range.length - before)};
+    if (first.empty())
+        std::swap(first, second);
+    return {first, second};
+}
+
+void TextStorage::moveGapTo(std::int64_t offset) {
+    char16_t* data = m_buffer.data();
+    if (offset < m_gapStart) {
+        // Units [offset, gapStart) move to just before gapEnd.
+        const std::int64_t count = m_gapStart - offset;
+        std::memmove(data + m_gapEnd - count, data + offset, static_cast<size_t>(count) * sizeof(char16_t));
+        m_gapStart -= count;
+        m_gapEnd -= count;
+    } else if (offset > m_gapStart) {
+        // Units after the gap, up to `offset`, move to gapStart.
+        const std::int64_t count = offset - m_gapStart;
+        std::memmove(data + m_gapStart, data + m_gapEnd, static_cast<size_t>(count) * sizeof(char16_t));
+        m_gapStart += count;
+        m_gapEnd += count;
+    }
+}
+
+void TextStorage::ensureGap(std::int64_t needed) {
+    if (m_gapEnd - m_gapStart >= needed)
+        return;
+    const std::int64_t textLength = length();
+    const std::int64_t gap = needed + extraGapFor(textLength + needed);
+    const auto afterGap = static_cast<std::int64_t>(m_buffer.size()) - m_gapEnd;
+
+    std::vector<char16_t> grown;
+    grown.reserve(static_cast<size_t>(textLength + gap));
+    grown.assign(m_buffer.begin(), m_buffer.begin() + m_gapStart);
+    grown.resize(static_cast<size_t>(m_gapStart + gap));
+    grown.insert(grown.end(), m_buffer.begin() + m_gapEnd, m_buffer.end());
+    m_buffer = std::move(grown);
+    m_gapEnd = m_gapStart + gap;
+    assert(static_cast<std::int64_t>(m_buffer.size()) - m_gapEnd == afterGap);
+    (void)afterGap;
+}
+
+} // namespace vendrix
