@@ -120,7 +120,7 @@ TEST(ColumnEditingTest, Deleting) {
          Deletion::wordForward, " x", rect(0, 0, 0, 0)},
         {"word forward with underscores", "a_b1-c", rect(0, 0, 0, 0), Deletion::wordForward,
          "-c", rect(0, 0, 0, 0)},
-        {"per-line carets", "abcd\nabcd", {{0, 1}, {1, 1}, std::vector<std::int64_t>{2, 4}},
+        {"per-line carets", "abcd\nabcd", ColumnSelection{{0, 1}, {1, 1}, std::vector<std::int64_t>{2, 4}},
          Deletion::backward, "acd\nabc",
          ColumnSelection{{0, 3}, {1, 3}, std::vector<std::int64_t>{1, 3}}},
     };
