@@ -144,6 +144,8 @@ std::optional<Failure> Tokenizer::run() {
             return failure;
         pos = after;
     }
+    if (!m_progress.finish())
+        return cancelled();
     return std::nullopt;
 }
 
