@@ -337,6 +337,8 @@ std::optional<Failure> Pass::run(std::string& out) {
             return tooLarge(last + 1);
         i = last + 1;
     }
+    if (m_progressObject != nullptr && !m_progressObject->step(1, 1, 0.0, 1.0))
+        return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
     if (!m_blocks.empty())
         return Failure{u"Kapanmamış '{'", m_blocks.back()};
     if (!m_segment.empty()) {

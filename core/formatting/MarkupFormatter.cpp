@@ -160,6 +160,8 @@ std::optional<Failure> StructurePass::run() {
         while (!m_stack.empty())
             pop(count, false);
     }
+    if (!m_progress.finish())
+        return cancelledFailure();
     return std::nullopt;
 }
 
@@ -366,6 +368,8 @@ std::optional<Failure> Writer::run() {
             return tooLarge(tok);
         i = next;
     }
+    if (!m_progress.finish())
+        return cancelledFailure();
     return std::nullopt;
 }
 

@@ -49,6 +49,10 @@ private:
 
     void add(Kind kind, std::size_t start, std::size_t end, std::size_t nameStart = 0,
              std::size_t nameEnd = 0, bool selfClosing = false) {
+        // Growth kept out of the hot path: most documents have more than one token per 16
+        // bytes, so the initial reservation is usually outgrown.
+        if (m_tokens.size() == m_tokens.capacity()) [[unlikely]]
+            m_tokens.reserve(2 * m_tokens.capacity() + 16);
         m_tokens.push_back(Tok{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
                                static_cast<std::uint32_t>(nameStart),
                                static_cast<std::uint32_t>(nameEnd), kind, selfClosing});
@@ -118,9 +122,9 @@ std::optional<Failure> Tokenizer::run() {
         const unsigned char next = pos + 1 < m_n ? at(pos + 1) : 0;
         std::size_t after = pos;
         std::optional<Failure> failure;
-        if (startsWith(pos, "<!--")) {
+        if (next == '!' && startsWith(pos, "<!--")) {
             failure = comment(pos, after);
-        } else if (startsWith(pos, "<![CDATA[")) {
+        } else if (next == '!' && startsWith(pos, "<![CDATA[")) {
             const std::size_t close = find("]]>", pos + 9);
             if (close == npos)
                 return fail(u"Kapanmamış CDATA", pos);
@@ -144,6 +148,8 @@ std::optional<Failure> Tokenizer::run() {
             return failure;
         pos = after;
     }
+    if (!m_progress.finish())
+        return cancelled();
     return std::nullopt;
 }
 

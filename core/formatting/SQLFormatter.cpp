@@ -110,6 +110,8 @@ public:
         m_window = position >> 16;
         return m_progress->step(position, m_total, m_from, m_to);
     }
+    /// The phase is complete: raises the fraction to the phase's end.
+    bool finish() { return m_progress == nullptr || m_progress->step(m_total, m_total, m_from, m_to); }
 
 private:
     FormatProgress* m_progress;
@@ -235,6 +237,8 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
             i += length;
         }
     }
+    if (!progress.finish())
+        return cancelledFailure();
     return std::nullopt;
 }
 
@@ -453,6 +457,8 @@ std::optional<Failure> Writer::run() {
             return Failure{u"Çıktı çok büyük (aşırı iç içe yapı)", tok.start};
         afterToken(i);
     }
+    if (!progress.finish())
+        return cancelledFailure();
     return std::nullopt;
 }
 
