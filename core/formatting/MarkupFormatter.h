@@ -38,6 +38,7 @@ struct MarkupFormatter {
         /// The start tag ends with "/>".
         bool selfClosing;
     };
+    static_assert(sizeof(Tok) == 20);
 
     /// Each tag, comment and text run on its own line, indented by nesting depth.
     [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(

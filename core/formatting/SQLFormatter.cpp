@@ -110,6 +110,8 @@ public:
         m_window = position >> 16;
         return m_progress->step(position, m_total, m_from, m_to);
     }
+    /// Reads the cancellation flag, for long scans inside one token.
+    bool cancelledNow() const { return m_progress != nullptr && m_progress->isCancelled(); }
     /// The phase is complete: raises the fraction to the phase's end.
     bool finish() { return m_progress == nullptr || m_progress->step(m_total, m_total, m_from, m_to); }
 
@@ -155,6 +157,8 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
             for (;;) {
                 if (j >= n)
                     return Failure{u"Kapanmamış dize", i};
+                if ((j & 0xFFFFF) < 2 && progress.cancelledNow())
+                    return cancelledFailure();
                 const unsigned char c = at(j);
                 if (c == byte) {
                     if (j + 1 < n && at(j + 1) == byte) {
@@ -193,7 +197,16 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
             add(i, end, Kind::lineComment);
             i = end;
         } else if (byte == '/' && next == '*') {
-            const std::size_t close = s.find("*/", static_cast<std::size_t>(i + 2));
+            // Searched in slices so that a cancellation is seen inside a huge comment.
+            constexpr std::size_t kSlice = 1 << 20;
+            std::size_t close = std::string_view::npos;
+            for (auto from = static_cast<std::size_t>(i + 2); from < s.size(); from += kSlice) {
+                close = s.substr(0, std::min(s.size(), from + kSlice + 1)).find("*/", from);
+                if (close != std::string_view::npos)
+                    break;
+                if (progress.cancelledNow())
+                    return cancelledFailure();
+            }
             if (close == std::string_view::npos)
                 return Failure{u"Kapanmamış yorum", i};
             add(i, static_cast<std::int64_t>(close) + 2, Kind::blockComment);

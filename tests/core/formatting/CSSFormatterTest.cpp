@@ -149,6 +149,16 @@ TEST(CSSFormatterTest, MinifyOfPrettyEqualsMinify) {
     }
 }
 
+TEST(CSSFormatterTest, FindsCommentEndsAnywhereInLongComments) {
+    // Long comments are searched in slices of 1 MiB; an end straddling a border must be found.
+    for (std::size_t shift = (1u << 20) - 3; shift <= (1u << 20) + 3; ++shift) {
+        const std::string comment = "/*" + std::string(shift, 'x') + "*/";
+        auto result = CSSFormatter::formatBytes(comment + "a{}", FormatIndent::spaces(2));
+        ASSERT_TRUE(result.has_value()) << shift;
+        EXPECT_EQ(*result, comment + "\na {}") << shift;
+    }
+}
+
 TEST(CSSFormatterTest, HonoursCancellation) {
     auto progress = std::make_shared<FormatProgress>();
     progress->cancel();

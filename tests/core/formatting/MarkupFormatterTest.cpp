@@ -245,6 +245,23 @@ TEST(MarkupFormatterTest, HandlesDeepNesting) {
     EXPECT_EQ(MarkupFormatter::formatBytes(open, html, std::nullopt).value(), open);
 }
 
+TEST(MarkupFormatterTest, FindsTerminatorsAnywhereInLongTokens) {
+    // Long searches run in slices of 1 MiB; a terminator straddling a slice border must be found.
+    constexpr std::size_t kSlice = 1 << 20;
+    for (std::size_t shift = kSlice - 4; shift <= kSlice + 4; ++shift) {
+        const std::string filler(shift, 'x');
+        for (const auto& [open, close] : {std::pair{"<!--", "-->"}, std::pair{"<![CDATA[", "]]>"},
+                                          std::pair{"<?", "?>"}}) {
+            const std::string input = std::string("<a>") + open + filler + close + "</a>";
+            auto result = MarkupFormatter::formatBytes(input, xml, std::nullopt);
+            ASSERT_TRUE(result.has_value()) << open << " " << shift;
+            EXPECT_EQ(result->size(), input.size()) << open << " " << shift;
+        }
+        const std::string text = "<p>" + filler + "<b>x</b></p>";
+        EXPECT_EQ(MarkupFormatter::formatBytes(text, html, std::nullopt).value(), text);
+    }
+}
+
 TEST(MarkupFormatterTest, HugeIndentUnitFailsInsteadOfExhaustingMemory) {
     auto result = MarkupFormatter::formatBytes("<a>\n<b/>\n</a>", xml, FormatIndent::spaces(1 << 30));
     ASSERT_FALSE(result.has_value());

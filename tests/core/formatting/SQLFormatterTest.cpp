@@ -134,6 +134,16 @@ TEST(SQLFormatterTest, StaysLinearAndBoundedOnHostileInput) {
     EXPECT_EQ(hugeUnit.error().message, u"Çıktı çok büyük (aşırı iç içe yapı)");
 }
 
+TEST(SQLFormatterTest, FindsCommentEndsAnywhereInLongComments) {
+    // Long comments are searched in slices of 1 MiB; an end straddling a border must be found.
+    for (std::size_t shift = (1u << 20) - 3; shift <= (1u << 20) + 3; ++shift) {
+        const std::string input = "/*" + std::string(shift, 'x') + "*/ select 'a'";
+        auto result = SQLFormatter::prettyBytes(input, FormatIndent::spaces(2));
+        ASSERT_TRUE(result.has_value()) << shift;
+        EXPECT_EQ(result->size(), input.size()) << shift; // the comment, a line break, the query
+    }
+}
+
 TEST(SQLFormatterTest, HonoursCancellation) {
     auto progress = std::make_shared<FormatProgress>();
     progress->cancel();
