@@ -158,7 +158,8 @@ void appendDeclaration(std::string_view segment, bool pretty, std::string& out) 
         out += value;
     } else {
         out += ':';
-        appendWithoutSpacesAround(value, [](char byte) { return byte == ','; }, out);
+        appendWithoutSpacesAround(
+            value, [](char byte) { return byte == ','; }, out);
     }
 }
 
@@ -170,7 +171,8 @@ public:
           m_progressObject(FormatProgress::current()) {
         if (indent) {
             m_unitIsTab = indent->isTab();
-            m_unitLength = m_unitIsTab ? 1 : static_cast<std::size_t>(std::max(indent->spaceCount(), 0));
+            m_unitLength =
+                m_unitIsTab ? 1 : static_cast<std::size_t>(std::max(indent->spaceCount(), 0));
         }
     }
 
@@ -180,7 +182,9 @@ private:
     /// Starts a line in pretty mode; false when its indentation alone would exceed the limit.
     bool writeLine(bool allowBlank = true);
     bool checkpoint(std::size_t position);
-    bool cancelledNow() const { return m_progressObject != nullptr && m_progressObject->isCancelled(); }
+    bool cancelledNow() const {
+        return m_progressObject != nullptr && m_progressObject->isCancelled();
+    }
     static Failure cancelledFailure() {
         return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
     }
@@ -368,7 +372,7 @@ std::optional<Failure> Pass::run(std::string& out) {
 }
 
 std::expected<std::string, FormatError> formatUnfinished(std::string_view utf8,
-                                                        std::optional<FormatIndent> indent) {
+                                                         std::optional<FormatIndent> indent) {
     std::string out;
     if (auto failure = Pass(utf8, indent).run(out)) {
         if (!failure->byteOffset)
@@ -401,8 +405,8 @@ std::expected<std::u16string, FormatError> CSSFormatter::minify(std::u16string_v
     return formatText(text, std::nullopt);
 }
 
-std::expected<std::string, FormatError> CSSFormatter::formatBytes(
-    std::string_view utf8, std::optional<FormatIndent> indent) {
+std::expected<std::string, FormatError>
+CSSFormatter::formatBytes(std::string_view utf8, std::optional<FormatIndent> indent) {
     auto out = formatUnfinished(utf8, indent);
     if (out)
         FormatText::finishBytes(*out, utf8);

@@ -231,7 +231,8 @@ public:
           m_limit(std::max<std::uint64_t>(16 * std::uint64_t{input.size()}, kMinOutputLimit)) {
         if (indent) {
             m_unitIsTab = indent->isTab();
-            m_unitLength = m_unitIsTab ? 1 : static_cast<std::size_t>(std::max(indent->spaceCount(), 0));
+            m_unitLength =
+                m_unitIsTab ? 1 : static_cast<std::size_t>(std::max(indent->spaceCount(), 0));
         }
     }
 
@@ -330,8 +331,8 @@ std::optional<Failure> Writer::run() {
                     copy(tok.start, m_tokens[match].end);
                     next = match + 1;
                 } else {
-                    const std::size_t end = trimEnd(
-                        tok.end, close < count ? m_tokens[close].start : m_input.size());
+                    const std::size_t end =
+                        trimEnd(tok.end, close < count ? m_tokens[close].start : m_input.size());
                     copy(tok.start, end);
                     next = close;
                 }
@@ -435,9 +436,8 @@ std::expected<std::u16string, FormatError> formatText(std::u16string_view text, 
 } // namespace
 } // namespace markup
 
-std::expected<std::u16string, FormatError> MarkupFormatter::pretty(std::u16string_view text,
-                                                                   Dialect dialect,
-                                                                   FormatIndent indent) {
+std::expected<std::u16string, FormatError>
+MarkupFormatter::pretty(std::u16string_view text, Dialect dialect, FormatIndent indent) {
     return markup::formatText(text, dialect, indent);
 }
 
@@ -446,8 +446,9 @@ std::expected<std::u16string, FormatError> MarkupFormatter::minify(std::u16strin
     return markup::formatText(text, dialect, std::nullopt);
 }
 
-std::expected<std::string, FormatError> MarkupFormatter::formatBytes(
-    std::string_view utf8, Dialect dialect, std::optional<FormatIndent> indent) {
+std::expected<std::string, FormatError>
+MarkupFormatter::formatBytes(std::string_view utf8, Dialect dialect,
+                             std::optional<FormatIndent> indent) {
     auto out = markup::format(utf8, dialect, indent);
     if (!out)
         return std::unexpected(markup::toFormatError(utf8, std::move(out.error())));

@@ -85,9 +85,7 @@ private:
         else
             add(Kind::text, start, end);
     }
-    static Failure fail(const char16_t* message, std::size_t at) {
-        return Failure{message, at};
-    }
+    static Failure fail(const char16_t* message, std::size_t at) { return Failure{message, at}; }
     Failure cancelled() const {
         return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
     }
@@ -388,7 +386,7 @@ namespace {
 using NameSet = std::unordered_set<std::string_view>;
 
 const NameSet& voidElements() {
-    static const NameSet set{"area", "base", "br",   "col",   "embed",  "hr",    "img",  "input",
+    static const NameSet set{"area",   "base", "br",   "col",   "embed",  "hr",    "img", "input",
                              "keygen", "link", "meta", "param", "source", "track", "wbr"};
     return set;
 }
@@ -401,10 +399,10 @@ const NameSet& preformattedElements() {
     return set;
 }
 const NameSet& paragraphEnders() {
-    static const NameSet set{"address", "article", "aside",  "blockquote", "details", "div",
-                             "dl",      "fieldset", "figure", "footer",    "form",    "h1",
-                             "h2",      "h3",       "h4",     "h5",        "h6",      "header",
-                             "hr",      "main",     "nav",    "ol",        "p",       "pre",
+    static const NameSet set{"address", "article",  "aside",  "blockquote", "details", "div",
+                             "dl",      "fieldset", "figure", "footer",     "form",    "h1",
+                             "h2",      "h3",       "h4",     "h5",         "h6",      "header",
+                             "hr",      "main",     "nav",    "ol",         "p",       "pre",
                              "section", "table",    "ul"};
     return set;
 }
@@ -424,8 +422,7 @@ bool endsOpenParagraph(std::string_view lowerName) {
     return paragraphEnders().contains(lowerName);
 }
 
-std::optional<Failure> tokenize(std::string_view input, Dialect dialect,
-                                std::vector<Tok>& tokens) {
+std::optional<Failure> tokenize(std::string_view input, Dialect dialect, std::vector<Tok>& tokens) {
     return Tokenizer(input, dialect, tokens).run();
 }
 
