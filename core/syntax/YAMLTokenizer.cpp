@@ -88,6 +88,8 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
         return 0;
 
     std::int64_t p = first;
+    // A block scalar without a key or dash on its line (a bare "|" continuing an entry) takes
+    // the line's indentation as its reference column.
     std::int64_t reference = first;
     if (first == 0) {
         if ((matchesAt(u, n, 0, "---") || matchesAt(u, n, 0, "...")) && blankOrEnd(u, n, 3)) {
