@@ -153,10 +153,12 @@ void BM_TokenizeMarkdown(benchmark::State& state) {
     runFullTokens(state, markdownText(), LanguageID::markdown, "tokenize 20 MB Markdown");
 }
 void BM_CatchUpJavaScript(benchmark::State& state) {
-    runCatchUp(state, javascriptText(), LanguageID::javascript, "catch up (states only) 20 MB JavaScript");
+    runCatchUp(state, javascriptText(), LanguageID::javascript,
+               "catch up (states only) 20 MB JavaScript");
 }
 void BM_CatchUpMarkdown(benchmark::State& state) {
-    runCatchUp(state, markdownText(), LanguageID::markdown, "catch up (states only) 20 MB Markdown");
+    runCatchUp(state, markdownText(), LanguageID::markdown,
+               "catch up (states only) 20 MB Markdown");
 }
 
 /// The document as the editor stores it: an editable head in front of a large, unchanged

@@ -45,8 +45,7 @@ namespace {
 int runDetect(std::span<const std::string> args);
 
 const CliCommand kDetect{
-    "detect",
-    "Detect a file's language from its name, first line and first characters",
+    "detect", "Detect a file's language from its name, first line and first characters",
     "usage: vendrix-cli detect FILE\n"
     "Prints {\"language\": ID} with the language identifier (\"plain\" when none is found).\n",
     runDetect};
@@ -66,7 +65,8 @@ int runDetect(std::span<const std::string> args) {
     if (!bytes)
         return kExitFailure;
     std::u16string text = decodeSyntaxInput(*bytes);
-    std::string name = path == "-" ? std::string() : std::filesystem::path(path).filename().string();
+    std::string name =
+        path == "-" ? std::string() : std::filesystem::path(path).filename().string();
     auto language = LanguageCatalog::detect(name, text);
     printJSON(nlohmann::json{{"language", language.value_or(std::string(LanguageID::plainText))}});
     return kExitOK;

@@ -15,8 +15,7 @@ namespace {
 int runTokens(std::span<const std::string> args);
 
 const CliCommand kTokens{
-    "tokens",
-    "Print the syntax tokens of a file",
+    "tokens", "Print the syntax tokens of a file",
     "usage: vendrix-cli tokens [--language ID] [--json] FILE\n"
     "Prints one token per line as LINE:COLUMN LENGTH KIND (1-based line, 0-based UTF-16\n"
     "column, length in UTF-16 units). --language overrides detection; --json prints a JSON\n"
@@ -56,7 +55,8 @@ int runTokens(std::span<const std::string> args) {
         std::int64_t line = index.lineNumber(token.range.location);
         std::int64_t column = token.range.location - index.lineStart(line);
         if (json) {
-            array.push_back({line + 1, column, token.range.length, std::string(rawValue(token.kind))});
+            array.push_back(
+                {line + 1, column, token.range.length, std::string(rawValue(token.kind))});
         } else {
             out += std::to_string(line + 1) + ":" + std::to_string(column) + " " +
                    std::to_string(token.range.length) + " " + std::string(rawValue(token.kind)) +

@@ -126,8 +126,8 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                     colon = after;
                 }
             }
-        } else if (!(c == u'!' || c == u'#' || c == u'&' || c == u'*' || c == u'>' ||
-                     c == u'[' || c == u'{' || c == u'|')) {
+        } else if (!(c == u'!' || c == u'#' || c == u'&' || c == u'*' || c == u'>' || c == u'[' ||
+                     c == u'{' || c == u'|')) {
             for (std::int64_t q = p; q < n; ++q) {
                 if (u[q] == u'#' && q > p && isBlank(u[q - 1]))
                     break;

@@ -32,7 +32,9 @@ RunResult runCli(const std::string& arguments) {
     return result;
 }
 
-std::string quoted(const std::filesystem::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
 
 TEST(SyntaxCliTest, DetectsFromNameFirstLineAndContent) {
     test::TempDir dir;

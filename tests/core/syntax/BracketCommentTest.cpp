@@ -81,8 +81,7 @@ const ToggleCase kToggleCases[] = {
     {"swift caret before column stays", "swift", "|  x", "|  // x"},
     {"swift caret uncomment", "swift", "  // x|", "  x|"},
     {"caret inside removed marker stops at column", "swift", "  /|/ x", "  |x"},
-    {"selection ending at line start excludes next line", "javascript", "[a\n]b",
-     "[// a]\nb"},
+    {"selection ending at line start excludes next line", "javascript", "[a\n]b", "[// a]\nb"},
     {"mixed lines comment all", "javascript", "[// a\nb]", "[// // a\n// b]"},
     {"marker without space uncomments", "shell", "[#a\n  #b]", "[a\n  b]"},
     {"all blank lines get the marker", "yaml", "[  \n]", "[#   ]\n"},
@@ -156,8 +155,8 @@ TEST(CommentTogglerTest, RandomLineBlocksRoundTrip) {
             // A line that already held the marker is uncommented by the first toggle; only
             // texts the first toggle commented must come back exactly.
             if (first->replacement.size() > static_cast<size_t>(first->range.length)) {
-                EXPECT_EQ(u8(twice), u8(text)) << definition.id << " [" << a << "," << b << ") "
-                                               << u8(text);
+                EXPECT_EQ(u8(twice), u8(text))
+                    << definition.id << " [" << a << "," << b << ") " << u8(text);
             }
         }
     }

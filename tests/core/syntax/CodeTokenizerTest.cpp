@@ -1,6 +1,6 @@
 #include "core/syntax/CodeTokenizer.h"
-#include "core/syntax/LanguageID.h"
 #include "SyntaxTestSupport.h"
+#include "core/syntax/LanguageID.h"
 
 namespace vendrix {
 namespace {
@@ -33,8 +33,8 @@ const LineCase kCodeCases[] = {
      "attribute[@Component] keyword[class]", 0},
     {"js template opens", LanguageID::javascript, "const s = `a ${b}", 0,
      "keyword[const] string[`a ${b}]", 4},
-    {"js template continues", LanguageID::javascript, "still ` + 1", 4,
-     "string[still `] number[1]", 0},
+    {"js template continues", LanguageID::javascript, "still ` + 1", 4, "string[still `] number[1]",
+     0},
     {"block comment opens", LanguageID::javascript, "/* open", 0, "comment[/* open]", 257},
     {"block comment closes", LanguageID::javascript, "still */ x", 257, "comment[still */]", 0},
     {"empty line keeps comment", LanguageID::javascript, "", 257, "", 257},
@@ -50,19 +50,16 @@ const LineCase kCodeCases[] = {
     {"csharp verbatim doubled quote", LanguageID::csharp, "s = @\"a\"\"b\";", 0,
      "string[@\"a\"\"b\"]", 0},
     {"csharp escaped quote", LanguageID::csharp, "\"a\\\"b\"", 0, "string[\"a\\\"b\"]", 0},
-    {"csharp unterminated single-line string", LanguageID::csharp, "\"abc", 0, "string[\"abc]",
-     0},
+    {"csharp unterminated single-line string", LanguageID::csharp, "\"abc", 0, "string[\"abc]", 0},
     {"csharp verbatim string continues", LanguageID::csharp, "@\"abc", 0, "string[@\"abc]", 5},
-    {"csharp region directive", LanguageID::csharp, "  #region x", 0,
-     "preprocessor[#region x]", 0},
+    {"csharp region directive", LanguageID::csharp, "  #region x", 0, "preprocessor[#region x]", 0},
     {"csharp hash not first", LanguageID::csharp, "x = #y", 0, "", 0},
     {"csharp types and calls", LanguageID::csharp, "public static int Main(string[] args)", 0,
      "keyword[public] keyword[static] type[int] function[Main] type[string]", 0},
     {"python triple quote opens", LanguageID::python, "'''doc", 0, "string['''doc]", 3},
     {"python triple quote closes", LanguageID::python, "end''' + x", 3, "string[end''']", 0},
     {"python decorator and def", LanguageID::python, "@property", 0, "attribute[@property]", 0},
-    {"python hash comment", LanguageID::python, "x = 1  # note", 0,
-     "number[1] comment[# note]", 0},
+    {"python hash comment", LanguageID::python, "x = 1  # note", 0, "number[1] comment[# note]", 0},
     {"json property and number", LanguageID::json, "{\"name\": 1}", 0,
      "property[\"name\"] number[1]", 0},
     {"json string in array", LanguageID::json, "[\"name\"]", 0, "string[\"name\"]", 0},
@@ -83,11 +80,11 @@ const LineCase kCodeCases[] = {
      "keyword[let] string[\"\"\"]", 3},
     {"sql case-insensitive keywords", LanguageID::sql, "SELECT Count(*)", 0,
      "keyword[SELECT] function[Count]", 0},
-    {"sql doubled apostrophe", LanguageID::sql, "'it''s' -- c", 0,
-     "string['it''s'] comment[-- c]", 0},
+    {"sql doubled apostrophe", LanguageID::sql, "'it''s' -- c", 0, "string['it''s'] comment[-- c]",
+     0},
     {"sql string continues", LanguageID::sql, "'abc", 0, "string['abc]", 2},
-    {"number after dot after digits", LanguageID::javascript, "1.2.3", 0,
-     "number[1.2] number[3]", 0},
+    {"number after dot after digits", LanguageID::javascript, "1.2.3", 0, "number[1.2] number[3]",
+     0},
     {"number glued to identifier", LanguageID::javascript, "x.5", 0, "number[5]", 0},
     {"number suffixes and separators", LanguageID::csharp, "1_000UL 0xFF_FF 3.5f 1e10", 0,
      "number[1_000UL] number[0xFF_FF] number[3.5f] number[1e10]", 0},
@@ -108,8 +105,8 @@ TEST(CodeTokenizerTest, LongIdentifiersAreNeverKeywords) {
     // the look-up must not even consider it.
     std::u16string line = u"a" + std::u16string(32, u'b') + u"(";
     auto result = tokenizeLine(tokenizerFor(LanguageID::javascript), line);
-    EXPECT_EQ(describe(line, result.tokens), "function[" + std::string(1, 'a') +
-                                                 std::string(32, 'b') + "]");
+    EXPECT_EQ(describe(line, result.tokens),
+              "function[" + std::string(1, 'a') + std::string(32, 'b') + "]");
 }
 
 TEST(CodeTokenizerTest, InvalidStringStateStartsInCode) {
@@ -128,9 +125,8 @@ TEST(CodeTokenizerTest, SameStateWithoutCallback) {
             std::u16string line = u16(text);
             for (std::uint32_t state : {0u, 257u, 2u, 3u, 4u, 5u}) {
                 auto with = tokenizeLine(tokenizer, line, state);
-                auto without = tokenizer.tokenizeLine(line.data(),
-                                                      static_cast<std::int64_t>(line.size()),
-                                                      state, TokenEmitter{});
+                auto without = tokenizer.tokenizeLine(
+                    line.data(), static_cast<std::int64_t>(line.size()), state, TokenEmitter{});
                 EXPECT_EQ(with.state, without) << language << " " << text << " " << state;
             }
         }

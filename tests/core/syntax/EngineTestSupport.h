@@ -42,8 +42,8 @@ inline std::vector<std::vector<Token>> referenceTokens(const SyntaxTokenizer& to
             if (length > 0)
                 out.emplace_back(range.location + location, length, kind);
         };
-        state = tokenizer.tokenizeLine(text.data() + range.location, count, state,
-                                       TokenEmitter(emit));
+        state =
+            tokenizer.tokenizeLine(text.data() + range.location, count, state, TokenEmitter(emit));
     }
     return lines;
 }

@@ -4,10 +4,10 @@
 // input are ordered, non-overlapping and inside their line.
 //
 // Regenerate the golden files with VENDRIX_UPDATE_GOLDEN=1 and review the diff by eye.
-#include "core/syntax/HighlightEngine.h"
-#include "core/syntax/LanguageCatalog.h"
 #include "EngineTestSupport.h"
 #include "SyntaxTestSupport.h"
+#include "core/syntax/HighlightEngine.h"
+#include "core/syntax/LanguageCatalog.h"
 
 #include <cstdlib>
 #include <random>
@@ -78,8 +78,7 @@ std::string goldenText(const Sample& sample, const std::vector<Token>& tokens) {
         std::int64_t line = index.lineNumber(token.range.location);
         std::int64_t column = token.range.location - index.lineStart(line);
         out += std::to_string(line + 1) + ":" + std::to_string(column) + " " +
-               std::to_string(token.range.length) + " " + std::string(rawValue(token.kind)) +
-               "\t" +
+               std::to_string(token.range.length) + " " + std::string(rawValue(token.kind)) + "\t" +
                escapeTokenText(std::u16string_view(sample.text)
                                    .substr(static_cast<std::size_t>(token.range.location),
                                            static_cast<std::size_t>(token.range.length))) +
@@ -97,7 +96,8 @@ TEST(GoldenTokensTest, SamplesMatchTheirGoldenFiles) {
         SCOPED_TRACE(file);
         Sample sample = loadSample(file);
         ASSERT_NE(LanguageCatalog::definition(sample.language), nullptr) << sample.language;
-        std::string actual = goldenText(sample, HighlightEngine::tokenize(sample.text, sample.language));
+        std::string actual =
+            goldenText(sample, HighlightEngine::tokenize(sample.text, sample.language));
         auto goldenPath = test::dataPath("syntax/" + std::string(file) + ".tokens");
         if (update) {
             test::writeFileBytes(goldenPath, actual);
@@ -116,7 +116,8 @@ TEST(GoldenTokensTest, EngineEqualsLineByLineTokenizing) {
         const SyntaxTokenizer& tokenizer = *LanguageCatalog::definition(sample.language)->tokenizer;
         auto reference = referenceTokens(tokenizer, sample.text);
         const auto n = static_cast<std::int64_t>(reference.size());
-        EXPECT_EQ(HighlightEngine::tokenize(sample.text, sample.language), flatten(reference, 0, n));
+        EXPECT_EQ(HighlightEngine::tokenize(sample.text, sample.language),
+                  flatten(reference, 0, n));
 
         // Visible windows requested in random order, read from a split source.
         LineIndex index(sample.text);
@@ -135,9 +136,9 @@ TEST(GoldenTokensTest, EngineEqualsLineByLineTokenizing) {
 }
 
 TEST(GoldenTokensTest, RandomEditsOnSamplesMatchFreshTokenizing) {
-    const char16_t* snippets[] = {u"/*",   u"*/",  u"\n",      u"\"",  u"'",   u"`",  u"'''",
-                                  u"\"\"\"", u"<!--", u"-->",  u"```", u"{",   u"}",  u"|",
-                                  u"#",    u"x",   u"<style>", u"  ",  u"@\"", u"\n  - ", u""};
+    const char16_t* snippets[] = {u"/*",     u"*/",   u"\n",      u"\"",  u"'",   u"`",      u"'''",
+                                  u"\"\"\"", u"<!--", u"-->",     u"```", u"{",   u"}",      u"|",
+                                  u"#",      u"x",    u"<style>", u"  ",  u"@\"", u"\n  - ", u""};
     std::mt19937 rng(99);
     for (const char* file : kSamples) {
         SCOPED_TRACE(file);
@@ -150,7 +151,8 @@ TEST(GoldenTokensTest, RandomEditsOnSamplesMatchFreshTokenizing) {
         for (int step = 0; step < 60; ++step) {
             auto length = static_cast<std::int64_t>(doc.text.size());
             std::int64_t at = static_cast<std::int64_t>(rng() % (length + 1));
-            std::int64_t removed = std::min<std::int64_t>(length - at, rng() % 4 == 0 ? rng() % 200 : rng() % 3);
+            std::int64_t removed =
+                std::min<std::int64_t>(length - at, rng() % 4 == 0 ? rng() % 200 : rng() % 3);
             std::u16string inserted = snippets[rng() % std::size(snippets)];
             engine->noteEdit(doc.replace({at, removed}, inserted), doc.index);
             if (step % 3 != 0)
@@ -160,7 +162,8 @@ TEST(GoldenTokensTest, RandomEditsOnSamplesMatchFreshTokenizing) {
             std::int64_t first = static_cast<std::int64_t>(rng() % n);
             std::int64_t last = std::min(n - 1, first + 40);
             StringTextSource source(doc.text);
-            ASSERT_EQ(engine->tokens(first, last, source, doc.index), flatten(reference, first, last))
+            ASSERT_EQ(engine->tokens(first, last, source, doc.index),
+                      flatten(reference, first, last))
                 << "step " << step;
             ASSERT_LE(engine->knownLineCount(), n);
         }
@@ -172,7 +175,8 @@ TEST(GoldenTokensTest, RandomEditsOnSamplesMatchFreshTokenizing) {
 }
 
 TEST(GoldenTokensTest, TokenInvariantsOnRandomInput) {
-    const char16_t alphabet[] = u" \t\"'`\\/*#-<>!?&;:=@$%{}[]()|~_+.,0123456789abcxyzABCXYZ\u00e7\u0130\U0001F600";
+    const char16_t alphabet[] =
+        u" \t\"'`\\/*#-<>!?&;:=@$%{}[]()|~_+.,0123456789abcxyzABCXYZ\u00e7\u0130\U0001F600";
     const std::size_t alphabetSize = std::size(alphabet) - 1; // lone surrogates included
     std::mt19937 rng(5);
     for (const auto& definition : LanguageCatalog::all()) {

@@ -1,7 +1,7 @@
 #include "core/syntax/HighlightEngine.h"
-#include "core/syntax/LanguageID.h"
 #include "EngineTestSupport.h"
 #include "SyntaxTestSupport.h"
+#include "core/syntax/LanguageID.h"
 
 #include <random>
 
@@ -95,10 +95,12 @@ TEST(HighlightEngineTest, LineCountChangesAreHandled) {
     EXPECT_EQ(engine->knownLineCount(), 50);
 
     // An edit reported with noteEdit that deletes lines shrinks the remembered states.
-    TextRange edited = doc.replace({doc.index.lineStart(40), doc.index.length() - doc.index.lineStart(40)}, u"");
+    TextRange edited =
+        doc.replace({doc.index.lineStart(40), doc.index.length() - doc.index.lineStart(40)}, u"");
     engine->noteEdit(edited, doc.index);
     EXPECT_LE(engine->knownLineCount(), doc.index.lineCount());
-    EXPECT_EQ(linesOf(*engine, doc, 0, 100), flatten(referenceTokens(test::tokenizerFor("javascript"), doc.text), 0, 100));
+    EXPECT_EQ(linesOf(*engine, doc, 0, 100),
+              flatten(referenceTokens(test::tokenizerFor("javascript"), doc.text), 0, 100));
 
     // An edit the engine never heard of: the line count no longer matches, so it starts over.
     doc.replace({0, 0}, u"/*\n\n");
@@ -122,7 +124,8 @@ TEST(HighlightEngineTest, RequestsOutsideTheTextAreClamped) {
     EXPECT_EQ(engine->state(-3, source, doc.index), 0u);
     EXPECT_TRUE(engine->tokens(TextRange{4, 0}, source, doc.index).empty());
     EXPECT_EQ(engine->tokens(TextRange{1, 12}, source, doc.index),
-              (std::vector<Token>{{1, 2, TokenKind::keyword}, {6, 3, TokenKind::keyword},
+              (std::vector<Token>{{1, 2, TokenKind::keyword},
+                                  {6, 3, TokenKind::keyword},
                                   {12, 1, TokenKind::keyword}}));
 
     // A line index that claims more text than the source holds is read only as far as the
@@ -182,10 +185,12 @@ TEST(HighlightEngineTest, LongLinesAreCut) {
 TEST(HighlightEngineTest, RandomEditsMatchFreshTokenizingForEveryLanguage) {
     // Snippets that open and close every multi-line construct of the languages.
     const char16_t* snippets[] = {
-        u"/*", u"*/", u"\n", u"\n\n", u"\"", u"'", u"`", u"'''", u"\"\"\"", u"<!--", u"-->",
-        u"```", u"~~~", u"<script>", u"</script>", u"<style>", u"{", u"}", u"key: |", u"  - x",
-        u"@\"", u"#", u"--", u"x", u"  ", u"<a href=\"", u">", u"]]>", u"<![CDATA[", u"$'",
-        u"/* a */", u"let ", u"ç", u"\t", u"-", u":", u";"};
+        u"/*",        u"*/",      u"\n",      u"\n\n", u"\"",         u"'",     u"`",
+        u"'''",       u"\"\"\"",  u"<!--",    u"-->",  u"```",        u"~~~",   u"<script>",
+        u"</script>", u"<style>", u"{",       u"}",    u"key: |",     u"  - x", u"@\"",
+        u"#",         u"--",      u"x",       u"  ",   u"<a href=\"", u">",     u"]]>",
+        u"<![CDATA[", u"$'",      u"/* a */", u"let ", u"ç",          u"\t",    u"-",
+        u":",         u";"};
     std::mt19937 rng(20261207);
     for (const auto& definition : LanguageCatalog::all()) {
         SCOPED_TRACE(definition.id);

@@ -26,8 +26,8 @@ TEST(LanguageCatalogTest, DefinitionsInOrderWithUniqueKeys) {
             EXPECT_TRUE(fileNames.insert(name).second) << name;
     }
     EXPECT_EQ(ids, (std::vector<std::string>{"json", "xml", "html", "javascript", "typescript",
-                                             "swift", "csharp", "python", "sql", "markdown",
-                                             "yaml", "shell", "css"}));
+                                             "swift", "csharp", "python", "sql", "markdown", "yaml",
+                                             "shell", "css"}));
     EXPECT_EQ(LanguageCatalog::definition(std::nullopt), nullptr);
     EXPECT_EQ(LanguageCatalog::definition(LanguageID::plainText), nullptr);
     EXPECT_EQ(LanguageCatalog::definition("rust"), nullptr);
@@ -43,12 +43,10 @@ TEST(LanguageCatalogTest, DefinitionsInOrderWithUniqueKeys) {
 
 TEST(LanguageCatalogTest, DetectsByFileName) {
     const std::pair<const char*, Answer> cases[] = {
-        {"Main.SWIFT", "swift"},        {"notes.txt", std::nullopt},
-        {".bashrc", "shell"},           {"SConstruct", "python"},
-        {"archive.tar.json", "json"},   {".zshrc.local", std::nullopt},
-        {"page.HTM", "html"},           {"style.scss", "css"},
-        {".clang-format", "yaml"},      {"Makefile", std::nullopt},
-        {"trailing.", std::nullopt},    {"ÇALIŞMA.MD", "markdown"},
+        {"Main.SWIFT", "swift"},    {"notes.txt", std::nullopt},  {".bashrc", "shell"},
+        {"SConstruct", "python"},   {"archive.tar.json", "json"}, {".zshrc.local", std::nullopt},
+        {"page.HTM", "html"},       {"style.scss", "css"},        {".clang-format", "yaml"},
+        {"Makefile", std::nullopt}, {"trailing.", std::nullopt},  {"ÇALIŞMA.MD", "markdown"},
     };
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(LanguageCatalog::languageForFileName(name), expected) << name;
@@ -101,8 +99,7 @@ TEST(LanguageCatalogTest, DetectsByContentPrefix) {
 
 TEST(LanguageCatalogTest, DetectionOrderIsNameThenFirstLineThenContent) {
     EXPECT_EQ(LanguageCatalog::detect("build.sh", u"<html>"), Answer("shell"));
-    EXPECT_EQ(LanguageCatalog::detect("dir/tool", u"#!/usr/bin/env node\nx"),
-              Answer("javascript"));
+    EXPECT_EQ(LanguageCatalog::detect("dir/tool", u"#!/usr/bin/env node\nx"), Answer("javascript"));
     EXPECT_EQ(LanguageCatalog::detect("data", u"\n\n[{\"a\": 1}]"), Answer("json"));
     EXPECT_EQ(LanguageCatalog::detect("README", u"hello"), std::nullopt);
 }

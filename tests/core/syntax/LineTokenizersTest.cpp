@@ -1,5 +1,5 @@
-#include "core/syntax/LanguageID.h"
 #include "SyntaxTestSupport.h"
+#include "core/syntax/LanguageID.h"
 
 namespace vendrix {
 namespace {
@@ -53,8 +53,8 @@ const LineCase kCases[] = {
     {"atx heading", LanguageID::markdown, "# Title", 0, "heading[# Title]", 0},
     {"hash without blank", LanguageID::markdown, "#Title", 0, "", 0},
     {"seven hashes", LanguageID::markdown, "####### x", 0, "", 0},
-    {"bullet with emphasis", LanguageID::markdown, "- item *em*", 0,
-     "keyword[-] emphasis[*em*]", 0},
+    {"bullet with emphasis", LanguageID::markdown, "- item *em*", 0, "keyword[-] emphasis[*em*]",
+     0},
     {"thematic break", LanguageID::markdown, "***", 0, "punctuation[***]", 0},
     {"spaced break", LanguageID::markdown, " - - -", 0, "punctuation[- - -]", 0},
     {"setext underline", LanguageID::markdown, "===", 0, "heading[===]", 0},
@@ -62,16 +62,14 @@ const LineCase kCases[] = {
     {"fence content", LanguageID::markdown, "let x = 1", kFence3, "string[let x = 1]", kFence3},
     {"short fence does not close", LanguageID::markdown, "``", kFence3, "string[``]", kFence3},
     {"fence closes", LanguageID::markdown, "````  ", kFence3, "string[````  ]", 0},
-    {"tilde fence opens", LanguageID::markdown, "~~~~", 0, "string[~~~~]",
-     1 + 512 + 4 * 65536},
+    {"tilde fence opens", LanguageID::markdown, "~~~~", 0, "string[~~~~]", 1 + 512 + 4 * 65536},
     {"tilde does not close backtick fence", LanguageID::markdown, "~~~", kFence3, "string[~~~]",
      kFence3},
-    {"image link", LanguageID::markdown, "![alt](img.png)", 0,
-     "link[![alt]] attribute[(img.png)]", 0},
+    {"image link", LanguageID::markdown, "![alt](img.png)", 0, "link[![alt]] attribute[(img.png)]",
+     0},
     {"nested link text", LanguageID::markdown, "see [a [b] c](u) now", 0,
      "link[[a [b] c]] attribute[(u)]", 0},
-    {"automatic link", LanguageID::markdown, "<scheme://path>", 0, "attribute[<scheme://path>]",
-     0},
+    {"automatic link", LanguageID::markdown, "<scheme://path>", 0, "attribute[<scheme://path>]", 0},
     {"inline html", LanguageID::markdown, "a <b> c", 0, "tag[<b>]", 0},
     {"strong and code", LanguageID::markdown, "**bold** and `code` and __b__", 0,
      "strong[**bold**] string[`code`] strong[__b__]", 0},
@@ -80,8 +78,8 @@ const LineCase kCases[] = {
     {"ordered list", LanguageID::markdown, "12. step `x`", 0, "keyword[12.] string[`x`]", 0},
     {"block quote", LanguageID::markdown, "> quoted *x*", 0, "comment[> quoted *x*]", 0},
     {"html comment opens", LanguageID::markdown, "a <!-- b", 0, "comment[<!-- b]", 2},
-    {"html comment closes", LanguageID::markdown, "c --> *d*", 2,
-     "comment[c -->] emphasis[*d*]", 0},
+    {"html comment closes", LanguageID::markdown, "c --> *d*", 2, "comment[c -->] emphasis[*d*]",
+     0},
     {"indented four is not a heading", LanguageID::markdown, "    # x", 0, "", 0},
     // CSS
     {"css one-line rule", LanguageID::css, "a:hover { color: #fff !important; }", 0,
@@ -107,15 +105,13 @@ const LineCase kCases[] = {
      "property[content] string[\"a\\\"b\"]", 256},
     {"css percentage", LanguageID::css, "50% {", 256, "number[50%]", 512},
     // YAML
-    {"yaml block scalar header", LanguageID::yaml, "key: |", 0, "property[key] punctuation[|]",
-     1},
+    {"yaml block scalar header", LanguageID::yaml, "key: |", 0, "property[key] punctuation[|]", 1},
     {"yaml block scalar line", LanguageID::yaml, "  text here", 1, "string[text here]", 1},
     {"yaml block scalar blank line", LanguageID::yaml, "", 1, "", 1},
     {"yaml block scalar ends", LanguageID::yaml, "next: 1", 1, "property[next] number[1]", 0},
     {"yaml nested block scalar", LanguageID::yaml, "  run: >-  # folded", 0,
      "property[run] punctuation[>-] comment[# folded]", 1 + 2 * 256},
-    {"yaml scalar at key column ends", LanguageID::yaml, "  x: y", 1 + 2 * 256, "property[x]",
-     0},
+    {"yaml scalar at key column ends", LanguageID::yaml, "  x: y", 1 + 2 * 256, "property[x]", 0},
     {"yaml dash key string comment", LanguageID::yaml, "- name: \"x\" # c", 0,
      "punctuation[-] property[name] string[\"x\"] comment[# c]", 0},
     {"yaml constants", LanguageID::yaml, "on: yes", 0, "property[on] constant[yes]", 0},
@@ -141,10 +137,10 @@ TEST(LineTokenizersTest, LineCases) {
         auto result = tokenizeLine(tokenizerFor(row.language), line, row.stateIn);
         EXPECT_EQ(describe(line, result.tokens), row.expected);
         EXPECT_EQ(result.state, row.stateOut);
-        auto withoutCallback = tokenizerFor(row.language)
-                                   .tokenizeLine(line.data(),
-                                                 static_cast<std::int64_t>(line.size()),
-                                                 row.stateIn, TokenEmitter{});
+        auto withoutCallback =
+            tokenizerFor(row.language)
+                .tokenizeLine(line.data(), static_cast<std::int64_t>(line.size()), row.stateIn,
+                              TokenEmitter{});
         EXPECT_EQ(withoutCallback, row.stateOut);
     }
 }

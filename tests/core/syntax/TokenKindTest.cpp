@@ -1,5 +1,5 @@
-#include "core/syntax/KeywordTable.h"
 #include "core/syntax/TokenKind.h"
+#include "core/syntax/KeywordTable.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -60,8 +60,7 @@ TEST(KeywordTableTest, LooksUpWordsWithCaseRules) {
 }
 
 TEST(KeywordTableTest, FirstRegistrationWinsAndLengthCutOff) {
-    KeywordTable table({{TokenKind::keyword, {"type"}}, {TokenKind::type, {"type", "int"}}},
-                       false);
+    KeywordTable table({{TokenKind::keyword, {"type"}}, {TokenKind::type, {"type", "int"}}}, false);
     EXPECT_EQ(look(table, u"type"), TokenKind::keyword);
     EXPECT_EQ(look(table, u"int"), TokenKind::type);
     EXPECT_EQ(table.entries().size(), 2u);
