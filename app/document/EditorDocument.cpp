@@ -26,6 +26,19 @@ TextRange clampedTo(TextRange range, std::int64_t length) {
 
 } // namespace
 
+Uuid toCoreUuid(const QUuid& id) {
+    const QByteArray bytes = id.toRfc4122();
+    Uuid result;
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), result.bytes.size(),
+                result.bytes.begin());
+    return result;
+}
+
+QUuid toQUuid(const Uuid& id) {
+    return QUuid::fromRfc4122(QByteArrayView(reinterpret_cast<const char*>(id.bytes.data()),
+                                             static_cast<qsizetype>(id.bytes.size())));
+}
+
 EditorDocument::EditorDocument(QUuid id, QObject* parent)
     : QObject(parent), m_id(id), m_undoStack(new QUndoStack(this)),
       m_clock([] { return std::chrono::steady_clock::now(); }) {
@@ -37,13 +50,19 @@ EditorDocument::EditorDocument(QUuid id, QObject* parent)
     });
 }
 
-EditorDocument::~EditorDocument() { stopAccessingSecurityScope(); }
-
-std::string EditorDocument::idString() const {
-    return m_id.toString(QUuid::WithoutBraces).toUpper().toStdString();
+EditorDocument::~EditorDocument() {
+    // The stack outlives this body (it is a child); its last signals must not reach us.
+    disconnect(m_undoStack, nullptr, this, nullptr);
+    stopAccessingSecurityScope();
 }
 
-std::string EditorDocument::bufferFileName() const { return idString() + ".txt"; }
+std::string EditorDocument::idString() const {
+    return toCoreUuid(m_id).uuidString();
+}
+
+std::string EditorDocument::bufferFileName() const {
+    return idString() + ".txt";
+}
 
 void EditorDocument::setFileURL(std::optional<QString> path, std::optional<QByteArray> bookmark) {
     stopAccessingSecurityScope();
@@ -61,7 +80,14 @@ void EditorDocument::startAccessingSecurityScope(const QString& path) {
     m_fileURL = path;
 }
 
-void EditorDocument::stopAccessingSecurityScope() { m_isAccessingSecurityScope = false; }
+void EditorDocument::stopAccessingSecurityScope() {
+    m_isAccessingSecurityScope = false;
+}
+
+void EditorDocument::closeDown() {
+    m_undoStack->clear();
+    stopAccessingSecurityScope();
+}
 
 QString EditorDocument::displayName() const {
     if (m_fileURL) {
@@ -72,6 +98,7 @@ QString EditorDocument::displayName() const {
 }
 
 void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
+    assert(!m_notifying && "EditorDocument::setText from inside an edit report");
     if (!keepLineBreaks)
         normalizeInPlace(text);
     m_storage = std::make_unique<TextStorage>(text);
@@ -93,7 +120,8 @@ bool EditorDocument::ensureLoaded() {
 }
 
 std::optional<std::vector<EditorDocument::Replacement>>
-EditorDocument::prepare(std::vector<TextRange>& ranges, std::vector<std::u16string>& replacements) const {
+EditorDocument::prepare(std::vector<TextRange>& ranges,
+                        std::vector<std::u16string>& replacements) const {
     if (!m_storage || ranges.size() != replacements.size())
         return std::nullopt;
     const std::int64_t length = m_storage->length();
@@ -122,13 +150,14 @@ bool EditorDocument::applyEdit(TextRange range, std::u16string text) {
     return applyEdit(range, std::move(text), EditOptions{});
 }
 
-bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::u16string> replacements,
+bool EditorDocument::applyEdits(std::vector<TextRange> ranges,
+                                std::vector<std::u16string> replacements,
                                 const EditOptions& options) {
     if (ranges.size() != replacements.size())
         return false;
     if (ranges.empty())
         return true;
-    if (m_isReadOnly || !ensureLoaded())
+    if (m_notifying || m_isReadOnly || !ensureLoaded())
         return false;
     // Normalise before the filter sees the text, and again after it in case it put a CR back.
     for (std::u16string& text : replacements)
@@ -140,7 +169,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
         return false;
 
     // Replacing nothing by nothing is no change; what remains is applied.
-    std::erase_if(*prepared, [](const Replacement& r) { return r.range.empty() && r.text.empty(); });
+    std::erase_if(*prepared,
+                  [](const Replacement& r) { return r.range.empty() && r.text.empty(); });
     if (prepared->empty())
         return true;
 
@@ -153,7 +183,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
         shift += static_cast<std::int64_t>(r.text.size()) - r.range.length;
     }
     const Replacement& last = prepared->back();
-    const TextRange selectionBefore = clampedTo(options.selectionBefore.value_or(m_selection), length);
+    const TextRange selectionBefore =
+        clampedTo(options.selectionBefore.value_or(m_selection), length);
     const TextRange selectionAfter =
         options.selectionAfter.value_or(TextRange{last.range.end() + shift, 0});
 
@@ -168,7 +199,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
         name = typingActionName;
 
     m_pushing = true;
-    m_undoStack->push(new TextEditCommand(*this, std::move(pieces), selectionBefore, selectionAfter, name, run));
+    m_undoStack->push(
+        new TextEditCommand(*this, std::move(pieces), selectionBefore, selectionAfter, name, run));
     m_pushing = false;
     if (!run.typing)
         breakTypingRun();
@@ -176,7 +208,10 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
     return true;
 }
 
-bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges, std::vector<std::u16string> replacements) {
+bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges,
+                                      std::vector<std::u16string> replacements) {
+    if (m_notifying)
+        return false;
     auto prepared = prepare(ranges, replacements);
     if (!prepared)
         return false;
@@ -186,7 +221,7 @@ bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges, std::vector
 }
 
 bool EditorDocument::replaceAllClearingUndo(std::u16string text, bool keepLineBreaks) {
-    if (!m_storage)
+    if (m_notifying || !m_storage)
         return false;
     if (!keepLineBreaks)
         normalizeInPlace(text);
@@ -227,9 +262,14 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
     m_lineIndex.update(editedRange, changeInLength, *m_storage);
     ++m_contentRevision;
     m_isDirty = m_fileURL.has_value() || m_storage->length() > 0;
+
+    // A listener that edited from inside a report would interleave its step with the one
+    // being recorded and leave the history out of step with the text: such edits are refused.
+    m_notifying = true;
     emit textEdited(editedRange, changeInLength);
     if (onTextChange)
         onTextChange(*this, editedRange, changeInLength);
+    m_notifying = false;
 }
 
 void EditorDocument::restoreSelection(TextRange selection) {
@@ -238,18 +278,22 @@ void EditorDocument::restoreSelection(TextRange selection) {
 }
 
 void EditorDocument::undo() {
+    if (m_notifying)
+        return;
     breakTypingRun();
     m_undoStack->undo();
 }
 
 void EditorDocument::redo() {
+    if (m_notifying)
+        return;
     breakTypingRun();
     m_undoStack->redo();
 }
 
-SessionTabRecord EditorDocument::sessionRecord() const {
-    SessionTabRecord record;
-    record.id = m_id;
+SessionTab EditorDocument::sessionRecord() const {
+    SessionTab record;
+    record.id = toCoreUuid(m_id);
     record.untitledNumber = m_untitledNumber;
     if (m_fileURL)
         record.filePath = m_fileURL->toStdString();
@@ -270,7 +314,8 @@ SessionTabRecord EditorDocument::sessionRecord() const {
     return record;
 }
 
-std::int64_t EditorDocument::nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers) {
+std::int64_t
+EditorDocument::nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers) {
     std::set<std::int64_t> used;
     for (const auto& number : usedNumbers)
         if (number)
@@ -281,7 +326,8 @@ std::int64_t EditorDocument::nextUntitledNumber(std::span<const std::optional<st
     return candidate;
 }
 
-std::int64_t EditorDocument::nextUntitledNumber(std::span<const EditorDocument* const> openDocuments) {
+std::int64_t
+EditorDocument::nextUntitledNumber(std::span<const EditorDocument* const> openDocuments) {
     std::vector<std::optional<std::int64_t>> numbers;
     numbers.reserve(openDocuments.size());
     for (const EditorDocument* document : openDocuments)

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "app/document/DiskStamp.h"
-#include "app/document/SessionTabRecord.h"
 #include "core/common/TextRange.h"
+#include "core/persistence/SessionState.h"
+#include "core/persistence/Uuid.h"
 #include "core/text/LineEnding.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextEncoding.h"
@@ -29,6 +30,11 @@ namespace vendrix::app {
 
 class TextEditCommand;
 
+/// The core's identifier for a Qt one and back: the same 16 bytes in RFC 4122 order, so the
+/// canonical texts agree.
+Uuid toCoreUuid(const QUuid& id);
+QUuid toQUuid(const Uuid& id);
+
 /// One open buffer, shown as one tab. Owns the text (a TextStorage once loaded), its
 /// LineIndex, the undo history and the bookkeeping that ties it to its file and the session.
 ///
@@ -37,6 +43,7 @@ class TextEditCommand;
 /// the undo commands themselves. After each change the path updates the line index, raises
 /// contentRevision by one, applies the dirty rule, emits textEdited() and then calls
 /// onTextChange, always with the edited range (in the new text) and the change in length.
+/// Listeners must not edit from inside those reports (such edits are refused).
 /// Main thread only.
 class EditorDocument final : public QObject {
     Q_OBJECT
@@ -52,8 +59,12 @@ public:
         std::string bufferName;
 
         static PendingContent none() { return {}; }
-        static PendingContent ofText(std::u16string text) { return {Kind::text, std::move(text), {}}; }
-        static PendingContent ofBuffer(std::string name) { return {Kind::buffer, {}, std::move(name)}; }
+        static PendingContent ofText(std::u16string text) {
+            return {Kind::text, std::move(text), {}};
+        }
+        static PendingContent ofBuffer(std::string name) {
+            return {Kind::buffer, {}, std::move(name)};
+        }
         static PendingContent ofFile() { return {Kind::file, {}, {}}; }
         friend bool operator==(const PendingContent&, const PendingContent&) = default;
     };
@@ -82,8 +93,8 @@ public:
                                             std::span<std::u16string> replacements)>;
     /// Called after every change of the characters with the range of the new text that
     /// replaced the old and the change in length.
-    using TextChangeCallback =
-        std::function<void(EditorDocument& document, TextRange editedRange, std::int64_t changeInLength)>;
+    using TextChangeCallback = std::function<void(EditorDocument& document, TextRange editedRange,
+                                                  std::int64_t changeInLength)>;
     /// Asks the owner to load the pending content now (see ensureLoaded()).
     using LoadHandler = std::function<void(EditorDocument& document)>;
     /// The clock that times pauses in typing; replaceable for tests.
@@ -111,6 +122,9 @@ public:
     void startAccessingSecurityScope(const QString& path);
     /// Releases a held security-scoped access, if any.
     void stopAccessingSecurityScope();
+    /// What closing the tab does to the document itself: clears the undo history and
+    /// releases a held security-scoped access.
+    void closeDown();
     bool isAccessingSecurityScope() const { return m_isAccessingSecurityScope; }
     /// The tab title: the file name, or "Yeni " and the untitled number (1 when absent).
     QString displayName() const;
@@ -185,12 +199,16 @@ public:
     // Revisions and session bookkeeping.
     std::int64_t contentRevision() const { return m_contentRevision; }
     std::optional<std::int64_t> persistedRevision() const { return m_persistedRevision; }
-    void setPersistedRevision(std::optional<std::int64_t> revision) { m_persistedRevision = revision; }
+    void setPersistedRevision(std::optional<std::int64_t> revision) {
+        m_persistedRevision = revision;
+    }
     const std::optional<std::string>& bufferOnDisk() const { return m_bufferOnDisk; }
     void setBufferOnDisk(std::optional<std::string> name) { m_bufferOnDisk = std::move(name); }
     /// The session buffer file name of this document: its id text plus ".txt".
     std::string bufferFileName() const;
-    SessionTabRecord sessionRecord() const;
+    /// The document's tab in the session file. The buffer file is named only for a dirty
+    /// document that is not read-only; isReadOnly is present only when true.
+    SessionTab sessionRecord() const;
 
     // Disk bookkeeping.
     const std::optional<DiskStamp>& diskStamp() const { return m_diskStamp; }
@@ -200,7 +218,9 @@ public:
     bool isMissingOnDisk() const { return m_isMissingOnDisk; }
     void setMissingOnDisk(bool missing) { m_isMissingOnDisk = missing; }
     std::optional<std::int64_t> dirtiedByDeletionAt() const { return m_dirtiedByDeletionAt; }
-    void setDirtiedByDeletionAt(std::optional<std::int64_t> revision) { m_dirtiedByDeletionAt = revision; }
+    void setDirtiedByDeletionAt(std::optional<std::int64_t> revision) {
+        m_dirtiedByDeletionAt = revision;
+    }
 
     // Hooks.
     TextChangeCallback onTextChange;
@@ -210,7 +230,8 @@ public:
     /// The smallest positive number no document in `openDocuments` uses as its untitled
     /// number.
     static std::int64_t nextUntitledNumber(std::span<const EditorDocument* const> openDocuments);
-    static std::int64_t nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers);
+    static std::int64_t
+    nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers);
 
 signals:
     /// After every change of the characters, before onTextChange; the view relays out here.
@@ -228,8 +249,8 @@ private:
         std::u16string text;
     };
     /// Validates and normalises a proposed edit; none when it must be refused.
-    std::optional<std::vector<Replacement>> prepare(std::vector<TextRange>& ranges,
-                                                    std::vector<std::u16string>& replacements) const;
+    std::optional<std::vector<Replacement>>
+    prepare(std::vector<TextRange>& ranges, std::vector<std::u16string>& replacements) const;
     /// The one mutation path: applies ascending, disjoint replacements (ranges in the current
     /// text) from the last to the first, then reports the change once.
     void perform(const std::vector<Replacement>& replacements);
@@ -261,6 +282,7 @@ private:
 
     std::uint64_t m_typingGeneration = 0;
     bool m_pushing = false;
+    bool m_notifying = false; // inside textEdited / onTextChange
     Clock m_clock;
 };
 

@@ -1,5 +1,7 @@
 #include "core/text/TextEncoding.h"
 
+#include "core/common/LargeString.h"
+
 #include <bit>
 #include <cstring>
 #include <utility>
@@ -71,8 +73,9 @@ std::array<char16_t, 256> singleByteTable(TextEncoding e) {
     return table;
 }
 
-/// Walks strict UTF-8. With Write, stores UTF-16 at `out`. Returns the number of UTF-16 units,
-/// or -1 at the first invalid sequence.
+/// Walks strict UTF-8. With Write, stores UTF-16 at `out`, which must have 16 units of slack
+/// past the decoded length. Returns the number of UTF-16 units, or -1 at the first invalid
+/// sequence.
 template <bool Write>
 std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
     size_t i = 0;
@@ -80,18 +83,22 @@ std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
     while (i < n) {
 #if defined(__SSE2__)
         // Sixteen ASCII bytes at a time: the common case in source files and logs.
+        // The output has 16 units of slack past the end, so a widened block may always be
+        // stored whole; only its ASCII prefix counts.
         while (i + 16 <= n) {
             __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-            if (_mm_movemask_epi8(v) != 0)
-                break;
+            unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(v));
             if constexpr (Write) {
                 const __m128i zero = _mm_setzero_si128();
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + units), _mm_unpacklo_epi8(v, zero));
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(out + units + 8),
                                  _mm_unpackhi_epi8(v, zero));
             }
-            i += 16;
-            units += 16;
+            unsigned ascii = mask == 0 ? 16u : static_cast<unsigned>(__builtin_ctz(mask));
+            i += ascii;
+            units += ascii;
+            if (mask != 0)
+                break;
         }
         if (i >= n)
             break;
@@ -151,17 +158,15 @@ std::expected<std::u16string, TextEncodingError> decodeUTF8(TextEncoding e, std:
     if (bytes.starts_with("\xEF\xBB\xBF"))
         bytes.remove_prefix(3);
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::u16string text;
-    std::int64_t units = -1;
-    // UTF-16 never needs more units than UTF-8 has bytes.
-    text.resize_and_overwrite(bytes.size(), [&](char16_t* out, size_t) {
+    // One pass that validates and decodes: UTF-16 never needs more units than UTF-8 has
+    // bytes, plus slack for the last widened block.
+    std::int64_t units = 0;
+    std::u16string text = buildUTF16String(bytes.size() + 16, [&](char16_t* out) {
         units = walkUTF8<true>(s, bytes.size(), out);
-        return units < 0 ? 0 : static_cast<size_t>(units);
+        return units < 0 ? 0 : units;
     });
     if (units < 0)
         return std::unexpected(TextEncodingError::invalidData(e));
-    if (text.capacity() > text.size() + text.size() / 4 + 64)
-        text.shrink_to_fit();
     return text;
 }
 
@@ -176,8 +181,7 @@ std::expected<std::u16string, TextEncodingError> decodeUTF16(TextEncoding e, std
         return std::unexpected(TextEncodingError::invalidData(e));
     const size_t count = bytes.size() / 2;
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
-    std::u16string text;
-    text.resize_and_overwrite(count, [&](char16_t* out, size_t) {
+    std::u16string text = buildUTF16String(count, [&](char16_t* out) {
         if (little && std::endian::native == std::endian::little) {
             std::memcpy(out, s, count * 2);
         } else {
@@ -200,13 +204,11 @@ std::expected<std::u16string, TextEncodingError> decodeUTF16(TextEncoding e, std
 
 std::u16string decodeSingleByte(TextEncoding e, std::string_view bytes) {
     const auto table = singleByteTable(e);
-    std::u16string text;
-    text.resize_and_overwrite(bytes.size(), [&](char16_t* out, size_t n) {
-        for (size_t i = 0; i < n; ++i)
+    return buildUTF16String(bytes.size(), [&](char16_t* out) {
+        for (size_t i = 0; i < bytes.size(); ++i)
             out[i] = table[static_cast<unsigned char>(bytes[i])];
-        return n;
+        return bytes.size();
     });
-    return text;
 }
 
 void appendUTF8(std::string& out, char32_t cp) {

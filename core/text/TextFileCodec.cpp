@@ -35,9 +35,13 @@ bool hasWindows1254Byte(std::string_view data) {
 
 /// LF-normalised text with the line ending found before normalising (`lf` without any).
 void normalize(std::u16string& text, LineEnding& ending) {
+    // Without any CR the answer is LF either way, and the text stays as it is.
+    if (!lineEnding::needsNormalization(text)) {
+        ending = LineEnding::lf;
+        return;
+    }
     ending = lineEnding::detect(text).value_or(LineEnding::lf);
-    if (lineEnding::needsNormalization(text))
-        text = lineEnding::normalizeToLF(text);
+    text = lineEnding::normalizeToLF(text);
 }
 
 } // namespace
@@ -56,29 +60,57 @@ bool looksBinary(std::string_view sample, size_t nulCount) {
     return suspicious * 10 >= sample.size();
 }
 
-DetectedEncoding detectEncoding(std::string_view data) {
+namespace {
+
+/// Detection steps that look only at the sample: byte order marks, UTF-16 without one and the
+/// binary test. None when the whole data must decide.
+std::optional<DetectedEncoding> detectFromSample(std::string_view data) {
     const std::string_view sample = data.substr(0, kSampleSize);
     if (sample.starts_with("\xEF\xBB\xBF"))
-        return {TextEncoding::utf8BOM, false};
+        return DetectedEncoding{TextEncoding::utf8BOM, false};
     if (sample.starts_with("\xFF\xFE"))
-        return {TextEncoding::utf16LE, false};
+        return DetectedEncoding{TextEncoding::utf16LE, false};
     if (sample.starts_with("\xFE\xFF"))
-        return {TextEncoding::utf16BE, false};
+        return DetectedEncoding{TextEncoding::utf16BE, false};
     const size_t nulCount = static_cast<size_t>(std::count(sample.begin(), sample.end(), '\0'));
     if (nulCount > 0) {
         if (auto utf16 = utf16WithoutBOM(sample))
-            return {*utf16, false};
+            return DetectedEncoding{*utf16, false};
         if (looksBinary(sample, nulCount))
-            return {TextEncoding::isoLatin1, true};
+            return DetectedEncoding{TextEncoding::isoLatin1, true};
     }
-    if (textEncoding::isValidUTF8(data))
-        return {TextEncoding::utf8, false};
+    return std::nullopt;
+}
+
+DetectedEncoding singleByteGuess(std::string_view data) {
     return {hasWindows1254Byte(data) ? TextEncoding::windows1254 : TextEncoding::isoLatin1, false};
 }
 
+} // namespace
+
+DetectedEncoding detectEncoding(std::string_view data) {
+    if (auto found = detectFromSample(data))
+        return *found;
+    if (textEncoding::isValidUTF8(data))
+        return {TextEncoding::utf8, false};
+    return singleByteGuess(data);
+}
+
 DecodedText decode(std::string_view data) {
-    const DetectedEncoding detected = detectEncoding(data);
-    auto decoded = textEncoding::decode(detected.encoding, data);
+    // Validating UTF-8 and decoding it are one pass; detection would otherwise read the whole
+    // file twice.
+    std::expected<std::u16string, TextEncodingError> decoded;
+    DetectedEncoding detected;
+    if (auto found = detectFromSample(data)) {
+        detected = *found;
+        decoded = textEncoding::decode(detected.encoding, data);
+    } else if (auto utf8 = textEncoding::decode(TextEncoding::utf8, data)) {
+        detected = {TextEncoding::utf8, false};
+        decoded = std::move(utf8);
+    } else {
+        detected = singleByteGuess(data);
+        decoded = textEncoding::decode(detected.encoding, data);
+    }
     DecodedText result;
     result.isBinary = detected.isBinary;
     if (!decoded) {

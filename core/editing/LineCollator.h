@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+struct UCollator;
+
+namespace vendrix {
+
+/// Compares lines as the Turkish ("tr_TR") collator does with no options (tertiary strength:
+/// case- and diacritic-sensitive), with a shortcut for Latin text that gives the collator's
+/// own order without asking it.
+///
+/// The shortcut: every code point of U+0000 … U+017F that the collator maps to exactly one
+/// collation element and that starts no contraction gets its primary, secondary and tertiary
+/// rank. Two lines are compared rank by rank, level by level, as long as every unit met is
+/// such a code point not followed by a combining mark; anything else goes to the collator.
+///
+/// Not shared between threads: use forCurrentThread().
+class LineCollator {
+public:
+    /// The calling thread's collator, created on first use.
+    static const LineCollator& forCurrentThread();
+
+    LineCollator();
+    ~LineCollator();
+    LineCollator(const LineCollator&) = delete;
+    LineCollator& operator=(const LineCollator&) = delete;
+
+    /// Negative, zero or positive as `a` sorts before, equal to or after `b`.
+    [[nodiscard]] int compare(std::u16string_view a, std::u16string_view b) const;
+    /// The collator's own answer, never taking the shortcut (for checking the shortcut).
+    [[nodiscard]] int compareWithCollator(std::u16string_view a, std::u16string_view b) const;
+
+    /// Sorts `lines` stably: lines that compare equal keep their relative order, also when
+    /// `descending` reverses the comparison.
+    void sortStable(std::vector<std::u16string_view>& lines, bool descending) const;
+
+    /// True when the shortcut vouches for `unit` on its own (not followed by a combining mark).
+    bool coversCodeUnit(char16_t unit) const {
+        return unit < kTableSize && m_ranks[unit].primary != 0;
+    }
+
+    /// True when the collator could be opened; without it lines compare by code units.
+    bool hasCollator() const { return m_collator != nullptr; }
+
+private:
+    static constexpr std::size_t kTableSize = 0x180;
+    struct Ranks {
+        std::uint16_t primary = 0; // 0: not covered by the shortcut
+        std::uint16_t secondary = 0;
+        std::uint16_t tertiary = 0;
+    };
+    void buildRanks();
+
+    UCollator* m_collator = nullptr;
+    std::array<Ranks, kTableSize> m_ranks{};
+};
+
+} // namespace vendrix

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "core/formatting/FormatError.h"
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string_view>
+
+namespace vendrix {
+
+/// Progress and cancellation of one formatting job, shared between the thread that shows the
+/// progress (and may cancel) and the worker that formats. Thread-safe: both fields are read
+/// and written only under the object's own mutex.
+///
+/// A worker binds the job's progress object for the duration of a formatter call with a
+/// `FormatProgress::Scope`; formatters find it through `current()`, so concurrent jobs on
+/// different threads each see their own.
+class FormatProgress {
+public:
+    /// The message of the error a cancelled formatter returns.
+    static constexpr std::u16string_view cancelledMessage = u"İptal edildi";
+
+    FormatProgress() = default;
+    FormatProgress(const FormatProgress&) = delete;
+    FormatProgress& operator=(const FormatProgress&) = delete;
+
+    /// The completed fraction, 0...1; it never goes down.
+    [[nodiscard]] double fraction() const;
+    [[nodiscard]] bool isCancelled() const;
+    /// Asks the job to stop; never cleared again.
+    void cancel();
+
+    /// Maps `done` of `total` onto the phase range from...to and raises the fraction to it
+    /// (never lowers it). A total below 1 counts as complete. Returns false when cancelled.
+    bool step(std::int64_t done, std::int64_t total, double from, double to);
+
+    /// The progress object bound on this thread, or null when the caller bound none.
+    [[nodiscard]] static FormatProgress* current();
+
+    /// Binds a progress object as `current()` on this thread until the scope ends, then
+    /// restores the previous binding. A null pointer binds none.
+    class Scope {
+    public:
+        explicit Scope(std::shared_ptr<FormatProgress> progress);
+        ~Scope();
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        std::shared_ptr<FormatProgress> m_progress;
+        FormatProgress* m_previous;
+    };
+
+    /// A checkpoint of a formatter phase: with a bound progress object, steps it as
+    /// `step(done, total, from, to)` would. Returns false when the job is cancelled; without a
+    /// bound object it does nothing and returns true.
+    static bool checkpoint(std::int64_t done, std::int64_t total, double from, double to) {
+        FormatProgress* progress = current();
+        return progress == nullptr || progress->step(done, total, from, to);
+    }
+    /// True when a progress object is bound and cancelled.
+    [[nodiscard]] static bool currentIsCancelled() {
+        FormatProgress* progress = current();
+        return progress != nullptr && progress->isCancelled();
+    }
+    /// "İptal edildi" at line 1, column 1, offset 0.
+    [[nodiscard]] static FormatError cancelledError() {
+        return FormatError::unpositioned(std::u16string(cancelledMessage));
+    }
+
+private:
+    mutable std::mutex m_lock;
+    double m_fraction = 0;
+    bool m_cancelled = false;
+};
+
+} // namespace vendrix

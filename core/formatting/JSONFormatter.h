@@ -1,0 +1,111 @@
+#pragma once
+
+#include "core/formatting/FormatError.h"
+#include "core/formatting/FormatIndent.h"
+
+#include <cstdint>
+#include <expected>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrix {
+
+/// Validates, pretty-prints and minifies JSON, optionally with every object's members sorted
+/// by key. Comments (`//` and `/* */`) are accepted, kept when pretty-printing (travelling with
+/// their member when sorting) and dropped when minifying.
+///
+/// No value tree is built: the UTF-8 bytes are tokenized once into 12-byte token records,
+/// the token sequence is checked by a state machine, and the output is written by copying the
+/// tokens' bytes (strings and numbers are reproduced exactly) and adding white space and, when
+/// sorting, commas. Nothing recurses on nesting depth. Inputs are limited to 4294967294 bytes.
+/// Re-entrant; reports progress and observes cancellation through FormatProgress::current().
+struct JSONFormatter {
+    enum class Kind : std::uint8_t {
+        objOpen,
+        objClose,
+        arrOpen,
+        arrClose,
+        colon,
+        comma,
+        string,
+        scalar,
+        lineComment,
+        blockComment,
+    };
+
+    /// One token: bytes start..<end of the input; `newlineBefore` when a line feed stands
+    /// between the previous token and this one.
+    struct Tok {
+        std::uint32_t start;
+        std::uint32_t end;
+        Kind kind;
+        bool newlineBefore;
+    };
+
+    /// The token records of one input. Grows in place (the storage is reallocated, which for
+    /// large arrays remaps pages instead of copying them); move-only.
+    class TokenArray {
+    public:
+        TokenArray() = default;
+        TokenArray(TokenArray&& other) noexcept;
+        TokenArray& operator=(TokenArray&& other) noexcept;
+        ~TokenArray();
+
+        /// Makes room for at least `capacity` tokens; false when memory is exhausted.
+        [[nodiscard]] bool reserve(std::size_t capacity);
+        /// Appends a token; the caller has made room (size() < capacity()).
+        void append(const Tok& tok) { m_data[m_size++] = tok; }
+        std::size_t size() const { return m_size; }
+        std::size_t capacity() const { return m_capacity; }
+        const Tok& operator[](std::size_t index) const { return m_data[index]; }
+        operator std::span<const Tok>() const { return {m_data, m_size}; }
+
+    private:
+        Tok* m_data = nullptr;
+        std::size_t m_size = 0;
+        std::size_t m_capacity = 0;
+    };
+
+    /// What validation found: whether there are comments, the deepest container nesting (0 for
+    /// a bare scalar) and the number of values (strings and scalars in value position, and
+    /// each container once; object keys are not values).
+    struct Summary {
+        bool hasComments = false;
+        std::int64_t maxDepth = 0;
+        std::int64_t valueCount = 0;
+        friend bool operator==(const Summary&, const Summary&) = default;
+    };
+
+    /// The largest input in bytes.
+    static constexpr std::uint64_t maxInputBytes = 4294967294u;
+
+    [[nodiscard]] static std::expected<Summary, FormatError> validate(std::u16string_view text);
+    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(
+        std::u16string_view text, FormatIndent indent, bool sortKeys);
+    [[nodiscard]] static std::expected<std::u16string, FormatError> minify(
+        std::u16string_view text, bool sortKeys);
+
+    /// The same operations on UTF-8 bytes; the output bytes are finished (trailing white space
+    /// removed, a final line feed kept) but not checked for valid UTF-8.
+    [[nodiscard]] static std::expected<Summary, FormatError> validateUTF8(std::string_view bytes);
+    [[nodiscard]] static std::expected<std::string, FormatError> formatUTF8(
+        std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys);
+
+    /// The token array of `bytes` (progress 0...0.45).
+    [[nodiscard]] static std::expected<TokenArray, FormatError> tokenize(
+        std::string_view bytes);
+    /// Checks the tokens against the grammar (progress 0.45...0.55).
+    [[nodiscard]] static std::expected<Summary, FormatError> validateTokens(
+        std::string_view bytes, std::span<const Tok> tokens);
+    /// The write order with every object's members sorted by key: token indices, -1 for a
+    /// comma the writer inserts. Expects tokens that passed validation.
+    [[nodiscard]] static std::vector<std::int32_t> sortedWriteOrder(
+        std::string_view bytes, std::span<const Tok> tokens);
+};
+
+static_assert(sizeof(JSONFormatter::Tok) == 12);
+
+} // namespace vendrix

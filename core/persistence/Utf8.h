@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vendrix::utf8 {
+
+/// Decodes UTF-8, replacing each maximal invalid subsequence by one U+FFFD. No length limit.
+[[nodiscard]] std::u16string decode(std::string_view bytes);
+/// Encodes UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD.
+[[nodiscard]] std::string encode(std::u16string_view text);
+
+} // namespace vendrix::utf8

@@ -1,0 +1,200 @@
+#include "core/search/LiteralMatcher.h"
+
+#include "core/search/UnicodeText.h"
+
+#include <unicode/uchar.h>
+#include <unicode/ustring.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace vendrix {
+
+namespace {
+
+struct FoldingTables {
+    std::array<char16_t, 0x10000> keys{};
+    /// BMP characters whose full folding has several code points, with that folding.
+    std::vector<std::pair<char16_t, std::u16string>> expanding;
+
+    FoldingTables() {
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            auto unit = static_cast<char16_t>(c);
+            if (unicodeText::isSurrogate(unit)) {
+                keys[c] = unit;
+                continue;
+            }
+            UChar32 simple = u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT);
+            keys[c] = simple < 0x10000 ? static_cast<char16_t>(simple) : unit;
+            UChar source[1] = {static_cast<UChar>(c)};
+            UChar folded[8];
+            UErrorCode status = U_ZERO_ERROR;
+            int32_t length = u_strFoldCase(folded, 8, source, 1, U_FOLD_CASE_DEFAULT, &status);
+            if (U_SUCCESS(status) && u_countChar32(folded, length) > 1)
+                expanding.emplace_back(
+                    unit, std::u16string(reinterpret_cast<const char16_t*>(folded),
+                                         static_cast<size_t>(length)));
+        }
+        keys[0x0130] = u'i';
+        keys[0x0131] = u'i';
+    }
+};
+
+const FoldingTables& foldingTables() {
+    static const FoldingTables tables;
+    return tables;
+}
+
+bool isDottedOrDotlessI(char16_t c) {
+    return c == u'i' || c == u'I' || c == u'\u0130' || c == u'\u0131';
+}
+
+} // namespace
+
+namespace literalFolding {
+char16_t key(char16_t unit) { return foldingTables().keys[unit]; }
+bool expands(char32_t c) {
+    UChar source[2];
+    int32_t sourceLength = 0;
+    [[maybe_unused]] UBool error = false;
+    U16_APPEND(source, sourceLength, 2, static_cast<UChar32>(c), error);
+    UChar folded[8];
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = u_strFoldCase(folded, 8, source, sourceLength, U_FOLD_CASE_DEFAULT, &status);
+    return U_SUCCESS(status) && u_countChar32(folded, length) > 1;
+}
+} // namespace literalFolding
+
+std::optional<LiteralMatcher> LiteralMatcher::make(const SearchOptions& options) {
+    const std::u16string& query = options.query;
+    if (options.isRegex || query.empty() || !unicodeText::isWellFormed(query))
+        return std::nullopt;
+    LiteralMatcher matcher;
+    matcher.m_caseInsensitive = !options.matchCase;
+    matcher.m_wholeWord = options.wholeWord;
+    if (!matcher.m_caseInsensitive) {
+        matcher.m_needle = query;
+    } else {
+        const FoldingTables& tables = foldingTables();
+        // In the expression the query becomes runs of literal characters between the
+        // i-classes. A run of one character is compared by simple folding, a longer run by
+        // full folding of the text, where a text character may expand into several of the
+        // run's characters.
+        std::vector<std::u16string> longRuns;
+        std::u16string run;
+        auto endRun = [&] {
+            if (run.size() > 1)
+                longRuns.push_back(run);
+            run.clear();
+        };
+        for (char16_t c : query) {
+            if (unicodeText::isSurrogate(c))
+                return std::nullopt;
+            if (isDottedOrDotlessI(c)) {
+                endRun();
+                matcher.m_needle.push_back(u'i');
+                continue;
+            }
+            if (literalFolding::expands(c))
+                return std::nullopt;
+            char16_t key = tables.keys[c];
+            run.push_back(key);
+            matcher.m_needle.push_back(key);
+        }
+        endRun();
+        for (const auto& [unit, folding] : tables.expanding) {
+            bool hazard = std::any_of(longRuns.begin(), longRuns.end(), [&](const auto& r) {
+                return r.find(folding) != std::u16string::npos;
+            });
+            // Simple folding of an expanding character never meets a non-expanding
+            // query character, but the check costs nothing.
+            hazard = hazard || matcher.m_needle.find(tables.keys[unit]) != std::u16string::npos;
+            if (hazard && unit != 0x0130 && unit != 0x0131)
+                matcher.m_expandingHazards.push_back(unit);
+        }
+    }
+    const auto m = static_cast<std::int32_t>(matcher.m_needle.size());
+    matcher.m_skip.fill(m);
+    for (std::int32_t i = 0; i + 1 < m; ++i)
+        matcher.m_skip[matcher.m_needle[static_cast<size_t>(i)] & 0xFF] = m - 1 - i;
+    return matcher;
+}
+
+bool LiteralMatcher::isExactFor(std::u16string_view text, std::int64_t from,
+                                std::int64_t to) const {
+    auto first = text.begin() + from;
+    auto last = text.begin() + to;
+    for (char16_t hazard : m_expandingHazards)
+        if (std::find(first, last, hazard) != last)
+            return false;
+    return true;
+}
+
+namespace {
+
+struct ExactKey {
+    char16_t operator()(char16_t unit) const { return unit; }
+};
+struct FoldKey {
+    const char16_t* keys;
+    char16_t operator()(char16_t unit) const { return keys[unit]; }
+};
+
+template <class Key>
+std::int64_t horspool(const char16_t* text, std::int64_t from, std::int64_t to,
+                      std::u16string_view needle, const std::array<std::int32_t, 256>& skip,
+                      Key key) {
+    const auto m = static_cast<std::int64_t>(needle.size());
+    const char16_t last = needle[static_cast<size_t>(m - 1)];
+    if (m == 1) {
+        for (std::int64_t p = from; p < to; ++p)
+            if (key(text[p]) == last)
+                return p;
+        return -1;
+    }
+    std::int64_t p = from;
+    while (p + m <= to) {
+        char16_t k = key(text[p + m - 1]);
+        if (k == last) {
+            std::int64_t i = 0;
+            while (i < m - 1 && key(text[p + i]) == needle[static_cast<size_t>(i)])
+                ++i;
+            if (i == m - 1)
+                return p;
+        }
+        p += skip[k & 0xFF];
+    }
+    return -1;
+}
+
+} // namespace
+
+std::int64_t LiteralMatcher::scan(const char16_t* text, std::int64_t from,
+                                  std::int64_t to) const {
+    if (m_caseInsensitive)
+        return horspool(text, from, to, m_needle, m_skip, FoldKey{foldingTables().keys.data()});
+    return horspool(text, from, to, m_needle, m_skip, ExactKey{});
+}
+
+bool LiteralMatcher::boundariesAllow(std::u16string_view text, std::int64_t start) const {
+    const std::int64_t end = start + length();
+    if (start > 0 && unicodeText::isWordBoundaryBlocker(unicodeText::codePointBefore(text, start)))
+        return false;
+    if (end < static_cast<std::int64_t>(text.size()) &&
+        unicodeText::isWordBoundaryBlocker(unicodeText::codePointAt(text, end)))
+        return false;
+    return true;
+}
+
+std::int64_t LiteralMatcher::find(std::u16string_view text, std::int64_t from,
+                                  std::int64_t to) const {
+    while (from < to) {
+        std::int64_t start = scan(text.data(), from, to);
+        if (start < 0 || !m_wholeWord || boundariesAllow(text, start))
+            return start;
+        from = start + 1;
+    }
+    return -1;
+}
+
+} // namespace vendrix

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "core/search/SearchOptions.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vendrix {
+
+/// The fast path of a plain (non-expression) search: a Boyer–Moore–Horspool scan over the
+/// UTF-16 units, comparing simple case foldings when case does not matter. It exists only
+/// for queries where it finds exactly the matches of the compiled expression:
+/// - with case: any well-formed query (matches are plain unit comparisons);
+/// - without case: a query of BMP characters none of whose full case foldings expand to
+///   several characters (the dotted and dotless i excepted: they become a four-member class
+///   in the expression, which the matcher mirrors). A text character whose full folding
+///   expands into part of the query (ß for "ss", ﬁ for "fi") would match the expression but
+///   not the simple folding; isExactFor() reports such texts so the caller uses the
+///   expression engine there instead.
+/// Immutable; safe to share across threads.
+class LiteralMatcher {
+public:
+    /// None when the options need the expression engine.
+    [[nodiscard]] static std::optional<LiteralMatcher> make(const SearchOptions& options);
+
+    /// Number of UTF-16 units of every match.
+    [[nodiscard]] std::int64_t length() const { return static_cast<std::int64_t>(m_needle.size()); }
+    /// False when [from, to) holds a character that makes the simple folding differ from the
+    /// expression's full folding for this query.
+    [[nodiscard]] bool isExactFor(std::u16string_view text, std::int64_t from,
+                                  std::int64_t to) const;
+    /// Start of the first match lying inside [from, to), or -1. Whole-word checks look at the
+    /// characters around the match even outside [from, to). `from` must not split a
+    /// surrogate pair.
+    [[nodiscard]] std::int64_t find(std::u16string_view text, std::int64_t from,
+                                    std::int64_t to) const;
+
+private:
+    LiteralMatcher() = default;
+    std::int64_t scan(const char16_t* text, std::int64_t from, std::int64_t to) const;
+    bool boundariesAllow(std::u16string_view text, std::int64_t start) const;
+
+    std::u16string m_needle; // the query's units, or their fold keys without case
+    bool m_caseInsensitive = false;
+    bool m_wholeWord = false;
+    std::array<std::int32_t, 256> m_skip{};
+    std::vector<char16_t> m_expandingHazards; // text characters that call for the engine
+};
+
+namespace literalFolding {
+/// The key under which a BMP unit is compared without case: its simple case folding, with
+/// İ and ı keyed like i (surrogates are their own key).
+[[nodiscard]] char16_t key(char16_t unit);
+/// True when the full case folding of `c` has more than one code point.
+[[nodiscard]] bool expands(char32_t c);
+} // namespace literalFolding
+
+} // namespace vendrix
