@@ -42,10 +42,11 @@ bool isEditingShortcut(QKeyEvent* event) {
     case Qt::Key_Right:
     case Qt::Key_Up:
     case Qt::Key_Down:
-    case Qt::Key_Home:
-    case Qt::Key_End:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
+        return !(modifiers & (Qt::AltModifier | Qt::MetaModifier | Qt::ControlModifier));
+    case Qt::Key_Home:
+    case Qt::Key_End:
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
         return !(modifiers & (Qt::AltModifier | Qt::MetaModifier));
@@ -54,14 +55,21 @@ bool isEditingShortcut(QKeyEvent* event) {
     }
 }
 
+/// True when the key event types its text: no Control, Alt or Meta, except Control+Alt
+/// together, which is how AltGr arrives on some keyboards.
+bool isTypedText(QKeyEvent* event) {
+    const auto modifiers = event->modifiers();
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool alt = modifiers & Qt::AltModifier;
+    return !event->text().isEmpty() && control == alt && !(modifiers & Qt::MetaModifier);
+}
+
 } // namespace
 
 bool EditorTextView::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (isEditingShortcut(key) ||
-            (!key->text().isEmpty() && key->text().at(0).isPrint() &&
-             !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))) {
+        if (isEditingShortcut(key) || (isTypedText(key) && key->text().at(0).isPrint())) {
             event->accept();
             return true;
         }
@@ -258,9 +266,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         break;
     default: {
         QString text = event->text();
-        // AltGr arrives as Control+Alt on some keyboards and still types.
-        bool typing = !text.isEmpty() && (!control || alt) && !(modifiers & Qt::MetaModifier);
-        if (typing && std::all_of(text.begin(), text.end(), [](QChar c) {
+        if (isTypedText(event) && std::all_of(text.begin(), text.end(), [](QChar c) {
                 return c.isPrint() || c.isSurrogate() || c == QLatin1Char('\t');
             })) {
             insertText(view(text));

@@ -300,7 +300,7 @@ TEST(EditorTextView, ChangeDelegateSeesAndMayRefuseEveryChange) {
         if (replacement == u"!")
             return false;
         if (replacement == u"a")
-            replacement = u"A";
+            replacement.assign(1, u'A');
         return true;
     });
     f.view->setSelectedRange({3, 0});
