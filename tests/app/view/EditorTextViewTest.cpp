@@ -378,3 +378,95 @@ TEST(EditorTextView, ClickingPastAWrappedRowKeepsTheCaretOnThatRow) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(EditorTextView, TabsStopAtMultiplesOfTheTabWidth) {
+    ViewFixture f(u"a\tb\n\tc");
+    const qreal advance = f.view->layoutModel().advance();
+    const qreal origin = f.view->rectForOffset(0).left();
+    EXPECT_NEAR(f.view->rectForOffset(2).left() - origin, 4 * advance, 1.0);
+    EXPECT_NEAR(f.view->rectForOffset(5).left() - origin, 4 * advance, 1.0);
+    f.view->setTabWidth(8);
+    EXPECT_NEAR(f.view->rectForOffset(2).left() - origin, 8 * advance, 1.0);
+}
+
+TEST(EditorTextView, ZoomChangesTheFontWithinItsLimits) {
+    ViewFixture f(u"text");
+    const qreal base = f.view->editorFont().pointSizeF();
+    const qreal height = f.view->layoutModel().lineHeight();
+    f.view->setZoomDelta(4);
+    EXPECT_DOUBLE_EQ(f.view->layoutModel().font().pointSizeF(), base + 4);
+    EXPECT_GT(f.view->layoutModel().lineHeight(), height);
+    f.view->setZoomDelta(500);
+    EXPECT_DOUBLE_EQ(f.view->layoutModel().font().pointSizeF(), 72);
+    f.view->setZoomDelta(-500);
+    EXPECT_DOUBLE_EQ(f.view->layoutModel().font().pointSizeF(), 6);
+    f.view->setZoomDelta(0);
+    EXPECT_DOUBLE_EQ(f.view->layoutModel().font().pointSizeF(), base);
+}
+
+TEST(EditorTextView, AltAndControlLettersDoNotType) {
+    ViewFixture f(u"");
+    QKeyEvent alt(QEvent::KeyPress, Qt::Key_Z, Qt::AltModifier, QStringLiteral("z"));
+    QApplication::sendEvent(f.view.get(), &alt);
+    QKeyEvent control(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier, QStringLiteral("\x0b"));
+    QApplication::sendEvent(f.view.get(), &control);
+    EXPECT_EQ(textOf(*f.document), u"");
+    QKeyEvent altGr(QEvent::KeyPress, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, QStringLiteral("@"));
+    QApplication::sendEvent(f.view.get(), &altGr);
+    EXPECT_EQ(textOf(*f.document), u"@");
+}
+
+TEST(EditorTextView, UnusualCharactersStayAsTheyAreAndKeepOneRowPerLine) {
+    // Line and paragraph separators, non-characters and no-break spaces are text like any
+    // other: stored unchanged and drawn without breaking the row.
+    std::u16string text = u"a\u2028b\u2029c\uFDD0d\u00A0e\u0001f";
+    ViewFixture f(text);
+    EXPECT_EQ(textOf(*f.document), text);
+    auto fragments = f.view->visibleLineFragments();
+    ASSERT_EQ(fragments.size(), 1u);
+    EXPECT_EQ(fragments[0].range, (TextRange{0, static_cast<std::int64_t>(text.size())}));
+    f.view->setSelectedRange({0, 0});
+    f.key(Qt::Key_End);
+    EXPECT_EQ(f.view->caretOffset(), static_cast<std::int64_t>(text.size()));
+    f.key(Qt::Key_A, Qt::ControlModifier);
+    f.key(Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+TEST(EditorTextView, VisibleRangeAndScrollingARangeIntoView) {
+    std::u16string text;
+    for (int i = 0; i < 1000; ++i)
+        text += u"0123456789\n";
+    ViewFixture f(text);
+    TextRange visible = f.view->visibleCharacterRange();
+    EXPECT_EQ(visible.location, 0);
+    EXPECT_LT(visible.end(), 11 * 40);
+    f.view->scrollRangeToVisible({11 * 700, 3});
+    visible = f.view->visibleCharacterRange();
+    EXPECT_TRUE(visible.contains(11 * 700));
+    QRectF rect = f.view->rectForOffset(11 * 700);
+    EXPECT_GE(rect.top(), 0);
+    EXPECT_LE(rect.bottom(), f.view->viewport()->height());
+    // A text ending with a line break shows its empty last line.
+    f.key(Qt::Key_End, Qt::ControlModifier);
+    auto fragments = f.view->visibleLineFragments();
+    ASSERT_FALSE(fragments.empty());
+    EXPECT_EQ(fragments.back().line, 1000);
+    EXPECT_EQ(fragments.back().range, (TextRange{11000, 0}));
+}
+
+TEST(EditorTextView, ShowingInvisiblesAndLayersPaintsWithoutTouchingTheText) {
+    ViewFixture f(u"a\tb c\nline two\n");
+    f.view->setShowsInvisibles(true);
+    f.view->setBackgroundLayer(QStringLiteral("currentLine"), {{{7, 0}, QColor(0, 0, 0, 20)}}, true);
+    f.view->setSelectedRange({2, 5});
+    QImage image = f.view->viewport()->grab().toImage();
+    EXPECT_FALSE(image.isNull());
+    EXPECT_EQ(textOf(*f.document), u"a\tb c\nline two\n");
+    EXPECT_EQ(f.document->undoStack()->count(), 0);
+}
+
+} // namespace
