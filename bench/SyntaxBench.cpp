@@ -187,7 +187,7 @@ private:
     std::u16string_view m_tail;
 };
 
-void BM_TypingStep(benchmark::State& state) {
+const std::u16string& typingText() {
     constexpr std::int64_t kLines = 800000;
     static const std::u16string text = [] {
         std::u16string all = makeJavaScript(kLines * 40, 3);
@@ -196,6 +196,12 @@ void BM_TypingStep(benchmark::State& state) {
             at = all.find(u'\n', at + 1);
         return at == std::u16string::npos ? all : all.substr(0, at);
     }();
+    return text;
+}
+
+/// Alternately inserts `typed` near the start of an 800,000-line file and deletes it again.
+void runTypingStep(benchmark::State& state, char16_t typed, const char* name) {
+    const std::u16string& text = typingText();
     const std::size_t headSize = 4096;
     HeadTailSource source(text.substr(0, headSize), std::u16string_view(text).substr(headSize));
     LineIndex index(source);
@@ -210,7 +216,7 @@ void BM_TypingStep(benchmark::State& state) {
         // highlighting work is timed: noteEdit plus the visible lines' tokens.
         TextRange edited{editAt, insert ? 1 : 0};
         if (insert)
-            source.head().insert(static_cast<std::size_t>(editAt), 1, u'x');
+            source.head().insert(static_cast<std::size_t>(editAt), 1, typed);
         else
             source.head().erase(static_cast<std::size_t>(editAt), 1);
         index.update(edited, insert ? 1 : -1, source);
@@ -224,13 +230,19 @@ void BM_TypingStep(benchmark::State& state) {
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         scanned += engine->linesScanned() - before;
     }
-    state.counters["ms_per_step"] = seconds * 1e3 / static_cast<double>(state.iterations());
-    state.counters["lines_tokenized_per_step"] =
-        static_cast<double>(scanned) / static_cast<double>(state.iterations());
-    state.counters["lines_beyond_window"] =
-        static_cast<double>(scanned) / static_cast<double>(state.iterations()) - 61;
+    const auto steps = static_cast<double>(state.iterations());
+    state.counters["ms_per_step"] = seconds * 1e3 / steps;
+    state.counters["lines_tokenized_per_step"] = static_cast<double>(scanned) / steps;
+    state.counters["lines_beyond_window"] = static_cast<double>(scanned) / steps - 61;
     state.counters["valid_lines_after"] = static_cast<double>(engine->validLineCount());
-    record(state, "typing step (noteEdit + 61 visible lines), 800,000 lines", seconds);
+    record(state, name, seconds);
+}
+
+void BM_TypingStep(benchmark::State& state) {
+    runTypingStep(state, u'x', "typing step (noteEdit + 61 visible lines), 800,000 lines");
+}
+void BM_TypingNewLine(benchmark::State& state) {
+    runTypingStep(state, u'\n', "typing a line break, 800,000 lines");
 }
 
 BENCHMARK(BM_SplitLinesJavaScript)->Unit(benchmark::kMillisecond)->Iterations(5);
@@ -240,6 +252,7 @@ BENCHMARK(BM_TokenizeMarkdown)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CatchUpJavaScript)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_CatchUpMarkdown)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_TypingStep)->Unit(benchmark::kMicrosecond)->Iterations(400);
+BENCHMARK(BM_TypingNewLine)->Unit(benchmark::kMicrosecond)->Iterations(400);
 
 } // namespace
 } // namespace vendrix
