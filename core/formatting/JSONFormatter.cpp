@@ -49,7 +49,7 @@ bool isClose(Kind kind) {
     return kind == Kind::objClose || kind == Kind::arrClose;
 }
 
-// An output buffer written through a raw pointer; grown by doubling, never zero-filled.
+// An output buffer written through a raw pointer, grown by doubling.
 class Output {
 public:
     explicit Output(std::size_t capacity) { grow(std::max<std::size_t>(capacity, 64)); }
@@ -74,10 +74,7 @@ public:
     }
 
 private:
-    void grow(std::size_t capacity) {
-        // The new bytes are written before they are read, so they need no initial value.
-        m_bytes.resize_and_overwrite(capacity, [](char*, std::size_t n) { return n; });
-    }
+    void grow(std::size_t capacity) { m_bytes.resize(capacity); }
     std::string m_bytes;
     std::size_t m_size = 0;
 };
