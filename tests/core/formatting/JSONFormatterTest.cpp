@@ -279,6 +279,22 @@ TEST(JSONFormatterTest, ReportsProgressAndStopsWhenCancelledFromAnotherThread) {
     EXPECT_LE(complete->fraction(), 1.0);
 }
 
+TEST(JSONFormatterTest, LongTokensStillMeetCheckpoints) {
+    // One token spanning megabytes must not hide the job from progress and cancellation.
+    const std::size_t length = 4 << 20;
+    const std::string inputs[] = {
+        "\"" + std::string(length, 'a') + "\"",
+        std::string(length, '7'),
+        "t" + std::string(length, 'x'),
+    };
+    for (const std::string& input : inputs) {
+        auto progress = std::make_shared<FormatProgress>();
+        FormatProgress::Scope bind(progress);
+        (void)JSONFormatter::tokenize(input);
+        EXPECT_GT(progress->fraction(), 0.4) << input.substr(0, 8);
+    }
+}
+
 TEST(JSONFormatterTest, CancelledBeforeStartReturnsTheCancellationError) {
     auto progress = std::make_shared<FormatProgress>();
     progress->cancel();
