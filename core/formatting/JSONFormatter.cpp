@@ -415,9 +415,20 @@ std::expected<std::string, FormatError> JSONFormatter::formatUTF8(
     return output;
 }
 
+namespace {
+
+// The UTF-8 bytes of a text, refusing early a text that has more units than the byte limit.
+std::expected<std::string, FormatError> inputBytes(std::u16string_view text) {
+    if (text.size() > JSONFormatter::maxInputBytes)
+        return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
+    return FormatText::inputBytes(text);
+}
+
+} // namespace
+
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validate(
     std::u16string_view text) {
-    auto bytes = FormatText::inputBytes(text);
+    auto bytes = inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
     return validateUTF8(*bytes);
@@ -426,7 +437,7 @@ std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validate(
 std::expected<std::u16string, FormatError> JSONFormatter::pretty(std::u16string_view text,
                                                                  FormatIndent indent,
                                                                  bool sortKeys) {
-    auto bytes = FormatText::inputBytes(text);
+    auto bytes = inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
     auto output = formatUTF8(*bytes, indent, sortKeys);
@@ -437,7 +448,7 @@ std::expected<std::u16string, FormatError> JSONFormatter::pretty(std::u16string_
 
 std::expected<std::u16string, FormatError> JSONFormatter::minify(std::u16string_view text,
                                                                  bool sortKeys) {
-    auto bytes = FormatText::inputBytes(text);
+    auto bytes = inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
     auto output = formatUTF8(*bytes, std::nullopt, sortKeys);

@@ -224,7 +224,13 @@ TEST(JSONFormatterTest, DeepNestingFormatsWithoutRecursion) {
     auto sorted = JSONFormatter::formatUTF8(objects, std::nullopt, true);
     ASSERT_TRUE(sorted);
     EXPECT_EQ(*sorted, objects);
-    auto sortedPretty = JSONFormatter::formatUTF8(objects, FormatIndent::tab(), true);
+    // Sorted pretty output of a deep object fails on the size limit after sorting it fully.
+    std::string shallower;
+    for (std::size_t i = 0; i < depth / 10; ++i)
+        shallower += "{\"k\":";
+    shallower += "1";
+    shallower.append(depth / 10, '}');
+    auto sortedPretty = JSONFormatter::formatUTF8(shallower, FormatIndent::tab(), true);
     ASSERT_FALSE(sortedPretty);
     EXPECT_EQ(u8(sortedPretty.error().message), "Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir");
 }
