@@ -4,8 +4,8 @@
 
 #include <plist/plist.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -176,8 +176,9 @@ plist_t toPlist(const SettingsValue& value) {
                 if (!std::isfinite(whole))
                     whole = 0, fraction = 0;
                 whole = std::clamp(whole, -2147483648.0, 2147483647.0);
-                return plist_new_date(static_cast<std::int32_t>(whole),
-                                      static_cast<std::int32_t>(std::lround(fraction * 1e6) % 1000000));
+                return plist_new_date(
+                    static_cast<std::int32_t>(whole),
+                    static_cast<std::int32_t>(std::lround(fraction * 1e6) % 1000000));
             } else if constexpr (std::is_same_v<T, SettingsArray>) {
                 plist_t array = plist_new_array();
                 for (const SettingsValue& item : v)

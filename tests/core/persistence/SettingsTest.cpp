@@ -139,11 +139,10 @@ protected:
 TEST_F(FileSettingsBackingTest, FirstSetCreatesTheDirectoryAndAPrivateXmlFile) {
     FileSettingsBacking backing(file());
     EXPECT_EQ(backing.fileState(), FileSettingsBacking::FileState::missing);
-    SettingsStore(backing).save(EditorSettings{u"Fira Code", 15, 2, true, false,
-                                               EditorTheme::dark, true, false, true,
-                                               PrettyOnOpen::never});
+    SettingsStore(backing).save(EditorSettings{u"Fira Code", 15, 2, true, false, EditorTheme::dark,
+                                               true, false, true, PrettyOnOpen::never});
     ASSERT_TRUE(fs::exists(file()));
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(::stat(file().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     std::string xml = readFileBytes(file());
@@ -192,15 +191,14 @@ TEST_F(FileSettingsBackingTest, UnknownKeysOfEveryTypeSurviveARewrite) {
 TEST_F(FileSettingsBackingTest, ReadsBinaryPropertyLists) {
     // A binary list holding { "editor.tabWidth": 8, "editor.theme": "light" }.
     const unsigned char bytes[] = {
-        'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD2, 0x01, 0x02, 0x03, 0x04, 0x5F, 0x10, 0x0F,
-        'e', 'd', 'i', 't', 'o', 'r', '.', 't', 'a', 'b', 'W', 'i', 'd', 't', 'h', 0x5C,
-        'e', 'd', 'i', 't', 'o', 'r', '.', 't', 'h', 'e', 'm', 'e', 0x10, 0x08, 0x55, 'l',
-        'i', 'g', 'h', 't',
+        'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD2, 0x01, 0x02, 0x03, 0x04, 0x5F, 0x10, 0x0F, 'e',
+        'd', 'i', 't', 'o', 'r', '.', 't', 'a', 'b', 'W', 'i', 'd', 't', 'h', 0x5C, 'e', 'd', 'i',
+        't', 'o', 'r', '.', 't', 'h', 'e', 'm', 'e', 0x10, 0x08, 0x55, 'l', 'i', 'g', 'h', 't',
         // offset table (5 one-byte offsets)
         0x08, 0x0D, 0x1F, 0x2C, 0x2E,
         // trailer
-        0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-        0, 0, 0x34};
+        0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x34};
     fs::create_directories(file().parent_path());
     writeFileBytes(file(), std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
     FileSettingsBacking backing(file());
