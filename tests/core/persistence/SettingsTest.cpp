@@ -246,6 +246,47 @@ TEST_F(FileSettingsBackingTest, DeeplyNestedArraysAreRefusedWithoutCrashing) {
     EXPECT_TRUE(FileSettingsBacking::parse(shallow));
 }
 
+/// A binary list of `levels` arrays where each array holds the next one twice: tiny on disk,
+/// 2^levels nodes once every reference is expanded.
+std::string doublingBinaryList(int levels) {
+    std::string bytes = "bplist00";
+    std::vector<std::size_t> offsets;
+    for (int level = 0; level < levels; ++level) {
+        offsets.push_back(bytes.size());
+        if (level == levels - 1) {
+            bytes += '\x08'; // false
+        } else {
+            bytes += '\xA2';
+            bytes += static_cast<char>(level + 1);
+            bytes += static_cast<char>(level + 1);
+        }
+    }
+    std::size_t table = bytes.size();
+    for (std::size_t offset : offsets)
+        bytes += static_cast<char>(offset);
+    std::string trailer(32, '\0');
+    trailer[6] = 1;
+    trailer[7] = 1;
+    trailer[15] = static_cast<char>(levels);
+    trailer[31] = static_cast<char>(table);
+    return bytes + trailer;
+}
+
+TEST(FileSettingsParseTest, HostileBinaryListsAreRefusedBeforeParsing) {
+    // Wrapped in a dictionary so that the shape itself would be acceptable.
+    std::string small = doublingBinaryList(8);
+    EXPECT_FALSE(FileSettingsBacking::parse(small)) << "top level is an array, not a dictionary";
+    EXPECT_FALSE(FileSettingsBacking::parse(doublingBinaryList(40))) << "2^40 nodes";
+    const unsigned char selfContaining[] = {
+        'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD1, 0x01, 0x00, 0x51, 'k', 0x08, 0x0B, 0,
+        0,   0,   0,   0,   0,   1,   1,   0,   0,    0,    0,    0,    0,   0,    2,    0,
+        0,   0,   0,   0,   0,   0,   0,   0,   0,    0,    0,    0,    0,   0,    0x0D};
+    EXPECT_FALSE(FileSettingsBacking::parse(
+        std::string(reinterpret_cast<const char*>(selfContaining), sizeof selfContaining)));
+    EXPECT_FALSE(FileSettingsBacking::parse("bplist00"));
+    EXPECT_FALSE(FileSettingsBacking::parse(std::string("bplist00") + std::string(40, '\xFF')));
+}
+
 TEST_F(FileSettingsBackingTest, UnreadableFileIsNeverReplacedByAOneKeyFile) {
     fs::create_directories(file().parent_path());
     std::string original = FileSettingsBacking::serialize(
