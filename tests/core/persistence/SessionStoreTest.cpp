@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -347,6 +348,17 @@ TEST_F(SessionStoreTest, LockRefusesASecondStoreInTheSameProcess) {
     EXPECT_EQ(second.lockFD(), -1);
     first.reset();
     EXPECT_TRUE(second.acquireLock());
+
+    // Another process is refused while this one holds the lock.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SessionStore other(dir());
+        ::_exit(other.acquireLock() ? 1 : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process got the lock";
 
     SessionStore nowhere(m_temp.path() / "missing");
     EXPECT_FALSE(nowhere.acquireLock());
