@@ -26,6 +26,18 @@ TextRange clampedTo(TextRange range, std::int64_t length) {
 
 } // namespace
 
+Uuid toCoreUuid(const QUuid& id) {
+    const QByteArray bytes = id.toRfc4122();
+    Uuid result;
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), result.bytes.size(), result.bytes.begin());
+    return result;
+}
+
+QUuid toQUuid(const Uuid& id) {
+    return QUuid::fromRfc4122(QByteArrayView(reinterpret_cast<const char*>(id.bytes.data()),
+                                             static_cast<qsizetype>(id.bytes.size())));
+}
+
 EditorDocument::EditorDocument(QUuid id, QObject* parent)
     : QObject(parent), m_id(id), m_undoStack(new QUndoStack(this)),
       m_clock([] { return std::chrono::steady_clock::now(); }) {
@@ -37,11 +49,13 @@ EditorDocument::EditorDocument(QUuid id, QObject* parent)
     });
 }
 
-EditorDocument::~EditorDocument() { stopAccessingSecurityScope(); }
-
-std::string EditorDocument::idString() const {
-    return m_id.toString(QUuid::WithoutBraces).toUpper().toStdString();
+EditorDocument::~EditorDocument() {
+    // The stack outlives this body (it is a child); its last signals must not reach us.
+    disconnect(m_undoStack, nullptr, this, nullptr);
+    stopAccessingSecurityScope();
 }
+
+std::string EditorDocument::idString() const { return toCoreUuid(m_id).uuidString(); }
 
 std::string EditorDocument::bufferFileName() const { return idString() + ".txt"; }
 
@@ -72,6 +86,7 @@ QString EditorDocument::displayName() const {
 }
 
 void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
+    assert(!m_notifying && "EditorDocument::setText from inside an edit report");
     if (!keepLineBreaks)
         normalizeInPlace(text);
     m_storage = std::make_unique<TextStorage>(text);
@@ -128,7 +143,7 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
         return false;
     if (ranges.empty())
         return true;
-    if (m_isReadOnly || !ensureLoaded())
+    if (m_notifying || m_isReadOnly || !ensureLoaded())
         return false;
     // Normalise before the filter sees the text, and again after it in case it put a CR back.
     for (std::u16string& text : replacements)
@@ -177,6 +192,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
 }
 
 bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges, std::vector<std::u16string> replacements) {
+    if (m_notifying)
+        return false;
     auto prepared = prepare(ranges, replacements);
     if (!prepared)
         return false;
@@ -186,7 +203,7 @@ bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges, std::vector
 }
 
 bool EditorDocument::replaceAllClearingUndo(std::u16string text, bool keepLineBreaks) {
-    if (!m_storage)
+    if (m_notifying || !m_storage)
         return false;
     if (!keepLineBreaks)
         normalizeInPlace(text);
@@ -227,9 +244,14 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
     m_lineIndex.update(editedRange, changeInLength, *m_storage);
     ++m_contentRevision;
     m_isDirty = m_fileURL.has_value() || m_storage->length() > 0;
+
+    // A listener that edited from inside a report would interleave its step with the one
+    // being recorded and leave the history out of step with the text: such edits are refused.
+    m_notifying = true;
     emit textEdited(editedRange, changeInLength);
     if (onTextChange)
         onTextChange(*this, editedRange, changeInLength);
+    m_notifying = false;
 }
 
 void EditorDocument::restoreSelection(TextRange selection) {
@@ -238,18 +260,22 @@ void EditorDocument::restoreSelection(TextRange selection) {
 }
 
 void EditorDocument::undo() {
+    if (m_notifying)
+        return;
     breakTypingRun();
     m_undoStack->undo();
 }
 
 void EditorDocument::redo() {
+    if (m_notifying)
+        return;
     breakTypingRun();
     m_undoStack->redo();
 }
 
-SessionTabRecord EditorDocument::sessionRecord() const {
-    SessionTabRecord record;
-    record.id = m_id;
+SessionTab EditorDocument::sessionRecord() const {
+    SessionTab record;
+    record.id = toCoreUuid(m_id);
     record.untitledNumber = m_untitledNumber;
     if (m_fileURL)
         record.filePath = m_fileURL->toStdString();

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "app/document/DiskStamp.h"
-#include "app/document/SessionTabRecord.h"
 #include "core/common/TextRange.h"
+#include "core/persistence/SessionState.h"
+#include "core/persistence/Uuid.h"
 #include "core/text/LineEnding.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextEncoding.h"
@@ -29,6 +30,11 @@ namespace vendrix::app {
 
 class TextEditCommand;
 
+/// The core's identifier for a Qt one and back: the same 16 bytes in RFC 4122 order, so the
+/// canonical texts agree.
+Uuid toCoreUuid(const QUuid& id);
+QUuid toQUuid(const Uuid& id);
+
 /// One open buffer, shown as one tab. Owns the text (a TextStorage once loaded), its
 /// LineIndex, the undo history and the bookkeeping that ties it to its file and the session.
 ///
@@ -37,6 +43,7 @@ class TextEditCommand;
 /// the undo commands themselves. After each change the path updates the line index, raises
 /// contentRevision by one, applies the dirty rule, emits textEdited() and then calls
 /// onTextChange, always with the edited range (in the new text) and the change in length.
+/// Listeners must not edit from inside those reports (such edits are refused).
 /// Main thread only.
 class EditorDocument final : public QObject {
     Q_OBJECT
@@ -190,7 +197,9 @@ public:
     void setBufferOnDisk(std::optional<std::string> name) { m_bufferOnDisk = std::move(name); }
     /// The session buffer file name of this document: its id text plus ".txt".
     std::string bufferFileName() const;
-    SessionTabRecord sessionRecord() const;
+    /// The document's tab in the session file. The buffer file is named only for a dirty
+    /// document that is not read-only; isReadOnly is present only when true.
+    SessionTab sessionRecord() const;
 
     // Disk bookkeeping.
     const std::optional<DiskStamp>& diskStamp() const { return m_diskStamp; }
@@ -261,6 +270,7 @@ private:
 
     std::uint64_t m_typingGeneration = 0;
     bool m_pushing = false;
+    bool m_notifying = false; // inside textEdited / onTextChange
     Clock m_clock;
 };
 

@@ -1,21 +1,10 @@
 // vendrix-cli format: the document formatters on a file or standard input.
 #include "cli/CliSupport.h"
+#include "core/formatting/CSSFormatter.h"
 #include "core/formatting/DocumentFormatter.h"
 #include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
-
-#if __has_include("core/formatting/MarkupFormatter.h")
 #include "core/formatting/MarkupFormatter.h"
-#define VENDRIX_CLI_HAS_MARKUP 1
-#endif
-#if __has_include("core/formatting/SQLFormatter.h")
-#include "core/formatting/SQLFormatter.h"
-#define VENDRIX_CLI_HAS_SQL 1
-#endif
-#if __has_include("core/formatting/CSSFormatter.h")
-#include "core/formatting/CSSFormatter.h"
-#define VENDRIX_CLI_HAS_CSS 1
-#endif
 
 #include <cstdio>
 #include <functional>
@@ -27,11 +16,6 @@ namespace {
 
 using Result = std::expected<std::u16string, FormatError>;
 using Transform = std::function<Result(std::u16string_view, FormatIndent)>;
-
-[[maybe_unused]] Result missing(std::u16string_view name) {
-    return std::unexpected(
-        FormatError::unpositioned(std::u16string(name) + u" biçimleyicisi bu derlemede yok"));
-}
 
 const std::map<std::string, Transform>& transforms() {
     static const std::map<std::string, Transform> table = {
@@ -56,23 +40,13 @@ const std::map<std::string, Transform>& transforms() {
          [](auto text, auto indent) {
              return DocumentFormatter::pretty(text, DocumentFormatter::Kind::css, indent);
          }},
-#ifdef VENDRIX_CLI_HAS_MARKUP
         {"markup-minify",
          [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::xml); }},
         {"xml-minify",
          [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::xml); }},
         {"html-minify",
          [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::html); }},
-#else
-        {"markup-minify", [](auto, auto) { return missing(u"XML"); }},
-        {"xml-minify", [](auto, auto) { return missing(u"XML"); }},
-        {"html-minify", [](auto, auto) { return missing(u"HTML"); }},
-#endif
-#ifdef VENDRIX_CLI_HAS_CSS
         {"css-minify", [](auto text, auto) { return CSSFormatter::minify(text); }},
-#else
-        {"css-minify", [](auto, auto) { return missing(u"CSS"); }},
-#endif
     };
     return table;
 }

@@ -39,6 +39,11 @@ public:
     /// `descending` reverses the comparison.
     void sortStable(std::vector<std::u16string_view>& lines, bool descending) const;
 
+    /// True when the shortcut vouches for `unit` on its own (not followed by a combining mark).
+    bool coversCodeUnit(char16_t unit) const {
+        return unit < kTableSize && m_ranks[unit].primary != 0;
+    }
+
     /// True when the collator could be opened; without it lines compare by code units.
     bool hasCollator() const { return m_collator != nullptr; }
 

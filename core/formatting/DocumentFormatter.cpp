@@ -1,25 +1,13 @@
 #include "core/formatting/DocumentFormatter.h"
 
+#include "core/formatting/CSSFormatter.h"
 #include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
+#include "core/formatting/MarkupFormatter.h"
+#include "core/formatting/SQLFormatter.h"
 #include "core/syntax/LanguageID.h"
 
-#include <algorithm>
-
-// The markup, SQL and CSS formatters live beside this dispatcher; until a build has them, their
-// kinds fail with a message naming the missing formatter.
-#if __has_include("core/formatting/MarkupFormatter.h")
-#include "core/formatting/MarkupFormatter.h"
-#define VENDRIX_HAS_MARKUP_FORMATTER 1
-#endif
-#if __has_include("core/formatting/SQLFormatter.h")
-#include "core/formatting/SQLFormatter.h"
-#define VENDRIX_HAS_SQL_FORMATTER 1
-#endif
-#if __has_include("core/formatting/CSSFormatter.h")
-#include "core/formatting/CSSFormatter.h"
-#define VENDRIX_HAS_CSS_FORMATTER 1
-#endif
+#include <utility>
 
 namespace vendrix {
 
@@ -55,10 +43,6 @@ std::optional<DocumentFormatter::Kind> sniff(std::u16string_view sample) {
         prefix.find("<html") != std::string::npos)
         return DocumentFormatter::Kind::html;
     return DocumentFormatter::Kind::xml;
-}
-
-[[maybe_unused]] FormatError missingFormatter(std::u16string_view name) {
-    return FormatError::unpositioned(std::u16string(name) + u" biçimleyicisi bu derlemede yok");
 }
 
 } // namespace
@@ -100,31 +84,15 @@ std::expected<std::u16string, FormatError> DocumentFormatter::pretty(std::u16str
     case Kind::json:
         return JSONFormatter::pretty(text, indent, false);
     case Kind::xml:
-#ifdef VENDRIX_HAS_MARKUP_FORMATTER
         return MarkupFormatter::pretty(text, MarkupFormatter::Dialect::xml, indent);
-#else
-        return std::unexpected(missingFormatter(u"XML"));
-#endif
     case Kind::html:
-#ifdef VENDRIX_HAS_MARKUP_FORMATTER
         return MarkupFormatter::pretty(text, MarkupFormatter::Dialect::html, indent);
-#else
-        return std::unexpected(missingFormatter(u"HTML"));
-#endif
     case Kind::sql:
-#ifdef VENDRIX_HAS_SQL_FORMATTER
         return SQLFormatter::pretty(text, indent);
-#else
-        return std::unexpected(missingFormatter(u"SQL"));
-#endif
     case Kind::css:
-#ifdef VENDRIX_HAS_CSS_FORMATTER
         return CSSFormatter::pretty(text, indent);
-#else
-        return std::unexpected(missingFormatter(u"CSS"));
-#endif
     }
-    return std::unexpected(missingFormatter(u"?"));
+    std::unreachable();
 }
 
 } // namespace vendrix

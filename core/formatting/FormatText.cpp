@@ -16,47 +16,69 @@ bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
+// Appends the UTF-8 form of `text`; writes through a pointer into storage sized exactly.
 void appendUTF8(std::u16string_view text, std::string& out) {
     const std::size_t n = text.size();
-    std::size_t i = 0;
-    while (i < n) {
-        // Runs of ASCII, four units at a time.
-        while (i + 4 <= n) {
-            std::uint64_t four;
-            std::memcpy(&four, text.data() + i, 8);
-            if (four & 0xFF80FF80FF80FF80ull)
-                break;
-            out.push_back(static_cast<char>(text[i]));
-            out.push_back(static_cast<char>(text[i + 1]));
-            out.push_back(static_cast<char>(text[i + 2]));
-            out.push_back(static_cast<char>(text[i + 3]));
-            i += 4;
-        }
-        if (i >= n)
-            break;
-        std::uint32_t c = text[i++];
-        if (c >= 0xD800 && c <= 0xDFFF) {
-            if (c <= 0xDBFF && i < n && text[i] >= 0xDC00 && text[i] <= 0xDFFF)
-                c = 0x10000 + ((c - 0xD800) << 10) + (text[i++] - 0xDC00);
-            else
-                c = 0xFFFD;
-        }
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = text[i];
         if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
+            length += 1;
         } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else if (c < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            length += 2;
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
+                   text[i + 1] <= 0xDFFF) {
+            length += 4;
+            ++i;
         } else {
-            out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            length += 3; // other units, and a lone surrogate written as U+FFFD
         }
     }
+    const std::size_t base = out.size();
+    out.resize_and_overwrite(base + length, [&](char* data, std::size_t) {
+        auto* p = reinterpret_cast<unsigned char*>(data + base);
+        std::size_t i = 0;
+        while (i < n) {
+            // Runs of ASCII, four units at a time.
+            while (i + 4 <= n) {
+                std::uint64_t four;
+                std::memcpy(&four, text.data() + i, 8);
+                if (four & 0xFF80FF80FF80FF80ull)
+                    break;
+                p[0] = static_cast<unsigned char>(text[i]);
+                p[1] = static_cast<unsigned char>(text[i + 1]);
+                p[2] = static_cast<unsigned char>(text[i + 2]);
+                p[3] = static_cast<unsigned char>(text[i + 3]);
+                p += 4;
+                i += 4;
+            }
+            if (i >= n)
+                break;
+            std::uint32_t c = text[i++];
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                if (c <= 0xDBFF && i < n && text[i] >= 0xDC00 && text[i] <= 0xDFFF)
+                    c = 0x10000 + ((c - 0xD800) << 10) + (text[i++] - 0xDC00);
+                else
+                    c = 0xFFFD;
+            }
+            if (c < 0x80) {
+                *p++ = static_cast<unsigned char>(c);
+            } else if (c < 0x800) {
+                *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {
+                *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            } else {
+                *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            }
+        }
+        return base + length;
+    });
 }
 
 // Decodes one character at `i`; returns its length in bytes and sets `scalar`, or returns the
@@ -104,44 +126,50 @@ std::size_t decodeOne(std::string_view bytes, std::size_t i, std::uint32_t& scal
     return need + 1;
 }
 
+// Appends the UTF-16 form of `bytes`; the storage is sized for the worst case (one unit per
+// byte) and cut to the length written.
 void appendUTF16(std::string_view bytes, std::u16string& out) {
     const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        while (i + 8 <= n) {
-            std::uint64_t eight;
-            std::memcpy(&eight, bytes.data() + i, 8);
-            if (eight & 0x8080808080808080ull)
+    const std::size_t base = out.size();
+    out.resize_and_overwrite(base + n, [&](char16_t* data, std::size_t) {
+        char16_t* p = data + base;
+        std::size_t i = 0;
+        while (i < n) {
+            while (i + 8 <= n) {
+                std::uint64_t eight;
+                std::memcpy(&eight, bytes.data() + i, 8);
+                if (eight & 0x8080808080808080ull)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    p[k] = static_cast<char16_t>(bytes[i + k]);
+                p += 8;
+                i += 8;
+            }
+            if (i >= n)
                 break;
-            for (int k = 0; k < 8; ++k)
-                out.push_back(static_cast<char16_t>(bytes[i + k]));
-            i += 8;
+            std::uint32_t scalar;
+            i += decodeOne(bytes, i, scalar);
+            if (scalar >= 0x10000) {
+                *p++ = static_cast<char16_t>(0xD800 + ((scalar - 0x10000) >> 10));
+                *p++ = static_cast<char16_t>(0xDC00 + ((scalar - 0x10000) & 0x3FF));
+            } else {
+                *p++ = static_cast<char16_t>(scalar);
+            }
         }
-        if (i >= n)
-            break;
-        std::uint32_t scalar;
-        i += decodeOne(bytes, i, scalar);
-        if (scalar >= 0x10000) {
-            out.push_back(static_cast<char16_t>(0xD800 + ((scalar - 0x10000) >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + ((scalar - 0x10000) & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(scalar));
-        }
-    }
+        return static_cast<std::size_t>(p - data);
+    });
 }
 
 } // namespace
 
 std::string FormatText::toUTF8(std::u16string_view text) {
     std::string out;
-    out.reserve(text.size() + text.size() / 8);
     appendUTF8(text, out);
     return out;
 }
 
 std::u16string FormatText::fromUTF8(std::string_view bytes) {
     std::u16string out;
-    out.reserve(bytes.size());
     appendUTF16(bytes, out);
     return out;
 }

@@ -19,6 +19,8 @@ constexpr double kValidateFrom = 0.45;
 constexpr double kValidateTo = 0.55;
 constexpr double kWriteFrom = 0.55;
 constexpr double kWriteTo = 1.0;
+// Room ensured before each token for its punctuation, a pending space and a short token copy.
+constexpr std::size_t kSlack = 48;
 
 // Token-indexed phases check progress once per window of 65536 tokens.
 class TokenCheckpoints {
@@ -57,6 +59,11 @@ public:
             grow(std::max(m_bytes.size() * 2, m_size + more));
     }
     void put(char c) { m_bytes[m_size++] = c; }
+    // Copies 16 bytes but keeps `length` of them; both sides must have 16 bytes of room.
+    void putFixed16(const char* data, std::size_t length) {
+        std::memcpy(m_bytes.data() + m_size, data, 16);
+        m_size += length;
+    }
     void put(const char* data, std::size_t length) {
         std::memcpy(m_bytes.data() + m_size, data, length);
         m_size += length;
@@ -77,7 +84,7 @@ private:
 
 class Writer {
 public:
-    Writer(std::string_view input, const std::vector<Tok>& tokens, std::optional<FormatIndent> indent)
+    Writer(std::string_view input, std::span<const Tok> tokens, std::optional<FormatIndent> indent)
         : m_input(input), m_tokens(tokens), m_pretty(indent.has_value()),
           m_unit(indent ? indent->unit() : std::string()),
           m_limit(std::max<std::uint64_t>(16 * static_cast<std::uint64_t>(input.size()), 67108864)),
@@ -86,6 +93,8 @@ public:
     // Writes the tokens in `order` (token indices, -1 for an inserted comma).
     template <typename Order>
     std::expected<std::string, FormatError> run(std::size_t count, Order order);
+    // Minifying in input order: the tokens' bytes without comments, nothing added.
+    std::expected<std::string, FormatError> runMinify();
 
 private:
     enum class Pending : std::uint8_t { none, space, newline };
@@ -93,7 +102,6 @@ private:
     std::optional<FormatError> newlineAndIndent(std::size_t at);
     std::optional<FormatError> flush(std::size_t at) {
         if (m_pending == Pending::space) {
-            m_out.ensure(1);
             m_out.put(' ');
         } else if (m_pending == Pending::newline) {
             if (auto error = newlineAndIndent(at))
@@ -109,7 +117,7 @@ private:
     }
 
     std::string_view m_input;
-    const std::vector<Tok>& m_tokens;
+    std::span<const Tok> m_tokens;
     bool m_pretty;
     std::string m_unit;
     std::string m_indentRun;
@@ -133,7 +141,7 @@ std::optional<FormatError> Writer::newlineAndIndent(std::size_t at) {
             run.append(run, 0, std::min<std::uint64_t>(run.size(), target - run.size()));
         m_indentRun = std::move(run);
     }
-    m_out.ensure(1 + indentBytes);
+    m_out.ensure(1 + indentBytes + kSlack);
     m_out.put('\n');
     m_out.put(m_indentRun.data(), indentBytes);
     return std::nullopt;
@@ -143,6 +151,11 @@ std::optional<FormatError> Writer::newlineAndIndent(std::size_t at) {
 bool Writer::copy(const Tok& tok) {
     std::size_t start = tok.start;
     const std::size_t end = tok.end;
+    // Most tokens are short: one fixed-size copy (room for it is ensured before each token).
+    if (end - start <= 16 && start + 16 <= m_input.size()) {
+        m_out.putFixed16(m_input.data() + start, end - start);
+        return true;
+    }
     constexpr std::size_t kSlice = 1 << 20;
     m_out.ensure(end - start);
     while (end - start > kSlice) {
@@ -155,19 +168,34 @@ bool Writer::copy(const Tok& tok) {
     return true;
 }
 
+std::expected<std::string, FormatError> Writer::runMinify() {
+    TokenCheckpoints checkpoint(m_tokens.size(), kWriteFrom, kWriteTo);
+    for (std::size_t index = 0; index < m_tokens.size(); ++index) {
+        if (!checkpoint(index))
+            return std::unexpected(FormatProgress::cancelledError());
+        const Tok& tok = m_tokens[index];
+        if (tok.kind == Kind::lineComment || tok.kind == Kind::blockComment)
+            continue;
+        m_out.ensure(kSlack);
+        if (!copy(tok))
+            return std::unexpected(FormatProgress::cancelledError());
+    }
+    return m_out.take();
+}
+
 template <typename Order>
 std::expected<std::string, FormatError> Writer::run(std::size_t count, Order order) {
     TokenCheckpoints checkpoint(count, kWriteFrom, kWriteTo);
     for (std::size_t position = 0; position < count; ++position) {
         if (!checkpoint(position))
             return std::unexpected(FormatProgress::cancelledError());
+        m_out.ensure(kSlack);
         const std::int32_t index = order(position);
         if (index < 0) {
             if (auto error = flush(position + 1 < count && order(position + 1) >= 0
                                        ? m_tokens[order(position + 1)].start
                                        : m_input.size()))
                 return std::unexpected(std::move(*error));
-            m_out.ensure(1);
             m_out.put(',');
             m_pending = m_pretty ? Pending::newline : Pending::none;
             continue;
@@ -178,7 +206,6 @@ std::expected<std::string, FormatError> Writer::run(std::size_t count, Order ord
         case Kind::arrOpen:
             if (auto error = flush(tok.start))
                 return std::unexpected(std::move(*error));
-            m_out.ensure(2);
             m_out.put(m_input[tok.start]);
             if (position + 1 < count && order(position + 1) >= 0 &&
                 isClose(m_tokens[order(position + 1)].kind)) {
@@ -198,21 +225,18 @@ std::expected<std::string, FormatError> Writer::run(std::size_t count, Order ord
             } else if (auto error = flush(tok.start)) {
                 return std::unexpected(std::move(*error));
             }
-            m_out.ensure(1);
             m_out.put(m_input[tok.start]);
             m_pending = Pending::none;
             break;
         case Kind::colon:
             if (auto error = flush(tok.start))
                 return std::unexpected(std::move(*error));
-            m_out.ensure(1);
             m_out.put(':');
             m_pending = m_pretty ? Pending::space : Pending::none;
             break;
         case Kind::comma:
             if (auto error = flush(tok.start))
                 return std::unexpected(std::move(*error));
-            m_out.ensure(1);
             m_out.put(',');
             m_pending = m_pretty ? Pending::newline : Pending::none;
             break;
@@ -235,7 +259,6 @@ std::expected<std::string, FormatError> Writer::run(std::size_t count, Order ord
                     return std::unexpected(std::move(*error));
                 m_pending = Pending::newline;
             } else {
-                m_out.ensure(1);
                 m_out.put(' ');
                 if (tok.kind == Kind::lineComment)
                     m_pending = Pending::newline;
@@ -253,10 +276,10 @@ std::expected<std::string, FormatError> Writer::run(std::size_t count, Order ord
 } // namespace
 
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateTokens(
-    std::string_view bytes, const std::vector<Tok>& tokens) {
+    std::string_view bytes, std::span<const Tok> tokens) {
     enum class State : std::uint8_t { value, valueOrClose, key, keyOrClose, colon, afterValue, done };
     Summary summary;
-    std::vector<bool> stack; // true for an object
+    std::vector<std::uint8_t> stack; // 1 for an object
     State state = State::value;
     Kind previous = Kind::comma;
     bool anySignificant = false;
@@ -384,6 +407,8 @@ std::expected<std::string, FormatError> JSONFormatter::formatUTF8(
         if (FormatProgress::currentIsCancelled())
             return std::unexpected(FormatProgress::cancelledError());
         output = writer.run(order.size(), [&](std::size_t i) { return order[i]; });
+    } else if (!indent) {
+        output = writer.runMinify();
     } else {
         output = writer.run(tokens->size(),
                             [](std::size_t i) { return static_cast<std::int32_t>(i); });

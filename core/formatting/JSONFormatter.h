@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <expected>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,30 @@ struct JSONFormatter {
         bool newlineBefore;
     };
 
+    /// The token records of one input. Grows in place (the storage is reallocated, which for
+    /// large arrays remaps pages instead of copying them); move-only.
+    class TokenArray {
+    public:
+        TokenArray() = default;
+        TokenArray(TokenArray&& other) noexcept;
+        TokenArray& operator=(TokenArray&& other) noexcept;
+        ~TokenArray();
+
+        /// Makes room for at least `capacity` tokens; false when memory is exhausted.
+        [[nodiscard]] bool reserve(std::size_t capacity);
+        /// Appends a token; the caller has made room (size() < capacity()).
+        void append(const Tok& tok) { m_data[m_size++] = tok; }
+        std::size_t size() const { return m_size; }
+        std::size_t capacity() const { return m_capacity; }
+        const Tok& operator[](std::size_t index) const { return m_data[index]; }
+        operator std::span<const Tok>() const { return {m_data, m_size}; }
+
+    private:
+        Tok* m_data = nullptr;
+        std::size_t m_size = 0;
+        std::size_t m_capacity = 0;
+    };
+
     /// What validation found: whether there are comments, the deepest container nesting (0 for
     /// a bare scalar) and the number of values (strings and scalars in value position, and
     /// each container once; object keys are not values).
@@ -70,15 +95,15 @@ struct JSONFormatter {
         std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys);
 
     /// The token array of `bytes` (progress 0...0.45).
-    [[nodiscard]] static std::expected<std::vector<Tok>, FormatError> tokenize(
+    [[nodiscard]] static std::expected<TokenArray, FormatError> tokenize(
         std::string_view bytes);
     /// Checks the tokens against the grammar (progress 0.45...0.55).
     [[nodiscard]] static std::expected<Summary, FormatError> validateTokens(
-        std::string_view bytes, const std::vector<Tok>& tokens);
+        std::string_view bytes, std::span<const Tok> tokens);
     /// The write order with every object's members sorted by key: token indices, -1 for a
     /// comma the writer inserts. Expects tokens that passed validation.
     [[nodiscard]] static std::vector<std::int32_t> sortedWriteOrder(
-        std::string_view bytes, const std::vector<Tok>& tokens);
+        std::string_view bytes, std::span<const Tok> tokens);
 };
 
 static_assert(sizeof(JSONFormatter::Tok) == 12);

@@ -64,7 +64,7 @@ bool keyLess(std::string_view bytes, const Tok& a, const Tok& b) {
     return order != 0 ? order < 0 : lengthA < lengthB;
 }
 
-void closeObject(Builder& builder, std::int32_t close, const std::vector<Tok>& tokens,
+void closeObject(Builder& builder, std::int32_t close, std::span<const Tok> tokens,
                  std::vector<Info>& infos) {
     Info info;
     info.close = close;
@@ -85,7 +85,7 @@ void closeObject(Builder& builder, std::int32_t close, const std::vector<Tok>& t
 } // namespace
 
 std::vector<std::int32_t> JSONFormatter::sortedWriteOrder(std::string_view bytes,
-                                                          const std::vector<Tok>& tokens) {
+                                                          std::span<const Tok> tokens) {
     const auto count = static_cast<std::int32_t>(tokens.size());
     std::vector<Info> infos;
     // The Info of the object opened at each token, or kNone.

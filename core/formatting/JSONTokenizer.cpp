@@ -4,7 +4,10 @@
 #include "core/formatting/JSONFormatter.h"
 
 #include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -73,6 +76,10 @@ bool isHex(unsigned char b) {
     return isDigit(b) || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F');
 }
 
+FormatError outOfMemory() {
+    return FormatError::unpositioned(u"Girdi çok büyük");
+}
+
 // The character that starts at `at` as shown in the unexpected-character message.
 std::u16string shownCharacter(std::string_view bytes, std::size_t at) {
     const auto lead = static_cast<unsigned char>(bytes[at]);
@@ -91,7 +98,7 @@ public:
         : m_bytes(bytes), m_p(reinterpret_cast<const unsigned char*>(bytes.data())),
           m_n(bytes.size()) {}
 
-    std::expected<std::vector<Tok>, FormatError> run();
+    std::expected<JSONFormatter::TokenArray, FormatError> run();
 
 private:
     std::unexpected<FormatError> failAt(std::size_t at, std::u16string message) const {
@@ -106,10 +113,15 @@ private:
         return FormatProgress::checkpoint(static_cast<std::int64_t>(at),
                                           static_cast<std::int64_t>(m_n), 0.0, kPhaseEnd);
     }
-    void push(std::size_t start, std::size_t end, Kind kind) {
-        m_tokens.push_back(Tok{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
+    // False when the token array cannot grow.
+    bool push(std::size_t start, std::size_t end, Kind kind) {
+        if (m_tokens.size() == m_tokens.capacity() &&
+            !m_tokens.reserve(m_tokens.capacity() + m_tokens.capacity() / 2 + 16))
+            return false;
+        m_tokens.append(Tok{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
                                kind, m_newline});
         m_newline = false;
+        return true;
     }
     // Scans a string from its opening quote; returns the offset after the closing quote, or
     // sets m_error.
@@ -123,7 +135,7 @@ private:
     std::size_t m_n;
     std::size_t m_nextCheck = 0;
     bool m_newline = false;
-    std::vector<Tok> m_tokens;
+    JSONFormatter::TokenArray m_tokens;
     std::optional<FormatError> m_error;
 };
 
@@ -274,9 +286,10 @@ std::size_t Tokenizer::scanComment(std::size_t start, Kind& kind) {
     return 0;
 }
 
-std::expected<std::vector<Tok>, FormatError> Tokenizer::run() {
+std::expected<JSONFormatter::TokenArray, FormatError> Tokenizer::run() {
     const Tables& t = tables();
-    m_tokens.reserve(m_n / 6 + 16);
+    if (!m_tokens.reserve(m_n / 6 + 16))
+        return std::unexpected(outOfMemory());
     std::size_t i = 0;
     if (m_n >= 3 && m_p[0] == 0xEF && m_p[1] == 0xBB && m_p[2] == 0xBF)
         i = 3;
@@ -294,33 +307,38 @@ std::expected<std::vector<Tok>, FormatError> Tokenizer::run() {
             ++i;
             continue;
         case single:
-            push(i, i + 1, t.singleKind[b]);
+            if (!push(i, i + 1, t.singleKind[b]))
+                return std::unexpected(outOfMemory());
             ++i;
             continue;
         case quote:
             end = scanString(i);
             if (m_error)
                 return std::unexpected(std::move(*m_error));
-            push(i, end, Kind::string);
+            if (!push(i, end, Kind::string))
+                return std::unexpected(outOfMemory());
             break;
         case number:
             end = scanNumber(i);
             if (m_error)
                 return std::unexpected(std::move(*m_error));
-            push(i, end, Kind::scalar);
+            if (!push(i, end, Kind::scalar))
+                return std::unexpected(outOfMemory());
             break;
         case word:
             end = scanWord(i);
             if (m_error)
                 return std::unexpected(std::move(*m_error));
-            push(i, end, Kind::scalar);
+            if (!push(i, end, Kind::scalar))
+                return std::unexpected(outOfMemory());
             break;
         case slash: {
             Kind kind = Kind::lineComment;
             end = scanComment(i, kind);
             if (m_error)
                 return std::unexpected(std::move(*m_error));
-            push(i, end, kind);
+            if (!push(i, end, kind))
+                return std::unexpected(outOfMemory());
             break;
         }
         case other:
@@ -334,7 +352,39 @@ std::expected<std::vector<Tok>, FormatError> Tokenizer::run() {
 
 } // namespace
 
-std::expected<std::vector<Tok>, FormatError> JSONFormatter::tokenize(std::string_view bytes) {
+JSONFormatter::TokenArray::TokenArray(TokenArray&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
+      m_capacity(std::exchange(other.m_capacity, 0)) {}
+
+JSONFormatter::TokenArray& JSONFormatter::TokenArray::operator=(TokenArray&& other) noexcept {
+    if (this != &other) {
+        std::free(m_data);
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+    }
+    return *this;
+}
+
+JSONFormatter::TokenArray::~TokenArray() {
+    std::free(m_data);
+}
+
+bool JSONFormatter::TokenArray::reserve(std::size_t capacity) {
+    if (capacity <= m_capacity)
+        return true;
+    if (capacity > SIZE_MAX / sizeof(Tok))
+        return false;
+    // Tok is trivially copyable, so realloc may move (or remap) the storage.
+    void* grown = std::realloc(m_data, capacity * sizeof(Tok));
+    if (grown == nullptr)
+        return false;
+    m_data = static_cast<Tok*>(grown);
+    m_capacity = capacity;
+    return true;
+}
+
+std::expected<JSONFormatter::TokenArray, FormatError> JSONFormatter::tokenize(std::string_view bytes) {
     if (bytes.size() > maxInputBytes)
         return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
     return Tokenizer(bytes).run();

@@ -40,6 +40,12 @@ public:
         return m_progress->step(static_cast<std::int64_t>(position),
                                 static_cast<std::int64_t>(m_total), m_from, m_to);
     }
+    /// The phase is complete: raises the fraction to the phase's end.
+    bool finish() {
+        return m_progress == nullptr ||
+               m_progress->step(static_cast<std::int64_t>(m_total),
+                                static_cast<std::int64_t>(m_total), m_from, m_to);
+    }
     /// Reads the cancellation flag now.
     bool isCancelled() const { return m_progress != nullptr && m_progress->isCancelled(); }
     /// For long scans inside one token: checks the flag only, every 1 MiB of `position`.

@@ -2,6 +2,7 @@
 
 #include "core/formatting/MarkupFormatterDetail.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -30,17 +31,38 @@ public:
     std::optional<Failure> run();
 
 private:
-    std::size_t find(char byte, std::size_t from) const {
-        if (from >= m_n)
-            return npos;
-        const void* hit = std::memchr(m_s.data() + from, byte, m_n - from);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - m_s.data()) : npos;
+    // Searches run in slices so that a cancellation is seen within a slice even inside one
+    // huge token; a cancelled search reports no match and sets m_scanCancelled.
+    static constexpr std::size_t kSlice = 1 << 20;
+    bool sliceCancelled() {
+        if (m_progress.isCancelled())
+            m_scanCancelled = true;
+        return m_scanCancelled;
     }
-    std::size_t find(std::string_view needle, std::size_t from) const {
-        if (from >= m_n)
-            return npos;
-        const void* hit = memmem(m_s.data() + from, m_n - from, needle.data(), needle.size());
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - m_s.data()) : npos;
+    std::size_t find(char byte, std::size_t from) {
+        while (from < m_n) {
+            const std::size_t length = std::min(kSlice, m_n - from);
+            if (const void* hit = std::memchr(m_s.data() + from, byte, length))
+                return static_cast<std::size_t>(static_cast<const char*>(hit) - m_s.data());
+            from += length;
+            if (from < m_n && sliceCancelled())
+                return npos;
+        }
+        return npos;
+    }
+    std::size_t find(std::string_view needle, std::size_t from) {
+        while (from < m_n) {
+            // Slices overlap by the needle's length so that no match is split between them.
+            const std::size_t length = std::min(kSlice + needle.size(), m_n - from);
+            if (const void* hit = memmem(m_s.data() + from, length, needle.data(), needle.size()))
+                return static_cast<std::size_t>(static_cast<const char*>(hit) - m_s.data());
+            if (from + length >= m_n)
+                break;
+            from += kSlice;
+            if (sliceCancelled())
+                return npos;
+        }
+        return npos;
     }
     bool startsWith(std::size_t at, std::string_view prefix) const {
         return m_s.substr(at, prefix.size()) == prefix;
@@ -49,6 +71,10 @@ private:
 
     void add(Kind kind, std::size_t start, std::size_t end, std::size_t nameStart = 0,
              std::size_t nameEnd = 0, bool selfClosing = false) {
+        // Growth kept out of the hot path: most documents have more than one token per 16
+        // bytes, so the initial reservation is usually outgrown.
+        if (m_tokens.size() == m_tokens.capacity()) [[unlikely]]
+            m_tokens.reserve(2 * m_tokens.capacity() + 16);
         m_tokens.push_back(Tok{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
                                static_cast<std::uint32_t>(nameStart),
                                static_cast<std::uint32_t>(nameEnd), kind, selfClosing});
@@ -59,9 +85,7 @@ private:
         else
             add(Kind::text, start, end);
     }
-    static Failure fail(const char16_t* message, std::size_t at) {
-        return Failure{message, at};
-    }
+    static Failure fail(const char16_t* message, std::size_t at) { return Failure{message, at}; }
     Failure cancelled() const {
         return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
     }
@@ -80,7 +104,7 @@ private:
     std::optional<Failure> startTag(std::size_t pos, std::size_t& next);
     std::size_t xmlTagEnd(std::size_t from, bool& wasCancelled);
     std::size_t htmlTagEnd(std::size_t from);
-    std::size_t rawTextEnd(std::size_t from, std::string_view name) const;
+    std::size_t rawTextEnd(std::size_t from, std::string_view name);
 
     std::string_view m_s;
     std::size_t m_n;
@@ -91,6 +115,7 @@ private:
     // An HTML "<?" without "?>" ends at the first ">"; once a search for "?>" has failed, none
     // exists after that point, so later searches from there on are skipped.
     std::size_t m_noPIEndFrom = npos;
+    bool m_scanCancelled = false;
     // HTML start tags that fail give their "<" back as text and scanning resumes one byte
     // later. A failed scan records each quote it crossed with the state it left behind; a later
     // scan that reaches the same quote in the same state must fail the same way, so it stops
@@ -118,14 +143,16 @@ std::optional<Failure> Tokenizer::run() {
         const unsigned char next = pos + 1 < m_n ? at(pos + 1) : 0;
         std::size_t after = pos;
         std::optional<Failure> failure;
-        if (startsWith(pos, "<!--")) {
+        if (next == '!' && startsWith(pos, "<!--")) {
             failure = comment(pos, after);
-        } else if (startsWith(pos, "<![CDATA[")) {
+        } else if (next == '!' && startsWith(pos, "<![CDATA[")) {
             const std::size_t close = find("]]>", pos + 9);
-            if (close == npos)
-                return fail(u"Kapanmamış CDATA", pos);
-            add(Kind::cdata, pos, close + 3);
-            after = close + 3;
+            if (close == npos) {
+                failure = fail(u"Kapanmamış CDATA", pos);
+            } else {
+                add(Kind::cdata, pos, close + 3);
+                after = close + 3;
+            }
         } else if (next == '?') {
             failure = processingInstruction(pos, after);
         } else if (next == '!') {
@@ -140,10 +167,14 @@ std::optional<Failure> Tokenizer::run() {
             addText(pos, pos + 1);
             after = pos + 1;
         }
+        if (m_scanCancelled)
+            return cancelled();
         if (failure)
             return failure;
         pos = after;
     }
+    if (m_scanCancelled || !m_progress.finish())
+        return cancelled();
     return std::nullopt;
 }
 
@@ -259,6 +290,10 @@ std::size_t Tokenizer::htmlTagEnd(std::size_t from) {
     std::size_t i = from;
     for (;;) {
         while (i < m_n) {
+            if (!m_progress.within(i)) {
+                m_scanCancelled = true;
+                return npos;
+            }
             const unsigned char byte = at(i);
             if (byte == '>')
                 return i;
@@ -288,7 +323,7 @@ std::optional<Failure> Tokenizer::startTag(std::size_t pos, std::size_t& next) {
     if (m_html) {
         gt = htmlTagEnd(nameStop);
         if (gt == npos) {
-            if (m_progress.isCancelled())
+            if (m_scanCancelled)
                 return cancelled();
             addText(pos, pos + 1);
             next = pos + 1;
@@ -325,7 +360,7 @@ std::optional<Failure> Tokenizer::startTag(std::size_t pos, std::size_t& next) {
 }
 
 // The first "</" followed by `name` (ASCII case-insensitive) at or after `from`, or the end.
-std::size_t Tokenizer::rawTextEnd(std::size_t from, std::string_view name) const {
+std::size_t Tokenizer::rawTextEnd(std::size_t from, std::string_view name) {
     for (std::size_t i = find('<', from); i != npos; i = find('<', i + 1)) {
         if (i + 2 + name.size() <= m_n && m_s[i + 1] == '/' &&
             equalsIgnoringCase(m_s.substr(i + 2, name.size()), name))
@@ -351,7 +386,7 @@ namespace {
 using NameSet = std::unordered_set<std::string_view>;
 
 const NameSet& voidElements() {
-    static const NameSet set{"area", "base", "br",   "col",   "embed",  "hr",    "img",  "input",
+    static const NameSet set{"area",   "base", "br",   "col",   "embed",  "hr",    "img", "input",
                              "keygen", "link", "meta", "param", "source", "track", "wbr"};
     return set;
 }
@@ -364,10 +399,10 @@ const NameSet& preformattedElements() {
     return set;
 }
 const NameSet& paragraphEnders() {
-    static const NameSet set{"address", "article", "aside",  "blockquote", "details", "div",
-                             "dl",      "fieldset", "figure", "footer",    "form",    "h1",
-                             "h2",      "h3",       "h4",     "h5",        "h6",      "header",
-                             "hr",      "main",     "nav",    "ol",        "p",       "pre",
+    static const NameSet set{"address", "article",  "aside",  "blockquote", "details", "div",
+                             "dl",      "fieldset", "figure", "footer",     "form",    "h1",
+                             "h2",      "h3",       "h4",     "h5",         "h6",      "header",
+                             "hr",      "main",     "nav",    "ol",         "p",       "pre",
                              "section", "table",    "ul"};
     return set;
 }
@@ -387,8 +422,7 @@ bool endsOpenParagraph(std::string_view lowerName) {
     return paragraphEnders().contains(lowerName);
 }
 
-std::optional<Failure> tokenize(std::string_view input, Dialect dialect,
-                                std::vector<Tok>& tokens) {
+std::optional<Failure> tokenize(std::string_view input, Dialect dialect, std::vector<Tok>& tokens) {
     return Tokenizer(input, dialect, tokens).run();
 }
 

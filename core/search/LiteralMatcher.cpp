@@ -178,12 +178,10 @@ std::int64_t LiteralMatcher::scan(const char16_t* text, std::int64_t from,
 
 bool LiteralMatcher::boundariesAllow(std::u16string_view text, std::int64_t start) const {
     const std::int64_t end = start + length();
-    if (start > 0 && unicodeText::isWordBoundaryBlocker(unicodeText::codePointBefore(text, start),
-                                                        m_caseInsensitive))
+    if (start > 0 && unicodeText::isWordBoundaryBlocker(unicodeText::codePointBefore(text, start)))
         return false;
     if (end < static_cast<std::int64_t>(text.size()) &&
-        unicodeText::isWordBoundaryBlocker(unicodeText::codePointAt(text, end),
-                                           m_caseInsensitive))
+        unicodeText::isWordBoundaryBlocker(unicodeText::codePointAt(text, end)))
         return false;
     return true;
 }

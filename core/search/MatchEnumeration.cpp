@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <memory>
+#include <thread>
+#include <vector>
 
 namespace vendrix {
 
@@ -89,10 +91,11 @@ std::optional<TextRange> SearchMatch::group(std::int32_t n) const {
     return TextRange{start, end - start};
 }
 
-std::optional<SearchFailure> enumerateMatches(const SearchPattern& pattern,
-                                              std::u16string_view text, TextRange range,
-                                              const SearchBudget& budget,
-                                              const MatchHandler& handler, bool anchored) {
+namespace {
+
+/// The range an enumeration covers: clamped to the text, never splitting a surrogate pair.
+std::pair<std::int64_t, std::int64_t> enumerationBounds(std::u16string_view text,
+                                                        TextRange range) {
     const auto length = static_cast<std::int64_t>(text.size());
     std::int64_t start = std::clamp<std::int64_t>(range.location, 0, length);
     std::int64_t end = std::clamp<std::int64_t>(range.end(), start, length);
@@ -100,8 +103,125 @@ std::optional<SearchFailure> enumerateMatches(const SearchPattern& pattern,
         ++start;
     if (unicodeText::splitsPair(text, end))
         --end;
-    end = std::max(start, end);
+    return {start, std::max(start, end)};
+}
 
+/// An expression matcher over [start, end) of the text, with transparent and non-anchoring
+/// bounds and the budget wired into the engine's callbacks.
+class Scanner {
+public:
+    Scanner(const SearchPattern& pattern, std::u16string_view text, std::int64_t start,
+            std::int64_t end, BudgetMeter& meter)
+        : m_start(start), m_end(end), m_meter(meter) {
+        m_input = utext_openUChars(&m_local, text.data(), static_cast<std::int64_t>(text.size()),
+                                   &m_status);
+        m_matcher.reset(pattern.regex().matcher(m_status));
+        if (U_FAILURE(m_status) || !m_matcher)
+            return;
+        m_matcher->reset(m_input);
+        m_matcher->region(start, end, m_status);
+        m_matcher->useTransparentBounds(true);
+        m_matcher->useAnchoringBounds(false);
+        m_matcher->setMatchCallback(onMatchProgress, &m_meter, m_status);
+        m_matcher->setFindProgressCallback(onFindProgress, &m_meter, m_status);
+    }
+    ~Scanner() {
+        m_matcher.reset();
+        utext_close(m_input);
+    }
+    Scanner(const Scanner&) = delete;
+    Scanner& operator=(const Scanner&) = delete;
+
+    const icu::RegexMatcher* matcher() const { return m_matcher.get(); }
+
+    /// The next match after the previous one (the engine steps over empty matches).
+    std::optional<TextRange> next() {
+        if (!usable() || !m_matcher->find(m_status))
+            return std::nullopt;
+        return current();
+    }
+    /// The first match starting at or after `from`, as a scan that had arrived there would
+    /// find it.
+    std::optional<TextRange> nextFrom(std::int64_t from) {
+        if (!usable() || from > m_end)
+            return std::nullopt;
+        m_matcher->region(m_start, m_end, from, m_status);
+        return next();
+    }
+    /// The match starting exactly at the range start, if any.
+    std::optional<TextRange> anchored() {
+        if (!usable() || !m_matcher->lookingAt(m_status))
+            return std::nullopt;
+        return current();
+    }
+    /// The failure that stopped the scan, if any. An engine error other than a budget stop
+    /// means it ran out of backtracking memory: the expression is too costly.
+    std::optional<SearchFailure> failure() const {
+        if (m_meter.failure())
+            return m_meter.failure();
+        if (U_FAILURE(m_status))
+            return SearchFailure::timedOut();
+        return std::nullopt;
+    }
+
+private:
+    bool usable() const { return U_SUCCESS(m_status) && m_matcher && !m_meter.failure(); }
+    TextRange current() {
+        std::int64_t start = m_matcher->start64(m_status);
+        return TextRange{start, m_matcher->end64(m_status) - start};
+    }
+
+    std::int64_t m_start, m_end;
+    BudgetMeter& m_meter;
+    UErrorCode m_status = U_ZERO_ERROR;
+    UText m_local = UTEXT_INITIALIZER;
+    UText* m_input = nullptr;
+    std::unique_ptr<icu::RegexMatcher> m_matcher;
+};
+
+/// Where a scan continues after `match`: its end, or one character further for an empty
+/// match.
+std::int64_t resumeAfter(std::u16string_view text, TextRange match) {
+    if (match.length > 0)
+        return match.end();
+    return match.end() + unicodeText::codePointLength(text, match.end());
+}
+
+/// The matches one thread found in its slice [from, to) of a parallel scan, scanning as if
+/// an earlier scan had arrived exactly at `from`.
+struct SliceScan {
+    std::int64_t from = 0;
+    std::int64_t to = 0;
+    std::vector<TextRange> matches; // starting in [from, to), in order
+    bool complete = true;           // false: stopped at the match cap before `to`
+    std::optional<SearchFailure> failure;
+};
+
+void scanSlice(const SearchPattern& pattern, std::u16string_view text, std::int64_t start,
+               std::int64_t end, const SearchBudget& budget, std::int64_t cap, SliceScan& slice) {
+    BudgetMeter meter(budget);
+    Scanner scanner(pattern, text, start, end, meter);
+    std::optional<TextRange> match = scanner.nextFrom(slice.from);
+    while (match && match->location < slice.to) {
+        if (static_cast<std::int64_t>(slice.matches.size()) >= cap) {
+            slice.complete = false;
+            break;
+        }
+        slice.matches.push_back(*match);
+        if (!meter.tick())
+            break;
+        match = scanner.next();
+    }
+    slice.failure = scanner.failure();
+}
+
+} // namespace
+
+std::optional<SearchFailure> enumerateMatches(const SearchPattern& pattern,
+                                              std::u16string_view text, TextRange range,
+                                              const SearchBudget& budget,
+                                              const MatchHandler& handler, bool anchored) {
+    const auto [start, end] = enumerationBounds(text, range);
     BudgetMeter meter(budget);
     if (!meter.checkNow())
         return meter.failure();
@@ -110,45 +230,132 @@ std::optional<SearchFailure> enumerateMatches(const SearchPattern& pattern,
         literal && !anchored && literal->isExactFor(text, start, end))
         return enumerateLiteral(*literal, text, start, end, meter, handler);
 
-    UErrorCode status = U_ZERO_ERROR;
-    UText local = UTEXT_INITIALIZER;
-    UText* input = utext_openUChars(&local, text.data(), length, &status);
-    std::unique_ptr<icu::RegexMatcher> matcher(pattern.regex().matcher(status));
-    if (U_FAILURE(status) || !matcher) {
-        utext_close(input);
-        return SearchFailure::timedOut();
-    }
-    matcher->reset(input);
-    matcher->region(start, end, status);
-    matcher->useTransparentBounds(true);
-    matcher->useAnchoringBounds(false);
-    matcher->setMatchCallback(onMatchProgress, &meter, status);
-    matcher->setFindProgressCallback(onFindProgress, &meter, status);
-
-    std::optional<SearchFailure> failure;
+    Scanner scanner(pattern, text, start, end, meter);
     if (anchored) {
-        if (matcher->lookingAt(status)) {
-            SearchMatch match{TextRange{matcher->start64(status), 0}, matcher.get()};
-            match.range.length = matcher->end64(status) - match.range.location;
-            handler(match);
-        }
+        if (auto match = scanner.anchored())
+            handler(SearchMatch{*match, scanner.matcher()});
     } else {
-        while (U_SUCCESS(status) && matcher->find(status)) {
-            SearchMatch match{TextRange{matcher->start64(status), 0}, matcher.get()};
-            match.range.length = matcher->end64(status) - match.range.location;
-            if (!handler(match))
-                break;
-            if (!meter.tick())
+        while (auto match = scanner.next()) {
+            if (!handler(SearchMatch{*match, scanner.matcher()}) || !meter.tick())
                 break;
         }
     }
-    if (meter.failure())
-        failure = meter.failure();
-    else if (U_FAILURE(status))
-        failure = SearchFailure::timedOut(); // the engine ran out of backtracking memory
-    matcher.reset();
-    utext_close(input);
-    return failure;
+    return scanner.failure();
+}
+
+std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
+                                                  std::u16string_view text, TextRange range,
+                                                  const SearchBudget& budget,
+                                                  std::int64_t maxMatches,
+                                                  const RangeHandler& handler,
+                                                  ParallelScan parallel) {
+    const auto [start, end] = enumerationBounds(text, range);
+    unsigned threads = parallel.threads ? parallel.threads
+                                        : std::min(8u, std::thread::hardware_concurrency());
+    // Literal searches are bound by memory speed already; \G depends on where the previous
+    // match ended, which a slice cannot know.
+    const bool split = threads > 1 && end - start >= parallel.minimumLength &&
+                       end - start >= static_cast<std::int64_t>(threads) * 2 &&
+                       !(pattern.literal() && pattern.literal()->isExactFor(text, start, end)) &&
+                       pattern.expression().find(u"\\G") == std::u16string::npos;
+    if (!split)
+        return enumerateMatches(pattern, text, TextRange{start, end - start}, budget,
+                                [&](const SearchMatch& match) { return handler(match.range); });
+    {
+        BudgetMeter meter(budget);
+        if (!meter.checkNow())
+            return meter.failure();
+    }
+
+    // Each slice is scanned as if a scan had arrived at its first position. Matching at a
+    // position does not depend on where the scan started (look-behind and anchors see the
+    // whole text), so a slice's matches are the real ones as soon as the real scan reaches
+    // a position the slice scan also passed through; only a match reaching across a slice
+    // boundary needs a short rescan on the calling thread.
+    const std::int64_t cap = std::max<std::int64_t>(maxMatches, 1);
+    std::vector<SliceScan> slices(threads);
+    const std::int64_t step = (end - start) / threads;
+    for (unsigned i = 0; i < threads; ++i) {
+        slices[i].from = i == 0 ? start : slices[i - 1].to;
+        // The last slice also takes an empty match at the very end.
+        slices[i].to = i + 1 == threads ? end + 1 : start + step * (i + 1);
+        if (i + 1 < threads && unicodeText::splitsPair(text, slices[i].to))
+            ++slices[i].to;
+    }
+    std::vector<std::thread> workers;
+    try {
+        for (unsigned i = 1; i < threads; ++i)
+            workers.emplace_back(scanSlice, std::cref(pattern), text, start, end,
+                                 std::cref(budget), cap, std::ref(slices[i]));
+    } catch (const std::system_error&) {
+        // No more threads: the slices without a worker are scanned here.
+    }
+    scanSlice(pattern, text, start, end, budget, cap, slices[0]);
+    for (size_t i = workers.size() + 1; i < threads; ++i)
+        scanSlice(pattern, text, start, end, budget, cap, slices[i]);
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const SliceScan& slice : slices)
+        if (slice.failure)
+            return slice.failure;
+
+    BudgetMeter meter(budget);
+    Scanner rescanner(pattern, text, start, end, meter);
+    std::int64_t position = start; // where the real scan looks for its next match
+    for (const SliceScan& slice : slices) {
+        const auto& matches = slice.matches;
+        // The slice scan's own position before its match j.
+        auto positionBefore = [&](size_t j) {
+            return j == 0 ? slice.from : resumeAfter(text, matches[j - 1]);
+        };
+        size_t j = static_cast<size_t>(
+            std::lower_bound(matches.begin(), matches.end(), position,
+                             [](const TextRange& m, std::int64_t p) { return m.location < p; }) -
+            matches.begin());
+        for (;;) {
+            if (positionBefore(j) <= position) {
+                // In step with the slice scan: every position it skipped also fails here.
+                for (; j < matches.size(); ++j) {
+                    if (!handler(matches[j]))
+                        return std::nullopt;
+                    position = resumeAfter(text, matches[j]);
+                }
+                if (slice.complete)
+                    break;
+                // The slice stopped at its cap: go on from where it stopped.
+                while (auto match = rescanner.nextFrom(position)) {
+                    if (match->location >= slice.to)
+                        break;
+                    if (!handler(*match))
+                        return std::nullopt;
+                    position = resumeAfter(text, *match);
+                }
+                if (auto failure = rescanner.failure())
+                    return failure;
+                break;
+            }
+            // The previous match ended inside one of the slice's matches: rescan until the
+            // two scans meet again.
+            auto match = rescanner.nextFrom(position);
+            if (auto failure = rescanner.failure())
+                return failure;
+            if (!match || match->location >= slice.to) {
+                if (!match)
+                    return std::nullopt;
+                break;
+            }
+            if (!handler(*match))
+                return std::nullopt;
+            position = resumeAfter(text, *match);
+            j = static_cast<size_t>(
+                std::lower_bound(matches.begin(), matches.end(), position,
+                                 [](const TextRange& m, std::int64_t p) {
+                                     return m.location < p;
+                                 }) -
+                matches.begin());
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace vendrix

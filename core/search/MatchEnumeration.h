@@ -45,4 +45,24 @@ using MatchHandler = std::function<bool(const SearchMatch&)>;
 enumerateMatches(const SearchPattern& pattern, std::u16string_view text, TextRange range,
                  const SearchBudget& budget, const MatchHandler& handler, bool anchored = false);
 
+/// How a long range may be split over threads by enumerateMatchRanges.
+struct ParallelScan {
+    /// Ranges shorter than this are scanned on the calling thread alone.
+    std::int64_t minimumLength = 1 << 21;
+    /// Threads to use; 0 means one per core, at most 8.
+    unsigned threads = 0;
+};
+
+/// Receives each match range in text order; returns false to stop.
+using RangeHandler = std::function<bool(TextRange)>;
+
+/// enumerateMatches without capture groups. A long range searched with the expression engine
+/// is split into slices scanned by several threads at once; the matches reach `handler` on
+/// the calling thread, in order, exactly as one scan over the range finds them. Each slice
+/// collects at most `maxMatches` matches (the most the handler will accept).
+[[nodiscard]] std::optional<SearchFailure>
+enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, TextRange range,
+                     const SearchBudget& budget, std::int64_t maxMatches,
+                     const RangeHandler& handler, ParallelScan parallel = {});
+
 } // namespace vendrix

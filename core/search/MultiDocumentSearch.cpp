@@ -20,14 +20,14 @@ MultiDocumentSearch::search(const SearchPattern& pattern,
         ranges.clear();
         bool documentTruncated = false;
         const std::u16string_view text = document.text;
-        auto failure = enumerateMatches(
+        auto failure = enumerateMatchRanges(
             pattern, text, TextRange{0, static_cast<std::int64_t>(text.size())}, budget,
-            [&](const SearchMatch& match) {
+            remaining + 1, [&](TextRange match) {
                 if (static_cast<std::int64_t>(ranges.size()) >= remaining) {
                     documentTruncated = true;
                     return false;
                 }
-                ranges.push_back(match.range);
+                ranges.push_back(match);
                 return true;
             });
         if (failure)

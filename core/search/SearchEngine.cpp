@@ -5,6 +5,7 @@
 #include "core/search/UnicodeText.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace vendrix {
 
@@ -61,16 +62,16 @@ SearchEngine::findAll(const SearchPattern& pattern, std::u16string_view text,
                       std::optional<TextRange> range, std::int64_t limit,
                       const SearchBudget& budget) {
     FindAllResult result;
-    auto failure = enumerateMatches(pattern, text, range.value_or(wholeText(text)), budget,
-                                    [&](const SearchMatch& match) {
-                                        if (static_cast<std::int64_t>(result.ranges.size()) >=
-                                            limit) {
-                                            result.truncated = true;
-                                            return false;
-                                        }
-                                        result.ranges.push_back(match.range);
-                                        return true;
-                                    });
+    auto failure = enumerateMatchRanges(
+        pattern, text, range.value_or(wholeText(text)), budget,
+        limit < INT64_MAX ? limit + 1 : limit, [&](TextRange match) {
+            if (static_cast<std::int64_t>(result.ranges.size()) >= limit) {
+                result.truncated = true;
+                return false;
+            }
+            result.ranges.push_back(match);
+            return true;
+        });
     if (failure)
         return std::unexpected(*failure);
     return result;

@@ -1,5 +1,7 @@
 #include "core/search/SearchHit.h"
 
+#include "core/search/UnicodeText.h"
+
 #include <unicode/brkiter.h>
 #include <unicode/utext.h>
 
@@ -32,6 +34,12 @@ void widenToCharacters(std::u16string_view line, std::int64_t& start, std::int64
                                    &status);
     breaks->setText(text, status);
     if (U_SUCCESS(status)) {
+        // The iterator moves an offset inside a surrogate pair to the pair's start before
+        // looking for the previous boundary, so pairs are stepped over here first.
+        if (unicodeText::splitsPair(line, start))
+            --start;
+        if (unicodeText::splitsPair(line, end))
+            ++end;
         const auto lineLength = static_cast<std::int64_t>(line.size());
         if (start > 0 && !breaks->isBoundary(static_cast<int32_t>(start)))
             start = std::max<std::int64_t>(0, breaks->preceding(static_cast<int32_t>(start)));

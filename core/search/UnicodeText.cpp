@@ -33,40 +33,29 @@ bool isWellFormed(std::u16string_view text) {
 
 namespace {
 
-struct WordSets {
-    icu::UnicodeSet sensitive;
-    icu::UnicodeSet insensitive;
-    std::array<bool, 128> asciiSensitive{};
-    std::array<bool, 128> asciiInsensitive{};
+struct WordSet {
+    icu::UnicodeSet set;
+    std::array<bool, 128> ascii{};
 
-    WordSets() {
+    WordSet() {
         UErrorCode status = U_ZERO_ERROR;
-        sensitive.applyPattern(icu::UnicodeString(u"[\\p{L}\\p{N}_]"), status);
-        insensitive = sensitive;
-        insensitive.closeOver(USET_CASE_INSENSITIVE);
-        insensitive.removeAllStrings();
-        sensitive.freeze();
-        insensitive.freeze();
-        for (char32_t c = 0; c < 128; ++c) {
-            asciiSensitive[c] = sensitive.contains(static_cast<UChar32>(c));
-            asciiInsensitive[c] = insensitive.contains(static_cast<UChar32>(c));
-        }
+        set.applyPattern(icu::UnicodeString(u"[\\p{L}\\p{N}_]"), status);
+        set.freeze();
+        for (char32_t c = 0; c < 128; ++c)
+            ascii[c] = set.contains(static_cast<UChar32>(c));
     }
 };
 
-const WordSets& wordSets() {
-    static const WordSets sets;
-    return sets;
+const WordSet& wordSet() {
+    static const WordSet set;
+    return set;
 }
 
 } // namespace
 
-bool isWordBoundaryBlocker(char32_t c, bool caseInsensitive) {
-    const WordSets& sets = wordSets();
-    if (c < 128)
-        return caseInsensitive ? sets.asciiInsensitive[c] : sets.asciiSensitive[c];
-    return (caseInsensitive ? sets.insensitive : sets.sensitive)
-        .contains(static_cast<UChar32>(c));
+bool isWordBoundaryBlocker(char32_t c) {
+    const WordSet& words = wordSet();
+    return c < 128 ? words.ascii[c] : words.set.contains(static_cast<UChar32>(c));
 }
 
 } // namespace vendrix::unicodeText

@@ -47,9 +47,8 @@ inline char32_t codePointBefore(std::u16string_view text, std::int64_t offset) {
 /// True when the text holds no unpaired surrogate.
 [[nodiscard]] bool isWellFormed(std::u16string_view text);
 
-/// The characters a whole-word match may not touch: letters, numbers and "_" as the
-/// expression "[\p{L}\p{N}_]" sees them; with `caseInsensitive` the set is closed over case
-/// the way the expression engine closes it in a case-insensitive expression.
-[[nodiscard]] bool isWordBoundaryBlocker(char32_t c, bool caseInsensitive);
+/// The characters a whole-word match may not touch: letters, numbers and "_" (the class
+/// "[\p{L}\p{N}_]").
+[[nodiscard]] bool isWordBoundaryBlocker(char32_t c);
 
 } // namespace vendrix::unicodeText

@@ -8,17 +8,26 @@ namespace {
 
 char16_t partnerOf(char16_t c) {
     switch (c) {
-    case u'(': return u')';
-    case u')': return u'(';
-    case u'[': return u']';
-    case u']': return u'[';
-    case u'{': return u'}';
-    case u'}': return u'{';
-    default: return 0;
+    case u'(':
+        return u')';
+    case u')':
+        return u'(';
+    case u'[':
+        return u']';
+    case u']':
+        return u'[';
+    case u'{':
+        return u'}';
+    case u'}':
+        return u'{';
+    default:
+        return 0;
     }
 }
 
-bool isOpening(char16_t c) { return c == u'(' || c == u'[' || c == u'{'; }
+bool isOpening(char16_t c) {
+    return c == u'(' || c == u'[' || c == u'{';
+}
 
 } // namespace
 
@@ -73,10 +82,9 @@ std::optional<BracketMatch> BracketMatcher::match(const TextSource& text, std::i
 
 BracketMatcher::Exclusion BracketMatcher::exclusion(std::vector<TextRange> ranges) {
     return [ranges = std::move(ranges)](std::int64_t position) {
-        auto it = std::upper_bound(ranges.begin(), ranges.end(), position,
-                                   [](std::int64_t value, const TextRange& range) {
-                                       return value < range.location;
-                                   });
+        auto it = std::upper_bound(
+            ranges.begin(), ranges.end(), position,
+            [](std::int64_t value, const TextRange& range) { return value < range.location; });
         if (it == ranges.begin())
             return false;
         --it;

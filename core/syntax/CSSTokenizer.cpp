@@ -107,8 +107,7 @@ std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std:
             p = q;
         } else if (c == u':' && !value) {
             bool pseudo = depth == 0 || isLetter(next) || next > 0x7F || next == u'_' ||
-                          next == u':' ||
-                          (next == u'-' && p + 2 < n && isLetter(u[p + 2]));
+                          next == u':' || (next == u'-' && p + 2 < n && isLetter(u[p + 2]));
             if (pseudo) {
                 std::int64_t q = p + 1;
                 if (q < n && u[q] == u':')

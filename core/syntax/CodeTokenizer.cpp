@@ -8,13 +8,25 @@ namespace {
 
 using Units = const char16_t*;
 
-inline bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-inline bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-inline bool isLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-inline bool isAlnumUnderscore(char16_t c) { return isLetter(c) || isDigit(c) || c == u'_'; }
+inline bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+inline bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+inline bool isLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+inline bool isAlnumUnderscore(char16_t c) {
+    return isLetter(c) || isDigit(c) || c == u'_';
+}
 /// The characters that may follow "@", "#" or "$" to start a name.
-inline bool isNameStart(char16_t c) { return isLetter(c) || c == u'_' || c > 0x7F; }
-inline bool isNamePart(char16_t c) { return isAlnumUnderscore(c) || c > 0x7F; }
+inline bool isNameStart(char16_t c) {
+    return isLetter(c) || c == u'_' || c > 0x7F;
+}
+inline bool isNamePart(char16_t c) {
+    return isAlnumUnderscore(c) || c > 0x7F;
+}
 
 inline bool matchesAt(Units u, std::int64_t n, std::int64_t p, const std::u16string& marker) {
     auto length = static_cast<std::int64_t>(marker.size());
@@ -186,8 +198,8 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
             }
             if (matchesAt(u, n, p, syntax.blockOpen)) {
                 int depth = 1;
-                std::int64_t end =
-                    scan.blockComment(p + static_cast<std::int64_t>(syntax.blockOpen.size()), depth);
+                std::int64_t end = scan.blockComment(
+                    p + static_cast<std::int64_t>(syntax.blockOpen.size()), depth);
                 if (end < 0) {
                     scan.token(p, n - p, TokenKind::comment);
                     return 1 + 256 * static_cast<std::uint32_t>(std::clamp(depth, 0, 255));

@@ -18,8 +18,7 @@ public:
     const CodeSyntax& syntax() const { return *m_syntax; }
 
     [[nodiscard]] std::uint32_t tokenizeLine(const char16_t* units, std::int64_t count,
-                                             std::uint32_t state,
-                                             TokenEmitter emit) const override;
+                                             std::uint32_t state, TokenEmitter emit) const override;
 
 private:
     const CodeSyntax* m_syntax;

@@ -45,8 +45,12 @@ std::int64_t lineStartBefore(const TextSource& text, std::int64_t offset) {
     return 0;
 }
 
-bool isIndent(char16_t c) { return c == u' ' || c == u'\t'; }
-bool isSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+bool isIndent(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+bool isSpace(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
 
 std::size_t indentOf(std::u16string_view line) {
     std::size_t i = 0;
@@ -151,8 +155,8 @@ CommentToggler::Edit toggleBlock(const TextSource& text, TextRange selection,
     std::u16string replacement(leading);
     if (inner.size() >= block.open.size() + block.close.size() && inner.starts_with(block.open) &&
         inner.ends_with(block.close)) {
-        inner = inner.substr(block.open.size(),
-                             inner.size() - block.open.size() - block.close.size());
+        inner =
+            inner.substr(block.open.size(), inner.size() - block.open.size() - block.close.size());
         if (inner.starts_with(u' '))
             inner.erase(0, 1);
         if (inner.ends_with(u' '))
@@ -163,7 +167,8 @@ CommentToggler::Edit toggleBlock(const TextSource& text, TextRange selection,
     }
     replacement += trailing;
     const auto newLength = static_cast<std::int64_t>(replacement.size());
-    return CommentToggler::Edit{range, std::move(replacement), TextRange{range.location, newLength}};
+    return CommentToggler::Edit{range, std::move(replacement),
+                                TextRange{range.location, newLength}};
 }
 
 } // namespace

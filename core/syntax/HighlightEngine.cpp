@@ -30,9 +30,8 @@ void HighlightEngine::reset(std::int64_t lineCount) {
     m_lineCount = std::max<std::int64_t>(lineCount, 1);
 }
 
-std::pair<std::int64_t, std::int64_t> HighlightEngine::readLine(std::int64_t line,
-                                                                const TextSource& text,
-                                                                const LineIndex& lineIndex) {
+std::pair<std::int64_t, std::int64_t>
+HighlightEngine::readLine(std::int64_t line, const TextSource& text, const LineIndex& lineIndex) {
     TextRange range = lineIndex.range(line);
     // Never read past the text, even when the index and the text disagree.
     const std::int64_t textLength = text.length();
@@ -48,10 +47,9 @@ std::pair<std::int64_t, std::int64_t> HighlightEngine::readLine(std::int64_t lin
 }
 
 std::int64_t HighlightEngine::breakContaining(std::int64_t line) const {
-    auto it = std::upper_bound(m_breaks.begin(), m_breaks.end(), line,
-                               [](std::int64_t value, const LineSpan& span) {
-                                   return value < span.lower;
-                               });
+    auto it = std::upper_bound(
+        m_breaks.begin(), m_breaks.end(), line,
+        [](std::int64_t value, const LineSpan& span) { return value < span.lower; });
     if (it == m_breaks.begin())
         return -1;
     --it;
@@ -77,10 +75,9 @@ void HighlightEngine::storeState(std::int64_t k, std::uint32_t state) {
     const std::int64_t holder = breakContaining(k);
     if (holder < 0 && m_states[static_cast<std::size_t>(k)] == state) {
         // Converged: the remembered states agree with the text up to the next break.
-        auto next = std::upper_bound(m_breaks.begin(), m_breaks.end(), k,
-                                     [](std::int64_t value, const LineSpan& span) {
-                                         return value < span.lower;
-                                     });
+        auto next = std::upper_bound(
+            m_breaks.begin(), m_breaks.end(), k,
+            [](std::int64_t value, const LineSpan& span) { return value < span.lower; });
         std::int64_t limit = next == m_breaks.end() ? known : next->lower;
         m_validCount = std::max(k + 1, limit);
         return;
@@ -153,9 +150,8 @@ void HighlightEngine::noteEdit(TextRange editedRange, const LineIndex& lineIndex
 
     const std::int64_t textLength = lineIndex.length();
     const std::int64_t location = std::clamp<std::int64_t>(editedRange.location, 0, textLength);
-    const std::int64_t end =
-        std::clamp<std::int64_t>(editedRange.location + std::max<std::int64_t>(editedRange.length, 0),
-                                 location, textLength);
+    const std::int64_t end = std::clamp<std::int64_t>(
+        editedRange.location + std::max<std::int64_t>(editedRange.length, 0), location, textLength);
     const std::int64_t s = lineIndex.lineNumber(location);
     const std::int64_t e = lineIndex.lineNumber(end);
     const std::int64_t eOld = e - delta;

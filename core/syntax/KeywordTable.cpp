@@ -10,7 +10,9 @@ namespace {
 constexpr std::uint64_t kOffsetBasis = 0xcbf29ce484222325ULL;
 constexpr std::uint64_t kPrime = 0x100000001b3ULL;
 
-inline char16_t foldASCII(char16_t u) { return (u >= u'A' && u <= u'Z') ? (u | 0x20) : u; }
+inline char16_t foldASCII(char16_t u) {
+    return (u >= u'A' && u <= u'Z') ? (u | 0x20) : u;
+}
 } // namespace
 
 std::uint64_t KeywordTable::hash(const char16_t* units, std::int64_t count, bool fold) {

@@ -38,36 +38,99 @@ std::vector<LanguageDefinition> makeDefinitions() {
     auto markup = block(u"<!--", u"-->");
     auto id = [](std::string_view value) { return std::string(value); };
     return {
-        {id(LanguageID::json), "JSON", {"json", "jsonc", "json5", "geojson", "webmanifest", "har"},
-         {".babelrc", ".eslintrc", ".prettierrc"}, u"//", slashes, code(CodeSyntax::json())},
-        {id(LanguageID::xml), "XML",
-         {"xml", "xsd", "xsl", "xslt", "svg", "plist", "csproj", "vbproj", "fsproj", "props",
-          "targets", "config", "resx", "xaml", "nuspec", "storyboard", "xib", "rss", "atom",
-          "wsdl", "kml", "gpx"},
-         {}, noLine, markup, std::make_shared<MarkupTokenizer>(false)},
-        {id(LanguageID::html), "HTML", {"html", "htm", "xhtml", "shtml", "cshtml", "razor", "vue"},
-         {}, noLine, markup, std::make_shared<MarkupTokenizer>(true)},
-        {id(LanguageID::javascript), "JavaScript", {"js", "mjs", "cjs", "jsx"}, {}, u"//", slashes,
+        {id(LanguageID::json),
+         "JSON",
+         {"json", "jsonc", "json5", "geojson", "webmanifest", "har"},
+         {".babelrc", ".eslintrc", ".prettierrc"},
+         u"//",
+         slashes,
+         code(CodeSyntax::json())},
+        {id(LanguageID::xml),
+         "XML",
+         {"xml",    "xsd",   "xsl",     "xslt",   "svg",  "plist", "csproj", "vbproj",
+          "fsproj", "props", "targets", "config", "resx", "xaml",  "nuspec", "storyboard",
+          "xib",    "rss",   "atom",    "wsdl",   "kml",  "gpx"},
+         {},
+         noLine,
+         markup,
+         std::make_shared<MarkupTokenizer>(false)},
+        {id(LanguageID::html),
+         "HTML",
+         {"html", "htm", "xhtml", "shtml", "cshtml", "razor", "vue"},
+         {},
+         noLine,
+         markup,
+         std::make_shared<MarkupTokenizer>(true)},
+        {id(LanguageID::javascript),
+         "JavaScript",
+         {"js", "mjs", "cjs", "jsx"},
+         {},
+         u"//",
+         slashes,
          code(CodeSyntax::javascript())},
-        {id(LanguageID::typescript), "TypeScript", {"ts", "tsx", "mts", "cts"}, {}, u"//", slashes,
+        {id(LanguageID::typescript),
+         "TypeScript",
+         {"ts", "tsx", "mts", "cts"},
+         {},
+         u"//",
+         slashes,
          code(CodeSyntax::typescript())},
-        {id(LanguageID::swift), "Swift", {"swift", "swiftinterface"}, {}, u"//", slashes,
+        {id(LanguageID::swift),
+         "Swift",
+         {"swift", "swiftinterface"},
+         {},
+         u"//",
+         slashes,
          code(CodeSyntax::swift())},
-        {id(LanguageID::csharp), "C#", {"cs", "csx"}, {}, u"//", slashes,
+        {id(LanguageID::csharp),
+         "C#",
+         {"cs", "csx"},
+         {},
+         u"//",
+         slashes,
          code(CodeSyntax::csharp())},
-        {id(LanguageID::python), "Python", {"py", "pyw", "pyi", "pyx"},
-         {"sconstruct", "sconscript"}, u"#", noBlock, code(CodeSyntax::python())},
-        {id(LanguageID::sql), "SQL", {"sql", "ddl", "dml", "psql", "pgsql", "mysql"}, {}, u"--",
-         slashes, code(CodeSyntax::sql())},
-        {id(LanguageID::markdown), "Markdown", {"md", "markdown", "mdown", "mkd", "mkdn", "mdx"},
-         {}, noLine, markup, std::make_shared<MarkdownTokenizer>()},
-        {id(LanguageID::yaml), "YAML", {"yaml", "yml"}, {".clang-format", ".yamllint"}, u"#",
-         noBlock, std::make_shared<YAMLTokenizer>()},
-        {id(LanguageID::shell), "Shell", {"sh", "bash", "zsh", "ksh", "command", "bats"},
+        {id(LanguageID::python),
+         "Python",
+         {"py", "pyw", "pyi", "pyx"},
+         {"sconstruct", "sconscript"},
+         u"#",
+         noBlock,
+         code(CodeSyntax::python())},
+        {id(LanguageID::sql),
+         "SQL",
+         {"sql", "ddl", "dml", "psql", "pgsql", "mysql"},
+         {},
+         u"--",
+         slashes,
+         code(CodeSyntax::sql())},
+        {id(LanguageID::markdown),
+         "Markdown",
+         {"md", "markdown", "mdown", "mkd", "mkdn", "mdx"},
+         {},
+         noLine,
+         markup,
+         std::make_shared<MarkdownTokenizer>()},
+        {id(LanguageID::yaml),
+         "YAML",
+         {"yaml", "yml"},
+         {".clang-format", ".yamllint"},
+         u"#",
+         noBlock,
+         std::make_shared<YAMLTokenizer>()},
+        {id(LanguageID::shell),
+         "Shell",
+         {"sh", "bash", "zsh", "ksh", "command", "bats"},
          {".bashrc", ".bash_profile", ".bash_login", ".bash_logout", ".profile", ".zshrc",
           ".zprofile", ".zshenv", ".zlogin", ".zlogout", ".kshrc"},
-         u"#", noBlock, code(CodeSyntax::shell())},
-        {id(LanguageID::css), "CSS", {"css", "scss", "less"}, {}, noLine, slashes,
+         u"#",
+         noBlock,
+         code(CodeSyntax::shell())},
+        {id(LanguageID::css),
+         "CSS",
+         {"css", "scss", "less"},
+         {},
+         noLine,
+         slashes,
          std::make_shared<CSSTokenizer>()},
     };
 }
@@ -94,7 +157,9 @@ const Tables& tables() {
     return built;
 }
 
-std::string lowerUTF8(std::string_view text) { return utf8(lowercased(utf16(text))); }
+std::string lowerUTF8(std::string_view text) {
+    return utf8(lowercased(utf16(text)));
+}
 
 std::optional<std::string> lookUp(const std::unordered_map<std::string, std::string>& table,
                                   const std::string& key) {
@@ -127,12 +192,16 @@ char32_t codePointAt(std::u16string_view text, std::size_t i) {
     return static_cast<char32_t>(c);
 }
 
-bool isLetterChar(char32_t c) { return u_isalpha(static_cast<UChar32>(c)); }
+bool isLetterChar(char32_t c) {
+    return u_isalpha(static_cast<UChar32>(c));
+}
 bool isNumberChar(char32_t c) {
     auto type = u_charType(static_cast<UChar32>(c));
     return type == U_DECIMAL_DIGIT_NUMBER || type == U_LETTER_NUMBER || type == U_OTHER_NUMBER;
 }
-bool isWhitespaceChar(char32_t c) { return u_isUWhiteSpace(static_cast<UChar32>(c)); }
+bool isWhitespaceChar(char32_t c) {
+    return u_isUWhiteSpace(static_cast<UChar32>(c));
+}
 
 std::size_t skipWhitespace(std::u16string_view text, std::size_t i) {
     while (i < text.size()) {

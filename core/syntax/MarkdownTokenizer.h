@@ -11,8 +11,7 @@ namespace vendrix {
 class MarkdownTokenizer final : public SyntaxTokenizer {
 public:
     [[nodiscard]] std::uint32_t tokenizeLine(const char16_t* units, std::int64_t count,
-                                             std::uint32_t state,
-                                             TokenEmitter emit) const override;
+                                             std::uint32_t state, TokenEmitter emit) const override;
 };
 
 } // namespace vendrix

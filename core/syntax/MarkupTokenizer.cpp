@@ -21,12 +21,16 @@ enum Mode : std::uint32_t {
 };
 enum RawElement : std::uint32_t { none = 0, rawScript = 1, rawStyle = 2 };
 
-inline bool isNameStart(char16_t c) { return isLetter(c) || c == u'_' || c > 0x7F; }
+inline bool isNameStart(char16_t c) {
+    return isLetter(c) || c == u'_' || c > 0x7F;
+}
 inline bool isNamePart(char16_t c) {
     return isLetter(c) || isDigit(c) || c == u'_' || c == u'-' || c == u'.' || c == u':' ||
            c > 0x7F;
 }
-inline bool isEntityPart(char16_t c) { return isLetter(c) || isDigit(c) || c == u'#'; }
+inline bool isEntityPart(char16_t c) {
+    return isLetter(c) || isDigit(c) || c == u'#';
+}
 
 } // namespace
 
@@ -188,8 +192,8 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
         }
         case script:
         case style: {
-            std::int64_t end = mode == script ? find(u, n, p, "</script", true)
-                                              : find(u, n, p, "</style", true);
+            std::int64_t end =
+                mode == script ? find(u, n, p, "</script", true) : find(u, n, p, "</style", true);
             if (end < 0)
                 return mode | (raw << 8);
             p = end;

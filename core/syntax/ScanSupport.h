@@ -5,10 +5,18 @@
 
 namespace vendrix::syntax_detail {
 
-inline bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-inline bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-inline bool isLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
-inline char16_t asciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? (c | 0x20) : c; }
+inline bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+inline bool isDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
+inline bool isLetter(char16_t c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+}
+inline char16_t asciiLower(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? (c | 0x20) : c;
+}
 
 inline std::int64_t skipBlanks(const char16_t* u, std::int64_t n, std::int64_t p) {
     while (p < n && isBlank(u[p]))

@@ -15,8 +15,8 @@ class TokenEmitter {
 public:
     TokenEmitter() = default;
     template <typename F>
-        requires(!std::is_same_v<std::remove_cvref_t<F>, TokenEmitter>)
-    TokenEmitter(F&& callable) // implicit by design, like a function reference
+    requires(!std::is_same_v<std::remove_cvref_t<F>, TokenEmitter>)
+        TokenEmitter(F&& callable) // implicit by design, like a function reference
         : m_context((void*)&callable),
           m_call([](void* context, std::int64_t location, std::int64_t length, TokenKind kind) {
               (*static_cast<std::remove_reference_t<F>*>(context))(location, length, kind);

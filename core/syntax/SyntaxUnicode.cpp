@@ -12,8 +12,8 @@ std::u16string lowercased(std::u16string_view text) {
 }
 
 std::u16string utf16(std::string_view utf8) {
-    icu::UnicodeString s =
-        icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
+    icu::UnicodeString s = icu::UnicodeString::fromUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
     return std::u16string(s.getBuffer(), static_cast<size_t>(s.length()));
 }
 

@@ -4,9 +4,9 @@ namespace vendrix {
 
 namespace {
 constexpr std::array<std::string_view, 17> kRawValues = {
-    "keyword",   "type",     "function", "string",      "number",  "constant",
-    "comment",   "preprocessor", "attribute", "property", "variable", "tag",
-    "punctuation", "heading", "emphasis", "strong",     "link",
+    "keyword",     "type",         "function",  "string",   "number",   "constant",
+    "comment",     "preprocessor", "attribute", "property", "variable", "tag",
+    "punctuation", "heading",      "emphasis",  "strong",   "link",
 };
 } // namespace
 

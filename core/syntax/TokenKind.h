@@ -34,10 +34,10 @@ enum class TokenKind : std::uint8_t {
 
 /// Every kind, in declaration order.
 inline constexpr std::array<TokenKind, 17> allTokenKinds = {
-    TokenKind::keyword,   TokenKind::type,        TokenKind::function, TokenKind::string,
-    TokenKind::number,    TokenKind::constant,    TokenKind::comment,  TokenKind::preprocessor,
-    TokenKind::attribute, TokenKind::property,    TokenKind::variable, TokenKind::tag,
-    TokenKind::punctuation, TokenKind::heading,   TokenKind::emphasis, TokenKind::strong,
+    TokenKind::keyword,     TokenKind::type,     TokenKind::function, TokenKind::string,
+    TokenKind::number,      TokenKind::constant, TokenKind::comment,  TokenKind::preprocessor,
+    TokenKind::attribute,   TokenKind::property, TokenKind::variable, TokenKind::tag,
+    TokenKind::punctuation, TokenKind::heading,  TokenKind::emphasis, TokenKind::strong,
     TokenKind::link,
 };
 

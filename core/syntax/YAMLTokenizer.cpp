@@ -88,6 +88,8 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
         return 0;
 
     std::int64_t p = first;
+    // A block scalar without a key or dash on its line (a bare "|" continuing an entry) takes
+    // the line's indentation as its reference column.
     std::int64_t reference = first;
     if (first == 0) {
         if ((matchesAt(u, n, 0, "---") || matchesAt(u, n, 0, "...")) && blankOrEnd(u, n, 3)) {
@@ -124,8 +126,8 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                     colon = after;
                 }
             }
-        } else if (!(c == u'!' || c == u'#' || c == u'&' || c == u'*' || c == u'>' ||
-                     c == u'[' || c == u'{' || c == u'|')) {
+        } else if (!(c == u'!' || c == u'#' || c == u'&' || c == u'*' || c == u'>' || c == u'[' ||
+                     c == u'{' || c == u'|')) {
             for (std::int64_t q = p; q < n; ++q) {
                 if (u[q] == u'#' && q > p && isBlank(u[q - 1]))
                     break;

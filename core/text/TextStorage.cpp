@@ -18,6 +18,12 @@ std::int64_t extraGapFor(std::int64_t textLength) {
     return std::clamp(textLength / 8, kMinimumGap, kMaximumExtraGap);
 }
 
+/// A freshly opened text gets a smaller gap: opening should cost little more than the copy,
+/// and a text that is only read never needs the room.
+std::int64_t initialGapFor(std::int64_t textLength) {
+    return std::clamp<std::int64_t>(textLength / 64, kMinimumGap, std::int64_t{1} << 20);
+}
+
 TextRange clampRange(TextRange range, std::int64_t textLength) {
     std::int64_t start = std::clamp<std::int64_t>(range.location, 0, textLength);
     std::int64_t length = std::clamp<std::int64_t>(range.length, 0, textLength - start);
@@ -36,7 +42,7 @@ TextStorage::TextStorage() = default;
 TextStorage::TextStorage(std::u16string_view text) {
     // One allocation and one copy: a freshly opened document needs no other work here.
     const auto textLength = static_cast<std::int64_t>(text.size());
-    const std::int64_t gap = extraGapFor(textLength);
+    const std::int64_t gap = initialGapFor(textLength);
     m_buffer.reserve(static_cast<size_t>(textLength + gap));
     m_buffer.assign(text.begin(), text.end());
     m_buffer.resize(static_cast<size_t>(textLength + gap));

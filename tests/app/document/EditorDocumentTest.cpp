@@ -335,6 +335,22 @@ TEST(EditorDocumentTest, ChangeFilterSeesAndMayRewriteOrRefuse) {
     EXPECT_EQ(seen.size(), asked) << "undo and redo are not proposals";
 }
 
+TEST(EditorDocumentTest, EditsFromInsideAReportAreRefused) {
+    auto document = loaded(u"abc");
+    bool nestedResult = true;
+    document->onTextChange = [&](EditorDocument& d, TextRange, std::int64_t) {
+        nestedResult = d.applyEdit({0, 0}, u"nested") || d.applyWithoutUndo({{0, 0}}, {u"raw"});
+        d.undo();
+    };
+    ASSERT_TRUE(document->applyEdit({3, 0}, u"d"));
+    EXPECT_FALSE(nestedResult);
+    EXPECT_EQ(textOf(*document), u"abcd");
+    EXPECT_EQ(document->undoStack()->count(), 1);
+    document->onTextChange = nullptr;
+    document->undo();
+    EXPECT_EQ(textOf(*document), u"abc");
+}
+
 TEST(EditorDocumentTest, LoadingAndReplacingTheWholeText) {
     auto document = loaded(u"abc");
     ASSERT_TRUE(document->applyEdit({3, 0}, u"d"));
@@ -368,8 +384,11 @@ TEST(EditorDocumentTest, SessionRecordFollowsTheFlags) {
     document.setEncoding(TextEncoding::utf16LE);
     document.setLineEnding(LineEnding::crlf);
 
-    SessionTabRecord clean = document.sessionRecord();
-    EXPECT_EQ(clean.id, fixedID());
+    SessionTab clean = document.sessionRecord();
+    EXPECT_EQ(clean.id.uuidString(), "1B4E28BA-2FA1-11D2-883F-0016D3CCA427");
+    EXPECT_EQ(toQUuid(clean.id), fixedID());
+    const QUuid random = QUuid::createUuid();
+    EXPECT_EQ(toQUuid(toCoreUuid(random)), random);
     EXPECT_EQ(clean.untitledNumber, 2);
     EXPECT_FALSE(clean.filePath);
     EXPECT_FALSE(clean.bufferFile) << "a clean document keeps no buffer";
@@ -387,11 +406,34 @@ TEST(EditorDocumentTest, SessionRecordFollowsTheFlags) {
     EXPECT_EQ(document.sessionRecord().bufferFile, "1B4E28BA-2FA1-11D2-883F-0016D3CCA427.txt");
     document.setReadOnly(true);
     document.setFileURL(QStringLiteral("/tmp/ü.bin"));
-    SessionTabRecord readOnly = document.sessionRecord();
+    SessionTab readOnly = document.sessionRecord();
     EXPECT_FALSE(readOnly.bufferFile) << "a read-only document is never buffered";
     EXPECT_EQ(readOnly.isReadOnly, true);
     EXPECT_EQ(readOnly.filePath, "/tmp/\xC3\xBC.bin");
     EXPECT_FALSE(readOnly.untitledNumber);
+}
+
+} // namespace
+} // namespace vendrix::app
+
+namespace vendrix::app {
+namespace {
+
+TEST(DiskStampTest, StampsRegularFilesOnly) {
+    test::TempDir dir;
+    const auto file = dir.path() / "a.txt";
+    test::writeFileBytes(file, "hello");
+    const auto path = QString::fromStdString(file.string());
+    auto stamp = DiskStamp::of(path);
+    ASSERT_TRUE(stamp);
+    EXPECT_EQ(stamp->size, 5);
+    EXPECT_EQ(DiskStamp::of(path), stamp) << "an unchanged file keeps its stamp";
+    test::writeFileBytes(file, "hello!");
+    EXPECT_NE(DiskStamp::of(path), stamp);
+
+    EXPECT_FALSE(DiskStamp::of(QString::fromStdString(dir.path().string()))) << "a directory";
+    EXPECT_FALSE(DiskStamp::of(QString::fromStdString((dir.path() / "missing").string())));
+    EXPECT_FALSE(DiskStamp::of(QString()));
 }
 
 } // namespace

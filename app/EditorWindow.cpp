@@ -1,0 +1,159 @@
+#include "app/EditorWindow.h"
+
+#include "app/view/EditorTextView.h"
+#include "app/view/LineNumberRulerView.h"
+#include "app/view/StorageDocument.h"
+#include "core/text/LineIndex.h"
+#include "core/text/TextFileCodec.h"
+#include "core/text/TextStorage.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QStatusBar>
+
+namespace vendrix::app {
+namespace {
+
+constexpr std::int64_t kLongLineThreshold = 99999;
+
+} // namespace
+
+EditorWindow::EditorWindow(QWidget* parent) : QMainWindow(parent) {
+    m_textView = new EditorTextView(this);
+    setCentralWidget(m_textView);
+    m_ruler = new LineNumberRulerView(m_textView, [this]() -> const LineIndex* {
+        if (m_active < 0)
+            return nullptr;
+        return &m_documents[static_cast<size_t>(m_active)].document->lineIndex();
+    });
+    statusBar();
+    connect(m_textView, &EditorTextView::selectionChanged, this, &EditorWindow::updateStatus);
+    connect(m_textView, &EditorTextView::textChanged, this, &EditorWindow::updateStatus);
+
+    auto addShortcut = [this](QKeySequence keys, auto slot) {
+        auto* action = new QAction(this);
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, slot);
+        addAction(action);
+    };
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] {
+        if (!m_documents.empty())
+            showDocument((m_active + 1) % documentCount());
+    });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), [this] {
+        if (!m_documents.empty())
+            showDocument((m_active + documentCount() - 1) % documentCount());
+    });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Plus), [this] {
+        m_textView->setZoomDelta(m_textView->zoomDelta() + 1);
+        m_ruler->updateThickness(true);
+    });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] {
+        m_textView->setZoomDelta(m_textView->zoomDelta() + 1);
+    });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] {
+        m_textView->setZoomDelta(m_textView->zoomDelta() - 1);
+    });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { m_textView->setZoomDelta(0); });
+    addShortcut(QKeySequence(Qt::ALT | Qt::Key_Z), [this] {
+        m_textView->setWrapsLines(!m_textView->wrapsLines());
+    });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), [this] {
+        m_textView->setShowsInvisibles(!m_textView->showsInvisibles());
+    });
+    resize(1000, 700);
+}
+
+EditorWindow::~EditorWindow() { m_textView->setDocument(nullptr); }
+
+bool EditorWindow::openFile(const QString& path) {
+    QFileInfo info(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Vendrix"),
+                        QStringLiteral("“%1” açılamadı.").arg(info.fileName()),
+                        QMessageBox::Ok, this);
+        box.setInformativeText(file.errorString());
+        box.button(QMessageBox::Ok)->setText(QStringLiteral("Tamam"));
+        box.exec();
+        return false;
+    }
+    DecodedText decoded;
+    qint64 size = file.size();
+    uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
+    if (mapped) {
+        decoded = TextFileCodec::decode(
+            std::string_view(reinterpret_cast<const char*>(mapped), static_cast<size_t>(size)));
+        file.unmap(mapped);
+    } else {
+        QByteArray bytes = file.readAll();
+        decoded = TextFileCodec::decode(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    }
+    Entry entry;
+    entry.document = std::make_unique<StorageDocument>(decoded.text, decoded.isBinary);
+    decoded.text = {};
+    entry.displayName = info.fileName();
+    entry.path = info.absoluteFilePath();
+    m_documents.push_back(std::move(entry));
+    if (m_active < 0)
+        showDocument(documentCount() - 1);
+    if (m_documents.back().document->isReadOnly() && m_active == documentCount() - 1)
+        statusBar()->showMessage(
+            QStringLiteral("“%1” ikili bir dosya gibi görünüyor; salt okunur açıldı.").arg(info.fileName()), 8000);
+    return true;
+}
+
+void EditorWindow::newDocument() {
+    Entry entry;
+    entry.document = std::make_unique<StorageDocument>();
+    entry.displayName = QStringLiteral("Yeni %1").arg(documentCount() + 1);
+    m_documents.push_back(std::move(entry));
+    showDocument(documentCount() - 1);
+}
+
+void EditorWindow::showDocument(int index) {
+    if (m_documents.empty())
+        return;
+    index = std::clamp(index, 0, documentCount() - 1);
+    m_active = index;
+    StorageDocument* document = m_documents[static_cast<size_t>(index)].document.get();
+    std::int64_t longest = document->lineIndex().longestLineLength();
+    m_textView->setWrapsLines(longest > kLongLineThreshold);
+    m_textView->setDocument(document);
+    m_ruler->updateThickness(false);
+    if (longest > kLongLineThreshold)
+        statusBar()->showMessage(
+            QStringLiteral("Çok uzun satır (%1 karakter): bu sekmede sözcük kaydırma açıldı; "
+                           "yazma yavaşlayabilir, bellek yüksek olabilir. JSON/XML ise Biçim "
+                           "menüsüyle satırlara bölün.")
+                .arg(QLocale().toString(static_cast<qlonglong>(longest))),
+            12000);
+    updateTitle();
+    updateStatus();
+}
+
+void EditorWindow::updateTitle() {
+    QString name = m_active >= 0 ? m_documents[static_cast<size_t>(m_active)].displayName
+                                 : QStringLiteral("Yeni 1");
+    setWindowTitle(name + QStringLiteral(" — Vendrix"));
+}
+
+void EditorWindow::updateStatus() {
+    if (m_active < 0)
+        return;
+    const LineIndex& lines = m_documents[static_cast<size_t>(m_active)].document->lineIndex();
+    std::int64_t caret = m_textView->caretOffset();
+    std::int64_t line = lines.lineNumber(caret);
+    std::int64_t column = caret - lines.lineStart(line);
+    QString text = QStringLiteral("Satır %1, Sütun %2").arg(line + 1).arg(column + 1);
+    if (m_textView->selectedRange().length > 0)
+        text += QStringLiteral(" (%1 seçili)").arg(m_textView->selectedRange().length);
+    statusBar()->showMessage(text);
+}
+
+} // namespace vendrix::app

@@ -1,0 +1,225 @@
+#pragma once
+
+#include "app/view/TemporaryAttributes.h"
+#include "app/view/TextLayoutModel.h"
+#include "app/view/ViewDocument.h"
+#include "core/common/TextRange.h"
+
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
+#include <QElapsedTimer>
+#include <QFont>
+#include <QPointer>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QMimeData;
+
+namespace vendrix::app {
+
+class TextNavigation;
+
+/// The editor's text view: shows one document at a time (switching keeps each document's
+/// selection, scroll origin and undo history), lays out only what is on screen, and turns
+/// keyboard, mouse and input-method events into caret moves, selections and changes made
+/// through the document's one change path.
+class EditorTextView : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    /// One row of text on screen. Without wrapping a line is one fragment (its visible part).
+    struct LineFragment {
+        std::int64_t line = 0;
+        TextRange range;          ///< the characters of the row
+        qreal top = 0;            ///< in viewport coordinates
+        qreal height = 0;
+        bool startsLine = false;  ///< the first row of its line (wrapped rows after it: false)
+    };
+    /// Sees every proposed change before it happens; may rewrite the replacement or refuse.
+    using ChangeDelegate = std::function<bool(TextRange range, std::u16string& replacement)>;
+    /// Draws over the background (after the normal background, before the text).
+    using BackgroundDecorator = std::function<void(QPainter& painter, const QRectF& rect)>;
+
+    static constexpr qreal kInset = 4;
+
+    explicit EditorTextView(QWidget* parent = nullptr);
+    ~EditorTextView() override;
+
+    // Documents.
+    /// Shows `document` (none: an empty, inert view). The previous document keeps its
+    /// selection and scroll origin in its view state; the new one gets its own back.
+    void setDocument(ViewDocument* document);
+    ViewDocument* document() const { return m_document; }
+    bool isEditable() const { return m_document && !m_document->isReadOnly(); }
+
+    // Selection.
+    TextRange selectedRange() const;
+    std::int64_t caretOffset() const { return m_caret; }
+    std::int64_t anchorOffset() const { return m_anchor; }
+    /// Selects `range` (clamped to the text); the caret goes to its end.
+    void setSelectedRange(TextRange range);
+    void setSelection(std::int64_t anchor, std::int64_t caret);
+    QString selectedText() const;
+
+    // Editing; every change goes through the change delegate and the document.
+    /// Replaces `range` by `text`. Returns false when refused (read-only, delegate).
+    bool replaceRange(TextRange range, std::u16string_view text, EditKind kind);
+    /// Replaces the selection, as typing does.
+    bool insertText(std::u16string_view text, EditKind kind = EditKind::typing);
+    void setChangeDelegate(ChangeDelegate delegate) { m_changeDelegate = std::move(delegate); }
+    void breakUndoCoalescing();
+    void undo();
+    void redo();
+    void cut();
+    void copy();
+    void paste();
+    void selectAll();
+    /// Pastes the primary selection at `offset` (middle click).
+    void pastePrimary(std::int64_t offset);
+
+    // Appearance.
+    void setEditorFont(const QFont& font);
+    QFont editorFont() const { return m_baseFont; }
+    /// Points added to the font's size by zooming (kept within 6 ... 72 points in total).
+    void setZoomDelta(qreal delta);
+    qreal zoomDelta() const { return m_zoomDelta; }
+    void setTabWidth(int columns);
+    int tabWidth() const { return m_layout.tabWidth(); }
+    void setWrapsLines(bool wraps);
+    bool wrapsLines() const { return m_wraps; }
+    void setShowsInvisibles(bool shows);
+    bool showsInvisibles() const { return m_showsInvisibles; }
+
+    // Temporary attributes.
+    TemporaryAttributes& temporaryAttributes() { return m_attributes; }
+    void addForegroundColor(TextRange range, const QColor& color, bool underline = false);
+    void removeForegroundColors(TextRange range);
+    void setBackgroundLayer(const QString& name, std::vector<ColoredRange> ranges,
+                            bool fullWidth = false);
+    void clearBackgroundLayer(const QString& name);
+    std::vector<BackgroundDecorator>& backgroundDecorators() { return m_decorators; }
+
+    // Geometry queries (viewport coordinates unless said otherwise).
+    TextRange visibleCharacterRange();
+    std::vector<LineFragment> visibleLineFragments();
+    QRectF caretRect();
+    /// The rectangle of the row position of `offset` (zero width).
+    QRectF rectForOffset(std::int64_t offset);
+    /// The offset nearest to a viewport point.
+    std::int64_t offsetAt(QPointF viewportPoint);
+    QPointF scrollOrigin() const;
+    void setScrollOrigin(QPointF origin);
+    void scrollRangeToVisible(TextRange range);
+    TextLayoutModel& layoutModel() { return m_layout; }
+
+    /// Places `widget` in a left margin of `width` pixels beside the text (the ruler).
+    void setLeftMarginWidget(QWidget* widget, int width);
+
+signals:
+    void selectionChanged();
+    void textChanged(vendrix::TextRange editedRange, qint64 changeInLength);
+    /// The visible part moved or was laid out again (scroll, resize, font, wrap).
+    void viewChanged();
+    /// The document shown changed.
+    void documentChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void timerEvent(QTimerEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool event(QEvent* event) override;
+
+private:
+    struct VisibleRow {
+        std::int64_t line;
+        int segment;
+        TextLayoutModel::Segment* laidOut;
+        int row;      ///< row index inside the segment's layout
+        qreal top;    ///< content y of the row
+        qreal x;      ///< content x of the segment
+    };
+    enum class Granularity { character, word, line };
+
+    void documentTextChanged(TextRange editedRange, std::int64_t changeInLength);
+    std::vector<VisibleRow> visibleRows();
+    void updateScrollBars();
+    void applyWrapWidth();
+    void applyFont();
+    void keepAnchor();
+    void restoreAnchor();
+    QPointF contentToViewport(QPointF point) const;
+    QPointF viewportToContent(QPointF point) const;
+    /// Content rectangle (x, top, 0, row height) of an offset's caret position.
+    QRectF contentRectForOffset(std::int64_t offset);
+    std::int64_t offsetAtContentPoint(QPointF point);
+    void moveCaret(std::int64_t offset, bool extend, bool keepPreferredX = false);
+    void moveVertically(int rows, bool extend);
+    void ensureCaretVisible();
+    void ensureOffsetVisible(std::int64_t offset);
+    void deleteBy(bool forward, bool byWord);
+    void selectionDidChange();
+    void restartCaretBlink();
+    void publishPrimarySelection();
+    void extendMouseSelection(QPointF viewportPoint);
+    void startPress(QMouseEvent* event, int clickCount);
+    bool handleShortcut(QKeyEvent* event);
+    void paintRangeBackground(QPainter& painter, const std::vector<VisibleRow>& rows,
+                              TextRange range, const QColor& color, bool fullWidth);
+    void paintInvisibles(QPainter& painter, const std::vector<VisibleRow>& rows);
+    void drawSegments(QPainter& painter, const std::vector<VisibleRow>& rows, const QRect& clip);
+    TextNavigation navigation() const;
+    void commitPreedit();
+
+    ViewDocument* m_document = nullptr;
+    TextLayoutModel m_layout;
+    TemporaryAttributes m_attributes;
+    std::vector<BackgroundDecorator> m_decorators;
+    ChangeDelegate m_changeDelegate;
+
+    std::int64_t m_anchor = 0;
+    std::int64_t m_caret = 0;
+    qreal m_preferredX = -1;
+    std::int64_t m_lineCount = 1;
+    bool m_ownEdit = false;
+    enum class UndoDirection { none, undo, redo } m_undoDirection = UndoDirection::none;
+
+    QFont m_baseFont;
+    qreal m_zoomDelta = 0;
+    bool m_wraps = false;
+    bool m_showsInvisibles = false;
+
+    // Scroll anchor for wrapped text, whose row estimates change as lines are laid out.
+    std::int64_t m_anchorLine = 0;
+    qreal m_anchorOffset = 0;
+    bool m_restoringAnchor = false;
+
+    QBasicTimer m_caretTimer;
+    bool m_caretVisible = true;
+    QBasicTimer m_autoScrollTimer;
+    QPointF m_lastMousePoint;
+    bool m_selecting = false;
+    Granularity m_granularity = Granularity::character;
+    TextRange m_pressRange;
+    QElapsedTimer m_lastClickTime;
+    QPointF m_lastClickPoint;
+    int m_clickCount = 0;
+
+    QPointer<QWidget> m_leftMargin;
+    int m_leftMarginWidth = 0;
+};
+
+} // namespace vendrix::app

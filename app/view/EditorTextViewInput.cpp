@@ -1,0 +1,515 @@
+// Keyboard, mouse, wheel and input-method handling of the editor text view.
+#include "app/view/EditorTextView.h"
+
+#include "app/view/TextNavigation.h"
+#include "core/text/LineIndex.h"
+#include "core/text/TextStorage.h"
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QTextCharFormat>
+#include <QUndoStack>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vendrix::app {
+namespace {
+
+std::u16string_view view(const QString& text) {
+    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())};
+}
+
+/// True for the keys the view handles itself even when a shortcut of the window uses them.
+bool isEditingShortcut(QKeyEvent* event) {
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool control = modifiers & Qt::ControlModifier;
+    switch (event->key()) {
+    case Qt::Key_Z:
+    case Qt::Key_Y:
+    case Qt::Key_A:
+    case Qt::Key_C:
+    case Qt::Key_X:
+    case Qt::Key_V:
+    case Qt::Key_Insert:
+        return control;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+        return !(modifiers & (Qt::AltModifier | Qt::MetaModifier));
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool EditorTextView::event(QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (isEditingShortcut(key) ||
+            (!key->text().isEmpty() && key->text().at(0).isPrint() &&
+             !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+// MARK: Caret movement
+
+void EditorTextView::moveCaret(std::int64_t offset, bool extend, bool keepPreferredX) {
+    if (!m_document)
+        return;
+    commitPreedit();
+    offset = std::clamp<std::int64_t>(offset, 0, m_document->storage().length());
+    std::int64_t anchor = extend ? m_anchor : offset;
+    qreal preferred = m_preferredX;
+    bool changed = anchor != m_anchor || offset != m_caret;
+    m_anchor = anchor;
+    m_caret = offset;
+    if (keepPreferredX)
+        m_preferredX = preferred;
+    else
+        m_preferredX = -1;
+    ensureCaretVisible();
+    if (changed)
+        selectionDidChange();
+    else
+        restartCaretBlink();
+}
+
+void EditorTextView::moveVertically(int rows, bool extend) {
+    if (!m_document)
+        return;
+    QRectF caret = contentRectForOffset(m_caret);
+    if (m_preferredX < 0)
+        m_preferredX = caret.left();
+    const qreal height = m_layout.lineHeight();
+    qreal targetY = caret.top() + rows * height + height / 2;
+    std::int64_t target;
+    if (targetY < 0)
+        target = 0;
+    else if (targetY >= m_layout.contentHeight())
+        target = m_document->storage().length();
+    else
+        target = offsetAtContentPoint({m_preferredX, targetY});
+    moveCaret(target, extend, true);
+}
+
+void EditorTextView::deleteBy(bool forward, bool byWord) {
+    if (!isEditable())
+        return;
+    TextRange selection = selectedRange();
+    if (selection.empty()) {
+        TextNavigation nav = navigation();
+        std::int64_t other = forward ? (byWord ? nav.nextWordEnd(m_caret) : nav.nextCharacter(m_caret))
+                                     : (byWord ? nav.previousWordStart(m_caret)
+                                               : nav.previousCharacter(m_caret));
+        selection = {std::min(other, m_caret), std::abs(other - m_caret)};
+        if (selection.empty())
+            return;
+    }
+    replaceRange(selection, u"", EditKind::deletion);
+}
+
+// MARK: Keyboard
+
+bool EditorTextView::handleShortcut(QKeyEvent* event) {
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    if (!control || (modifiers & Qt::AltModifier))
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Z:
+        shift ? redo() : undo();
+        return true;
+    case Qt::Key_Y:
+        redo();
+        return true;
+    case Qt::Key_A:
+        selectAll();
+        return true;
+    case Qt::Key_C:
+    case Qt::Key_Insert:
+        copy();
+        return true;
+    case Qt::Key_X:
+        cut();
+        return true;
+    case Qt::Key_V:
+        paste();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void EditorTextView::keyPressEvent(QKeyEvent* event) {
+    if (!m_document) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    if (handleShortcut(event))
+        return;
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool alt = modifiers & Qt::AltModifier;
+    TextNavigation nav = navigation();
+    const LineIndex& lines = m_document->lineIndex();
+    TextRange selection = selectedRange();
+
+    switch (event->key()) {
+    case Qt::Key_Left:
+        if (alt)
+            break;
+        if (!shift && !selection.empty() && !control)
+            moveCaret(selection.location, false);
+        else
+            moveCaret(control ? nav.previousWordStart(m_caret) : nav.previousCharacter(m_caret), shift);
+        return;
+    case Qt::Key_Right:
+        if (alt)
+            break;
+        if (!shift && !selection.empty() && !control)
+            moveCaret(selection.end(), false);
+        else
+            moveCaret(control ? nav.nextWordEnd(m_caret) : nav.nextCharacter(m_caret), shift);
+        return;
+    case Qt::Key_Up:
+        if (alt)
+            break;
+        if (control) {
+            verticalScrollBar()->setValue(verticalScrollBar()->value() - static_cast<int>(m_layout.lineHeight()));
+            return;
+        }
+        moveVertically(-1, shift);
+        return;
+    case Qt::Key_Down:
+        if (alt)
+            break;
+        if (control) {
+            verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(m_layout.lineHeight()));
+            return;
+        }
+        moveVertically(1, shift);
+        return;
+    case Qt::Key_Home:
+        moveCaret(control ? 0 : lines.range(lines.lineNumber(m_caret)).location, shift);
+        return;
+    case Qt::Key_End:
+        moveCaret(control ? m_document->storage().length() : lines.range(lines.lineNumber(m_caret)).end(), shift);
+        return;
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown: {
+        int rows = std::max(1, static_cast<int>((viewport()->height() - 2 * kInset) / m_layout.lineHeight()) - 1);
+        if (event->key() == Qt::Key_PageUp)
+            rows = -rows;
+        QScrollBar* vertical = verticalScrollBar();
+        vertical->setValue(vertical->value() + rows * static_cast<int>(m_layout.lineHeight()));
+        moveVertically(rows, shift);
+        return;
+    }
+    case Qt::Key_Backspace:
+        deleteBy(false, control);
+        return;
+    case Qt::Key_Delete:
+        if (shift && !control) {
+            cut();
+            return;
+        }
+        deleteBy(true, control);
+        return;
+    case Qt::Key_Insert:
+        if (shift && !control) {
+            paste();
+            return;
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (control || alt)
+            break;
+        insertText(u"\n");
+        return;
+    case Qt::Key_Tab:
+        if (control || alt)
+            break;
+        insertText(u"\t");
+        return;
+    case Qt::Key_Backtab:
+        return;
+    case Qt::Key_Escape:
+        break;
+    default: {
+        QString text = event->text();
+        // AltGr arrives as Control+Alt on some keyboards and still types.
+        bool typing = !text.isEmpty() && (!control || alt) && !(modifiers & Qt::MetaModifier);
+        if (typing && std::all_of(text.begin(), text.end(), [](QChar c) {
+                return c.isPrint() || c.isSurrogate() || c == QLatin1Char('\t');
+            })) {
+            insertText(view(text));
+            return;
+        }
+        break;
+    }
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+// MARK: Mouse
+
+void EditorTextView::startPress(QMouseEvent* event, int clickCount) {
+    std::int64_t offset = offsetAt(event->position());
+    TextNavigation nav = navigation();
+    commitPreedit();
+    m_document->breakTypingRun();
+    m_granularity = clickCount >= 3   ? Granularity::line
+                    : clickCount == 2 ? Granularity::word
+                                      : Granularity::character;
+    if ((event->modifiers() & Qt::ShiftModifier) && clickCount == 1) {
+        m_pressRange = {m_anchor, 0};
+        m_selecting = true;
+        m_granularity = Granularity::character;
+        moveCaret(offset, true);
+        return;
+    }
+    switch (m_granularity) {
+    case Granularity::character:
+        m_pressRange = {offset, 0};
+        break;
+    case Granularity::word:
+        m_pressRange = nav.wordRange(offset);
+        break;
+    case Granularity::line:
+        m_pressRange = nav.lineRangeWithBreak(offset);
+        break;
+    }
+    m_selecting = true;
+    m_anchor = m_pressRange.location;
+    moveCaret(m_pressRange.end(), true);
+}
+
+void EditorTextView::mousePressEvent(QMouseEvent* event) {
+    if (!m_document)
+        return;
+    if (event->button() == Qt::MiddleButton) {
+        pastePrimary(offsetAt(event->position()));
+        return;
+    }
+    if (event->button() != Qt::LeftButton) {
+        QAbstractScrollArea::mousePressEvent(event);
+        return;
+    }
+    // Count clicks ourselves so that a third click selects the line.
+    const bool quick = m_lastClickTime.isValid() &&
+                       m_lastClickTime.elapsed() < QApplication::doubleClickInterval() &&
+                       (event->position() - m_lastClickPoint).manhattanLength() <
+                           QApplication::startDragDistance() * 2;
+    m_clickCount = quick ? (m_clickCount % 3) + 1 : 1;
+    m_lastClickTime.start();
+    m_lastClickPoint = event->position();
+    startPress(event, m_clickCount);
+}
+
+void EditorTextView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Qt sends the second press of a double click here; treat it as a press.
+    mousePressEvent(event);
+}
+
+void EditorTextView::extendMouseSelection(QPointF point) {
+    if (!m_document || !m_selecting)
+        return;
+    // Scroll towards the mouse when it is outside the text.
+    QRect area = viewport()->rect();
+    int dy = 0;
+    int dx = 0;
+    if (point.y() < area.top())
+        dy = static_cast<int>(point.y() - area.top());
+    else if (point.y() > area.bottom())
+        dy = static_cast<int>(point.y() - area.bottom());
+    if (!m_layout.wraps()) {
+        if (point.x() < area.left())
+            dx = static_cast<int>(point.x() - area.left());
+        else if (point.x() > area.right())
+            dx = static_cast<int>(point.x() - area.right());
+    }
+    if (dx != 0 || dy != 0) {
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + dy);
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + dx);
+        if (!m_autoScrollTimer.isActive())
+            m_autoScrollTimer.start(40, this);
+    } else {
+        m_autoScrollTimer.stop();
+    }
+    QPointF clamped(std::clamp<qreal>(point.x(), area.left(), area.right()),
+                    std::clamp<qreal>(point.y(), area.top(), area.bottom()));
+    std::int64_t offset = offsetAt(clamped);
+    TextNavigation nav = navigation();
+    TextRange extent{offset, 0};
+    if (m_granularity == Granularity::word)
+        extent = nav.wordRange(offset);
+    else if (m_granularity == Granularity::line)
+        extent = nav.lineRangeWithBreak(offset);
+    std::int64_t anchor;
+    std::int64_t caret;
+    if (extent.location < m_pressRange.location) {
+        anchor = m_pressRange.end();
+        caret = extent.location;
+    } else {
+        anchor = m_pressRange.location;
+        caret = std::max(extent.end(), m_pressRange.end());
+    }
+    if (anchor != m_anchor || caret != m_caret) {
+        m_anchor = anchor;
+        m_caret = caret;
+        m_preferredX = -1;
+        selectionDidChange();
+    }
+}
+
+void EditorTextView::mouseMoveEvent(QMouseEvent* event) {
+    if (!(event->buttons() & Qt::LeftButton) || !m_selecting)
+        return;
+    m_lastMousePoint = event->position();
+    extendMouseSelection(m_lastMousePoint);
+}
+
+void EditorTextView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_selecting = false;
+        m_autoScrollTimer.stop();
+    }
+}
+
+void EditorTextView::wheelEvent(QWheelEvent* event) {
+    if (event->modifiers() & Qt::ControlModifier) {
+        int steps = event->angleDelta().y() / 120;
+        if (steps != 0)
+            setZoomDelta(m_zoomDelta + steps);
+        event->accept();
+        return;
+    }
+    QPoint pixels = event->pixelDelta();
+    QPointF delta;
+    if (!pixels.isNull()) {
+        delta = pixels;
+    } else {
+        int lines = QApplication::wheelScrollLines();
+        delta = QPointF(event->angleDelta()) / 120.0 * lines * m_layout.lineHeight();
+    }
+    if (event->modifiers() & Qt::ShiftModifier)
+        delta = QPointF(delta.y(), delta.x());
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() - static_cast<int>(std::round(delta.x())));
+    verticalScrollBar()->setValue(verticalScrollBar()->value() - static_cast<int>(std::round(delta.y())));
+    event->accept();
+}
+
+// MARK: Input methods
+
+void EditorTextView::commitPreedit() {
+    if (m_layout.preeditOffset() < 0)
+        return;
+    // Text still being composed is dropped: the input method commits what it wants to keep.
+    m_layout.setPreedit(-1, QString(), 0);
+    QInputMethod* method = QGuiApplication::inputMethod();
+    if (method && hasFocus())
+        method->reset();
+    viewport()->update();
+}
+
+void EditorTextView::inputMethodEvent(QInputMethodEvent* event) {
+    if (!m_document || !isEditable()) {
+        event->ignore();
+        return;
+    }
+    m_layout.setPreedit(-1, QString(), 0);
+    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+        TextRange target = selectedRange();
+        if (event->replacementLength() > 0 || event->replacementStart() != 0) {
+            std::int64_t start = std::clamp<std::int64_t>(m_caret + event->replacementStart(), 0,
+                                                          m_document->storage().length());
+            std::int64_t end = std::clamp<std::int64_t>(start + event->replacementLength(), start,
+                                                        m_document->storage().length());
+            target = {start, end - start};
+        }
+        replaceRange(target, view(event->commitString()), EditKind::typing);
+    }
+    QString preedit = event->preeditString();
+    if (!preedit.isEmpty()) {
+        if (!selectedRange().empty())
+            replaceRange(selectedRange(), u"", EditKind::deletion);
+        int cursor = static_cast<int>(preedit.size());
+        for (const QInputMethodEvent::Attribute& attribute : event->attributes())
+            if (attribute.type == QInputMethodEvent::Cursor)
+                cursor = std::clamp(attribute.start, 0, static_cast<int>(preedit.size()));
+        m_layout.setPreedit(m_caret, preedit, cursor);
+        ensureCaretVisible();
+    }
+    restartCaretBlink();
+    viewport()->update();
+    event->accept();
+}
+
+QVariant EditorTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
+    auto* self = const_cast<EditorTextView*>(this);
+    switch (query) {
+    case Qt::ImEnabled:
+        return isEditable();
+    case Qt::ImHints:
+        return static_cast<int>(Qt::ImhMultiLine | Qt::ImhNoPredictiveText);
+    case Qt::ImFont:
+        return m_layout.font();
+    case Qt::ImCursorRectangle:
+    case Qt::ImAnchorRectangle: {
+        QRectF rect = self->rectForOffset(query == Qt::ImCursorRectangle ? m_caret : m_anchor);
+        return rect.translated(viewport()->pos()).toRect();
+    }
+    case Qt::ImCursorPosition:
+    case Qt::ImAnchorPosition:
+    case Qt::ImSurroundingText:
+    case Qt::ImCurrentSelection:
+    case Qt::ImAbsolutePosition: {
+        if (!m_document)
+            return {};
+        // Report a window of the caret's line, enough for input methods that look back.
+        const LineIndex& lines = m_document->lineIndex();
+        TextRange line = lines.range(lines.lineNumber(m_caret));
+        std::int64_t start = std::max(line.location, m_caret - 1000);
+        std::int64_t end = std::min(line.end(), std::max(m_caret, m_anchor) + 1000);
+        if (query == Qt::ImAbsolutePosition)
+            return static_cast<qlonglong>(m_caret);
+        if (query == Qt::ImCursorPosition)
+            return static_cast<int>(m_caret - start);
+        if (query == Qt::ImAnchorPosition)
+            return static_cast<int>(std::clamp(m_anchor, start, end) - start);
+        if (query == Qt::ImCurrentSelection) {
+            TextRange selection = selectedRange();
+            if (selection.length > 100000)
+                return QString();
+            return selectedText();
+        }
+        QString text(static_cast<qsizetype>(end - start), Qt::Uninitialized);
+        m_document->storage().copyUnits({start, end - start}, reinterpret_cast<char16_t*>(text.data()));
+        return text;
+    }
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+} // namespace vendrix::app

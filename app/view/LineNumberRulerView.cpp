@@ -1,0 +1,101 @@
+#include "app/view/LineNumberRulerView.h"
+
+#include "app/view/EditorTextView.h"
+#include "core/text/LineIndex.h"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <cmath>
+
+namespace vendrix::app {
+namespace {
+
+constexpr int kMinimumDigits = 3;
+constexpr qreal kPadding = 16;
+constexpr qreal kRightMargin = 8;
+
+int decimalDigits(std::int64_t value) {
+    int digits = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+} // namespace
+
+LineNumberRulerView::LineNumberRulerView(EditorTextView* textView, LineIndexProvider provider)
+    : QWidget(textView), m_textView(textView), m_lineIndexProvider(std::move(provider)) {
+    m_font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    m_font.setPointSizeF(11);
+    m_font.setWeight(QFont::Normal);
+    m_font.setStyleHint(QFont::SansSerif);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(textView, &EditorTextView::viewChanged, this, [this] { update(); });
+    connect(textView, &EditorTextView::selectionChanged, this, [this] { update(); });
+    connect(textView, &EditorTextView::documentChanged, this, [this] {
+        updateThickness(false);
+        update();
+    });
+    connect(textView, &EditorTextView::textChanged, this, [this] {
+        updateThickness(false);
+        update();
+    });
+    updateThickness(true);
+}
+
+void LineNumberRulerView::updateThickness(bool force) {
+    const LineIndex* index = m_lineIndexProvider ? m_lineIndexProvider() : nullptr;
+    std::int64_t lineCount = index ? index->lineCount() : 1;
+    int digits = std::max(kMinimumDigits, decimalDigits(lineCount));
+    if (!force && digits == m_digitCount)
+        return;
+    m_digitCount = digits;
+    QFontMetricsF metrics(m_font);
+    int thickness = static_cast<int>(
+        std::ceil(metrics.horizontalAdvance(QLatin1Char('8')) * m_digitCount + kPadding));
+    if (thickness != m_thickness || force) {
+        m_thickness = thickness;
+        if (m_textView)
+            m_textView->setLeftMarginWidget(this, thickness);
+    }
+    update();
+}
+
+void LineNumberRulerView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QPalette& colors = palette();
+    painter.fillRect(event->rect(), colors.color(QPalette::Base));
+    QColor separator = colors.color(QPalette::Mid);
+    painter.fillRect(QRectF(width() - 1, 0, 1, height()), separator);
+
+    const LineIndex* index = m_lineIndexProvider ? m_lineIndexProvider() : nullptr;
+    if (!m_textView || !index || !m_textView->document())
+        return;
+    painter.setFont(m_font);
+    QColor secondary = colors.color(QPalette::Text);
+    secondary.setAlphaF(0.5f);
+    const QColor primary = colors.color(QPalette::Text);
+    const std::int64_t caretLine = index->lineNumber(m_textView->selectedRange().location);
+    const qreal viewportTop = m_textView->viewport()->y() - y();
+    const qreal right = width() - kRightMargin;
+
+    std::int64_t lastDrawn = -1;
+    for (const EditorTextView::LineFragment& fragment : m_textView->visibleLineFragments()) {
+        std::int64_t line = index->lineNumber(fragment.range.location);
+        if (!fragment.startsLine || line == lastDrawn)
+            continue;
+        lastDrawn = line;
+        QRectF box(0, viewportTop + fragment.top, right, fragment.height);
+        if (!box.intersects(QRectF(event->rect())))
+            continue;
+        painter.setPen(line == caretLine ? primary : secondary);
+        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(line + 1));
+    }
+}
+
+} // namespace vendrix::app

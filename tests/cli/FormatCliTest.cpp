@@ -1,0 +1,137 @@
+// vendrix-cli format and codec, run as a script would run them.
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+namespace {
+
+using vendrix::test::TempDir;
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs vendrix-cli with `args` (already shell-quoted) and `input` on standard input.
+CliRun runCli(const std::string& args, const std::string& input) {
+    TempDir dir;
+    const auto in = dir.path() / "in", out = dir.path() / "out", err = dir.path() / "err";
+    vendrix::test::writeFileBytes(in, input);
+    const std::string command = std::string("'") + VENDRIX_CLI_PATH + "' " + args + " <'" +
+                                in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
+    const int raw = std::system(command.c_str());
+    return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, vendrix::test::readFileBytes(out),
+               vendrix::test::readFileBytes(err)};
+}
+
+TEST(FormatCliTest, JSONKinds) {
+    struct Case {
+        const char* args;
+        const char* input;
+        const char* expected;
+    } cases[] = {
+        {"format json", "{\"b\":1,\"a\":[]}\n", "{\n  \"b\": 1,\n  \"a\": []\n}\n"},
+        {"format json --indent 4", "[1]", "[\n    1\n]"},
+        {"format json --indent tab", "[1]", "[\n\t1\n]"},
+        {"format json-sorted", "{\"b\":1,\"a\":2}", "{\n  \"a\": 2,\n  \"b\": 1\n}"},
+        {"format json-minify", "{ \"b\" : 1 , // x\n \"a\" : 2 }", "{\"b\":1,\"a\":2}"},
+        {"format json-minify-sorted", "{ \"b\" : 1 , \"a\" : 2 }", "{\"a\":2,\"b\":1}"},
+        {"format json-validate", "{\"a\":[1,{\"b\":null}]} /* c */",
+         "Geçerli JSON (derinlik 3, yorum içeriyor)\n"},
+        {"format json-validate", "[]", "Geçerli JSON (derinlik 1)\n"},
+        {"format json-validate --json", "[1]",
+         "{\"hasComments\":false,\"maxDepth\":1,\"valid\":true,\"valueCount\":2}\n"},
+        {"format auto", "  [1]", "[\n  1\n]"},
+        {"format auto --language json", "[1]", "[\n  1\n]"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = runCli(c.args, c.input);
+        EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
+        EXPECT_EQ(run.out, c.expected) << c.args;
+    }
+}
+
+TEST(FormatCliTest, FileArgumentAndErrors) {
+    TempDir dir;
+    const auto file = dir.path() / "doc.json";
+    vendrix::test::writeFileBytes(file, "{\"k\":\n  [1,]}");
+    CliRun run = runCli("format json '" + file.string() + "'", "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "satır 2, sütun 6: Sondaki virgül\n");
+
+    run = runCli("format json-validate", "\xF0\x9F\x98\x80");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "satır 1, sütun 1: Beklenmeyen karakter '\xF0\x9F\x98\x80'\n");
+
+    run = runCli("format json-validate", "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "satır 1, sütun 1: Boş girdi\n");
+
+    EXPECT_EQ(runCli("format yaml", "x").status, 2);
+    EXPECT_EQ(runCli("format json --indent 3", "[]").status, 2);
+    EXPECT_EQ(runCli("format", "").status, 2);
+    EXPECT_EQ(runCli("format json '" + (dir.path() / "missing").string() + "'", "").status, 1);
+    run = runCli("format auto", "plain words");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Bu belge için biçimlendirici yok"), std::string::npos);
+}
+
+TEST(FormatCliTest, MarkupSQLAndCSSKinds) {
+    struct Case {
+        const char* args;
+        const char* input;
+    } cases[] = {
+        {"format xml", "<a><b>x</b><c/></a>\n"},
+        {"format html --indent 4", "<html><body><p>x</p></body></html>"},
+        {"format markup-minify", "<a>\n  <b>x</b>\n</a>"},
+        {"format html-minify", "<div>\n  <p>x</p>\n</div>"},
+        {"format sql", "select a, b from t where x = 1"},
+        {"format css", "a{color:red;margin:0}"},
+        {"format css-minify", "a {\n  color: red;\n}\n"},
+    };
+    // Each kind reaches its formatter: output that differs from the input, status 0.
+    for (const Case& c : cases) {
+        const CliRun run = runCli(c.args, c.input);
+        EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
+        EXPECT_FALSE(run.out.empty()) << c.args;
+        EXPECT_NE(run.out, c.input) << c.args;
+    }
+    const CliRun run = runCli("format xml", "<a><b></a>");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("satır 1, sütun ")) << run.err;
+}
+
+TEST(FormatCliTest, Codecs) {
+    struct Case {
+        const char* operation;
+        const char* input;
+        const char* expected;
+    } cases[] = {
+        {"html-encode", "<a href=\"x\">&'", "&lt;a href=&quot;x&quot;&gt;&amp;&#39;"},
+        {"html-decode", "&lt;&#65;&#x42;&copy;", "<AB©"},
+        {"json-escape", "a\tb\"", "\"a\\tb\\\"\""},
+        {"json-unescape", "\"\\uD83D\\uDE00\"", "😀"},
+        {"base64-encode", "abc", "YWJj"},
+        {"base64-decode", "YW Jj\n", "abc"},
+        {"url-encode", "a b/ç", "a%20b%2F%C3%A7"},
+        {"url-decode", "a+b%20c", "a+b c"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = runCli(std::string("codec ") + c.operation, c.input);
+        EXPECT_EQ(run.status, 0) << c.operation << ": " << run.err;
+        EXPECT_EQ(run.out, c.expected) << c.operation;
+    }
+    CliRun run = runCli("codec url-decode", "ab%G1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "satır 1, sütun 3: Geçersiz yüzde kodlaması\n");
+    run = runCli("codec base64-decode", "YW*j");
+    EXPECT_EQ(run.err, "satır 1, sütun 3: Geçersiz Base64 karakteri\n");
+    EXPECT_EQ(runCli("codec rot13", "x").status, 2);
+}
+
+} // namespace

@@ -1,0 +1,110 @@
+// The detect and tokens commands, driven as a script would drive them.
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+
+namespace vendrix {
+namespace {
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+};
+
+RunResult runCli(const std::string& arguments) {
+    std::string command = std::string(VENDRIX_CLI_PATH) + " " + arguments + " 2>/dev/null";
+    RunResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return result;
+    std::array<char, 4096> buffer{};
+    std::size_t read = 0;
+    while ((read = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+        result.out.append(buffer.data(), read);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::string quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+TEST(SyntaxCliTest, DetectsFromNameFirstLineAndContent) {
+    test::TempDir dir;
+    struct Case {
+        const char* name;
+        const char* content;
+        const char* language;
+    };
+    const Case cases[] = {
+        {"Main.SWIFT", "", "swift"},
+        {"tool", "#!/usr/bin/env python3\nprint(1)\n", "python"},
+        {"page", "\n  <!DOCTYPE html>\n<html>", "html"},
+        {"data", "[{\"a\": 1}]", "json"},
+        {"notes.txt", "just words", "plain"},
+        {"latin1", "<?xml version=\"1.0\"?>\n<a>\xE7</a>", "xml"},
+    };
+    for (const Case& c : cases) {
+        auto path = dir.path() / c.name;
+        test::writeFileBytes(path, c.content);
+        RunResult result = runCli("detect " + quoted(path));
+        EXPECT_EQ(result.status, 0) << c.name;
+        EXPECT_EQ(nlohmann::json::parse(result.out), nlohmann::json({{"language", c.language}}))
+            << c.name;
+    }
+    EXPECT_NE(runCli("detect " + quoted(dir.path() / "missing.js")).status, 0);
+    EXPECT_EQ(runCli("detect").status, 2);
+}
+
+TEST(SyntaxCliTest, PrintsTokensAsTextAndJSON) {
+    test::TempDir dir;
+    auto path = dir.path() / "a.js";
+    test::writeFileBytes(path, "let x = 0x1F; /* a\r\nç */ `t`\n");
+    RunResult text = runCli("tokens " + quoted(path));
+    EXPECT_EQ(text.status, 0);
+    EXPECT_EQ(text.out, "1:0 3 keyword\n"
+                        "1:8 4 number\n"
+                        "1:14 4 comment\n"
+                        "2:0 4 comment\n"
+                        "2:5 3 string\n");
+
+    RunResult json = runCli("tokens --json " + quoted(path));
+    EXPECT_EQ(json.status, 0);
+    EXPECT_EQ(nlohmann::json::parse(json.out),
+              nlohmann::json::parse(R"([[1,0,3,"keyword"],[1,8,4,"number"],[1,14,4,"comment"],
+                                        [2,0,4,"comment"],[2,5,3,"string"]])"));
+
+    // The override wins over the file name; plain text has no tokens.
+    RunResult sql = runCli("tokens --language sql " + quoted(path));
+    EXPECT_EQ(sql.out.substr(0, 14), "1:8 4 number\n1");
+    EXPECT_EQ(runCli("tokens --language plain " + quoted(path)).out, "");
+    EXPECT_EQ(runCli("tokens --language rust " + quoted(path)).status, 2);
+    EXPECT_EQ(runCli("tokens --json --language plain " + quoted(path)).out, "[]\n");
+}
+
+TEST(SyntaxCliTest, TokensOfAGoldenSampleMatchTheGoldenFile) {
+    auto sample = test::dataPath("syntax/sample.yaml");
+    RunResult result = runCli("tokens " + quoted(sample));
+    ASSERT_EQ(result.status, 0);
+    std::string golden = test::readFileBytes(test::dataPath("syntax/sample.yaml.tokens"));
+    // The golden file adds a header line and each token's text after a tab.
+    std::string stripped;
+    std::size_t start = golden.find('\n') + 1;
+    while (start < golden.size()) {
+        std::size_t end = golden.find('\n', start);
+        std::string line = golden.substr(start, end - start);
+        stripped += line.substr(0, line.find('\t')) + "\n";
+        start = end + 1;
+    }
+    EXPECT_EQ(result.out, stripped);
+}
+
+} // namespace
+} // namespace vendrix
