@@ -12,8 +12,7 @@ namespace {
 int runSession(std::span<const std::string> args);
 
 const CliCommand command{
-    "session",
-    "show the saved session (read-only)",
+    "session", "show the saved session (read-only)",
     "Usage: vendrix-cli session [DIR]\n\n"
     "Loads the session in DIR as the editor does when it starts: session.json, else\n"
     "session.json.bak, else tabs rebuilt from the files in buffers/, else an empty session;\n"

@@ -13,8 +13,7 @@ namespace {
 int runSettings(std::span<const std::string> args);
 
 const CliCommand command{
-    "settings",
-    "show the editor settings (read-only)",
+    "settings", "show the editor settings (read-only)",
     "Usage: vendrix-cli settings [FILE]\n\n"
     "Loads the editor settings from the property-list FILE (XML or binary) as the editor\n"
     "does: missing, mistyped or unknown values fall back to their defaults and the limits\n"

@@ -49,7 +49,7 @@ bool isClose(Kind kind) {
     return kind == Kind::objClose || kind == Kind::arrClose;
 }
 
-// An output buffer written through a raw pointer; grown by doubling, never zero-filled.
+// An output buffer written through a raw pointer, grown by doubling.
 class Output {
 public:
     explicit Output(std::size_t capacity) { grow(std::max<std::size_t>(capacity, 64)); }
@@ -74,10 +74,7 @@ public:
     }
 
 private:
-    void grow(std::size_t capacity) {
-        // The new bytes are written before they are read, so they need no initial value.
-        m_bytes.resize_and_overwrite(capacity, [](char*, std::size_t n) { return n; });
-    }
+    void grow(std::size_t capacity) { m_bytes.resize(capacity); }
     std::string m_bytes;
     std::size_t m_size = 0;
 };
@@ -418,9 +415,20 @@ std::expected<std::string, FormatError> JSONFormatter::formatUTF8(
     return output;
 }
 
+namespace {
+
+// The UTF-8 bytes of a text, refusing early a text that has more units than the byte limit.
+std::expected<std::string, FormatError> inputBytes(std::u16string_view text) {
+    if (text.size() > JSONFormatter::maxInputBytes)
+        return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
+    return FormatText::inputBytes(text);
+}
+
+} // namespace
+
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validate(
     std::u16string_view text) {
-    auto bytes = FormatText::inputBytes(text);
+    auto bytes = inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
     return validateUTF8(*bytes);
@@ -429,7 +437,7 @@ std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validate(
 std::expected<std::u16string, FormatError> JSONFormatter::pretty(std::u16string_view text,
                                                                  FormatIndent indent,
                                                                  bool sortKeys) {
-    auto bytes = FormatText::inputBytes(text);
+    auto bytes = inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
     auto output = formatUTF8(*bytes, indent, sortKeys);
@@ -440,7 +448,7 @@ std::expected<std::u16string, FormatError> JSONFormatter::pretty(std::u16string_
 
 std::expected<std::u16string, FormatError> JSONFormatter::minify(std::u16string_view text,
                                                                  bool sortKeys) {
-    auto bytes = FormatText::inputBytes(text);
+    auto bytes = inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
     auto output = formatUTF8(*bytes, std::nullopt, sortKeys);

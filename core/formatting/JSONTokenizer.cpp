@@ -211,13 +211,23 @@ std::size_t Tokenizer::scanNumber(std::size_t start) {
         m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Geçersiz sayı");
         return std::size_t{0};
     };
+    // Digit runs can be as long as the input: keep answering cancellation.
+    bool cancelled = false;
+    auto skipDigits = [&] {
+        while (j < m_n && isDigit(m_p[j])) {
+            ++j;
+            if (j >= m_nextCheck && !checkpoint(j)) {
+                cancelled = true;
+                return;
+            }
+        }
+    };
     if (m_p[j] == '-')
         ++j;
     if (j < m_n && m_p[j] == '0') {
         ++j;
     } else if (j < m_n && m_p[j] >= '1' && m_p[j] <= '9') {
-        while (j < m_n && isDigit(m_p[j]))
-            ++j;
+        skipDigits();
     } else {
         return invalid();
     }
@@ -225,8 +235,7 @@ std::size_t Tokenizer::scanNumber(std::size_t start) {
         ++j;
         if (j >= m_n || !isDigit(m_p[j]))
             return invalid();
-        while (j < m_n && isDigit(m_p[j]))
-            ++j;
+        skipDigits();
     }
     if (j < m_n && (m_p[j] == 'e' || m_p[j] == 'E')) {
         ++j;
@@ -234,8 +243,11 @@ std::size_t Tokenizer::scanNumber(std::size_t start) {
             ++j;
         if (j >= m_n || !isDigit(m_p[j]))
             return invalid();
-        while (j < m_n && isDigit(m_p[j]))
-            ++j;
+        skipDigits();
+    }
+    if (cancelled) {
+        m_error = FormatProgress::cancelledError();
+        return 0;
     }
     if (j < m_n && (tables().wordByte[m_p[j]] || m_p[j] == '.'))
         return invalid();
@@ -245,8 +257,14 @@ std::size_t Tokenizer::scanNumber(std::size_t start) {
 std::size_t Tokenizer::scanWord(std::size_t start) {
     std::size_t j = start;
     const auto& wordByte = tables().wordByte;
-    while (j < m_n && wordByte[m_p[j]])
+    while (j < m_n && wordByte[m_p[j]]) {
         ++j;
+        // A run can be as long as the input: keep answering cancellation.
+        if (j >= m_nextCheck && !checkpoint(j)) {
+            m_error = FormatProgress::cancelledError();
+            return 0;
+        }
+    }
     const std::string_view text = m_bytes.substr(start, j - start);
     if (text == "true" || text == "false" || text == "null")
         return j;

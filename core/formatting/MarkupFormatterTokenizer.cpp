@@ -116,12 +116,6 @@ private:
     // exists after that point, so later searches from there on are skipped.
     std::size_t m_noPIEndFrom = npos;
     bool m_scanCancelled = false;
-    // HTML start tags that fail give their "<" back as text and scanning resumes one byte
-    // later. A failed scan records each quote it crossed with the state it left behind; a later
-    // scan that reaches the same quote in the same state must fail the same way, so it stops
-    // there. This keeps pathological quoting linear instead of quadratic.
-    std::unordered_set<std::uint64_t> m_failedQuoteStates;
-    std::vector<std::uint64_t> m_visitedQuoteStates;
 };
 
 std::optional<Failure> Tokenizer::run() {
@@ -278,15 +272,11 @@ std::size_t Tokenizer::xmlTagEnd(std::size_t from, bool& wasCancelled) {
 }
 
 // The ">" that ends an HTML start tag, or npos when a "<" outside quotes or the end of the
-// input comes first.
+// input comes first. A failed tag gives its "<" back as text and scanning resumes one byte later,
+// so later tags rescan bytes this scan has seen; that stays linear because two scans that are
+// alive at the same byte are always in different quoting states (outside, in '...', in "..."),
+// so no byte is scanned more than three times.
 std::size_t Tokenizer::htmlTagEnd(std::size_t from) {
-    m_visitedQuoteStates.clear();
-    auto reached = [this](std::uint64_t state) {
-        if (m_failedQuoteStates.contains(state))
-            return true;
-        m_visitedQuoteStates.push_back(state);
-        return false;
-    };
     std::size_t i = from;
     for (;;) {
         while (i < m_n) {
@@ -302,18 +292,12 @@ std::size_t Tokenizer::htmlTagEnd(std::size_t from) {
             ++i;
         }
         if (i >= m_n || m_s[i] == '<')
-            break;
-        const char quote = m_s[i];
-        // Key: position * 4 + state after the quote (1, 2: inside a quote; 0: outside).
-        if (reached(std::uint64_t{i} * 4 + (quote == '"' ? 1 : 2)))
-            break;
-        const std::size_t close = find(quote, i + 1);
-        if (close == npos || reached(std::uint64_t{close} * 4))
-            break;
+            return npos;
+        const std::size_t close = find(m_s[i], i + 1);
+        if (close == npos)
+            return npos;
         i = close + 1;
     }
-    m_failedQuoteStates.insert(m_visitedQuoteStates.begin(), m_visitedQuoteStates.end());
-    return npos;
 }
 
 std::optional<Failure> Tokenizer::startTag(std::size_t pos, std::size_t& next) {

@@ -58,8 +58,8 @@ std::size_t graphemeCount(std::u16string_view text) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::BreakIterator> iterator(
         icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-    UText* utext = utext_openUChars(nullptr, text.data(), static_cast<int64_t>(text.size()),
-                                    &status);
+    UText* utext =
+        utext_openUChars(nullptr, text.data(), static_cast<int64_t>(text.size()), &status);
     if (U_FAILURE(status) || !iterator) {
         utext_close(utext);
         return text.size();
@@ -84,7 +84,8 @@ EditorSettings EditorSettings::clamped() const {
     if (result.fontName.size() > maxFontNameCharacters &&
         graphemeCount(result.fontName) > maxFontNameCharacters)
         result.fontName.clear();
-    result.tabWidth = std::clamp(result.tabWidth, tabWidthRange.lowerBound, tabWidthRange.upperBound);
+    result.tabWidth =
+        std::clamp(result.tabWidth, tabWidthRange.lowerBound, tabWidthRange.upperBound);
     return result;
 }
 

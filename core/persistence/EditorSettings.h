@@ -33,8 +33,7 @@ inline constexpr std::array<PrettyOnOpen, 3> allCases{PrettyOnOpen::ask, PrettyO
 } // namespace prettyOnOpen
 
 /// A closed range of allowed values.
-template <typename T>
-struct ClosedRange {
+template <typename T> struct ClosedRange {
     T lowerBound;
     T upperBound;
 };

@@ -4,12 +4,13 @@
 
 #include <plist/plist.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <sys/stat.h>
+#include <vector>
 
 namespace vendrix {
 
@@ -17,26 +18,122 @@ namespace {
 
 /// Settings files are small; anything larger is not read (and therefore never overwritten).
 constexpr std::uint64_t maxSettingsFileSize = 16u << 20;
-/// A binary property list with more objects than this is not handed to the parser, whose
-/// recursion depth is bounded only by the object count.
-constexpr std::uint64_t maxBinaryObjects = 4096;
+/// A binary property list with more objects than this is not handed to the parser.
+constexpr std::uint64_t maxBinaryObjects = 65536;
 
 struct PlistDeleter {
     void operator()(void* node) const { plist_free(static_cast<plist_t>(node)); }
 };
 using PlistPtr = std::unique_ptr<void, PlistDeleter>;
 
-/// The parser recurses once per nesting level, so nesting is measured before parsing: the
-/// deepest run of opened <array> and <dict> elements for XML, the object count for binary.
-bool nestingIsAcceptable(std::string_view bytes) {
-    if (bytes.starts_with("bplist")) {
-        if (bytes.size() < 40)
-            return false;
-        std::uint64_t objects = 0;
-        for (std::size_t i = bytes.size() - 24; i < bytes.size() - 16; ++i)
-            objects = (objects << 8) | static_cast<unsigned char>(bytes[i]);
-        return objects <= maxBinaryObjects;
+std::uint64_t readBigEndian(std::string_view bytes, std::size_t offset, std::size_t width) {
+    std::uint64_t value = 0;
+    for (std::size_t i = 0; i < width; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
+    return value;
+}
+
+/// The references held by the container object at `offset` of a binary property list, or none
+/// when the object is malformed. Scalars have no references.
+std::optional<std::vector<std::uint64_t>>
+binaryReferences(std::string_view bytes, std::size_t offset, std::size_t referenceSize) {
+    unsigned char marker = static_cast<unsigned char>(bytes[offset]);
+    unsigned kind = marker >> 4;
+    if (kind != 0xA && kind != 0xC && kind != 0xD)
+        return std::vector<std::uint64_t>{};
+    std::uint64_t count = marker & 0x0F;
+    std::size_t position = offset + 1;
+    if (count == 0x0F) {
+        // The count follows as an integer object: marker 0x1n, then 2^n bytes.
+        if (position >= bytes.size())
+            return std::nullopt;
+        unsigned char intMarker = static_cast<unsigned char>(bytes[position]);
+        std::size_t width = std::size_t{1} << (intMarker & 0x0F);
+        if ((intMarker >> 4) != 0x1 || width > 8 || position + 1 + width > bytes.size())
+            return std::nullopt;
+        count = readBigEndian(bytes, position + 1, width);
+        position += 1 + width;
     }
+    if (count > bytes.size())
+        return std::nullopt;
+    std::uint64_t references = kind == 0xD ? count * 2 : count;
+    if (references > bytes.size() || position + references * referenceSize > bytes.size())
+        return std::nullopt;
+    std::vector<std::uint64_t> result;
+    result.reserve(static_cast<std::size_t>(references));
+    for (std::uint64_t i = 0; i < references; ++i)
+        result.push_back(readBigEndian(bytes, position + i * referenceSize, referenceSize));
+    return result;
+}
+
+/// The parser recurses once per nesting level and expands every reference to a shared object
+/// into a copy of its own, so a small binary list can nest deeply or describe an exponentially
+/// large tree. Before parsing, the object graph is walked (without recursion) and refused when
+/// it is cyclic, nests deeper than the store accepts or expands to too many nodes.
+bool binaryListIsAcceptable(std::string_view bytes) {
+    constexpr std::size_t headerSize = 8, trailerSize = 32;
+    constexpr std::uint64_t maxExpandedNodes = 100000;
+    if (bytes.size() < headerSize + trailerSize)
+        return false;
+    std::size_t trailer = bytes.size() - trailerSize;
+    std::size_t offsetSize = static_cast<unsigned char>(bytes[trailer + 6]);
+    std::size_t referenceSize = static_cast<unsigned char>(bytes[trailer + 7]);
+    std::uint64_t objectCount = readBigEndian(bytes, trailer + 8, 8);
+    std::uint64_t top = readBigEndian(bytes, trailer + 16, 8);
+    std::uint64_t table = readBigEndian(bytes, trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || referenceSize < 1 || referenceSize > 8 ||
+        objectCount == 0 || objectCount > maxBinaryObjects || top >= objectCount ||
+        table > trailer || objectCount * offsetSize > trailer - table)
+        return false;
+
+    std::vector<std::vector<std::uint64_t>> children(objectCount);
+    for (std::uint64_t i = 0; i < objectCount; ++i) {
+        std::uint64_t offset = readBigEndian(bytes, table + i * offsetSize, offsetSize);
+        if (offset < headerSize || offset >= table)
+            return false;
+        auto references = binaryReferences(bytes, offset, referenceSize);
+        if (!references)
+            return false;
+        for (std::uint64_t reference : *references)
+            if (reference >= objectCount)
+                return false;
+        children[i] = std::move(*references);
+    }
+
+    // Iterative depth-first walk computing, per object, the size and depth of its expansion.
+    enum class Mark : std::uint8_t { unvisited, open, done };
+    std::vector<Mark> marks(objectCount, Mark::unvisited);
+    std::vector<std::uint64_t> size(objectCount, 1), depth(objectCount, 1);
+    std::vector<std::pair<std::uint64_t, std::size_t>> stack{{top, 0}};
+    marks[top] = Mark::open;
+    while (!stack.empty()) {
+        auto& [object, next] = stack.back();
+        if (next < children[object].size()) {
+            std::uint64_t child = children[object][next++];
+            if (marks[child] == Mark::open)
+                return false; // a cycle
+            if (marks[child] == Mark::unvisited) {
+                marks[child] = Mark::open;
+                stack.emplace_back(child, 0);
+            }
+            continue;
+        }
+        for (std::uint64_t child : children[object]) {
+            size[object] = std::min(size[object] + size[child], maxExpandedNodes + 1);
+            depth[object] = std::max(depth[object], depth[child] + 1);
+        }
+        marks[object] = Mark::done;
+        stack.pop_back();
+    }
+    return size[top] <= maxExpandedNodes &&
+           depth[top] <= static_cast<std::uint64_t>(FileSettingsBacking::maxNestingDepth) + 1;
+}
+
+/// Nesting of an XML list is measured before parsing: the deepest run of opened <array> and
+/// <dict> elements.
+bool nestingIsAcceptable(std::string_view bytes) {
+    if (bytes.starts_with("bplist"))
+        return binaryListIsAcceptable(bytes);
     int depth = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] != '<')
@@ -176,8 +273,9 @@ plist_t toPlist(const SettingsValue& value) {
                 if (!std::isfinite(whole))
                     whole = 0, fraction = 0;
                 whole = std::clamp(whole, -2147483648.0, 2147483647.0);
-                return plist_new_date(static_cast<std::int32_t>(whole),
-                                      static_cast<std::int32_t>(std::lround(fraction * 1e6) % 1000000));
+                return plist_new_date(
+                    static_cast<std::int32_t>(whole),
+                    static_cast<std::int32_t>(std::lround(fraction * 1e6) % 1000000));
             } else if constexpr (std::is_same_v<T, SettingsArray>) {
                 plist_t array = plist_new_array();
                 for (const SettingsValue& item : v)

@@ -34,7 +34,7 @@ std::expected<std::string, int> readFile(const std::filesystem::path& path, bool
     FileDescriptor fd(::open(path.c_str(), flags));
     if (fd.get() < 0)
         return std::unexpected(errno);
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd.get(), &info) != 0)
         return std::unexpected(errno);
     if (S_ISDIR(info.st_mode))
@@ -84,7 +84,7 @@ listDirectory(const std::filesystem::path& directory) {
             continue;
         DirectoryEntry entry;
         entry.name = std::move(name);
-        struct stat info{};
+        struct stat info {};
         if (::fstatat(dirFD, entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
             entry.statusKnown = true;
             entry.isRegular = S_ISREG(info.st_mode);
@@ -110,7 +110,7 @@ makeDirectories(const std::filesystem::path& directory, unsigned mode) {
         if (::mkdir(current.c_str(), mode) == 0)
             continue;
         int error = errno;
-        struct stat info{};
+        struct stat info {};
         if (error == EEXIST && ::stat(current.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
             continue;
         return std::unexpected(std::pair{error == EEXIST ? ENOTDIR : error, current.string()});
@@ -125,7 +125,7 @@ void tightenRegularFiles(const std::filesystem::path& directory) {
     for (const DirectoryEntry& entry : *entries) {
         if (!entry.isRegular)
             continue;
-        struct stat info{};
+        struct stat info {};
         auto path = directory / entry.name;
         if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
             continue;

@@ -39,7 +39,9 @@ SessionState SessionState::sanitized() const {
 
 namespace {
 
-double finiteOrZero(double value) { return std::isfinite(value) ? value : 0.0; }
+double finiteOrZero(double value) {
+    return std::isfinite(value) ? value : 0.0;
+}
 
 json encodeTab(const SessionTab& tab) {
     json object = json::object();
@@ -90,7 +92,8 @@ using Kind = SessionDecodeError::Kind;
 /// Reads the members of one JSON object, recording the first failure with its key path.
 class ObjectReader {
 public:
-    ObjectReader(const json& object, std::string path) : m_object(object), m_path(std::move(path)) {}
+    ObjectReader(const json& object, std::string path)
+        : m_object(object), m_path(std::move(path)) {}
 
     const std::optional<SessionDecodeError>& error() const { return m_error; }
 

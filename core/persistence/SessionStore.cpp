@@ -86,8 +86,8 @@ SessionFileRead readSessionFile(const std::filesystem::path& path) {
 /// exact name when such an entry exists; otherwise, since a name read from a session may differ
 /// from the file on disk in the letter case of its UUID, the regular file with the same UUID
 /// (the newest one, then the smallest name, if several spellings exist).
-std::optional<std::string> resolveBufferName(std::string_view name,
-                                             const std::vector<posixFiles::DirectoryEntry>& entries) {
+std::optional<std::string>
+resolveBufferName(std::string_view name, const std::vector<posixFiles::DirectoryEntry>& entries) {
     auto uuid = bufferUuid(name);
     if (!uuid)
         return std::nullopt;
@@ -147,7 +147,11 @@ std::size_t adoptOrphanedBuffers(SessionState& state, const std::filesystem::pat
 
 void moveAside(const std::filesystem::path& from, const std::filesystem::path& to) {
     (void)::unlink(to.c_str());
-    if (::rename(from.c_str(), to.c_str()) == 0)
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return;
+    // Only a regular file is narrowed: chmod would follow a symbolic link to its target.
+    struct stat info {};
+    if (::lstat(to.c_str(), &info) == 0 && S_ISREG(info.st_mode))
         (void)::chmod(to.c_str(), fileMode);
 }
 
@@ -163,7 +167,7 @@ SessionStore::~SessionStore() {
 }
 
 std::expected<void, SessionStoreError> SessionStore::prepareDirectory() {
-    struct stat info{};
+    struct stat info {};
     auto buffers = buffersURL();
     if (::lstat(buffers.c_str(), &info) == 0 && !S_ISDIR(info.st_mode))
         (void)::unlink(buffers.c_str());
@@ -210,7 +214,8 @@ SessionLoadResult SessionStore::loadSession(bool mayChangeDisk) const {
     SessionLoadResult result;
     auto finish = [&](SessionState state, SessionLoadSource source) {
         if (std::size_t adopted = adoptOrphanedBuffers(state, buffersURL()); adopted > 0)
-            result.warnings.push_back(std::to_string(adopted) + std::string(recoveredWarningSuffix));
+            result.warnings.push_back(std::to_string(adopted) +
+                                      std::string(recoveredWarningSuffix));
         if (source == SessionLoadSource::fresh && !state.tabs.empty())
             source = SessionLoadSource::recoveredBuffers;
         result.state = std::move(state);
@@ -269,7 +274,9 @@ std::string SessionStore::bufferName(const Uuid& id) {
     return id.uuidString() + std::string(bufferSuffix);
 }
 
-bool SessionStore::isValidBufferName(std::string_view name) { return bufferUuid(name).has_value(); }
+bool SessionStore::isValidBufferName(std::string_view name) {
+    return bufferUuid(name).has_value();
+}
 
 std::optional<std::u16string> SessionStore::readBuffer(std::string_view name) const {
     if (!isValidBufferName(name))
@@ -309,7 +316,7 @@ std::expected<void, SessionStoreError> SessionStore::writeBuffer(std::u16string_
 }
 
 std::vector<std::string> SessionStore::pruneBuffers(const std::set<std::string>& keeping) {
-    struct stat info{};
+    struct stat info {};
     auto buffers = buffersURL();
     if (::lstat(buffers.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
         return {};

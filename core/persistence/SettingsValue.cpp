@@ -1,5 +1,4 @@
 #include "core/persistence/SettingsValue.h"
-#include "core/persistence/SettingsBacking.h"
 
 #include <cmath>
 #include <limits>
@@ -19,21 +18,6 @@ double SettingsValue::numberAsDouble() const {
     if (auto* d = std::get_if<double>(&value))
         return *d;
     return std::numeric_limits<double>::quiet_NaN();
-}
-
-std::optional<SettingsValue> MemorySettingsBacking::object(std::string_view key) const {
-    auto it = m_values.find(std::string(key));
-    if (it == m_values.end())
-        return std::nullopt;
-    return it->second;
-}
-
-void MemorySettingsBacking::set(const std::optional<SettingsValue>& value, std::string_view key) {
-    ++m_setCount;
-    if (value)
-        m_values.insert_or_assign(std::string(key), *value);
-    else
-        m_values.erase(std::string(key));
 }
 
 } // namespace vendrix

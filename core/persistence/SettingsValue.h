@@ -27,8 +27,8 @@ using SettingsDictionary = std::map<std::string, SettingsValue>;
 /// A stored settings value of any property-list type, so that keys this version does not know
 /// survive a rewrite of the settings file unchanged. Strings are UTF-8.
 struct SettingsValue {
-    std::variant<bool, std::int64_t, double, std::string, SettingsData, SettingsDate,
-                 SettingsArray, SettingsDictionary>
+    std::variant<bool, std::int64_t, double, std::string, SettingsData, SettingsDate, SettingsArray,
+                 SettingsDictionary>
         value;
 
     SettingsValue() : value(false) {}

@@ -16,7 +16,9 @@ int hexValue(char c) {
     return -1;
 }
 
-constexpr bool isHyphenPosition(std::size_t i) { return i == 8 || i == 13 || i == 18 || i == 23; }
+constexpr bool isHyphenPosition(std::size_t i) {
+    return i == 8 || i == 13 || i == 18 || i == 23;
+}
 
 } // namespace
 

@@ -29,8 +29,7 @@ struct Uuid {
 
 } // namespace vendrix
 
-template <>
-struct std::hash<vendrix::Uuid> {
+template <> struct std::hash<vendrix::Uuid> {
     std::size_t operator()(const vendrix::Uuid& uuid) const noexcept {
         std::uint64_t a = 0, b = 0;
         for (int i = 0; i < 8; ++i) {

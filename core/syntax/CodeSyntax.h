@@ -27,6 +27,9 @@ struct StringRule {
 /// markers, string rules, keywords and a handful of switches. The built-in syntaxes are
 /// built once, on first use, and shared (thread-safe static initialisation).
 struct CodeSyntax {
+    /// The string literal rule, also reachable as CodeSyntax::StringRule.
+    using StringRule = vendrix::StringRule;
+
     /// How a "#" outside comments and strings is treated.
     enum class HashMode : std::uint8_t {
         none,          ///< an ordinary character

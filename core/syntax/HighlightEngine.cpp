@@ -20,11 +20,11 @@ HighlightEngine::HighlightEngine(std::string languageID,
                                  std::shared_ptr<const SyntaxTokenizer> tokenizer,
                                  std::int64_t lineCount, std::int64_t maxLineLength)
     : m_languageID(std::move(languageID)), m_tokenizer(std::move(tokenizer)),
-      m_maxLineLength(std::max<std::int64_t>(maxLineLength, 0)), m_states{0},
+      m_maxLineLength(std::max<std::int64_t>(maxLineLength, 0)),
       m_lineCount(std::max<std::int64_t>(lineCount, 1)) {}
 
 void HighlightEngine::reset(std::int64_t lineCount) {
-    m_states.assign(1, 0);
+    m_states.reset();
     m_validCount = 1;
     m_breaks.clear();
     m_lineCount = std::max<std::int64_t>(lineCount, 1);
@@ -59,21 +59,21 @@ std::int64_t HighlightEngine::breakContaining(std::int64_t line) const {
 void HighlightEngine::storeState(std::int64_t k, std::uint32_t state) {
     if (k < m_validCount)
         return;
-    const auto known = static_cast<std::int64_t>(m_states.size());
+    const auto known = m_states.size();
     if (k == known) {
-        m_states.push_back(state);
+        m_states.pushBack(state);
         m_validCount = k + 1;
         return;
     }
     if (k > known) {
         // Callers store consecutive lines; a gap would leave unknown entries behind.
-        m_states.resize(static_cast<std::size_t>(k), 0);
-        m_states.push_back(state);
+        m_states.splice(known, 0, k - known);
+        m_states.pushBack(state);
         m_validCount = k + 1;
         return;
     }
     const std::int64_t holder = breakContaining(k);
-    if (holder < 0 && m_states[static_cast<std::size_t>(k)] == state) {
+    if (holder < 0 && m_states[k] == state) {
         // Converged: the remembered states agree with the text up to the next break.
         auto next = std::upper_bound(
             m_breaks.begin(), m_breaks.end(), k,
@@ -82,7 +82,7 @@ void HighlightEngine::storeState(std::int64_t k, std::uint32_t state) {
         m_validCount = std::max(k + 1, limit);
         return;
     }
-    m_states[static_cast<std::size_t>(k)] = state;
+    m_states.set(k, state);
     if (holder >= 0) {
         LineSpan span = m_breaks[static_cast<std::size_t>(holder)];
         m_breaks.erase(m_breaks.begin() + holder);
@@ -100,16 +100,15 @@ void HighlightEngine::catchUp(std::int64_t line, const TextSource& text,
         const std::int64_t from = m_validCount - 1;
         auto [start, count] = readLine(from, text, lineIndex);
         (void)start;
-        std::uint32_t next = m_tokenizer->tokenizeLine(
-            m_buffer.data(), count, m_states[static_cast<std::size_t>(from)], TokenEmitter{});
+        std::uint32_t next =
+            m_tokenizer->tokenizeLine(m_buffer.data(), count, m_states[from], TokenEmitter{});
         ++m_linesScanned;
         storeState(from + 1, next);
     }
 }
 
 void HighlightEngine::markFrontier() {
-    if (m_validCount < static_cast<std::int64_t>(m_states.size()) &&
-        breakContaining(m_validCount) < 0) {
+    if (m_validCount < m_states.size() && breakContaining(m_validCount) < 0) {
         m_breaks.push_back(LineSpan{m_validCount, m_validCount + 1});
         normaliseBreaks();
     }
@@ -131,7 +130,7 @@ void HighlightEngine::normaliseBreaks() {
 }
 
 void HighlightEngine::clampBreaks() {
-    const auto known = static_cast<std::int64_t>(m_states.size());
+    const auto known = m_states.size();
     for (LineSpan& span : m_breaks)
         span.upper = std::min(span.upper, known);
     std::erase_if(m_breaks, [](const LineSpan& span) { return span.upper <= span.lower; });
@@ -139,7 +138,7 @@ void HighlightEngine::clampBreaks() {
 
 void HighlightEngine::checkLineCount(const LineIndex& lineIndex) {
     const std::int64_t n = lineIndex.lineCount();
-    if (n != m_lineCount || n < static_cast<std::int64_t>(m_states.size()))
+    if (n != m_lineCount || n < m_states.size())
         reset(n);
 }
 
@@ -165,13 +164,13 @@ void HighlightEngine::noteEdit(TextRange editedRange, const LineIndex& lineIndex
     const std::int64_t g = eOld + 1;
     m_validCount = std::min(m_validCount, h);
 
-    auto known = static_cast<std::int64_t>(m_states.size());
+    auto known = m_states.size();
     if (h >= known) {
         std::erase_if(m_breaks, [h](const LineSpan& span) { return span.lower >= h; });
         return;
     }
     if (g >= known) {
-        m_states.resize(static_cast<std::size_t>(h));
+        m_states.truncate(h);
         std::erase_if(m_breaks, [h](const LineSpan& span) { return span.lower >= h; });
         clampBreaks();
         return;
@@ -180,16 +179,7 @@ void HighlightEngine::noteEdit(TextRange editedRange, const LineIndex& lineIndex
     // states[h ... g] become e - s + 1 placeholders for states[h ... e + 1].
     const std::int64_t removed = g - h + 1;
     const std::int64_t inserted = e - s + 1;
-    auto first = m_states.begin() + h;
-    if (removed == inserted) {
-        std::fill(first, first + inserted, 0u);
-    } else if (removed > inserted) {
-        std::fill(first, first + inserted, 0u);
-        m_states.erase(first + inserted, first + removed);
-    } else {
-        std::fill(first, first + removed, 0u);
-        m_states.insert(m_states.begin() + g + 1, static_cast<std::size_t>(inserted - removed), 0u);
-    }
+    m_states.splice(h, removed, inserted);
 
     // Breaks keep the parts outside the replaced entries: the part below h as it is and the
     // part after g moved by delta. (Dropping a break that straddles the edit would let later
@@ -228,8 +218,8 @@ void HighlightEngine::forEachToken(std::int64_t firstLine, std::int64_t lastLine
             if (length > 0)
                 visit(Token(lineStart + location, length, kind));
         };
-        std::uint32_t next = m_tokenizer->tokenizeLine(
-            m_buffer.data(), count, m_states[static_cast<std::size_t>(i)], TokenEmitter(emit));
+        std::uint32_t next =
+            m_tokenizer->tokenizeLine(m_buffer.data(), count, m_states[i], TokenEmitter(emit));
         ++m_linesScanned;
         if (i + 1 < n)
             storeState(i + 1, next);
@@ -272,7 +262,7 @@ std::uint32_t HighlightEngine::state(std::int64_t line, const TextSource& text,
     const std::int64_t target = std::clamp<std::int64_t>(line, 0, lineIndex.lineCount() - 1);
     catchUp(target, text, lineIndex);
     markFrontier();
-    return m_states[static_cast<std::size_t>(target)];
+    return m_states[target];
 }
 
 std::vector<Token> HighlightEngine::tokenize(std::u16string_view text,

@@ -2,6 +2,7 @@
 
 #include "core/common/TextRange.h"
 #include "core/common/TextSource.h"
+#include "core/syntax/LineStateBuffer.h"
 #include "core/syntax/SyntaxTokenizer.h"
 #include "core/syntax/TokenKind.h"
 #include "core/text/LineIndex.h"
@@ -69,7 +70,7 @@ public:
     /// Lines passed to the tokenizer over the engine's life.
     std::int64_t linesScanned() const { return m_linesScanned; }
     std::int64_t validLineCount() const { return m_validCount; }
-    std::int64_t knownLineCount() const { return static_cast<std::int64_t>(m_states.size()); }
+    std::int64_t knownLineCount() const { return m_states.size(); }
     std::int64_t breakCount() const { return static_cast<std::int64_t>(m_breaks.size()); }
 
     /// A half-open range of line indexes.
@@ -100,7 +101,7 @@ private:
     std::string m_languageID;
     std::shared_ptr<const SyntaxTokenizer> m_tokenizer;
     std::int64_t m_maxLineLength;
-    std::vector<std::uint32_t> m_states;
+    LineStateBuffer m_states;
     std::int64_t m_validCount = 1;
     std::vector<LineSpan> m_breaks;
     std::int64_t m_lineCount = 1;

@@ -23,7 +23,9 @@ struct CliRun {
     std::string err;
 };
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string quoted(const fs::path& path) {
+    return "'" + path.string() + "'";
+}
 
 /// Runs vendrix-cli with `args` (shell-quoted by the caller), after `environment`
 /// assignments such as "XDG_DATA_HOME='/tmp/x'".
@@ -50,7 +52,7 @@ CliRun runCli(const std::string& args, const std::string& environment = "") {
 std::map<std::string, std::pair<std::string, std::int64_t>> snapshot(const fs::path& root) {
     std::map<std::string, std::pair<std::string, std::int64_t>> files;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        struct stat info{};
+        struct stat info {};
         ::lstat(entry.path().c_str(), &info);
         std::string content = entry.is_regular_file() ? test::readFileBytes(entry.path()) : "";
         files[fs::relative(entry.path(), root).string()] = {

@@ -1,4 +1,5 @@
 // Golden files, round-trip properties and a validation corpus for the JSON formatter.
+#include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
 
 #include "support/TestSupport.h"
@@ -7,6 +8,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <random>
 
 namespace vendrix {
 namespace {
@@ -239,6 +241,60 @@ TEST(JSONValidationCorpusTest, AcceptsEveryValidAndRejectsEveryInvalidDocument) 
     std::cout << "JSON validation corpus: " << accepted << " of " << valid.size()
               << " valid documents accepted, " << rejected << " of " << invalid.size()
               << " invalid documents rejected\n";
+}
+
+// Mutated documents: whatever the damage, every operation ends in a result or a positioned
+// error, all operations agree on validity, and valid results keep the round-trip property.
+TEST(JSONPropertyTest, MutatedInputsEndInAResultOrAConsistentError) {
+    std::mt19937 rng(20261207);
+    const std::vector<std::string> seeds = propertyCorpus();
+    const std::string alphabet = "{}[]:,\"\\/*tfnule0123456789.-+ \n\r\t\x01\x7F\xC3\xA7\xF0\x9F\x98\x80\xFF";
+    int valid = 0, invalid = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = seeds[rng() % seeds.size()];
+        const int edits = 1 + static_cast<int>(rng() % 4);
+        for (int e = 0; e < edits && !text.empty(); ++e) {
+            const std::size_t at = rng() % (text.size() + 1);
+            switch (rng() % 4) {
+            case 0: // insert
+                text.insert(at, 1, alphabet[rng() % alphabet.size()]);
+                break;
+            case 1: // delete
+                if (at < text.size())
+                    text.erase(at, 1);
+                break;
+            case 2: // replace
+                if (at < text.size())
+                    text[at] = alphabet[rng() % alphabet.size()];
+                break;
+            default: // truncate
+                text.resize(at);
+                break;
+            }
+        }
+        const std::u16string utf16 = FormatText::fromUTF8(text);
+        auto validated = JSONFormatter::validate(utf16);
+        auto prettyText = JSONFormatter::pretty(utf16, FormatIndent::spaces(2), round % 2 == 0);
+        auto minified = JSONFormatter::minify(utf16, round % 2 == 0);
+        ASSERT_EQ(validated.has_value(), prettyText.has_value()) << text;
+        ASSERT_EQ(validated.has_value(), minified.has_value()) << text;
+        if (!validated) {
+            ++invalid;
+            EXPECT_EQ(prettyText.error(), validated.error()) << text;
+            EXPECT_EQ(minified.error(), validated.error()) << text;
+            EXPECT_GE(validated.error().offset, 0);
+            EXPECT_LE(validated.error().offset, static_cast<std::int64_t>(utf16.size()));
+            EXPECT_GE(validated.error().line, 1);
+            EXPECT_GE(validated.error().column, 1);
+            continue;
+        }
+        ++valid;
+        auto again = JSONFormatter::minify(*prettyText, round % 2 == 0);
+        ASSERT_TRUE(again) << text;
+        EXPECT_EQ(*again, *minified) << text;
+    }
+    EXPECT_GT(valid, 100);
+    EXPECT_GT(invalid, 1000);
 }
 
 } // namespace

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
+#include <random>
 
 namespace vendrix {
 namespace {
@@ -144,6 +146,37 @@ TEST(SQLFormatterTest, FindsCommentEndsAnywhereInLongComments) {
         ASSERT_TRUE(result.has_value()) << shift;
         EXPECT_EQ(result->size(), input.size()) << shift; // the comment, a line break, the query
     }
+}
+
+TEST(SQLFormatterTest, ArbitraryInputEndsInAResultOrAnError) {
+    const char* pieces[] = {"select ", "from ", "(",   ")", "where ",   "and ",  "or ", "between ",
+                            "left ",   "join ", "on ", ";", "--c\n",    "/*x*/", "'s'", "group ",
+                            "by ",     "with ", "[",   "]", "\"",       "'",     "`",   "::",
+                            "->>",     "#",     "\n",  "x", "\xC3\xA7", "@a",    ".5",  ","};
+    std::mt19937 rng(9);
+    int formatted = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string input;
+        for (int k = static_cast<int>(rng() % 40); k > 0; --k)
+            input += pieces[rng() % std::size(pieces)];
+        auto result = SQLFormatter::pretty(u16(input), FormatIndent::spaces(2));
+        if (result) {
+            ++formatted;
+            // Formatting only adds or removes white space and changes keyword case.
+            std::string compactIn, compactOut;
+            for (char c : input)
+                if (c != ' ' && c != '\n')
+                    compactIn += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (char c : u8(*result))
+                if (c != ' ' && c != '\n')
+                    compactOut += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            EXPECT_EQ(compactOut, compactIn) << input;
+        } else {
+            const std::u16string& message = result.error().message;
+            EXPECT_TRUE(message == u"Kapanmamış dize" || message == u"Kapanmamış yorum") << input;
+        }
+    }
+    EXPECT_GT(formatted, 300);
 }
 
 TEST(SQLFormatterTest, HonoursCancellation) {

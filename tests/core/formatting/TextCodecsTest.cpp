@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace vendrix {
 namespace {
 
@@ -169,6 +171,39 @@ TEST(TextCodecTest, URLEncoding) {
         TextCodec::urlDecode);
     const std::u16string sample = u16("q=ç ğ&x=1/2?😀%");
     EXPECT_EQ(*TextCodec::urlDecode(TextCodec::urlEncode(sample)), sample);
+}
+
+TEST(TextCodecTest, RandomTextsRoundTripAndDecodersNeverFailOnEncoderOutput) {
+    std::mt19937 rng(5);
+    const char32_t pieces[] = {U'a', U'&', U';', U'#', U'<', U'"', U'\'', U'\\', U'%', U'+',
+                               U'=', U'\n', U'\t', 0x01, 0x1F, 0xE7, 0x2028, 0x20AC, 0xFFFD,
+                               0x1F600, 0x10FFFF};
+    for (int round = 0; round < 500; ++round) {
+        std::u16string text;
+        const int length = static_cast<int>(rng() % 40);
+        for (int i = 0; i < length; ++i) {
+            const char32_t c = pieces[rng() % std::size(pieces)];
+            if (c >= 0x10000) {
+                text.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+                text.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+            } else {
+                text.push_back(static_cast<char16_t>(c));
+            }
+        }
+        EXPECT_EQ(TextCodec::htmlDecode(TextCodec::htmlEncode(text)), text);
+        EXPECT_EQ(TextCodec::jsonUnescape(TextCodec::jsonEscape(text)), text);
+        EXPECT_EQ(TextCodec::base64Decode(TextCodec::base64Encode(text)), text);
+        EXPECT_EQ(TextCodec::urlDecode(TextCodec::urlEncode(text)), text);
+        // Decoding arbitrary text ends in a result or a positioned error inside the text.
+        for (auto decode : {TextCodec::jsonUnescape, TextCodec::base64Decode, TextCodec::urlDecode}) {
+            auto result = decode(text);
+            if (!result) {
+                EXPECT_GE(result.error().offset, 0);
+                EXPECT_LE(result.error().offset, static_cast<std::int64_t>(text.size()));
+            }
+        }
+        (void)TextCodec::htmlDecode(text);
+    }
 }
 
 } // namespace

@@ -28,19 +28,19 @@ json minimalTabJSON(std::string id = "9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D90") {
                 {"lineEnding", "lf"}, {"isDirty", false}};
 }
 
-json documentWith(json tab) { return json{{"version", 1}, {"tabs", json::array({tab})}}; }
+json documentWith(json tab) {
+    return json{{"version", 1}, {"tabs", json::array({tab})}};
+}
 
 TEST(UuidTest, ParsesEitherCaseAndPrintsUpperCase) {
     auto lower = Uuid::parse("9e1c2f0a-54b3-4c7d-8e21-3f5a6b7c8d90");
     ASSERT_TRUE(lower);
     EXPECT_EQ(*lower, kFirst);
     EXPECT_EQ(lower->uuidString(), "9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D90");
-    for (std::string_view bad : {"", "9E1C2F0A54B34C7D8E213F5A6B7C8D90",
-                                 "9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D9",
-                                 "9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D900",
-                                 "9E1C2F0A-54B3-4C7D-8E21_3F5A6B7C8D90",
-                                 "9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D9G",
-                                 "{E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D9}"})
+    for (std::string_view bad :
+         {"", "9E1C2F0A54B34C7D8E213F5A6B7C8D90", "9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D9",
+          "9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D900", "9E1C2F0A-54B3-4C7D-8E21_3F5A6B7C8D90",
+          "9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D9G", "{E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D9}"})
         EXPECT_FALSE(Uuid::parse(bad)) << bad;
     EXPECT_FALSE(Uuid::parse(std::string_view("9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D9\0", 36)));
     EXPECT_NE(Uuid::random(), Uuid::random());
@@ -86,9 +86,8 @@ TEST(SessionStateCodingTest, EmptyOptionalsWriteOnlyTheRequiredKeys) {
     std::vector<std::string> keys;
     for (auto& [key, value] : document["tabs"][0].items())
         keys.push_back(key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"encoding", "id", "isDirty", "lineEnding",
-                                              "scrollX", "scrollY", "selectionLength",
-                                              "selectionLocation"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"encoding", "id", "isDirty", "lineEnding", "scrollX",
+                                              "scrollY", "selectionLength", "selectionLocation"}));
 }
 
 TEST(SessionStateCodingTest, WriterOutputIsSortedOneMemberPerLineAndReadsBack) {
@@ -153,8 +152,7 @@ TEST(SessionStateCodingTest, DocumentsThatAreUnreadableAsAWhole) {
          Kind::invalidValue},
         {"optional of the wrong type", [](json& d) { d["tabs"][0]["untitledNumber"] = "1"; },
          Kind::wrongType},
-        {"selectedTabID not a UUID", [](json& d) { d["selectedTabID"] = "x"; },
-         Kind::invalidValue},
+        {"selectedTabID not a UUID", [](json& d) { d["selectedTabID"] = "x"; }, Kind::invalidValue},
         {"top level an array", [](json& d) { d = json::array(); }, Kind::wrongType},
     };
     for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -19,7 +20,8 @@ using test::readFileBytes;
 using test::u16;
 using test::writeFileBytes;
 
-constexpr std::string_view kPrimaryDamaged = "session.json bozuk; session.json.corrupt olarak saklandı";
+constexpr std::string_view kPrimaryDamaged =
+    "session.json bozuk; session.json.corrupt olarak saklandı";
 constexpr std::string_view kFromBackup = "oturum session.json.bak'tan yüklendi";
 constexpr std::string_view kBackupDamaged = "session.json.bak bozuk";
 
@@ -28,7 +30,7 @@ std::string recovered(int count) {
 }
 
 unsigned modeOf(const fs::path& path) {
-    struct stat info{};
+    struct stat info {};
     EXPECT_EQ(::lstat(path.c_str(), &info), 0) << path;
     return info.st_mode & 07777;
 }
@@ -87,9 +89,8 @@ protected:
             }
             records.push_back(tab.record);
         }
-        ASSERT_TRUE(store.writeSession(SessionState(records, records.empty()
-                                                                 ? std::nullopt
-                                                                 : std::optional(records[0].id))));
+        ASSERT_TRUE(store.writeSession(
+            SessionState(records, records.empty() ? std::nullopt : std::optional(records[0].id))));
         (void)store.pruneBuffers(keep);
     }
 
@@ -180,9 +181,9 @@ TEST_F(SessionStoreTest, DamagedPrimaryIsQuarantinedAndTheBackupServes) {
         auto store = start(&result);
         EXPECT_EQ(result.source, SessionLoadSource::backup);
         // `newer` is not in the backup, but its buffer is: it comes back as a recovered tab.
-        EXPECT_EQ(result.warnings, (std::vector<std::string>{std::string(kPrimaryDamaged),
-                                                             std::string(kFromBackup),
-                                                             recovered(1)}));
+        EXPECT_EQ(result.warnings,
+                  (std::vector<std::string>{std::string(kPrimaryDamaged), std::string(kFromBackup),
+                                            recovered(1)}));
         ASSERT_EQ(result.state.tabs.size(), 2u);
         EXPECT_EQ(result.state.tabs[0].id, older.record.id);
         EXPECT_EQ(result.state.tabs[1].id, newer.record.id);
@@ -196,10 +197,12 @@ TEST_F(SessionStoreTest, DamagedPrimaryIsQuarantinedAndTheBackupServes) {
         restored[1].record = result.state.tabs[1];
         writePass(*store, restored);
         EXPECT_EQ(readFileBytes(store->backupURL()), backupBefore);
+        std::string firstOutput = readFileBytes(store->sessionURL());
+        restored[0].record.scrollY = 99;
         writePass(*store, restored);
-        EXPECT_NE(readFileBytes(store->backupURL()), backupBefore);
-        EXPECT_EQ(restoredTexts(), (std::multiset<std::u16string>{u16("eski metin"),
-                                                                   u16("yeni metin")}));
+        EXPECT_EQ(readFileBytes(store->backupURL()), firstOutput);
+        EXPECT_EQ(restoredTexts(),
+                  (std::multiset<std::u16string>{u16("eski metin"), u16("yeni metin")}));
     }
 }
 
@@ -348,6 +351,17 @@ TEST_F(SessionStoreTest, LockRefusesASecondStoreInTheSameProcess) {
     first.reset();
     EXPECT_TRUE(second.acquireLock());
 
+    // Another process is refused while this one holds the lock.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SessionStore other(dir());
+        ::_exit(other.acquireLock() ? 1 : 0);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the other process got the lock";
+
     SessionStore nowhere(m_temp.path() / "missing");
     EXPECT_FALSE(nowhere.acquireLock());
 }
@@ -490,16 +504,15 @@ TEST(SessionStoreNamesTest, BufferNameRules) {
     Uuid id = *Uuid::parse("0b7e4d3c-2a19-4f8e-9d6c-5b4a39281706");
     EXPECT_EQ(SessionStore::bufferName(id), "0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706.txt");
     EXPECT_TRUE(SessionStore::isValidBufferName("0b7e4d3c-2a19-4f8e-9d6c-5b4a39281706.txt"));
-    for (std::string_view bad : {"0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706.TXT",
-                                 "0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706.md",
-                                 "0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706", "notes.txt", ".txt",
-                                 "x/0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706.txt"})
+    for (std::string_view bad :
+         {"0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706.TXT", "0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706.md",
+          "0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706", "notes.txt", ".txt",
+          "x/0B7E4D3C-2A19-4F8E-9D6C-5B4A39281706.txt"})
         EXPECT_FALSE(SessionStore::isValidBufferName(bad)) << bad;
     for (auto source : {SessionLoadSource::primary, SessionLoadSource::backup,
                         SessionLoadSource::recoveredBuffers, SessionLoadSource::fresh})
         EXPECT_EQ(sessionLoadSource::fromRawValue(sessionLoadSource::rawValue(source)), source);
-    EXPECT_EQ(sessionLoadSource::rawValue(SessionLoadSource::recoveredBuffers),
-              "recoveredBuffers");
+    EXPECT_EQ(sessionLoadSource::rawValue(SessionLoadSource::recoveredBuffers), "recoveredBuffers");
 }
 
 } // namespace

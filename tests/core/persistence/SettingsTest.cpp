@@ -139,11 +139,10 @@ protected:
 TEST_F(FileSettingsBackingTest, FirstSetCreatesTheDirectoryAndAPrivateXmlFile) {
     FileSettingsBacking backing(file());
     EXPECT_EQ(backing.fileState(), FileSettingsBacking::FileState::missing);
-    SettingsStore(backing).save(EditorSettings{u"Fira Code", 15, 2, true, false,
-                                               EditorTheme::dark, true, false, true,
-                                               PrettyOnOpen::never});
+    SettingsStore(backing).save(EditorSettings{u"Fira Code", 15, 2, true, false, EditorTheme::dark,
+                                               true, false, true, PrettyOnOpen::never});
     ASSERT_TRUE(fs::exists(file()));
-    struct stat info{};
+    struct stat info {};
     ASSERT_EQ(::stat(file().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     std::string xml = readFileBytes(file());
@@ -192,15 +191,14 @@ TEST_F(FileSettingsBackingTest, UnknownKeysOfEveryTypeSurviveARewrite) {
 TEST_F(FileSettingsBackingTest, ReadsBinaryPropertyLists) {
     // A binary list holding { "editor.tabWidth": 8, "editor.theme": "light" }.
     const unsigned char bytes[] = {
-        'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD2, 0x01, 0x02, 0x03, 0x04, 0x5F, 0x10, 0x0F,
-        'e', 'd', 'i', 't', 'o', 'r', '.', 't', 'a', 'b', 'W', 'i', 'd', 't', 'h', 0x5C,
-        'e', 'd', 'i', 't', 'o', 'r', '.', 't', 'h', 'e', 'm', 'e', 0x10, 0x08, 0x55, 'l',
-        'i', 'g', 'h', 't',
+        'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD2, 0x01, 0x02, 0x03, 0x04, 0x5F, 0x10, 0x0F, 'e',
+        'd', 'i', 't', 'o', 'r', '.', 't', 'a', 'b', 'W', 'i', 'd', 't', 'h', 0x5C, 'e', 'd', 'i',
+        't', 'o', 'r', '.', 't', 'h', 'e', 'm', 'e', 0x10, 0x08, 0x55, 'l', 'i', 'g', 'h', 't',
         // offset table (5 one-byte offsets)
         0x08, 0x0D, 0x1F, 0x2C, 0x2E,
         // trailer
-        0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-        0, 0, 0x34};
+        0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+        0x34};
     fs::create_directories(file().parent_path());
     writeFileBytes(file(), std::string(reinterpret_cast<const char*>(bytes), sizeof bytes));
     FileSettingsBacking backing(file());
@@ -246,6 +244,47 @@ TEST_F(FileSettingsBackingTest, DeeplyNestedArraysAreRefusedWithoutCrashing) {
     std::string shallow = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key>"
                           "<array><array/><dict/></array></dict></plist>";
     EXPECT_TRUE(FileSettingsBacking::parse(shallow));
+}
+
+/// A binary list of `levels` arrays where each array holds the next one twice: tiny on disk,
+/// 2^levels nodes once every reference is expanded.
+std::string doublingBinaryList(int levels) {
+    std::string bytes = "bplist00";
+    std::vector<std::size_t> offsets;
+    for (int level = 0; level < levels; ++level) {
+        offsets.push_back(bytes.size());
+        if (level == levels - 1) {
+            bytes += '\x08'; // false
+        } else {
+            bytes += '\xA2';
+            bytes += static_cast<char>(level + 1);
+            bytes += static_cast<char>(level + 1);
+        }
+    }
+    std::size_t table = bytes.size();
+    for (std::size_t offset : offsets)
+        bytes += static_cast<char>(offset);
+    std::string trailer(32, '\0');
+    trailer[6] = 1;
+    trailer[7] = 1;
+    trailer[15] = static_cast<char>(levels);
+    trailer[31] = static_cast<char>(table);
+    return bytes + trailer;
+}
+
+TEST(FileSettingsParseTest, HostileBinaryListsAreRefusedBeforeParsing) {
+    // Wrapped in a dictionary so that the shape itself would be acceptable.
+    std::string small = doublingBinaryList(8);
+    EXPECT_FALSE(FileSettingsBacking::parse(small)) << "top level is an array, not a dictionary";
+    EXPECT_FALSE(FileSettingsBacking::parse(doublingBinaryList(40))) << "2^40 nodes";
+    const unsigned char selfContaining[] = {
+        'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD1, 0x01, 0x00, 0x51, 'k', 0x08, 0x0B, 0,
+        0,   0,   0,   0,   0,   1,   1,   0,   0,    0,    0,    0,    0,   0,    2,    0,
+        0,   0,   0,   0,   0,   0,   0,   0,   0,    0,    0,    0,    0,   0,    0x0D};
+    EXPECT_FALSE(FileSettingsBacking::parse(
+        std::string(reinterpret_cast<const char*>(selfContaining), sizeof selfContaining)));
+    EXPECT_FALSE(FileSettingsBacking::parse("bplist00"));
+    EXPECT_FALSE(FileSettingsBacking::parse(std::string("bplist00") + std::string(40, '\xFF')));
 }
 
 TEST_F(FileSettingsBackingTest, UnreadableFileIsNeverReplacedByAOneKeyFile) {

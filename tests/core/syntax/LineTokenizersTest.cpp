@@ -147,3 +147,57 @@ TEST(LineTokenizersTest, LineCases) {
 
 } // namespace
 } // namespace vendrix
+
+namespace vendrix {
+namespace {
+
+using test::describe;
+using test::tokenizeLine;
+using test::tokenizerFor;
+
+TEST(LineTokenizersTest, LookAheadLimits) {
+    const SyntaxTokenizer& markdown = tokenizerFor(LanguageID::markdown);
+    // Emphasis closes only within 512 units of its opening.
+    std::u16string inside = u"*" + std::u16string(509, u'a') + u"b*";
+    EXPECT_EQ(tokenizeLine(markdown, inside).tokens,
+              (std::vector<Token>{{0, 512, TokenKind::emphasis}}));
+    std::u16string outside = u"*" + std::u16string(510, u'a') + u"b*";
+    EXPECT_TRUE(tokenizeLine(markdown, outside).tokens.empty());
+    // A code span likewise.
+    std::u16string code = u"`" + std::u16string(600, u'a') + u"`";
+    EXPECT_TRUE(tokenizeLine(markdown, code).tokens.empty());
+
+    const SyntaxTokenizer& css = tokenizerFor(LanguageID::css);
+    // "a:b ... {" is a selector when the brace comes within 256 units, a property otherwise.
+    std::u16string nearBrace = u"a:hover" + std::u16string(200, u' ') + u"{";
+    EXPECT_EQ(describe(nearBrace, tokenizeLine(css, nearBrace, 256).tokens),
+              "tag[a] attribute[:hover]");
+    std::u16string farBrace = u"a:hover" + std::u16string(300, u' ') + u"{";
+    EXPECT_EQ(describe(farBrace, tokenizeLine(css, farBrace, 256).tokens), "property[a]");
+
+    const SyntaxTokenizer& xml = tokenizerFor(LanguageID::xml);
+    std::u16string entity32 = u"&" + std::u16string(32, u'x') + u";";
+    std::u16string entity33 = u"&" + std::u16string(33, u'x') + u";";
+    EXPECT_EQ(tokenizeLine(xml, entity32).tokens,
+              (std::vector<Token>{{0, 34, TokenKind::constant}}));
+    EXPECT_TRUE(tokenizeLine(xml, entity33).tokens.empty());
+}
+
+TEST(LineTokenizersTest, StateFieldsAreClamped) {
+    const SyntaxTokenizer& markdown = tokenizerFor(LanguageID::markdown);
+    std::u16string fence(300, u'`');
+    EXPECT_EQ(tokenizeLine(markdown, fence).state, 1u + 256u + 255u * 65536u);
+    // A 299-backtick line closes a fence recorded as 255 long.
+    EXPECT_EQ(tokenizeLine(markdown, fence.substr(1), 1u + 256u + 255u * 65536u).state, 0u);
+
+    const SyntaxTokenizer& css = tokenizerFor(LanguageID::css);
+    EXPECT_EQ(tokenizeLine(css, u"{{", 254u << 8).state, 255u << 8);
+    EXPECT_EQ(tokenizeLine(css, u"}}}", 1u << 8).state, 0u);
+
+    const SyntaxTokenizer& yaml = tokenizerFor(LanguageID::yaml);
+    std::u16string deep = std::u16string(70000, u' ') + u"k: |";
+    EXPECT_EQ(tokenizeLine(yaml, deep).state, 1u + 256u * 65535u);
+}
+
+} // namespace
+} // namespace vendrix
