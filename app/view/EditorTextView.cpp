@@ -110,6 +110,7 @@ void EditorTextView::setDocument(EditorDocument* document) {
 }
 
 void EditorTextView::installDocument() {
+    m_prefetchedTop = -1;
     m_attributes.clear();
     m_layout.setDocument(m_document);
     m_lineCount = m_document ? m_document->lineIndex().lineCount() : 1;
@@ -150,6 +151,7 @@ void EditorTextView::documentSelectionRestored(TextRange selection) {
 }
 
 void EditorTextView::documentTextChanged(TextRange edited, std::int64_t delta) {
+    m_prefetchedTop = -1;
     const std::int64_t oldLineCount = m_lineCount;
     m_layout.textChanged(edited, delta, m_lineCount);
     m_lineCount = m_document->lineIndex().lineCount();
@@ -364,6 +366,7 @@ void EditorTextView::selectAll() {
 // MARK: Appearance
 
 void EditorTextView::applyFont() {
+    m_prefetchedTop = -1;
     QFont font = m_baseFont;
     qreal size = m_baseFont.pointSizeF() > 0 ? m_baseFont.pointSizeF() : 13;
     font.setPointSizeF(std::clamp(size + m_zoomDelta, kMinFontSize, kMaxFontSize));
@@ -392,6 +395,7 @@ void EditorTextView::setZoomDelta(qreal delta) {
 }
 
 void EditorTextView::setTabWidth(int columns) {
+    m_prefetchedTop = -1;
     keepAnchor();
     m_layout.setTabWidth(columns);
     updateScrollBars();
@@ -420,6 +424,7 @@ void EditorTextView::setShowsInvisibles(bool shows) {
 }
 
 void EditorTextView::applyWrapWidth() {
+    m_prefetchedTop = -1;
     m_layout.setWrapWidth(m_wraps ? viewport()->width() - 2 * kInset : 0);
     setHorizontalScrollBarPolicy(m_wraps ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
 }
@@ -620,6 +625,7 @@ void EditorTextView::scrollContentsBy(int, int) {
 }
 
 void EditorTextView::resizeEvent(QResizeEvent* event) {
+    m_prefetchedTop = -1;
     QAbstractScrollArea::resizeEvent(event);
     keepAnchor();
     applyWrapWidth();

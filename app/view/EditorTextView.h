@@ -164,7 +164,11 @@ private:
     void documentSelectionRestored(TextRange selection);
     void documentTextReplaced();
     void installDocument();
+    /// The rows between content y `top` and `bottom` (the viewport when not given).
     std::vector<VisibleRow> visibleRows();
+    std::vector<VisibleRow> rowsBetween(qreal top, qreal bottom);
+    /// Lays out the pages above and below the visible one while the user is idle.
+    void prefetchNeighbourPages();
     void updateScrollBars();
     void applyWrapWidth();
     void applyFont();
@@ -228,6 +232,8 @@ private:
     QPointF m_lastClickPoint;
     int m_clickCount = 0;
 
+    bool m_prefetchScheduled = false;
+    qreal m_prefetchedTop = -1;
     QPointer<QWidget> m_leftMargin;
     int m_leftMarginWidth = 0;
 };

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextCharFormat>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -23,12 +24,27 @@ QColor withAlpha(QColor color, qreal alpha) {
 } // namespace
 
 std::vector<EditorTextView::VisibleRow> EditorTextView::visibleRows() {
+    const qreal top = verticalScrollBar()->value();
+    return rowsBetween(top, top + viewport()->height());
+}
+
+void EditorTextView::prefetchNeighbourPages() {
+    m_prefetchScheduled = false;
+    const qreal top = verticalScrollBar()->value();
+    if (!m_document || top == m_prefetchedTop || !isVisible())
+        return;
+    m_prefetchedTop = top;
+    const qreal page = viewport()->height();
+    (void)rowsBetween(top + page, top + 2 * page);
+    if (top > 0)
+        (void)rowsBetween(std::max<qreal>(0, top - page), top);
+}
+
+std::vector<EditorTextView::VisibleRow> EditorTextView::rowsBetween(qreal top, qreal bottom) {
     std::vector<VisibleRow> rows;
     if (!m_document)
         return rows;
     const qreal height = m_layout.lineHeight();
-    const qreal top = verticalScrollBar()->value();
-    const qreal bottom = top + viewport()->height();
     const qreal left = horizontalScrollBar()->value();
     const qreal right = left + viewport()->width();
     const std::int64_t lineCount = m_layout.lineCount();
@@ -285,6 +301,10 @@ void EditorTextView::paintEvent(QPaintEvent* event) {
     if (m_layout.wraps()) {
         restoreAnchor();
         updateScrollBars();
+    }
+    if (!m_prefetchScheduled && m_prefetchedTop != verticalScrollBar()->value()) {
+        m_prefetchScheduled = true;
+        QTimer::singleShot(0, this, [this] { prefetchNeighbourPages(); });
     }
 }
 
