@@ -1,8 +1,8 @@
 #include "app/EditorWindow.h"
 
+#include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
-#include "app/document/EditorDocument.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextFileCodec.h"
 #include "core/text/TextStorage.h"
@@ -55,31 +55,29 @@ EditorWindow::EditorWindow(QWidget* parent) : QMainWindow(parent) {
         m_textView->setZoomDelta(m_textView->zoomDelta() + 1);
         m_ruler->updateThickness(true);
     });
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal), [this] {
-        m_textView->setZoomDelta(m_textView->zoomDelta() + 1);
-    });
-    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus), [this] {
-        m_textView->setZoomDelta(m_textView->zoomDelta() - 1);
-    });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                [this] { m_textView->setZoomDelta(m_textView->zoomDelta() + 1); });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::Key_Minus),
+                [this] { m_textView->setZoomDelta(m_textView->zoomDelta() - 1); });
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_0), [this] { m_textView->setZoomDelta(0); });
-    addShortcut(QKeySequence(Qt::ALT | Qt::Key_Z), [this] {
-        m_textView->setWrapsLines(!m_textView->wrapsLines());
-    });
-    addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I), [this] {
-        m_textView->setShowsInvisibles(!m_textView->showsInvisibles());
-    });
+    addShortcut(QKeySequence(Qt::ALT | Qt::Key_Z),
+                [this] { m_textView->setWrapsLines(!m_textView->wrapsLines()); });
+    addShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_I),
+                [this] { m_textView->setShowsInvisibles(!m_textView->showsInvisibles()); });
     resize(1000, 700);
 }
 
-EditorWindow::~EditorWindow() { m_textView->setDocument(nullptr); }
+EditorWindow::~EditorWindow() {
+    m_textView->setDocument(nullptr);
+}
 
 bool EditorWindow::openFile(const QString& path) {
     QFileInfo info(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Vendrix"),
-                        QStringLiteral("“%1” açılamadı.").arg(info.fileName()),
-                        QMessageBox::Ok, this);
+                        QStringLiteral("“%1” açılamadı.").arg(info.fileName()), QMessageBox::Ok,
+                        this);
         box.setInformativeText(file.errorString());
         box.button(QMessageBox::Ok)->setText(QStringLiteral("Tamam"));
         box.exec();
@@ -94,7 +92,8 @@ bool EditorWindow::openFile(const QString& path) {
         file.unmap(mapped);
     } else {
         QByteArray bytes = file.readAll();
-        decoded = TextFileCodec::decode(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        decoded = TextFileCodec::decode(
+            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     }
     auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
     document->setFileURL(info.absoluteFilePath());
@@ -107,7 +106,9 @@ bool EditorWindow::openFile(const QString& path) {
         showDocument(documentCount() - 1);
     if (m_documents.back()->isReadOnly() && m_active == documentCount() - 1)
         statusBar()->showMessage(
-            QStringLiteral("“%1” ikili bir dosya gibi görünüyor; salt okunur açıldı.").arg(info.fileName()), 8000);
+            QStringLiteral("“%1” ikili bir dosya gibi görünüyor; salt okunur açıldı.")
+                .arg(info.fileName()),
+            8000);
     return true;
 }
 

@@ -56,13 +56,17 @@ EditorTextView::EditorTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     resize(800, 600);
 }
 
-EditorTextView::~EditorTextView() { setDocument(nullptr); }
+EditorTextView::~EditorTextView() {
+    setDocument(nullptr);
+}
 
 TextNavigation EditorTextView::navigation() const {
     return TextNavigation(*m_document->storage(), m_document->lineIndex());
 }
 
-bool EditorTextView::isEditable() const { return m_document && !m_document->isReadOnly(); }
+bool EditorTextView::isEditable() const {
+    return m_document && !m_document->isReadOnly();
+}
 
 // MARK: Documents
 
@@ -89,11 +93,12 @@ void EditorTextView::setDocument(EditorDocument* document) {
                     [this](TextRange selection) { documentSelectionRestored(selection); }),
             connect(m_document, &EditorDocument::textReplaced, this,
                     [this] { documentTextReplaced(); }),
-            connect(m_document, &QObject::destroyed, this, [this] {
-                m_document = nullptr;
-                m_documentConnections.clear();
-                installDocument();
-            }),
+            connect(m_document, &QObject::destroyed, this,
+                    [this] {
+                        m_document = nullptr;
+                        m_documentConnections.clear();
+                        installDocument();
+                    }),
         };
         m_document->shouldChangeText = [this](std::span<const TextRange> ranges,
                                               std::span<std::u16string> replacements) {
@@ -183,7 +188,8 @@ void EditorTextView::documentTextChanged(TextRange edited, std::int64_t delta) {
         top = 0;
     if (bottom > 0 && top < viewport()->height()) {
         int y = static_cast<int>(std::max<qreal>(0, std::floor(top)));
-        viewport()->update(QRect(0, y, viewport()->width(), static_cast<int>(std::ceil(bottom)) - y + 1));
+        viewport()->update(
+            QRect(0, y, viewport()->width(), static_cast<int>(std::ceil(bottom)) - y + 1));
     }
     emit textChanged(edited, delta);
 }
@@ -478,7 +484,8 @@ QRectF EditorTextView::contentRectForOffset(std::int64_t offset, bool atPreeditC
     if (!row.isValid())
         row = laidOut.layout.lineAt(laidOut.layout.lineCount() - 1);
     qreal x = m_layout.segmentX(line, segment) + (row.isValid() ? row.cursorToX(position) : 0);
-    qreal y = m_layout.lineTop(line) + m_layout.rowsBeforeSegment(line, segment) * m_layout.lineHeight() +
+    qreal y = m_layout.lineTop(line) +
+              m_layout.rowsBeforeSegment(line, segment) * m_layout.lineHeight() +
               (row.isValid() ? row.lineNumber() : 0) * m_layout.lineHeight();
     return {x, y, 0, m_layout.lineHeight()};
 }
@@ -507,7 +514,8 @@ std::int64_t EditorTextView::offsetAtContentPoint(QPointF point) {
     int segment = 0;
     int rowInSegment = 0;
     if (m_layout.wraps()) {
-        int rowInLine = static_cast<int>((point.y() - m_layout.lineTop(line)) / m_layout.lineHeight());
+        int rowInLine =
+            static_cast<int>((point.y() - m_layout.lineTop(line)) / m_layout.lineHeight());
         segment = m_layout.segmentAtRow(line, rowInLine);
         rowInSegment = rowInLine - m_layout.rowsBeforeSegment(line, segment);
     } else {
@@ -524,7 +532,8 @@ std::int64_t EditorTextView::offsetAtContentPoint(QPointF point) {
     // A soft-wrapped row ends before the next row's first character: clicking past its end
     // must not put the caret on the next row.
     int rowEnd = row.textStart() + row.textLength();
-    if (position >= rowEnd && rowInSegment + 1 < laidOut.layout.lineCount() && offset > laidOut.fromLayout(row.textStart()))
+    if (position >= rowEnd && rowInSegment + 1 < laidOut.layout.lineCount() &&
+        offset > laidOut.fromLayout(row.textStart()))
         offset = navigation().previousCharacter(offset);
     return offset;
 }
@@ -569,7 +578,9 @@ void EditorTextView::ensureOffsetVisible(std::int64_t offset) {
     keepAnchor();
 }
 
-void EditorTextView::ensureCaretVisible() { ensureOffsetVisible(m_caret); }
+void EditorTextView::ensureCaretVisible() {
+    ensureOffsetVisible(m_caret);
+}
 
 void EditorTextView::scrollRangeToVisible(TextRange range) {
     ensureOffsetVisible(range.end());
@@ -588,9 +599,9 @@ void EditorTextView::updateScrollBars() {
     if (m_layout.wraps()) {
         horizontal->setRange(0, 0);
     } else {
-        int maxX = static_cast<int>(std::min<qreal>(
-            INT_MAX / 2,
-            std::max<qreal>(0, m_layout.contentWidth() + 2 * kInset + m_layout.advance() - viewWidth)));
+        int maxX = static_cast<int>(
+            std::min<qreal>(INT_MAX / 2, std::max<qreal>(0, m_layout.contentWidth() + 2 * kInset +
+                                                                m_layout.advance() - viewWidth)));
         horizontal->setRange(0, std::max(maxX, horizontal->value()));
         horizontal->setPageStep(static_cast<int>(viewWidth));
         horizontal->setSingleStep(static_cast<int>(m_layout.advance() * 4));

@@ -37,10 +37,10 @@ public:
     /// One row of text on screen. Without wrapping a line is one fragment (its visible part).
     struct LineFragment {
         std::int64_t line = 0;
-        TextRange range;          ///< the characters of the row
-        qreal top = 0;            ///< in viewport coordinates
+        TextRange range; ///< the characters of the row
+        qreal top = 0;   ///< in viewport coordinates
         qreal height = 0;
-        bool startsLine = false;  ///< the first row of its line (wrapped rows after it: false)
+        bool startsLine = false; ///< the first row of its line (wrapped rows after it: false)
     };
     /// Sees every proposed change of the shown document before it happens (typing, pasting,
     /// undoable edits of features); may rewrite the replacement or refuse.
@@ -154,9 +154,9 @@ private:
         std::int64_t line;
         int segment;
         TextLayoutModel::Segment* laidOut;
-        int row;      ///< row index inside the segment's layout
-        qreal top;    ///< content y of the row
-        qreal x;      ///< content x of the segment
+        int row;   ///< row index inside the segment's layout
+        qreal top; ///< content y of the row
+        qreal x;   ///< content x of the segment
     };
     enum class Granularity { character, word, line };
 

@@ -124,9 +124,9 @@ void EditorTextView::deleteBy(bool forward, bool byWord) {
     TextRange selection = selectedRange();
     if (selection.empty()) {
         TextNavigation nav = navigation();
-        std::int64_t other = forward ? (byWord ? nav.nextWordEnd(m_caret) : nav.nextCharacter(m_caret))
-                                     : (byWord ? nav.previousWordStart(m_caret)
-                                               : nav.previousCharacter(m_caret));
+        std::int64_t other =
+            forward ? (byWord ? nav.nextWordEnd(m_caret) : nav.nextCharacter(m_caret))
+                    : (byWord ? nav.previousWordStart(m_caret) : nav.previousCharacter(m_caret));
         selection = {std::min(other, m_caret), std::abs(other - m_caret)};
         if (selection.empty())
             return;
@@ -189,7 +189,8 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         if (!shift && !selection.empty() && !control)
             moveCaret(selection.location, false);
         else
-            moveCaret(control ? nav.previousWordStart(m_caret) : nav.previousCharacter(m_caret), shift);
+            moveCaret(control ? nav.previousWordStart(m_caret) : nav.previousCharacter(m_caret),
+                      shift);
         return;
     case Qt::Key_Right:
         if (alt)
@@ -203,7 +204,8 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         if (alt)
             break;
         if (control) {
-            verticalScrollBar()->setValue(verticalScrollBar()->value() - static_cast<int>(m_layout.lineHeight()));
+            verticalScrollBar()->setValue(verticalScrollBar()->value() -
+                                          static_cast<int>(m_layout.lineHeight()));
             return;
         }
         moveVertically(-1, shift);
@@ -212,7 +214,8 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         if (alt)
             break;
         if (control) {
-            verticalScrollBar()->setValue(verticalScrollBar()->value() + static_cast<int>(m_layout.lineHeight()));
+            verticalScrollBar()->setValue(verticalScrollBar()->value() +
+                                          static_cast<int>(m_layout.lineHeight()));
             return;
         }
         moveVertically(1, shift);
@@ -221,11 +224,13 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         moveCaret(control ? 0 : lines.range(lines.lineNumber(m_caret)).location, shift);
         return;
     case Qt::Key_End:
-        moveCaret(control ? m_document->length() : lines.range(lines.lineNumber(m_caret)).end(), shift);
+        moveCaret(control ? m_document->length() : lines.range(lines.lineNumber(m_caret)).end(),
+                  shift);
         return;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
-        int rows = std::max(1, static_cast<int>((viewport()->height() - 2 * kInset) / m_layout.lineHeight()) - 1);
+        int rows = std::max(
+            1, static_cast<int>((viewport()->height() - 2 * kInset) / m_layout.lineHeight()) - 1);
         if (event->key() == Qt::Key_PageUp)
             rows = -rows;
         QScrollBar* vertical = verticalScrollBar();
@@ -421,8 +426,10 @@ void EditorTextView::wheelEvent(QWheelEvent* event) {
     }
     if (event->modifiers() & Qt::ShiftModifier)
         delta = QPointF(delta.y(), delta.x());
-    horizontalScrollBar()->setValue(horizontalScrollBar()->value() - static_cast<int>(std::round(delta.x())));
-    verticalScrollBar()->setValue(verticalScrollBar()->value() - static_cast<int>(std::round(delta.y())));
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() -
+                                    static_cast<int>(std::round(delta.x())));
+    verticalScrollBar()->setValue(verticalScrollBar()->value() -
+                                  static_cast<int>(std::round(delta.y())));
     event->accept();
 }
 
@@ -511,7 +518,8 @@ QVariant EditorTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
             return selectedText();
         }
         QString text(static_cast<qsizetype>(end - start), Qt::Uninitialized);
-        m_document->storage()->copyUnits({start, end - start}, reinterpret_cast<char16_t*>(text.data()));
+        m_document->storage()->copyUnits({start, end - start},
+                                         reinterpret_cast<char16_t*>(text.data()));
         return text;
     }
     default:

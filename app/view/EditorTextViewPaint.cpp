@@ -103,7 +103,8 @@ std::vector<EditorTextView::LineFragment> EditorTextView::visibleLineFragments()
         const TextLayoutModel::Segment& laidOut = *row.laidOut;
         QTextLine textLine = laidOut.layout.lineAt(row.row);
         TextRange range{laidOut.fromLayout(textLine.textStart()), 0};
-        range.length = laidOut.fromLayout(textLine.textStart() + textLine.textLength()) - range.location;
+        range.length =
+            laidOut.fromLayout(textLine.textStart() + textLine.textLength()) - range.location;
         qreal top = contentToViewport({0, row.top}).y();
         if (!m_layout.wraps() && !fragments.empty() && fragments.back().line == row.line) {
             fragments.back().range = fragments.back().range.unionWith(range);
@@ -199,8 +200,9 @@ void EditorTextView::drawSegments(QPainter& painter, const std::vector<VisibleRo
             format.format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
             formats.append(format);
         }
-        qreal segmentTop = m_layout.lineTop(row.line) +
-                           m_layout.rowsBeforeSegment(row.line, row.segment) * m_layout.lineHeight();
+        qreal segmentTop =
+            m_layout.lineTop(row.line) +
+            m_layout.rowsBeforeSegment(row.line, row.segment) * m_layout.lineHeight();
         QPointF origin = contentToViewport({row.x, segmentTop});
         laidOut.layout.draw(&painter, origin, formats, clip);
     }
@@ -277,10 +279,10 @@ void EditorTextView::paintEvent(QPaintEvent* event) {
         for (const ColoredRange& colored : m_attributes.layerRanges(layer, visible))
             paintRangeBackground(painter, rows, colored.range, colored.color, layer.fullWidth);
 
-    QColor highlight = palette().color(hasFocus() ? QPalette::Active : QPalette::Inactive,
-                                       QPalette::Highlight);
-    paintRangeBackground(painter, rows, selectedRange(), withAlpha(highlight, hasFocus() ? 0.35 : 0.2),
-                         false);
+    QColor highlight =
+        palette().color(hasFocus() ? QPalette::Active : QPalette::Inactive, QPalette::Highlight);
+    paintRangeBackground(painter, rows, selectedRange(),
+                         withAlpha(highlight, hasFocus() ? 0.35 : 0.2), false);
 
     for (const BackgroundDecorator& decorator : m_decorators) {
         painter.save();
@@ -292,7 +294,8 @@ void EditorTextView::paintEvent(QPaintEvent* event) {
     if (m_showsInvisibles)
         paintInvisibles(painter, rows);
 
-    if (hasFocus() && m_caretVisible && (selectedRange().empty() || m_layout.preeditOffset() >= 0)) {
+    if (hasFocus() && m_caretVisible &&
+        (selectedRange().empty() || m_layout.preeditOffset() >= 0)) {
         QRectF caret = caretRect();
         caret.setWidth(m_layout.preeditOffset() >= 0 ? 1 : 2);
         painter.fillRect(caret, palette().color(QPalette::Text));

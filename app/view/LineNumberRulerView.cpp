@@ -100,9 +100,9 @@ void LineNumberRulerView::paintEvent(QPaintEvent* event) {
             continue;
         QString number = QString::number(line + 1);
         painter.setPen(line == caretLine ? primary : secondary);
-        painter.drawText(QPointF(right - digitWidth * number.size(),
-                                 top + fragment.height / 2 + baselineOffset),
-                         number);
+        painter.drawText(
+            QPointF(right - digitWidth * number.size(), top + fragment.height / 2 + baselineOffset),
+            number);
     }
 }
 

@@ -6,7 +6,9 @@
 namespace vendrix::app {
 namespace {
 
-bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+bool isLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c <= 0xDFFF;
+}
 
 /// True when a segment must not begin with `c`: it continues what comes before it.
 bool continuesPrevious(char16_t c) {
@@ -17,8 +19,7 @@ bool continuesPrevious(char16_t c) {
 }
 
 bool isNiceBreakAfter(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u',' || c == u';' || c == u'}' || c == u']' ||
-           c == u'>';
+    return c == u' ' || c == u'\t' || c == u',' || c == u';' || c == u'}' || c == u']' || c == u'>';
 }
 
 } // namespace
@@ -82,10 +83,10 @@ void LineSegmentation::split(const TextSource& text, std::int64_t lineStart, std
 }
 
 void LineSegmentation::recomputeColumns(int from) {
-    std::int64_t column = from > 0 ? m_segments[static_cast<size_t>(from - 1)].endColumn(
-                                         m_segments[static_cast<size_t>(from - 1)].startColumn,
-                                         m_tabWidth)
-                                   : 0;
+    std::int64_t column =
+        from > 0 ? m_segments[static_cast<size_t>(from - 1)].endColumn(
+                       m_segments[static_cast<size_t>(from - 1)].startColumn, m_tabWidth)
+                 : 0;
     for (size_t k = static_cast<size_t>(std::max(from, 0)); k < m_segments.size(); ++k) {
         m_segments[k].startColumn = column;
         column = m_segments[k].endColumn(column, m_tabWidth);
@@ -108,13 +109,13 @@ LineSegmentation::Change LineSegmentation::update(const TextSource& text, TextRa
     // short, so typing at boundaries does not breed tiny segments.
     int last = removed > 0 ? segmentAt(std::min(editStart + removed - 1, oldLength)) : first;
     std::int64_t regionStart = m_segments[static_cast<size_t>(first)].start;
-    std::int64_t oldRegionEnd = last + 1 < count() ? m_segments[static_cast<size_t>(last + 1)].start
-                                                   : oldLength;
+    std::int64_t oldRegionEnd =
+        last + 1 < count() ? m_segments[static_cast<size_t>(last + 1)].start : oldLength;
     // Keep segments from shrinking into slivers: absorb the following one when small.
     if (oldRegionEnd + delta - regionStart < kTargetLength / 2 && last + 1 < count()) {
         ++last;
-        oldRegionEnd = last + 1 < count() ? m_segments[static_cast<size_t>(last + 1)].start
-                                          : oldLength;
+        oldRegionEnd =
+            last + 1 < count() ? m_segments[static_cast<size_t>(last + 1)].start : oldLength;
     }
     if (oldRegionEnd + delta - regionStart < kTargetLength / 2 && first > 0) {
         --first;
@@ -143,9 +144,9 @@ int LineSegmentation::segmentAt(std::int64_t offset) const {
 }
 
 int LineSegmentation::segmentAtColumn(std::int64_t column) const {
-    auto it = std::upper_bound(
-        m_segments.begin(), m_segments.end(), column,
-        [](std::int64_t c, const LineSegment& s) { return c < s.startColumn; });
+    auto it =
+        std::upper_bound(m_segments.begin(), m_segments.end(), column,
+                         [](std::int64_t c, const LineSegment& s) { return c < s.startColumn; });
     return std::max(0, static_cast<int>(it - m_segments.begin()) - 1);
 }
 

@@ -11,12 +11,12 @@ namespace vendrix::app {
 /// One piece of a long line, laid out on its own so that a line of millions of characters
 /// costs no more per frame or keystroke than the pieces on screen.
 struct LineSegment {
-    std::int64_t start = 0;       ///< UTF-16 offset from the line's start
-    std::int64_t startColumn = 0; ///< visual column (tabs expanded) where the segment begins
+    std::int64_t start = 0;            ///< UTF-16 offset from the line's start
+    std::int64_t startColumn = 0;      ///< visual column (tabs expanded) where the segment begins
     std::int32_t columnsBeforeTab = 0; ///< columns up to the first tab (all of them without one)
     std::int32_t columnsAfterTab = 0;  ///< columns after the first tab's stop
     bool hasTab = false;
-    std::int32_t rows = 1;     ///< wrapped rows: estimated until the segment is laid out
+    std::int32_t rows = 1; ///< wrapped rows: estimated until the segment is laid out
     bool rowsExact = false;
 
     /// The column at the segment's end when it begins at `column`.
@@ -69,8 +69,8 @@ public:
     std::int64_t totalColumns() const;
 
 private:
-    void split(const TextSource& text, std::int64_t lineStart, std::int64_t from,
-               std::int64_t to, std::vector<LineSegment>& out) const;
+    void split(const TextSource& text, std::int64_t lineStart, std::int64_t from, std::int64_t to,
+               std::vector<LineSegment>& out) const;
     void recomputeColumns(int from);
 
     std::vector<LineSegment> m_segments;

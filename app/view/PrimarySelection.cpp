@@ -16,9 +16,7 @@ public:
     QStringList formats() const override {
         return {QStringLiteral("text/plain"), QStringLiteral("text/plain;charset=utf-8")};
     }
-    bool hasFormat(const QString& mimeType) const override {
-        return formats().contains(mimeType);
-    }
+    bool hasFormat(const QString& mimeType) const override { return formats().contains(mimeType); }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType type) const override {
@@ -56,7 +54,7 @@ void PrimarySelection::publish(const QString& text) {
 void PrimarySelection::publishLazily(std::function<QString()> provider) {
     if (platformHasPrimary())
         QGuiApplication::clipboard()->setMimeData(new LazyTextMimeData(std::move(provider)),
-                                                 QClipboard::Selection);
+                                                  QClipboard::Selection);
     else
         localProvider() = std::move(provider);
 }

@@ -69,10 +69,9 @@ std::vector<ColoredRange> TemporaryAttributes::layerRanges(const Layer& layer,
     std::vector<ColoredRange> result;
     // Ranges are sorted by location and do not overlap within a layer, so their ends are
     // sorted too: walk back from the first range that begins after `range`.
-    auto it = std::upper_bound(layer.ranges.begin(), layer.ranges.end(), range.end(),
-                               [](std::int64_t s, const ColoredRange& r) {
-                                   return s < r.range.location;
-                               });
+    auto it = std::upper_bound(
+        layer.ranges.begin(), layer.ranges.end(), range.end(),
+        [](std::int64_t s, const ColoredRange& r) { return s < r.range.location; });
     while (it != layer.ranges.begin()) {
         --it;
         if (it->range.end() < range.location)

@@ -36,8 +36,8 @@ char16_t displayUnit(char16_t c) {
 } // namespace
 
 int TextLayoutModel::Segment::toLayout(std::int64_t offset) const {
-    int position = static_cast<int>(std::clamp<std::int64_t>(offset - range.location, 0,
-                                                             range.length));
+    int position =
+        static_cast<int>(std::clamp<std::int64_t>(offset - range.location, 0, range.length));
     if (preeditPosition >= 0 && position > preeditPosition)
         position += preeditLength;
     return position;
@@ -53,7 +53,9 @@ std::int64_t TextLayoutModel::Segment::fromLayout(int position) const {
     return range.location + std::clamp<std::int64_t>(position, 0, range.length);
 }
 
-TextLayoutModel::TextLayoutModel() { setFont(QFont()); }
+TextLayoutModel::TextLayoutModel() {
+    setFont(QFont());
+}
 
 void TextLayoutModel::setDocument(const EditorDocument* document) {
     m_document = document;
@@ -127,7 +129,8 @@ std::int64_t TextLayoutModel::lineOf(std::int64_t offset) const {
 int TextLayoutModel::estimateRows(std::int64_t length) const {
     if (!wraps())
         return 1;
-    std::int64_t perRow = std::max<std::int64_t>(1, static_cast<std::int64_t>(m_wrapWidth / m_advance));
+    std::int64_t perRow =
+        std::max<std::int64_t>(1, static_cast<std::int64_t>(m_wrapWidth / m_advance));
     return static_cast<int>(std::max<std::int64_t>(1, (length + perRow - 1) / perRow));
 }
 
@@ -209,8 +212,10 @@ TextLayoutModel::Segment& TextLayoutModel::layout(std::int64_t line, int segment
         segment = std::clamp(segment, 0, segments->count() - 1);
     else
         segment = 0;
-    const LineSegment* info = segments ? &segments->segments()[static_cast<size_t>(segment)] : nullptr;
-    int tabPhase = (!wraps() && info && info->hasTab) ? static_cast<int>(info->startColumn % m_tabWidth) : 0;
+    const LineSegment* info =
+        segments ? &segments->segments()[static_cast<size_t>(segment)] : nullptr;
+    int tabPhase =
+        (!wraps() && info && info->hasTab) ? static_cast<int>(info->startColumn % m_tabWidth) : 0;
 
     Key key{line, segment};
     auto found = m_cache.find(key);
@@ -306,11 +311,13 @@ void TextLayoutModel::rebuildRows() {
         for (size_t k = 0; k < segmentation.segments().size(); ++k) {
             LineSegment& segment = segmentation.segments()[k];
             if (!segment.rowsExact)
-                segment.rows = estimateRows(segmentation.segmentEnd(static_cast<int>(k)) - segment.start);
+                segment.rows =
+                    estimateRows(segmentation.segmentEnd(static_cast<int>(k)) - segment.start);
             sum += segment.rows;
         }
         if (line < static_cast<std::int64_t>(rows.size()))
-            rows[static_cast<size_t>(line)] = static_cast<std::int32_t>(std::min<std::int64_t>(sum, INT32_MAX));
+            rows[static_cast<size_t>(line)] =
+                static_cast<std::int32_t>(std::min<std::int64_t>(sum, INT32_MAX));
     }
     m_rows.assign(std::move(rows));
 }
@@ -392,7 +399,9 @@ void TextLayoutModel::evictIfNeeded() {
     std::erase_if(m_cache, [&](const auto& entry) { return entry.second->lastUse < threshold; });
 }
 
-void TextLayoutModel::trimCache() { evictIfNeeded(); }
+void TextLayoutModel::trimCache() {
+    evictIfNeeded();
+}
 
 void TextLayoutModel::textChanged(TextRange edited, std::int64_t delta, std::int64_t oldLineCount) {
     if (!m_document)

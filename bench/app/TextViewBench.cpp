@@ -44,7 +44,8 @@ double residentMegabytes() {
     long size = 0;
     long resident = 0;
     statm >> size >> resident;
-    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE)) /
+           (1024.0 * 1024.0);
 }
 
 /// Median of `runs` timings of `step`, stopping early once `cap` seconds have been spent
@@ -113,12 +114,14 @@ DecodedText readAndDecode(const QString& path) {
     return decoded;
 }
 
-bool skipBaseline() { return qEnvironmentVariableIsSet("VENDRIX_BENCH_SKIP_BASELINE"); }
+bool skipBaseline() {
+    return qEnvironmentVariableIsSet("VENDRIX_BENCH_SKIP_BASELINE");
+}
 
 struct Row {
     std::string name;
-    double vendrix = 0;   // seconds, or megabytes for memory rows
-    double baseline = 0;  // 0: not measured
+    double vendrix = 0;  // seconds, or megabytes for memory rows
+    double baseline = 0; // 0: not measured
     std::string target;
     bool met = true;
     bool memory = false;
@@ -129,7 +132,8 @@ std::vector<Row> g_rows;
 
 void record(std::string name, double vendrix, double baseline, std::string target, bool met,
             bool memory = false, std::string note = {}) {
-    g_rows.push_back({std::move(name), vendrix, baseline, std::move(target), met, memory, std::move(note)});
+    g_rows.push_back(
+        {std::move(name), vendrix, baseline, std::move(target), met, memory, std::move(note)});
     const Row& r = g_rows.back();
     std::fprintf(stderr, "  measured %s\n", r.name.c_str());
 }
@@ -150,9 +154,8 @@ struct VendrixEditor {
         document->setText(std::move(decoded.text), decoded.isBinary);
         double storage = seconds(start);
         view = std::make_unique<EditorTextView>();
-        ruler = new LineNumberRulerView(view.get(), [this]() -> const LineIndex* {
-            return &document->lineIndex();
-        });
+        ruler = new LineNumberRulerView(
+            view.get(), [this]() -> const LineIndex* { return &document->lineIndex(); });
         view->resize(1000, 700);
         view->setWrapsLines(wraps);
         view->setDocument(document.get());
@@ -161,9 +164,11 @@ struct VendrixEditor {
         if (!QTest::qWaitForWindowExposed(view.get()))
             std::fprintf(stderr, "  window not exposed\n");
         view->viewport()->repaint();
-        std::fprintf(stderr, "  open: read %.0f ms, decode %.0f ms, storage+index %.0f ms, view %.0f ms, paint %.0f ms\n",
-                     read * 1e3, (decode - read) * 1e3, (storage - decode) * 1e3, (shown - storage) * 1e3,
-                     (seconds(start) - shown) * 1e3);
+        std::fprintf(stderr,
+                     "  open: read %.0f ms, decode %.0f ms, storage+index %.0f ms, view %.0f ms, "
+                     "paint %.0f ms\n",
+                     read * 1e3, (decode - read) * 1e3, (storage - decode) * 1e3,
+                     (shown - storage) * 1e3, (seconds(start) - shown) * 1e3);
     }
     /// Types a character and lets the view repaint what changed, as the event loop would.
     void keystroke() {
@@ -190,7 +195,8 @@ struct PlainEditor {
         if (skipBaseline())
             return;
         DecodedText decoded = readAndDecode(path);
-        QString text(reinterpret_cast<const QChar*>(decoded.text.data()), static_cast<qsizetype>(decoded.text.size()));
+        QString text(reinterpret_cast<const QChar*>(decoded.text.data()),
+                     static_cast<qsizetype>(decoded.text.size()));
         decoded.text = {};
         edit = std::make_unique<QPlainTextEdit>();
         edit->resize(1000, 700);
@@ -244,10 +250,11 @@ void printTable(double textMegabytes) {
             ratio = buffer;
         }
         std::printf("%-44s %12s %14s %9s  %-28s %s %s\n", r.name.c_str(), value(r.vendrix).c_str(),
-                    r.baseline > 0 ? value(r.baseline).c_str() : "-", ratio.c_str(), r.target.c_str(),
-                    r.met ? "yes" : "NO", r.note.c_str());
+                    r.baseline > 0 ? value(r.baseline).c_str() : "-", ratio.c_str(),
+                    r.target.c_str(), r.met ? "yes" : "NO", r.note.c_str());
     }
-    std::printf("\n(ratio = QPlainTextEdit / Vendrix; the 64 MB text is %.0f MB as UTF-16)\n", textMegabytes);
+    std::printf("\n(ratio = QPlainTextEdit / Vendrix; the 64 MB text is %.0f MB as UTF-16)\n",
+                textMegabytes);
 }
 
 } // namespace
@@ -280,9 +287,11 @@ int main(int argc, char** argv) {
     const QString jsonPath = directory.filePath(QStringLiteral("line.json"));
     {
         std::string big = makeLines(800'000, 64u << 20);
-        std::ofstream(bigPath.toStdString(), std::ios::binary).write(big.data(), static_cast<std::streamsize>(big.size()));
+        std::ofstream(bigPath.toStdString(), std::ios::binary)
+            .write(big.data(), static_cast<std::streamsize>(big.size()));
         std::string json = makeSingleLineJSON(20u << 20);
-        std::ofstream(jsonPath.toStdString(), std::ios::binary).write(json.data(), static_cast<std::streamsize>(json.size()));
+        std::ofstream(jsonPath.toStdString(), std::ios::binary)
+            .write(json.data(), static_cast<std::streamsize>(json.size()));
     }
     std::fprintf(stderr, "files written\n");
 
@@ -295,7 +304,8 @@ int main(int argc, char** argv) {
     double vendrixOpen = seconds(start);
     double vendrixResident = residentMegabytes();
     utf16Megabytes = static_cast<double>(vendrix.document->length()) * 2 / (1024.0 * 1024.0);
-    std::fprintf(stderr, "  %lld lines\n", static_cast<long long>(vendrix.document->lineIndex().lineCount()));
+    std::fprintf(stderr, "  %lld lines\n",
+                 static_cast<long long>(vendrix.document->lineIndex().lineCount()));
     vendrix.view->setSelectedRange({0, 0});
     double vendrixStartKey = median(101, [&] { vendrix.keystroke(); });
     std::int64_t middle = vendrix.document->length() / 2;
@@ -325,7 +335,9 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 20; ++i)
             QTest::keyClick(vendrix.view.get(), Qt::Key_PageDown);
         double keys = seconds(t) / 20;
-        std::fprintf(stderr, "  page: paint %.3f ms, ruler %.3f ms, layout %.3f ms, PageDown key without paint %.3f ms\n",
+        std::fprintf(stderr,
+                     "  page: paint %.3f ms, ruler %.3f ms, layout %.3f ms, PageDown key without "
+                     "paint %.3f ms\n",
                      text * 1e3, ruler * 1e3, layout * 1e3, keys * 1e3);
     }
     vendrix.close();
@@ -337,24 +349,30 @@ int main(int argc, char** argv) {
     double plainOpen = seconds(start);
     double plainResident = residentMegabytes() - plainRssBefore + rssBefore;
     plain.moveTo(0);
-    double plainStartKey = median(21, [&] { plain.keystroke(); }, 5);
+    double plainStartKey = median(
+        21, [&] { plain.keystroke(); }, 5);
     plain.moveTo(plain.edit ? plain.edit->document()->characterCount() / 2 : 0);
     if (plain.edit)
         plain.edit->ensureCursorVisible();
-    double plainMiddleKey = median(21, [&] { plain.keystroke(); }, 5);
+    double plainMiddleKey = median(
+        21, [&] { plain.keystroke(); }, 5);
     plain.moveTo(0);
-    double plainPageDown = median(21, [&] { plain.key(Qt::Key_PageDown); }, 5);
+    double plainPageDown = median(
+        21, [&] { plain.key(Qt::Key_PageDown); }, 5);
     plain.close();
 
-    record("64 MB: read+decode+index+first paint", vendrixOpen, plainOpen, "<= 0.5 s and >= 8x faster",
-            vendrixOpen <= 0.5 && plainOpen / vendrixOpen >= 8);
+    record("64 MB: read+decode+index+first paint", vendrixOpen, plainOpen,
+           "<= 0.5 s and >= 8x faster", vendrixOpen <= 0.5 && plainOpen / vendrixOpen >= 8);
     double memoryLimit = 2 * utf16Megabytes + 80;
     record("64 MB: resident memory after opening", vendrixResident, plainResident,
-            "<= " + std::to_string(static_cast<int>(memoryLimit)) + " MB", vendrixResident <= memoryLimit, true);
-    record("64 MB: keystroke at start (median)", vendrixStartKey, plainStartKey, "<= 2 ms", vendrixStartKey <= 0.002);
+           "<= " + std::to_string(static_cast<int>(memoryLimit)) + " MB",
+           vendrixResident <= memoryLimit, true);
+    record("64 MB: keystroke at start (median)", vendrixStartKey, plainStartKey, "<= 2 ms",
+           vendrixStartKey <= 0.002);
     record("64 MB: keystroke in the middle (median)", vendrixMiddleKey, plainMiddleKey, "<= 2 ms",
-            vendrixMiddleKey <= 0.002);
-    record("64 MB: PageDown frame (median)", vendrixPageDown, plainPageDown, "<= 5 ms", vendrixPageDown <= 0.005);
+           vendrixMiddleKey <= 0.002);
+    record("64 MB: PageDown frame (median)", vendrixPageDown, plainPageDown, "<= 5 ms",
+           vendrixPageDown <= 0.005);
 
     // 20 MB single-line JSON.
     start = Clock::now();
@@ -385,21 +403,27 @@ int main(int argc, char** argv) {
     double plainJsonOpen = seconds(start);
     int plainRuns = 0;
     plain.moveTo(plain.edit ? plain.edit->document()->characterCount() / 2 : 0);
-    double plainWrapKey = median(5, [&] { plain.keystroke(); }, 3, &plainRuns);
+    double plainWrapKey = median(
+        5, [&] { plain.keystroke(); }, 3, &plainRuns);
     if (plain.edit)
         plain.edit->setLineWrapMode(QPlainTextEdit::NoWrap);
-    double plainNoWrapKey = median(5, [&] { plain.keystroke(); }, 3);
-    double plainEnd = median(3, [&] {
-        plain.moveTo(0);
-        plain.key(Qt::Key_End);
-    }, 3);
+    double plainNoWrapKey = median(
+        5, [&] { plain.keystroke(); }, 3);
+    double plainEnd = median(
+        3,
+        [&] {
+            plain.moveTo(0);
+            plain.key(Qt::Key_End);
+        },
+        3);
     plain.close();
 
-    record("20 MB one line: open + first paint", vendrixJsonOpen, plainJsonOpen, "<= 1 s", vendrixJsonOpen <= 1);
-    record("20 MB one line: keystroke, wrap on", vendrixWrapKey, plainWrapKey, "<= 5 ms", vendrixWrapKey <= 0.005,
-            false, plainRuns < 5 ? "(baseline capped)" : "");
+    record("20 MB one line: open + first paint", vendrixJsonOpen, plainJsonOpen, "<= 1 s",
+           vendrixJsonOpen <= 1);
+    record("20 MB one line: keystroke, wrap on", vendrixWrapKey, plainWrapKey, "<= 5 ms",
+           vendrixWrapKey <= 0.005, false, plainRuns < 5 ? "(baseline capped)" : "");
     record("20 MB one line: keystroke, wrap off", vendrixNoWrapKey, plainNoWrapKey, "<= 5 ms",
-            vendrixNoWrapKey <= 0.005);
+           vendrixNoWrapKey <= 0.005);
     record("20 MB one line: End key, wrap off", vendrixEnd, plainEnd, "", true);
     record("20 MB one line: End key, wrap on", vendrixEndWrapped, 0, "", true);
 

@@ -40,16 +40,19 @@ const KeyCase kNavigationCases[] = {
     {"right over a surrogate pair", "a|😀b", Qt::Key_Right, Qt::NoModifier, "a😀|b"},
     {"left over a combining sequence", "ae\u0301|b", Qt::Key_Left, Qt::NoModifier, "a|e\u0301b"},
     {"right over a combining sequence", "a|e\u0301b", Qt::Key_Right, Qt::NoModifier, "ae\u0301|b"},
-    {"left at a line start goes to the previous line end", "ab\n|cd", Qt::Key_Left, Qt::NoModifier, "ab|\ncd"},
+    {"left at a line start goes to the previous line end", "ab\n|cd", Qt::Key_Left, Qt::NoModifier,
+     "ab|\ncd"},
     {"right collapses a selection to its end", "a[bc]d", Qt::Key_Right, Qt::NoModifier, "abc|d"},
     {"left collapses a selection to its start", "a[bc]d", Qt::Key_Left, Qt::NoModifier, "a|bcd"},
     {"shift-right extends", "a|bcd", Qt::Key_Right, Qt::ShiftModifier, "a[b]cd"},
-    {"word right ends the word", "foo| bar baz", Qt::Key_Right, Qt::ControlModifier, "foo bar| baz"},
+    {"word right ends the word", "foo| bar baz", Qt::Key_Right, Qt::ControlModifier,
+     "foo bar| baz"},
     {"word right inside a word", "f|oo bar", Qt::Key_Right, Qt::ControlModifier, "foo| bar"},
     {"word left", "foo bar| baz", Qt::Key_Left, Qt::ControlModifier, "foo |bar baz"},
     {"word left over punctuation", "foo();|", Qt::Key_Left, Qt::ControlModifier, "foo|();"},
     {"word left at a line start", "foo\n|bar", Qt::Key_Left, Qt::ControlModifier, "foo|\nbar"},
-    {"shift-word right", "|çalış öğe", Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier, "[çalış] öğe"},
+    {"shift-word right", "|çalış öğe", Qt::Key_Right, Qt::ControlModifier | Qt::ShiftModifier,
+     "[çalış] öğe"},
     {"home", "ab\ncd|ef", Qt::Key_Home, Qt::NoModifier, "ab\n|cdef"},
     {"end", "ab\nc|def\ngh", Qt::Key_End, Qt::NoModifier, "ab\ncdef|\ngh"},
     {"shift-home", "ab\ncd|ef", Qt::Key_Home, Qt::ShiftModifier, "ab\n[cd]ef"},
@@ -219,8 +222,9 @@ TEST(EditorTextView, DraggingSelectsAndScrollsWhenLeavingTheView) {
     ViewFixture f(text);
     QWidget* viewport = f.view->viewport();
     QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, f.pointOf(2));
-    QMouseEvent move(QEvent::MouseMove, QPointF(f.pointOf(26)), viewport->mapToGlobal(QPointF(f.pointOf(26))),
-                     Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(f.pointOf(26)),
+                     viewport->mapToGlobal(QPointF(f.pointOf(26))), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(viewport, &move);
     EXPECT_EQ(f.view->selectedRange(), (TextRange{2, 24}));
     QPointF below(20, viewport->height() + 40);
@@ -413,7 +417,8 @@ TEST(EditorTextView, AltAndControlLettersDoNotType) {
     QKeyEvent control(QEvent::KeyPress, Qt::Key_K, Qt::ControlModifier, QStringLiteral("\x0b"));
     QApplication::sendEvent(f.view.get(), &control);
     EXPECT_EQ(textOf(*f.document), u"");
-    QKeyEvent altGr(QEvent::KeyPress, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, QStringLiteral("@"));
+    QKeyEvent altGr(QEvent::KeyPress, Qt::Key_At, Qt::ControlModifier | Qt::AltModifier,
+                    QStringLiteral("@"));
     QApplication::sendEvent(f.view.get(), &altGr);
     EXPECT_EQ(textOf(*f.document), u"@");
 }
@@ -461,7 +466,8 @@ TEST(EditorTextView, VisibleRangeAndScrollingARangeIntoView) {
 TEST(EditorTextView, ShowingInvisiblesAndLayersPaintsWithoutTouchingTheText) {
     ViewFixture f(u"a\tb c\nline two\n");
     f.view->setShowsInvisibles(true);
-    f.view->setBackgroundLayer(QStringLiteral("currentLine"), {{{7, 0}, QColor(0, 0, 0, 20)}}, true);
+    f.view->setBackgroundLayer(QStringLiteral("currentLine"), {{{7, 0}, QColor(0, 0, 0, 20)}},
+                               true);
     f.view->setSelectedRange({2, 5});
     QImage image = f.view->viewport()->grab().toImage();
     EXPECT_FALSE(image.isNull());

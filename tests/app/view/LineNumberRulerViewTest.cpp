@@ -17,12 +17,14 @@ namespace {
 
 struct RulerFixture : ViewFixture {
     explicit RulerFixture(std::u16string_view text)
-        : ViewFixture(text), ruler(new LineNumberRulerView(view.get(), [this]() -> const LineIndex* {
+        : ViewFixture(text),
+          ruler(new LineNumberRulerView(view.get(), [this]() -> const LineIndex* {
               return view->document() ? &view->document()->lineIndex() : nullptr;
           })) {}
     int expectedThickness(int digits) const {
         QFontMetricsF metrics(ruler->numberFont());
-        return static_cast<int>(std::ceil(metrics.horizontalAdvance(QLatin1Char('8')) * digits + 16));
+        return static_cast<int>(
+            std::ceil(metrics.horizontalAdvance(QLatin1Char('8')) * digits + 16));
     }
     LineNumberRulerView* ruler;
 };

@@ -99,7 +99,8 @@ struct Source final : TextSource {
     }
 };
 
-void expectSameColumns(const LineSegmentation& incremental, const std::u16string& text, int tabWidth) {
+void expectSameColumns(const LineSegmentation& incremental, const std::u16string& text,
+                       int tabWidth) {
     Source source(text);
     LineSegmentation fresh(source, {0, static_cast<std::int64_t>(text.size())}, tabWidth);
     ASSERT_EQ(incremental.totalColumns(), fresh.totalColumns());
@@ -135,7 +136,8 @@ TEST(LineSegmentation, IncrementalUpdatesMatchAFreshSegmentation) {
     expectSameColumns(segmentation, text, 4);
     for (int step = 0; step < 300; ++step) {
         std::int64_t at = random() % (text.size() + 1);
-        std::int64_t removed = std::min<std::int64_t>(random() % 40, static_cast<std::int64_t>(text.size()) - at);
+        std::int64_t removed =
+            std::min<std::int64_t>(random() % 40, static_cast<std::int64_t>(text.size()) - at);
         if (step % 50 == 0)
             removed = std::min<std::int64_t>(3000, static_cast<std::int64_t>(text.size()) - at);
         std::u16string inserted;

@@ -18,7 +18,8 @@ inline std::u16string textOf(const EditorDocument& document) {
     return document.storage()->string();
 }
 
-inline std::unique_ptr<EditorDocument> makeDocument(std::u16string_view text, bool readOnly = false) {
+inline std::unique_ptr<EditorDocument> makeDocument(std::u16string_view text,
+                                                    bool readOnly = false) {
     auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
     document->setText(std::u16string(text));
     document->setReadOnly(readOnly);
