@@ -5,6 +5,8 @@
 #include <unicode/uset.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace vendrix {
 
@@ -61,35 +63,42 @@ LineCollator::~LineCollator() {
 
 void LineCollator::buildRanks() {
     UErrorCode status = U_ZERO_ERROR;
-    // A code point that takes part in any contraction or prefix rule may collate differently
-    // next to its neighbours; leave it to the collator.
+    // A code point that continues a contraction or prefix rule may collate differently after
+    // its neighbour, so it is left to the collator; so is any code point followed by one.
+    // (The shortcut never vouches for a unit of U+0180 or above, so only contractions whose
+    // members up to that point lie in the table need this.)
     USet* contractions = uset_openEmpty();
     ucol_getContractionsAndExpansions(m_collator, contractions, nullptr, true, &status);
     if (U_FAILURE(status)) {
         uset_close(contractions);
         return;
     }
-    std::array<bool, kTableSize> inContraction{};
+    std::array<bool, kTableSize> continues{};
     UChar buffer[64];
     const int32_t items = uset_getItemCount(contractions);
     for (int32_t i = 0; i < items; ++i) {
         UChar32 start = 0, end = 0;
         status = U_ZERO_ERROR;
         int32_t length = uset_getItem(contractions, i, &start, &end, buffer, 64, &status);
-        if (U_FAILURE(status) || length == 0) {
-            for (UChar32 c = start; c <= end && c < static_cast<UChar32>(kTableSize); ++c)
-                inContraction[static_cast<std::size_t>(c)] = true;
-            continue;
+        if (U_FAILURE(status) || length > 64) {
+            // Cannot tell what this item holds: trust nothing.
+            uset_close(contractions);
+            return;
         }
-        for (int32_t k = 0; k < length; ++k)
+        // A member after one outside the table never matters: the comparison leaves the
+        // shortcut at that earlier member.
+        for (int32_t k = 1; k < length && buffer[k - 1] < kTableSize; ++k) {
             if (buffer[k] < kTableSize)
-                inContraction[buffer[k]] = true;
+                continues[buffer[k]] = true;
+            if (buffer[k] < m_continuesContraction.size())
+                m_continuesContraction[buffer[k]] = true;
+        }
     }
     uset_close(contractions);
 
     std::vector<char16_t> covered;
     for (char16_t c = 0; c < kTableSize; ++c)
-        if (!inContraction[c] && elementCount(m_collator, c) == 1)
+        if (!continues[c] && elementCount(m_collator, c) == 1)
             covered.push_back(c);
 
     // Dense ranks at each strength: equal code points at that strength share a rank.
@@ -132,18 +141,20 @@ int LineCollator::compareWithCollator(std::u16string_view a, std::u16string_view
 int LineCollator::compare(std::u16string_view a, std::u16string_view b) const {
     if (!m_collator)
         return codeUnitCompare(a, b);
-    // The rank of the unit at i, or null when the shortcut cannot vouch for it.
-    auto ranksAt = [this](std::u16string_view s, std::size_t i) -> const Ranks* {
-        char16_t u = s[i];
-        if (u >= kTableSize || m_ranks[u].primary == 0)
-            return nullptr;
-        if (i + 1 < s.size() && s[i + 1] > 0x02FF)
-            return nullptr;
-        return &m_ranks[u];
-    };
     const std::size_t n = std::min(a.size(), b.size());
+    // A common prefix adds nothing at any level, provided each of its units is one the
+    // shortcut vouches for and the units after it cannot join its last unit.
+    std::size_t i = 0;
+    while (i < n && a[i] == b[i])
+        ++i;
+    for (std::size_t k = 0; k < i; ++k)
+        if (a[k] >= kTableSize || m_ranks[a[k]].primary == 0)
+            return compareWithCollator(a, b);
+    if (i > 0 && ((i < a.size() && !ranksAt(a, i - 1)) || (i < b.size() && !ranksAt(b, i - 1))))
+        return compareWithCollator(a, b);
+
     int secondary = 0, tertiary = 0;
-    for (std::size_t i = 0; i < n; ++i) {
+    for (; i < n; ++i) {
         const Ranks* ra = ranksAt(a, i);
         const Ranks* rb = ranksAt(b, i);
         if (!ra || !rb)
@@ -168,16 +179,83 @@ int LineCollator::compare(std::u16string_view a, std::u16string_view b) const {
 }
 
 void LineCollator::sortStable(std::vector<std::u16string_view>& lines, bool descending) const {
+    auto lineLess = [&](std::u16string_view a, std::u16string_view b) {
+        return descending ? compare(b, a) < 0 : compare(a, b) < 0;
+    };
+    const bool ranksFitBytes =
+        std::ranges::all_of(m_ranks, [](const Ranks& r) { return r.primary <= 0xFF; });
+    if (!m_collator || !ranksFitBytes || lines.size() > UINT32_MAX) {
+        std::stable_sort(lines.begin(), lines.end(), lineLess);
+        return;
+    }
+
+    // Every line the shortcut covers entirely gets a primary key: its units' primary ranks
+    // (one byte each, all above 0) and a 0 terminator, so comparing two keys bytewise gives
+    // the collator's primary order. Lines with equal keys differ at most in accents or case
+    // and are compared in full. The first eight key bytes also sit in the entry itself, so
+    // most comparisons touch neither the key nor the line. A line the shortcut does not
+    // cover keeps the key bytes before its first uncovered unit in the entry.
+    struct Entry {
+        std::uint64_t prefix;
+        const std::uint8_t* key; // null: the line is not covered entirely
+        std::uint32_t index;
+        std::uint32_t prefixBytes; // how many prefix bytes are meaningful
+    };
+    std::size_t keyBytes = 0;
+    for (std::u16string_view line : lines)
+        keyBytes += line.size() + 1;
+    std::vector<std::uint8_t> arena(keyBytes);
+    std::vector<Entry> entries(lines.size());
+    std::uint8_t* cursor = arena.data();
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const std::u16string_view line = lines[n];
+        Entry& entry = entries[n];
+        entry.index = static_cast<std::uint32_t>(n);
+        std::size_t i = 0;
+        for (; i < line.size(); ++i) {
+            const Ranks* ranks = ranksAt(line, i);
+            if (!ranks)
+                break;
+            cursor[i] = static_cast<std::uint8_t>(ranks->primary);
+        }
+        const bool covered = i == line.size();
+        if (covered)
+            cursor[i] = 0;
+        entry.prefix = 0;
+        const std::size_t known = covered ? i + 1 : i;
+        for (std::size_t k = 0; k < 8 && k < known; ++k)
+            entry.prefix |= static_cast<std::uint64_t>(cursor[k]) << (56 - 8 * k);
+        entry.prefixBytes = covered ? 8 : static_cast<std::uint32_t>(std::min<std::size_t>(i, 8));
+        entry.key = covered ? cursor : nullptr;
+        if (covered)
+            cursor += line.size() + 1;
+    }
+
+    // Negative, zero or positive as a sorts before, with or after b in ascending order.
+    auto order = [&](const Entry& a, const Entry& b) -> int {
+        if (const std::uint64_t differ = a.prefix ^ b.prefix) {
+            const auto byte = static_cast<std::uint32_t>(__builtin_clzll(differ) / 8);
+            if (byte < std::min(a.prefixBytes, b.prefixBytes))
+                return a.prefix < b.prefix ? -1 : 1;
+        }
+        if (a.key && b.key) {
+            const std::size_t la = lines[a.index].size(), lb = lines[b.index].size();
+            if (int c = std::memcmp(a.key, b.key, std::min(la, lb) + 1))
+                return c;
+        }
+        return compare(lines[a.index], lines[b.index]);
+    };
     if (descending)
-        std::stable_sort(lines.begin(), lines.end(),
-                         [this](std::u16string_view a, std::u16string_view b) {
-                             return compare(b, a) < 0;
-                         });
+        std::stable_sort(entries.begin(), entries.end(),
+                         [&](const Entry& a, const Entry& b) { return order(b, a) < 0; });
     else
-        std::stable_sort(lines.begin(), lines.end(),
-                         [this](std::u16string_view a, std::u16string_view b) {
-                             return compare(a, b) < 0;
-                         });
+        std::stable_sort(entries.begin(), entries.end(),
+                         [&](const Entry& a, const Entry& b) { return order(a, b) < 0; });
+    std::vector<std::u16string_view> sorted;
+    sorted.reserve(lines.size());
+    for (const Entry& entry : entries)
+        sorted.push_back(lines[entry.index]);
+    lines = std::move(sorted);
 }
 
 } // namespace vendrix

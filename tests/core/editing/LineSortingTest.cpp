@@ -75,7 +75,7 @@ TEST(LineSortingTest, RemoveDuplicatesUnderCanonicalEquivalence) {
 /// characters, Latin-1 punctuation and characters outside the shortcut's table.
 std::u16string randomLine(std::mt19937& rng, std::size_t maxLength) {
     static const std::u16string alphabet =
-        u"aAbBcCçÇgGğĞiIıİoOöÖsSşŞuUüÜzZ09 -_.,'\t\u0001\u00AD\u00E9\u00C9\u00DF\u00E6\u0142"
+        u"aAbBcCçÇgGğĞiIıİlLŀoOöÖsSşŞuUüÜzZ09 -_.,'\t\u0001\u00AD\u00E9\u00C9\u00DF\u00E6\u0142"
         u"\u0301\u0307\u0327\u0308\u4E2D\u00B7\u02BC\u017F\u0149";
     std::uniform_int_distribution<std::size_t> length(0, maxLength);
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
@@ -92,9 +92,11 @@ TEST(LineCollatorTest, ShortcutAgreesWithTheCollatorOnSingleCharacters) {
     ASSERT_TRUE(collator.hasCollator());
     // The shortcut must actually cover ordinary Latin and Turkish text for this to prove it.
     int covered = 0;
-    for (char16_t c : std::u16string_view(u"azAZ09 -.,'\tçğıİöşüÇĞÖŞÜ"))
+    const std::u16string_view common = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                       u"0123456789 -.,;:'\"(){}[]=+*/\tçğıİöşüÇĞÖŞÜ";
+    for (char16_t c : common)
         covered += collator.coversCodeUnit(c);
-    EXPECT_EQ(covered, 24);
+    EXPECT_EQ(covered, static_cast<int>(common.size()));
     EXPECT_FALSE(collator.coversCodeUnit(u'\u0001')) << "ignorable";
     for (char16_t a = 0; a < 0x200; ++a)
         for (char16_t b = 0; b < 0x200; ++b) {
@@ -121,8 +123,25 @@ TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
     const LineCollator& collator = LineCollator::forCurrentThread();
     std::mt19937 rng(11);
     std::vector<std::u16string> storage;
-    for (int i = 0; i < 4000; ++i)
+    // Lines over the whole test alphabet, most of them with characters the shortcut leaves
+    // to the collator...
+    for (int i = 0; i < 3000; ++i)
         storage.push_back(randomLine(rng, 6));
+    // ...and lines the shortcut covers entirely, sharing long prefixes (more than its
+    // eight-unit inline keys), differing in case or by a trailing character, and repeated.
+    static const std::u16string covered = u"aAbcçÇgğıIiİoöÖsşuüÜ -'.";
+    std::uniform_int_distribution<std::size_t> pick(0, covered.size() - 1);
+    const std::u16string prefixes[] = {u"", u"return value", u"Return Value", u"çalışma ıı",
+                                       u"abcdefgh"};
+    for (int i = 0; i < 3000; ++i) {
+        std::u16string line = prefixes[i % std::size(prefixes)];
+        for (int n = static_cast<int>(pick(rng) % 7); n > 0; --n)
+            line.push_back(covered[pick(rng)]);
+        storage.push_back(line);
+        if (i % 10 == 0)
+            storage.push_back(line);
+    }
+    std::shuffle(storage.begin(), storage.end(), rng);
     std::vector<std::u16string_view> lines(storage.begin(), storage.end());
     for (bool descending : {false, true}) {
         std::vector<std::u16string_view> ours = lines, reference = lines;
@@ -135,7 +154,9 @@ TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
         // Compare addresses, not contents: equal lines must also keep their order.
         ASSERT_EQ(ours.size(), reference.size());
         for (std::size_t i = 0; i < ours.size(); ++i)
-            ASSERT_EQ(ours[i].data(), reference[i].data()) << "position " << i;
+            ASSERT_EQ(ours[i].data(), reference[i].data())
+                << "position " << i << ": " << test::u8(ours[i]) << " / "
+                << test::u8(reference[i]);
     }
 }
 
