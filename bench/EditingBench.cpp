@@ -136,8 +136,7 @@ void BM_RemoveDuplicates(benchmark::State& state) {
     const std::u16string& text = duplicateText();
     const LineIndex index(text);
     timed(state, "removeDuplicates", kSortLines, [&] {
-        auto edit =
-            LineOperations::apply(LineOperation::removeDuplicates, text, index, {0, 0}, 4);
+        auto edit = LineOperations::apply(LineOperation::removeDuplicates, text, index, {0, 0}, 4);
         benchmark::DoNotOptimize(edit);
     });
 }

@@ -62,8 +62,8 @@ std::optional<TextRange> parseSelection(std::string_view value) {
 }
 
 int runLines(std::span<const std::string> args) {
-    auto parsed = parseArgs(command, args, {"--selection", "--tab-width", "--indent-unit"},
-                            {"--json"});
+    auto parsed =
+        parseArgs(command, args, {"--selection", "--tab-width", "--indent-unit"}, {"--json"});
     if (!parsed)
         return kExitUsage;
     if (parsed->positionals.empty())
@@ -103,8 +103,8 @@ int runLines(std::span<const std::string> args) {
     if (!selection->fits(textLength))
         return usageError(command, "--selection " + std::to_string(selection->location) + ":" +
                                        std::to_string(selection->length) +
-                                       " does not fit the text of " +
-                                       std::to_string(textLength) + " units");
+                                       " does not fit the text of " + std::to_string(textLength) +
+                                       " units");
 
     const LineIndex index(text);
     std::optional<TextEdit> edit;

@@ -12,15 +12,19 @@ namespace vendrix {
 
 namespace {
 
-int sign(int value) { return (value > 0) - (value < 0); }
+int sign(int value) {
+    return (value > 0) - (value < 0);
+}
 
-int codeUnitCompare(std::u16string_view a, std::u16string_view b) { return sign(a.compare(b)); }
+int codeUnitCompare(std::u16string_view a, std::u16string_view b) {
+    return sign(a.compare(b));
+}
 
 /// Number of collation elements `ch` maps to; -1 when it cannot be told.
 int elementCount(const UCollator* collator, char16_t ch) {
     UErrorCode status = U_ZERO_ERROR;
-    UCollationElements* elements = ucol_openElements(collator, reinterpret_cast<const UChar*>(&ch),
-                                                     1, &status);
+    UCollationElements* elements =
+        ucol_openElements(collator, reinterpret_cast<const UChar*>(&ch), 1, &status);
     if (U_FAILURE(status))
         return -1;
     int count = 0;
@@ -96,10 +100,22 @@ void LineCollator::buildRanks() {
     }
     uset_close(contractions);
 
+    // Covered: one collation element with a primary weight (a unit that is ignorable at the
+    // primary level would add nothing there, unlike a rank).
+    UCollator* primaryOnly = ucol_clone(m_collator, &status);
+    if (U_FAILURE(status))
+        return;
+    ucol_setStrength(primaryOnly, UCOL_PRIMARY);
     std::vector<char16_t> covered;
-    for (char16_t c = 0; c < kTableSize; ++c)
-        if (!continues[c] && elementCount(m_collator, c) == 1)
+    const UChar empty = 0;
+    for (char16_t c = 0; c < kTableSize; ++c) {
+        const bool primaryIgnorable =
+            ucol_strcoll(primaryOnly, reinterpret_cast<const UChar*>(&c), 1, &empty, 0) ==
+            UCOL_EQUAL;
+        if (!continues[c] && !primaryIgnorable && elementCount(m_collator, c) == 1)
             covered.push_back(c);
+    }
+    ucol_close(primaryOnly);
 
     // Dense ranks at each strength: equal code points at that strength share a rank.
     auto rankAt = [&](UColAttributeValue strength, std::uint16_t Ranks::*field) {
@@ -131,10 +147,9 @@ void LineCollator::buildRanks() {
 int LineCollator::compareWithCollator(std::u16string_view a, std::u16string_view b) const {
     if (!m_collator)
         return codeUnitCompare(a, b);
-    UCollationResult result =
-        ucol_strcoll(m_collator, reinterpret_cast<const UChar*>(a.data()),
-                     static_cast<int32_t>(a.size()), reinterpret_cast<const UChar*>(b.data()),
-                     static_cast<int32_t>(b.size()));
+    UCollationResult result = ucol_strcoll(
+        m_collator, reinterpret_cast<const UChar*>(a.data()), static_cast<int32_t>(a.size()),
+        reinterpret_cast<const UChar*>(b.data()), static_cast<int32_t>(b.size()));
     return result == UCOL_LESS ? -1 : result == UCOL_GREATER ? 1 : 0;
 }
 

@@ -21,7 +21,9 @@ std::u16string_view slice(std::u16string_view text, TextRange range) {
                        static_cast<std::size_t>(range.length));
 }
 
-Offset ulen(std::u16string_view s) { return static_cast<Offset>(s.size()); }
+Offset ulen(std::u16string_view s) {
+    return static_cast<Offset>(s.size());
+}
 
 TextRange clampSelection(TextRange selection, Offset length) {
     Offset location = std::clamp<Offset>(selection.location, 0, length);
@@ -278,18 +280,17 @@ std::optional<TextEdit> LineOperations::apply(LineOperation operation, std::u16s
         const bool descending = operation == LineOperation::sortDescending;
         return transformLineList(text, lineIndex, selection,
                                  [descending](LineList& lines, std::deque<std::u16string>&) {
-                                     LineCollator::forCurrentThread().sortStable(lines,
-                                                                                 descending);
+                                     LineCollator::forCurrentThread().sortStable(lines, descending);
                                  });
     }
     case LineOperation::removeDuplicates:
         return transformLineList(text, lineIndex, selection, removeDuplicateLines);
     case LineOperation::trimTrailingWhitespace:
-        return transformLineList(
-            text, lineIndex, selection, [](LineList& lines, std::deque<std::u16string>&) {
-                for (std::u16string_view& line : lines)
-                    line = line.substr(0, trimmedLength(line));
-            });
+        return transformLineList(text, lineIndex, selection,
+                                 [](LineList& lines, std::deque<std::u16string>&) {
+                                     for (std::u16string_view& line : lines)
+                                         line = line.substr(0, trimmedLength(line));
+                                 });
     case LineOperation::removeEmptyLines:
         return transformLineList(text, lineIndex, selection,
                                  [](LineList& lines, std::deque<std::u16string>&) {
@@ -301,23 +302,25 @@ std::optional<TextEdit> LineOperations::apply(LineOperation operation, std::u16s
         return transformLineList(
             text, lineIndex, selection,
             [tabWidth](LineList& lines, std::deque<std::u16string>& storage) {
-                rewriteEachLine(lines, storage,
-                                [tabWidth](std::u16string_view line) -> std::optional<std::u16string> {
-                                    if (line.find(u'\t') == std::u16string_view::npos)
-                                        return std::nullopt;
-                                    return expandTabs(line, tabWidth);
-                                });
+                rewriteEachLine(
+                    lines, storage,
+                    [tabWidth](std::u16string_view line) -> std::optional<std::u16string> {
+                        if (line.find(u'\t') == std::u16string_view::npos)
+                            return std::nullopt;
+                        return expandTabs(line, tabWidth);
+                    });
             });
     case LineOperation::leadingSpacesToTabs:
         return transformLineList(
             text, lineIndex, selection,
             [tabWidth](LineList& lines, std::deque<std::u16string>& storage) {
-                rewriteEachLine(lines, storage,
-                                [tabWidth](std::u16string_view line) -> std::optional<std::u16string> {
-                                    if (line.empty() || (line[0] != u' ' && line[0] != u'\t'))
-                                        return std::nullopt;
-                                    return tabifyLeading(line, tabWidth);
-                                });
+                rewriteEachLine(
+                    lines, storage,
+                    [tabWidth](std::u16string_view line) -> std::optional<std::u16string> {
+                        if (line.empty() || (line[0] != u' ' && line[0] != u'\t'))
+                            return std::nullopt;
+                        return tabifyLeading(line, tabWidth);
+                    });
             });
     case LineOperation::upperCase:
         return changeCase(text, lineIndex, selection, &LineOperations::upper);
@@ -347,9 +350,8 @@ TextEdit LineOperations::duplicateLines(std::u16string_view text, const LineInde
     return TextEdit{{block.end(), 0}, std::move(inserted), selection};
 }
 
-std::optional<TextEdit> LineOperations::indent(std::u16string_view text,
-                                               const LineIndex& lineIndex, TextRange selection,
-                                               std::u16string_view unit) {
+std::optional<TextEdit> LineOperations::indent(std::u16string_view text, const LineIndex& lineIndex,
+                                               TextRange selection, std::u16string_view unit) {
     if (!editing::lineIndexInStep(text, lineIndex))
         return std::nullopt;
     selection = clampSelection(selection, ulen(text));
@@ -435,9 +437,13 @@ std::u16string LineOperations::tabifyLeading(std::u16string_view s, int tabWidth
     return out;
 }
 
-std::u16string LineOperations::upper(std::u16string_view s) { return unicode::upperCased(s); }
+std::u16string LineOperations::upper(std::u16string_view s) {
+    return unicode::upperCased(s);
+}
 
-std::u16string LineOperations::lower(std::u16string_view s) { return unicode::lowerCased(s); }
+std::u16string LineOperations::lower(std::u16string_view s) {
+    return unicode::lowerCased(s);
+}
 
 std::u16string LineOperations::title(std::u16string_view s) {
     std::u16string out;

@@ -9,7 +9,9 @@ namespace {
 
 using test::u16;
 
-TextRange whole(std::u16string_view line) { return {0, static_cast<std::int64_t>(line.size())}; }
+TextRange whole(std::u16string_view line) {
+    return {0, static_cast<std::int64_t>(line.size())};
+}
 
 TEST(VisualColumnTest, ClusterWidths) {
     struct Case {
@@ -129,8 +131,8 @@ TEST(ColumnLayoutTest, SpansOfOneLine) {
         {"tab straddles start", "\tx", 2, 5, TextRange{0, 2}, 0},
         {"zero-width caret", "abcd", 2, 2, TextRange{2, 0}, 2},
         {"caret inside a wide character", "a\u4E2Db", 2, 2, TextRange{1, 0}, 1},
-        {"zero-width character at the start column stays out", "a\u200Bb", 1, 2,
-         TextRange{2, 1}, 1},
+        {"zero-width character at the start column stays out", "a\u200Bb", 1, 2, TextRange{2, 1},
+         1},
         {"emoji", "\U0001F600\U0001F600x", 2, 4, TextRange{2, 2}, 2},
     };
     for (const SpanCase& c : cases) {

@@ -105,8 +105,7 @@ std::string caseName(const ::testing::TestParamInfo<OperationCase>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Structural, LineOperationTable, ::testing::ValuesIn(kStructuralCases),
                          caseName);
-INSTANTIATE_TEST_SUITE_P(LineLists, LineOperationTable, ::testing::ValuesIn(kListCases),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(LineLists, LineOperationTable, ::testing::ValuesIn(kListCases), caseName);
 INSTANTIATE_TEST_SUITE_P(CaseChanges, LineOperationTable, ::testing::ValuesIn(kCaseCases),
                          caseName);
 
@@ -118,7 +117,8 @@ TEST(LineOperationsTest, SelectionOutsideTheTextIsClamped) {
     EXPECT_EQ(edit->selection, (TextRange{3, 0}));
     auto negative = LineOperations::apply(Op::duplicate, text, {-4, 2}, 4);
     ASSERT_TRUE(negative);
-    EXPECT_EQ(negative->applied(text), u"abab" u"c");
+    EXPECT_EQ(negative->applied(text), u"abab"
+                                       u"c");
 }
 
 TEST(LineOperationsTest, EveryOperationHandlesEmptyAndLFOnlyTexts) {

@@ -37,15 +37,20 @@ TEST(LineSortingTest, TurkishOrder) {
         {"lower case first", Op::sortAscending, "|b\nB\na\nA", "|a\nA\nb\nB"},
         {"descending", Op::sortDescending, "|ça\ncb\nd", "|d\nça\ncb"},
         {"stable ascending", Op::sortAscending, "|éx\ne\u0301x\nd", "|d\néx\ne\u0301x"},
-        {"stable ascending other order", Op::sortAscending, "|e\u0301x\néx\nd",
-         "|d\ne\u0301x\néx"},
+        {"stable ascending other order", Op::sortAscending, "|e\u0301x\néx\nd", "|d\ne\u0301x\néx"},
         {"stable descending", Op::sortDescending, "|d\ne\u0301x\néx", "|e\u0301x\néx\nd"},
         {"stable descending other order", Op::sortDescending, "|d\néx\ne\u0301x",
          "|éx\ne\u0301x\nd"},
-        {"ignorable control keeps order", Op::sortAscending, "|a\x01" "b\nab\naa",
-         "|aa\na\x01" "b\nab"},
+        {"ignorable control keeps order", Op::sortAscending,
+         "|a\x01"
+         "b\nab\naa",
+         "|aa\na\x01"
+         "b\nab"},
         {"ignorable control keeps order descending", Op::sortDescending,
-         "|aa\nab\na\x01" "b", "|ab\na\x01" "b\naa"},
+         "|aa\nab\na\x01"
+         "b",
+         "|ab\na\x01"
+         "b\naa"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(run(c.op, c.before), c.after) << c.name;
@@ -85,7 +90,9 @@ std::u16string randomLine(std::mt19937& rng, std::size_t maxLength) {
     return line;
 }
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 TEST(LineCollatorTest, ShortcutAgreesWithTheCollatorOnSingleCharacters) {
     const LineCollator& collator = LineCollator::forCurrentThread();
@@ -112,8 +119,8 @@ TEST(LineCollatorTest, ShortcutAgreesWithTheCollatorOnRandomLines) {
     for (int i = 0; i < 100000; ++i) {
         std::u16string a = randomLine(rng, 8);
         // Half the pairs share a prefix, so later levels and positions decide.
-        std::u16string b = (i % 2) ? a.substr(0, a.size() / 2) + randomLine(rng, 4)
-                                   : randomLine(rng, 8);
+        std::u16string b =
+            (i % 2) ? a.substr(0, a.size() / 2) + randomLine(rng, 4) : randomLine(rng, 8);
         ASSERT_EQ(sign(collator.compare(a, b)), sign(collator.compareWithCollator(a, b)))
             << test::u8(a) << " | " << test::u8(b);
     }
@@ -155,8 +162,7 @@ TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
         ASSERT_EQ(ours.size(), reference.size());
         for (std::size_t i = 0; i < ours.size(); ++i)
             ASSERT_EQ(ours[i].data(), reference[i].data())
-                << "position " << i << ": " << test::u8(ours[i]) << " / "
-                << test::u8(reference[i]);
+                << "position " << i << ": " << test::u8(ours[i]) << " / " << test::u8(reference[i]);
     }
 }
 
