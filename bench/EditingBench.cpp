@@ -28,13 +28,20 @@ const char* const kBaseline = "baseline: std::sort by code units";
 
 /// Lines of two to six words drawn from a list of source-code and Turkish words, so that
 /// most lines hold non-ASCII letters and many share their first word.
-std::u16string makeLines(std::size_t count, std::size_t distinct, unsigned seed) {
-    static const char16_t* words[] = {u"int",   u"return", u"value", u"for",   u"while",
-                                      u"const", u"if",     u"else",  u"data",  u"count",
-                                      u"ğüş",   u"çalış",  u"öğe",   u"Index", u"İzmir",
-                                      u"ılık",  u"{",      u"}",     u"();",   u"= 0;"};
+std::u16string makeLines(std::size_t count, std::size_t distinct, unsigned seed,
+                         bool accented = false) {
+    static const char16_t* plainWords[] = {u"int",   u"return", u"value", u"for",   u"while",
+                                           u"const", u"if",     u"else",  u"data",  u"count",
+                                           u"ğüş",   u"çalış",  u"öğe",   u"Index", u"İzmir",
+                                           u"ılık",  u"{",      u"}",     u"();",   u"= 0;"};
+    // Letters such as é, à and ñ expand to several collation elements: these lines take the
+    // collator's own path.
+    static const char16_t* accentedWords[] = {u"café", u"à",      u"señor", u"résumé", u"naïve",
+                                              u"été",  u"garçon", u"déjà",  u"über",   u"Ångström"};
+    const char16_t* const* words = accented ? accentedWords : plainWords;
+    const std::size_t wordCount = accented ? std::size(accentedWords) : std::size(plainWords);
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<std::size_t> pickWord(0, std::size(words) - 1);
+    std::uniform_int_distribution<std::size_t> pickWord(0, wordCount - 1);
     std::uniform_int_distribution<int> pickLength(2, 6);
     std::vector<std::u16string> pool;
     pool.reserve(distinct);
@@ -59,6 +66,11 @@ std::u16string makeLines(std::size_t count, std::size_t distinct, unsigned seed)
 
 const std::u16string& sortText() {
     static const std::u16string text = makeLines(kSortLines, kSortLines, 1);
+    return text;
+}
+
+const std::u16string& accentedText() {
+    static const std::u16string text = makeLines(kSortLines, kSortLines, 3, true);
     return text;
 }
 
@@ -132,6 +144,15 @@ void BM_SortDescending(benchmark::State& state) {
     });
 }
 
+void BM_SortAscendingAccented(benchmark::State& state) {
+    const std::u16string& text = accentedText();
+    const LineIndex index(text);
+    timed(state, "sortAscending, accented lines (collator path)", kSortLines, [&] {
+        auto edit = LineOperations::apply(LineOperation::sortAscending, text, index, {0, 0}, 4);
+        benchmark::DoNotOptimize(edit);
+    });
+}
+
 void BM_RemoveDuplicates(benchmark::State& state) {
     const std::u16string& text = duplicateText();
     const LineIndex index(text);
@@ -156,6 +177,7 @@ void BM_RectangleSpans(benchmark::State& state) {
 BENCHMARK(BM_BaselineSortByCodeUnits)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortAscending)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SortDescending)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SortAscendingAccented)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RemoveDuplicates)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RectangleSpans)->Iterations(5)->Unit(benchmark::kMillisecond);
 

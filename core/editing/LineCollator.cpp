@@ -109,9 +109,8 @@ void LineCollator::buildRanks() {
     std::vector<char16_t> covered;
     const UChar empty = 0;
     for (char16_t c = 0; c < kTableSize; ++c) {
-        const bool primaryIgnorable =
-            ucol_strcoll(primaryOnly, reinterpret_cast<const UChar*>(&c), 1, &empty, 0) ==
-            UCOL_EQUAL;
+        const bool primaryIgnorable = ucol_strcoll(primaryOnly, reinterpret_cast<const UChar*>(&c),
+                                                   1, &empty, 0) == UCOL_EQUAL;
         if (!continues[c] && !primaryIgnorable && elementCount(m_collator, c) == 1)
             covered.push_back(c);
     }
@@ -145,7 +144,8 @@ void LineCollator::buildRanks() {
 }
 
 int LineCollator::compareWithCollator(std::u16string_view a, std::u16string_view b) const {
-    if (!m_collator)
+    // The collator counts lengths in 32 bits; a line beyond that is ordered by code units.
+    if (!m_collator || a.size() > kLongestLine || b.size() > kLongestLine)
         return codeUnitCompare(a, b);
     UCollationResult result = ucol_strcoll(
         m_collator, reinterpret_cast<const UChar*>(a.data()), static_cast<int32_t>(a.size()),
@@ -193,84 +193,132 @@ int LineCollator::compare(std::u16string_view a, std::u16string_view b) const {
     return secondary != 0 ? secondary : tertiary;
 }
 
-void LineCollator::sortStable(std::vector<std::u16string_view>& lines, bool descending) const {
-    auto lineLess = [&](std::u16string_view a, std::u16string_view b) {
-        return descending ? compare(b, a) < 0 : compare(a, b) < 0;
-    };
-    const bool ranksFitBytes =
-        std::ranges::all_of(m_ranks, [](const Ranks& r) { return r.primary <= 0xFF; });
-    if (!m_collator || !ranksFitBytes || lines.size() > UINT32_MAX) {
-        std::stable_sort(lines.begin(), lines.end(), lineLess);
-        return;
-    }
+namespace {
 
-    // Every line the shortcut covers entirely gets a primary key: its units' primary ranks
-    // (one byte each, all above 0) and a 0 terminator, so comparing two keys bytewise gives
-    // the collator's primary order. Lines with equal keys differ at most in accents or case
-    // and are compared in full. The first eight key bytes also sit in the entry itself, so
-    // most comparisons touch neither the key nor the line. A line the shortcut does not
-    // cover keeps the key bytes before its first uncovered unit in the entry.
-    struct Entry {
-        std::uint64_t prefix;
-        const std::uint8_t* key; // null: the line is not covered entirely
-        std::uint32_t index;
-        std::uint32_t prefixBytes; // how many prefix bytes are meaningful
-    };
-    std::size_t keyBytes = 0;
-    for (std::u16string_view line : lines)
-        keyBytes += line.size() + 1;
-    std::vector<std::uint8_t> arena(keyBytes);
-    std::vector<Entry> entries(lines.size());
-    std::uint8_t* cursor = arena.data();
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        const std::u16string_view line = lines[n];
-        Entry& entry = entries[n];
-        entry.index = static_cast<std::uint32_t>(n);
-        std::size_t i = 0;
-        for (; i < line.size(); ++i) {
-            const Ranks* ranks = ranksAt(line, i);
-            if (!ranks)
-                break;
-            cursor[i] = static_cast<std::uint8_t>(ranks->primary);
-        }
-        const bool covered = i == line.size();
-        if (covered)
-            cursor[i] = 0;
-        entry.prefix = 0;
-        const std::size_t known = covered ? i + 1 : i;
-        for (std::size_t k = 0; k < 8 && k < known; ++k)
-            entry.prefix |= static_cast<std::uint64_t>(cursor[k]) << (56 - 8 * k);
-        entry.prefixBytes = covered ? 8 : static_cast<std::uint32_t>(std::min<std::size_t>(i, 8));
-        entry.key = covered ? cursor : nullptr;
-        if (covered)
-            cursor += line.size() + 1;
-    }
+/// A line's sort key in a shared arena, with its first eight bytes inline so that most
+/// comparisons touch neither the arena nor the line.
+struct KeyedLine {
+    std::uint64_t prefix;
+    std::size_t offset;
+    std::uint32_t length; // including the terminating 0
+    std::uint32_t index;
+};
 
-    // Negative, zero or positive as a sorts before, with or after b in ascending order.
-    auto order = [&](const Entry& a, const Entry& b) -> int {
-        if (const std::uint64_t differ = a.prefix ^ b.prefix) {
-            const auto byte = static_cast<std::uint32_t>(__builtin_clzll(differ) / 8);
-            if (byte < std::min(a.prefixBytes, b.prefixBytes))
-                return a.prefix < b.prefix ? -1 : 1;
-        }
-        if (a.key && b.key) {
-            const std::size_t la = lines[a.index].size(), lb = lines[b.index].size();
-            if (int c = std::memcmp(a.key, b.key, std::min(la, lb) + 1))
-                return c;
-        }
-        return compare(lines[a.index], lines[b.index]);
+void setPrefix(KeyedLine& entry, const std::uint8_t* key) {
+    entry.prefix = 0;
+    for (std::uint32_t k = 0; k < 8 && k < entry.length; ++k)
+        entry.prefix |= static_cast<std::uint64_t>(key[k]) << (56 - 8 * k);
+}
+
+/// Sorts stably by key bytes; `tie` breaks equal keys (negative, zero or positive).
+template <typename Tie>
+void sortByKeys(std::vector<std::u16string_view>& lines, std::vector<KeyedLine>& entries,
+                const std::vector<std::uint8_t>& arena, bool descending, Tie tie) {
+    auto order = [&](const KeyedLine& a, const KeyedLine& b) -> int {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix ? -1 : 1;
+        // Keys end with their only 0 byte, so comparing up to the shorter end decides.
+        if (int c = std::memcmp(arena.data() + a.offset, arena.data() + b.offset,
+                                std::min(a.length, b.length)))
+            return c;
+        return tie(a.index, b.index);
     };
     if (descending)
         std::stable_sort(entries.begin(), entries.end(),
-                         [&](const Entry& a, const Entry& b) { return order(b, a) < 0; });
+                         [&](const KeyedLine& a, const KeyedLine& b) { return order(b, a) < 0; });
     else
         std::stable_sort(entries.begin(), entries.end(),
-                         [&](const Entry& a, const Entry& b) { return order(a, b) < 0; });
+                         [&](const KeyedLine& a, const KeyedLine& b) { return order(a, b) < 0; });
     std::vector<std::u16string_view> sorted;
     sorted.reserve(lines.size());
-    for (const Entry& entry : entries)
+    for (const KeyedLine& entry : entries)
         sorted.push_back(lines[entry.index]);
     lines = std::move(sorted);
+}
+
+} // namespace
+
+void LineCollator::sortStable(std::vector<std::u16string_view>& lines, bool descending) const {
+    if (!m_collator || lines.size() > UINT32_MAX) {
+        std::stable_sort(lines.begin(), lines.end(),
+                         [&](std::u16string_view a, std::u16string_view b) {
+                             return descending ? compare(b, a) < 0 : compare(a, b) < 0;
+                         });
+        return;
+    }
+    const bool ranksFitBytes =
+        std::ranges::all_of(m_ranks, [](const Ranks& r) { return r.primary <= 0xFF; });
+    bool allCovered = ranksFitBytes;
+    bool anyTooLong = false;
+    std::size_t units = 0;
+    for (std::u16string_view line : lines) {
+        units += line.size() + 1;
+        anyTooLong = anyTooLong || line.size() > kLongestLine;
+        for (std::size_t i = 0; allCovered && i < line.size(); ++i)
+            allCovered = ranksAt(line, i) != nullptr;
+    }
+    std::vector<KeyedLine> entries(lines.size());
+    std::vector<std::uint8_t> arena;
+
+    if (allCovered && !anyTooLong) {
+        // Primary keys: each unit's primary rank (one byte, never 0) and a 0 terminator, so
+        // bytewise order is the collator's primary order. Equal keys differ at most in
+        // accents or case and are compared in full.
+        arena.resize(units);
+        std::size_t offset = 0;
+        for (std::size_t n = 0; n < lines.size(); ++n) {
+            std::u16string_view line = lines[n];
+            std::uint8_t* key = arena.data() + offset;
+            for (std::size_t i = 0; i < line.size(); ++i)
+                key[i] = static_cast<std::uint8_t>(m_ranks[line[i]].primary);
+            key[line.size()] = 0;
+            entries[n] = {0, offset, static_cast<std::uint32_t>(line.size() + 1),
+                          static_cast<std::uint32_t>(n)};
+            setPrefix(entries[n], key);
+            offset += line.size() + 1;
+        }
+        sortByKeys(lines, entries, arena, descending,
+                   [&](std::uint32_t a, std::uint32_t b) { return compare(lines[a], lines[b]); });
+        return;
+    }
+
+    if (anyTooLong) {
+        std::stable_sort(lines.begin(), lines.end(),
+                         [&](std::u16string_view a, std::u16string_view b) {
+                             return descending ? compare(b, a) < 0 : compare(a, b) < 0;
+                         });
+        return;
+    }
+    // The collator's own sort keys, which compare bytewise exactly as the collator does.
+    arena.resize(units * 3 + 64);
+    std::size_t offset = 0;
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        std::u16string_view line = lines[n];
+        auto fetch = [&] {
+            const std::size_t room = std::min<std::size_t>(arena.size() - offset, INT32_MAX);
+            return ucol_getSortKey(m_collator, reinterpret_cast<const UChar*>(line.data()),
+                                   static_cast<int32_t>(line.size()), arena.data() + offset,
+                                   static_cast<int32_t>(room));
+        };
+        int32_t length = fetch();
+        if (length <= 0) {
+            // The collator could not key this line (it is too long for its API): order
+            // everything by comparing lines instead.
+            std::stable_sort(lines.begin(), lines.end(),
+                             [&](std::u16string_view a, std::u16string_view b) {
+                                 return descending ? compare(b, a) < 0 : compare(a, b) < 0;
+                             });
+            return;
+        }
+        if (static_cast<std::size_t>(length) > arena.size() - offset) {
+            arena.resize(std::max(arena.size() * 2, offset + static_cast<std::size_t>(length)));
+            length = fetch();
+        }
+        entries[n] = {0, offset, static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(n)};
+        setPrefix(entries[n], arena.data() + offset);
+        offset += static_cast<std::size_t>(length);
+    }
+    sortByKeys(lines, entries, arena, descending, [](std::uint32_t, std::uint32_t) { return 0; });
 }
 
 } // namespace vendrix

@@ -51,6 +51,8 @@ public:
 
 private:
     static constexpr std::size_t kTableSize = 0x180;
+    /// Lines longer than this (in UTF-16 units) are beyond the collator's 32-bit lengths.
+    static constexpr std::size_t kLongestLine = 0x3FFFFFFF;
     struct Ranks {
         std::uint16_t primary = 0; // 0: not covered by the shortcut
         std::uint16_t secondary = 0;

@@ -126,29 +126,11 @@ TEST(LineCollatorTest, ShortcutAgreesWithTheCollatorOnRandomLines) {
     }
 }
 
-TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
+/// Sorts `lines` with sortStable and with a stable sort over the collator's own comparison,
+/// both directions, and expects the very same sequence (by address, so that equal lines must
+/// keep their order too).
+void expectCollatorOrder(const std::vector<std::u16string>& storage) {
     const LineCollator& collator = LineCollator::forCurrentThread();
-    std::mt19937 rng(11);
-    std::vector<std::u16string> storage;
-    // Lines over the whole test alphabet, most of them with characters the shortcut leaves
-    // to the collator...
-    for (int i = 0; i < 3000; ++i)
-        storage.push_back(randomLine(rng, 6));
-    // ...and lines the shortcut covers entirely, sharing long prefixes (more than its
-    // eight-unit inline keys), differing in case or by a trailing character, and repeated.
-    static const std::u16string covered = u"aAbcçÇgğıIiİoöÖsşuüÜ -'.";
-    std::uniform_int_distribution<std::size_t> pick(0, covered.size() - 1);
-    const std::u16string prefixes[] = {u"", u"return value", u"Return Value", u"çalışma ıı",
-                                       u"abcdefgh"};
-    for (int i = 0; i < 3000; ++i) {
-        std::u16string line = prefixes[i % std::size(prefixes)];
-        for (int n = static_cast<int>(pick(rng) % 7); n > 0; --n)
-            line.push_back(covered[pick(rng)]);
-        storage.push_back(line);
-        if (i % 10 == 0)
-            storage.push_back(line);
-    }
-    std::shuffle(storage.begin(), storage.end(), rng);
     std::vector<std::u16string_view> lines(storage.begin(), storage.end());
     for (bool descending : {false, true}) {
         std::vector<std::u16string_view> ours = lines, reference = lines;
@@ -158,12 +140,40 @@ TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
                              return descending ? collator.compareWithCollator(b, a) < 0
                                                : collator.compareWithCollator(a, b) < 0;
                          });
-        // Compare addresses, not contents: equal lines must also keep their order.
         ASSERT_EQ(ours.size(), reference.size());
         for (std::size_t i = 0; i < ours.size(); ++i)
             ASSERT_EQ(ours[i].data(), reference[i].data())
-                << "position " << i << ": " << test::u8(ours[i]) << " / " << test::u8(reference[i]);
+                << (descending ? "descending" : "ascending") << ", position " << i << ": "
+                << test::u8(ours[i]) << " / " << test::u8(reference[i]);
     }
+}
+
+TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
+    std::mt19937 rng(11);
+    // Lines the shortcut covers entirely (sorted by primary-rank keys), sharing long
+    // prefixes, differing in case or by one character, and repeated.
+    static const std::u16string covered = u"aAbcçÇgğıIiİlLoöÖsşuüÜ -'.";
+    std::uniform_int_distribution<std::size_t> pick(0, covered.size() - 1);
+    const std::u16string prefixes[] = {u"", u"return value", u"Return Value", u"çalışma ıı",
+                                       u"abcdefgh"};
+    std::vector<std::u16string> coveredLines;
+    for (int i = 0; i < 3000; ++i) {
+        std::u16string line = prefixes[i % std::size(prefixes)];
+        for (int n = static_cast<int>(pick(rng) % 7); n > 0; --n)
+            line.push_back(covered[pick(rng)]);
+        coveredLines.push_back(line);
+        if (i % 10 == 0)
+            coveredLines.push_back(line);
+    }
+    std::shuffle(coveredLines.begin(), coveredLines.end(), rng);
+    expectCollatorOrder(coveredLines);
+
+    // Mixed with lines the shortcut leaves to the collator (sorted by the collator's keys).
+    std::vector<std::u16string> mixed = coveredLines;
+    for (int i = 0; i < 3000; ++i)
+        mixed.push_back(randomLine(rng, 6));
+    std::shuffle(mixed.begin(), mixed.end(), rng);
+    expectCollatorOrder(mixed);
 }
 
 TEST(UnicodeTest, GraphemeClusters) {
