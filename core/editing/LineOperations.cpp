@@ -451,6 +451,23 @@ std::u16string LineOperations::title(std::u16string_view s) {
     bool inWord = false;
     unicode::forEachCluster(s, [&](std::size_t start, std::size_t end) {
         std::u16string_view cluster = s.substr(start, end - start);
+        if (cluster.size() == 1 && cluster[0] < 0x80) {
+            // ASCII needs no case tables.
+            char16_t u = cluster[0];
+            const bool lower = u >= u'a' && u <= u'z', upper = u >= u'A' && u <= u'Z';
+            if (!lower && !upper && !(u >= u'0' && u <= u'9') && u != u'\'') {
+                out.push_back(u);
+                inWord = false;
+                return;
+            }
+            if (inWord && upper)
+                u = static_cast<char16_t>(u + 32);
+            else if (!inWord && lower)
+                u = static_cast<char16_t>(u - 32);
+            out.push_back(u);
+            inWord = true;
+            return;
+        }
         char32_t first = unicode::firstScalar(cluster);
         bool wordCharacter = unicode::isLetter(first) || unicode::isNumber(first) ||
                              first == U'\'' || first == U'\u2019';
