@@ -140,7 +140,9 @@ std::optional<TextEdit> transformLineList(std::u16string_view text, const LineIn
     std::deque<std::u16string> storage;
     rule(lines, storage);
     std::u16string joined = joinLines(lines, u"\n");
-    if (trailingLF && !joined.empty())
+    // The final LF stays as long as any line does: only a list emptied by removing lines
+    // loses it, never one whose last remaining line happens to be empty.
+    if (trailingLF && !lines.empty())
         joined.push_back(u'\n');
     TextRange after = selectionAfterTransform(selection, range, ulen(joined));
     return makeEdit(text, range, std::move(joined), after);
@@ -227,7 +229,11 @@ std::optional<TextEdit> moveDown(std::u16string_view text, const LineIndex& inde
     replacement.push_back(u'\n');
     replacement.append(slice(text, block.range));
     TextRange range{block.range.location, next.end() - block.range.location};
-    TextRange after{selection.location + next.length + 1, selection.length};
+    // A selection that ends at the start of the next line takes that LF along; when the
+    // next line is the last, the block lands at the text end without an LF to select.
+    const Offset newLength = ulen(text) - range.length + ulen(replacement);
+    const Offset location = selection.location + next.length + 1;
+    TextRange after{location, std::min(selection.length, newLength - location)};
     return makeEdit(text, range, std::move(replacement), after);
 }
 
