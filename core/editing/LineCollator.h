@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -38,7 +37,9 @@ public:
     [[nodiscard]] int compareWithCollator(std::u16string_view a, std::u16string_view b) const;
 
     /// Sorts `lines` stably: lines that compare equal keep their relative order, also when
-    /// `descending` reverses the comparison.
+    /// `descending` reverses the comparison. When the shortcut covers every line, lines are
+    /// keyed by their primary ranks; otherwise by the collator's own sort keys. Both orders
+    /// are the collator's.
     void sortStable(std::vector<std::u16string_view>& lines, bool descending) const;
 
     /// True when the shortcut vouches for `unit` on its own (not followed by a combining mark).
