@@ -40,7 +40,8 @@ double threadSeconds() {
 }
 
 void recordAverage(benchmark::State& state, const std::string& name, double seconds) {
-    vendrix::bench::RatioReport::shared().record(name, seconds / static_cast<double>(state.iterations()));
+    vendrix::bench::RatioReport::shared().record(name,
+                                                 seconds / static_cast<double>(state.iterations()));
 }
 
 void BM_Baseline_HorspoolLiteral(benchmark::State& state) {
@@ -102,16 +103,20 @@ void BM_FindAll_Literal_IgnoreCase_TurkishI(benchmark::State& state) {
                SearchOptions{u"INDEX", false, false, false});
 }
 void BM_FindAll_WholeWord(benchmark::State& state) {
-    runFindAll(state, "findAll whole word, ignore case", SearchOptions{u"data", false, false, true});
+    runFindAll(state, "findAll whole word, ignore case",
+               SearchOptions{u"data", false, false, true});
 }
 void BM_FindAll_Literal_RegexEngine(benchmark::State& state) {
-    runFindAll(state, "findAll literal as regex (engine)", SearchOptions{u"count", true, true, false});
+    runFindAll(state, "findAll literal as regex (engine)",
+               SearchOptions{u"count", true, true, false});
 }
 void BM_FindAll_Regex_Ing(benchmark::State& state) {
-    runFindAll(state, "findAll regex \\b\\w+ing\\b", SearchOptions{u"\\b\\w+ing\\b", true, false, false});
+    runFindAll(state, "findAll regex \\b\\w+ing\\b",
+               SearchOptions{u"\\b\\w+ing\\b", true, false, false});
 }
 void BM_FindAll_Regex_TurkishWord(benchmark::State& state) {
-    runFindAll(state, "findAll regex \\bçalış\\w*", SearchOptions{u"\\bçalış\\w*", true, false, false});
+    runFindAll(state, "findAll regex \\bçalış\\w*",
+               SearchOptions{u"\\bçalış\\w*", true, false, false});
 }
 
 BENCHMARK(BM_Baseline_HorspoolLiteral)->Unit(benchmark::kMillisecond)->Iterations(5);

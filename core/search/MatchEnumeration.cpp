@@ -94,8 +94,7 @@ std::optional<TextRange> SearchMatch::group(std::int32_t n) const {
 namespace {
 
 /// The range an enumeration covers: clamped to the text, never splitting a surrogate pair.
-std::pair<std::int64_t, std::int64_t> enumerationBounds(std::u16string_view text,
-                                                        TextRange range) {
+std::pair<std::int64_t, std::int64_t> enumerationBounds(std::u16string_view text, TextRange range) {
     const auto length = static_cast<std::int64_t>(text.size());
     std::int64_t start = std::clamp<std::int64_t>(range.location, 0, length);
     std::int64_t end = std::clamp<std::int64_t>(range.end(), start, length);
@@ -243,15 +242,13 @@ std::optional<SearchFailure> enumerateMatches(const SearchPattern& pattern,
     return scanner.failure();
 }
 
-std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
-                                                  std::u16string_view text, TextRange range,
-                                                  const SearchBudget& budget,
-                                                  std::int64_t maxMatches,
-                                                  const RangeHandler& handler,
-                                                  ParallelScan parallel) {
+std::optional<SearchFailure>
+enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, TextRange range,
+                     const SearchBudget& budget, std::int64_t maxMatches,
+                     const RangeHandler& handler, ParallelScan parallel) {
     const auto [start, end] = enumerationBounds(text, range);
-    unsigned threads = parallel.threads ? parallel.threads
-                                        : std::min(8u, std::thread::hardware_concurrency());
+    unsigned threads =
+        parallel.threads ? parallel.threads : std::min(8u, std::thread::hardware_concurrency());
     // Literal searches are bound by memory speed already; \G depends on where the previous
     // match ended, which a slice cannot know.
     const bool split = threads > 1 && end - start >= parallel.minimumLength &&
@@ -285,8 +282,8 @@ std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
     std::vector<std::thread> workers;
     try {
         for (unsigned i = 1; i < threads; ++i)
-            workers.emplace_back(scanSlice, std::cref(pattern), text, start, end,
-                                 std::cref(budget), cap, std::ref(slices[i]));
+            workers.emplace_back(scanSlice, std::cref(pattern), text, start, end, std::cref(budget),
+                                 cap, std::ref(slices[i]));
     } catch (const std::system_error&) {
         // No more threads: the slices without a worker are scanned here.
     }
@@ -347,12 +344,11 @@ std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
             if (!handler(*match))
                 return std::nullopt;
             position = resumeAfter(text, *match);
-            j = static_cast<size_t>(
-                std::lower_bound(matches.begin(), matches.end(), position,
-                                 [](const TextRange& m, std::int64_t p) {
-                                     return m.location < p;
-                                 }) -
-                matches.begin());
+            j = static_cast<size_t>(std::lower_bound(matches.begin(), matches.end(), position,
+                                                     [](const TextRange& m, std::int64_t p) {
+                                                         return m.location < p;
+                                                     }) -
+                                    matches.begin());
         }
     }
     return std::nullopt;

@@ -6,9 +6,8 @@
 namespace vendrix {
 
 std::expected<MultiDocumentResult, SearchFailure>
-MultiDocumentSearch::search(const SearchPattern& pattern,
-                            std::span<const SearchDocument> documents, std::int64_t limit,
-                            const SearchBudget& budget) {
+MultiDocumentSearch::search(const SearchPattern& pattern, std::span<const SearchDocument> documents,
+                            std::int64_t limit, const SearchBudget& budget) {
     MultiDocumentResult result;
     std::vector<TextRange> ranges;
     for (const SearchDocument& document : documents) {
