@@ -7,6 +7,7 @@
 #include <unicode/utext.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -21,23 +22,36 @@ class BudgetMeter {
 public:
     explicit BudgetMeter(const SearchBudget& budget) : m_budget(budget) {}
 
+    /// Makes the meter stop the scan (without a failure) once `firstFull` drops below
+    /// `index`: a parallel slice whose results an earlier slice made unnecessary.
+    void abandonWhen(const std::atomic<unsigned>* firstFull, unsigned index) {
+        m_firstFull = firstFull;
+        m_index = index;
+    }
+
     bool checkNow() {
         if (!m_failure)
             m_failure = m_budget.check();
-        return !m_failure;
+        if (m_firstFull && m_firstFull->load(std::memory_order_relaxed) < m_index)
+            m_abandoned = true;
+        return !m_failure && !m_abandoned;
     }
     bool tick() {
         if ((++m_ticks & (kInterval - 1)) != 0)
-            return !m_failure;
+            return !m_failure && !m_abandoned;
         return checkNow();
     }
     const std::optional<SearchFailure>& failure() const { return m_failure; }
+    bool abandoned() const { return m_abandoned; }
 
 private:
     static constexpr std::uint32_t kInterval = 2048;
     const SearchBudget& m_budget;
     std::uint32_t m_ticks = 0;
     std::optional<SearchFailure> m_failure;
+    const std::atomic<unsigned>* m_firstFull = nullptr;
+    unsigned m_index = 0;
+    bool m_abandoned = false;
 };
 
 // Called by the engine every few thousand backtracking steps of one match attempt.
@@ -158,13 +172,17 @@ public:
     std::optional<SearchFailure> failure() const {
         if (m_meter.failure())
             return m_meter.failure();
+        if (m_meter.abandoned())
+            return std::nullopt;
         if (U_FAILURE(m_status))
             return SearchFailure::timedOut();
         return std::nullopt;
     }
 
 private:
-    bool usable() const { return U_SUCCESS(m_status) && m_matcher && !m_meter.failure(); }
+    bool usable() const {
+        return U_SUCCESS(m_status) && m_matcher && !m_meter.failure() && !m_meter.abandoned();
+    }
     TextRange current() {
         std::int64_t start = m_matcher->start64(m_status);
         return TextRange{start, m_matcher->end64(m_status) - start};
@@ -197,13 +215,20 @@ struct SliceScan {
 };
 
 void scanSlice(const SearchPattern& pattern, std::u16string_view text, std::int64_t start,
-               std::int64_t end, const SearchBudget& budget, std::int64_t cap, SliceScan& slice) {
+               std::int64_t end, const SearchBudget& budget, std::int64_t cap,
+               std::atomic<unsigned>& firstFull, unsigned index, SliceScan& slice) {
     BudgetMeter meter(budget);
+    meter.abandonWhen(&firstFull, index);
     Scanner scanner(pattern, text, start, end, meter);
     std::optional<TextRange> match = scanner.nextFrom(slice.from);
     while (match && match->location < slice.to) {
         if (static_cast<std::int64_t>(slice.matches.size()) >= cap) {
+            // The handler will stop within this slice (or just after it): later slices
+            // need not finish, the merge continues on its own if it must.
             slice.complete = false;
+            unsigned seen = firstFull.load();
+            while (index < seen && !firstFull.compare_exchange_weak(seen, index)) {
+            }
             break;
         }
         slice.matches.push_back(*match);
@@ -211,6 +236,8 @@ void scanSlice(const SearchPattern& pattern, std::u16string_view text, std::int6
             break;
         match = scanner.next();
     }
+    if (meter.abandoned())
+        slice.complete = false;
     slice.failure = scanner.failure();
 }
 
@@ -279,17 +306,18 @@ enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, Tex
         if (i + 1 < threads && unicodeText::splitsPair(text, slices[i].to))
             ++slices[i].to;
     }
+    std::atomic<unsigned> firstFull{threads}; // the first slice that reached the cap
     std::vector<std::thread> workers;
     try {
         for (unsigned i = 1; i < threads; ++i)
             workers.emplace_back(scanSlice, std::cref(pattern), text, start, end, std::cref(budget),
-                                 cap, std::ref(slices[i]));
+                                 cap, std::ref(firstFull), i, std::ref(slices[i]));
     } catch (const std::system_error&) {
         // No more threads: the slices without a worker are scanned here.
     }
-    scanSlice(pattern, text, start, end, budget, cap, slices[0]);
-    for (size_t i = workers.size() + 1; i < threads; ++i)
-        scanSlice(pattern, text, start, end, budget, cap, slices[i]);
+    scanSlice(pattern, text, start, end, budget, cap, firstFull, 0, slices[0]);
+    for (auto i = static_cast<unsigned>(workers.size() + 1); i < threads; ++i)
+        scanSlice(pattern, text, start, end, budget, cap, firstFull, i, slices[i]);
     for (std::thread& worker : workers)
         worker.join();
     for (const SliceScan& slice : slices)
