@@ -29,6 +29,18 @@ public:
         m_index = index;
     }
 
+    /// Makes the scan stop (without a failure) before it tries a start at or after `limit`.
+    void stopStartsAt(std::int64_t limit) { m_stopAt = limit; }
+
+    /// The engine moves on to try matches starting at `index`.
+    bool advanceTo(std::int64_t index) {
+        if (index >= m_stopAt) {
+            m_stopped = true;
+            return false;
+        }
+        return tick();
+    }
+
     bool checkNow() {
         if (!m_failure)
             m_failure = m_budget.check();
@@ -43,6 +55,7 @@ public:
     }
     const std::optional<SearchFailure>& failure() const { return m_failure; }
     bool abandoned() const { return m_abandoned; }
+    bool stopped() const { return m_stopped || m_abandoned; }
 
 private:
     static constexpr std::uint32_t kInterval = 2048;
@@ -52,6 +65,8 @@ private:
     const std::atomic<unsigned>* m_firstFull = nullptr;
     unsigned m_index = 0;
     bool m_abandoned = false;
+    std::int64_t m_stopAt = INT64_MAX;
+    bool m_stopped = false;
 };
 
 // Called by the engine every few thousand backtracking steps of one match attempt.
@@ -59,8 +74,8 @@ UBool U_CALLCONV onMatchProgress(const void* context, int32_t /*steps*/) {
     return static_cast<BudgetMeter*>(const_cast<void*>(context))->checkNow();
 }
 // Called by the engine each time it moves the start of its match attempts.
-UBool U_CALLCONV onFindProgress(const void* context, int64_t /*index*/) {
-    return static_cast<BudgetMeter*>(const_cast<void*>(context))->tick();
+UBool U_CALLCONV onFindProgress(const void* context, int64_t index) {
+    return static_cast<BudgetMeter*>(const_cast<void*>(context))->advanceTo(index);
 }
 
 /// Units of text scanned by the literal matcher between two budget checks.
@@ -172,7 +187,7 @@ public:
     std::optional<SearchFailure> failure() const {
         if (m_meter.failure())
             return m_meter.failure();
-        if (m_meter.abandoned())
+        if (m_meter.stopped())
             return std::nullopt;
         if (U_FAILURE(m_status))
             return SearchFailure::timedOut();
@@ -181,7 +196,7 @@ public:
 
 private:
     bool usable() const {
-        return U_SUCCESS(m_status) && m_matcher && !m_meter.failure() && !m_meter.abandoned();
+        return U_SUCCESS(m_status) && m_matcher && !m_meter.failure() && !m_meter.stopped();
     }
     TextRange current() {
         std::int64_t start = m_matcher->start64(m_status);
@@ -219,6 +234,7 @@ void scanSlice(const SearchPattern& pattern, std::u16string_view text, std::int6
                std::atomic<unsigned>& firstFull, unsigned index, SliceScan& slice) {
     BudgetMeter meter(budget);
     meter.abandonWhen(&firstFull, index);
+    meter.stopStartsAt(slice.to); // the next slice covers the starts from there on
     Scanner scanner(pattern, text, start, end, meter);
     std::optional<TextRange> match = scanner.nextFrom(slice.from);
     while (match && match->location < slice.to) {
@@ -326,17 +342,22 @@ enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, Tex
 
     BudgetMeter meter(budget);
     Scanner rescanner(pattern, text, start, end, meter);
-    std::int64_t position = start; // where the real scan looks for its next match
+    // Where the real scan looks for its next match. Leaving a slice, every position before
+    // the slice's end has been tried, so the scan moves on to at least that end.
+    std::int64_t position = start;
+    auto lowerBound = [](const std::vector<TextRange>& matches, std::int64_t from) {
+        return static_cast<size_t>(
+            std::lower_bound(matches.begin(), matches.end(), from,
+                             [](const TextRange& m, std::int64_t p) { return m.location < p; }) -
+            matches.begin());
+    };
     for (const SliceScan& slice : slices) {
         const auto& matches = slice.matches;
         // The slice scan's own position before its match j.
         auto positionBefore = [&](size_t j) {
             return j == 0 ? slice.from : resumeAfter(text, matches[j - 1]);
         };
-        size_t j = static_cast<size_t>(
-            std::lower_bound(matches.begin(), matches.end(), position,
-                             [](const TextRange& m, std::int64_t p) { return m.location < p; }) -
-            matches.begin());
+        size_t j = lowerBound(matches, position);
         for (;;) {
             if (positionBefore(j) <= position) {
                 // In step with the slice scan: every position it skipped also fails here.
@@ -347,7 +368,7 @@ enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, Tex
                 }
                 if (slice.complete)
                     break;
-                // The slice stopped at its cap: go on from where it stopped.
+                // The slice stopped early: go on from where it stopped.
                 while (auto match = rescanner.nextFrom(position)) {
                     if (match->location >= slice.to)
                         break;
@@ -364,20 +385,16 @@ enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, Tex
             auto match = rescanner.nextFrom(position);
             if (auto failure = rescanner.failure())
                 return failure;
-            if (!match || match->location >= slice.to) {
-                if (!match)
-                    return std::nullopt;
+            if (!match)
+                return std::nullopt;
+            if (match->location >= slice.to)
                 break;
-            }
             if (!handler(*match))
                 return std::nullopt;
             position = resumeAfter(text, *match);
-            j = static_cast<size_t>(std::lower_bound(matches.begin(), matches.end(), position,
-                                                     [](const TextRange& m, std::int64_t p) {
-                                                         return m.location < p;
-                                                     }) -
-                                    matches.begin());
+            j = lowerBound(matches, position);
         }
+        position = std::max(position, slice.to);
     }
     return std::nullopt;
 }
