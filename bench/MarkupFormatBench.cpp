@@ -5,8 +5,8 @@
 #include "core/formatting/FormatText.h"
 #include "core/formatting/MarkupFormatter.h"
 
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <random>
 
 namespace {
@@ -26,7 +26,8 @@ const std::string& document() {
         out.reserve(kDocumentBytes + 4096);
         for (int i = 0; out.size() < kDocumentBytes; ++i) {
             const std::string id = std::to_string(i);
-            out += "<record id=\"r" + id + "\" kind=\"" + (pick(rng) < 50 ? "kitap" : "dergi") + "\">";
+            out +=
+                "<record id=\"r" + id + "\" kind=\"" + (pick(rng) < 50 ? "kitap" : "dergi") + "\">";
             out += "<title>Kayıt " + id + " başlığı</title><authors>";
             for (int a = pick(rng) % 3; a >= 0; --a)
                 out += "<author role=\"yazar\">Ayşe Yılmaz " + std::to_string(a) + "</author>";
@@ -53,8 +54,7 @@ double threadSeconds() {
 }
 
 /// Runs `body` per iteration, reports bytes processed and records the mean CPU time per run.
-template <typename Body>
-void timed(benchmark::State& state, const std::string& name, Body body) {
+template <typename Body> void timed(benchmark::State& state, const std::string& name, Body body) {
     const std::string& input = document();
     double seconds = 0;
     for (auto _ : state) {
@@ -63,7 +63,8 @@ void timed(benchmark::State& state, const std::string& name, Body body) {
         seconds += threadSeconds() - start;
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
-    vendrix::bench::RatioReport::shared().record(name, seconds / static_cast<double>(state.iterations()));
+    vendrix::bench::RatioReport::shared().record(name,
+                                                 seconds / static_cast<double>(state.iterations()));
 }
 
 void BM_MemcpyBaseline(benchmark::State& state) {
@@ -108,7 +109,8 @@ void BM_HTMLPrettyBytes(benchmark::State& state) {
 void BM_XMLPrettyText(benchmark::State& state) {
     static const std::u16string text = vendrix::FormatText::fromUTF8(document());
     timed(state, "xml pretty (UTF-16 text)", [](const std::string&) {
-        auto out = MarkupFormatter::pretty(text, MarkupFormatter::Dialect::xml, FormatIndent::spaces(2));
+        auto out =
+            MarkupFormatter::pretty(text, MarkupFormatter::Dialect::xml, FormatIndent::spaces(2));
         if (!out)
             std::abort();
         benchmark::DoNotOptimize(out->data());
@@ -138,7 +140,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    std::printf("Document: %.1f MB of single-line XML\n", static_cast<double>(document().size()) / 1e6);
+    std::printf("Document: %.1f MB of single-line XML\n",
+                static_cast<double>(document().size()) / 1e6);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     vendrix::bench::RatioReport::shared().print("memcpy");

@@ -158,7 +158,8 @@ void appendDeclaration(std::string_view segment, bool pretty, std::string& out) 
         out += value;
     } else {
         out += ':';
-        appendWithoutSpacesAround(value, [](char byte) { return byte == ','; }, out);
+        appendWithoutSpacesAround(
+            value, [](char byte) { return byte == ','; }, out);
     }
 }
 
@@ -170,7 +171,8 @@ public:
           m_progressObject(FormatProgress::current()) {
         if (indent) {
             m_unitIsTab = indent->isTab();
-            m_unitLength = m_unitIsTab ? 1 : static_cast<std::size_t>(std::max(indent->spaceCount(), 0));
+            m_unitLength =
+                m_unitIsTab ? 1 : static_cast<std::size_t>(std::max(indent->spaceCount(), 0));
         }
     }
 
@@ -180,6 +182,12 @@ private:
     /// Starts a line in pretty mode; false when its indentation alone would exceed the limit.
     bool writeLine(bool allowBlank = true);
     bool checkpoint(std::size_t position);
+    bool cancelledNow() const {
+        return m_progressObject != nullptr && m_progressObject->isCancelled();
+    }
+    static Failure cancelledFailure() {
+        return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
+    }
 
     std::string_view m_s;
     bool m_pretty;
@@ -243,7 +251,7 @@ std::optional<Failure> Pass::run(std::string& out) {
     };
     while (i < n) {
         if (!checkpoint(i))
-            return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
+            return cancelledFailure();
         const auto byte = static_cast<unsigned char>(m_s[i]);
         std::size_t last = i; // the last byte this step consumed
         bool fits = true;
@@ -251,8 +259,11 @@ std::optional<Failure> Pass::run(std::string& out) {
             m_spacePending = true;
         } else if (byte == '"' || byte == '\'') {
             std::size_t j = i + 1;
-            while (j < n && m_s[j] != static_cast<char>(byte) && m_s[j] != '\n')
+            while (j < n && m_s[j] != static_cast<char>(byte) && m_s[j] != '\n') {
                 j += m_s[j] == '\\' ? 2 : 1;
+                if ((j & 0xFFFFF) < 2 && cancelledNow())
+                    return cancelledFailure();
+            }
             if (j >= n || m_s[j] == '\n')
                 return Failure{u"Kapanmamış dize", i};
             if (m_spacePending && !m_segment.empty())
@@ -261,7 +272,16 @@ std::optional<Failure> Pass::run(std::string& out) {
             m_spacePending = false;
             last = j;
         } else if (byte == '/' && i + 1 < n && m_s[i + 1] == '*') {
-            const std::size_t close = m_s.find("*/", i + 2);
+            // Searched in slices so that a cancellation is seen inside a huge comment.
+            constexpr std::size_t kSlice = 1 << 20;
+            std::size_t close = std::string_view::npos;
+            for (std::size_t from = i + 2; from < n; from += kSlice) {
+                close = m_s.substr(0, std::min(n, from + kSlice + 1)).find("*/", from);
+                if (close != std::string_view::npos)
+                    break;
+                if (cancelledNow())
+                    return cancelledFailure();
+            }
             if (close == std::string_view::npos)
                 return Failure{u"Kapanmamış yorum", i};
             last = close + 1;
@@ -338,7 +358,7 @@ std::optional<Failure> Pass::run(std::string& out) {
         i = last + 1;
     }
     if (m_progressObject != nullptr && !m_progressObject->step(1, 1, 0.0, 1.0))
-        return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
+        return cancelledFailure();
     if (!m_blocks.empty())
         return Failure{u"Kapanmamış '{'", m_blocks.back()};
     if (!m_segment.empty()) {
@@ -352,7 +372,7 @@ std::optional<Failure> Pass::run(std::string& out) {
 }
 
 std::expected<std::string, FormatError> formatUnfinished(std::string_view utf8,
-                                                        std::optional<FormatIndent> indent) {
+                                                         std::optional<FormatIndent> indent) {
     std::string out;
     if (auto failure = Pass(utf8, indent).run(out)) {
         if (!failure->byteOffset)
@@ -385,8 +405,8 @@ std::expected<std::u16string, FormatError> CSSFormatter::minify(std::u16string_v
     return formatText(text, std::nullopt);
 }
 
-std::expected<std::string, FormatError> CSSFormatter::formatBytes(
-    std::string_view utf8, std::optional<FormatIndent> indent) {
+std::expected<std::string, FormatError>
+CSSFormatter::formatBytes(std::string_view utf8, std::optional<FormatIndent> indent) {
     auto out = formatUnfinished(utf8, indent);
     if (out)
         FormatText::finishBytes(*out, utf8);

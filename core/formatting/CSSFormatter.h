@@ -17,16 +17,16 @@ namespace vendrix {
 struct CSSFormatter {
     /// One rule, declaration and closing brace per line; top-level blocks separated by an
     /// empty line.
-    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(
-        std::u16string_view text, FormatIndent indent);
+    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(std::u16string_view text,
+                                                                           FormatIndent indent);
     /// No line breaks, comments dropped, spaces around combinators and commas removed.
-    [[nodiscard]] static std::expected<std::u16string, FormatError> minify(
-        std::u16string_view text);
+    [[nodiscard]] static std::expected<std::u16string, FormatError>
+    minify(std::u16string_view text);
 
     /// The byte-level pass behind pretty (with an indent) and minify (without): UTF-8 in,
     /// finished UTF-8 out. Error positions refer to `utf8`.
-    [[nodiscard]] static std::expected<std::string, FormatError> formatBytes(
-        std::string_view utf8, std::optional<FormatIndent> indent);
+    [[nodiscard]] static std::expected<std::string, FormatError>
+    formatBytes(std::string_view utf8, std::optional<FormatIndent> indent);
 };
 
 } // namespace vendrix

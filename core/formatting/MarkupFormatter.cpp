@@ -65,11 +65,6 @@ bool impliesEnd(std::string_view open, std::string_view incoming) {
     return false;
 }
 
-bool hasNonBlank(std::string_view bytes) {
-    return std::any_of(bytes.begin(), bytes.end(),
-                       [](char c) { return !isBlank(static_cast<unsigned char>(c)); });
-}
-
 class StructurePass {
 public:
     StructurePass(std::string_view input, Dialect dialect, const std::vector<Tok>& tokens,
@@ -137,8 +132,16 @@ std::optional<Failure> StructurePass::run() {
                 return failure;
             break;
         case Kind::text:
-            if (!m_stack.empty() && hasNonBlank(m_input.substr(tok.start, tok.end - tok.start)))
-                m_stack.back().hasText = true;
+            if (m_stack.empty() || m_stack.back().hasText)
+                break;
+            for (std::uint64_t j = tok.start; j < tok.end; ++j) {
+                if (!m_progress.within(j))
+                    return cancelledFailure();
+                if (!isBlank(static_cast<unsigned char>(m_input[j]))) {
+                    m_stack.back().hasText = true;
+                    break;
+                }
+            }
             break;
         case Kind::cdata:
         case Kind::rawText:
@@ -228,15 +231,38 @@ public:
           m_limit(std::max<std::uint64_t>(16 * std::uint64_t{input.size()}, kMinOutputLimit)) {
         if (indent) {
             m_unitIsTab = indent->isTab();
-            m_unitLength = m_unitIsTab ? 1 : static_cast<std::size_t>(std::max(indent->spaceCount(), 0));
+            m_unitLength =
+                m_unitIsTab ? 1 : static_cast<std::size_t>(std::max(indent->spaceCount(), 0));
         }
     }
 
     std::optional<Failure> run();
 
 private:
+    /// Copies input bytes; a long run is copied in slices so that a cancellation is seen.
     void copy(std::size_t start, std::size_t end) {
+        constexpr std::size_t kSlice = 4 << 20;
+        while (end - start > kSlice) {
+            m_out.append(m_input.data() + start, kSlice);
+            start += kSlice;
+            if (m_progress.isCancelled())
+                m_cancelled = true;
+        }
         m_out.append(m_input.data() + start, end - start);
+    }
+    /// Moves `end` back over trailing blanks, not below `floor`.
+    std::size_t trimEnd(std::size_t floor, std::size_t end) {
+        while (end > floor && isBlank(static_cast<unsigned char>(m_input[end - 1])))
+            if (!m_progress.within(--end))
+                m_cancelled = true;
+        return end;
+    }
+    /// Moves `start` past leading blanks, not beyond `end`.
+    std::size_t trimStart(std::size_t start, std::size_t end) {
+        while (start < end && isBlank(static_cast<unsigned char>(m_input[start])))
+            if (!m_progress.within(++start))
+                m_cancelled = true;
+        return start;
     }
     /// Starts a line at the current depth; false when that alone would exceed the output limit.
     bool startLine();
@@ -252,6 +278,7 @@ private:
     std::size_t m_unitLength = 0;
     std::string m_indentRun;
     std::uint64_t m_depth = 0;
+    bool m_cancelled = false;
 };
 
 bool Writer::startLine() {
@@ -304,9 +331,8 @@ std::optional<Failure> Writer::run() {
                     copy(tok.start, m_tokens[match].end);
                     next = match + 1;
                 } else {
-                    std::size_t end = close < count ? m_tokens[close].start : m_input.size();
-                    while (end > tok.end && isBlank(static_cast<unsigned char>(m_input[end - 1])))
-                        --end;
+                    const std::size_t end =
+                        trimEnd(tok.end, close < count ? m_tokens[close].start : m_input.size());
                     copy(tok.start, end);
                     next = close;
                 }
@@ -351,11 +377,8 @@ std::optional<Failure> Writer::run() {
             break;
         case Kind::text:
         case Kind::rawText: {
-            std::size_t start = tok.start, end = tok.end;
-            while (start < end && isBlank(static_cast<unsigned char>(m_input[start])))
-                ++start;
-            while (end > start && isBlank(static_cast<unsigned char>(m_input[end - 1])))
-                --end;
+            const std::size_t start = trimStart(tok.start, tok.end);
+            const std::size_t end = trimEnd(start, tok.end);
             if (start < end) {
                 lineFits = startLine();
                 if (lineFits)
@@ -364,6 +387,8 @@ std::optional<Failure> Writer::run() {
             break;
         }
         }
+        if (m_cancelled)
+            return cancelledFailure();
         if (!lineFits || m_out.size() > m_limit)
             return tooLarge(tok);
         i = next;
@@ -411,9 +436,8 @@ std::expected<std::u16string, FormatError> formatText(std::u16string_view text, 
 } // namespace
 } // namespace markup
 
-std::expected<std::u16string, FormatError> MarkupFormatter::pretty(std::u16string_view text,
-                                                                   Dialect dialect,
-                                                                   FormatIndent indent) {
+std::expected<std::u16string, FormatError>
+MarkupFormatter::pretty(std::u16string_view text, Dialect dialect, FormatIndent indent) {
     return markup::formatText(text, dialect, indent);
 }
 
@@ -422,8 +446,9 @@ std::expected<std::u16string, FormatError> MarkupFormatter::minify(std::u16strin
     return markup::formatText(text, dialect, std::nullopt);
 }
 
-std::expected<std::string, FormatError> MarkupFormatter::formatBytes(
-    std::string_view utf8, Dialect dialect, std::optional<FormatIndent> indent) {
+std::expected<std::string, FormatError>
+MarkupFormatter::formatBytes(std::string_view utf8, Dialect dialect,
+                             std::optional<FormatIndent> indent) {
     auto out = markup::format(utf8, dialect, indent);
     if (!out)
         return std::unexpected(markup::toFormatError(utf8, std::move(out.error())));

@@ -25,7 +25,16 @@ struct MarkupFormatter {
 
     /// Token kinds. `declaration` is `<!DOCTYPE ...>` and any other `<!...>`; `rawText` is the
     /// content of an HTML script, style or textarea element.
-    enum class Kind : std::uint8_t { startTag, endTag, text, comment, cdata, pi, declaration, rawText };
+    enum class Kind : std::uint8_t {
+        startTag,
+        endTag,
+        text,
+        comment,
+        cdata,
+        pi,
+        declaration,
+        rawText
+    };
 
     /// One token; all offsets are byte offsets into the UTF-8 input. The name range is empty
     /// (0, 0) for tokens without a name.
@@ -38,19 +47,20 @@ struct MarkupFormatter {
         /// The start tag ends with "/>".
         bool selfClosing;
     };
+    static_assert(sizeof(Tok) == 20);
 
     /// Each tag, comment and text run on its own line, indented by nesting depth.
-    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(
-        std::u16string_view text, Dialect dialect, FormatIndent indent);
+    [[nodiscard]] static std::expected<std::u16string, FormatError>
+    pretty(std::u16string_view text, Dialect dialect, FormatIndent indent);
     /// The same pipeline without line breaks or indentation.
-    [[nodiscard]] static std::expected<std::u16string, FormatError> minify(
-        std::u16string_view text, Dialect dialect);
+    [[nodiscard]] static std::expected<std::u16string, FormatError> minify(std::u16string_view text,
+                                                                           Dialect dialect);
 
     /// The byte-level pipeline behind pretty (with an indent) and minify (without): takes UTF-8
     /// bytes, returns the finished UTF-8 output (trailing blanks removed, the input's final line
     /// feed kept). Error positions refer to `utf8`.
-    [[nodiscard]] static std::expected<std::string, FormatError> formatBytes(
-        std::string_view utf8, Dialect dialect, std::optional<FormatIndent> indent);
+    [[nodiscard]] static std::expected<std::string, FormatError>
+    formatBytes(std::string_view utf8, Dialect dialect, std::optional<FormatIndent> indent);
 };
 
 } // namespace vendrix

@@ -2,6 +2,7 @@
 
 #include "core/formatting/MarkupFormatterDetail.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -30,17 +31,38 @@ public:
     std::optional<Failure> run();
 
 private:
-    std::size_t find(char byte, std::size_t from) const {
-        if (from >= m_n)
-            return npos;
-        const void* hit = std::memchr(m_s.data() + from, byte, m_n - from);
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - m_s.data()) : npos;
+    // Searches run in slices so that a cancellation is seen within a slice even inside one
+    // huge token; a cancelled search reports no match and sets m_scanCancelled.
+    static constexpr std::size_t kSlice = 1 << 20;
+    bool sliceCancelled() {
+        if (m_progress.isCancelled())
+            m_scanCancelled = true;
+        return m_scanCancelled;
     }
-    std::size_t find(std::string_view needle, std::size_t from) const {
-        if (from >= m_n)
-            return npos;
-        const void* hit = memmem(m_s.data() + from, m_n - from, needle.data(), needle.size());
-        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - m_s.data()) : npos;
+    std::size_t find(char byte, std::size_t from) {
+        while (from < m_n) {
+            const std::size_t length = std::min(kSlice, m_n - from);
+            if (const void* hit = std::memchr(m_s.data() + from, byte, length))
+                return static_cast<std::size_t>(static_cast<const char*>(hit) - m_s.data());
+            from += length;
+            if (from < m_n && sliceCancelled())
+                return npos;
+        }
+        return npos;
+    }
+    std::size_t find(std::string_view needle, std::size_t from) {
+        while (from < m_n) {
+            // Slices overlap by the needle's length so that no match is split between them.
+            const std::size_t length = std::min(kSlice + needle.size(), m_n - from);
+            if (const void* hit = memmem(m_s.data() + from, length, needle.data(), needle.size()))
+                return static_cast<std::size_t>(static_cast<const char*>(hit) - m_s.data());
+            if (from + length >= m_n)
+                break;
+            from += kSlice;
+            if (sliceCancelled())
+                return npos;
+        }
+        return npos;
     }
     bool startsWith(std::size_t at, std::string_view prefix) const {
         return m_s.substr(at, prefix.size()) == prefix;
@@ -63,9 +85,7 @@ private:
         else
             add(Kind::text, start, end);
     }
-    static Failure fail(const char16_t* message, std::size_t at) {
-        return Failure{message, at};
-    }
+    static Failure fail(const char16_t* message, std::size_t at) { return Failure{message, at}; }
     Failure cancelled() const {
         return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
     }
@@ -84,7 +104,7 @@ private:
     std::optional<Failure> startTag(std::size_t pos, std::size_t& next);
     std::size_t xmlTagEnd(std::size_t from, bool& wasCancelled);
     std::size_t htmlTagEnd(std::size_t from);
-    std::size_t rawTextEnd(std::size_t from, std::string_view name) const;
+    std::size_t rawTextEnd(std::size_t from, std::string_view name);
 
     std::string_view m_s;
     std::size_t m_n;
@@ -95,12 +115,7 @@ private:
     // An HTML "<?" without "?>" ends at the first ">"; once a search for "?>" has failed, none
     // exists after that point, so later searches from there on are skipped.
     std::size_t m_noPIEndFrom = npos;
-    // HTML start tags that fail give their "<" back as text and scanning resumes one byte
-    // later. A failed scan records each quote it crossed with the state it left behind; a later
-    // scan that reaches the same quote in the same state must fail the same way, so it stops
-    // there. This keeps pathological quoting linear instead of quadratic.
-    std::unordered_set<std::uint64_t> m_failedQuoteStates;
-    std::vector<std::uint64_t> m_visitedQuoteStates;
+    bool m_scanCancelled = false;
 };
 
 std::optional<Failure> Tokenizer::run() {
@@ -126,10 +141,12 @@ std::optional<Failure> Tokenizer::run() {
             failure = comment(pos, after);
         } else if (next == '!' && startsWith(pos, "<![CDATA[")) {
             const std::size_t close = find("]]>", pos + 9);
-            if (close == npos)
-                return fail(u"Kapanmamış CDATA", pos);
-            add(Kind::cdata, pos, close + 3);
-            after = close + 3;
+            if (close == npos) {
+                failure = fail(u"Kapanmamış CDATA", pos);
+            } else {
+                add(Kind::cdata, pos, close + 3);
+                after = close + 3;
+            }
         } else if (next == '?') {
             failure = processingInstruction(pos, after);
         } else if (next == '!') {
@@ -144,11 +161,13 @@ std::optional<Failure> Tokenizer::run() {
             addText(pos, pos + 1);
             after = pos + 1;
         }
+        if (m_scanCancelled)
+            return cancelled();
         if (failure)
             return failure;
         pos = after;
     }
-    if (!m_progress.finish())
+    if (m_scanCancelled || !m_progress.finish())
         return cancelled();
     return std::nullopt;
 }
@@ -253,18 +272,18 @@ std::size_t Tokenizer::xmlTagEnd(std::size_t from, bool& wasCancelled) {
 }
 
 // The ">" that ends an HTML start tag, or npos when a "<" outside quotes or the end of the
-// input comes first.
+// input comes first. A failed tag gives its "<" back as text and scanning resumes one byte later,
+// so later tags rescan bytes this scan has seen; that stays linear because two scans that are
+// alive at the same byte are always in different quoting states (outside, in '...', in "..."),
+// so no byte is scanned more than three times.
 std::size_t Tokenizer::htmlTagEnd(std::size_t from) {
-    m_visitedQuoteStates.clear();
-    auto reached = [this](std::uint64_t state) {
-        if (m_failedQuoteStates.contains(state))
-            return true;
-        m_visitedQuoteStates.push_back(state);
-        return false;
-    };
     std::size_t i = from;
     for (;;) {
         while (i < m_n) {
+            if (!m_progress.within(i)) {
+                m_scanCancelled = true;
+                return npos;
+            }
             const unsigned char byte = at(i);
             if (byte == '>')
                 return i;
@@ -273,18 +292,12 @@ std::size_t Tokenizer::htmlTagEnd(std::size_t from) {
             ++i;
         }
         if (i >= m_n || m_s[i] == '<')
-            break;
-        const char quote = m_s[i];
-        // Key: position * 4 + state after the quote (1, 2: inside a quote; 0: outside).
-        if (reached(std::uint64_t{i} * 4 + (quote == '"' ? 1 : 2)))
-            break;
-        const std::size_t close = find(quote, i + 1);
-        if (close == npos || reached(std::uint64_t{close} * 4))
-            break;
+            return npos;
+        const std::size_t close = find(m_s[i], i + 1);
+        if (close == npos)
+            return npos;
         i = close + 1;
     }
-    m_failedQuoteStates.insert(m_visitedQuoteStates.begin(), m_visitedQuoteStates.end());
-    return npos;
 }
 
 std::optional<Failure> Tokenizer::startTag(std::size_t pos, std::size_t& next) {
@@ -294,7 +307,7 @@ std::optional<Failure> Tokenizer::startTag(std::size_t pos, std::size_t& next) {
     if (m_html) {
         gt = htmlTagEnd(nameStop);
         if (gt == npos) {
-            if (m_progress.isCancelled())
+            if (m_scanCancelled)
                 return cancelled();
             addText(pos, pos + 1);
             next = pos + 1;
@@ -331,7 +344,7 @@ std::optional<Failure> Tokenizer::startTag(std::size_t pos, std::size_t& next) {
 }
 
 // The first "</" followed by `name` (ASCII case-insensitive) at or after `from`, or the end.
-std::size_t Tokenizer::rawTextEnd(std::size_t from, std::string_view name) const {
+std::size_t Tokenizer::rawTextEnd(std::size_t from, std::string_view name) {
     for (std::size_t i = find('<', from); i != npos; i = find('<', i + 1)) {
         if (i + 2 + name.size() <= m_n && m_s[i + 1] == '/' &&
             equalsIgnoringCase(m_s.substr(i + 2, name.size()), name))
@@ -357,7 +370,7 @@ namespace {
 using NameSet = std::unordered_set<std::string_view>;
 
 const NameSet& voidElements() {
-    static const NameSet set{"area", "base", "br",   "col",   "embed",  "hr",    "img",  "input",
+    static const NameSet set{"area",   "base", "br",   "col",   "embed",  "hr",    "img", "input",
                              "keygen", "link", "meta", "param", "source", "track", "wbr"};
     return set;
 }
@@ -370,10 +383,10 @@ const NameSet& preformattedElements() {
     return set;
 }
 const NameSet& paragraphEnders() {
-    static const NameSet set{"address", "article", "aside",  "blockquote", "details", "div",
-                             "dl",      "fieldset", "figure", "footer",    "form",    "h1",
-                             "h2",      "h3",       "h4",     "h5",        "h6",      "header",
-                             "hr",      "main",     "nav",    "ol",        "p",       "pre",
+    static const NameSet set{"address", "article",  "aside",  "blockquote", "details", "div",
+                             "dl",      "fieldset", "figure", "footer",     "form",    "h1",
+                             "h2",      "h3",       "h4",     "h5",         "h6",      "header",
+                             "hr",      "main",     "nav",    "ol",         "p",       "pre",
                              "section", "table",    "ul"};
     return set;
 }
@@ -393,8 +406,7 @@ bool endsOpenParagraph(std::string_view lowerName) {
     return paragraphEnders().contains(lowerName);
 }
 
-std::optional<Failure> tokenize(std::string_view input, Dialect dialect,
-                                std::vector<Tok>& tokens) {
+std::optional<Failure> tokenize(std::string_view input, Dialect dialect, std::vector<Tok>& tokens) {
     return Tokenizer(input, dialect, tokens).run();
 }
 

@@ -1,31 +1,20 @@
 #include "core/formatting/SQLFormatter.h"
 
-#include "core/formatting/FormatProgress.h"
 #include "core/formatting/FormatText.h"
+#include "core/formatting/SQLFormatterDetail.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <unordered_set>
 #include <vector>
 
 namespace vendrix {
 
+namespace sql {
 namespace {
 
-using Kind = SQLFormatter::Kind;
 using WordSet = std::unordered_set<std::string_view>;
 
 constexpr std::uint64_t kMinOutputLimit = 67108864;
-
-/// One token. `keyword` points into the keyword set and is empty for everything else.
-struct Tok {
-    std::int64_t start;
-    std::int64_t end;
-    Kind kind;
-    std::string_view keyword;
-    bool newlineBefore;
-};
 
 /// One open parenthesis while writing.
 struct Paren {
@@ -33,46 +22,22 @@ struct Paren {
     std::int64_t baseLevel;
 };
 
-struct Failure {
-    std::u16string message;
-    std::optional<std::int64_t> byteOffset;
-};
-
-const WordSet& keywords() {
-    static const WordSet set{
-        "ADD", "ALL", "ALTER", "AND", "ANY", "AS", "ASC", "BEGIN", "BETWEEN", "BY", "CASE",
-        "CAST", "CHECK", "COLUMN", "COMMIT", "CONFLICT", "CONSTRAINT", "CREATE", "CROSS",
-        "CURRENT_DATE", "CURRENT_TIMESTAMP", "DATABASE", "DECLARE", "DEFAULT", "DELETE", "DESC",
-        "DISTINCT", "DO", "DROP", "ELSE", "END", "ESCAPE", "EXCEPT", "EXEC", "EXISTS", "FALSE",
-        "FETCH", "FIRST", "FOR", "FOREIGN", "FROM", "FULL", "GRANT", "GROUP", "HAVING", "IF",
-        "ILIKE", "IN", "INDEX", "INNER", "INSERT", "INTERSECT", "INTO", "IS", "JOIN", "KEY",
-        "LAST", "LATERAL", "LEFT", "LIKE", "LIMIT", "MERGE", "NATURAL", "NEXT", "NOT", "NULL",
-        "NULLS", "OFFSET", "ON", "ONLY", "OR", "ORDER", "OUTER", "OVER", "PARTITION", "PRIMARY",
-        "PROCEDURE", "REFERENCES", "RETURNING", "RIGHT", "ROLLBACK", "ROW", "ROWS", "SELECT",
-        "SET", "TABLE", "THEN", "TO", "TOP", "TRANSACTION", "TRUE", "TRUNCATE", "UNION",
-        "UNIQUE", "UPDATE", "USING", "VALUES", "VIEW", "WHEN", "WHERE", "WINDOW", "WITH",
-        "BIGINT", "BIT", "BOOLEAN", "CHAR", "DATE", "DATETIME", "DECIMAL", "DOUBLE", "FLOAT",
-        "INT", "INTEGER", "NCHAR", "NUMERIC", "NVARCHAR", "REAL", "SMALLINT", "TEXT", "TIME",
-        "TIMESTAMP", "UUID", "VARCHAR", "AVG", "COALESCE", "COUNT", "MAX", "MIN", "NULLIF",
-        "SUM"};
-    return set;
-}
 const WordSet& clauseKeywords() {
-    static const WordSet set{"SELECT", "FROM",   "WHERE",     "HAVING", "LIMIT",  "OFFSET",
-                             "UNION",  "EXCEPT", "INTERSECT", "VALUES", "SET",    "INSERT",
-                             "UPDATE", "DELETE", "RETURNING", "WINDOW", "FETCH",  "MERGE",
-                             "TRUNCATE", "CREATE", "ALTER",   "DROP"};
+    static const WordSet set{"SELECT",   "FROM",   "WHERE",     "HAVING", "LIMIT", "OFFSET",
+                             "UNION",    "EXCEPT", "INTERSECT", "VALUES", "SET",   "INSERT",
+                             "UPDATE",   "DELETE", "RETURNING", "WINDOW", "FETCH", "MERGE",
+                             "TRUNCATE", "CREATE", "ALTER",     "DROP"};
     return set;
 }
 const WordSet& functionKeywords() {
-    static const WordSet set{"AVG", "CAST",    "CHAR",    "COALESCE", "COUNT", "DECIMAL",
-                             "FLOAT", "MAX",   "MIN",     "NCHAR",    "NULLIF", "NUMERIC",
-                             "NVARCHAR", "OVER", "SUM",   "VARCHAR"};
+    static const WordSet set{"AVG",      "CAST", "CHAR", "COALESCE", "COUNT",  "DECIMAL",
+                             "FLOAT",    "MAX",  "MIN",  "NCHAR",    "NULLIF", "NUMERIC",
+                             "NVARCHAR", "OVER", "SUM",  "VARCHAR"};
     return set;
 }
 const WordSet& joinModifiers() {
-    static const WordSet set{"INNER", "LEFT", "RIGHT", "FULL", "CROSS", "NATURAL", "OUTER",
-                             "LATERAL"};
+    static const WordSet set{"INNER", "LEFT",    "RIGHT", "FULL",
+                             "CROSS", "NATURAL", "OUTER", "LATERAL"};
     return set;
 }
 const WordSet& subqueryStarters() {
@@ -87,175 +52,22 @@ const WordSet& conditionClauses() {
     static const WordSet set{"WHERE", "HAVING", "ON"};
     return set;
 }
-const WordSet& twoByteOperators() {
-    static const WordSet set{"<=", ">=", "<>", "!=", "||", "::", "->", "=>", ":="};
-    return set;
-}
-
-bool isLetter(unsigned char byte) {
-    return (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z';
-}
-bool isDigit(unsigned char byte) {
-    return byte >= '0' && byte <= '9';
-}
-
-/// Steps the bound progress object once per 64 KiB window of a phase's position.
-class PhaseProgress {
-public:
-    PhaseProgress(std::int64_t total, double from, double to)
-        : m_progress(FormatProgress::current()), m_total(total), m_from(from), m_to(to) {}
-    bool at(std::int64_t position) {
-        if (m_progress == nullptr || (position >> 16) == m_window)
-            return true;
-        m_window = position >> 16;
-        return m_progress->step(position, m_total, m_from, m_to);
-    }
-    /// The phase is complete: raises the fraction to the phase's end.
-    bool finish() { return m_progress == nullptr || m_progress->step(m_total, m_total, m_from, m_to); }
-
-private:
-    FormatProgress* m_progress;
-    std::int64_t m_total;
-    double m_from, m_to;
-    std::int64_t m_window = -1;
-};
-
-Failure cancelledFailure() {
-    return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
-}
-
-std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
-    const auto n = static_cast<std::int64_t>(s.size());
-    const auto at = [&](std::int64_t i) { return static_cast<unsigned char>(s[static_cast<std::size_t>(i)]); };
-    PhaseProgress progress(n, 0.0, 0.5);
-    std::int64_t i = 0;
-    if (s.starts_with("\xEF\xBB\xBF"))
-        i = 3;
-    bool newline = false;
-    // "[" scans to the end of its line for "]"; remembering the last scan keeps a line full of
-    // "[" linear.
-    std::int64_t bracketScanFrom = -1, bracketScanStop = -1;
-    bool bracketFound = false;
-    const auto add = [&](std::int64_t start, std::int64_t end, Kind kind) {
-        tokens.push_back(Tok{start, end, kind, {}, newline});
-        newline = false;
-    };
-    while (i < n) {
-        if (!progress.at(i))
-            return cancelledFailure();
-        const unsigned char byte = at(i);
-        const unsigned char next = i + 1 < n ? at(i + 1) : 0;
-        if (byte == ' ' || byte == '\t' || byte == '\r') {
-            ++i;
-        } else if (byte == '\n') {
-            newline = true;
-            ++i;
-        } else if (byte == '\'' || byte == '"' || byte == '`') {
-            std::int64_t j = i + 1;
-            for (;;) {
-                if (j >= n)
-                    return Failure{u"Kapanmamış dize", i};
-                const unsigned char c = at(j);
-                if (c == byte) {
-                    if (j + 1 < n && at(j + 1) == byte) {
-                        j += 2;
-                        continue;
-                    }
-                    break;
-                }
-                j += (byte == '\'' && c == '\\') ? 2 : 1;
-            }
-            add(i, j + 1, byte == '\'' ? Kind::string : Kind::quoted);
-            i = j + 1;
-        } else if (byte == '[') {
-            // A "[" inside the span of the previous scan stops where that scan stopped.
-            if (!(bracketScanFrom >= 0 && i > bracketScanFrom && i < bracketScanStop)) {
-                std::int64_t j = i + 1;
-                while (j < n && at(j) != '\n' && at(j) != ']')
-                    ++j;
-                bracketScanFrom = i;
-                bracketScanStop = j;
-                bracketFound = j < n && at(j) == ']';
-            }
-            if (bracketFound) {
-                add(i, bracketScanStop + 1, Kind::quoted);
-                i = bracketScanStop + 1;
-            } else {
-                add(i, i + 1, Kind::op);
-                ++i;
-            }
-        } else if ((byte == '-' && next == '-') || (byte == '#' && (next == ' ' || next == '\t'))) {
-            const void* lf = std::memchr(s.data() + i, '\n', static_cast<std::size_t>(n - i));
-            std::int64_t end = lf ? static_cast<const char*>(lf) - s.data() : n;
-            if (byte == '-')
-                while (end > i + 2 && (at(end - 1) == ' ' || at(end - 1) == '\t' || at(end - 1) == '\r'))
-                    --end;
-            add(i, end, Kind::lineComment);
-            i = end;
-        } else if (byte == '/' && next == '*') {
-            const std::size_t close = s.find("*/", static_cast<std::size_t>(i + 2));
-            if (close == std::string_view::npos)
-                return Failure{u"Kapanmamış yorum", i};
-            add(i, static_cast<std::int64_t>(close) + 2, Kind::blockComment);
-            i = static_cast<std::int64_t>(close) + 2;
-        } else if (byte == '(' || byte == ')' || byte == ',' || byte == ';') {
-            add(i, i + 1,
-                byte == '(' ? Kind::open : byte == ')' ? Kind::close : byte == ',' ? Kind::comma
-                                                                                    : Kind::semicolon);
-            ++i;
-        } else if (isDigit(byte) || (byte == '.' && isDigit(next))) {
-            std::int64_t j = i + 1;
-            while (j < n && (isLetter(at(j)) || isDigit(at(j)) || at(j) == '_' || at(j) == '.' || at(j) >= 0x80))
-                ++j;
-            add(i, j, Kind::number);
-            i = j;
-        } else if (byte == '.') {
-            add(i, i + 1, Kind::dot);
-            ++i;
-        } else if (isLetter(byte) || byte == '_' || byte == '@' || byte == '$' || byte >= 0x80) {
-            std::int64_t j = i + 1;
-            while (j < n && (isLetter(at(j)) || isDigit(at(j)) || at(j) == '_' || at(j) == '$' || at(j) >= 0x80))
-                ++j;
-            add(i, j, Kind::word);
-            constexpr std::int64_t kLongestKeyword = 17;
-            if (byte != '@' && j - i <= kLongestKeyword) {
-                std::array<char, kLongestKeyword> upper{};
-                for (std::int64_t k = i; k < j; ++k) {
-                    const unsigned char c = at(k);
-                    upper[static_cast<std::size_t>(k - i)] = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-                }
-                auto found = keywords().find(std::string_view(upper.data(), static_cast<std::size_t>(j - i)));
-                if (found != keywords().end())
-                    tokens.back().keyword = *found;
-            }
-            i = j;
-        } else {
-            std::int64_t length = 1;
-            if (i + 1 < n && twoByteOperators().contains(s.substr(static_cast<std::size_t>(i), 2)))
-                length = (byte == '-' && next == '>' && i + 2 < n && at(i + 2) == '>') ? 3 : 2;
-            add(i, i + length, Kind::op);
-            i += length;
-        }
-    }
-    if (!progress.finish())
-        return cancelledFailure();
-    return std::nullopt;
-}
 
 class Writer {
 public:
     Writer(std::string_view input, const std::vector<Tok>& tokens, FormatIndent indent,
            std::string& out)
-        : m_s(input), m_tokens(tokens), m_out(out),
-          m_unitIsTab(indent.isTab()),
-          m_unitLength(indent.isTab() ? 1 : static_cast<std::size_t>(std::max(indent.spaceCount(), 0))),
+        : m_s(input), m_tokens(tokens), m_out(out), m_unitIsTab(indent.isTab()),
+          m_unitLength(indent.isTab() ? 1
+                                      : static_cast<std::size_t>(std::max(indent.spaceCount(), 0))),
           m_limit(std::max<std::uint64_t>(16 * std::uint64_t{input.size()}, kMinOutputLimit)) {}
 
     std::optional<Failure> run();
 
 private:
     std::string_view text(const Tok& tok) const {
-        return m_s.substr(static_cast<std::size_t>(tok.start), static_cast<std::size_t>(tok.end - tok.start));
+        return m_s.substr(static_cast<std::size_t>(tok.start),
+                          static_cast<std::size_t>(tok.end - tok.start));
     }
     /// The next token after `i` that is not a comment, or null.
     const Tok* nextSignificant(std::size_t i) const {
@@ -291,7 +103,8 @@ private:
 bool Writer::breakLine(std::int64_t level) {
     while (!m_out.empty() && m_out.back() == ' ')
         m_out.pop_back();
-    const std::uint64_t needed = static_cast<std::uint64_t>(std::max<std::int64_t>(level, 0)) * m_unitLength;
+    const std::uint64_t needed =
+        static_cast<std::uint64_t>(std::max<std::int64_t>(level, 0)) * m_unitLength;
     if (m_out.size() + 2 + needed > m_limit)
         return false;
     if (!m_out.empty()) {
@@ -463,7 +276,7 @@ std::optional<Failure> Writer::run() {
 }
 
 std::expected<std::string, FormatError> prettyUnfinished(std::string_view utf8,
-                                                        FormatIndent indent) {
+                                                         FormatIndent indent) {
     std::vector<Tok> tokens;
     std::optional<Failure> failure = tokenize(utf8, tokens);
     std::string out;
@@ -479,21 +292,22 @@ std::expected<std::string, FormatError> prettyUnfinished(std::string_view utf8,
 }
 
 } // namespace
+} // namespace sql
 
 std::expected<std::u16string, FormatError> SQLFormatter::pretty(std::u16string_view text,
                                                                 FormatIndent indent) {
     auto bytes = FormatText::inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
-    auto out = prettyUnfinished(*bytes, indent);
+    auto out = sql::prettyUnfinished(*bytes, indent);
     if (!out)
         return std::unexpected(std::move(out.error()));
     return FormatText::finish(std::move(*out), *bytes);
 }
 
 std::expected<std::string, FormatError> SQLFormatter::prettyBytes(std::string_view utf8,
-                                                                 FormatIndent indent) {
-    auto out = prettyUnfinished(utf8, indent);
+                                                                  FormatIndent indent) {
+    auto out = sql::prettyUnfinished(utf8, indent);
     if (out)
         FormatText::finishBytes(*out, utf8);
     return out;

@@ -18,17 +18,27 @@ namespace vendrix {
 /// Only the tokenizer fails ("Kapanmamış dize", "Kapanmamış yorum").
 struct SQLFormatter {
     enum class Kind : std::uint8_t {
-        word, quoted, string, number, lineComment, blockComment, open, close, comma, semicolon,
-        dot, op
+        word,
+        quoted,
+        string,
+        number,
+        lineComment,
+        blockComment,
+        open,
+        close,
+        comma,
+        semicolon,
+        dot,
+        op
     };
 
-    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(
-        std::u16string_view text, FormatIndent indent);
+    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(std::u16string_view text,
+                                                                           FormatIndent indent);
 
     /// The byte-level pipeline behind pretty: UTF-8 in, finished UTF-8 out. Error positions
     /// refer to `utf8`.
-    [[nodiscard]] static std::expected<std::string, FormatError> prettyBytes(
-        std::string_view utf8, FormatIndent indent);
+    [[nodiscard]] static std::expected<std::string, FormatError> prettyBytes(std::string_view utf8,
+                                                                             FormatIndent indent);
 };
 
 } // namespace vendrix

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 namespace vendrix {
 namespace {
@@ -41,8 +42,9 @@ TEST(CSSFormatterTest, MatchesGoldenFiles) {
         if (mode == "min")
             EXPECT_EQ(minify(input), expected) << file;
         else
-            EXPECT_EQ(pretty(input, mode == "pretty-tab" ? FormatIndent::tab()
-                                                         : FormatIndent::spaces(std::stoi(mode.substr(7)))),
+            EXPECT_EQ(pretty(input, mode == "pretty-tab"
+                                        ? FormatIndent::tab()
+                                        : FormatIndent::spaces(std::stoi(mode.substr(7)))),
                       expected)
                 << file;
         ++compared;
@@ -72,16 +74,21 @@ TEST(CSSFormatterTest, WritesRulesDeclarationsAndBlocks) {
          "a {\n  content: \"x;}\\\"\";\n  b: c;\n}", "a{content:\"x;}\\\"\";b:c}"},
         {"url with ; and } in parentheses", "a { background: url(a;b}c) }",
          "a {\n  background: url(a;b}c);\n}", "a{background:url(a;b}c)}"},
-        {"import statement", "@import  url(\"x.css\")  screen ;",
-         "@import url(\"x.css\") screen;", "@import url(\"x.css\") screen;"},
+        {"import statement", "@import  url(\"x.css\")  screen ;", "@import url(\"x.css\") screen;",
+         "@import url(\"x.css\") screen;"},
         {"value commas", "a{font: 12px / 1.5 a , b}", "a {\n  font: 12px / 1.5 a , b;\n}",
          "a{font:12px / 1.5 a,b}"},
-        {"commas inside functions and attribute selectors", "a[x=\",\"] , b:is(c , d){e:f(1 , 2) , g}",
-         "a[x=\",\"], b:is(c , d) {\n  e: f(1 , 2) , g;\n}", "a[x=\",\"],b:is(c , d){e:f(1 , 2),g}"},
+        {"commas inside functions and attribute selectors",
+         "a[x=\",\"] , b:is(c , d){e:f(1 , 2) , g}",
+         "a[x=\",\"], b:is(c , d) {\n  e: f(1 , 2) , g;\n}",
+         "a[x=\",\"],b:is(c , d){e:f(1 , 2),g}"},
         {"declaration without colon", "a{foo}", "a {\n  foo;\n}", "a{foo}"},
         {"trailing segment without semicolon", "x:1", "x: 1", "x:1"},
         {"comment inside a declaration", "a{b: /*c*/ d}", "a {\n  b: /*c*/ d;\n}", "a{b:d}"},
-        {"byte-order mark", "\xEF\xBB\xBF" "a{}", "a {}", "a{}"},
+        {"byte-order mark",
+         "\xEF\xBB\xBF"
+         "a{}",
+         "a {}", "a{}"},
         {"empty input", "", "", ""},
         {"final line feed is kept", "a{}\n\n", "a {}\n", "a{}\n"},
         {"combinators in minify", "a > b + c ~ d e{}", "a > b + c ~ d e {}", "a>b+c~d e{}"},
@@ -92,7 +99,8 @@ TEST(CSSFormatterTest, WritesRulesDeclarationsAndBlocks) {
         EXPECT_EQ(pretty(c.input), c.prettyOutput) << c.name;
         EXPECT_EQ(minify(c.input), c.minifiedOutput) << c.name;
     }
-    EXPECT_EQ(pretty("@media x{a{b:c}}", FormatIndent::tab()), "@media x {\n\ta {\n\t\tb: c;\n\t}\n}");
+    EXPECT_EQ(pretty("@media x{a{b:c}}", FormatIndent::tab()),
+              "@media x {\n\ta {\n\t\tb: c;\n\t}\n}");
 }
 
 struct ErrorCase {
@@ -105,7 +113,8 @@ TEST(CSSFormatterTest, ReportsEveryFailureAtItsPosition) {
     const ErrorCase cases[] = {
         {"closing brace without a block", "a{}\n}", "error: 2:1:4 Fazladan '}'"},
         {"unclosed block", "a {", "error: 1:3:2 Kapanmamış '{'"},
-        {"innermost unclosed block", "@media x {\n  a { b: c }\n  ğ {", "error: 3:5:28 Kapanmamış '{'"},
+        {"innermost unclosed block", "@media x {\n  a { b: c }\n  ğ {",
+         "error: 3:5:28 Kapanmamış '{'"},
         {"string running into a line feed", "a{b:\"x\ny\"}", "error: 1:5:4 Kapanmamış dize"},
         {"string running to the end", "a{b:'x\\'}", "error: 1:5:4 Kapanmamış dize"},
         {"unterminated comment", "a{} /* x *", "error: 1:5:4 Kapanmamış yorum"},
@@ -137,15 +146,45 @@ TEST(CSSFormatterTest, DeepNestingMinifiesOrFailsCleanly) {
 }
 
 TEST(CSSFormatterTest, MinifyOfPrettyEqualsMinify) {
-    for (const auto& entry : std::filesystem::directory_iterator(test::dataPath("formatting/css"))) {
-        if (entry.path().filename().string().find(".in.") == std::string::npos)
-            continue;
-        const std::string input = test::readFileBytes(entry.path());
+    std::vector<std::string> corpus;
+    for (const auto& entry : std::filesystem::directory_iterator(test::dataPath("formatting/css")))
+        if (entry.path().filename().string().find(".in.") != std::string::npos)
+            corpus.push_back(test::readFileBytes(entry.path()));
+    // Random sheets from structural pieces, broken ones included (they must fail alike).
+    const char* pieces[] = {"a",   " b",      ">",        ",",        "+", "~",   "{",
+                            "}",   ";",       ":",        "(",        ")", "[x]", "\"s;}\"",
+                            "'q'", "/* c */", "@media x", "url(a;b)", " ", "\n",  "1px"};
+    std::mt19937 rng(3);
+    for (int i = 0; i < 2000; ++i) {
+        std::string input;
+        for (int k = static_cast<int>(rng() % 30); k > 0; --k)
+            input += pieces[rng() % std::size(pieces)];
+        corpus.push_back(input);
+    }
+    int checked = 0;
+    for (const std::string& input : corpus) {
         auto prettied = CSSFormatter::formatBytes(input, FormatIndent::spaces(2));
-        ASSERT_TRUE(prettied.has_value());
-        EXPECT_EQ(CSSFormatter::formatBytes(*prettied, std::nullopt).value(),
-                  CSSFormatter::formatBytes(input, std::nullopt).value())
-            << entry.path();
+        auto minified = CSSFormatter::formatBytes(input, std::nullopt);
+        ASSERT_EQ(prettied.has_value(), minified.has_value()) << input;
+        if (!minified) {
+            EXPECT_EQ(prettied.error(), minified.error()) << input;
+            continue;
+        }
+        auto again = CSSFormatter::formatBytes(*prettied, std::nullopt);
+        ASSERT_TRUE(again.has_value()) << input;
+        EXPECT_EQ(*again, *minified) << input;
+        ++checked;
+    }
+    EXPECT_GT(checked, 200);
+}
+
+TEST(CSSFormatterTest, FindsCommentEndsAnywhereInLongComments) {
+    // Long comments are searched in slices of 1 MiB; an end straddling a border must be found.
+    for (std::size_t shift = (1u << 20) - 3; shift <= (1u << 20) + 3; ++shift) {
+        const std::string comment = "/*" + std::string(shift, 'x') + "*/";
+        auto result = CSSFormatter::formatBytes(comment + "a{}", FormatIndent::spaces(2));
+        ASSERT_TRUE(result.has_value()) << shift;
+        EXPECT_EQ(*result, comment + "\na {}") << shift;
     }
 }
 

@@ -1,5 +1,5 @@
-#include "core/formatting/FormatProgress.h"
 #include "core/formatting/MarkupFormatter.h"
+#include "core/formatting/FormatProgress.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +18,8 @@ using Dialect = MarkupFormatter::Dialect;
 
 constexpr auto xml = Dialect::xml;
 constexpr auto html = Dialect::html;
-const std::u16string tooLargeMessage = u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir";
+const std::u16string tooLargeMessage =
+    u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir";
 
 /// The output, or "error: line:column:offset message" for a failure.
 std::string pretty(std::string_view input, Dialect dialect,
@@ -110,10 +111,10 @@ TEST(MarkupFormatterTest, LaysOutTagsTextAndStructure) {
          "<?xml version='1.0'?><a><!-- c --><?p x?><b/></a>",
          "<?xml version='1.0'?>\n<a>\n  <!-- c -->\n  <?p x?>\n  <b/>\n</a>",
          "<?xml version='1.0'?><a><!-- c --><?p x?><b/></a>"},
-        {"cdata makes content verbatim", xml, "<a> <![CDATA[x]]> </a>",
-         "<a> <![CDATA[x]]> </a>", "<a> <![CDATA[x]]> </a>"},
-        {"doctype internal subset with quoted >", xml,
-         "<!DOCTYPE d [<!ENTITY e \"a>b\"> [x]]><d/>", "<!DOCTYPE d [<!ENTITY e \"a>b\"> [x]]>\n<d/>",
+        {"cdata makes content verbatim", xml, "<a> <![CDATA[x]]> </a>", "<a> <![CDATA[x]]> </a>",
+         "<a> <![CDATA[x]]> </a>"},
+        {"doctype internal subset with quoted >", xml, "<!DOCTYPE d [<!ENTITY e \"a>b\"> [x]]><d/>",
+         "<!DOCTYPE d [<!ENTITY e \"a>b\"> [x]]>\n<d/>",
          "<!DOCTYPE d [<!ENTITY e \"a>b\"> [x]]><d/>"},
         {"list items end each other", html, "<ul><li>one<li>two</ul>",
          "<ul>\n  <li>one\n  <li>two\n</ul>", "<ul><li>one<li>two</ul>"},
@@ -124,7 +125,8 @@ TEST(MarkupFormatterTest, LaysOutTagsTextAndStructure) {
         {"stray end tag keeps depth", html, "<div><a/></span><b></b></div>",
          "<div>\n  <a/>\n  </span>\n  <b></b>\n</div>", "<div><a/></span><b></b></div>"},
         {"script keeps its bytes", html, "<div><script>if (a<b) {}</script></div>",
-         "<div>\n  <script>if (a<b) {}</script>\n</div>", "<div><script>if (a<b) {}</script></div>"},
+         "<div>\n  <script>if (a<b) {}</script>\n</div>",
+         "<div><script>if (a<b) {}</script></div>"},
         {"style ends case-insensitively", html, "<STYLE>a<b{}</style ><p>x",
          "<STYLE>a<b{}</style >\n<p>x", "<STYLE>a<b{}</style ><p>x"},
         {"unclosed script runs to the end", html, "<script>x</scrip", "<script>x</scrip",
@@ -182,12 +184,12 @@ TEST(MarkupFormatterTest, ReportsEveryFailureAtItsPosition) {
         {"unterminated pi", xml, "<?xml x", "error: 1:1:0 Kapanmamış işleme talimatı"},
         {"html pi without >", html, "x <?php", "error: 1:3:2 Kapanmamış işleme talimatı"},
         {"unterminated declaration", xml, "<!DOCTYPE [ > ", "error: 1:1:0 Kapanmamış bildirim"},
-        {"html unterminated declaration", html, "a\n<!x \">\"",
-         "error: 2:1:2 Kapanmamış bildirim"},
+        {"html unterminated declaration", html, "a\n<!x \">\"", "error: 2:1:2 Kapanmamış bildirim"},
         {"bad end tag", xml, "<a></ a>", "error: 1:4:3 Geçersiz kapanış etiketi"},
         {"end tag without >", xml, "<a></a x>", "error: 1:4:3 Geçersiz kapanış etiketi"},
         {"unterminated tag", xml, "<a><b c='>'", "error: 1:4:3 Kapanmamış etiket"},
-        {"bare < in text", xml, "<a>1 < 2</a>", "error: 1:6:5 Geçersiz '<' (metinde &lt; kullanın)"},
+        {"bare < in text", xml, "<a>1 < 2</a>",
+         "error: 1:6:5 Geçersiz '<' (metinde &lt; kullanın)"},
         {"< at the end", xml, "<a/><", "error: 1:5:4 Geçersiz '<' (metinde &lt; kullanın)"},
         {"mismatched end tag", xml, "<a><b></c></a>",
          "error: 1:7:6 Kapanış etiketi eşleşmiyor: </c>, beklenen </b>"},
@@ -198,7 +200,8 @@ TEST(MarkupFormatterTest, ReportsEveryFailureAtItsPosition) {
         // A four-byte character counts two UTF-16 units in the column and offset.
         {"position after an emoji", xml, "<a>\xF0\x9F\x98\x80</b>",
          "error: 1:6:5 Kapanış etiketi eşleşmiyor: </b>, beklenen </a>"},
-        {"case matters in xml", xml, "<a></A>", "error: 1:4:3 Kapanış etiketi eşleşmiyor: </A>, beklenen </a>"},
+        {"case matters in xml", xml, "<a></A>",
+         "error: 1:4:3 Kapanış etiketi eşleşmiyor: </A>, beklenen </a>"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(pretty(c.input, c.dialect), c.expected) << c.name;
@@ -218,8 +221,8 @@ TEST(MarkupFormatterTest, HandlesDeepNesting) {
         input += "</a>";
     auto result = MarkupFormatter::formatBytes(input, xml, FormatIndent::spaces(1));
     ASSERT_TRUE(result.has_value());
-    const std::string deepest = "\n" + std::string(kDepth, ' ') + "<b/>\n" +
-                                std::string(kDepth - 1, ' ') + "</a>\n";
+    const std::string deepest =
+        "\n" + std::string(kDepth, ' ') + "<b/>\n" + std::string(kDepth - 1, ' ') + "</a>\n";
     EXPECT_NE(result->find(deepest), std::string::npos);
     EXPECT_EQ(MarkupFormatter::formatBytes(input, xml, std::nullopt).value(), input);
 
@@ -229,15 +232,14 @@ TEST(MarkupFormatterTest, HandlesDeepNesting) {
         deep += "<div>";
     for (int i = 0; i < kDeep; ++i)
         deep += "</div>";
-    for (Dialect dialect : {xml, html}) {
+    for (Dialect dialect : {xml, html})
         EXPECT_EQ(MarkupFormatter::formatBytes(deep, dialect, std::nullopt).value(), deep);
-        auto tooDeep = MarkupFormatter::formatBytes(deep, dialect, FormatIndent::spaces(2));
-        ASSERT_FALSE(tooDeep.has_value());
-        EXPECT_EQ(tooDeep.error().message, tooLargeMessage);
-        EXPECT_EQ(tooDeep.error().line, 1);
-        EXPECT_GT(tooDeep.error().offset, 0);
-        EXPECT_EQ(tooDeep.error().offset % 5, 0) << "positioned at a tag";
-    }
+    auto tooDeep = MarkupFormatter::formatBytes(deep, html, FormatIndent::spaces(2));
+    ASSERT_FALSE(tooDeep.has_value());
+    EXPECT_EQ(tooDeep.error().message, tooLargeMessage);
+    EXPECT_EQ(tooDeep.error().line, 1);
+    EXPECT_GT(tooDeep.error().offset, 0);
+    EXPECT_EQ(tooDeep.error().offset % 5, 0) << "positioned at a tag";
     // An HTML document that never closes its elements.
     std::string open;
     for (int i = 0; i < kDeep; ++i)
@@ -245,8 +247,26 @@ TEST(MarkupFormatterTest, HandlesDeepNesting) {
     EXPECT_EQ(MarkupFormatter::formatBytes(open, html, std::nullopt).value(), open);
 }
 
+TEST(MarkupFormatterTest, FindsTerminatorsAnywhereInLongTokens) {
+    // Long searches run in slices of 1 MiB; a terminator straddling a slice border must be found.
+    constexpr std::size_t kSlice = 1 << 20;
+    for (std::size_t shift = kSlice - 4; shift <= kSlice + 4; ++shift) {
+        const std::string filler(shift, 'x');
+        for (const auto& [open, close] :
+             {std::pair{"<!--", "-->"}, std::pair{"<![CDATA[", "]]>"}, std::pair{"<?", "?>"}}) {
+            const std::string input = std::string("<a>") + open + filler + close + "</a>";
+            auto result = MarkupFormatter::formatBytes(input, xml, std::nullopt);
+            ASSERT_TRUE(result.has_value()) << open << " " << shift;
+            EXPECT_EQ(result->size(), input.size()) << open << " " << shift;
+        }
+        const std::string text = "<p>" + filler + "<b>x</b></p>";
+        EXPECT_EQ(MarkupFormatter::formatBytes(text, html, std::nullopt).value(), text);
+    }
+}
+
 TEST(MarkupFormatterTest, HugeIndentUnitFailsInsteadOfExhaustingMemory) {
-    auto result = MarkupFormatter::formatBytes("<a>\n<b/>\n</a>", xml, FormatIndent::spaces(1 << 30));
+    auto result =
+        MarkupFormatter::formatBytes("<a>\n<b/>\n</a>", xml, FormatIndent::spaces(1 << 30));
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error().message, tooLargeMessage);
     EXPECT_EQ(result.error().offset, 4); // the <b/> that would have been indented
@@ -264,9 +284,9 @@ TEST(MarkupFormatterTest, StrayEndTagsAgainstADeepStackStayFast) {
     EXPECT_EQ(*result, input);
 }
 
-TEST(MarkupFormatterTest, PathologicalHtmlQuotingStaysLinear) {
-    // Start tags whose quotes never balance give their "<" back as text; rescanning from each
-    // of them must not make tokenizing quadratic.
+TEST(MarkupFormatterTest, PathologicalHtmlStaysLinear) {
+    // Start tags whose quotes never balance give their "<" back as text and scanning resumes
+    // right after it; processing instructions without "?>" each end at their ">".
     std::string input;
     for (int i = 0; i < 200000; ++i)
         input += i % 2 ? "<b '\" " : "<a \"' ";
@@ -284,9 +304,11 @@ TEST(MarkupFormatterTest, PathologicalHtmlQuotingStaysLinear) {
 /// A random document from markup-heavy fragments: well-formed enough to format often,
 /// broken often enough to reach the failure paths.
 std::string randomMarkup(std::mt19937& rng, bool wellFormed) {
-    static const char* names[] = {"a", "b", "p", "li", "div", "td", "tr", "pre", "script", "br", "x:y"};
-    static const char* junk[] = {"<", ">", "</", "<!--", "-->", "<![CDATA[", "]]>", "<?", "?>",
-                                 "\"", "'", "[", "]", " ", "\n", "text", "<!X", "/>", "&lt;"};
+    static const char* names[] = {"a",  "b",   "p",      "li", "div", "td",
+                                  "tr", "pre", "script", "br", "x:y"};
+    static const char* junk[] = {"<",  ">",    "</",  "<!--", "-->", "<![CDATA[", "]]>",
+                                 "<?", "?>",   "\"",  "'",    "[",   "]",         " ",
+                                 "\n", "text", "<!X", "/>",   "&lt;"};
     std::uniform_int_distribution<int> pick(0, 99);
     std::string out;
     std::vector<const char*> open;
@@ -324,7 +346,8 @@ std::string randomMarkup(std::mt19937& rng, bool wellFormed) {
 
 TEST(MarkupFormatterTest, MinifyOfPrettyEqualsMinify) {
     std::vector<std::string> corpus;
-    for (const auto& entry : std::filesystem::directory_iterator(test::dataPath("formatting/markup")))
+    for (const auto& entry :
+         std::filesystem::directory_iterator(test::dataPath("formatting/markup")))
         if (entry.path().filename().string().find(".in.") != std::string::npos)
             corpus.push_back(test::readFileBytes(entry.path()));
     std::mt19937 rng(7);
@@ -402,7 +425,8 @@ TEST(MarkupFormatterTest, HonoursCancellationAndReportsProgress) {
         });
         {
             FormatProgress::Scope scope(progress);
-            EXPECT_TRUE(MarkupFormatter::formatBytes(document, xml, FormatIndent::spaces(2)).has_value());
+            EXPECT_TRUE(
+                MarkupFormatter::formatBytes(document, xml, FormatIndent::spaces(2)).has_value());
         }
         done = true;
         watcher.join();

@@ -1,10 +1,12 @@
-#include "core/formatting/FormatProgress.h"
 #include "core/formatting/SQLFormatter.h"
+#include "core/formatting/FormatProgress.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
+#include <random>
 
 namespace vendrix {
 namespace {
@@ -54,7 +56,8 @@ TEST(SQLFormatterTest, BreaksClausesAndNormalisesSpacing) {
          "SELECT a, b\nFROM t\nWHERE x = 1\n  AND y BETWEEN 1 AND 2\nORDER BY a"},
         {"sub-query in from", "select * from (select id from u) s",
          "SELECT *\nFROM (\n  SELECT id\n  FROM u\n) s"},
-        {"join with modifiers stays on one line", "select * from a left outer join b on a.id = b.id",
+        {"join with modifiers stays on one line",
+         "select * from a left outer join b on a.id = b.id",
          "SELECT *\nFROM a\nLEFT OUTER JOIN b ON a.id = b.id"},
         {"conditions under on", "select * from a join b on a.x = b.x and a.y = b.y or a.z",
          "SELECT *\nFROM a\nJOIN b ON a.x = b.x\n  AND a.y = b.y\n  OR a.z"},
@@ -84,10 +87,10 @@ TEST(SQLFormatterTest, BreaksClausesAndNormalisesSpacing) {
          "SELECT *\nFROM (\n  SELECT a\n  FROM t\n  GROUP BY a\n) q"},
         {"unbalanced parentheses are written as they come", "select a) from (b",
          "SELECT a)\nFROM (b"},
-        {"numbers and dots", "select .5, 1.5e3, t.col from s.t", "SELECT .5, 1.5e3, t.col\nFROM s.t"},
+        {"numbers and dots", "select .5, 1.5e3, t.col from s.t",
+         "SELECT .5, 1.5e3, t.col\nFROM s.t"},
         {"byte-order mark and trailing line feed", "\xEF\xBB\xBFselect 1\n", "SELECT 1\n"},
-        {"shell comment needs a space", "select #x, 1 # c\nfrom t",
-         "SELECT # x, 1 # c\nFROM t"},
+        {"shell comment needs a space", "select #x, 1 # c\nfrom t", "SELECT # x, 1 # c\nFROM t"},
         {"nested sub-queries", "select (select max(x) from (select x from t) a) from u",
          "SELECT (\n  SELECT MAX(x)\n  FROM (\n    SELECT x\n    FROM t\n  ) a\n)\nFROM u"},
         {"with starts a sub-query", "insert into t (with q as (select 1) select * from q)",
@@ -129,9 +132,51 @@ TEST(SQLFormatterTest, StaysLinearAndBoundedOnHostileInput) {
     EXPECT_EQ(tooDeep.error().message, u"Çıktı çok büyük (aşırı iç içe yapı)");
     EXPECT_EQ(tooDeep.error().offset % 8, 1) << "positioned at a SELECT";
 
-    auto hugeUnit = SQLFormatter::prettyBytes("select a from (select b)", FormatIndent::spaces(1 << 30));
+    auto hugeUnit =
+        SQLFormatter::prettyBytes("select a from (select b)", FormatIndent::spaces(1 << 30));
     ASSERT_FALSE(hugeUnit.has_value());
     EXPECT_EQ(hugeUnit.error().message, u"Çıktı çok büyük (aşırı iç içe yapı)");
+}
+
+TEST(SQLFormatterTest, FindsCommentEndsAnywhereInLongComments) {
+    // Long comments are searched in slices of 1 MiB; an end straddling a border must be found.
+    for (std::size_t shift = (1u << 20) - 3; shift <= (1u << 20) + 3; ++shift) {
+        const std::string input = "/*" + std::string(shift, 'x') + "*/ select 'a'";
+        auto result = SQLFormatter::prettyBytes(input, FormatIndent::spaces(2));
+        ASSERT_TRUE(result.has_value()) << shift;
+        EXPECT_EQ(result->size(), input.size()) << shift; // the comment, a line break, the query
+    }
+}
+
+TEST(SQLFormatterTest, ArbitraryInputEndsInAResultOrAnError) {
+    const char* pieces[] = {"select ", "from ", "(",   ")", "where ",   "and ",  "or ", "between ",
+                            "left ",   "join ", "on ", ";", "--c\n",    "/*x*/", "'s'", "group ",
+                            "by ",     "with ", "[",   "]", "\"",       "'",     "`",   "::",
+                            "->>",     "#",     "\n",  "x", "\xC3\xA7", "@a",    ".5",  ","};
+    std::mt19937 rng(9);
+    int formatted = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string input;
+        for (int k = static_cast<int>(rng() % 40); k > 0; --k)
+            input += pieces[rng() % std::size(pieces)];
+        auto result = SQLFormatter::pretty(u16(input), FormatIndent::spaces(2));
+        if (result) {
+            ++formatted;
+            // Formatting only adds or removes white space and changes keyword case.
+            std::string compactIn, compactOut;
+            for (char c : input)
+                if (c != ' ' && c != '\n')
+                    compactIn += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            for (char c : u8(*result))
+                if (c != ' ' && c != '\n')
+                    compactOut += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            EXPECT_EQ(compactOut, compactIn) << input;
+        } else {
+            const std::u16string& message = result.error().message;
+            EXPECT_TRUE(message == u"Kapanmamış dize" || message == u"Kapanmamış yorum") << input;
+        }
+    }
+    EXPECT_GT(formatted, 300);
 }
 
 TEST(SQLFormatterTest, HonoursCancellation) {
