@@ -140,7 +140,8 @@ public:
         for (const Run& run : runs) {
             // CPU time: the machine running this is shared, and wall time there measures the
             // neighbours as much as the code.
-            const double seconds = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double seconds =
+                run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             RatioReport::shared().record(run.benchmark_name(), seconds);
             m_seconds.emplace_back(run.benchmark_name(), seconds);
         }
@@ -155,7 +156,8 @@ public:
             return;
         std::printf("\nCPU time per operation as a fraction of %s:\n", baseline.c_str());
         for (const auto& [name, seconds] : m_seconds)
-            std::printf("  %-44s %12.3f us  %10.2e x\n", name.c_str(), seconds * 1e6, seconds / base);
+            std::printf("  %-44s %12.3f us  %10.2e x\n", name.c_str(), seconds * 1e6,
+                        seconds / base);
     }
 
 private:

@@ -29,7 +29,8 @@ TextRange clampedTo(TextRange range, std::int64_t length) {
 Uuid toCoreUuid(const QUuid& id) {
     const QByteArray bytes = id.toRfc4122();
     Uuid result;
-    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), result.bytes.size(), result.bytes.begin());
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(bytes.constData()), result.bytes.size(),
+                result.bytes.begin());
     return result;
 }
 
@@ -55,9 +56,13 @@ EditorDocument::~EditorDocument() {
     stopAccessingSecurityScope();
 }
 
-std::string EditorDocument::idString() const { return toCoreUuid(m_id).uuidString(); }
+std::string EditorDocument::idString() const {
+    return toCoreUuid(m_id).uuidString();
+}
 
-std::string EditorDocument::bufferFileName() const { return idString() + ".txt"; }
+std::string EditorDocument::bufferFileName() const {
+    return idString() + ".txt";
+}
 
 void EditorDocument::setFileURL(std::optional<QString> path, std::optional<QByteArray> bookmark) {
     stopAccessingSecurityScope();
@@ -75,7 +80,14 @@ void EditorDocument::startAccessingSecurityScope(const QString& path) {
     m_fileURL = path;
 }
 
-void EditorDocument::stopAccessingSecurityScope() { m_isAccessingSecurityScope = false; }
+void EditorDocument::stopAccessingSecurityScope() {
+    m_isAccessingSecurityScope = false;
+}
+
+void EditorDocument::closeDown() {
+    m_undoStack->clear();
+    stopAccessingSecurityScope();
+}
 
 QString EditorDocument::displayName() const {
     if (m_fileURL) {
@@ -108,7 +120,8 @@ bool EditorDocument::ensureLoaded() {
 }
 
 std::optional<std::vector<EditorDocument::Replacement>>
-EditorDocument::prepare(std::vector<TextRange>& ranges, std::vector<std::u16string>& replacements) const {
+EditorDocument::prepare(std::vector<TextRange>& ranges,
+                        std::vector<std::u16string>& replacements) const {
     if (!m_storage || ranges.size() != replacements.size())
         return std::nullopt;
     const std::int64_t length = m_storage->length();
@@ -137,7 +150,8 @@ bool EditorDocument::applyEdit(TextRange range, std::u16string text) {
     return applyEdit(range, std::move(text), EditOptions{});
 }
 
-bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::u16string> replacements,
+bool EditorDocument::applyEdits(std::vector<TextRange> ranges,
+                                std::vector<std::u16string> replacements,
                                 const EditOptions& options) {
     if (ranges.size() != replacements.size())
         return false;
@@ -155,7 +169,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
         return false;
 
     // Replacing nothing by nothing is no change; what remains is applied.
-    std::erase_if(*prepared, [](const Replacement& r) { return r.range.empty() && r.text.empty(); });
+    std::erase_if(*prepared,
+                  [](const Replacement& r) { return r.range.empty() && r.text.empty(); });
     if (prepared->empty())
         return true;
 
@@ -168,7 +183,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
         shift += static_cast<std::int64_t>(r.text.size()) - r.range.length;
     }
     const Replacement& last = prepared->back();
-    const TextRange selectionBefore = clampedTo(options.selectionBefore.value_or(m_selection), length);
+    const TextRange selectionBefore =
+        clampedTo(options.selectionBefore.value_or(m_selection), length);
     const TextRange selectionAfter =
         options.selectionAfter.value_or(TextRange{last.range.end() + shift, 0});
 
@@ -183,7 +199,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
         name = typingActionName;
 
     m_pushing = true;
-    m_undoStack->push(new TextEditCommand(*this, std::move(pieces), selectionBefore, selectionAfter, name, run));
+    m_undoStack->push(
+        new TextEditCommand(*this, std::move(pieces), selectionBefore, selectionAfter, name, run));
     m_pushing = false;
     if (!run.typing)
         breakTypingRun();
@@ -191,7 +208,8 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges, std::vector<std::
     return true;
 }
 
-bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges, std::vector<std::u16string> replacements) {
+bool EditorDocument::applyWithoutUndo(std::vector<TextRange> ranges,
+                                      std::vector<std::u16string> replacements) {
     if (m_notifying)
         return false;
     auto prepared = prepare(ranges, replacements);
@@ -296,7 +314,8 @@ SessionTab EditorDocument::sessionRecord() const {
     return record;
 }
 
-std::int64_t EditorDocument::nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers) {
+std::int64_t
+EditorDocument::nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers) {
     std::set<std::int64_t> used;
     for (const auto& number : usedNumbers)
         if (number)
@@ -307,7 +326,8 @@ std::int64_t EditorDocument::nextUntitledNumber(std::span<const std::optional<st
     return candidate;
 }
 
-std::int64_t EditorDocument::nextUntitledNumber(std::span<const EditorDocument* const> openDocuments) {
+std::int64_t
+EditorDocument::nextUntitledNumber(std::span<const EditorDocument* const> openDocuments) {
     std::vector<std::optional<std::int64_t>> numbers;
     numbers.reserve(openDocuments.size());
     for (const EditorDocument* document : openDocuments)

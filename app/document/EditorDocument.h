@@ -59,8 +59,12 @@ public:
         std::string bufferName;
 
         static PendingContent none() { return {}; }
-        static PendingContent ofText(std::u16string text) { return {Kind::text, std::move(text), {}}; }
-        static PendingContent ofBuffer(std::string name) { return {Kind::buffer, {}, std::move(name)}; }
+        static PendingContent ofText(std::u16string text) {
+            return {Kind::text, std::move(text), {}};
+        }
+        static PendingContent ofBuffer(std::string name) {
+            return {Kind::buffer, {}, std::move(name)};
+        }
         static PendingContent ofFile() { return {Kind::file, {}, {}}; }
         friend bool operator==(const PendingContent&, const PendingContent&) = default;
     };
@@ -89,8 +93,8 @@ public:
                                             std::span<std::u16string> replacements)>;
     /// Called after every change of the characters with the range of the new text that
     /// replaced the old and the change in length.
-    using TextChangeCallback =
-        std::function<void(EditorDocument& document, TextRange editedRange, std::int64_t changeInLength)>;
+    using TextChangeCallback = std::function<void(EditorDocument& document, TextRange editedRange,
+                                                  std::int64_t changeInLength)>;
     /// Asks the owner to load the pending content now (see ensureLoaded()).
     using LoadHandler = std::function<void(EditorDocument& document)>;
     /// The clock that times pauses in typing; replaceable for tests.
@@ -118,6 +122,9 @@ public:
     void startAccessingSecurityScope(const QString& path);
     /// Releases a held security-scoped access, if any.
     void stopAccessingSecurityScope();
+    /// What closing the tab does to the document itself: clears the undo history and
+    /// releases a held security-scoped access.
+    void closeDown();
     bool isAccessingSecurityScope() const { return m_isAccessingSecurityScope; }
     /// The tab title: the file name, or "Yeni " and the untitled number (1 when absent).
     QString displayName() const;
@@ -192,7 +199,9 @@ public:
     // Revisions and session bookkeeping.
     std::int64_t contentRevision() const { return m_contentRevision; }
     std::optional<std::int64_t> persistedRevision() const { return m_persistedRevision; }
-    void setPersistedRevision(std::optional<std::int64_t> revision) { m_persistedRevision = revision; }
+    void setPersistedRevision(std::optional<std::int64_t> revision) {
+        m_persistedRevision = revision;
+    }
     const std::optional<std::string>& bufferOnDisk() const { return m_bufferOnDisk; }
     void setBufferOnDisk(std::optional<std::string> name) { m_bufferOnDisk = std::move(name); }
     /// The session buffer file name of this document: its id text plus ".txt".
@@ -209,7 +218,9 @@ public:
     bool isMissingOnDisk() const { return m_isMissingOnDisk; }
     void setMissingOnDisk(bool missing) { m_isMissingOnDisk = missing; }
     std::optional<std::int64_t> dirtiedByDeletionAt() const { return m_dirtiedByDeletionAt; }
-    void setDirtiedByDeletionAt(std::optional<std::int64_t> revision) { m_dirtiedByDeletionAt = revision; }
+    void setDirtiedByDeletionAt(std::optional<std::int64_t> revision) {
+        m_dirtiedByDeletionAt = revision;
+    }
 
     // Hooks.
     TextChangeCallback onTextChange;
@@ -219,7 +230,8 @@ public:
     /// The smallest positive number no document in `openDocuments` uses as its untitled
     /// number.
     static std::int64_t nextUntitledNumber(std::span<const EditorDocument* const> openDocuments);
-    static std::int64_t nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers);
+    static std::int64_t
+    nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers);
 
 signals:
     /// After every change of the characters, before onTextChange; the view relays out here.
@@ -237,8 +249,8 @@ private:
         std::u16string text;
     };
     /// Validates and normalises a proposed edit; none when it must be refused.
-    std::optional<std::vector<Replacement>> prepare(std::vector<TextRange>& ranges,
-                                                    std::vector<std::u16string>& replacements) const;
+    std::optional<std::vector<Replacement>>
+    prepare(std::vector<TextRange>& ranges, std::vector<std::u16string>& replacements) const;
     /// The one mutation path: applies ascending, disjoint replacements (ranges in the current
     /// text) from the last to the first, then reports the change once.
     void perform(const std::vector<Replacement>& replacements);

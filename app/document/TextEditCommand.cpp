@@ -22,7 +22,8 @@ void TextEditCommand::redo() {
     std::vector<EditorDocument::Replacement> forward;
     forward.reserve(m_pieces.size());
     for (const Piece& piece : m_pieces)
-        forward.push_back({{piece.location, static_cast<std::int64_t>(piece.oldText.size())}, piece.newText});
+        forward.push_back(
+            {{piece.location, static_cast<std::int64_t>(piece.oldText.size())}, piece.newText});
     m_document.perform(forward);
     // The first application is the edit itself: whoever made it sets the selection. Later
     // ones are redo, which puts back the selection the edit left.
@@ -45,7 +46,9 @@ void TextEditCommand::undo() {
     m_document.restoreSelection(m_selectionBefore);
 }
 
-int TextEditCommand::id() const { return m_run.typing ? kTypingCommandID : -1; }
+int TextEditCommand::id() const {
+    return m_run.typing ? kTypingCommandID : -1;
+}
 
 bool TextEditCommand::mergeWith(const QUndoCommand* other) {
     const auto* next = dynamic_cast<const TextEditCommand*>(other);
@@ -66,7 +69,8 @@ bool TextEditCommand::mergeWith(const QUndoCommand* other) {
     if (a > loc + n || b < loc)
         return false;
 
-    std::u16string newText = mine.newText.substr(0, static_cast<size_t>(std::max<std::int64_t>(0, a - loc)));
+    std::u16string newText =
+        mine.newText.substr(0, static_cast<size_t>(std::max<std::int64_t>(0, a - loc)));
     newText += theirs.newText;
     if (b < loc + n)
         newText += mine.newText.substr(static_cast<size_t>(b - loc));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <functional>
 
 namespace vendrix {
 
@@ -59,13 +60,16 @@ void TextStorage::copyUnits(TextRange range, char16_t* out) const {
     range = clampRange(range, length());
     const char16_t* data = m_buffer.data();
     const std::int64_t gapLength = m_gapEnd - m_gapStart;
-    const std::int64_t before = std::clamp<std::int64_t>(m_gapStart - range.location, 0, range.length);
+    const std::int64_t before =
+        std::clamp<std::int64_t>(m_gapStart - range.location, 0, range.length);
     copyUnitsRaw(out, data + range.location, before);
     copyUnitsRaw(out + before, data + range.location + before + gapLength, range.length - before);
 }
 
 char16_t TextStorage::at(std::int64_t offset) const {
     assert(offset >= 0 && offset < length() && "TextStorage::at: offset outside the text");
+    if (offset < 0 || offset >= length())
+        return 0;
     if (offset < m_gapStart)
         return m_buffer[static_cast<size_t>(offset)];
     return m_buffer[static_cast<size_t>(offset + (m_gapEnd - m_gapStart))];
@@ -82,7 +86,9 @@ std::u16string TextStorage::substring(TextRange range) const {
     return result;
 }
 
-std::u16string TextStorage::string() const { return substring({0, length()}); }
+std::u16string TextStorage::string() const {
+    return substring({0, length()});
+}
 
 std::u16string_view TextStorage::contiguous(TextRange range) {
     range = clampRange(range, length());
@@ -111,7 +117,9 @@ void TextStorage::replace(TextRange range, std::u16string_view text) {
     std::u16string ownCopy;
     const char16_t* bufferBegin = m_buffer.data();
     const char16_t* bufferEnd = bufferBegin + m_buffer.size();
-    if (!text.empty() && text.data() < bufferEnd && text.data() + text.size() > bufferBegin) {
+    const std::less<const char16_t*> before{}; // a total order, also across unrelated arrays
+    if (!text.empty() && before(text.data(), bufferEnd) &&
+        before(bufferBegin, text.data() + text.size())) {
         ownCopy.assign(text);
         text = ownCopy;
     }
@@ -144,7 +152,8 @@ std::pair<std::u16string_view, std::u16string_view> TextStorage::pieces(TextRang
     range = clampRange(range, length());
     const char16_t* data = m_buffer.data();
     const std::int64_t gapLength = m_gapEnd - m_gapStart;
-    const std::int64_t before = std::clamp<std::int64_t>(m_gapStart - range.location, 0, range.length);
+    const std::int64_t before =
+        std::clamp<std::int64_t>(m_gapStart - range.location, 0, range.length);
     std::u16string_view first, second;
     if (before > 0)
         first = {data + range.location, static_cast<size_t>(before)};
@@ -161,13 +170,15 @@ void TextStorage::moveGapTo(std::int64_t offset) {
     if (offset < m_gapStart) {
         // Units [offset, gapStart) move to just before gapEnd.
         const std::int64_t count = m_gapStart - offset;
-        std::memmove(data + m_gapEnd - count, data + offset, static_cast<size_t>(count) * sizeof(char16_t));
+        std::memmove(data + m_gapEnd - count, data + offset,
+                     static_cast<size_t>(count) * sizeof(char16_t));
         m_gapStart -= count;
         m_gapEnd -= count;
     } else if (offset > m_gapStart) {
         // Units after the gap, up to `offset`, move to gapStart.
         const std::int64_t count = offset - m_gapStart;
-        std::memmove(data + m_gapStart, data + m_gapEnd, static_cast<size_t>(count) * sizeof(char16_t));
+        std::memmove(data + m_gapStart, data + m_gapEnd,
+                     static_cast<size_t>(count) * sizeof(char16_t));
         m_gapStart += count;
         m_gapEnd += count;
     }

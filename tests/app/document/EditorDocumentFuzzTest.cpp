@@ -16,8 +16,8 @@ namespace {
 /// Pieces that random texts are made of: ASCII, LF, CR and CRLF (normalised on the way
 /// in), a surrogate pair, a combining mark, and characters other text systems rewrite.
 const std::u16string_view kPieces[] = {
-    u"a", u"b", u"xyz", u"\n", u"\r", u"\r\n", u"\U0001F600", u"e\u0301", u"\u0301",
-    u"\u2029", u"\uFDD0", u"\u00A0", u"ş",
+    u"a",       u"b",      u"xyz",    u"\n",     u"\r",     u"\r\n", u"\U0001F600",
+    u"e\u0301", u"\u0301", u"\u2029", u"\uFDD0", u"\u00A0", u"ş",
 };
 
 class Model {
@@ -53,10 +53,12 @@ private:
 
 /// Applies an edit report to a copy of the old text, the way a listener that keeps its own
 /// copy would; it must end up equal to the document's text.
-void applyReport(std::u16string& shadow, const std::u16string& newText, TextRange edited, std::int64_t change) {
+void applyReport(std::u16string& shadow, const std::u16string& newText, TextRange edited,
+                 std::int64_t change) {
     const auto oldLength = static_cast<size_t>(edited.length - change);
-    shadow.replace(static_cast<size_t>(edited.location), oldLength,
-                   newText.substr(static_cast<size_t>(edited.location), static_cast<size_t>(edited.length)));
+    shadow.replace(
+        static_cast<size_t>(edited.location), oldLength,
+        newText.substr(static_cast<size_t>(edited.location), static_cast<size_t>(edited.length)));
 }
 
 TEST(EditorDocumentFuzzTest, RandomEditsUndosAndRedosMatchTheModel) {
@@ -87,20 +89,27 @@ TEST(EditorDocumentFuzzTest, RandomEditsUndosAndRedosMatchTheModel) {
             bool changed = true;
             const std::int64_t action = model.pick(0, 9);
             if (action <= 4) { // typing or deleting at or near the caret
-                const std::int64_t caret = model.pick(0, 3) == 0 ? model.pick(0, length)
-                                                                 : std::min(document.selection().location, length);
-                const bool erase = model.pick(0, 2) == 0 && caret > 0;
-                const TextRange range = erase ? TextRange{caret - 1, 1} : TextRange{caret, 0};
-                std::u16string text = erase ? u"" : model.randomText(1);
+                const std::int64_t caret = model.pick(0, 3) == 0
+                                               ? model.pick(0, length)
+                                               : std::min(document.selection().location, length);
+                const std::int64_t kind = model.pick(0, 5);
+                const bool backspace = kind == 0 && caret > 0;
+                const bool forwardDelete = kind == 1 && caret < length;
+                const TextRange range = backspace       ? TextRange{caret - 1, 1}
+                                        : forwardDelete ? TextRange{caret, 1}
+                                                        : TextRange{caret, 0};
+                std::u16string text = backspace || forwardDelete ? u"" : model.randomText(1);
                 EditorDocument::EditOptions options;
                 options.typing = true;
                 ASSERT_TRUE(document.applyEdit(range, text, options));
-                reference.replace(static_cast<size_t>(range.location), static_cast<size_t>(range.length),
+                reference.replace(static_cast<size_t>(range.location),
+                                  static_cast<size_t>(range.length),
                                   lineEnding::normalizeToLF(text));
                 changed = !(range.empty() && text.empty());
                 now += std::chrono::milliseconds(model.pick(0, 1200));
             } else if (action <= 6) { // a multi-range edit
-                std::vector<TextRange> ranges = model.randomRanges(length, static_cast<int>(model.pick(1, 4)));
+                std::vector<TextRange> ranges =
+                    model.randomRanges(length, static_cast<int>(model.pick(1, 4)));
                 std::vector<std::u16string> texts;
                 for (size_t i = 0; i < ranges.size(); ++i)
                     texts.push_back(model.randomText(3));
@@ -109,7 +118,8 @@ TEST(EditorDocumentFuzzTest, RandomEditsUndosAndRedosMatchTheModel) {
                 ASSERT_TRUE(document.applyEdits(ranges, texts, options));
                 changed = false;
                 for (size_t i = ranges.size(); i-- > 0;) {
-                    reference.replace(static_cast<size_t>(ranges[i].location), static_cast<size_t>(ranges[i].length),
+                    reference.replace(static_cast<size_t>(ranges[i].location),
+                                      static_cast<size_t>(ranges[i].length),
                                       lineEnding::normalizeToLF(texts[i]));
                     changed = changed || !(ranges[i].empty() && texts[i].empty());
                 }
@@ -135,7 +145,8 @@ TEST(EditorDocumentFuzzTest, RandomEditsUndosAndRedosMatchTheModel) {
             ASSERT_EQ(actual, reference) << "after step " << step;
             ASSERT_EQ(document.lineIndex(), LineIndex(actual)) << "after step " << step;
             ASSERT_EQ(shadow, actual) << "the edit reports describe the change, step " << step;
-            ASSERT_EQ(document.contentRevision(), revision + (changed ? 1 : 0)) << "after step " << step;
+            ASSERT_EQ(document.contentRevision(), revision + (changed ? 1 : 0))
+                << "after step " << step;
             ASSERT_EQ(reports, reportsBefore + (changed ? 1 : 0));
             ASSERT_TRUE(document.selection().fits(document.length()));
         }

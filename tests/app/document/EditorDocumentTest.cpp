@@ -12,7 +12,9 @@ namespace {
 using test::u16;
 using Options = EditorDocument::EditOptions;
 
-QUuid fixedID() { return QUuid(QStringLiteral("{1b4e28ba-2fa1-11d2-883f-0016d3cca427}")); }
+QUuid fixedID() {
+    return QUuid(QStringLiteral("{1b4e28ba-2fa1-11d2-883f-0016d3cca427}"));
+}
 
 std::unique_ptr<EditorDocument> loaded(std::u16string_view text) {
     auto document = std::make_unique<EditorDocument>(fixedID());
@@ -20,7 +22,9 @@ std::unique_ptr<EditorDocument> loaded(std::u16string_view text) {
     return document;
 }
 
-std::u16string textOf(const EditorDocument& document) { return document.storage()->string(); }
+std::u16string textOf(const EditorDocument& document) {
+    return document.storage()->string();
+}
 
 Options typing() {
     Options options;
@@ -112,7 +116,8 @@ TEST(EditorDocumentTest, EveryEditIsReportedOnceWithItsRangeAndChange) {
     std::vector<std::pair<TextRange, std::int64_t>> reports;
     document->onTextChange = [&](EditorDocument& d, TextRange range, std::int64_t change) {
         EXPECT_EQ(&d, document.get());
-        EXPECT_EQ(d.lineIndex(), LineIndex(d.storage()->string())) << "index updated before the call";
+        EXPECT_EQ(d.lineIndex(), LineIndex(d.storage()->string()))
+            << "index updated before the call";
         reports.emplace_back(range, change);
     };
     QSignalSpy edited(document.get(), &EditorDocument::textEdited);
@@ -147,7 +152,11 @@ TEST(EditorDocumentTest, MultiRangeEditsAreCheckedAndOneUndoStep) {
         {"ascending ranges", {{3, 2}, {5, 1}}, {u"X", u"Y"}, true, u"012XY6789"},
         {"descending ranges", {{5, 2}, {3, 1}}, {u"X", u"Y"}, false, u"0123456789"},
         {"overlapping ranges", {{2, 3}, {4, 1}}, {u"X", u"Y"}, false, u"0123456789"},
-        {"two inserts at one place keep their order", {{4, 0}, {4, 0}}, {u"a", u"b"}, true, u"0123ab456789"},
+        {"two inserts at one place keep their order",
+         {{4, 0}, {4, 0}},
+         {u"a", u"b"},
+         true,
+         u"0123ab456789"},
         {"range past the end", {{8, 3}}, {u"X"}, false, u"0123456789"},
         {"negative location", {{-1, 1}}, {u"X"}, false, u"0123456789"},
         {"counts differ", {{1, 1}, {2, 1}}, {u"X"}, false, u"0123456789"},
@@ -312,7 +321,8 @@ TEST(EditorDocumentTest, IncomingTextIsLFOnlyAndOtherwiseUntouched) {
 TEST(EditorDocumentTest, ChangeFilterSeesAndMayRewriteOrRefuse) {
     auto document = loaded(u"abc");
     std::vector<std::u16string> seen;
-    document->shouldChangeText = [&](std::span<const TextRange> ranges, std::span<std::u16string> texts) {
+    document->shouldChangeText = [&](std::span<const TextRange> ranges,
+                                     std::span<std::u16string> texts) {
         EXPECT_EQ(ranges.size(), texts.size());
         for (auto& text : texts) {
             seen.push_back(text);
@@ -373,6 +383,12 @@ TEST(EditorDocumentTest, LoadingAndReplacingTheWholeText) {
     EXPECT_EQ(textOf(*document), u"old\ntext");
     EXPECT_EQ(document->undoStack()->count(), 0);
     EXPECT_FALSE(document->applyWithoutUndo({{5, 9}}, {u"?"}));
+
+    ASSERT_TRUE(document->applyEdit({0, 0}, u"!"));
+    document->startAccessingSecurityScope(QStringLiteral("/tmp/t.txt"));
+    document->closeDown();
+    EXPECT_EQ(document->undoStack()->count(), 0);
+    EXPECT_FALSE(document->isAccessingSecurityScope());
 }
 
 TEST(EditorDocumentTest, SessionRecordFollowsTheFlags) {

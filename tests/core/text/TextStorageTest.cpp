@@ -64,6 +64,9 @@ TEST(TextStorageTest, ReadingClampsToTheText) {
     EXPECT_EQ(storage.substring({-3, 2}), u"ab");
     EXPECT_EQ(storage.contiguous({5, 5}), u"");
     EXPECT_EQ(joined(storage.pieces({1, 50})), u"bc");
+#ifdef NDEBUG
+    EXPECT_EQ(storage.at(3), u'\0') << "out of range reads nothing instead of past the text";
+#endif
 }
 
 TEST(TextStorageTest, ReplaceWithAViewOfItself) {
@@ -122,7 +125,8 @@ TEST(TextStorageTest, RandomEditsMatchAReferenceString) {
         std::u16string s;
         std::int64_t n = pick(0, maxLength);
         for (std::int64_t i = 0; i < n; ++i)
-            s += alphabet[static_cast<size_t>(pick(0, static_cast<std::int64_t>(alphabet.size()) - 1))];
+            s += alphabet[static_cast<size_t>(
+                pick(0, static_cast<std::int64_t>(alphabet.size()) - 1))];
         return s;
     };
 
