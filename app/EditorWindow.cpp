@@ -2,7 +2,7 @@
 
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
-#include "app/view/StorageDocument.h"
+#include "app/document/EditorDocument.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextFileCodec.h"
 #include "core/text/TextStorage.h"
@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
 #include <QStatusBar>
@@ -28,9 +29,10 @@ EditorWindow::EditorWindow(QWidget* parent) : QMainWindow(parent) {
     m_ruler = new LineNumberRulerView(m_textView, [this]() -> const LineIndex* {
         if (m_active < 0)
             return nullptr;
-        return &m_documents[static_cast<size_t>(m_active)].document->lineIndex();
+        return &m_documents[static_cast<size_t>(m_active)]->lineIndex();
     });
-    statusBar();
+    m_position = new QLabel(this);
+    statusBar()->addPermanentWidget(m_position);
     connect(m_textView, &EditorTextView::selectionChanged, this, &EditorWindow::updateStatus);
     connect(m_textView, &EditorTextView::textChanged, this, &EditorWindow::updateStatus);
 
@@ -94,26 +96,34 @@ bool EditorWindow::openFile(const QString& path) {
         QByteArray bytes = file.readAll();
         decoded = TextFileCodec::decode(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
     }
-    Entry entry;
-    entry.document = std::make_unique<StorageDocument>(decoded.text, decoded.isBinary);
-    decoded.text = {};
-    entry.displayName = info.fileName();
-    entry.path = info.absoluteFilePath();
-    m_documents.push_back(std::move(entry));
+    auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
+    document->setFileURL(info.absoluteFilePath());
+    document->setEncoding(decoded.encoding);
+    document->setLineEnding(decoded.lineEnding);
+    document->setReadOnly(decoded.isBinary);
+    document->setText(std::move(decoded.text), decoded.isBinary);
+    m_documents.push_back(std::move(document));
     if (m_active < 0)
         showDocument(documentCount() - 1);
-    if (m_documents.back().document->isReadOnly() && m_active == documentCount() - 1)
+    if (m_documents.back()->isReadOnly() && m_active == documentCount() - 1)
         statusBar()->showMessage(
             QStringLiteral("“%1” ikili bir dosya gibi görünüyor; salt okunur açıldı.").arg(info.fileName()), 8000);
     return true;
 }
 
 void EditorWindow::newDocument() {
-    Entry entry;
-    entry.document = std::make_unique<StorageDocument>();
-    entry.displayName = QStringLiteral("Yeni %1").arg(documentCount() + 1);
-    m_documents.push_back(std::move(entry));
+    auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
+    std::vector<std::optional<std::int64_t>> used;
+    for (const auto& open : m_documents)
+        used.push_back(open->untitledNumber());
+    document->setUntitledNumber(EditorDocument::nextUntitledNumber(used));
+    document->setText(u"");
+    m_documents.push_back(std::move(document));
     showDocument(documentCount() - 1);
+}
+
+EditorDocument* EditorWindow::activeDocument() const {
+    return m_active >= 0 ? m_documents[static_cast<size_t>(m_active)].get() : nullptr;
 }
 
 void EditorWindow::showDocument(int index) {
@@ -121,7 +131,7 @@ void EditorWindow::showDocument(int index) {
         return;
     index = std::clamp(index, 0, documentCount() - 1);
     m_active = index;
-    StorageDocument* document = m_documents[static_cast<size_t>(index)].document.get();
+    EditorDocument* document = m_documents[static_cast<size_t>(index)].get();
     std::int64_t longest = document->lineIndex().longestLineLength();
     m_textView->setWrapsLines(longest > kLongLineThreshold);
     m_textView->setDocument(document);
@@ -138,22 +148,21 @@ void EditorWindow::showDocument(int index) {
 }
 
 void EditorWindow::updateTitle() {
-    QString name = m_active >= 0 ? m_documents[static_cast<size_t>(m_active)].displayName
-                                 : QStringLiteral("Yeni 1");
+    QString name = m_active >= 0 ? activeDocument()->displayName() : QStringLiteral("Yeni 1");
     setWindowTitle(name + QStringLiteral(" — Vendrix"));
 }
 
 void EditorWindow::updateStatus() {
     if (m_active < 0)
         return;
-    const LineIndex& lines = m_documents[static_cast<size_t>(m_active)].document->lineIndex();
+    const LineIndex& lines = activeDocument()->lineIndex();
     std::int64_t caret = m_textView->caretOffset();
     std::int64_t line = lines.lineNumber(caret);
     std::int64_t column = caret - lines.lineStart(line);
     QString text = QStringLiteral("Satır %1, Sütun %2").arg(line + 1).arg(column + 1);
     if (m_textView->selectedRange().length > 0)
         text += QStringLiteral(" (%1 seçili)").arg(m_textView->selectedRange().length);
-    statusBar()->showMessage(text);
+    m_position->setText(text);
 }
 
 } // namespace vendrix::app

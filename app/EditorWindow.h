@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+class QLabel;
+
 #include <memory>
 #include <vector>
 
@@ -9,7 +11,7 @@ namespace vendrix::app {
 
 class EditorTextView;
 class LineNumberRulerView;
-class StorageDocument;
+class EditorDocument;
 
 /// The first editor window: one text view with its line-number ruler, showing one of the
 /// documents opened from the command line (Ctrl+PageUp/PageDown switch between them).
@@ -32,15 +34,12 @@ public:
     LineNumberRulerView* ruler() const { return m_ruler; }
 
 private:
-    struct Entry {
-        std::unique_ptr<StorageDocument> document;
-        QString displayName;
-        QString path;
-    };
     void updateTitle();
     void updateStatus();
+    EditorDocument* activeDocument() const;
 
-    std::vector<Entry> m_documents;
+    std::vector<std::unique_ptr<EditorDocument>> m_documents;
+    QLabel* m_position = nullptr;
     int m_active = -1;
     EditorTextView* m_textView = nullptr;
     LineNumberRulerView* m_ruler = nullptr;

@@ -1,5 +1,6 @@
 #include "app/view/EditorTextView.h"
 
+#include "app/document/EditorDocument.h"
 #include "app/view/PrimarySelection.h"
 #include "app/view/TextNavigation.h"
 #include "core/text/LineEnding.h"
@@ -42,6 +43,8 @@ EditorTextView::EditorTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setCursor(Qt::IBeamCursor);
     viewport()->setAutoFillBackground(false);
     setFrameShape(QFrame::NoFrame);
+    // The document normalises to LF before asking; normalising here too keeps the rule
+    // when a caller replaces this delegate with one that puts CRs back.
     m_changeDelegate = [](TextRange, std::u16string& replacement) {
         if (lineEnding::needsNormalization(replacement))
             replacement = lineEnding::normalizeToLF(replacement);
@@ -53,46 +56,74 @@ EditorTextView::EditorTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     resize(800, 600);
 }
 
-EditorTextView::~EditorTextView() {
-    if (m_document)
-        m_document->setChangeHandler({});
-}
+EditorTextView::~EditorTextView() { setDocument(nullptr); }
 
 TextNavigation EditorTextView::navigation() const {
-    return TextNavigation(m_document->storage(), m_document->lineIndex());
+    return TextNavigation(*m_document->storage(), m_document->lineIndex());
 }
+
+bool EditorTextView::isEditable() const { return m_document && !m_document->isReadOnly(); }
 
 // MARK: Documents
 
-void EditorTextView::setDocument(ViewDocument* document) {
+void EditorTextView::setDocument(EditorDocument* document) {
     if (document == m_document)
         return;
     if (m_document) {
         commitPreedit();
         m_layout.setPreedit(-1, QString(), 0);
-        m_document->setViewState(selectedRange(), scrollOrigin());
-        m_document->setChangeHandler({});
+        m_document->setSelection(selectedRange());
+        m_document->setScrollOrigin(scrollOrigin());
+        m_document->shouldChangeText = nullptr;
         m_document->breakTypingRun();
     }
-    m_document = document;
+    for (const QMetaObject::Connection& connection : m_documentConnections)
+        disconnect(connection);
+    m_documentConnections.clear();
+    m_document = document && document->ensureLoaded() ? document : nullptr;
+    if (m_document) {
+        m_documentConnections = {
+            connect(m_document, &EditorDocument::textEdited, this,
+                    [this](TextRange range, qint64 delta) { documentTextChanged(range, delta); }),
+            connect(m_document, &EditorDocument::selectionRestored, this,
+                    [this](TextRange selection) { documentSelectionRestored(selection); }),
+            connect(m_document, &EditorDocument::textReplaced, this,
+                    [this] { documentTextReplaced(); }),
+            connect(m_document, &QObject::destroyed, this, [this] {
+                m_document = nullptr;
+                m_documentConnections.clear();
+                installDocument();
+            }),
+        };
+        m_document->shouldChangeText = [this](std::span<const TextRange> ranges,
+                                              std::span<std::u16string> replacements) {
+            if (!m_changeDelegate)
+                return true;
+            for (size_t i = 0; i < ranges.size(); ++i)
+                if (!m_changeDelegate(ranges[i], replacements[i]))
+                    return false;
+            return true;
+        };
+        m_document->breakTypingRun();
+    }
+    installDocument();
+}
+
+void EditorTextView::installDocument() {
     m_attributes.clear();
-    m_layout.setDocument(document);
-    m_lineCount = document ? document->lineIndex().lineCount() : 1;
+    m_layout.setDocument(m_document);
+    m_lineCount = m_document ? m_document->lineIndex().lineCount() : 1;
     m_preferredX = -1;
-    if (document) {
-        document->setChangeHandler([this](TextRange range, std::int64_t delta) {
-            documentTextChanged(range, delta);
-        });
-        document->breakTypingRun();
-        TextRange selection = document->viewSelection();
-        std::int64_t length = document->storage().length();
+    if (m_document) {
+        TextRange selection = m_document->selection();
+        std::int64_t length = m_document->length();
         std::int64_t location = std::clamp<std::int64_t>(selection.location, 0, length);
         std::int64_t selected = std::clamp<std::int64_t>(selection.length, 0, length - location);
         m_anchor = location;
         m_caret = location + selected;
         applyWrapWidth();
         updateScrollBars();
-        setScrollOrigin(document->viewScrollOrigin());
+        setScrollOrigin(m_document->scrollOrigin());
     } else {
         m_anchor = m_caret = 0;
         updateScrollBars();
@@ -103,32 +134,55 @@ void EditorTextView::setDocument(ViewDocument* document) {
     emit viewChanged();
 }
 
+void EditorTextView::documentTextReplaced() {
+    // A new storage: everything derived from the old text is gone.
+    installDocument();
+}
+
+void EditorTextView::documentSelectionRestored(TextRange selection) {
+    std::int64_t length = m_document->length();
+    std::int64_t location = std::clamp<std::int64_t>(selection.location, 0, length);
+    m_anchor = location;
+    m_caret = location + std::clamp<std::int64_t>(selection.length, 0, length - location);
+    m_preferredX = -1;
+    ensureCaretVisible();
+    selectionDidChange();
+}
+
 void EditorTextView::documentTextChanged(TextRange edited, std::int64_t delta) {
+    const std::int64_t oldLineCount = m_lineCount;
     m_layout.textChanged(edited, delta, m_lineCount);
     m_lineCount = m_document->lineIndex().lineCount();
     m_attributes.textChanged(edited, delta);
     if (!m_ownEdit) {
+        // Someone else changed the text (undo, a feature): keep the selection in place.
         const std::int64_t oldEnd = edited.location + edited.length - delta;
-        if (m_undoDirection == UndoDirection::undo) {
-            m_anchor = edited.location;
-            m_caret = edited.end();
-        } else if (m_undoDirection == UndoDirection::redo) {
-            m_anchor = m_caret = edited.end();
-        } else {
-            auto move = [&](std::int64_t p) {
-                if (p <= edited.location)
-                    return p;
-                return p >= oldEnd ? p + delta : edited.end();
-            };
-            m_anchor = move(m_anchor);
-            m_caret = move(m_caret);
-        }
-        std::int64_t length = m_document->storage().length();
+        auto move = [&](std::int64_t p) {
+            if (p <= edited.location)
+                return p;
+            return p >= oldEnd ? p + delta : edited.end();
+        };
+        m_anchor = move(m_anchor);
+        m_caret = move(m_caret);
+        std::int64_t length = m_document->length();
         m_anchor = std::clamp<std::int64_t>(m_anchor, 0, length);
         m_caret = std::clamp<std::int64_t>(m_caret, 0, length);
     }
     updateScrollBars();
-    viewport()->update();
+    // Repaint from the edited line down; an edit inside one unwrapped line repaints that row.
+    const LineIndex& lines = m_document->lineIndex();
+    std::int64_t firstLine = lines.lineNumber(edited.location);
+    qreal top = contentToViewport({0, m_layout.lineTop(firstLine)}).y();
+    qreal bottom = viewport()->height();
+    if (m_ownEdit && oldLineCount == m_lineCount && !m_layout.wraps() &&
+        lines.lineNumber(edited.end()) == firstLine)
+        bottom = top + m_layout.lineHeight();
+    if (!m_ownEdit)
+        top = 0;
+    if (bottom > 0 && top < viewport()->height()) {
+        int y = static_cast<int>(std::max<qreal>(0, std::floor(top)));
+        viewport()->update(QRect(0, y, viewport()->width(), static_cast<int>(std::ceil(bottom)) - y + 1));
+    }
     emit textChanged(edited, delta);
 }
 
@@ -144,14 +198,14 @@ void EditorTextView::setSelectedRange(TextRange range) {
 }
 
 void EditorTextView::setSelection(std::int64_t anchor, std::int64_t caret) {
-    std::int64_t length = m_document ? m_document->storage().length() : 0;
+    std::int64_t length = m_document ? m_document->length() : 0;
     anchor = std::clamp<std::int64_t>(anchor, 0, length);
     caret = std::clamp<std::int64_t>(caret, 0, length);
     if (m_document) {
         // Never between the halves of a surrogate pair.
         auto outsidePair = [&](std::int64_t p) {
-            if (p > 0 && p < length && QChar::isLowSurrogate(m_document->storage().at(p)) &&
-                QChar::isHighSurrogate(m_document->storage().at(p - 1)))
+            if (p > 0 && p < length && QChar::isLowSurrogate(m_document->storage()->at(p)) &&
+                QChar::isHighSurrogate(m_document->storage()->at(p - 1)))
                 return p - 1;
             return p;
         };
@@ -171,13 +225,15 @@ QString EditorTextView::selectedText() const {
         return {};
     TextRange range = selectedRange();
     QString text(static_cast<qsizetype>(range.length), Qt::Uninitialized);
-    m_document->storage().copyUnits(range, reinterpret_cast<char16_t*>(text.data()));
+    m_document->storage()->copyUnits(range, reinterpret_cast<char16_t*>(text.data()));
     return text;
 }
 
 void EditorTextView::selectionDidChange() {
-    if (m_document)
+    if (m_document) {
         m_document->breakTypingRun();
+        m_document->setSelection(selectedRange());
+    }
     publishPrimarySelection();
     restartCaretBlink();
     viewport()->update();
@@ -194,15 +250,15 @@ void EditorTextView::publishPrimarySelection() {
     }
     // Read on request; by then the text may have changed, so the range is clamped.
     QPointer<EditorTextView> self(this);
-    ViewDocument* document = m_document;
+    EditorDocument* document = m_document;
     PrimarySelection::publishLazily([self, document, range]() -> QString {
         if (!self || self->m_document != document)
             return {};
-        std::int64_t length = document->storage().length();
+        std::int64_t length = document->length();
         std::int64_t start = std::min(range.location, length);
         TextRange clamped{start, std::min(range.length, length - start)};
         QString text(static_cast<qsizetype>(clamped.length), Qt::Uninitialized);
-        document->storage().copyUnits(clamped, reinterpret_cast<char16_t*>(text.data()));
+        document->storage()->copyUnits(clamped, reinterpret_cast<char16_t*>(text.data()));
         return text;
     });
 }
@@ -212,24 +268,31 @@ void EditorTextView::publishPrimarySelection() {
 bool EditorTextView::replaceRange(TextRange range, std::u16string_view text, EditKind kind) {
     if (!isEditable())
         return false;
-    std::int64_t length = m_document->storage().length();
+    std::int64_t length = m_document->length();
     range.location = std::clamp<std::int64_t>(range.location, 0, length);
     range.length = std::clamp<std::int64_t>(range.length, 0, length - range.location);
-    std::u16string replacement(text);
-    if (m_changeDelegate && !m_changeDelegate(range, replacement))
-        return false;
+    EditorDocument::EditOptions options;
+    options.typing = kind == EditKind::typing || kind == EditKind::deletion;
+    if (kind == EditKind::paste)
+        options.actionName = QStringLiteral("Yapıştır");
+    else if (kind == EditKind::cut)
+        options.actionName = QStringLiteral("Kes");
+    options.selectionBefore = selectedRange();
     m_ownEdit = true;
-    bool accepted = m_document->replace(range, replacement, kind);
+    const std::int64_t before = m_document->length();
+    bool accepted = m_document->applyEdit(range, std::u16string(text), options);
     m_ownEdit = false;
     if (!accepted)
         return false;
-    std::int64_t caret = range.location + static_cast<std::int64_t>(replacement.size());
-    m_anchor = m_caret = caret;
+    // The document may have rewritten the text (line breaks, the delegate): the caret goes
+    // after what was actually inserted.
+    std::int64_t inserted = m_document->length() - before + range.length;
+    m_anchor = m_caret = range.location + inserted;
+    m_document->setSelection({m_caret, 0});
     m_preferredX = -1;
     publishPrimarySelection();
     restartCaretBlink();
-    ensureCaretVisible();
-    viewport()->update();
+    ensureCaretVisible(); // the edited rows were marked for repainting with the change
     emit selectionChanged();
     return true;
 }
@@ -244,27 +307,17 @@ void EditorTextView::breakUndoCoalescing() {
 }
 
 void EditorTextView::undo() {
-    if (!isEditable() || !m_document->undoStack().canUndo())
+    if (!isEditable() || !m_document->undoStack()->canUndo())
         return;
     commitPreedit();
-    m_undoDirection = UndoDirection::undo;
-    m_document->undoStack().undo();
-    m_undoDirection = UndoDirection::none;
-    m_preferredX = -1;
-    ensureCaretVisible();
-    selectionDidChange();
+    m_document->undo();
 }
 
 void EditorTextView::redo() {
-    if (!isEditable() || !m_document->undoStack().canRedo())
+    if (!isEditable() || !m_document->undoStack()->canRedo())
         return;
     commitPreedit();
-    m_undoDirection = UndoDirection::redo;
-    m_document->undoStack().redo();
-    m_undoDirection = UndoDirection::none;
-    m_preferredX = -1;
-    ensureCaretVisible();
-    selectionDidChange();
+    m_document->redo();
 }
 
 void EditorTextView::copy() {
@@ -277,7 +330,7 @@ void EditorTextView::cut() {
     if (!isEditable() || selectedRange().empty())
         return;
     copy();
-    insertText(u"", EditKind::deletion);
+    insertText(u"", EditKind::cut);
 }
 
 void EditorTextView::paste() {
@@ -297,7 +350,7 @@ void EditorTextView::pastePrimary(std::int64_t offset) {
     QString text = PrimarySelection::text();
     if (text.isEmpty())
         return;
-    m_anchor = m_caret = std::clamp<std::int64_t>(offset, 0, m_document->storage().length());
+    m_anchor = m_caret = std::clamp<std::int64_t>(offset, 0, m_document->length());
     insertText(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
                                    static_cast<size_t>(text.size())),
                EditKind::paste);
@@ -305,7 +358,7 @@ void EditorTextView::pastePrimary(std::int64_t offset) {
 
 void EditorTextView::selectAll() {
     if (m_document)
-        setSelection(0, m_document->storage().length());
+        setSelection(0, m_document->length());
 }
 
 // MARK: Appearance
@@ -406,15 +459,15 @@ QPointF EditorTextView::viewportToContent(QPointF point) const {
             point.y() - kInset + verticalScrollBar()->value()};
 }
 
-QRectF EditorTextView::contentRectForOffset(std::int64_t offset) {
+QRectF EditorTextView::contentRectForOffset(std::int64_t offset, bool atPreeditCaret) {
     if (!m_document)
         return {0, 0, 0, m_layout.lineHeight()};
-    offset = std::clamp<std::int64_t>(offset, 0, m_document->storage().length());
+    offset = std::clamp<std::int64_t>(offset, 0, m_document->length());
     std::int64_t line = m_layout.lineOf(offset);
     int segment = m_layout.segmentAt(line, offset);
     TextLayoutModel::Segment& laidOut = m_layout.layout(line, segment);
     int position = laidOut.toLayout(offset);
-    if (laidOut.preeditPosition >= 0 && offset == m_layout.preeditOffset())
+    if (atPreeditCaret && laidOut.preeditPosition >= 0 && offset == m_layout.preeditOffset())
         position = laidOut.preeditPosition + m_layout.preeditCursor();
     QTextLine row = laidOut.layout.lineForTextPosition(position);
     if (!row.isValid())
@@ -432,7 +485,8 @@ QRectF EditorTextView::rectForOffset(std::int64_t offset) {
 }
 
 QRectF EditorTextView::caretRect() {
-    QRectF rect = rectForOffset(m_caret);
+    QRectF rect = contentRectForOffset(m_caret, true);
+    rect.moveTopLeft(contentToViewport(rect.topLeft()));
     rect.setWidth(1);
     return rect;
 }
@@ -443,7 +497,7 @@ std::int64_t EditorTextView::offsetAtContentPoint(QPointF point) {
     if (point.y() < 0)
         return 0;
     if (point.y() >= m_layout.contentHeight())
-        return m_document->storage().length();
+        return m_document->length();
     std::int64_t line = m_layout.lineAtY(point.y());
     int segment = 0;
     int rowInSegment = 0;

@@ -2,7 +2,6 @@
 
 #include "app/view/TemporaryAttributes.h"
 #include "app/view/TextLayoutModel.h"
-#include "app/view/ViewDocument.h"
 #include "core/common/TextRange.h"
 
 #include <QAbstractScrollArea>
@@ -20,7 +19,12 @@ class QMimeData;
 
 namespace vendrix::app {
 
+class EditorDocument;
 class TextNavigation;
+
+/// How a change entered the text: typing and deleting at the keyboard merge into one undo
+/// step until the run is broken; the others are steps of their own.
+enum class EditKind { typing, deletion, paste, cut, other };
 
 /// The editor's text view: shows one document at a time (switching keeps each document's
 /// selection, scroll origin and undo history), lays out only what is on screen, and turns
@@ -38,7 +42,8 @@ public:
         qreal height = 0;
         bool startsLine = false;  ///< the first row of its line (wrapped rows after it: false)
     };
-    /// Sees every proposed change before it happens; may rewrite the replacement or refuse.
+    /// Sees every proposed change of the shown document before it happens (typing, pasting,
+    /// undoable edits of features); may rewrite the replacement or refuse.
     using ChangeDelegate = std::function<bool(TextRange range, std::u16string& replacement)>;
     /// Draws over the background (after the normal background, before the text).
     using BackgroundDecorator = std::function<void(QPainter& painter, const QRectF& rect)>;
@@ -51,9 +56,9 @@ public:
     // Documents.
     /// Shows `document` (none: an empty, inert view). The previous document keeps its
     /// selection and scroll origin in its view state; the new one gets its own back.
-    void setDocument(ViewDocument* document);
-    ViewDocument* document() const { return m_document; }
-    bool isEditable() const { return m_document && !m_document->isReadOnly(); }
+    void setDocument(EditorDocument* document);
+    EditorDocument* document() const { return m_document; }
+    bool isEditable() const;
 
     // Selection.
     TextRange selectedRange() const;
@@ -115,6 +120,8 @@ public:
     void scrollRangeToVisible(TextRange range);
     TextLayoutModel& layoutModel() { return m_layout; }
 
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
     /// Places `widget` in a left margin of `width` pixels beside the text (the ruler).
     void setLeftMarginWidget(QWidget* widget, int width);
 
@@ -138,7 +145,6 @@ protected:
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     void timerEvent(QTimerEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool event(QEvent* event) override;
@@ -155,6 +161,9 @@ private:
     enum class Granularity { character, word, line };
 
     void documentTextChanged(TextRange editedRange, std::int64_t changeInLength);
+    void documentSelectionRestored(TextRange selection);
+    void documentTextReplaced();
+    void installDocument();
     std::vector<VisibleRow> visibleRows();
     void updateScrollBars();
     void applyWrapWidth();
@@ -164,7 +173,8 @@ private:
     QPointF contentToViewport(QPointF point) const;
     QPointF viewportToContent(QPointF point) const;
     /// Content rectangle (x, top, 0, row height) of an offset's caret position.
-    QRectF contentRectForOffset(std::int64_t offset);
+    /// With `atPreeditCaret`, the caret inside text being composed at that offset.
+    QRectF contentRectForOffset(std::int64_t offset, bool atPreeditCaret = false);
     std::int64_t offsetAtContentPoint(QPointF point);
     void moveCaret(std::int64_t offset, bool extend, bool keepPreferredX = false);
     void moveVertically(int rows, bool extend);
@@ -184,7 +194,7 @@ private:
     TextNavigation navigation() const;
     void commitPreedit();
 
-    ViewDocument* m_document = nullptr;
+    EditorDocument* m_document = nullptr;
     TextLayoutModel m_layout;
     TemporaryAttributes m_attributes;
     std::vector<BackgroundDecorator> m_decorators;
@@ -195,7 +205,7 @@ private:
     qreal m_preferredX = -1;
     std::int64_t m_lineCount = 1;
     bool m_ownEdit = false;
-    enum class UndoDirection { none, undo, redo } m_undoDirection = UndoDirection::none;
+    std::vector<QMetaObject::Connection> m_documentConnections;
 
     QFont m_baseFont;
     qreal m_zoomDelta = 0;

@@ -1,6 +1,7 @@
 // Keyboard, mouse, wheel and input-method handling of the editor text view.
 #include "app/view/EditorTextView.h"
 
+#include "app/document/EditorDocument.h"
 #include "app/view/TextNavigation.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextStorage.h"
@@ -41,10 +42,11 @@ bool isEditingShortcut(QKeyEvent* event) {
     case Qt::Key_Right:
     case Qt::Key_Up:
     case Qt::Key_Down:
-    case Qt::Key_Home:
-    case Qt::Key_End:
     case Qt::Key_PageUp:
     case Qt::Key_PageDown:
+        return !(modifiers & (Qt::AltModifier | Qt::MetaModifier | Qt::ControlModifier));
+    case Qt::Key_Home:
+    case Qt::Key_End:
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
         return !(modifiers & (Qt::AltModifier | Qt::MetaModifier));
@@ -53,14 +55,21 @@ bool isEditingShortcut(QKeyEvent* event) {
     }
 }
 
+/// True when the key event types its text: no Control, Alt or Meta, except Control+Alt
+/// together, which is how AltGr arrives on some keyboards.
+bool isTypedText(QKeyEvent* event) {
+    const auto modifiers = event->modifiers();
+    const bool control = modifiers & Qt::ControlModifier;
+    const bool alt = modifiers & Qt::AltModifier;
+    return !event->text().isEmpty() && control == alt && !(modifiers & Qt::MetaModifier);
+}
+
 } // namespace
 
 bool EditorTextView::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (isEditingShortcut(key) ||
-            (!key->text().isEmpty() && key->text().at(0).isPrint() &&
-             !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)))) {
+        if (isEditingShortcut(key) || (isTypedText(key) && key->text().at(0).isPrint())) {
             event->accept();
             return true;
         }
@@ -74,7 +83,7 @@ void EditorTextView::moveCaret(std::int64_t offset, bool extend, bool keepPrefer
     if (!m_document)
         return;
     commitPreedit();
-    offset = std::clamp<std::int64_t>(offset, 0, m_document->storage().length());
+    offset = std::clamp<std::int64_t>(offset, 0, m_document->length());
     std::int64_t anchor = extend ? m_anchor : offset;
     qreal preferred = m_preferredX;
     bool changed = anchor != m_anchor || offset != m_caret;
@@ -103,7 +112,7 @@ void EditorTextView::moveVertically(int rows, bool extend) {
     if (targetY < 0)
         target = 0;
     else if (targetY >= m_layout.contentHeight())
-        target = m_document->storage().length();
+        target = m_document->length();
     else
         target = offsetAtContentPoint({m_preferredX, targetY});
     moveCaret(target, extend, true);
@@ -212,7 +221,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         moveCaret(control ? 0 : lines.range(lines.lineNumber(m_caret)).location, shift);
         return;
     case Qt::Key_End:
-        moveCaret(control ? m_document->storage().length() : lines.range(lines.lineNumber(m_caret)).end(), shift);
+        moveCaret(control ? m_document->length() : lines.range(lines.lineNumber(m_caret)).end(), shift);
         return;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
@@ -257,9 +266,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         break;
     default: {
         QString text = event->text();
-        // AltGr arrives as Control+Alt on some keyboards and still types.
-        bool typing = !text.isEmpty() && (!control || alt) && !(modifiers & Qt::MetaModifier);
-        if (typing && std::all_of(text.begin(), text.end(), [](QChar c) {
+        if (isTypedText(event) && std::all_of(text.begin(), text.end(), [](QChar c) {
                 return c.isPrint() || c.isSurrogate() || c == QLatin1Char('\t');
             })) {
             insertText(view(text));
@@ -442,9 +449,9 @@ void EditorTextView::inputMethodEvent(QInputMethodEvent* event) {
         TextRange target = selectedRange();
         if (event->replacementLength() > 0 || event->replacementStart() != 0) {
             std::int64_t start = std::clamp<std::int64_t>(m_caret + event->replacementStart(), 0,
-                                                          m_document->storage().length());
+                                                          m_document->length());
             std::int64_t end = std::clamp<std::int64_t>(start + event->replacementLength(), start,
-                                                        m_document->storage().length());
+                                                        m_document->length());
             target = {start, end - start};
         }
         replaceRange(target, view(event->commitString()), EditKind::typing);
@@ -504,7 +511,7 @@ QVariant EditorTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
             return selectedText();
         }
         QString text(static_cast<qsizetype>(end - start), Qt::Uninitialized);
-        m_document->storage().copyUnits({start, end - start}, reinterpret_cast<char16_t*>(text.data()));
+        m_document->storage()->copyUnits({start, end - start}, reinterpret_cast<char16_t*>(text.data()));
         return text;
     }
     default:

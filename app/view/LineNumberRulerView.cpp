@@ -84,17 +84,25 @@ void LineNumberRulerView::paintEvent(QPaintEvent* event) {
     const qreal viewportTop = m_textView->viewport()->y() - y();
     const qreal right = width() - kRightMargin;
 
+    // Digits are tabular: a number's width is its digit count times one digit's advance,
+    // which spares shaping each number twice.
+    QFontMetricsF metrics(m_font);
+    const qreal digitWidth = metrics.horizontalAdvance(QLatin1Char('8'));
+    const qreal baselineOffset = (metrics.ascent() - metrics.descent()) / 2;
     std::int64_t lastDrawn = -1;
     for (const EditorTextView::LineFragment& fragment : m_textView->visibleLineFragments()) {
         std::int64_t line = index->lineNumber(fragment.range.location);
         if (!fragment.startsLine || line == lastDrawn)
             continue;
         lastDrawn = line;
-        QRectF box(0, viewportTop + fragment.top, right, fragment.height);
-        if (!box.intersects(QRectF(event->rect())))
+        const qreal top = viewportTop + fragment.top;
+        if (top > event->rect().bottom() || top + fragment.height < event->rect().top())
             continue;
+        QString number = QString::number(line + 1);
         painter.setPen(line == caretLine ? primary : secondary);
-        painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(line + 1));
+        painter.drawText(QPointF(right - digitWidth * number.size(),
+                                 top + fragment.height / 2 + baselineOffset),
+                         number);
     }
 }
 

@@ -34,8 +34,8 @@ struct LineSegment {
 class LineSegmentation {
 public:
     /// Lines longer than this are segmented; shorter ones are laid out whole.
-    static constexpr std::int64_t kThreshold = 4096;
-    static constexpr std::int64_t kTargetLength = 1024;
+    static constexpr std::int64_t kThreshold = 2048;
+    static constexpr std::int64_t kTargetLength = 512;
 
     /// What an update changed: old segments [first, first + oldCount) became
     /// [first, first + newCount); later segments moved by newCount - oldCount.

@@ -85,24 +85,29 @@ std::vector<ColoredRange> TemporaryAttributes::layerRanges(const Layer& layer,
 
 void TemporaryAttributes::textChanged(TextRange edited, std::int64_t delta) {
     const std::int64_t oldEnd = edited.location + edited.length - delta;
-    auto move = [&](std::int64_t p) {
+    // Text inserted at a range's start goes before it, at its end after it; a range's part
+    // inside the replaced text shrinks away.
+    auto moveStart = [&](std::int64_t p) {
+        if (p < edited.location)
+            return p;
+        return p >= oldEnd ? p + delta : edited.end();
+    };
+    auto moveEnd = [&](std::int64_t p) {
         if (p <= edited.location)
             return p;
-        if (p >= oldEnd)
-            return p + delta;
-        return edited.location;
+        return p >= oldEnd ? p + delta : edited.location;
     };
     if (oldEnd > edited.location)
         removeForeground({edited.location, oldEnd - edited.location});
     for (Run& run : m_runs) {
-        run.start = move(run.start);
-        run.end = move(run.end);
+        run.start = moveStart(run.start);
+        run.end = std::max(run.start, moveEnd(run.end));
     }
     std::erase_if(m_runs, [](const Run& r) { return r.end <= r.start; });
     for (Layer& layer : m_layers) {
         for (ColoredRange& colored : layer.ranges) {
-            std::int64_t start = move(colored.range.location);
-            std::int64_t end = move(colored.range.end());
+            std::int64_t start = moveStart(colored.range.location);
+            std::int64_t end = std::max(start, moveEnd(colored.range.end()));
             colored.range = {start, end - start};
         }
     }

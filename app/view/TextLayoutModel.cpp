@@ -1,6 +1,6 @@
 #include "app/view/TextLayoutModel.h"
 
-#include "app/view/ViewDocument.h"
+#include "app/document/EditorDocument.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextStorage.h"
 
@@ -55,7 +55,7 @@ std::int64_t TextLayoutModel::Segment::fromLayout(int position) const {
 
 TextLayoutModel::TextLayoutModel() { setFont(QFont()); }
 
-void TextLayoutModel::setDocument(const ViewDocument* document) {
+void TextLayoutModel::setDocument(const EditorDocument* document) {
     m_document = document;
     m_preeditOffset = -1;
     m_preeditText.clear();
@@ -145,7 +145,7 @@ LineSegmentation* TextLayoutModel::segmentation(std::int64_t line) {
         return nullptr;
     dropLayouts(line, line);
     auto& segmentation =
-        m_long.emplace(line, LineSegmentation(m_document->storage(), range, m_tabWidth))
+        m_long.emplace(line, LineSegmentation(*m_document->storage(), range, m_tabWidth))
             .first->second;
     if (wraps()) {
         for (size_t k = 0; k < segmentation.segments().size(); ++k)
@@ -197,7 +197,7 @@ int TextLayoutModel::segmentAtX(std::int64_t line, qreal x) {
 QString TextLayoutModel::displayText(TextRange range) const {
     QString text(static_cast<qsizetype>(range.length), Qt::Uninitialized);
     auto* units = reinterpret_cast<char16_t*>(text.data());
-    m_document->storage().copyUnits(range, units);
+    m_document->storage()->copyUnits(range, units);
     for (qsizetype i = 0; i < text.size(); ++i)
         units[i] = displayUnit(units[i]);
     return text;
@@ -407,6 +407,11 @@ void TextLayoutModel::textChanged(TextRange edited, std::int64_t delta, std::int
         m_longestLine = std::max(m_longestLine, index.range(line).length);
 
     if (lineDelta == 0 && firstLine == newLastLine) {
+        // Layouts of later lines stay valid; only their offsets move.
+        if (delta != 0)
+            for (auto& [key, entry] : m_cache)
+                if (key.line > firstLine)
+                    entry->range.location += delta;
         auto it = m_long.find(firstLine);
         if (it == m_long.end()) {
             dropLayouts(firstLine, firstLine);
@@ -421,7 +426,7 @@ void TextLayoutModel::textChanged(TextRange edited, std::int64_t delta, std::int
             return;
         }
         LineSegmentation::Change change =
-            it->second.update(m_document->storage(), range, edited.location - range.location,
+            it->second.update(*m_document->storage(), range, edited.location - range.location,
                               edited.length - delta, edited.length);
         // Keep the layouts of untouched segments; renumber those after the change.
         std::unordered_map<Key, std::unique_ptr<Segment>, KeyHash> kept;

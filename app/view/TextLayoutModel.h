@@ -14,7 +14,7 @@
 
 namespace vendrix::app {
 
-class ViewDocument;
+class EditorDocument;
 
 /// Lays out only what is needed: a line (or, for a long line, one segment of it) becomes a
 /// cached QTextLayout when it is drawn or hit-tested. Knows the geometry of the whole text
@@ -44,7 +44,7 @@ public:
 
     TextLayoutModel();
 
-    void setDocument(const ViewDocument* document);
+    void setDocument(const EditorDocument* document);
     void setFont(const QFont& font);
     void setTabWidth(int tabWidth);
     /// Wrapping width in pixels; 0 or less turns wrapping off.
@@ -123,7 +123,7 @@ private:
     void dropLayouts(std::int64_t firstLine, std::int64_t lastLine);
     QString displayText(TextRange range) const;
 
-    const ViewDocument* m_document = nullptr;
+    const EditorDocument* m_document = nullptr;
     QFont m_font;
     qreal m_advance = 8;
     qreal m_lineHeight = 16;

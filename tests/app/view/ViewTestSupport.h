@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/document/EditorDocument.h"
+#include "app/view/EditorTextView.h"
+#include "core/text/TextStorage.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+
+#include <memory>
+#include <string>
+
+namespace vendrix::app::test {
+
+inline std::u16string textOf(const EditorDocument& document) {
+    return document.storage()->string();
+}
+
+inline std::unique_ptr<EditorDocument> makeDocument(std::u16string_view text, bool readOnly = false) {
+    auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
+    document->setText(std::u16string(text));
+    document->setReadOnly(readOnly);
+    return document;
+}
+
+/// A shown text view of a fixed size over one document, focused for key events.
+struct ViewFixture {
+    explicit ViewFixture(std::u16string_view text, bool readOnly = false, QSize size = {400, 300})
+        : document(makeDocument(text, readOnly)), view(std::make_unique<EditorTextView>()) {
+        view->resize(size);
+        view->setDocument(document.get());
+        view->show();
+        view->activateWindow();
+        view->setFocus();
+        QApplication::processEvents();
+    }
+    /// The text with the selection marked, as vendrix::test::formatMarked writes it.
+    std::string marked() const {
+        return vendrix::test::formatMarked(textOf(*document), view->selectedRange());
+    }
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(view.get(), key, modifiers);
+    }
+    /// Types `text` one character (code point) per key press, as a keyboard would.
+    void type(const QString& text) {
+        for (qsizetype i = 0; i < text.size();) {
+            qsizetype length = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text.mid(i, length));
+            QApplication::sendEvent(view.get(), &press);
+            i += length;
+        }
+    }
+    QPoint pointOf(std::int64_t offset) {
+        QRectF rect = view->rectForOffset(offset);
+        return QPoint(static_cast<int>(rect.left()) + 1, static_cast<int>(rect.center().y()));
+    }
+
+    std::unique_ptr<EditorDocument> document;
+    std::unique_ptr<EditorTextView> view;
+};
+
+} // namespace vendrix::app::test
