@@ -1,6 +1,7 @@
 #include "cli/CliSupport.h"
 
-#include <unicode/unistr.h>
+#include "core/common/Utf8.h"
+#include "core/text/TextFileCodec.h"
 
 #include <charconv>
 #include <cstdio>
@@ -113,19 +114,11 @@ void printJSON(const nlohmann::json& value) {
     writeStdout(value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n");
 }
 
-std::u16string fromUTF8(std::string_view utf8) {
-    icu::UnicodeString s = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-    return std::u16string(reinterpret_cast<const char16_t*>(s.getBuffer()),
-                          static_cast<size_t>(s.length()));
-}
+std::u16string fromUTF8(std::string_view bytes) { return utf8::decode(bytes); }
 
-std::string toUTF8(std::u16string_view utf16) {
-    icu::UnicodeString s(false, utf16.data(), static_cast<int32_t>(utf16.size()));
-    std::string out;
-    s.toUTF8String(out);
-    return out;
-}
+std::string toUTF8(std::u16string_view text) { return utf8::encode(text); }
+
+std::u16string documentText(std::string_view bytes) { return TextFileCodec::decode(bytes).text; }
 
 std::optional<long long> parseInteger(std::string_view text) {
     long long value = 0;

@@ -69,6 +69,8 @@ void printJSON(const nlohmann::json& value);
 /// bytes with U+FFFD; toUTF8 replaces lone surrogates with U+FFFD.
 std::u16string fromUTF8(std::string_view utf8);
 std::string toUTF8(std::u16string_view utf16);
+/// A file's bytes as the editor shows them: encoding detected, line breaks normalised to LF.
+std::u16string documentText(std::string_view bytes);
 /// Parses a whole decimal integer; none for anything else.
 std::optional<long long> parseInteger(std::string_view text);
 

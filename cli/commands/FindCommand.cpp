@@ -103,8 +103,8 @@ int runFind(std::span<const std::string> args) {
         documents.emplace_back(id, std::u16string_view(texts[i]));
     }
 
-    auto result = MultiDocumentSearch::search(*pattern, documents, limit,
-                                              SearchBudget(timeout, nullptr));
+    auto result =
+        MultiDocumentSearch::search(*pattern, documents, limit, SearchBudget(timeout, nullptr));
     if (!result)
         return fail(failureMessage(result.error()),
                     result.error().kind == SearchFailure::Kind::timedOut ? kExitTimedOut
@@ -124,8 +124,7 @@ int runFind(std::span<const std::string> args) {
 }
 
 const CliCommand kFind{
-    "find",
-    "search files for a text or regular expression",
+    "find", "search files for a text or regular expression",
     "Usage: vendrix-cli find [--regex] [--match-case] [--whole-word] [--limit N]\n"
     "                        [--timeout SECONDS] PATTERN FILE...\n\n"
     "Searches the files as open documents (UTF-8, or Latin-1 when not valid UTF-8; line\n"

@@ -13,6 +13,9 @@ namespace {
 
 int runLines(std::span<const std::string> args);
 
+/// Tab widths beyond this would only blow up the text; the editor itself allows 1 to 16.
+constexpr long long kMaxTabWidth = 1000;
+
 const CliCommand command{
     "lines",
     "run a line command (sort, dedupe, case, indent, ...) on a text",
@@ -27,7 +30,7 @@ const CliCommand command{
     "  indent (prefixes the lines with --indent-unit), outdent\n"
     "--selection: location and length in UTF-16 units of the LF text (default: the whole\n"
     "             text); it must lie inside the text.\n"
-    "--tab-width: columns per tab (default 4).\n"
+    "--tab-width: columns per tab (default 4; 0 or below counts as 1).\n"
     "--indent-unit: the text indent inserts (default a tab).\n"
     "--json: print {\"text\": ..., \"selection\": [location, length], \"changed\": bool}.\n",
     runLines,
@@ -62,8 +65,8 @@ std::optional<TextRange> parseSelection(std::string_view value) {
 }
 
 int runLines(std::span<const std::string> args) {
-    auto parsed = parseArgs(command, args, {"--selection", "--tab-width", "--indent-unit"},
-                            {"--json"});
+    auto parsed =
+        parseArgs(command, args, {"--selection", "--tab-width", "--indent-unit"}, {"--json"});
     if (!parsed)
         return kExitUsage;
     if (parsed->positionals.empty())
@@ -78,8 +81,10 @@ int runLines(std::span<const std::string> args) {
     int tabWidth = 4;
     if (auto value = parsed->value("--tab-width")) {
         auto number = parseInteger(*value);
-        if (!number || *number < INT_MIN || *number > INT_MAX)
-            return usageError(command, "--tab-width needs an integer, not " + *value);
+        if (!number || *number < -kMaxTabWidth || *number > kMaxTabWidth)
+            return usageError(command, "--tab-width needs an integer from -" +
+                                           std::to_string(kMaxTabWidth) + " to " +
+                                           std::to_string(kMaxTabWidth) + ", not " + *value);
         tabWidth = static_cast<int>(*number);
     }
     std::optional<TextRange> selection;
@@ -93,6 +98,8 @@ int runLines(std::span<const std::string> args) {
     auto bytes = readInput(parsed->positionals.size() > 1 ? parsed->positionals[1] : "");
     if (!bytes)
         return kExitFailure;
+    if (bytes->size() > static_cast<std::size_t>(INT32_MAX))
+        return fail("the input is too large (at most 2 GiB)");
     auto decoded = decodeStrictUTF8(*bytes);
     if (!decoded)
         return fail("the input is not valid UTF-8");
@@ -103,8 +110,8 @@ int runLines(std::span<const std::string> args) {
     if (!selection->fits(textLength))
         return usageError(command, "--selection " + std::to_string(selection->location) + ":" +
                                        std::to_string(selection->length) +
-                                       " does not fit the text of " +
-                                       std::to_string(textLength) + " units");
+                                       " does not fit the text of " + std::to_string(textLength) +
+                                       " units");
 
     const LineIndex index(text);
     std::optional<TextEdit> edit;

@@ -151,9 +151,9 @@ int runReplace(std::span<const std::string> args) {
     auto plan = SearchEngine::planReplaceAll(*pattern, text, replacement, std::nullopt, limit,
                                              SearchBudget(timeout, nullptr));
     if (!plan)
-        return fail(failureMessage(plan.error()),
-                    plan.error().kind == SearchFailure::Kind::timedOut ? kExitTimedOut
-                                                                       : kExitFailure);
+        return fail(failureMessage(plan.error()), plan.error().kind == SearchFailure::Kind::timedOut
+                                                      ? kExitTimedOut
+                                                      : kExitFailure);
     auto replaced = plan->applied(text);
     if (!replaced)
         return fail("the replacement plan does not fit the text");
@@ -166,14 +166,12 @@ int runReplace(std::span<const std::string> args) {
     } else {
         writeStdout(*output);
     }
-    std::cerr << plan->count << " replacements" << (plan->truncated ? " (truncated)" : "")
-              << '\n';
+    std::cerr << plan->count << " replacements" << (plan->truncated ? " (truncated)" : "") << '\n';
     return kExitOK;
 }
 
 const CliCommand kReplace{
-    "replace",
-    "replace every match in a file",
+    "replace", "replace every match in a file",
     "Usage: vendrix-cli replace [--regex] [--match-case] [--whole-word] [--limit N]\n"
     "                           [--timeout SECONDS] PATTERN TEMPLATE FILE [-o OUT]\n\n"
     "Replaces every match of PATTERN in FILE (read as UTF-8, or Latin-1 when not valid\n"

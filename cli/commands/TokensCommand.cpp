@@ -8,8 +8,6 @@
 
 namespace vendrix::cli {
 
-std::u16string decodeSyntaxInput(std::string_view bytes); // DetectCommand.cpp
-
 namespace {
 
 int runTokens(std::span<const std::string> args);
@@ -39,7 +37,7 @@ int runTokens(std::span<const std::string> args) {
     auto bytes = readInput(path);
     if (!bytes)
         return kExitFailure;
-    const std::u16string text = decodeSyntaxInput(*bytes);
+    const std::u16string text = documentText(*bytes);
     if (!language) {
         std::string name =
             path == "-" ? std::string() : std::filesystem::path(path).filename().string();

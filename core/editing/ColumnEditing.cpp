@@ -65,7 +65,9 @@ ColumnSelection selectionAfterEdit(const ColumnSelection& old,
     return result;
 }
 
-bool isBlank(char16_t u) { return u == u' ' || u == u'\t'; }
+bool isBlank(char16_t u) {
+    return u == u' ' || u == u'\t';
+}
 
 /// Word characters for word deletion: letters, marks and numbers, the underscore, and any
 /// surrogate unit (so a supplementary character never splits).
@@ -78,8 +80,8 @@ TextRange deletionRange(ColumnEditing::Deletion kind, Offset caret, TextRange co
                         std::u16string_view text) {
     std::u16string_view line = text.substr(static_cast<std::size_t>(content.location),
                                            static_cast<std::size_t>(content.length));
-    const auto p = static_cast<std::size_t>(std::clamp<Offset>(caret - content.location, 0,
-                                                                content.length));
+    const auto p =
+        static_cast<std::size_t>(std::clamp<Offset>(caret - content.location, 0, content.length));
     std::size_t from = p, to = p;
     switch (kind) {
     case ColumnEditing::Deletion::backward:
@@ -143,8 +145,7 @@ ColumnEdit ColumnEditing::insert(std::u16string_view typed, const ColumnSelectio
                  std::nullopt});
         } else {
             TextRange content = VisualColumn::contentRange(span.line, text, lineIndex);
-            outcomes.push_back(
-                {std::nullopt, VisualColumn::widthOfLine(content, text, tabWidth)});
+            outcomes.push_back({std::nullopt, VisualColumn::widthOfLine(content, text, tabWidth)});
         }
     }
     edit.selection = selectionAfterEdit(selection, spans, outcomes);
@@ -180,8 +181,7 @@ ColumnEdit ColumnEditing::deleteText(Deletion kind, const ColumnSelection& selec
             edit.strings.emplace_back();
             outcomes.push_back({newColumn, std::nullopt});
         } else {
-            outcomes.push_back(
-                {std::nullopt, VisualColumn::widthOfLine(content, text, tabWidth)});
+            outcomes.push_back({std::nullopt, VisualColumn::widthOfLine(content, text, tabWidth)});
         }
     }
     edit.selection = selectionAfterEdit(selection, spans, outcomes);
@@ -252,14 +252,13 @@ ColumnEdit ColumnEditing::pasteColumn(const std::vector<std::u16string>& lines, 
         edit.ranges.push_back(piece.range);
         edit.strings.push_back(std::move(piece.string));
     }
-    edit.caret = TextRange{
-        caret.value_or(lineIndex.lineStart(std::min(point.line, lastLine))), 0};
+    edit.caret = TextRange{caret.value_or(lineIndex.lineStart(std::min(point.line, lastLine))), 0};
     return edit;
 }
 
-ColumnEdit ColumnEditing::pasteStream(std::u16string_view pasted,
-                                      const ColumnSelection& replacing, std::u16string_view text,
-                                      const LineIndex& lineIndex, int tabWidth) {
+ColumnEdit ColumnEditing::pasteStream(std::u16string_view pasted, const ColumnSelection& replacing,
+                                      std::u16string_view text, const LineIndex& lineIndex,
+                                      int tabWidth) {
     if (!accepts(replacing, text, lineIndex))
         return ColumnEdit{};
     ColumnEdit edit;

@@ -33,8 +33,8 @@ public:
     /// Deletes the selected block of a rectangle of positive width, otherwise one character or
     /// word before or after every caret, within its line.
     [[nodiscard]] static ColumnEdit deleteText(Deletion kind, const ColumnSelection& selection,
-                                               std::u16string_view text,
-                                               const LineIndex& lineIndex, int tabWidth);
+                                               std::u16string_view text, const LineIndex& lineIndex,
+                                               int tabWidth);
     /// Pastes `lines` as a column with its top-left corner at `point`, replacing the parts of
     /// `replacing` when given; appends lines past the end of the text. Sets `caret`.
     [[nodiscard]] static ColumnEdit pasteColumn(const std::vector<std::u16string>& lines,

@@ -75,8 +75,7 @@ std::vector<ColumnLineSpan> ColumnLayout::spans(const ColumnSelection& selection
     for (std::int64_t line = first; line <= last; ++line) {
         TextRange content = VisualColumn::contentRange(line, text, lineIndex);
         ColumnSelection::Columns columns = selection.columns(line);
-        result.push_back(
-            spanOfLine(line, content, text, columns.start, columns.end, tabWidth));
+        result.push_back(spanOfLine(line, content, text, columns.start, columns.end, tabWidth));
     }
     return result;
 }
@@ -100,8 +99,8 @@ ColumnSelection ColumnLayout::moved(const ColumnSelection& selection, Direction 
         active.column = VisualColumn::previousBoundary(active.column, content, text, tabWidth);
         break;
     case Direction::right:
-        active.column = std::min(
-            VisualColumn::nextBoundary(active.column, content, text, tabWidth), maxColumn);
+        active.column =
+            std::min(VisualColumn::nextBoundary(active.column, content, text, tabWidth), maxColumn);
         break;
     }
     return result;

@@ -27,15 +27,21 @@ enum class LineOperation {
 
 namespace lineOperation {
 
-inline constexpr std::array<LineOperation, 15> allCases{
-    LineOperation::duplicate,        LineOperation::deleteLines,
-    LineOperation::moveUp,           LineOperation::moveDown,
-    LineOperation::sortAscending,    LineOperation::sortDescending,
-    LineOperation::removeDuplicates, LineOperation::trimTrailingWhitespace,
-    LineOperation::removeEmptyLines, LineOperation::tabsToSpaces,
-    LineOperation::leadingSpacesToTabs, LineOperation::upperCase,
-    LineOperation::lowerCase,        LineOperation::titleCase,
-    LineOperation::joinLines};
+inline constexpr std::array<LineOperation, 15> allCases{LineOperation::duplicate,
+                                                        LineOperation::deleteLines,
+                                                        LineOperation::moveUp,
+                                                        LineOperation::moveDown,
+                                                        LineOperation::sortAscending,
+                                                        LineOperation::sortDescending,
+                                                        LineOperation::removeDuplicates,
+                                                        LineOperation::trimTrailingWhitespace,
+                                                        LineOperation::removeEmptyLines,
+                                                        LineOperation::tabsToSpaces,
+                                                        LineOperation::leadingSpacesToTabs,
+                                                        LineOperation::upperCase,
+                                                        LineOperation::lowerCase,
+                                                        LineOperation::titleCase,
+                                                        LineOperation::joinLines};
 
 /// The case name, e.g. "sortAscending".
 std::string_view rawValue(LineOperation operation);

@@ -21,7 +21,9 @@ std::u16string_view slice(std::u16string_view text, TextRange range) {
                        static_cast<std::size_t>(range.length));
 }
 
-Offset ulen(std::u16string_view s) { return static_cast<Offset>(s.size()); }
+Offset ulen(std::u16string_view s) {
+    return static_cast<Offset>(s.size());
+}
 
 TextRange clampSelection(TextRange selection, Offset length) {
     Offset location = std::clamp<Offset>(selection.location, 0, length);
@@ -138,7 +140,9 @@ std::optional<TextEdit> transformLineList(std::u16string_view text, const LineIn
     std::deque<std::u16string> storage;
     rule(lines, storage);
     std::u16string joined = joinLines(lines, u"\n");
-    if (trailingLF && !joined.empty())
+    // The final LF stays as long as any line does: only a list emptied by removing lines
+    // loses it, never one whose last remaining line happens to be empty.
+    if (trailingLF && !lines.empty())
         joined.push_back(u'\n');
     TextRange after = selectionAfterTransform(selection, range, ulen(joined));
     return makeEdit(text, range, std::move(joined), after);
@@ -225,7 +229,11 @@ std::optional<TextEdit> moveDown(std::u16string_view text, const LineIndex& inde
     replacement.push_back(u'\n');
     replacement.append(slice(text, block.range));
     TextRange range{block.range.location, next.end() - block.range.location};
-    TextRange after{selection.location + next.length + 1, selection.length};
+    // A selection that ends at the start of the next line takes that LF along; when the
+    // next line is the last, the block lands at the text end without an LF to select.
+    const Offset newLength = ulen(text) - range.length + ulen(replacement);
+    const Offset location = selection.location + next.length + 1;
+    TextRange after{location, std::min(selection.length, newLength - location)};
     return makeEdit(text, range, std::move(replacement), after);
 }
 
@@ -278,18 +286,17 @@ std::optional<TextEdit> LineOperations::apply(LineOperation operation, std::u16s
         const bool descending = operation == LineOperation::sortDescending;
         return transformLineList(text, lineIndex, selection,
                                  [descending](LineList& lines, std::deque<std::u16string>&) {
-                                     LineCollator::forCurrentThread().sortStable(lines,
-                                                                                 descending);
+                                     LineCollator::forCurrentThread().sortStable(lines, descending);
                                  });
     }
     case LineOperation::removeDuplicates:
         return transformLineList(text, lineIndex, selection, removeDuplicateLines);
     case LineOperation::trimTrailingWhitespace:
-        return transformLineList(
-            text, lineIndex, selection, [](LineList& lines, std::deque<std::u16string>&) {
-                for (std::u16string_view& line : lines)
-                    line = line.substr(0, trimmedLength(line));
-            });
+        return transformLineList(text, lineIndex, selection,
+                                 [](LineList& lines, std::deque<std::u16string>&) {
+                                     for (std::u16string_view& line : lines)
+                                         line = line.substr(0, trimmedLength(line));
+                                 });
     case LineOperation::removeEmptyLines:
         return transformLineList(text, lineIndex, selection,
                                  [](LineList& lines, std::deque<std::u16string>&) {
@@ -301,23 +308,25 @@ std::optional<TextEdit> LineOperations::apply(LineOperation operation, std::u16s
         return transformLineList(
             text, lineIndex, selection,
             [tabWidth](LineList& lines, std::deque<std::u16string>& storage) {
-                rewriteEachLine(lines, storage,
-                                [tabWidth](std::u16string_view line) -> std::optional<std::u16string> {
-                                    if (line.find(u'\t') == std::u16string_view::npos)
-                                        return std::nullopt;
-                                    return expandTabs(line, tabWidth);
-                                });
+                rewriteEachLine(
+                    lines, storage,
+                    [tabWidth](std::u16string_view line) -> std::optional<std::u16string> {
+                        if (line.find(u'\t') == std::u16string_view::npos)
+                            return std::nullopt;
+                        return expandTabs(line, tabWidth);
+                    });
             });
     case LineOperation::leadingSpacesToTabs:
         return transformLineList(
             text, lineIndex, selection,
             [tabWidth](LineList& lines, std::deque<std::u16string>& storage) {
-                rewriteEachLine(lines, storage,
-                                [tabWidth](std::u16string_view line) -> std::optional<std::u16string> {
-                                    if (line.empty() || (line[0] != u' ' && line[0] != u'\t'))
-                                        return std::nullopt;
-                                    return tabifyLeading(line, tabWidth);
-                                });
+                rewriteEachLine(
+                    lines, storage,
+                    [tabWidth](std::u16string_view line) -> std::optional<std::u16string> {
+                        if (line.empty() || (line[0] != u' ' && line[0] != u'\t'))
+                            return std::nullopt;
+                        return tabifyLeading(line, tabWidth);
+                    });
             });
     case LineOperation::upperCase:
         return changeCase(text, lineIndex, selection, &LineOperations::upper);
@@ -347,9 +356,8 @@ TextEdit LineOperations::duplicateLines(std::u16string_view text, const LineInde
     return TextEdit{{block.end(), 0}, std::move(inserted), selection};
 }
 
-std::optional<TextEdit> LineOperations::indent(std::u16string_view text,
-                                               const LineIndex& lineIndex, TextRange selection,
-                                               std::u16string_view unit) {
+std::optional<TextEdit> LineOperations::indent(std::u16string_view text, const LineIndex& lineIndex,
+                                               TextRange selection, std::u16string_view unit) {
     if (!editing::lineIndexInStep(text, lineIndex))
         return std::nullopt;
     selection = clampSelection(selection, ulen(text));
@@ -435,9 +443,13 @@ std::u16string LineOperations::tabifyLeading(std::u16string_view s, int tabWidth
     return out;
 }
 
-std::u16string LineOperations::upper(std::u16string_view s) { return unicode::upperCased(s); }
+std::u16string LineOperations::upper(std::u16string_view s) {
+    return unicode::upperCased(s);
+}
 
-std::u16string LineOperations::lower(std::u16string_view s) { return unicode::lowerCased(s); }
+std::u16string LineOperations::lower(std::u16string_view s) {
+    return unicode::lowerCased(s);
+}
 
 std::u16string LineOperations::title(std::u16string_view s) {
     std::u16string out;
@@ -445,6 +457,23 @@ std::u16string LineOperations::title(std::u16string_view s) {
     bool inWord = false;
     unicode::forEachCluster(s, [&](std::size_t start, std::size_t end) {
         std::u16string_view cluster = s.substr(start, end - start);
+        if (cluster.size() == 1 && cluster[0] < 0x80) {
+            // ASCII needs no case tables.
+            char16_t u = cluster[0];
+            const bool lower = u >= u'a' && u <= u'z', upper = u >= u'A' && u <= u'Z';
+            if (!lower && !upper && !(u >= u'0' && u <= u'9') && u != u'\'') {
+                out.push_back(u);
+                inWord = false;
+                return;
+            }
+            if (inWord && upper)
+                u = static_cast<char16_t>(u + 32);
+            else if (!inWord && lower)
+                u = static_cast<char16_t>(u - 32);
+            out.push_back(u);
+            inWord = true;
+            return;
+        }
         char32_t first = unicode::firstScalar(cluster);
         bool wordCharacter = unicode::isLetter(first) || unicode::isNumber(first) ||
                              first == U'\'' || first == U'\u2019';

@@ -26,9 +26,8 @@ public:
                                                        const LineIndex& lineIndex,
                                                        TextRange selection, int tabWidth);
     /// The same, building the line index from the text first.
-    [[nodiscard]] static std::optional<TextEdit> apply(LineOperation operation,
-                                                       std::u16string_view text,
-                                                       TextRange selection, int tabWidth);
+    [[nodiscard]] static std::optional<TextEdit>
+    apply(LineOperation operation, std::u16string_view text, TextRange selection, int tabWidth);
 
     /// Duplicates the whole line block of the selection, even for a selection within one
     /// line; the selection stays. With an out-of-step index the edit changes nothing.

@@ -39,8 +39,8 @@ icu::BreakIterator* boundIterator(const GraphemeClusters& owner) {
         return nullptr;
     UErrorCode status = U_ZERO_ERROR;
     if (!state.iterator) {
-        state.iterator.reset(icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(),
-                                                                         status));
+        state.iterator.reset(
+            icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
         if (U_FAILURE(status) || !state.iterator) {
             state.failed = true;
             state.iterator.reset();
@@ -70,13 +70,12 @@ bool isAsciiOnly(std::u16string_view text) {
     return true;
 }
 
-template <typename Map>
-std::u16string mapCase(std::u16string_view text, Map map) {
+template <typename Map> std::u16string mapCase(std::u16string_view text, Map map) {
     std::u16string out(text.size() + 8, u'\0');
     UErrorCode status = U_ZERO_ERROR;
     int32_t n = map(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                    reinterpret_cast<const UChar*>(text.data()),
-                    static_cast<int32_t>(text.size()), &status);
+                    reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+                    &status);
     if (status == U_BUFFER_OVERFLOW_ERROR) {
         out.assign(static_cast<std::size_t>(n), u'\0');
         status = U_ZERO_ERROR;
@@ -137,9 +136,13 @@ std::size_t GraphemeClusters::clusterStart(std::size_t offset) const {
                : offset - 1;
 }
 
-bool isWhitespace(char32_t c) { return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE); }
+bool isWhitespace(char32_t c) {
+    return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
+}
 
-bool isLetter(char32_t c) { return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_L_MASK) != 0; }
+bool isLetter(char32_t c) {
+    return (U_GET_GC_MASK(static_cast<UChar32>(c)) & U_GC_L_MASK) != 0;
+}
 
 bool isNumber(char32_t c) {
     return u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_NUMERIC_TYPE) != U_NT_NONE;

@@ -68,7 +68,7 @@ bool isWhitespace(char32_t c);
 bool isLetter(char32_t c);
 /// A number: any code point with a numeric type (digits, numerals, fractions).
 bool isNumber(char32_t c);
-/// The platform's alphanumeric set: general categories L, M and N.
+/// Alphanumeric in the wide sense used for word deletion: general categories L, M and N.
 bool isAlphanumeric(char32_t c);
 /// Unicode Emoji_Presentation property.
 bool hasEmojiPresentation(char32_t c);

@@ -57,10 +57,10 @@ bool isWideScalar(char32_t c) {
     struct Span {
         char32_t first, last;
     };
-    static constexpr Span kWide[] = {
-        {0x1100, 0x115F},   {0x2E80, 0x303E},   {0x3041, 0x4DBF}, {0x4E00, 0xA4CF},
-        {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},   {0xFE30, 0xFE4F}, {0xFF00, 0xFF60},
-        {0xFFE0, 0xFFE6},   {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
+    static constexpr Span kWide[] = {{0x1100, 0x115F},   {0x2E80, 0x303E},  {0x3041, 0x4DBF},
+                                     {0x4E00, 0xA4CF},   {0xAC00, 0xD7A3},  {0xF900, 0xFAFF},
+                                     {0xFE30, 0xFE4F},   {0xFF00, 0xFF60},  {0xFFE0, 0xFFE6},
+                                     {0x20000, 0x2FFFD}, {0x30000, 0x3FFFD}};
     for (const Span& span : kWide)
         if (c >= span.first && c <= span.last)
             return true;
@@ -133,8 +133,8 @@ VisualColumn::Location VisualColumn::offset(std::int64_t targetColumn, TextRange
     VisualCluster cluster;
     while (walk.next(cluster))
         if (targetColumn < cluster.endColumn())
-            return {line.location + static_cast<std::int64_t>(cluster.start),
-                    cluster.startColumn, true};
+            return {line.location + static_cast<std::int64_t>(cluster.start), cluster.startColumn,
+                    true};
     return {line.end(), walk.column(), walk.column() >= targetColumn};
 }
 

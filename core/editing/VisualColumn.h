@@ -36,9 +36,9 @@ public:
 
     /// Where a target column is found in a line.
     struct Location {
-        std::int64_t offset = 0;  ///< UTF-16 offset of the cluster holding the column
-        std::int64_t column = 0;  ///< the visual column at that offset
-        bool reached = false;     ///< whether the line reaches the target column
+        std::int64_t offset = 0; ///< UTF-16 offset of the cluster holding the column
+        std::int64_t column = 0; ///< the visual column at that offset
+        bool reached = false;    ///< whether the line reaches the target column
         friend bool operator==(const Location&, const Location&) = default;
     };
     /// The cluster holding `targetColumn` (a column inside a tab or wide character lands on
@@ -56,15 +56,15 @@ public:
 
     /// The number of columns `string` takes when placed at `startColumn` (tabs align to the
     /// absolute tab stops).
-    [[nodiscard]] static std::int64_t widthOf(std::u16string_view string,
-                                              std::int64_t startColumn, int tabWidth);
+    [[nodiscard]] static std::int64_t widthOf(std::u16string_view string, std::int64_t startColumn,
+                                              int tabWidth);
 };
 
 namespace editing {
 
 /// One grapheme cluster met while walking a line.
 struct VisualCluster {
-    std::size_t start = 0;          ///< offset relative to the walked line
+    std::size_t start = 0; ///< offset relative to the walked line
     std::size_t end = 0;
     std::int64_t startColumn = 0;
     std::int64_t width = 0;

@@ -69,6 +69,26 @@ public:
         return FormatError::unpositioned(std::u16string(cancelledMessage));
     }
 
+    /// Checkpoints of a phase whose position advances through 0..<total: one per window of
+    /// 65536 positions (the first position that reaches a new window), mapped onto from...to.
+    class WindowCheckpoints {
+    public:
+        WindowCheckpoints(std::int64_t total, double from, double to)
+            : m_total(total), m_from(from), m_to(to) {}
+        /// False when cancelled.
+        bool operator()(std::int64_t position) {
+            if (position < m_next)
+                return true;
+            m_next = (position | 0xFFFF) + 1;
+            return checkpoint(position, m_total, m_from, m_to);
+        }
+
+    private:
+        std::int64_t m_total;
+        double m_from, m_to;
+        std::int64_t m_next = 0;
+    };
+
 private:
     mutable std::mutex m_lock;
     double m_fraction = 0;

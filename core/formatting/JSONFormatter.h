@@ -100,6 +100,11 @@ struct JSONFormatter {
     /// Checks the tokens against the grammar (progress 0.45...0.55).
     [[nodiscard]] static std::expected<Summary, FormatError> validateTokens(
         std::string_view bytes, std::span<const Tok> tokens);
+    /// Writes validated tokens (progress 0.55...1.0) in input order, or in `sortedOrder` when
+    /// given; pretty with an indent, minified without. The output is not yet finished.
+    [[nodiscard]] static std::expected<std::string, FormatError> write(
+        std::string_view bytes, std::span<const Tok> tokens, std::optional<FormatIndent> indent,
+        const std::vector<std::int32_t>* sortedOrder);
     /// The write order with every object's members sorted by key: token indices, -1 for a
     /// comma the writer inserts. Expects tokens that passed validation.
     [[nodiscard]] static std::vector<std::int32_t> sortedWriteOrder(

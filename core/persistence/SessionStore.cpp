@@ -1,7 +1,7 @@
 #include "core/persistence/SessionStore.h"
 
 #include "core/persistence/PosixFiles.h"
-#include "core/persistence/Utf8.h"
+#include "core/common/Utf8.h"
 #include "core/text/AtomicFile.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "core/persistence/SettingsStore.h"
 
-#include "core/persistence/Utf8.h"
+#include "core/common/Utf8.h"
 
 #include <algorithm>
 #include <cmath>

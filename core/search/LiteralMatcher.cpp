@@ -31,9 +31,9 @@ struct FoldingTables {
             UErrorCode status = U_ZERO_ERROR;
             int32_t length = u_strFoldCase(folded, 8, source, 1, U_FOLD_CASE_DEFAULT, &status);
             if (U_SUCCESS(status) && u_countChar32(folded, length) > 1)
-                expanding.emplace_back(
-                    unit, std::u16string(reinterpret_cast<const char16_t*>(folded),
-                                         static_cast<size_t>(length)));
+                expanding.emplace_back(unit,
+                                       std::u16string(reinterpret_cast<const char16_t*>(folded),
+                                                      static_cast<size_t>(length)));
         }
         keys[0x0130] = u'i';
         keys[0x0131] = u'i';
@@ -52,7 +52,9 @@ bool isDottedOrDotlessI(char16_t c) {
 } // namespace
 
 namespace literalFolding {
-char16_t key(char16_t unit) { return foldingTables().keys[unit]; }
+char16_t key(char16_t unit) {
+    return foldingTables().keys[unit];
+}
 bool expands(char32_t c) {
     UChar source[2];
     int32_t sourceLength = 0;
@@ -169,8 +171,7 @@ std::int64_t horspool(const char16_t* text, std::int64_t from, std::int64_t to,
 
 } // namespace
 
-std::int64_t LiteralMatcher::scan(const char16_t* text, std::int64_t from,
-                                  std::int64_t to) const {
+std::int64_t LiteralMatcher::scan(const char16_t* text, std::int64_t from, std::int64_t to) const {
     if (m_caseInsensitive)
         return horspool(text, from, to, m_needle, m_skip, FoldKey{foldingTables().keys.data()});
     return horspool(text, from, to, m_needle, m_skip, ExactKey{});

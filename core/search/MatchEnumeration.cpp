@@ -7,6 +7,7 @@
 #include <unicode/utext.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -21,23 +22,51 @@ class BudgetMeter {
 public:
     explicit BudgetMeter(const SearchBudget& budget) : m_budget(budget) {}
 
+    /// Makes the meter stop the scan (without a failure) once `firstFull` drops below
+    /// `index`: a parallel slice whose results an earlier slice made unnecessary.
+    void abandonWhen(const std::atomic<unsigned>* firstFull, unsigned index) {
+        m_firstFull = firstFull;
+        m_index = index;
+    }
+
+    /// Makes the scan stop (without a failure) before it tries a start at or after `limit`.
+    void stopStartsAt(std::int64_t limit) { m_stopAt = limit; }
+
+    /// The engine moves on to try matches starting at `index`.
+    bool advanceTo(std::int64_t index) {
+        if (index >= m_stopAt) {
+            m_stopped = true;
+            return false;
+        }
+        return tick();
+    }
+
     bool checkNow() {
         if (!m_failure)
             m_failure = m_budget.check();
-        return !m_failure;
+        if (m_firstFull && m_firstFull->load(std::memory_order_relaxed) < m_index)
+            m_abandoned = true;
+        return !m_failure && !m_abandoned;
     }
     bool tick() {
         if ((++m_ticks & (kInterval - 1)) != 0)
-            return !m_failure;
+            return !m_failure && !m_abandoned;
         return checkNow();
     }
     const std::optional<SearchFailure>& failure() const { return m_failure; }
+    bool abandoned() const { return m_abandoned; }
+    bool stopped() const { return m_stopped || m_abandoned; }
 
 private:
     static constexpr std::uint32_t kInterval = 2048;
     const SearchBudget& m_budget;
     std::uint32_t m_ticks = 0;
     std::optional<SearchFailure> m_failure;
+    const std::atomic<unsigned>* m_firstFull = nullptr;
+    unsigned m_index = 0;
+    bool m_abandoned = false;
+    std::int64_t m_stopAt = INT64_MAX;
+    bool m_stopped = false;
 };
 
 // Called by the engine every few thousand backtracking steps of one match attempt.
@@ -45,8 +74,8 @@ UBool U_CALLCONV onMatchProgress(const void* context, int32_t /*steps*/) {
     return static_cast<BudgetMeter*>(const_cast<void*>(context))->checkNow();
 }
 // Called by the engine each time it moves the start of its match attempts.
-UBool U_CALLCONV onFindProgress(const void* context, int64_t /*index*/) {
-    return static_cast<BudgetMeter*>(const_cast<void*>(context))->tick();
+UBool U_CALLCONV onFindProgress(const void* context, int64_t index) {
+    return static_cast<BudgetMeter*>(const_cast<void*>(context))->advanceTo(index);
 }
 
 /// Units of text scanned by the literal matcher between two budget checks.
@@ -94,8 +123,7 @@ std::optional<TextRange> SearchMatch::group(std::int32_t n) const {
 namespace {
 
 /// The range an enumeration covers: clamped to the text, never splitting a surrogate pair.
-std::pair<std::int64_t, std::int64_t> enumerationBounds(std::u16string_view text,
-                                                        TextRange range) {
+std::pair<std::int64_t, std::int64_t> enumerationBounds(std::u16string_view text, TextRange range) {
     const auto length = static_cast<std::int64_t>(text.size());
     std::int64_t start = std::clamp<std::int64_t>(range.location, 0, length);
     std::int64_t end = std::clamp<std::int64_t>(range.end(), start, length);
@@ -159,13 +187,17 @@ public:
     std::optional<SearchFailure> failure() const {
         if (m_meter.failure())
             return m_meter.failure();
+        if (m_meter.stopped())
+            return std::nullopt;
         if (U_FAILURE(m_status))
             return SearchFailure::timedOut();
         return std::nullopt;
     }
 
 private:
-    bool usable() const { return U_SUCCESS(m_status) && m_matcher && !m_meter.failure(); }
+    bool usable() const {
+        return U_SUCCESS(m_status) && m_matcher && !m_meter.failure() && !m_meter.stopped();
+    }
     TextRange current() {
         std::int64_t start = m_matcher->start64(m_status);
         return TextRange{start, m_matcher->end64(m_status) - start};
@@ -198,13 +230,21 @@ struct SliceScan {
 };
 
 void scanSlice(const SearchPattern& pattern, std::u16string_view text, std::int64_t start,
-               std::int64_t end, const SearchBudget& budget, std::int64_t cap, SliceScan& slice) {
+               std::int64_t end, const SearchBudget& budget, std::int64_t cap,
+               std::atomic<unsigned>& firstFull, unsigned index, SliceScan& slice) {
     BudgetMeter meter(budget);
+    meter.abandonWhen(&firstFull, index);
+    meter.stopStartsAt(slice.to); // the next slice covers the starts from there on
     Scanner scanner(pattern, text, start, end, meter);
     std::optional<TextRange> match = scanner.nextFrom(slice.from);
     while (match && match->location < slice.to) {
         if (static_cast<std::int64_t>(slice.matches.size()) >= cap) {
+            // The handler will stop within this slice (or just after it): later slices
+            // need not finish, the merge continues on its own if it must.
             slice.complete = false;
+            unsigned seen = firstFull.load();
+            while (index < seen && !firstFull.compare_exchange_weak(seen, index)) {
+            }
             break;
         }
         slice.matches.push_back(*match);
@@ -212,6 +252,8 @@ void scanSlice(const SearchPattern& pattern, std::u16string_view text, std::int6
             break;
         match = scanner.next();
     }
+    if (meter.abandoned())
+        slice.complete = false;
     slice.failure = scanner.failure();
 }
 
@@ -243,15 +285,13 @@ std::optional<SearchFailure> enumerateMatches(const SearchPattern& pattern,
     return scanner.failure();
 }
 
-std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
-                                                  std::u16string_view text, TextRange range,
-                                                  const SearchBudget& budget,
-                                                  std::int64_t maxMatches,
-                                                  const RangeHandler& handler,
-                                                  ParallelScan parallel) {
+std::optional<SearchFailure>
+enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, TextRange range,
+                     const SearchBudget& budget, std::int64_t maxMatches,
+                     const RangeHandler& handler, ParallelScan parallel) {
     const auto [start, end] = enumerationBounds(text, range);
-    unsigned threads = parallel.threads ? parallel.threads
-                                        : std::min(8u, std::thread::hardware_concurrency());
+    unsigned threads =
+        parallel.threads ? parallel.threads : std::min(8u, std::thread::hardware_concurrency());
     // Literal searches are bound by memory speed already; \G depends on where the previous
     // match ended, which a slice cannot know.
     const bool split = threads > 1 && end - start >= parallel.minimumLength &&
@@ -282,17 +322,18 @@ std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
         if (i + 1 < threads && unicodeText::splitsPair(text, slices[i].to))
             ++slices[i].to;
     }
+    std::atomic<unsigned> firstFull{threads}; // the first slice that reached the cap
     std::vector<std::thread> workers;
     try {
         for (unsigned i = 1; i < threads; ++i)
-            workers.emplace_back(scanSlice, std::cref(pattern), text, start, end,
-                                 std::cref(budget), cap, std::ref(slices[i]));
+            workers.emplace_back(scanSlice, std::cref(pattern), text, start, end, std::cref(budget),
+                                 cap, std::ref(firstFull), i, std::ref(slices[i]));
     } catch (const std::system_error&) {
         // No more threads: the slices without a worker are scanned here.
     }
-    scanSlice(pattern, text, start, end, budget, cap, slices[0]);
-    for (size_t i = workers.size() + 1; i < threads; ++i)
-        scanSlice(pattern, text, start, end, budget, cap, slices[i]);
+    scanSlice(pattern, text, start, end, budget, cap, firstFull, 0, slices[0]);
+    for (auto i = static_cast<unsigned>(workers.size() + 1); i < threads; ++i)
+        scanSlice(pattern, text, start, end, budget, cap, firstFull, i, slices[i]);
     for (std::thread& worker : workers)
         worker.join();
     for (const SliceScan& slice : slices)
@@ -301,17 +342,22 @@ std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
 
     BudgetMeter meter(budget);
     Scanner rescanner(pattern, text, start, end, meter);
-    std::int64_t position = start; // where the real scan looks for its next match
+    // Where the real scan looks for its next match. Leaving a slice, every position before
+    // the slice's end has been tried, so the scan moves on to at least that end.
+    std::int64_t position = start;
+    auto lowerBound = [](const std::vector<TextRange>& matches, std::int64_t from) {
+        return static_cast<size_t>(
+            std::lower_bound(matches.begin(), matches.end(), from,
+                             [](const TextRange& m, std::int64_t p) { return m.location < p; }) -
+            matches.begin());
+    };
     for (const SliceScan& slice : slices) {
         const auto& matches = slice.matches;
         // The slice scan's own position before its match j.
         auto positionBefore = [&](size_t j) {
             return j == 0 ? slice.from : resumeAfter(text, matches[j - 1]);
         };
-        size_t j = static_cast<size_t>(
-            std::lower_bound(matches.begin(), matches.end(), position,
-                             [](const TextRange& m, std::int64_t p) { return m.location < p; }) -
-            matches.begin());
+        size_t j = lowerBound(matches, position);
         for (;;) {
             if (positionBefore(j) <= position) {
                 // In step with the slice scan: every position it skipped also fails here.
@@ -322,7 +368,7 @@ std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
                 }
                 if (slice.complete)
                     break;
-                // The slice stopped at its cap: go on from where it stopped.
+                // The slice stopped early: go on from where it stopped.
                 while (auto match = rescanner.nextFrom(position)) {
                     if (match->location >= slice.to)
                         break;
@@ -339,21 +385,16 @@ std::optional<SearchFailure> enumerateMatchRanges(const SearchPattern& pattern,
             auto match = rescanner.nextFrom(position);
             if (auto failure = rescanner.failure())
                 return failure;
-            if (!match || match->location >= slice.to) {
-                if (!match)
-                    return std::nullopt;
+            if (!match)
+                return std::nullopt;
+            if (match->location >= slice.to)
                 break;
-            }
             if (!handler(*match))
                 return std::nullopt;
             position = resumeAfter(text, *match);
-            j = static_cast<size_t>(
-                std::lower_bound(matches.begin(), matches.end(), position,
-                                 [](const TextRange& m, std::int64_t p) {
-                                     return m.location < p;
-                                 }) -
-                matches.begin());
+            j = lowerBound(matches, position);
         }
+        position = std::max(position, slice.to);
     }
     return std::nullopt;
 }

@@ -3,12 +3,13 @@
 #include "core/search/MatchEnumeration.h"
 #include "core/text/LineIndex.h"
 
+#include <cstdint>
+
 namespace vendrix {
 
 std::expected<MultiDocumentResult, SearchFailure>
-MultiDocumentSearch::search(const SearchPattern& pattern,
-                            std::span<const SearchDocument> documents, std::int64_t limit,
-                            const SearchBudget& budget) {
+MultiDocumentSearch::search(const SearchPattern& pattern, std::span<const SearchDocument> documents,
+                            std::int64_t limit, const SearchBudget& budget) {
     MultiDocumentResult result;
     std::vector<TextRange> ranges;
     for (const SearchDocument& document : documents) {
@@ -22,7 +23,7 @@ MultiDocumentSearch::search(const SearchPattern& pattern,
         const std::u16string_view text = document.text;
         auto failure = enumerateMatchRanges(
             pattern, text, TextRange{0, static_cast<std::int64_t>(text.size())}, budget,
-            remaining + 1, [&](TextRange match) {
+            remaining < INT64_MAX ? remaining + 1 : remaining, [&](TextRange match) {
                 if (static_cast<std::int64_t>(ranges.size()) >= remaining) {
                     documentTruncated = true;
                     return false;

@@ -89,10 +89,9 @@ std::u16string regexTemplate(std::u16string_view replacement) {
         // "\n" and "\t" count only when the letter stands alone as a character, not when a
         // combining mark makes it part of a larger one.
         bool letterStandsAlone =
-            i + 2 >= n ||
-            !u_hasBinaryProperty(unicodeText::codePointAt(replacement,
-                                                          static_cast<std::int64_t>(i + 2)),
-                                 UCHAR_GRAPHEME_EXTEND);
+            i + 2 >= n || !u_hasBinaryProperty(unicodeText::codePointAt(
+                                                   replacement, static_cast<std::int64_t>(i + 2)),
+                                               UCHAR_GRAPHEME_EXTEND);
         if (next == u'n' && letterStandsAlone) {
             out.push_back(u'\n');
         } else if (next == u't' && letterStandsAlone) {

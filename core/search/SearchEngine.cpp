@@ -16,9 +16,10 @@ TextRange wholeText(std::u16string_view text) {
 }
 
 /// The first match in `range`, or none.
-std::expected<std::optional<TextRange>, SearchFailure>
-firstMatch(const SearchPattern& pattern, std::u16string_view text, TextRange range,
-           const SearchBudget& budget) {
+std::expected<std::optional<TextRange>, SearchFailure> firstMatch(const SearchPattern& pattern,
+                                                                  std::u16string_view text,
+                                                                  TextRange range,
+                                                                  const SearchBudget& budget) {
     std::optional<TextRange> found;
     auto failure = enumerateMatches(pattern, text, range, budget, [&](const SearchMatch& match) {
         found = match.range;
@@ -57,30 +58,30 @@ std::optional<std::u16string> ReplacePlan::applied(std::u16string_view text) con
     return out;
 }
 
-std::expected<FindAllResult, SearchFailure>
-SearchEngine::findAll(const SearchPattern& pattern, std::u16string_view text,
-                      std::optional<TextRange> range, std::int64_t limit,
-                      const SearchBudget& budget) {
+std::expected<FindAllResult, SearchFailure> SearchEngine::findAll(const SearchPattern& pattern,
+                                                                  std::u16string_view text,
+                                                                  std::optional<TextRange> range,
+                                                                  std::int64_t limit,
+                                                                  const SearchBudget& budget) {
     FindAllResult result;
-    auto failure = enumerateMatchRanges(
-        pattern, text, range.value_or(wholeText(text)), budget,
-        limit < INT64_MAX ? limit + 1 : limit, [&](TextRange match) {
-            if (static_cast<std::int64_t>(result.ranges.size()) >= limit) {
-                result.truncated = true;
-                return false;
-            }
-            result.ranges.push_back(match);
-            return true;
-        });
+    auto failure =
+        enumerateMatchRanges(pattern, text, range.value_or(wholeText(text)), budget,
+                             limit < INT64_MAX ? limit + 1 : limit, [&](TextRange match) {
+                                 if (static_cast<std::int64_t>(result.ranges.size()) >= limit) {
+                                     result.truncated = true;
+                                     return false;
+                                 }
+                                 result.ranges.push_back(match);
+                                 return true;
+                             });
     if (failure)
         return std::unexpected(*failure);
     return result;
 }
 
 std::expected<std::optional<TextRange>, SearchFailure>
-SearchEngine::findNext(const SearchPattern& pattern, std::u16string_view text,
-                       TextRange selection, bool forward, bool wraps,
-                       const SearchBudget& budget) {
+SearchEngine::findNext(const SearchPattern& pattern, std::u16string_view text, TextRange selection,
+                       bool forward, bool wraps, const SearchBudget& budget) {
     const auto length = static_cast<std::int64_t>(text.size());
     const std::int64_t s = std::clamp<std::int64_t>(selection.location, 0, length);
     const std::int64_t n = std::clamp<std::int64_t>(selection.length, 0, length - s);
@@ -109,25 +110,24 @@ SearchEngine::findNext(const SearchPattern& pattern, std::u16string_view text,
     }
 
     std::optional<TextRange> before;
-    auto failure = enumerateMatches(pattern, text, wholeText(text), budget,
-                                    [&](const SearchMatch& match) {
-                                        if (match.range.location >= s)
-                                            return false;
-                                        before = match.range;
-                                        return true;
-                                    });
+    auto failure =
+        enumerateMatches(pattern, text, wholeText(text), budget, [&](const SearchMatch& match) {
+            if (match.range.location >= s)
+                return false;
+            before = match.range;
+            return true;
+        });
     if (failure)
         return std::unexpected(*failure);
     if (before || !wraps)
         return before;
     std::optional<TextRange> last;
-    failure = enumerateMatches(pattern, text, wholeText(text), budget,
-                               [&](const SearchMatch& match) {
-                                   if (!(match.range.length == 0 && match.range.location == s &&
-                                         n == 0))
-                                       last = match.range;
-                                   return true;
-                               });
+    failure =
+        enumerateMatches(pattern, text, wholeText(text), budget, [&](const SearchMatch& match) {
+            if (!(match.range.length == 0 && match.range.location == s && n == 0))
+                last = match.range;
+            return true;
+        });
     if (failure)
         return std::unexpected(*failure);
     return last;

@@ -46,8 +46,8 @@ struct SearchEngine {
 
     /// At most `limit` matches of `range` (none: the whole text).
     [[nodiscard]] static std::expected<FindAllResult, SearchFailure>
-    findAll(const SearchPattern& pattern, std::u16string_view text,
-            std::optional<TextRange> range, std::int64_t limit, const SearchBudget& budget);
+    findAll(const SearchPattern& pattern, std::u16string_view text, std::optional<TextRange> range,
+            std::int64_t limit, const SearchBudget& budget);
 
     /// The next match after the selection (forward) or the last one starting before it
     /// (backward), wrapping around the text when `wraps`; none when there is no match.

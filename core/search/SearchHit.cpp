@@ -30,8 +30,7 @@ void widenToCharacters(std::u16string_view line, std::int64_t& start, std::int64
         return;
     UErrorCode status = U_ZERO_ERROR;
     UText local = UTEXT_INITIALIZER;
-    UText* text = utext_openUChars(&local, line.data(), static_cast<int64_t>(line.size()),
-                                   &status);
+    UText* text = utext_openUChars(&local, line.data(), static_cast<int64_t>(line.size()), &status);
     breaks->setText(text, status);
     if (U_SUCCESS(status)) {
         // The iterator moves an offset inside a surrogate pair to the pair's start before
@@ -68,15 +67,16 @@ std::u16string SearchHit::makePreview(std::u16string_view text, TextRange line,
     std::int64_t end = lineLength;
     if (lineLength > previewWindow) {
         const std::int64_t match = matchLocation - lineStart;
-        start = std::max<std::int64_t>(0, std::min(lineLength - previewWindow, match - previewLead));
+        start =
+            std::max<std::int64_t>(0, std::min(lineLength - previewWindow, match - previewLead));
         end = start + previewWindow;
         widenToCharacters(lineText, start, end);
     }
     const bool leadingEllipsis = start > 0;
     const bool trailingEllipsis = end < lineLength;
 
-    std::u16string excerpt(lineText.substr(static_cast<size_t>(start),
-                                           static_cast<size_t>(end - start)));
+    std::u16string excerpt(
+        lineText.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
     std::replace(excerpt.begin(), excerpt.end(), u'\t', u' ');
     if (!leadingEllipsis)
         excerpt.erase(0, excerpt.find_first_not_of(u' ') == std::u16string::npos

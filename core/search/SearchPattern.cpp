@@ -65,8 +65,7 @@ std::expected<SearchPattern, SearchFailure> SearchPattern::compile(const SearchO
         bare = options.query;
     } else {
         bare = escapedPattern(options.query);
-        if (caseInsensitive &&
-            std::any_of(bare.begin(), bare.end(), isDottedOrDotlessI)) {
+        if (caseInsensitive && std::any_of(bare.begin(), bare.end(), isDottedOrDotlessI)) {
             std::u16string rewritten;
             for (char16_t c : bare) {
                 if (isDottedOrDotlessI(c))
@@ -91,8 +90,8 @@ std::expected<SearchPattern, SearchFailure> SearchPattern::compile(const SearchO
         // keeps the user's meaning.
         compiled->regex.reset();
         for (std::u16string_view closer : {u"", u"\\E", u"\n", u"\\E\n"}) {
-            std::u16string wrapped = std::u16string(kWordPrefix) + bare +
-                                     std::u16string(closer) + std::u16string(kWordSuffix);
+            std::u16string wrapped = std::u16string(kWordPrefix) + bare + std::u16string(closer) +
+                                     std::u16string(kWordSuffix);
             if (auto regex = compileExpression(wrapped, caseInsensitive)) {
                 compiled->regex = std::move(regex);
                 compiled->expression = std::move(wrapped);
@@ -118,11 +117,17 @@ std::expected<SearchPattern, SearchFailure> SearchPattern::compile(const SearchO
     return pattern;
 }
 
-const icu::RegexPattern& SearchPattern::regex() const { return *m_compiled->regex; }
+const icu::RegexPattern& SearchPattern::regex() const {
+    return *m_compiled->regex;
+}
 
-const std::u16string& SearchPattern::expression() const { return m_compiled->expression; }
+const std::u16string& SearchPattern::expression() const {
+    return m_compiled->expression;
+}
 
-std::int32_t SearchPattern::groupCount() const { return m_compiled->groupCount; }
+std::int32_t SearchPattern::groupCount() const {
+    return m_compiled->groupCount;
+}
 
 SearchPattern SearchPattern::withoutLiteralFastPath() const {
     SearchPattern copy = *this;

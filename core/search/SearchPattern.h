@@ -23,7 +23,7 @@ class LiteralMatcher;
 /// with anchors matching at line boundaries and case-insensitive exactly when `matchCase`
 /// is off. A plain query is escaped; without `matchCase` every i, I, İ and ı in it matches
 /// any of the four. `wholeWord` wraps the expression in look-arounds that forbid a letter,
-/// number or "_" on either side.
+/// number or "_" (as such, whatever the case option) on either side.
 ///
 /// A plain query whose matches can be found without the expression engine also carries a
 /// literal matcher that gives exactly the expression's matches, faster.

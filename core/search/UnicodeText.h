@@ -10,9 +10,15 @@ namespace vendrix::unicodeText {
 [[nodiscard]] std::string toUTF8(std::u16string_view text);
 [[nodiscard]] std::u16string fromUTF8(std::string_view text);
 
-inline bool isLead(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-inline bool isTrail(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-inline bool isSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+inline bool isLead(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+inline bool isTrail(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+inline bool isSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDFFF;
+}
 
 /// True when `offset` falls between the two halves of a surrogate pair.
 inline bool splitsPair(std::u16string_view text, std::int64_t offset) {

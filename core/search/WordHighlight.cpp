@@ -23,8 +23,8 @@ std::optional<std::u16string> WordHighlight::candidate(std::u16string_view text,
     const auto length = static_cast<std::int64_t>(text.size());
     if (selection.length < 1 || selection.length > maxWordLength || !selection.fits(length))
         return std::nullopt;
-    std::u16string_view word = text.substr(static_cast<size_t>(selection.location),
-                                           static_cast<size_t>(selection.length));
+    std::u16string_view word =
+        text.substr(static_cast<size_t>(selection.location), static_cast<size_t>(selection.length));
     for (std::int64_t i = 0; i < selection.length;) {
         if (!isWordCharacter(unicodeText::codePointAt(word, i)))
             return std::nullopt;
@@ -49,7 +49,8 @@ std::vector<TextRange> WordHighlight::occurrences(std::u16string_view word,
     std::int64_t start = std::clamp<std::int64_t>(range.location, 0, length);
     const std::int64_t end = std::clamp<std::int64_t>(range.end(), start, length);
     while (end - start >= wordLength && static_cast<std::int64_t>(found.size()) < limit) {
-        const size_t at = text.substr(0, static_cast<size_t>(end)).find(word, static_cast<size_t>(start));
+        const size_t at =
+            text.substr(0, static_cast<size_t>(end)).find(word, static_cast<size_t>(start));
         if (at == std::u16string_view::npos)
             break;
         const auto location = static_cast<std::int64_t>(at);

@@ -98,6 +98,8 @@ LineIndex::LineIndex(const TextSource& text) { rebuild(text); }
 
 void LineIndex::rebuild(const TextSource& text) {
     m_lineStarts.clear();
+    m_pendingFrom = SIZE_MAX;
+    m_pendingShift = 0;
     m_length = text.length();
     // Room for lines of 64 units on average, so a large file rarely regrows the table.
     m_lineStarts.reserve(static_cast<size_t>(m_length / 64 + 16));
@@ -107,31 +109,67 @@ void LineIndex::rebuild(const TextSource& text) {
         m_lineStarts.shrink_to_fit();
 }
 
+void LineIndex::movePendingTo(size_t index) const {
+    if (m_pendingShift == 0) {
+        m_pendingFrom = index;
+        return;
+    }
+    const size_t n = m_lineStarts.size();
+    index = std::min(index, n);
+    if (m_pendingFrom > n)
+        m_pendingFrom = n;
+    // Entries between the old and the new boundary change sides.
+    if (index > m_pendingFrom)
+        for (size_t i = m_pendingFrom; i < index; ++i)
+            m_lineStarts[i] += m_pendingShift;
+    else
+        for (size_t i = index; i < m_pendingFrom; ++i)
+            m_lineStarts[i] -= m_pendingShift;
+    m_pendingFrom = index;
+}
+
+const std::vector<std::int64_t>& LineIndex::lineStarts() const {
+    movePendingTo(m_lineStarts.size());
+    m_pendingShift = 0;
+    m_pendingFrom = SIZE_MAX;
+    return m_lineStarts;
+}
+
+size_t LineIndex::firstStartAfter(std::int64_t offset) const {
+    size_t lo = 0, hi = m_lineStarts.size();
+    while (lo < hi) {
+        size_t mid = lo + (hi - lo) / 2;
+        if (startAt(mid) <= offset)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo;
+}
+
 std::int64_t LineIndex::longestLineLength() const {
     std::int64_t longest = 0;
     const size_t n = m_lineStarts.size();
     for (size_t i = 0; i + 1 < n; ++i)
-        longest = std::max(longest, m_lineStarts[i + 1] - 1 - m_lineStarts[i]);
-    return std::max(longest, m_length - m_lineStarts.back());
+        longest = std::max(longest, startAt(i + 1) - 1 - startAt(i));
+    return std::max(longest, m_length - startAt(n - 1));
 }
 
 std::int64_t LineIndex::lineNumber(std::int64_t offset) const {
     if (m_lineStarts.size() == 1 || offset <= 0)
         return 0;
-    auto it = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), offset);
-    return static_cast<std::int64_t>(it - m_lineStarts.begin()) - 1;
+    return static_cast<std::int64_t>(firstStartAfter(offset)) - 1;
 }
 
 std::int64_t LineIndex::lineStart(std::int64_t line) const {
     line = std::clamp<std::int64_t>(line, 0, lineCount() - 1);
-    return m_lineStarts[static_cast<size_t>(line)];
+    return startAt(static_cast<size_t>(line));
 }
 
 TextRange LineIndex::range(std::int64_t line) const {
     line = std::clamp<std::int64_t>(line, 0, lineCount() - 1);
-    std::int64_t start = m_lineStarts[static_cast<size_t>(line)];
-    std::int64_t end = line + 1 < lineCount() ? m_lineStarts[static_cast<size_t>(line + 1)] - 1
-                                              : m_length;
+    std::int64_t start = startAt(static_cast<size_t>(line));
+    std::int64_t end = line + 1 < lineCount() ? startAt(static_cast<size_t>(line + 1)) - 1 : m_length;
     return {start, end - start};
 }
 
@@ -155,25 +193,30 @@ void LineIndex::update(TextRange editedRange, std::int64_t changeInLength,
         return;
     }
 
-    auto first = std::upper_bound(m_lineStarts.begin(), m_lineStarts.end(), loc);
-    auto last = std::upper_bound(first, m_lineStarts.end(), loc + oldLen);
-    const auto lo = first - m_lineStarts.begin();
-    const auto hi = last - m_lineStarts.begin();
+    // Starts at or before loc stay; the starts in lo..<hi came from LFs in the replaced text.
+    const size_t lo = firstStartAfter(loc);
+    const size_t hi = firstStartAfter(loc + oldLen);
 
     std::vector<std::int64_t> inserted;
     collectStarts(newText, {loc, newLen}, inserted);
 
-    if (changeInLength != 0)
-        for (auto it = m_lineStarts.begin() + hi; it != m_lineStarts.end(); ++it)
-            *it += changeInLength;
+    // Every start from hi on moves by the change: fold it into the pending shift, after
+    // moving the pending boundary to hi (which costs the distance from the previous edit).
+    movePendingTo(hi);
+    m_pendingShift += changeInLength;
 
-    const auto removed = hi - lo;
+    const auto removed = static_cast<std::ptrdiff_t>(hi - lo);
     const auto added = static_cast<std::ptrdiff_t>(inserted.size());
     if (added > removed)
-        m_lineStarts.insert(m_lineStarts.begin() + hi, static_cast<size_t>(added - removed), 0);
+        m_lineStarts.insert(m_lineStarts.begin() + static_cast<std::ptrdiff_t>(hi),
+                            static_cast<size_t>(added - removed), 0);
     else if (added < removed)
-        m_lineStarts.erase(m_lineStarts.begin() + lo + added, m_lineStarts.begin() + hi);
-    std::copy(inserted.begin(), inserted.end(), m_lineStarts.begin() + lo);
+        m_lineStarts.erase(m_lineStarts.begin() + static_cast<std::ptrdiff_t>(lo) + added,
+                           m_lineStarts.begin() + static_cast<std::ptrdiff_t>(hi));
+    // The new entries are stored as true values; the pending region begins after them.
+    std::copy(inserted.begin(), inserted.end(),
+              m_lineStarts.begin() + static_cast<std::ptrdiff_t>(lo));
+    m_pendingFrom = lo + inserted.size();
     m_length += changeInLength;
 
     assert(m_length < (1 << 20) ? matches(newText) : true);

@@ -4,6 +4,7 @@
 #include "core/common/TextSource.h"
 
 #include <cstdint>
+#include <cstddef>
 #include <string_view>
 #include <vector>
 
@@ -14,7 +15,8 @@ namespace vendrix {
 /// and a text ending with LF has an empty last line.
 ///
 /// Every index-taking query clamps its argument to the valid range instead of reading out of
-/// bounds. A value type; not shared between threads without copying.
+/// bounds. A value type; not shared between threads without copying (even const queries may
+/// settle a pending shift, see update()).
 class LineIndex {
 public:
     /// The index of an empty text.
@@ -23,8 +25,10 @@ public:
     /// Builds from any text source, reading at most 65,536 units per fetch.
     explicit LineIndex(const TextSource& text);
 
-    /// Offset at which each line begins; strictly increasing, starting with 0.
-    const std::vector<std::int64_t>& lineStarts() const { return m_lineStarts; }
+    /// Offset at which each line begins; strictly increasing, starting with 0. Settles any
+    /// pending shift first, which costs the lines after the last edit: hot paths use
+    /// lineStart(), range() and lineNumber() instead.
+    const std::vector<std::int64_t>& lineStarts() const;
     /// Length of the indexed text.
     std::int64_t length() const { return m_length; }
     /// Number of lines, never below 1.
@@ -42,7 +46,10 @@ public:
 
     /// Updates the index after an edit of the text. `editedRange` is the range of the new
     /// text that replaced the old, `changeInLength` is new length - old length, `newText` is
-    /// the whole new text. Costs the edited text plus the number of later line starts.
+    /// the whole new text. Costs the edited text plus the number of line starts between this
+    /// edit and the previous one: the shift of all later starts is kept pending and settled
+    /// lazily, so typing in the middle of a million-line text stays cheap. An edit that adds
+    /// or removes line breaks also moves the later entries of the table once.
     /// An inconsistent report (the replaced length negative, or lengths not adding up) is a
     /// programming error: debug builds stop, release builds rebuild the index from the text.
     void update(TextRange editedRange, std::int64_t changeInLength, const TextSource& newText);
@@ -51,12 +58,25 @@ public:
     /// True when the index equals one built from `text` (used by debug checks and tests).
     bool matches(const TextSource& text) const;
 
-    friend bool operator==(const LineIndex&, const LineIndex&) = default;
+    friend bool operator==(const LineIndex& a, const LineIndex& b) {
+        return a.m_length == b.m_length && a.lineStarts() == b.lineStarts();
+    }
 
 private:
     void rebuild(const TextSource& text);
+    /// The start of line `i` (0 <= i < lineCount()), pending shift included.
+    std::int64_t startAt(size_t i) const {
+        return m_lineStarts[i] + (i >= m_pendingFrom ? m_pendingShift : 0);
+    }
+    /// Makes the entries from `index` on carry the pending shift themselves.
+    void movePendingTo(size_t index) const;
+    /// Index of the first line start greater than `offset`.
+    size_t firstStartAfter(std::int64_t offset) const;
 
-    std::vector<std::int64_t> m_lineStarts;
+    // Entries at m_pendingFrom and later are m_pendingShift short of their true value.
+    mutable std::vector<std::int64_t> m_lineStarts;
+    mutable size_t m_pendingFrom = SIZE_MAX;
+    mutable std::int64_t m_pendingShift = 0;
     std::int64_t m_length = 0;
 };
 

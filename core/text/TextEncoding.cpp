@@ -1,6 +1,7 @@
 #include "core/text/TextEncoding.h"
 
 #include "core/common/LargeString.h"
+#include "core/common/Utf8.h"
 
 #include <bit>
 #include <cstring>
@@ -211,44 +212,11 @@ std::u16string decodeSingleByte(TextEncoding e, std::string_view bytes) {
     });
 }
 
-void appendUTF8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-}
-
 std::string encodeUTF8(bool bom, std::u16string_view text) {
     std::string out;
-    out.reserve(text.size() + 3);
     if (bom)
         out.append("\xEF\xBB\xBF");
-    const size_t n = text.size();
-    for (size_t i = 0; i < n; ++i) {
-        char16_t c = text[i];
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
-                   text[i + 1] <= 0xDFFF) {
-            appendUTF8(out, 0x10000 + ((char32_t(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            appendUTF8(out, 0xFFFD); // a lone surrogate has no UTF-8 form
-        } else {
-            appendUTF8(out, c);
-        }
-    }
+    utf8::append(out, text); // a lone surrogate has no UTF-8 form and becomes U+FFFD
     return out;
 }
 

@@ -90,6 +90,7 @@ TEST(LinesCliTest, BadArgumentsAndInput) {
         "lines upperCase --selection -1:2",
         "lines upperCase --selection 1:99",
         "lines upperCase --tab-width four",
+        "lines tabsToSpaces --tab-width 2000000000",
         "lines upperCase --bogus",
         "lines upperCase a b",
     };

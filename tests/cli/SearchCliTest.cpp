@@ -113,7 +113,8 @@ TEST(SearchCliTest, ReplaceRewritesTheFileInItsOwnForm) {
     EXPECT_EQ(literal.out, "a1 b2\r\nc3 cost $1\\\r\n");
 
     const std::string out = (dir.path() / "out.txt").string();
-    CliRun limited = runCli({"replace", "--regex", "--limit", "1", "\\d", "#", file, "-o", out}, dir);
+    CliRun limited =
+        runCli({"replace", "--regex", "--limit", "1", "\\d", "#", file, "-o", out}, dir);
     EXPECT_EQ(limited.status, 0);
     EXPECT_EQ(limited.out, "");
     EXPECT_EQ(limited.err, "1 replacements (truncated)\n");

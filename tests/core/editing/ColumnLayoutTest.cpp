@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace vendrix {
 namespace {
 
 using test::u16;
 
-TextRange whole(std::u16string_view line) { return {0, static_cast<std::int64_t>(line.size())}; }
+TextRange whole(std::u16string_view line) {
+    return {0, static_cast<std::int64_t>(line.size())};
+}
 
 TEST(VisualColumnTest, ClusterWidths) {
     struct Case {
@@ -129,8 +133,8 @@ TEST(ColumnLayoutTest, SpansOfOneLine) {
         {"tab straddles start", "\tx", 2, 5, TextRange{0, 2}, 0},
         {"zero-width caret", "abcd", 2, 2, TextRange{2, 0}, 2},
         {"caret inside a wide character", "a\u4E2Db", 2, 2, TextRange{1, 0}, 1},
-        {"zero-width character at the start column stays out", "a\u200Bb", 1, 2,
-         TextRange{2, 1}, 1},
+        {"zero-width character at the start column stays out", "a\u200Bb", 1, 2, TextRange{2, 1},
+         1},
         {"emoji", "\U0001F600\U0001F600x", 2, 4, TextRange{2, 2}, 2},
     };
     for (const SpanCase& c : cases) {
@@ -234,6 +238,42 @@ TEST(ColumnLayoutTest, OutOfStepLineIndexIsRefused) {
             EXPECT_TRUE(spans.empty());
         },
         "out of step");
+}
+
+} // namespace
+} // namespace vendrix
+
+namespace vendrix {
+namespace {
+
+TEST(VisualColumnTest, RandomLinesAgreeWithThemselves) {
+    static const std::u16string pieces[] = {u"a",      u" ",          u"\t",     u"\u4E2D",
+                                            u"\u200B", u"\U0001F600", u"e\u0301", u"\u263A\uFE0F",
+                                            u"\r",     u"~"};
+    std::mt19937 rng(99);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    for (int round = 0; round < 2000; ++round) {
+        std::u16string line;
+        for (int n = pick(10); n > 0; --n)
+            line += pieces[pick(std::size(pieces))];
+        const int tabWidth = 1 + pick(8);
+        const TextRange range = whole(line);
+        const std::int64_t width = VisualColumn::widthOfLine(range, line, tabWidth);
+        EXPECT_EQ(width, VisualColumn::widthOf(line, 0, tabWidth));
+        for (std::int64_t c = 0; c <= width + 2; ++c) {
+            SCOPED_TRACE(test::u8(line) + " column " + std::to_string(c));
+            VisualColumn::Location at = VisualColumn::offset(c, range, line, tabWidth);
+            EXPECT_EQ(VisualColumn::column(at.offset, range, line, tabWidth), at.column);
+            EXPECT_EQ(at.reached, c <= width);
+            if (at.reached && at.offset < range.end()) {
+                EXPECT_LE(at.column, c);
+            }
+            EXPECT_GT(VisualColumn::nextBoundary(c, range, line, tabWidth), c);
+            if (c >= 1) {
+                EXPECT_LT(VisualColumn::previousBoundary(c, range, line, tabWidth), c);
+            }
+        }
+    }
 }
 
 } // namespace

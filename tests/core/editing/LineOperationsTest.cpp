@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 namespace vendrix {
 namespace {
 
@@ -43,6 +46,8 @@ const OperationCase kStructuralCases[] = {
     {"move down into last line", Op::moveDown, "a[b\nc]d", "nothing"},
     {"move down from last line", Op::moveDown, "a\n|b", "nothing"},
     {"move down onto empty last line", Op::moveDown, "a|b\n", "\na|b"},
+    {"move down to the end keeps the selection inside the text", Op::moveDown, "[a\n]b",
+     "b\n[a]"},
     {"join caret line with next", Op::joinLines, "a|b  \n   cd\ne", "a|b cd\ne"},
     {"join across empty middle line", Op::joinLines, "[a\n\nb]", "[a b]"},
     {"join on last line", Op::joinLines, "a\nb|", "nothing"},
@@ -65,6 +70,8 @@ const OperationCase kListCases[] = {
     {"trim block only", Op::trimTrailingWhitespace, "x \n[a \nb ]\nc ", "x \n[a\nb]\nc "},
     {"remove blank lines", Op::removeEmptyLines, "a\n\t\n  \nb|", "a\nb|"},
     {"remove empty lines all blank", Op::removeEmptyLines, " \n|", "|"},
+    {"sorting one empty line keeps its LF", Op::sortAscending, "|\n", "nothing"},
+    {"trimming the only line keeps its LF", Op::trimTrailingWhitespace, " \n|", "\n|"},
     {"tabs to spaces", Op::tabsToSpaces, "|ab\tc\n\t\tx", "|ab  c\n        x"},
     {"tabs to spaces width 0", Op::tabsToSpaces, "a\tb|", "a b|", 0},
     {"tabs to spaces after wide text counts characters", Op::tabsToSpaces, "|\u4E2D\tx",
@@ -105,8 +112,7 @@ std::string caseName(const ::testing::TestParamInfo<OperationCase>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Structural, LineOperationTable, ::testing::ValuesIn(kStructuralCases),
                          caseName);
-INSTANTIATE_TEST_SUITE_P(LineLists, LineOperationTable, ::testing::ValuesIn(kListCases),
-                         caseName);
+INSTANTIATE_TEST_SUITE_P(LineLists, LineOperationTable, ::testing::ValuesIn(kListCases), caseName);
 INSTANTIATE_TEST_SUITE_P(CaseChanges, LineOperationTable, ::testing::ValuesIn(kCaseCases),
                          caseName);
 
@@ -118,7 +124,8 @@ TEST(LineOperationsTest, SelectionOutsideTheTextIsClamped) {
     EXPECT_EQ(edit->selection, (TextRange{3, 0}));
     auto negative = LineOperations::apply(Op::duplicate, text, {-4, 2}, 4);
     ASSERT_TRUE(negative);
-    EXPECT_EQ(negative->applied(text), u"abab" u"c");
+    EXPECT_EQ(negative->applied(text), u"abab"
+                                       u"c");
 }
 
 TEST(LineOperationsTest, EveryOperationHandlesEmptyAndLFOnlyTexts) {
@@ -232,6 +239,75 @@ TEST(TextEditTest, AppliedReplacesRangeAndRefusesRangesOutsideTheText) {
     EXPECT_EQ((TextEdit{{3, 2}, u"X", {}}.applied(u"abcd")), u"abcd");
     EXPECT_EQ((TextEdit{{-1, 1}, u"X", {}}.applied(u"abcd")), u"abcd");
     EXPECT_EQ((TextEdit{{4, 0}, u"!", {}}.applied(u"abcd")), u"abcd!");
+}
+
+} // namespace
+} // namespace vendrix
+
+namespace vendrix {
+namespace {
+
+std::u16string randomText(std::mt19937& rng) {
+    static const std::u16string pieces[] = {u"a", u"B", u" ",      u"\t", u"ç",
+                                            u"İ", u"ı", u"\u00A0", u"é",  u"e\u0301",
+                                            u"ß", u"'", u"\n",     u"\n", u"x"};
+    std::u16string text;
+    for (int n = std::uniform_int_distribution<int>(0, 24)(rng); n > 0; --n)
+        text += pieces[std::uniform_int_distribution<std::size_t>(0, std::size(pieces) - 1)(rng)];
+    return text;
+}
+
+TEST(LineOperationsTest, RandomTextsGiveWellFormedEdits) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 1500; ++round) {
+        const std::u16string text = randomText(rng);
+        const auto length = static_cast<std::int64_t>(text.size());
+        const LineIndex index(text);
+        std::uniform_int_distribution<std::int64_t> position(-2, length + 2);
+        const TextRange selection{position(rng), std::max<std::int64_t>(0, position(rng))};
+        const int tabWidth = std::uniform_int_distribution<int>(-1, 8)(rng);
+        for (Op op : lineOperation::allCases) {
+            SCOPED_TRACE(std::string(lineOperation::rawValue(op)) + " on \"" + test::u8(text) +
+                         "\"");
+            auto edit = LineOperations::apply(op, text, index, selection, tabWidth);
+            if (!edit)
+                continue;
+            ASSERT_TRUE(edit->range.fits(length));
+            const std::u16string after = edit->applied(text);
+            EXPECT_NE(after, text);
+            EXPECT_TRUE(edit->selection.fits(static_cast<std::int64_t>(after.size())));
+
+            // Commands that reorder or filter lines are idempotent (on the same kind of
+            // selection: a block emptied entirely leaves a caret, which means the whole text).
+            const bool caret = selection.length == 0 || selection.location >= length;
+            if ((edit->selection.length == 0) == caret &&
+                (op == Op::sortAscending || op == Op::sortDescending ||
+                 op == Op::removeDuplicates || op == Op::trimTrailingWhitespace ||
+                 op == Op::removeEmptyLines || op == Op::tabsToSpaces ||
+                 op == Op::leadingSpacesToTabs)) {
+                EXPECT_FALSE(LineOperations::apply(op, after, edit->selection, tabWidth));
+            }
+            // A sort only reorders lines.
+            if (op == Op::sortAscending) {
+                auto lines = [](std::u16string_view s) {
+                    std::vector<std::u16string> out;
+                    std::size_t at = 0;
+                    for (std::size_t lf; (lf = s.find(u'\n', at)) != s.npos; at = lf + 1)
+                        out.emplace_back(s.substr(at, lf - at));
+                    out.emplace_back(s.substr(at));
+                    std::sort(out.begin(), out.end());
+                    return out;
+                };
+                EXPECT_EQ(lines(after), lines(text));
+            }
+            // Moving a caret's line down and back up restores the text.
+            if (op == Op::moveDown && caret) {
+                auto back = LineOperations::apply(Op::moveUp, after, edit->selection, tabWidth);
+                ASSERT_TRUE(back);
+                EXPECT_EQ(back->applied(after), text);
+            }
+        }
+    }
 }
 
 } // namespace

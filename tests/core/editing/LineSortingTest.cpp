@@ -37,15 +37,20 @@ TEST(LineSortingTest, TurkishOrder) {
         {"lower case first", Op::sortAscending, "|b\nB\na\nA", "|a\nA\nb\nB"},
         {"descending", Op::sortDescending, "|ça\ncb\nd", "|d\nça\ncb"},
         {"stable ascending", Op::sortAscending, "|éx\ne\u0301x\nd", "|d\néx\ne\u0301x"},
-        {"stable ascending other order", Op::sortAscending, "|e\u0301x\néx\nd",
-         "|d\ne\u0301x\néx"},
+        {"stable ascending other order", Op::sortAscending, "|e\u0301x\néx\nd", "|d\ne\u0301x\néx"},
         {"stable descending", Op::sortDescending, "|d\ne\u0301x\néx", "|e\u0301x\néx\nd"},
         {"stable descending other order", Op::sortDescending, "|d\néx\ne\u0301x",
          "|éx\ne\u0301x\nd"},
-        {"ignorable control keeps order", Op::sortAscending, "|a\x01" "b\nab\naa",
-         "|aa\na\x01" "b\nab"},
+        {"ignorable control keeps order", Op::sortAscending,
+         "|a\x01"
+         "b\nab\naa",
+         "|aa\na\x01"
+         "b\nab"},
         {"ignorable control keeps order descending", Op::sortDescending,
-         "|aa\nab\na\x01" "b", "|ab\na\x01" "b\naa"},
+         "|aa\nab\na\x01"
+         "b",
+         "|ab\na\x01"
+         "b\naa"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(run(c.op, c.before), c.after) << c.name;
@@ -75,7 +80,7 @@ TEST(LineSortingTest, RemoveDuplicatesUnderCanonicalEquivalence) {
 /// characters, Latin-1 punctuation and characters outside the shortcut's table.
 std::u16string randomLine(std::mt19937& rng, std::size_t maxLength) {
     static const std::u16string alphabet =
-        u"aAbBcCçÇgGğĞiIıİoOöÖsSşŞuUüÜzZ09 -_.,'\t\u0001\u00AD\u00E9\u00C9\u00DF\u00E6\u0142"
+        u"aAbBcCçÇgGğĞiIıİlLŀoOöÖsSşŞuUüÜzZ09 -_.,'\t\u0001\u00AD\u00E9\u00C9\u00DF\u00E6\u0142"
         u"\u0301\u0307\u0327\u0308\u4E2D\u00B7\u02BC\u017F\u0149";
     std::uniform_int_distribution<std::size_t> length(0, maxLength);
     std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
@@ -85,16 +90,20 @@ std::u16string randomLine(std::mt19937& rng, std::size_t maxLength) {
     return line;
 }
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
 
 TEST(LineCollatorTest, ShortcutAgreesWithTheCollatorOnSingleCharacters) {
     const LineCollator& collator = LineCollator::forCurrentThread();
     ASSERT_TRUE(collator.hasCollator());
     // The shortcut must actually cover ordinary Latin and Turkish text for this to prove it.
     int covered = 0;
-    for (char16_t c : std::u16string_view(u"azAZ09 -.,'\tçğıİöşüÇĞÖŞÜ"))
+    const std::u16string_view common = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                       u"0123456789 -.,;:'\"(){}[]=+*/\tçğıİöşüÇĞÖŞÜ";
+    for (char16_t c : common)
         covered += collator.coversCodeUnit(c);
-    EXPECT_EQ(covered, 24);
+    EXPECT_EQ(covered, static_cast<int>(common.size()));
     EXPECT_FALSE(collator.coversCodeUnit(u'\u0001')) << "ignorable";
     for (char16_t a = 0; a < 0x200; ++a)
         for (char16_t b = 0; b < 0x200; ++b) {
@@ -110,19 +119,18 @@ TEST(LineCollatorTest, ShortcutAgreesWithTheCollatorOnRandomLines) {
     for (int i = 0; i < 100000; ++i) {
         std::u16string a = randomLine(rng, 8);
         // Half the pairs share a prefix, so later levels and positions decide.
-        std::u16string b = (i % 2) ? a.substr(0, a.size() / 2) + randomLine(rng, 4)
-                                   : randomLine(rng, 8);
+        std::u16string b =
+            (i % 2) ? a.substr(0, a.size() / 2) + randomLine(rng, 4) : randomLine(rng, 8);
         ASSERT_EQ(sign(collator.compare(a, b)), sign(collator.compareWithCollator(a, b)))
             << test::u8(a) << " | " << test::u8(b);
     }
 }
 
-TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
+/// Sorts `lines` with sortStable and with a stable sort over the collator's own comparison,
+/// both directions, and expects the very same sequence (by address, so that equal lines must
+/// keep their order too).
+void expectCollatorOrder(const std::vector<std::u16string>& storage) {
     const LineCollator& collator = LineCollator::forCurrentThread();
-    std::mt19937 rng(11);
-    std::vector<std::u16string> storage;
-    for (int i = 0; i < 4000; ++i)
-        storage.push_back(randomLine(rng, 6));
     std::vector<std::u16string_view> lines(storage.begin(), storage.end());
     for (bool descending : {false, true}) {
         std::vector<std::u16string_view> ours = lines, reference = lines;
@@ -132,11 +140,40 @@ TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
                              return descending ? collator.compareWithCollator(b, a) < 0
                                                : collator.compareWithCollator(a, b) < 0;
                          });
-        // Compare addresses, not contents: equal lines must also keep their order.
         ASSERT_EQ(ours.size(), reference.size());
         for (std::size_t i = 0; i < ours.size(); ++i)
-            ASSERT_EQ(ours[i].data(), reference[i].data()) << "position " << i;
+            ASSERT_EQ(ours[i].data(), reference[i].data())
+                << (descending ? "descending" : "ascending") << ", position " << i << ": "
+                << test::u8(ours[i]) << " / " << test::u8(reference[i]);
     }
+}
+
+TEST(LineCollatorTest, SortOrderIsIdenticalToTheCollatorsInBothDirections) {
+    std::mt19937 rng(11);
+    // Lines the shortcut covers entirely (sorted by primary-rank keys), sharing long
+    // prefixes, differing in case or by one character, and repeated.
+    static const std::u16string covered = u"aAbcçÇgğıIiİlLoöÖsşuüÜ -'.";
+    std::uniform_int_distribution<std::size_t> pick(0, covered.size() - 1);
+    const std::u16string prefixes[] = {u"", u"return value", u"Return Value", u"çalışma ıı",
+                                       u"abcdefgh"};
+    std::vector<std::u16string> coveredLines;
+    for (int i = 0; i < 3000; ++i) {
+        std::u16string line = prefixes[i % std::size(prefixes)];
+        for (int n = static_cast<int>(pick(rng) % 7); n > 0; --n)
+            line.push_back(covered[pick(rng)]);
+        coveredLines.push_back(line);
+        if (i % 10 == 0)
+            coveredLines.push_back(line);
+    }
+    std::shuffle(coveredLines.begin(), coveredLines.end(), rng);
+    expectCollatorOrder(coveredLines);
+
+    // Mixed with lines the shortcut leaves to the collator (sorted by the collator's keys).
+    std::vector<std::u16string> mixed = coveredLines;
+    for (int i = 0; i < 3000; ++i)
+        mixed.push_back(randomLine(rng, 6));
+    std::shuffle(mixed.begin(), mixed.end(), rng);
+    expectCollatorOrder(mixed);
 }
 
 TEST(UnicodeTest, GraphemeClusters) {

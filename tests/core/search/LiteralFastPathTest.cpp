@@ -16,7 +16,8 @@ using test::u16;
 using test::u8;
 
 SearchPattern compiled(std::u16string query, bool matchCase, bool wholeWord) {
-    auto pattern = SearchPattern::compile(SearchOptions{std::move(query), false, matchCase, wholeWord});
+    auto pattern =
+        SearchPattern::compile(SearchOptions{std::move(query), false, matchCase, wholeWord});
     EXPECT_TRUE(pattern.has_value());
     return *pattern;
 }
@@ -32,11 +33,13 @@ std::vector<TextRange> findAllWith(const SearchPattern& pattern, std::u16string_
 // ligatures, İ), sigma forms, long s, Kelvin sign, a combining mark that folds to iota,
 // word boundary characters, a surrogate pair and lone surrogate halves.
 const std::vector<std::u16string> kAlphabet = {
-    u"a", u"b", u"s", u"S", u"t", u"f", u"i", u"I", u"\u0130", u"\u0131", u"\u015F", u"\u015E",
-    u"\u011F", u"\u011E", u"\u00DF", u"\u1E9E", u"\uFB01", u"\uFB06", u"\u03C3", u"\u03C2",
-    u"\u03A3", u"\u017F", u"\u212A", u"k", u"K", u"\u0345", u"\u03B9", u"\u0307", u"_", u"1",
-    u" ", u"\n", u".", u"(", u"\U0001D400", u"\U00010428", u"\U00010400", u"\xD801", u"\xDC00",
-    u"\u01C5", u"\u01C4", u"\u01C6", u"\u2126", u"\u03C9", u"\u0149"};
+    u"a",          u"b",          u"s",      u"S",      u"t",      u"f",      u"i",
+    u"I",          u"\u0130",     u"\u0131", u"\u015F", u"\u015E", u"\u011F", u"\u011E",
+    u"\u00DF",     u"\u1E9E",     u"\uFB01", u"\uFB06", u"\u03C3", u"\u03C2", u"\u03A3",
+    u"\u017F",     u"\u212A",     u"k",      u"K",      u"\u0345", u"\u03B9", u"\u0307",
+    u"_",          u"1",          u" ",      u"\n",     u".",      u"(",      u"\U0001D400",
+    u"\U00010428", u"\U00010400", u"\xD801", u"\xDC00", u"\u01C5", u"\u01C4", u"\u01C6",
+    u"\u2126",     u"\u03C9",     u"\u0149"};
 
 std::u16string randomString(std::mt19937& rng, size_t minLength, size_t maxLength) {
     std::uniform_int_distribution<size_t> lengthDist(minLength, maxLength);
@@ -64,7 +67,8 @@ TEST(LiteralFastPathTest, FindsExactlyWhatTheExpressionFinds) {
         for (int flags = 0; flags < 4; ++flags) {
             const bool matchCase = (flags & 1) != 0;
             const bool wholeWord = (flags & 2) != 0;
-            auto pattern = SearchPattern::compile(SearchOptions{query, false, matchCase, wholeWord});
+            auto pattern =
+                SearchPattern::compile(SearchOptions{query, false, matchCase, wholeWord});
             ASSERT_TRUE(pattern.has_value()) << u8(query);
             if (!pattern->literal())
                 continue;
@@ -125,8 +129,9 @@ TEST(LiteralFastPathTest, FoldingAssumptionsHoldForThisUnicodeVersion) {
             continue;
         UChar32 simple = u_foldCase(c, U_FOLD_CASE_DEFAULT);
         ASSERT_LT(simple, 0x10000);
-        if (literalFolding::expands(static_cast<char32_t>(c)) && simple != c)
+        if (literalFolding::expands(static_cast<char32_t>(c)) && simple != c) {
             ASSERT_TRUE(literalFolding::expands(static_cast<char32_t>(simple))) << std::hex << c;
+        }
     }
 }
 

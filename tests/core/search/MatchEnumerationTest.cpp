@@ -15,11 +15,12 @@ using test::u8;
 std::vector<TextRange> sequential(const SearchPattern& pattern, std::u16string_view text,
                                   std::size_t limit) {
     std::vector<TextRange> found;
-    auto failure = enumerateMatches(pattern, text, TextRange{0, static_cast<std::int64_t>(text.size())},
-                                    SearchBudget::unlimited(), [&](const SearchMatch& match) {
-                                        found.push_back(match.range);
-                                        return found.size() < limit;
-                                    });
+    auto failure =
+        enumerateMatches(pattern, text, TextRange{0, static_cast<std::int64_t>(text.size())},
+                         SearchBudget::unlimited(), [&](const SearchMatch& match) {
+                             found.push_back(match.range);
+                             return found.size() < limit;
+                         });
     EXPECT_EQ(failure, std::nullopt);
     return found;
 }
@@ -43,13 +44,13 @@ std::vector<TextRange> sliced(const SearchPattern& pattern, std::u16string_view 
 // expressions with empty matches, look-around, anchors and matches that cross slice edges.
 TEST(MatchEnumerationTest, ParallelSlicesFindWhatOneScanFinds) {
     const char* expressions[] = {
-        "x*",      "a|ab",     "\\w+",       "[^\\n]*", ".",        "^\\w",     "\\w$",
-        "a*?",     "\\B",      "\\b",        "(?<=a)b", "b(?=a)",   "(?:ab)+",  "b*a",
-        "\\X",     "\\s*",     "a.{0,7}b",   "^",       "$",        "(a|b)\\1", "\\p{L}{3,}",
-        "[ab]{2}", "(?s).{5}", "\\ba\\w*b\\b",
+        "x*",      "a|ab",     "\\w+",       "[^\\n]*", ".",        "^\\w",
+        "\\w$",    "a*?",      "\\B",        "\\b",     "(?<=a)b",  "b(?=a)",
+        "(?:ab)+", "b*a",      "\\X",        "\\s*",    "a.{0,7}b", "^",
+        "$",       "(a|b)\\1", "\\p{L}{3,}", "[ab]{2}", "(?s).{5}", "\\ba\\w*b\\b",
     };
-    const std::vector<std::u16string> alphabet = {u"a", u"b", u"a", u"b", u" ", u"\n", u"_",
-                                                  u"\U0001F600", u"\u0301", u"x"};
+    const std::vector<std::u16string> alphabet = {u"a",  u"b", u"a",          u"b",      u" ",
+                                                  u"\n", u"_", u"\U0001F600", u"\u0301", u"x"};
     std::mt19937 rng(7);
     std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1);
     std::uniform_int_distribution<size_t> lengths(0, 120);
@@ -74,8 +75,8 @@ TEST(MatchEnumerationTest, ParallelSlicesFindWhatOneScanFinds) {
                 << "first difference at match " << differ << " of " << single.size() << " ("
                 << (differ < single.size() ? single[differ].location : -1) << " vs "
                 << (differ < parallel.size() ? parallel[differ].location : -1) << ") "
-                << "expression " << expression << " text \"" << u8(text) << "\" threads "
-                << threads << " limit " << limit;
+                << "expression " << expression << " text \"" << u8(text) << "\" threads " << threads
+                << " limit " << limit;
         }
     }
 }
@@ -83,8 +84,9 @@ TEST(MatchEnumerationTest, ParallelSlicesFindWhatOneScanFinds) {
 TEST(MatchEnumerationTest, ParallelScanReportsBudgetFailures) {
     auto pattern = SearchPattern::compile(SearchOptions{u"(a+)+$", true, true, false});
     const std::u16string text = std::u16string(40, u'a') + u"b";
-    auto failure = enumerateMatchRanges(*pattern, text, TextRange{0, 41}, SearchBudget(0.05, nullptr),
-                                        10, [](TextRange) { return true; }, ParallelScan{1, 3});
+    auto failure = enumerateMatchRanges(
+        *pattern, text, TextRange{0, 41}, SearchBudget(0.05, nullptr), 10,
+        [](TextRange) { return true; }, ParallelScan{1, 3});
     EXPECT_EQ(failure, SearchFailure::timedOut());
 }
 

@@ -1,5 +1,5 @@
-#include "core/search/BackgroundSearch.h"
 #include "core/search/MultiDocumentSearch.h"
+#include "core/search/BackgroundSearch.h"
 #include "core/search/SearchEngine.h"
 #include "support/TestSupport.h"
 
@@ -61,7 +61,8 @@ TEST(MultiDocumentSearchTest, SearchesSnapshotsAndLocatesHits) {
     std::vector<SearchDocument> copies = documents;
     snapshot = TextSnapshot();
     documents.clear();
-    auto result = MultiDocumentSearch::search(compile("foo"), copies, 10, SearchBudget::unlimited());
+    auto result =
+        MultiDocumentSearch::search(compile("foo"), copies, 10, SearchBudget::unlimited());
     ASSERT_EQ(result->hits.size(), 2u);
     EXPECT_EQ(result->hits[0], (SearchHit{idOf(9), {3, 3}, 1, 1, u"foo() foo"}));
     EXPECT_EQ(result->hits[1].column, 7);
@@ -96,11 +97,13 @@ TEST(SearchHitTest, PreviewFramesLongLinesAndKeepsCharactersWhole) {
     // A surrogate pair or a base with its mark at either window edge is kept whole.
     std::u16string pairs = std::u16string(459, u'x') + u"\U0001F600" + std::u16string(198, u'y') +
                            u"\U0001F601" + std::u16string(300, u'z');
-    auto widened = SearchHit::makePreview(pairs, TextRange{0, static_cast<std::int64_t>(pairs.size())}, 500);
+    auto widened =
+        SearchHit::makePreview(pairs, TextRange{0, static_cast<std::int64_t>(pairs.size())}, 500);
     // The window [460, 660) cuts both pairs in half; it grows to [459, 661).
     EXPECT_EQ(widened, u"\u2026" + pairs.substr(459, 202) + u"\u2026");
     std::u16string marks = std::u16string(459, u'x') + u"e\u0301" + std::u16string(500, u'y');
-    auto withMark = SearchHit::makePreview(marks, TextRange{0, static_cast<std::int64_t>(marks.size())}, 500);
+    auto withMark =
+        SearchHit::makePreview(marks, TextRange{0, static_cast<std::int64_t>(marks.size())}, 500);
     EXPECT_EQ(withMark.substr(0, 3), u"\u2026e\u0301");
 }
 

@@ -1,5 +1,5 @@
-#include "core/search/ReplacementTemplate.h"
 #include "core/search/SearchEngine.h"
+#include "core/search/ReplacementTemplate.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -39,8 +39,7 @@ TEST(SearchEngineTest, FindNextStepsForwardAndBackwardWithWrapAround) {
         {"backward", "a", false, "a[a]a", false, false, "[a]aa"},
         {"backward wrap", "a", false, "[a]aa", false, true, "aa[a]"},
         {"backward without wrap", "a", false, "[a]aa", false, false, nullptr},
-        {"backward may reach into the selection", "aa", false, "a[aa]a", false, false,
-         "[aa]aa"},
+        {"backward may reach into the selection", "aa", false, "a[aa]a", false, false, "[aa]aa"},
         {"empty match at the caret is skipped", "x*", true, "|ab", true, false, "a|b"},
         {"empty match after a selection is taken", "x*", true, "[a]b", true, false, "a|b"},
         {"empty match at the end, then wrap", "x*", true, "ab|", true, true, "|ab"},
@@ -57,8 +56,8 @@ TEST(SearchEngineTest, FindNextStepsForwardAndBackwardWithWrapAround) {
         auto [text, selection] = parseMarked(c.marked);
         if (std::string_view(c.name) == "selection past the end is clamped")
             selection = TextRange{7, 4};
-        auto found = SearchEngine::findNext(compile(c.query, c.isRegex), text, selection,
-                                            c.forward, c.wraps, SearchBudget::unlimited());
+        auto found = SearchEngine::findNext(compile(c.query, c.isRegex), text, selection, c.forward,
+                                            c.wraps, SearchBudget::unlimited());
         ASSERT_TRUE(found.has_value()) << c.name;
         if (!c.expected) {
             EXPECT_EQ(*found, std::nullopt) << c.name;
@@ -82,8 +81,7 @@ TEST(SearchEngineTest, NoMatchStartsOrEndsInsideASurrogatePair) {
     auto zeroWidth = SearchEngine::findAll(compile("x*", true), text, std::nullopt, 10,
                                            SearchBudget::unlimited());
     ASSERT_TRUE(zeroWidth.has_value());
-    EXPECT_EQ(zeroWidth->ranges,
-              (std::vector<TextRange>{{0, 0}, {2, 0}, {4, 0}, {5, 0}}));
+    EXPECT_EQ(zeroWidth->ranges, (std::vector<TextRange>{{0, 0}, {2, 0}, {4, 0}, {5, 0}}));
 }
 
 TEST(SearchEngineTest, FindAllHonoursLimitAndRange) {
@@ -93,8 +91,8 @@ TEST(SearchEngineTest, FindAllHonoursLimitAndRange) {
     auto three = SearchEngine::findAll(a, u"aaa", std::nullopt, 3, SearchBudget::unlimited());
     EXPECT_EQ(*three, (FindAllResult{{{0, 1}, {1, 1}, {2, 1}}, false}));
     // Look-behind sees the text before the range; ^ does not match at the range start.
-    auto behind = SearchEngine::findAll(compile("(?<=x)a|^b", true), u"xab", TextRange{1, 2},
-                                        10, SearchBudget::unlimited());
+    auto behind = SearchEngine::findAll(compile("(?<=x)a|^b", true), u"xab", TextRange{1, 2}, 10,
+                                        SearchBudget::unlimited());
     EXPECT_EQ(behind->ranges, (std::vector<TextRange>{{1, 1}}));
 }
 
@@ -120,9 +118,9 @@ TEST(SearchEngineTest, ReplacementForSelectionRequiresAnExactMatch) {
     };
     for (const Case& c : cases) {
         auto [text, selection] = parseMarked(c.marked);
-        auto result = SearchEngine::replacementForSelection(
-            compile(c.query, c.isRegex), text, selection, u16(c.replacement),
-            SearchBudget::unlimited());
+        auto result =
+            SearchEngine::replacementForSelection(compile(c.query, c.isRegex), text, selection,
+                                                  u16(c.replacement), SearchBudget::unlimited());
         ASSERT_TRUE(result.has_value()) << c.name;
         if (!c.expected)
             EXPECT_EQ(*result, std::nullopt) << c.name;
@@ -130,8 +128,8 @@ TEST(SearchEngineTest, ReplacementForSelectionRequiresAnExactMatch) {
             EXPECT_EQ(*result, std::optional<std::u16string>(u16(*c.expected))) << c.name;
     }
     // A selection outside the text is no match.
-    auto outside = SearchEngine::replacementForSelection(compile("a"), u"a", TextRange{0, 2},
-                                                         u"x", SearchBudget::unlimited());
+    auto outside = SearchEngine::replacementForSelection(compile("a"), u"a", TextRange{0, 2}, u"x",
+                                                         SearchBudget::unlimited());
     EXPECT_EQ(*outside, std::nullopt);
 }
 
@@ -143,18 +141,12 @@ TEST(ReplacementTemplateTest, ExpandsGroupsAndEscapes) {
     };
     // Groups of the match "abcdefghijkl": group n is the n-th letter.
     const Case cases[] = {
-        {"$2 $1", 2, "b a"},
-        {"$12", 1, "a2"},
-        {"$12", 12, "l"},
-        {"$123", 12, "l3"},
-        {"\\$1", 1, "$1"},
-        {"\\\\$1", 1, "\\a"},
-        {"cost $", 1, "cost $"},
-        {"$x and $", 3, "$x and $"},
-        {"$5", 2, "$5"},
-        {"end\\", 0, "end\\"},
-        {"$0", 0, "abcdefghijkl"},
-        {"\\\U0001F600", 0, "\U0001F600"},
+        {"$2 $1", 2, "b a"},       {"$12", 1, "a2"},
+        {"$12", 12, "l"},          {"$123", 12, "l3"},
+        {"\\$1", 1, "$1"},         {"\\\\$1", 1, "\\a"},
+        {"cost $", 1, "cost $"},   {"$x and $", 3, "$x and $"},
+        {"$5", 2, "$5"},           {"end\\", 0, "end\\"},
+        {"$0", 0, "abcdefghijkl"}, {"\\\U0001F600", 0, "\U0001F600"},
     };
     const std::u16string text = u"abcdefghijkl";
     for (const Case& c : cases) {
@@ -212,7 +204,8 @@ TEST(SearchEngineTest, PlansAndAppliesReplaceAll) {
 TEST(SearchEngineTest, BudgetStopsACatastrophicExpression) {
     const std::u16string text = std::u16string(40, u'a') + u"b";
     auto pattern = compile("(a+)+$", true);
-    auto result = SearchEngine::findAll(pattern, text, std::nullopt, 10, SearchBudget(0.1, nullptr));
+    auto result =
+        SearchEngine::findAll(pattern, text, std::nullopt, 10, SearchBudget(0.1, nullptr));
     EXPECT_EQ(result.error(), SearchFailure::timedOut());
 
     // Cancelled from another thread while the engine is deep inside one match attempt.
@@ -233,9 +226,9 @@ TEST(SearchEngineTest, ExpiredBudgetFailsEveryOperation) {
     EXPECT_FALSE(SearchEngine::findAll(pattern, u"aaa", std::nullopt, 5, expired).has_value());
     EXPECT_FALSE(
         SearchEngine::findNext(pattern, u"aaa", TextRange{0, 0}, true, true, expired).has_value());
-    EXPECT_FALSE(SearchEngine::replacementForSelection(pattern, u"aaa", TextRange{0, 1}, u"b",
-                                                       expired)
-                     .has_value());
+    EXPECT_FALSE(
+        SearchEngine::replacementForSelection(pattern, u"aaa", TextRange{0, 1}, u"b", expired)
+            .has_value());
     EXPECT_EQ(SearchEngine::planReplaceAll(pattern, u"aaa", u"b", std::nullopt, 5, expired).error(),
               SearchFailure::timedOut());
 }

@@ -1,6 +1,6 @@
+#include "core/search/SearchPattern.h"
 #include "core/search/SearchBudget.h"
 #include "core/search/SearchEngine.h"
-#include "core/search/SearchPattern.h"
 #include "support/TestSupport.h"
 
 #include <nlohmann/json.hpp>
@@ -65,7 +65,8 @@ TEST(SearchPatternTest, RejectsEmptyAndInvalidQueries) {
               SearchFailure::invalidPattern(u"a)|(b"));
     EXPECT_EQ(SearchPattern::compile(regex("(", true, true)).error(),
               SearchFailure::invalidPattern(u"("));
-    EXPECT_EQ(SearchPattern::compile(regex("ab\\")).error(), SearchFailure::invalidPattern(u"ab\\"));
+    EXPECT_EQ(SearchPattern::compile(regex("ab\\")).error(),
+              SearchFailure::invalidPattern(u"ab\\"));
     // Plain queries are never invalid, whatever they hold.
     EXPECT_TRUE(SearchPattern::compile(plain("a)|(b[\\", false, true)).has_value());
 }
@@ -90,22 +91,33 @@ TEST(SearchPatternTest, TranslatesOptionsIntoMatches) {
     const Case cases[] = {
         {"plain dot is literal", plain("a.b"), "a.b axb", {{0, 3}}},
         {"regex dot is any", regex("a.b"), "a.b axb", {{0, 3}, {4, 3}}},
-        {"metacharacters are literal", plain("(x)*[y]{2}|$^\\/+?"), "(x)*[y]{2}|$^\\/+?",
+        {"metacharacters are literal",
+         plain("(x)*[y]{2}|$^\\/+?"),
+         "(x)*[y]{2}|$^\\/+?",
          {{0, 17}}},
-        {"istanbul without case", plain("istanbul"), "İSTANBUL ISTANBUL ıstanbul istanbul",
+        {"istanbul without case",
+         plain("istanbul"),
+         "İSTANBUL ISTANBUL ıstanbul istanbul",
          {{0, 8}, {9, 8}, {18, 8}, {27, 8}}},
         {"istanbul with case", plain("istanbul", true), "İSTANBUL ıstanbul istanbul", {{18, 8}}},
         {"dotted capital query", plain("İzmir"), "izmir IZMIR ızmir", {{0, 5}, {6, 5}, {12, 5}}},
-        {"regex gets no i rewriting", regex("istanbul"), "İSTANBUL ISTANBUL ıstanbul",
-         {{9, 8}}},
-        {"whole word", plain("foo", false, true), "foo_bar foo1 şfoo (foo) foo",
+        {"regex gets no i rewriting", regex("istanbul"), "İSTANBUL ISTANBUL ıstanbul", {{9, 8}}},
+        {"whole word",
+         plain("foo", false, true),
+         "foo_bar foo1 şfoo (foo) foo",
          {{19, 3}, {24, 3}}},
-        {"whole word with Turkish letters", plain("kış", false, true), "kışın kış akış KIŞ",
+        {"whole word with Turkish letters",
+         plain("kış", false, true),
+         "kışın kış akış KIŞ",
          {{6, 3}, {15, 3}}},
-        {"whole word regex", regex("\\w+ing", false, true), "sing singer bringing",
+        {"whole word regex",
+         regex("\\w+ing", false, true),
+         "sing singer bringing",
          {{0, 4}, {12, 8}}},
-        {"whole word next to a supplementary letter", plain("ab", true, true),
-         "\U0001D400ab ab", {{5, 2}}},
+        {"whole word next to a supplementary letter",
+         plain("ab", true, true),
+         "\U0001D400ab ab",
+         {{5, 2}}},
         {"anchors match lines", regex("^a$", true), "a\nb\na", {{0, 1}, {4, 1}}},
         {"sigma forms fold together", plain("σς"), "ΣΣ σσ", {{0, 2}, {3, 2}}},
         {"ß matches ss without case", plain("ss"), "Straße", {{4, 1}}},

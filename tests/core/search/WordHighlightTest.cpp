@@ -23,7 +23,7 @@ TEST(WordHighlightTest, CandidateIsAWholeWordSelection) {
         {"([ış]) ", "ış"},
         {"[x1_]", "x1_"},
         {"a[\U0001D400]b", std::nullopt}, // letters on both sides
-        {"-[\U0001D400]-", "\U0001D400"},  // a supplementary letter is a word character
+        {"-[\U0001D400]-", "\U0001D400"}, // a supplementary letter is a word character
     };
     for (const Case& c : cases) {
         auto [text, selection] = parseMarked(c.marked);
@@ -56,7 +56,8 @@ TEST(WordHighlightTest, OccurrencesAreWholeCaseSensitiveAndLimited) {
               std::vector<TextRange>{});
     EXPECT_EQ(WordHighlight::occurrences(u"foo", text, TextRange{13, 12}, 2000),
               (std::vector<TextRange>{{21, 3}}));
-    EXPECT_EQ(WordHighlight::occurrences(u"", text, TextRange{0, 25}, 2000), std::vector<TextRange>{});
+    EXPECT_EQ(WordHighlight::occurrences(u"", text, TextRange{0, 25}, 2000),
+              std::vector<TextRange>{});
     EXPECT_EQ(WordHighlight::occurrences(u"aa", u"aaa aa", TextRange{0, 100}, 2000),
               (std::vector<TextRange>{{4, 2}}));
 }

@@ -1,4 +1,4 @@
-#include "core/persistence/Utf8.h"
+#include "core/common/Utf8.h"
 
 #include <cstdint>
 
@@ -75,7 +75,12 @@ std::u16string decode(std::string_view bytes) {
 
 std::string encode(std::u16string_view text) {
     std::string out;
-    out.reserve(text.size());
+    append(out, text);
+    return out;
+}
+
+void append(std::string& out, std::u16string_view text) {
+    out.reserve(out.size() + text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t cp = text[i];
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -101,7 +106,6 @@ std::string encode(std::u16string_view text) {
             out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         }
     }
-    return out;
 }
 
 } // namespace vendrix::utf8

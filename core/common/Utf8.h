@@ -9,5 +9,7 @@ namespace vendrix::utf8 {
 [[nodiscard]] std::u16string decode(std::string_view bytes);
 /// Encodes UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD.
 [[nodiscard]] std::string encode(std::u16string_view text);
+/// Appends the UTF-8 form of `text` to `out` (same rules as encode()).
+void append(std::string& out, std::u16string_view text);
 
 } // namespace vendrix::utf8
