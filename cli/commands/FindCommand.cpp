@@ -97,9 +97,9 @@ int runFind(std::span<const std::string> args) {
         texts.push_back(decodeDocument(*bytes));
     }
     for (size_t i = 0; i < texts.size(); ++i) {
-        SearchDocumentID id{};
+        Uuid id;
         for (size_t b = 0; b < 8; ++b)
-            id[15 - b] = static_cast<std::uint8_t>(i >> (8 * b));
+            id.bytes[15 - b] = static_cast<std::uint8_t>(i >> (8 * b));
         documents.emplace_back(id, std::u16string_view(texts[i]));
     }
 
@@ -113,7 +113,7 @@ int runFind(std::span<const std::string> args) {
     for (const SearchHit& hit : result->hits) {
         size_t index = 0;
         for (size_t b = 0; b < 8; ++b)
-            index |= static_cast<size_t>(hit.documentID[15 - b]) << (8 * b);
+            index |= static_cast<size_t>(hit.documentID.bytes[15 - b]) << (8 * b);
         out += files[index] + ":" + std::to_string(hit.line + 1) + ":" +
                std::to_string(hit.column + 1) + ": " + toUTF8(hit.preview) + "\n";
     }
