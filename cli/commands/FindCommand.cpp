@@ -3,9 +3,6 @@
 #include "core/search/BackgroundSearch.h"
 #include "core/search/MultiDocumentSearch.h"
 #include "core/search/SearchPattern.h"
-#include "core/text/LineEnding.h"
-
-#include <unicode/ustring.h>
 
 #include <iostream>
 
@@ -15,29 +12,6 @@ namespace {
 constexpr int kExitTimedOut = 3;
 
 extern const CliCommand kFind;
-
-/// The file's text as a document holds it: UTF-8 (without its byte order mark), or
-/// Latin-1 when the bytes are not valid UTF-8; line breaks become LF.
-std::u16string decodeDocument(std::string_view bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        bytes.remove_prefix(3);
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strFromUTF8(nullptr, 0, &length, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    std::u16string text;
-    if (status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status)) {
-        status = U_ZERO_ERROR;
-        text.resize(static_cast<size_t>(length));
-        u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), length, nullptr, bytes.data(),
-                      static_cast<int32_t>(bytes.size()), &status);
-    }
-    if (U_FAILURE(status)) {
-        text.clear();
-        for (unsigned char byte : bytes)
-            text.push_back(static_cast<char16_t>(byte));
-    }
-    return lineEnding::needsNormalization(text) ? lineEnding::normalizeToLF(text) : text;
-}
 
 std::string failureMessage(const SearchFailure& failure) {
     switch (failure.kind) {
@@ -94,7 +68,7 @@ int runFind(std::span<const std::string> args) {
         auto bytes = readInput(files[i]);
         if (!bytes)
             return kExitFailure;
-        texts.push_back(decodeDocument(*bytes));
+        texts.push_back(documentText(*bytes));
     }
     for (size_t i = 0; i < texts.size(); ++i) {
         Uuid id;
@@ -127,10 +101,10 @@ const CliCommand kFind{
     "find", "search files for a text or regular expression",
     "Usage: vendrix-cli find [--regex] [--match-case] [--whole-word] [--limit N]\n"
     "                        [--timeout SECONDS] PATTERN FILE...\n\n"
-    "Searches the files as open documents (UTF-8, or Latin-1 when not valid UTF-8; line\n"
-    "breaks read as LF) and prints each hit as FILE:LINE:COLUMN: PREVIEW (line and UTF-16\n"
-    "column 1-based), then \"N hits\", or \"N hits (truncated)\" when the limit (default\n"
-    "10000) cut the search short.\n\n"
+    "Searches the files as the editor opens them (encoding detected, line breaks read as\n"
+    "LF) and prints each hit as FILE:LINE:COLUMN: PREVIEW (line and UTF-16 column\n"
+    "1-based), then \"N hits\", or \"N hits (truncated)\" when the limit (default 10000)\n"
+    "cut the search short.\n\n"
     "  --regex        PATTERN is an ICU regular expression\n"
     "  --match-case   letter case is significant\n"
     "  --whole-word   matches may not touch a letter, digit or underscore\n"

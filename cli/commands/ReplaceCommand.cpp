@@ -3,9 +3,7 @@
 #include "core/search/BackgroundSearch.h"
 #include "core/search/SearchEngine.h"
 #include "core/search/SearchPattern.h"
-#include "core/text/LineEnding.h"
-
-#include <unicode/ustring.h>
+#include "core/text/TextFileCodec.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -20,55 +18,6 @@ namespace {
 constexpr int kExitTimedOut = 3;
 
 extern const CliCommand kReplace;
-
-/// How the file was read, so that the result is written back the same way.
-struct FileForm {
-    bool latin1 = false;
-    bool byteOrderMark = false;
-    LineEnding lineEnding = LineEnding::lf;
-};
-
-std::u16string decodeDocument(std::string_view bytes, FileForm& form) {
-    if (bytes.starts_with("\xEF\xBB\xBF")) {
-        form.byteOrderMark = true;
-        bytes.remove_prefix(3);
-    }
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strFromUTF8(nullptr, 0, &length, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    std::u16string text;
-    if (status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status)) {
-        status = U_ZERO_ERROR;
-        text.resize(static_cast<size_t>(length));
-        u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), length, nullptr, bytes.data(),
-                      static_cast<int32_t>(bytes.size()), &status);
-    }
-    if (U_FAILURE(status)) {
-        form.latin1 = true;
-        form.byteOrderMark = false;
-        text.clear();
-        for (unsigned char byte : bytes)
-            text.push_back(static_cast<char16_t>(byte));
-    }
-    form.lineEnding = lineEnding::detect(text).value_or(LineEnding::lf);
-    return lineEnding::needsNormalization(text) ? lineEnding::normalizeToLF(text) : text;
-}
-
-/// The bytes to write, or none when a character does not fit Latin-1.
-std::optional<std::string> encodeDocument(std::u16string_view text, const FileForm& form) {
-    std::u16string withEndings = lineEnding::apply(form.lineEnding, text);
-    if (!form.latin1)
-        return (form.byteOrderMark ? std::string("\xEF\xBB\xBF") : std::string()) +
-               toUTF8(withEndings);
-    std::string bytes;
-    bytes.reserve(withEndings.size());
-    for (char16_t c : withEndings) {
-        if (c > 0xFF)
-            return std::nullopt;
-        bytes.push_back(static_cast<char>(c));
-    }
-    return bytes;
-}
 
 /// Writes through a temporary file in the same directory, so a failure never leaves a
 /// half-written file behind.
@@ -145,8 +94,9 @@ int runReplace(std::span<const std::string> args) {
     auto bytes = readInput(parsed->positionals[2]);
     if (!bytes)
         return kExitFailure;
-    FileForm form;
-    const std::u16string text = decodeDocument(*bytes, form);
+    // Read as the editor reads it, and written back in the same encoding and line ending.
+    const DecodedText decoded = TextFileCodec::decode(*bytes);
+    const std::u16string& text = decoded.text;
 
     auto plan = SearchEngine::planReplaceAll(*pattern, text, replacement, std::nullopt, limit,
                                              SearchBudget(timeout, nullptr));
@@ -157,9 +107,11 @@ int runReplace(std::span<const std::string> args) {
     auto replaced = plan->applied(text);
     if (!replaced)
         return fail("the replacement plan does not fit the text");
-    auto output = encodeDocument(*replaced, form);
+    auto output = TextFileCodec::encode(*replaced, decoded.encoding, decoded.lineEnding);
     if (!output)
-        return fail("the result holds characters that Latin-1 cannot encode; nothing written");
+        return fail("the result holds characters that " +
+                    std::string(textEncoding::rawValue(decoded.encoding)) +
+                    " cannot encode; nothing written");
     if (auto target = parsed->value("-o")) {
         if (!writeFileReplacing(*target, *output))
             return fail("cannot write " + *target);
@@ -174,9 +126,10 @@ const CliCommand kReplace{
     "replace", "replace every match in a file",
     "Usage: vendrix-cli replace [--regex] [--match-case] [--whole-word] [--limit N]\n"
     "                           [--timeout SECONDS] PATTERN TEMPLATE FILE [-o OUT]\n\n"
-    "Replaces every match of PATTERN in FILE (read as UTF-8, or Latin-1 when not valid\n"
-    "UTF-8) and prints the new text on standard output, or writes it to OUT. The text is\n"
-    "written in the file's encoding and line-ending style. With --regex, TEMPLATE may use\n"
+    "Replaces every match of PATTERN in FILE (encoding detected as the editor does) and\n"
+    "prints the new text on standard output, or writes it to OUT. The text is written in\n"
+    "the file's encoding and line-ending style; a result that encoding cannot hold is an\n"
+    "error and nothing is written. With --regex, TEMPLATE may use\n"
     "$1... for capture groups, \\n, \\t and \\ to escape; otherwise it is inserted as typed.\n"
     "\"N replacements\" goes to standard error, with \" (truncated)\" when the limit left\n"
     "matches unreplaced.\n\n"

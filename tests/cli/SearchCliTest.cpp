@@ -95,5 +95,33 @@ TEST(SearchCliTest, ReplaceRewritesTheFileInItsOwnForm) {
     EXPECT_EQ(test::readFileBytes(latin), "caf\xE9\n");
 }
 
+TEST(SearchCliTest, FilesAreReadAndWrittenInTheirDetectedEncoding) {
+    test::TempDir dir;
+    // "aş\r\n" in Windows-1254, and "a\r\n" in UTF-16 LE with its byte order mark.
+    const std::string turkish = (dir.path() / "turkish.txt").string();
+    test::writeFileBytes(turkish, "a\xFE\r\n");
+    const std::string wide = (dir.path() / "wide.txt").string();
+    test::writeFileBytes(wide, std::string("\xFF\xFE"
+                                           "a\0\r\0\n\0",
+                                           8));
+
+    CliRun found = cli.runArguments({"find", "\xC5\x9F", turkish, wide});
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(found.out, turkish + ":1:2: a\xC5\x9F\n1 hits\n");
+
+    CliRun turkishOut = cli.runArguments({"replace", "\xC5\x9F", "\xC4\x9F", turkish});
+    EXPECT_EQ(turkishOut.status, 0) << turkishOut.err;
+    EXPECT_EQ(turkishOut.out, "a\xF0\r\n");
+    CliRun wideOut = cli.runArguments({"replace", "a", "\xC4\x9F", wide});
+    EXPECT_EQ(wideOut.status, 0) << wideOut.err;
+    EXPECT_EQ(wideOut.out, std::string("\xFF\xFE\x1F\x01\r\0\n\0", 8));
+
+    // A Cyrillic letter does not fit Windows-1254: refused, and the file is left alone.
+    CliRun refused = cli.runArguments({"replace", "a", "\xD0\x96", turkish, "-o", turkish});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("windows-1254"), std::string::npos) << refused.err;
+    EXPECT_EQ(test::readFileBytes(turkish), "a\xFE\r\n");
+}
+
 } // namespace
 } // namespace vendrix
