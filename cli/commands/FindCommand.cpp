@@ -1,63 +1,24 @@
 // vendrix-cli find: the multi-document search over files opened as documents.
 #include "cli/CliSupport.h"
-#include "core/search/BackgroundSearch.h"
+#include "cli/commands/SearchCommandSupport.h"
 #include "core/search/MultiDocumentSearch.h"
-#include "core/search/SearchPattern.h"
 
 #include <iostream>
 
 namespace vendrix::cli {
 namespace {
 
-constexpr int kExitTimedOut = 3;
-
 extern const CliCommand kFind;
 
-std::string failureMessage(const SearchFailure& failure) {
-    switch (failure.kind) {
-    case SearchFailure::Kind::invalidPattern:
-        return "invalid regular expression: " + toUTF8(failure.pattern);
-    case SearchFailure::Kind::emptyQuery:
-        return "the search text is empty";
-    case SearchFailure::Kind::timedOut:
-        return "the search took too long and was stopped (timedOut)";
-    case SearchFailure::Kind::cancelled:
-        return "the search was cancelled (cancelled)";
-    }
-    return "the search failed";
-}
-
 int runFind(std::span<const std::string> args) {
-    auto parsed = parseArgs(kFind, args, {"--limit", "--timeout"},
-                            {"--regex", "--match-case", "--whole-word"});
+    auto parsed = parseArgs(kFind, args, kSearchValueOptions, kSearchFlags);
     if (!parsed)
         return kExitUsage;
     if (parsed->positionals.size() < 2)
         return usageError(kFind, "a pattern and at least one file are needed");
-    std::int64_t limit = MultiDocumentSearch::defaultLimit;
-    if (auto value = parsed->value("--limit")) {
-        auto number = parseInteger(*value);
-        if (!number || *number < 0)
-            return usageError(kFind, "--limit needs a whole number of at least 0");
-        limit = *number;
-    }
-    double timeout = BackgroundSearch::bulkTimeout;
-    if (auto value = parsed->value("--timeout")) {
-        try {
-            size_t used = 0;
-            timeout = std::stod(*value, &used);
-            if (used != value->size() || !(timeout >= 0))
-                throw std::invalid_argument("timeout");
-        } catch (const std::exception&) {
-            return usageError(kFind, "--timeout needs a number of seconds");
-        }
-    }
-
-    SearchOptions options{fromUTF8(parsed->positionals[0]), parsed->has("--regex"),
-                          parsed->has("--match-case"), parsed->has("--whole-word")};
-    auto pattern = SearchPattern::compile(options);
-    if (!pattern)
-        return fail(failureMessage(pattern.error()));
+    auto request = searchRequest(kFind, *parsed, MultiDocumentSearch::defaultLimit);
+    if (!request)
+        return request.error();
 
     const std::vector<std::string> files(parsed->positionals.begin() + 1,
                                          parsed->positionals.end());
@@ -77,12 +38,10 @@ int runFind(std::span<const std::string> args) {
         documents.emplace_back(id, std::u16string_view(texts[i]));
     }
 
-    auto result =
-        MultiDocumentSearch::search(*pattern, documents, limit, SearchBudget(timeout, nullptr));
+    auto result = MultiDocumentSearch::search(request->pattern, documents, request->limit,
+                                              SearchBudget(request->timeoutSeconds, nullptr));
     if (!result)
-        return fail(failureMessage(result.error()),
-                    result.error().kind == SearchFailure::Kind::timedOut ? kExitTimedOut
-                                                                         : kExitFailure);
+        return searchFailed(result.error());
     std::string out;
     for (const SearchHit& hit : result->hits) {
         size_t index = 0;

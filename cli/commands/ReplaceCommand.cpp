@@ -1,95 +1,29 @@
 // vendrix-cli replace: plans a replace-all over one file and applies it.
 #include "cli/CliSupport.h"
-#include "core/search/BackgroundSearch.h"
+#include "cli/commands/SearchCommandSupport.h"
 #include "core/search/SearchEngine.h"
-#include "core/search/SearchPattern.h"
+#include "core/text/AtomicFile.h"
 #include "core/text/TextFileCodec.h"
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <limits>
-#include <unistd.h>
 
 namespace vendrix::cli {
 namespace {
 
-constexpr int kExitTimedOut = 3;
-
 extern const CliCommand kReplace;
 
-/// Writes through a temporary file in the same directory, so a failure never leaves a
-/// half-written file behind.
-bool writeFileReplacing(const std::string& path, std::string_view bytes) {
-    namespace fs = std::filesystem;
-    fs::path target(path);
-    fs::path temporary = target;
-    temporary += ".vendrix-" + std::to_string(::getpid()) + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, target, error);
-    if (error) {
-        fs::remove(temporary, error);
-        return false;
-    }
-    return true;
-}
-
-std::string failureMessage(const SearchFailure& failure) {
-    switch (failure.kind) {
-    case SearchFailure::Kind::invalidPattern:
-        return "invalid regular expression: " + toUTF8(failure.pattern);
-    case SearchFailure::Kind::emptyQuery:
-        return "the search text is empty";
-    case SearchFailure::Kind::timedOut:
-        return "the search took too long and was stopped (timedOut)";
-    case SearchFailure::Kind::cancelled:
-        return "the search was cancelled (cancelled)";
-    }
-    return "the search failed";
-}
-
 int runReplace(std::span<const std::string> args) {
-    auto parsed = parseArgs(kReplace, args, {"--limit", "--timeout", "-o"},
-                            {"--regex", "--match-case", "--whole-word"});
+    std::set<std::string> valueOptions = kSearchValueOptions;
+    valueOptions.insert("-o");
+    auto parsed = parseArgs(kReplace, args, valueOptions, kSearchFlags);
     if (!parsed)
         return kExitUsage;
     if (parsed->positionals.size() != 3)
         return usageError(kReplace, "PATTERN, TEMPLATE and FILE are needed");
-    std::int64_t limit = std::numeric_limits<std::int64_t>::max();
-    if (auto value = parsed->value("--limit")) {
-        auto number = parseInteger(*value);
-        if (!number || *number < 0)
-            return usageError(kReplace, "--limit needs a whole number of at least 0");
-        limit = *number;
-    }
-    double timeout = BackgroundSearch::bulkTimeout;
-    if (auto value = parsed->value("--timeout")) {
-        try {
-            size_t used = 0;
-            timeout = std::stod(*value, &used);
-            if (used != value->size() || !(timeout >= 0))
-                throw std::invalid_argument("timeout");
-        } catch (const std::exception&) {
-            return usageError(kReplace, "--timeout needs a number of seconds");
-        }
-    }
-
-    SearchOptions options{fromUTF8(parsed->positionals[0]), parsed->has("--regex"),
-                          parsed->has("--match-case"), parsed->has("--whole-word")};
-    auto pattern = SearchPattern::compile(options);
-    if (!pattern)
-        return fail(failureMessage(pattern.error()));
+    auto request = searchRequest(kReplace, *parsed, std::numeric_limits<std::int64_t>::max());
+    if (!request)
+        return request.error();
     const std::u16string replacement = fromUTF8(parsed->positionals[1]);
     auto bytes = readInput(parsed->positionals[2]);
     if (!bytes)
@@ -98,12 +32,11 @@ int runReplace(std::span<const std::string> args) {
     const DecodedText decoded = TextFileCodec::decode(*bytes);
     const std::u16string& text = decoded.text;
 
-    auto plan = SearchEngine::planReplaceAll(*pattern, text, replacement, std::nullopt, limit,
-                                             SearchBudget(timeout, nullptr));
+    auto plan = SearchEngine::planReplaceAll(request->pattern, text, replacement, std::nullopt,
+                                             request->limit,
+                                             SearchBudget(request->timeoutSeconds, nullptr));
     if (!plan)
-        return fail(failureMessage(plan.error()), plan.error().kind == SearchFailure::Kind::timedOut
-                                                      ? kExitTimedOut
-                                                      : kExitFailure);
+        return searchFailed(plan.error());
     auto replaced = plan->applied(text);
     if (!replaced)
         return fail("the replacement plan does not fit the text");
@@ -113,7 +46,8 @@ int runReplace(std::span<const std::string> args) {
                     std::string(textEncoding::rawValue(decoded.encoding)) +
                     " cannot encode; nothing written");
     if (auto target = parsed->value("-o")) {
-        if (!writeFileReplacing(*target, *output))
+        // Through a temporary file, so a failure never leaves a half-written file behind.
+        if (!AtomicFile::write(*output, *target, 0666))
             return fail("cannot write " + *target);
     } else {
         writeStdout(*output);
