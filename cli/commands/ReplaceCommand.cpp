@@ -7,6 +7,7 @@
 
 #include <iostream>
 #include <limits>
+#include <sys/stat.h>
 
 namespace vendrix::cli {
 namespace {
@@ -46,8 +47,11 @@ int runReplace(std::span<const std::string> args) {
                     std::string(textEncoding::rawValue(decoded.encoding)) +
                     " cannot encode; nothing written");
     if (auto target = parsed->value("-o")) {
-        // Through a temporary file, so a failure never leaves a half-written file behind.
-        if (!AtomicFile::write(*output, *target, 0666))
+        // Through a temporary file, so a failure never leaves a half-written file behind;
+        // the new file gets the mode any new file would (the umask applied).
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (!AtomicFile::write(*output, *target, 0666 & ~static_cast<unsigned>(mask)))
             return fail("cannot write " + *target);
     } else {
         writeStdout(*output);
