@@ -3,7 +3,7 @@
 #include "app/document/DiskStamp.h"
 #include "core/common/TextRange.h"
 #include "core/persistence/SessionState.h"
-#include "core/persistence/Uuid.h"
+#include "core/common/Uuid.h"
 #include "core/text/LineEnding.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextEncoding.h"

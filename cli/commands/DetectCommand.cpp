@@ -22,10 +22,6 @@ int runDetect(std::span<const std::string> args) {
     auto parsed = parseArgs(kDetect, args, {}, {});
     if (!parsed)
         return kExitUsage;
-    if (parsed->has("--help")) {
-        writeStdout(kDetect.usage);
-        return kExitOK;
-    }
     if (parsed->positionals.size() != 1)
         return usageError(kDetect, "expected one FILE");
     const std::string& path = parsed->positionals[0];

@@ -1,89 +1,24 @@
 // vendrix-cli find: the multi-document search over files opened as documents.
 #include "cli/CliSupport.h"
-#include "core/search/BackgroundSearch.h"
+#include "cli/commands/SearchCommandSupport.h"
 #include "core/search/MultiDocumentSearch.h"
-#include "core/search/SearchPattern.h"
-#include "core/text/LineEnding.h"
-
-#include <unicode/ustring.h>
 
 #include <iostream>
 
 namespace vendrix::cli {
 namespace {
 
-constexpr int kExitTimedOut = 3;
-
 extern const CliCommand kFind;
 
-/// The file's text as a document holds it: UTF-8 (without its byte order mark), or
-/// Latin-1 when the bytes are not valid UTF-8; line breaks become LF.
-std::u16string decodeDocument(std::string_view bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF"))
-        bytes.remove_prefix(3);
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strFromUTF8(nullptr, 0, &length, bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    std::u16string text;
-    if (status == U_BUFFER_OVERFLOW_ERROR || U_SUCCESS(status)) {
-        status = U_ZERO_ERROR;
-        text.resize(static_cast<size_t>(length));
-        u_strFromUTF8(reinterpret_cast<UChar*>(text.data()), length, nullptr, bytes.data(),
-                      static_cast<int32_t>(bytes.size()), &status);
-    }
-    if (U_FAILURE(status)) {
-        text.clear();
-        for (unsigned char byte : bytes)
-            text.push_back(static_cast<char16_t>(byte));
-    }
-    return lineEnding::needsNormalization(text) ? lineEnding::normalizeToLF(text) : text;
-}
-
-std::string failureMessage(const SearchFailure& failure) {
-    switch (failure.kind) {
-    case SearchFailure::Kind::invalidPattern:
-        return "invalid regular expression: " + toUTF8(failure.pattern);
-    case SearchFailure::Kind::emptyQuery:
-        return "the search text is empty";
-    case SearchFailure::Kind::timedOut:
-        return "the search took too long and was stopped (timedOut)";
-    case SearchFailure::Kind::cancelled:
-        return "the search was cancelled (cancelled)";
-    }
-    return "the search failed";
-}
-
 int runFind(std::span<const std::string> args) {
-    auto parsed = parseArgs(kFind, args, {"--limit", "--timeout"},
-                            {"--regex", "--match-case", "--whole-word"});
+    auto parsed = parseArgs(kFind, args, kSearchValueOptions, kSearchFlags);
     if (!parsed)
         return kExitUsage;
     if (parsed->positionals.size() < 2)
         return usageError(kFind, "a pattern and at least one file are needed");
-    std::int64_t limit = MultiDocumentSearch::defaultLimit;
-    if (auto value = parsed->value("--limit")) {
-        auto number = parseInteger(*value);
-        if (!number || *number < 0)
-            return usageError(kFind, "--limit needs a whole number of at least 0");
-        limit = *number;
-    }
-    double timeout = BackgroundSearch::bulkTimeout;
-    if (auto value = parsed->value("--timeout")) {
-        try {
-            size_t used = 0;
-            timeout = std::stod(*value, &used);
-            if (used != value->size() || !(timeout >= 0))
-                throw std::invalid_argument("timeout");
-        } catch (const std::exception&) {
-            return usageError(kFind, "--timeout needs a number of seconds");
-        }
-    }
-
-    SearchOptions options{fromUTF8(parsed->positionals[0]), parsed->has("--regex"),
-                          parsed->has("--match-case"), parsed->has("--whole-word")};
-    auto pattern = SearchPattern::compile(options);
-    if (!pattern)
-        return fail(failureMessage(pattern.error()));
+    auto request = searchRequest(kFind, *parsed, MultiDocumentSearch::defaultLimit);
+    if (!request)
+        return request.error();
 
     const std::vector<std::string> files(parsed->positionals.begin() + 1,
                                          parsed->positionals.end());
@@ -94,26 +29,24 @@ int runFind(std::span<const std::string> args) {
         auto bytes = readInput(files[i]);
         if (!bytes)
             return kExitFailure;
-        texts.push_back(decodeDocument(*bytes));
+        texts.push_back(documentText(*bytes));
     }
     for (size_t i = 0; i < texts.size(); ++i) {
-        SearchDocumentID id{};
+        Uuid id;
         for (size_t b = 0; b < 8; ++b)
-            id[15 - b] = static_cast<std::uint8_t>(i >> (8 * b));
+            id.bytes[15 - b] = static_cast<std::uint8_t>(i >> (8 * b));
         documents.emplace_back(id, std::u16string_view(texts[i]));
     }
 
-    auto result =
-        MultiDocumentSearch::search(*pattern, documents, limit, SearchBudget(timeout, nullptr));
+    auto result = MultiDocumentSearch::search(request->pattern, documents, request->limit,
+                                              SearchBudget(request->timeoutSeconds, nullptr));
     if (!result)
-        return fail(failureMessage(result.error()),
-                    result.error().kind == SearchFailure::Kind::timedOut ? kExitTimedOut
-                                                                         : kExitFailure);
+        return searchFailed(result.error());
     std::string out;
     for (const SearchHit& hit : result->hits) {
         size_t index = 0;
         for (size_t b = 0; b < 8; ++b)
-            index |= static_cast<size_t>(hit.documentID[15 - b]) << (8 * b);
+            index |= static_cast<size_t>(hit.documentID.bytes[15 - b]) << (8 * b);
         out += files[index] + ":" + std::to_string(hit.line + 1) + ":" +
                std::to_string(hit.column + 1) + ": " + toUTF8(hit.preview) + "\n";
     }
@@ -127,10 +60,10 @@ const CliCommand kFind{
     "find", "search files for a text or regular expression",
     "Usage: vendrix-cli find [--regex] [--match-case] [--whole-word] [--limit N]\n"
     "                        [--timeout SECONDS] PATTERN FILE...\n\n"
-    "Searches the files as open documents (UTF-8, or Latin-1 when not valid UTF-8; line\n"
-    "breaks read as LF) and prints each hit as FILE:LINE:COLUMN: PREVIEW (line and UTF-16\n"
-    "column 1-based), then \"N hits\", or \"N hits (truncated)\" when the limit (default\n"
-    "10000) cut the search short.\n\n"
+    "Searches the files as the editor opens them (encoding detected, line breaks read as\n"
+    "LF) and prints each hit as FILE:LINE:COLUMN: PREVIEW (line and UTF-16 column\n"
+    "1-based), then \"N hits\", or \"N hits (truncated)\" when the limit (default 10000)\n"
+    "cut the search short.\n\n"
     "  --regex        PATTERN is an ICU regular expression\n"
     "  --match-case   letter case is significant\n"
     "  --whole-word   matches may not touch a letter, digit or underscore\n"

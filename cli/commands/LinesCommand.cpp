@@ -2,8 +2,7 @@
 #include "cli/CliSupport.h"
 #include "core/editing/LineOperations.h"
 #include "core/text/LineEnding.h"
-
-#include <unicode/ustring.h>
+#include "core/text/TextEncoding.h"
 
 #include <climits>
 
@@ -37,21 +36,6 @@ const CliCommand command{
 };
 
 const CommandRegistrar registrar{command};
-
-/// Strict UTF-8 to UTF-16: none for malformed input, so no byte is silently replaced.
-std::optional<std::u16string> decodeStrictUTF8(std::string_view bytes) {
-    if (bytes.size() > static_cast<std::size_t>(INT32_MAX))
-        return std::nullopt;
-    std::u16string out(bytes.size(), u'\0');
-    int32_t length = 0;
-    UErrorCode status = U_ZERO_ERROR;
-    u_strFromUTF8(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length,
-                  bytes.data(), static_cast<int32_t>(bytes.size()), &status);
-    if (U_FAILURE(status))
-        return std::nullopt;
-    out.resize(static_cast<std::size_t>(length));
-    return out;
-}
 
 std::optional<TextRange> parseSelection(std::string_view value) {
     std::size_t colon = value.find(':');
@@ -100,10 +84,10 @@ int runLines(std::span<const std::string> args) {
         return kExitFailure;
     if (bytes->size() > static_cast<std::size_t>(INT32_MAX))
         return fail("the input is too large (at most 2 GiB)");
-    auto decoded = decodeStrictUTF8(*bytes);
-    if (!decoded)
+    // Strict: malformed input is refused, so no byte is silently replaced.
+    if (!textEncoding::isValidUTF8(*bytes))
         return fail("the input is not valid UTF-8");
-    const std::u16string text = lineEnding::normalizeToLF(*decoded);
+    const std::u16string text = lineEnding::normalizeToLF(fromUTF8(*bytes));
     const auto textLength = static_cast<std::int64_t>(text.size());
     if (!selection)
         selection = TextRange{0, textLength};

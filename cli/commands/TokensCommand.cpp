@@ -24,10 +24,6 @@ int runTokens(std::span<const std::string> args) {
     auto parsed = parseArgs(kTokens, args, {"--language"}, {"--json"});
     if (!parsed)
         return kExitUsage;
-    if (parsed->has("--help")) {
-        writeStdout(kTokens.usage);
-        return kExitOK;
-    }
     if (parsed->positionals.size() != 1)
         return usageError(kTokens, "expected one FILE");
     const std::string& path = parsed->positionals[0];

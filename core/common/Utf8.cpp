@@ -1,75 +1,66 @@
 #include "core/common/Utf8.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace vendrix::utf8 {
 
+namespace {
+
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+// Decodes one character at `i`; returns its length in bytes and sets `scalar`, or returns the
+// length of the maximal invalid subpart (at least 1) and sets `scalar` to U+FFFD.
+std::size_t decodeOne(std::string_view bytes, std::size_t i, std::uint32_t& scalar) {
+    const auto b0 = static_cast<unsigned char>(bytes[i]);
+    const std::size_t left = bytes.size() - i;
+    scalar = 0xFFFD;
+    if (b0 < 0x80) {
+        scalar = b0;
+        return 1;
+    }
+    std::size_t need;
+    unsigned char lo = 0x80, hi = 0xBF;
+    std::uint32_t value;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 1;
+        value = b0 & 0x1F;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 2;
+        value = b0 & 0x0F;
+        if (b0 == 0xE0)
+            lo = 0xA0;
+        else if (b0 == 0xED)
+            hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 3;
+        value = b0 & 0x07;
+        if (b0 == 0xF0)
+            lo = 0x90;
+        else if (b0 == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 1;
+    }
+    for (std::size_t k = 1; k <= need; ++k) {
+        if (k >= left)
+            return k;
+        const auto b = static_cast<unsigned char>(bytes[i + k]);
+        if (k == 1 ? (b < lo || b > hi) : !isContinuation(b))
+            return k;
+        value = (value << 6) | (b & 0x3F);
+    }
+    scalar = value;
+    return need + 1;
+}
+
+} // namespace
+
 std::u16string decode(std::string_view bytes) {
     std::u16string out;
-    out.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        unsigned char lead = p[i];
-        if (lead < 0x80) {
-            out.push_back(lead);
-            ++i;
-            continue;
-        }
-        // Expected length and the allowed range of the second byte (which excludes overlong
-        // forms, surrogates and values above U+10FFFF).
-        int length = 0;
-        unsigned char low = 0x80, high = 0xBF;
-        std::uint32_t cp = 0;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            cp = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            cp = lead & 0x0F;
-            if (lead == 0xE0)
-                low = 0xA0;
-            if (lead == 0xED)
-                high = 0x9F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            cp = lead & 0x07;
-            if (lead == 0xF0)
-                low = 0x90;
-            if (lead == 0xF4)
-                high = 0x8F;
-        } else {
-            out.push_back(0xFFFD);
-            ++i;
-            continue;
-        }
-        std::size_t j = i + 1;
-        bool valid = true;
-        for (int k = 1; k < length; ++k, ++j) {
-            unsigned char lo = k == 1 ? low : 0x80, hi = k == 1 ? high : 0xBF;
-            if (j >= n || p[j] < lo || p[j] > hi) {
-                valid = false;
-                break;
-            }
-            cp = (cp << 6) | (p[j] & 0x3F);
-        }
-        if (!valid) {
-            // The maximal valid prefix (lead plus the continuation bytes accepted so far) is
-            // replaced by one U+FFFD; decoding resumes at the offending byte.
-            out.push_back(0xFFFD);
-            i = j;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
-        i = j;
-    }
+    appendDecoded(out, bytes);
     return out;
 }
 
@@ -79,33 +70,103 @@ std::string encode(std::u16string_view text) {
     return out;
 }
 
+// Appends the UTF-8 form of `text`; writes through a pointer into storage sized exactly.
 void append(std::string& out, std::u16string_view text) {
-    out.reserve(out.size() + text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t cp = text[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    const std::size_t n = text.size();
+    std::size_t length = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            length += 1;
+        } else if (c < 0x800) {
+            length += 2;
+        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
+                   text[i + 1] <= 0xDFFF) {
+            length += 4;
             ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
-        }
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            length += 3; // other units, and a lone surrogate written as U+FFFD
         }
     }
+    const std::size_t base = out.size();
+    out.resize_and_overwrite(base + length, [&](char* data, std::size_t) {
+        auto* p = reinterpret_cast<unsigned char*>(data + base);
+        std::size_t i = 0;
+        while (i < n) {
+            // Runs of ASCII, four units at a time.
+            while (i + 4 <= n) {
+                std::uint64_t four;
+                std::memcpy(&four, text.data() + i, 8);
+                if (four & 0xFF80FF80FF80FF80ull)
+                    break;
+                p[0] = static_cast<unsigned char>(text[i]);
+                p[1] = static_cast<unsigned char>(text[i + 1]);
+                p[2] = static_cast<unsigned char>(text[i + 2]);
+                p[3] = static_cast<unsigned char>(text[i + 3]);
+                p += 4;
+                i += 4;
+            }
+            if (i >= n)
+                break;
+            std::uint32_t c = text[i++];
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                if (c <= 0xDBFF && i < n && text[i] >= 0xDC00 && text[i] <= 0xDFFF)
+                    c = 0x10000 + ((c - 0xD800) << 10) + (text[i++] - 0xDC00);
+                else
+                    c = 0xFFFD;
+            }
+            if (c < 0x80) {
+                *p++ = static_cast<unsigned char>(c);
+            } else if (c < 0x800) {
+                *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {
+                *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            } else {
+                *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            }
+        }
+        return base + length;
+    });
+}
+
+// Appends the UTF-16 form of `bytes`; the storage is sized for the worst case (one unit per
+// byte) and cut to the length written.
+void appendDecoded(std::u16string& out, std::string_view bytes) {
+    const std::size_t n = bytes.size();
+    const std::size_t base = out.size();
+    out.resize_and_overwrite(base + n, [&](char16_t* data, std::size_t) {
+        char16_t* p = data + base;
+        std::size_t i = 0;
+        while (i < n) {
+            while (i + 8 <= n) {
+                std::uint64_t eight;
+                std::memcpy(&eight, bytes.data() + i, 8);
+                if (eight & 0x8080808080808080ull)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    p[k] = static_cast<char16_t>(bytes[i + k]);
+                p += 8;
+                i += 8;
+            }
+            if (i >= n)
+                break;
+            std::uint32_t scalar;
+            i += decodeOne(bytes, i, scalar);
+            if (scalar >= 0x10000) {
+                *p++ = static_cast<char16_t>(0xD800 + ((scalar - 0x10000) >> 10));
+                *p++ = static_cast<char16_t>(0xDC00 + ((scalar - 0x10000) & 0x3FF));
+            } else {
+                *p++ = static_cast<char16_t>(scalar);
+            }
+        }
+        return static_cast<std::size_t>(p - data);
+    });
 }
 
 } // namespace vendrix::utf8

@@ -11,5 +11,7 @@ namespace vendrix::utf8 {
 [[nodiscard]] std::string encode(std::u16string_view text);
 /// Appends the UTF-8 form of `text` to `out` (same rules as encode()).
 void append(std::string& out, std::u16string_view text);
+/// Appends the UTF-16 form of `bytes` to `out` (same rules as decode()).
+void appendDecoded(std::u16string& out, std::string_view bytes);
 
 } // namespace vendrix::utf8

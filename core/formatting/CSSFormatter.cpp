@@ -1,5 +1,6 @@
 #include "core/formatting/CSSFormatter.h"
 
+#include "core/formatting/FormatPhaseProgress.h"
 #include "core/formatting/FormatProgress.h"
 #include "core/formatting/FormatText.h"
 
@@ -168,7 +169,7 @@ public:
     Pass(std::string_view input, std::optional<FormatIndent> indent)
         : m_s(input), m_pretty(indent.has_value()),
           m_limit(std::max<std::uint64_t>(16 * std::uint64_t{input.size()}, kMinOutputLimit)),
-          m_progressObject(FormatProgress::current()) {
+          m_progressObject(FormatProgress::current()), m_phase(input.size(), 0.0, 1.0) {
         if (indent) {
             m_unitIsTab = indent->isTab();
             m_unitLength =
@@ -193,7 +194,7 @@ private:
     bool m_pretty;
     std::uint64_t m_limit;
     FormatProgress* m_progressObject;
-    std::uint64_t m_window = ~std::uint64_t{0};
+    FormatPhaseProgress m_phase;
     bool m_unitIsTab = false;
     std::size_t m_unitLength = 0;
     std::string m_indentRun;
@@ -207,11 +208,7 @@ private:
 };
 
 bool Pass::checkpoint(std::size_t position) {
-    if (m_progressObject == nullptr || (position >> 16) == m_window)
-        return true;
-    m_window = position >> 16;
-    return m_progressObject->step(static_cast<std::int64_t>(position),
-                                  static_cast<std::int64_t>(m_s.size()), 0.0, 1.0);
+    return m_phase.at(position);
 }
 
 bool Pass::writeLine(bool allowBlank) {

@@ -1,9 +1,10 @@
 #include "core/formatting/FormatText.h"
 
+#include "core/common/Utf8.h"
 #include "core/formatting/FormatProgress.h"
+#include "core/text/TextEncoding.h"
 
-#include <cstdint>
-#include <cstring>
+#include <algorithm>
 
 namespace vendrix {
 
@@ -16,174 +17,18 @@ bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-// Appends the UTF-8 form of `text`; writes through a pointer into storage sized exactly.
-void appendUTF8(std::u16string_view text, std::string& out) {
-    const std::size_t n = text.size();
-    std::size_t length = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const char16_t c = text[i];
-        if (c < 0x80) {
-            length += 1;
-        } else if (c < 0x800) {
-            length += 2;
-        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
-                   text[i + 1] <= 0xDFFF) {
-            length += 4;
-            ++i;
-        } else {
-            length += 3; // other units, and a lone surrogate written as U+FFFD
-        }
-    }
-    const std::size_t base = out.size();
-    out.resize_and_overwrite(base + length, [&](char* data, std::size_t) {
-        auto* p = reinterpret_cast<unsigned char*>(data + base);
-        std::size_t i = 0;
-        while (i < n) {
-            // Runs of ASCII, four units at a time.
-            while (i + 4 <= n) {
-                std::uint64_t four;
-                std::memcpy(&four, text.data() + i, 8);
-                if (four & 0xFF80FF80FF80FF80ull)
-                    break;
-                p[0] = static_cast<unsigned char>(text[i]);
-                p[1] = static_cast<unsigned char>(text[i + 1]);
-                p[2] = static_cast<unsigned char>(text[i + 2]);
-                p[3] = static_cast<unsigned char>(text[i + 3]);
-                p += 4;
-                i += 4;
-            }
-            if (i >= n)
-                break;
-            std::uint32_t c = text[i++];
-            if (c >= 0xD800 && c <= 0xDFFF) {
-                if (c <= 0xDBFF && i < n && text[i] >= 0xDC00 && text[i] <= 0xDFFF)
-                    c = 0x10000 + ((c - 0xD800) << 10) + (text[i++] - 0xDC00);
-                else
-                    c = 0xFFFD;
-            }
-            if (c < 0x80) {
-                *p++ = static_cast<unsigned char>(c);
-            } else if (c < 0x800) {
-                *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            } else {
-                *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
-                *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            }
-        }
-        return base + length;
-    });
-}
-
-// Decodes one character at `i`; returns its length in bytes and sets `scalar`, or returns the
-// length of the maximal invalid subpart (at least 1) and sets `scalar` to U+FFFD.
-std::size_t decodeOne(std::string_view bytes, std::size_t i, std::uint32_t& scalar) {
-    const auto b0 = static_cast<unsigned char>(bytes[i]);
-    const std::size_t left = bytes.size() - i;
-    scalar = 0xFFFD;
-    if (b0 < 0x80) {
-        scalar = b0;
-        return 1;
-    }
-    std::size_t need;
-    unsigned char lo = 0x80, hi = 0xBF;
-    std::uint32_t value;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        need = 1;
-        value = b0 & 0x1F;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        need = 2;
-        value = b0 & 0x0F;
-        if (b0 == 0xE0)
-            lo = 0xA0;
-        else if (b0 == 0xED)
-            hi = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        need = 3;
-        value = b0 & 0x07;
-        if (b0 == 0xF0)
-            lo = 0x90;
-        else if (b0 == 0xF4)
-            hi = 0x8F;
-    } else {
-        return 1;
-    }
-    for (std::size_t k = 1; k <= need; ++k) {
-        if (k >= left)
-            return k;
-        const auto b = static_cast<unsigned char>(bytes[i + k]);
-        if (k == 1 ? (b < lo || b > hi) : !isContinuation(b))
-            return k;
-        value = (value << 6) | (b & 0x3F);
-    }
-    scalar = value;
-    return need + 1;
-}
-
-// Appends the UTF-16 form of `bytes`; the storage is sized for the worst case (one unit per
-// byte) and cut to the length written.
-void appendUTF16(std::string_view bytes, std::u16string& out) {
-    const std::size_t n = bytes.size();
-    const std::size_t base = out.size();
-    out.resize_and_overwrite(base + n, [&](char16_t* data, std::size_t) {
-        char16_t* p = data + base;
-        std::size_t i = 0;
-        while (i < n) {
-            while (i + 8 <= n) {
-                std::uint64_t eight;
-                std::memcpy(&eight, bytes.data() + i, 8);
-                if (eight & 0x8080808080808080ull)
-                    break;
-                for (int k = 0; k < 8; ++k)
-                    p[k] = static_cast<char16_t>(bytes[i + k]);
-                p += 8;
-                i += 8;
-            }
-            if (i >= n)
-                break;
-            std::uint32_t scalar;
-            i += decodeOne(bytes, i, scalar);
-            if (scalar >= 0x10000) {
-                *p++ = static_cast<char16_t>(0xD800 + ((scalar - 0x10000) >> 10));
-                *p++ = static_cast<char16_t>(0xDC00 + ((scalar - 0x10000) & 0x3FF));
-            } else {
-                *p++ = static_cast<char16_t>(scalar);
-            }
-        }
-        return static_cast<std::size_t>(p - data);
-    });
-}
-
 } // namespace
 
 std::string FormatText::toUTF8(std::u16string_view text) {
-    std::string out;
-    appendUTF8(text, out);
-    return out;
+    return utf8::encode(text);
 }
 
 std::u16string FormatText::fromUTF8(std::string_view bytes) {
-    std::u16string out;
-    appendUTF16(bytes, out);
-    return out;
+    return utf8::decode(bytes);
 }
 
 bool FormatText::isValidUTF8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        std::uint32_t scalar;
-        const std::size_t length = decodeOne(bytes, i, scalar);
-        if (scalar == 0xFFFD && !(length == 3 && bytes.substr(i, 3) == "\xEF\xBF\xBD"))
-            return false;
-        i += length;
-    }
-    return true;
+    return textEncoding::isValidUTF8(bytes);
 }
 
 std::expected<std::string, FormatError> FormatText::inputBytes(std::u16string_view text) {
@@ -197,7 +42,7 @@ std::expected<std::string, FormatError> FormatText::inputBytes(std::u16string_vi
         // Never split a surrogate pair between slices.
         if (end < text.size() && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF)
             ++end;
-        appendUTF8(text.substr(i, end - i), out);
+        utf8::append(out, text.substr(i, end - i));
         i = end;
     }
     return out;
@@ -228,7 +73,7 @@ std::expected<std::u16string, FormatError> FormatText::finish(std::string output
             --end;
         if (end == i)
             end = std::min(bytes.size(), i + kSlice);
-        appendUTF16(bytes.substr(i, end - i), text);
+        utf8::appendDecoded(text, bytes.substr(i, end - i));
         i = end;
     }
     return text;

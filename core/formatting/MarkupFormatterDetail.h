@@ -2,6 +2,7 @@
 
 // Internals of MarkupFormatter shared by its tokenizer and its structure and writing passes.
 
+#include "core/formatting/FormatPhaseProgress.h"
 #include "core/formatting/FormatProgress.h"
 #include "core/formatting/MarkupFormatter.h"
 
@@ -24,44 +25,7 @@ struct Failure {
     std::optional<std::uint64_t> byteOffset;
 };
 
-/// The progress checkpoints of one phase. A checkpoint is taken once per 64 KiB window of the
-/// loop position (byte offset or token index), so a loop that advances by large strides still
-/// checks every window it enters. Without a bound FormatProgress it does nothing.
-class PhaseProgress {
-public:
-    PhaseProgress(std::uint64_t total, double from, double to)
-        : m_progress(FormatProgress::current()), m_total(total), m_from(from), m_to(to) {}
-
-    /// False when the job has been cancelled.
-    bool at(std::uint64_t position) {
-        if (m_progress == nullptr || (position >> 16) == m_window)
-            return true;
-        m_window = position >> 16;
-        return m_progress->step(static_cast<std::int64_t>(position),
-                                static_cast<std::int64_t>(m_total), m_from, m_to);
-    }
-    /// The phase is complete: raises the fraction to the phase's end.
-    bool finish() {
-        return m_progress == nullptr ||
-               m_progress->step(static_cast<std::int64_t>(m_total),
-                                static_cast<std::int64_t>(m_total), m_from, m_to);
-    }
-    /// Reads the cancellation flag now.
-    bool isCancelled() const { return m_progress != nullptr && m_progress->isCancelled(); }
-    /// For long scans inside one token: checks the flag only, every 1 MiB of `position`.
-    bool within(std::uint64_t position) {
-        if (m_progress == nullptr || (position & 0xFFFFF) != 0)
-            return true;
-        return !m_progress->isCancelled();
-    }
-
-private:
-    FormatProgress* m_progress;
-    std::uint64_t m_total;
-    double m_from;
-    double m_to;
-    std::uint64_t m_window = ~std::uint64_t{0};
-};
+using PhaseProgress = FormatPhaseProgress;
 
 inline bool isBlank(unsigned char byte) {
     return byte == ' ' || byte == '\t' || byte == '\r' || byte == '\n';

@@ -108,7 +108,7 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
             for (;;) {
                 if (j >= n)
                     return Failure{u"Kapanmamış dize", i};
-                if ((j & 0xFFFFF) < 2 && progress.cancelledNow())
+                if ((j & 0xFFFFF) < 2 && progress.isCancelled())
                     return cancelledFailure();
                 const unsigned char c = at(j);
                 if (c == byte) {
@@ -156,7 +156,7 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
                 close = s.substr(0, std::min(s.size(), from + kSlice + 1)).find("*/", from);
                 if (close != std::string_view::npos)
                     break;
-                if (progress.cancelledNow())
+                if (progress.isCancelled())
                     return cancelledFailure();
             }
             if (close == std::string_view::npos)

@@ -1,5 +1,6 @@
 #include "core/formatting/TextCodecs.h"
 
+#include "core/common/Base64.h"
 #include "core/formatting/FormatText.h"
 
 #include <cstdint>
@@ -296,32 +297,8 @@ std::expected<std::u16string, FormatError> TextCodec::jsonUnescape(std::u16strin
 }
 
 std::u16string TextCodec::base64Encode(std::u16string_view text) {
-    static constexpr char alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    const std::string bytes = FormatText::toUTF8(text);
-    std::u16string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= bytes.size(); i += 3) {
-        const std::uint32_t v = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16 |
-                                static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8 |
-                                static_cast<unsigned char>(bytes[i + 2]);
-        out.push_back(static_cast<char16_t>(alphabet[v >> 18]));
-        out.push_back(static_cast<char16_t>(alphabet[(v >> 12) & 63]));
-        out.push_back(static_cast<char16_t>(alphabet[(v >> 6) & 63]));
-        out.push_back(static_cast<char16_t>(alphabet[v & 63]));
-    }
-    const std::size_t rest = bytes.size() - i;
-    if (rest > 0) {
-        std::uint32_t v = static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << 16;
-        if (rest == 2)
-            v |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + 1])) << 8;
-        out.push_back(static_cast<char16_t>(alphabet[v >> 18]));
-        out.push_back(static_cast<char16_t>(alphabet[(v >> 12) & 63]));
-        out.push_back(rest == 2 ? static_cast<char16_t>(alphabet[(v >> 6) & 63]) : u'=');
-        out.push_back(u'=');
-    }
-    return out;
+    const std::string encoded = base64::encode(FormatText::toUTF8(text));
+    return std::u16string(encoded.begin(), encoded.end());
 }
 
 std::expected<std::u16string, FormatError> TextCodec::base64Decode(std::u16string_view text) {
@@ -343,45 +320,13 @@ std::expected<std::u16string, FormatError> TextCodec::base64Decode(std::u16strin
     }
     while (kept.size() % 4 != 0)
         kept.push_back('=');
-    auto sextet = [](char c) -> int {
-        if (c >= 'A' && c <= 'Z')
-            return c - 'A';
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 26;
-        if (c >= '0' && c <= '9')
-            return c - '0' + 52;
-        return c == '+' ? 62 : c == '/' ? 63 : -1;
-    };
-    const FormatError badLength = FormatError::unpositioned(u"Geçersiz Base64 (uzunluk ya da dolgu)");
-    std::string out;
-    out.reserve(kept.size() / 4 * 3);
-    for (std::size_t q = 0; q < kept.size(); q += 4) {
-        const bool last = q + 4 == kept.size();
-        int pads = 0;
-        std::uint32_t v = 0;
-        for (std::size_t k = 0; k < 4; ++k) {
-            const char c = kept[q + k];
-            if (c == '=') {
-                // Pad characters only end the last quantum, after at least two data characters.
-                if (!last || k < 2)
-                    return std::unexpected(badLength);
-                ++pads;
-                v <<= 6;
-                continue;
-            }
-            if (pads > 0)
-                return std::unexpected(badLength);
-            v = v << 6 | static_cast<std::uint32_t>(sextet(c));
-        }
-        out.push_back(static_cast<char>(v >> 16));
-        if (pads < 2)
-            out.push_back(static_cast<char>(v >> 8 & 0xFF));
-        if (pads < 1)
-            out.push_back(static_cast<char>(v & 0xFF));
-    }
-    if (!FormatText::isValidUTF8(out))
+    // Padding misplaced, or data after it.
+    auto out = base64::decode(kept);
+    if (!out)
+        return std::unexpected(FormatError::unpositioned(u"Geçersiz Base64 (uzunluk ya da dolgu)"));
+    if (!FormatText::isValidUTF8(*out))
         return std::unexpected(notUTF8());
-    return FormatText::fromUTF8(out);
+    return FormatText::fromUTF8(*out);
 }
 
 std::u16string TextCodec::urlEncode(std::u16string_view text) {

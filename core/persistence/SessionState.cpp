@@ -1,5 +1,7 @@
 #include "core/persistence/SessionState.h"
 
+#include "core/common/Base64.h"
+
 #include "core/persistence/SessionStore.h"
 
 #include <nlohmann/json.hpp>
@@ -277,71 +279,16 @@ std::expected<SessionState, SessionDecodeError> SessionState::decodeJSON(std::st
 
 namespace sessionBase64 {
 
-namespace {
-constexpr std::string_view alphabet =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int sextet(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-} // namespace
-
 std::string encode(const std::vector<std::uint8_t>& bytes) {
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
-        std::size_t count = std::min<std::size_t>(3, bytes.size() - i);
-        if (count > 1)
-            group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
-        if (count > 2)
-            group |= bytes[i + 2];
-        out += alphabet[(group >> 18) & 63];
-        out += alphabet[(group >> 12) & 63];
-        out += count > 1 ? alphabet[(group >> 6) & 63] : '=';
-        out += count > 2 ? alphabet[group & 63] : '=';
-    }
-    return out;
+    return base64::encode(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 std::optional<std::vector<std::uint8_t>> decode(std::string_view text) {
-    if (text.size() % 4 != 0)
+    auto bytes = base64::decode(text);
+    if (!bytes)
         return std::nullopt;
-    std::vector<std::uint8_t> out;
-    out.reserve(text.size() / 4 * 3);
-    for (std::size_t i = 0; i < text.size(); i += 4) {
-        bool last = i + 4 == text.size();
-        int padding = 0;
-        std::uint32_t group = 0;
-        for (std::size_t j = 0; j < 4; ++j) {
-            char c = text[i + j];
-            if (c == '=' && last && j >= 2) {
-                ++padding;
-                group <<= 6;
-                continue;
-            }
-            int value = sextet(c);
-            if (value < 0 || padding > 0)
-                return std::nullopt;
-            group = (group << 6) | static_cast<std::uint32_t>(value);
-        }
-        out.push_back(static_cast<std::uint8_t>(group >> 16));
-        if (padding < 2)
-            out.push_back(static_cast<std::uint8_t>(group >> 8));
-        if (padding < 1)
-            out.push_back(static_cast<std::uint8_t>(group));
-    }
-    return out;
+    return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
 }
 
 } // namespace sessionBase64

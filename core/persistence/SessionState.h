@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/persistence/Uuid.h"
+#include "core/common/Uuid.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
 

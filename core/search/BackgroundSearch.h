@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/search/SearchBudget.h"
-#include "core/search/WorkQueue.h"
+#include "core/common/WorkQueue.h"
 
 #include <functional>
 #include <memory>
@@ -10,8 +10,9 @@
 
 namespace vendrix {
 
-/// Runs a closure on the thread that owns the results (the shell's main thread).
-using MainExecutor = std::function<void(std::function<void()>)>;
+/// The process-wide search queue "vendrix.search", created on first use, with as many
+/// workers as the machine has cores (at least two).
+[[nodiscard]] WorkQueue& searchQueue();
 
 /// Runs search work off the main thread under a fresh budget and hands the result back
 /// through the main executor. Thread-safe; `run` may be called from any thread.
@@ -23,7 +24,7 @@ public:
     static constexpr double bulkTimeout = 10.0;
 
     explicit BackgroundSearch(MainExecutor mainExecutor,
-                              WorkQueue& queue = WorkQueue::searchQueue())
+                              WorkQueue& queue = searchQueue())
         : m_mainExecutor(std::move(mainExecutor)), m_queue(queue) {}
 
     /// Starts `work(budget)` on the search queue with a budget of `timeoutSeconds` counted

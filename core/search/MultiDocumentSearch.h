@@ -18,13 +18,13 @@ namespace vendrix {
 /// snapshot's text alive for as long as it (or a copy) exists; made from a view, the caller
 /// keeps the text alive.
 struct SearchDocument {
-    SearchDocumentID id{};
+    Uuid id;
     std::u16string_view text;
     std::optional<TextSnapshot> snapshot;
 
-    SearchDocument(SearchDocumentID documentID, std::u16string_view documentText)
+    SearchDocument(Uuid documentID, std::u16string_view documentText)
         : id(documentID), text(documentText) {}
-    SearchDocument(SearchDocumentID documentID, TextSnapshot documentSnapshot)
+    SearchDocument(Uuid documentID, TextSnapshot documentSnapshot)
         : id(documentID), snapshot(std::move(documentSnapshot)) {
         text = snapshot->view();
     }

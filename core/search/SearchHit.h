@@ -1,20 +1,18 @@
 #pragma once
 
 #include "core/common/TextRange.h"
+#include "core/common/Uuid.h"
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vendrix {
 
-/// Identifies a document in a multi-document search: the 16 bytes of the document's UUID.
-using SearchDocumentID = std::array<std::uint8_t, 16>;
-
 /// One match of a multi-document search, located for a results list.
 struct SearchHit {
-    SearchDocumentID documentID{};
+    /// The searched document's id.
+    Uuid documentID;
     /// The match, in that document's text.
     TextRange range;
     /// 0-based line of the match start.

@@ -1,5 +1,7 @@
 #include "core/syntax/CodeTokenizer.h"
 
+#include "core/syntax/ScanSupport.h"
+
 #include <algorithm>
 
 namespace vendrix {
@@ -8,15 +10,11 @@ namespace {
 
 using Units = const char16_t*;
 
-inline bool isBlank(char16_t c) {
-    return c == u' ' || c == u'\t';
-}
-inline bool isDigit(char16_t c) {
-    return c >= u'0' && c <= u'9';
-}
-inline bool isLetter(char16_t c) {
-    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-}
+using syntax_detail::isBlank;
+using syntax_detail::isDigit;
+using syntax_detail::isLetter;
+using syntax_detail::skipBlanks;
+
 inline bool isAlnumUnderscore(char16_t c) {
     return isLetter(c) || isDigit(c) || c == u'_';
 }
@@ -33,12 +31,6 @@ inline bool matchesAt(Units u, std::int64_t n, std::int64_t p, const std::u16str
     if (length == 0 || p + length > n)
         return false;
     return std::equal(marker.begin(), marker.end(), u + p);
-}
-
-inline std::int64_t skipBlanks(Units u, std::int64_t n, std::int64_t p) {
-    while (p < n && isBlank(u[p]))
-        ++p;
-    return p;
 }
 
 struct Scanner {

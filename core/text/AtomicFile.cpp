@@ -1,20 +1,13 @@
 #include "core/text/AtomicFile.h"
 
+#include "core/common/Uuid.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <uuid/uuid.h>
 
 namespace vendrix {
-
-std::string makeUUIDString() {
-    uuid_t uuid;
-    uuid_generate_random(uuid);
-    char text[37];
-    uuid_unparse_upper(uuid, text);
-    return text;
-}
 
 namespace AtomicFile {
 
@@ -40,7 +33,7 @@ std::expected<void, AtomicFileError> write(std::string_view data, const std::fil
                                            unsigned permissions) {
     const std::string dir = path.parent_path().string();
     const std::string tempPath = dir + (dir.empty() ? "." : "/.") + path.filename().string() + "." +
-                                 makeUUIDString() + ".tmp";
+                                 Uuid::random().uuidString() + ".tmp";
     const auto mode = static_cast<mode_t>(permissions);
 
     int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);

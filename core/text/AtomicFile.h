@@ -34,7 +34,4 @@ namespace AtomicFile {
 
 } // namespace AtomicFile
 
-/// A fresh random UUID in its canonical upper-case 36-character form.
-std::string makeUUIDString();
-
 } // namespace vendrix

@@ -1,32 +1,17 @@
 // vendrix-cli format and codec, run as a script would run them.
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sys/wait.h>
-
 namespace {
 
+using vendrix::test::CliRun;
+using vendrix::test::shellQuoted;
 using vendrix::test::TempDir;
+using vendrix::test::withInput;
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-// Runs vendrix-cli with `args` (already shell-quoted) and `input` on standard input.
-CliRun runCli(const std::string& args, const std::string& input) {
-    TempDir dir;
-    const auto in = dir.path() / "in", out = dir.path() / "out", err = dir.path() / "err";
-    vendrix::test::writeFileBytes(in, input);
-    const std::string command = std::string("'") + VENDRIX_CLI_PATH + "' " + args + " <'" +
-                                in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
-    return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, vendrix::test::readFileBytes(out),
-               vendrix::test::readFileBytes(err)};
-}
+const vendrix::test::CliRunner cli{VENDRIX_CLI_PATH};
 
 TEST(FormatCliTest, JSONKinds) {
     struct Case {
@@ -49,7 +34,7 @@ TEST(FormatCliTest, JSONKinds) {
         {"format auto --language json", "[1]", "[\n  1\n]"},
     };
     for (const Case& c : cases) {
-        const CliRun run = runCli(c.args, c.input);
+        const CliRun run = cli.run(c.args, withInput(c.input));
         EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
         EXPECT_EQ(run.out, c.expected) << c.args;
     }
@@ -59,24 +44,27 @@ TEST(FormatCliTest, FileArgumentAndErrors) {
     TempDir dir;
     const auto file = dir.path() / "doc.json";
     vendrix::test::writeFileBytes(file, "{\"k\":\n  [1,]}");
-    CliRun run = runCli("format json '" + file.string() + "'", "");
+    CliRun run = cli.run("format json " + shellQuoted(file.string()), withInput(""));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "satır 2, sütun 6: Sondaki virgül\n");
 
-    run = runCli("format json-validate", "\xF0\x9F\x98\x80");
+    run = cli.run("format json-validate", withInput("\xF0\x9F\x98\x80"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "satır 1, sütun 1: Beklenmeyen karakter '\xF0\x9F\x98\x80'\n");
 
-    run = runCli("format json-validate", "");
+    run = cli.run("format json-validate", withInput(""));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "satır 1, sütun 1: Boş girdi\n");
 
-    EXPECT_EQ(runCli("format yaml", "x").status, 2);
-    EXPECT_EQ(runCli("format json --indent 3", "[]").status, 2);
-    EXPECT_EQ(runCli("format", "").status, 2);
-    EXPECT_EQ(runCli("format json '" + (dir.path() / "missing").string() + "'", "").status, 1);
-    run = runCli("format auto", "plain words");
+    EXPECT_EQ(cli.run("format yaml", withInput("x")).status, 2);
+    EXPECT_EQ(cli.run("format json --indent 3", withInput("[]")).status, 2);
+    EXPECT_EQ(cli.run("format", withInput("")).status, 2);
+    EXPECT_EQ(
+        cli.run("format json " + shellQuoted((dir.path() / "missing").string()), withInput(""))
+            .status,
+        1);
+    run = cli.run("format auto", withInput("plain words"));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Bu belge için biçimlendirici yok"), std::string::npos);
 }
@@ -96,12 +84,12 @@ TEST(FormatCliTest, MarkupSQLAndCSSKinds) {
     };
     // Each kind reaches its formatter: output that differs from the input, status 0.
     for (const Case& c : cases) {
-        const CliRun run = runCli(c.args, c.input);
+        const CliRun run = cli.run(c.args, withInput(c.input));
         EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
         EXPECT_FALSE(run.out.empty()) << c.args;
         EXPECT_NE(run.out, c.input) << c.args;
     }
-    const CliRun run = runCli("format xml", "<a><b></a>");
+    const CliRun run = cli.run("format xml", withInput("<a><b></a>"));
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(run.err.starts_with("satır 1, sütun ")) << run.err;
 }
@@ -122,16 +110,16 @@ TEST(FormatCliTest, Codecs) {
         {"url-decode", "a+b%20c", "a+b c"},
     };
     for (const Case& c : cases) {
-        const CliRun run = runCli(std::string("codec ") + c.operation, c.input);
+        const CliRun run = cli.run(std::string("codec ") + c.operation, withInput(c.input));
         EXPECT_EQ(run.status, 0) << c.operation << ": " << run.err;
         EXPECT_EQ(run.out, c.expected) << c.operation;
     }
-    CliRun run = runCli("codec url-decode", "ab%G1");
+    CliRun run = cli.run("codec url-decode", withInput("ab%G1"));
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "satır 1, sütun 3: Geçersiz yüzde kodlaması\n");
-    run = runCli("codec base64-decode", "YW*j");
+    run = cli.run("codec base64-decode", withInput("YW*j"));
     EXPECT_EQ(run.err, "satır 1, sütun 3: Geçersiz Base64 karakteri\n");
-    EXPECT_EQ(runCli("codec rot13", "x").status, 2);
+    EXPECT_EQ(cli.run("codec rot13", withInput("x")).status, 2);
 }
 
 } // namespace

@@ -1,34 +1,18 @@
 // vendrix-cli lines, run as a script would run it.
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
-#include <cstdlib>
-#include <sys/wait.h>
-
 namespace {
 
+using vendrix::test::CliRun;
+using vendrix::test::shellQuoted;
 using vendrix::test::TempDir;
+using vendrix::test::withInput;
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-/// Runs vendrix-cli with `args` (already shell-quoted) and `input` on standard input.
-CliRun runCli(const std::string& args, const std::string& input) {
-    TempDir dir;
-    const auto in = dir.path() / "in", out = dir.path() / "out", err = dir.path() / "err";
-    vendrix::test::writeFileBytes(in, input);
-    const std::string command = std::string("'") + VENDRIX_CLI_PATH + "' " + args + " <'" +
-                                in.string() + "' >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int raw = std::system(command.c_str());
-    return CliRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, vendrix::test::readFileBytes(out),
-                  vendrix::test::readFileBytes(err)};
-}
+const vendrix::test::CliRunner cli{VENDRIX_CLI_PATH};
 
 TEST(LinesCliTest, Operations) {
     struct Case {
@@ -53,21 +37,21 @@ TEST(LinesCliTest, Operations) {
         {"lines moveUp --selection 0:0", "1\n2", "1\n2"},
     };
     for (const Case& c : cases) {
-        const CliRun run = runCli(c.args, c.input);
+        const CliRun run = cli.run(c.args, withInput(c.input));
         EXPECT_EQ(run.status, 0) << c.args << ": " << run.err;
         EXPECT_EQ(run.out, c.expected) << c.args;
     }
 }
 
 TEST(LinesCliTest, JSONOutputAndFileArgument) {
-    CliRun run = runCli("lines upperCase --json --selection 2:3", "ab cd ef");
+    CliRun run = cli.run("lines upperCase --json --selection 2:3", withInput("ab cd ef"));
     ASSERT_EQ(run.status, 0) << run.err;
     auto json = nlohmann::json::parse(run.out);
     EXPECT_EQ(json["text"], "ab CD ef");
     EXPECT_EQ(json["selection"], nlohmann::json::array({2, 3}));
     EXPECT_EQ(json["changed"], true);
 
-    run = runCli("lines moveUp --json --selection 0:0", "1\n2");
+    run = cli.run("lines moveUp --json --selection 0:0", withInput("1\n2"));
     json = nlohmann::json::parse(run.out);
     EXPECT_EQ(json["changed"], false);
     EXPECT_EQ(json["text"], "1\n2");
@@ -76,7 +60,7 @@ TEST(LinesCliTest, JSONOutputAndFileArgument) {
     TempDir dir;
     const auto file = dir.path() / "lines.txt";
     vendrix::test::writeFileBytes(file, "b\na\n");
-    run = runCli("lines sortAscending '" + file.string() + "'", "ignored");
+    run = cli.run("lines sortAscending " + shellQuoted(file.string()), withInput("ignored"));
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "a\nb\n");
 }
@@ -95,16 +79,16 @@ TEST(LinesCliTest, BadArgumentsAndInput) {
         "lines upperCase a b",
     };
     for (const char* args : usageErrors) {
-        const CliRun run = runCli(args, "abc");
+        const CliRun run = cli.run(args, withInput("abc"));
         EXPECT_EQ(run.status, 2) << args;
         EXPECT_NE(run.err.find("Usage: vendrix-cli lines"), std::string::npos) << args;
         EXPECT_TRUE(run.out.empty()) << args;
     }
-    CliRun run = runCli("lines upperCase", "ab\xff");
+    CliRun run = cli.run("lines upperCase", withInput("ab\xff"));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("UTF-8"), std::string::npos);
     EXPECT_TRUE(run.out.empty());
-    run = runCli("lines upperCase /nonexistent/file", "");
+    run = cli.run("lines upperCase /nonexistent/file", withInput(""));
     EXPECT_EQ(run.status, 1);
 }
 

@@ -1,14 +1,13 @@
 #include "core/persistence/FileSettingsBacking.h"
 #include "core/persistence/SessionStore.h"
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <map>
 
 namespace vendrix {
@@ -17,35 +16,12 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
+
+const test::CliRunner cli{VENDRIX_CLI_PATH};
 
 std::string quoted(const fs::path& path) {
-    return "'" + path.string() + "'";
-}
-
-/// Runs vendrix-cli with `args` (shell-quoted by the caller), after `environment`
-/// assignments such as "XDG_DATA_HOME='/tmp/x'".
-CliRun runCli(const std::string& args, const std::string& environment = "") {
-    test::TempDir scratch;
-    fs::path errPath = scratch.path() / "stderr";
-    std::string command = (environment.empty() ? "" : "env " + environment + " ") +
-                          std::string(VENDRIX_CLI_PATH) + " " + args + " 2>" + quoted(errPath);
-    CliRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    std::size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, count);
-    int status = ::pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = test::readFileBytes(errPath);
-    return run;
+    return test::shellQuoted(path.string());
 }
 
 /// Names, contents and modification times of every file under `root`.
@@ -94,7 +70,7 @@ TEST(PersistenceCliTest, SessionShowsARealDamagedSessionWithoutTouchingIt) {
     auto before = snapshot(dir);
 
     // The editor still holds the lock: the command needs none.
-    CliRun run = runCli("session " + quoted(dir));
+    CliRun run = cli.run("session " + quoted(dir));
     ASSERT_EQ(run.status, 0) << run.err;
     json output = json::parse(run.out);
     EXPECT_EQ(output["source"], "backup");
@@ -129,17 +105,17 @@ TEST(PersistenceCliTest, SessionDefaultsToTheXdgDataDirectory) {
         tab.id = Uuid::random();
         ASSERT_TRUE(store.writeSession(SessionState({tab}, tab.id)));
     }
-    CliRun run = runCli("session", "XDG_DATA_HOME=" + quoted(temp.path()));
+    CliRun run = cli.run("session", test::withEnvironment("XDG_DATA_HOME", temp.path().string()));
     ASSERT_EQ(run.status, 0) << run.err;
     json output = json::parse(run.out);
     EXPECT_EQ(output["source"], "primary");
     EXPECT_EQ(output["warnings"], json::array());
     EXPECT_EQ(output["tabs"].size(), 1u);
 
-    CliRun missing = runCli("session " + quoted(temp.path() / "nowhere"));
+    CliRun missing = cli.run("session " + quoted(temp.path() / "nowhere"));
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("nowhere"), std::string::npos);
-    EXPECT_EQ(runCli("session a b").status, 2);
+    EXPECT_EQ(cli.run("session a b").status, 2);
 }
 
 TEST(PersistenceCliTest, SettingsShowsLoadedValuesAndLeavesADamagedFileAlone) {
@@ -154,7 +130,8 @@ TEST(PersistenceCliTest, SettingsShowsLoadedValuesAndLeavesADamagedFileAlone) {
                                    {"editor.showInvisibles", std::int64_t{1}},
                                    {"editor.fontName", "Fira Code"},
                                }));
-    CliRun run = runCli("settings", "XDG_CONFIG_HOME=" + quoted(temp.path()));
+    CliRun run =
+        cli.run("settings", test::withEnvironment("XDG_CONFIG_HOME", temp.path().string()));
     ASSERT_EQ(run.status, 0) << run.err;
     json output = json::parse(run.out);
     EXPECT_EQ(output, json({{"editor.fontName", "Fira Code"},
@@ -169,7 +146,7 @@ TEST(PersistenceCliTest, SettingsShowsLoadedValuesAndLeavesADamagedFileAlone) {
                             {"editor.prettyOnOpen", "ask"}}));
 
     test::writeFileBytes(file, "not a plist");
-    CliRun damaged = runCli("settings " + quoted(file));
+    CliRun damaged = cli.run("settings " + quoted(file));
     ASSERT_EQ(damaged.status, 0);
     EXPECT_NE(damaged.err.find("not a property-list dictionary"), std::string::npos);
     EXPECT_EQ(json::parse(damaged.out)["editor.tabWidth"], 4);

@@ -1,52 +1,17 @@
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace vendrix {
 namespace {
 
-struct CliRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
-std::string quoted(const std::string& argument) {
-    std::string out = "'";
-    for (char c : argument) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
-CliRun runCli(const std::vector<std::string>& args, const test::TempDir& dir) {
-    const std::string errPath = (dir.path() / "stderr.txt").string();
-    std::string command = quoted(VENDRIX_CLI_PATH);
-    for (const auto& arg : args)
-        command += " " + quoted(arg);
-    command += " 2>" + quoted(errPath);
-    CliRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        run.out.append(buffer, n);
-    int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = test::readFileBytes(errPath);
-    return run;
-}
+const test::CliRunner cli{VENDRIX_CLI_PATH};
 
 TEST(SearchCliTest, FindPrintsHitsOfAllFiles) {
     test::TempDir dir;
@@ -55,25 +20,25 @@ TEST(SearchCliTest, FindPrintsHitsOfAllFiles) {
     test::writeFileBytes(a, "int count = 0;\r\n\tcount++; // count\r\n");
     test::writeFileBytes(b, "ISTANBUL \xC4\xB0stanbul\ncounter\n");
 
-    CliRun find = runCli({"find", "count", a, b}, dir);
+    CliRun find = cli.runArguments({"find", "count", a, b});
     EXPECT_EQ(find.status, 0) << find.err;
     EXPECT_EQ(find.out, a + ":1:5: int count = 0;\n" + a + ":2:2: count++; // count\n" + a +
                             ":2:14: count++; // count\n" + b + ":2:1: counter\n4 hits\n");
 
-    CliRun whole = runCli({"find", "--whole-word", "--limit", "2", "count", a, b}, dir);
+    CliRun whole = cli.runArguments({"find", "--whole-word", "--limit", "2", "count", a, b});
     EXPECT_EQ(whole.status, 0);
     EXPECT_TRUE(whole.out.ends_with(":2:2: count++; // count\n2 hits (truncated)\n")) << whole.out;
 
-    CliRun turkish = runCli({"find", "istanbul", b}, dir);
+    CliRun turkish = cli.runArguments({"find", "istanbul", b});
     EXPECT_EQ(turkish.out, b + ":1:1: ISTANBUL \xC4\xB0stanbul\n" + b +
                                ":1:10: ISTANBUL \xC4\xB0stanbul\n2 hits\n");
-    CliRun matchCase = runCli({"find", "--match-case", "istanbul", b}, dir);
+    CliRun matchCase = cli.runArguments({"find", "--match-case", "istanbul", b});
     EXPECT_EQ(matchCase.out, "0 hits\n");
 
     // Latin-1 bytes that are not UTF-8 still decode.
     const std::string latin = (dir.path() / "latin.txt").string();
     test::writeFileBytes(latin, "caf\xE9 au lait\n");
-    CliRun latinFind = runCli({"find", "--regex", "caf.", latin}, dir);
+    CliRun latinFind = cli.runArguments({"find", "--regex", "caf.", latin});
     EXPECT_EQ(latinFind.out, latin + ":1:1: caf\xC3\xA9 au lait\n1 hits\n");
 }
 
@@ -82,19 +47,19 @@ TEST(SearchCliTest, FindReportsBadPatternsAndTimeouts) {
     const std::string file = (dir.path() / "slow.txt").string();
     test::writeFileBytes(file, std::string(40, 'a') + "b\n");
 
-    CliRun invalid = runCli({"find", "--regex", "--whole-word", "a)|(b", file}, dir);
+    CliRun invalid = cli.runArguments({"find", "--regex", "--whole-word", "a)|(b", file});
     EXPECT_EQ(invalid.status, 1);
     EXPECT_NE(invalid.err.find("a)|(b"), std::string::npos) << invalid.err;
     EXPECT_EQ(invalid.out, "");
-    CliRun empty = runCli({"find", "", file}, dir);
+    CliRun empty = cli.runArguments({"find", "", file});
     EXPECT_EQ(empty.status, 1);
     EXPECT_FALSE(empty.err.empty());
-    CliRun timedOut = runCli({"find", "--regex", "--timeout", "0.2", "(a+)+$", file}, dir);
+    CliRun timedOut = cli.runArguments({"find", "--regex", "--timeout", "0.2", "(a+)+$", file});
     EXPECT_EQ(timedOut.status, 3);
     EXPECT_NE(timedOut.err.find("timedOut"), std::string::npos) << timedOut.err;
-    CliRun missing = runCli({"find", "x", (dir.path() / "missing.txt").string()}, dir);
+    CliRun missing = cli.runArguments({"find", "x", (dir.path() / "missing.txt").string()});
     EXPECT_EQ(missing.status, 1);
-    CliRun usage = runCli({"find", "x"}, dir);
+    CliRun usage = cli.runArguments({"find", "x"});
     EXPECT_EQ(usage.status, 2);
 }
 
@@ -103,18 +68,18 @@ TEST(SearchCliTest, ReplaceRewritesTheFileInItsOwnForm) {
     const std::string file = (dir.path() / "in.txt").string();
     test::writeFileBytes(file, "a1 b2\r\nc3 $x\r\n");
 
-    CliRun swapped = runCli({"replace", "--regex", "(\\w)(\\d)", "$2$1", file}, dir);
+    CliRun swapped = cli.runArguments({"replace", "--regex", "(\\w)(\\d)", "$2$1", file});
     EXPECT_EQ(swapped.status, 0) << swapped.err;
     EXPECT_EQ(swapped.out, "1a 2b\r\n3c $x\r\n");
     EXPECT_EQ(swapped.err, "3 replacements\n");
 
     // A plain replacement is inserted literally, "$" and backslashes included.
-    CliRun literal = runCli({"replace", "$x", "cost $1\\", file}, dir);
+    CliRun literal = cli.runArguments({"replace", "$x", "cost $1\\", file});
     EXPECT_EQ(literal.out, "a1 b2\r\nc3 cost $1\\\r\n");
 
     const std::string out = (dir.path() / "out.txt").string();
     CliRun limited =
-        runCli({"replace", "--regex", "--limit", "1", "\\d", "#", file, "-o", out}, dir);
+        cli.runArguments({"replace", "--regex", "--limit", "1", "\\d", "#", file, "-o", out});
     EXPECT_EQ(limited.status, 0);
     EXPECT_EQ(limited.out, "");
     EXPECT_EQ(limited.err, "1 replacements (truncated)\n");
@@ -123,11 +88,39 @@ TEST(SearchCliTest, ReplaceRewritesTheFileInItsOwnForm) {
     // Latin-1 stays Latin-1; a result it cannot hold is refused and nothing is written.
     const std::string latin = (dir.path() / "latin.txt").string();
     test::writeFileBytes(latin, "caf\xE9\n");
-    CliRun keptLatin = runCli({"replace", "caf", "CAF", latin}, dir);
+    CliRun keptLatin = cli.runArguments({"replace", "caf", "CAF", latin});
     EXPECT_EQ(keptLatin.out, "CAF\xE9\n");
-    CliRun unencodable = runCli({"replace", "caf", "\xC4\x9F", latin, "-o", latin}, dir);
+    CliRun unencodable = cli.runArguments({"replace", "caf", "\xC4\x9F", latin, "-o", latin});
     EXPECT_EQ(unencodable.status, 1);
     EXPECT_EQ(test::readFileBytes(latin), "caf\xE9\n");
+}
+
+TEST(SearchCliTest, FilesAreReadAndWrittenInTheirDetectedEncoding) {
+    test::TempDir dir;
+    // "aş\r\n" in Windows-1254, and "a\r\n" in UTF-16 LE with its byte order mark.
+    const std::string turkish = (dir.path() / "turkish.txt").string();
+    test::writeFileBytes(turkish, "a\xFE\r\n");
+    const std::string wide = (dir.path() / "wide.txt").string();
+    test::writeFileBytes(wide, std::string("\xFF\xFE"
+                                           "a\0\r\0\n\0",
+                                           8));
+
+    CliRun found = cli.runArguments({"find", "\xC5\x9F", turkish, wide});
+    EXPECT_EQ(found.status, 0) << found.err;
+    EXPECT_EQ(found.out, turkish + ":1:2: a\xC5\x9F\n1 hits\n");
+
+    CliRun turkishOut = cli.runArguments({"replace", "\xC5\x9F", "\xC4\x9F", turkish});
+    EXPECT_EQ(turkishOut.status, 0) << turkishOut.err;
+    EXPECT_EQ(turkishOut.out, "a\xF0\r\n");
+    CliRun wideOut = cli.runArguments({"replace", "a", "\xC4\x9F", wide});
+    EXPECT_EQ(wideOut.status, 0) << wideOut.err;
+    EXPECT_EQ(wideOut.out, std::string("\xFF\xFE\x1F\x01\r\0\n\0", 8));
+
+    // A Cyrillic letter does not fit Windows-1254: refused, and the file is left alone.
+    CliRun refused = cli.runArguments({"replace", "a", "\xD0\x96", turkish, "-o", turkish});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("windows-1254"), std::string::npos) << refused.err;
+    EXPECT_EQ(test::readFileBytes(turkish), "a\xFE\r\n");
 }
 
 } // namespace

@@ -1,39 +1,21 @@
 // The detect and tokens commands, driven as a script would drive them.
+#include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <array>
-#include <cstdio>
 #include <string>
-#include <sys/wait.h>
 
 namespace vendrix {
 namespace {
 
-struct RunResult {
-    int status = -1;
-    std::string out;
-};
+using test::CliRun;
 
-RunResult runCli(const std::string& arguments) {
-    std::string command = std::string(VENDRIX_CLI_PATH) + " " + arguments + " 2>/dev/null";
-    RunResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    std::array<char, 4096> buffer{};
-    std::size_t read = 0;
-    while ((read = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-        result.out.append(buffer.data(), read);
-    int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+const test::CliRunner cli{VENDRIX_CLI_PATH};
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return test::shellQuoted(path.string());
 }
 
 TEST(SyntaxCliTest, DetectsFromNameFirstLineAndContent) {
@@ -54,20 +36,20 @@ TEST(SyntaxCliTest, DetectsFromNameFirstLineAndContent) {
     for (const Case& c : cases) {
         auto path = dir.path() / c.name;
         test::writeFileBytes(path, c.content);
-        RunResult result = runCli("detect " + quoted(path));
+        CliRun result = cli.run("detect " + quoted(path));
         EXPECT_EQ(result.status, 0) << c.name;
         EXPECT_EQ(nlohmann::json::parse(result.out), nlohmann::json({{"language", c.language}}))
             << c.name;
     }
-    EXPECT_NE(runCli("detect " + quoted(dir.path() / "missing.js")).status, 0);
-    EXPECT_EQ(runCli("detect").status, 2);
+    EXPECT_NE(cli.run("detect " + quoted(dir.path() / "missing.js")).status, 0);
+    EXPECT_EQ(cli.run("detect").status, 2);
 }
 
 TEST(SyntaxCliTest, PrintsTokensAsTextAndJSON) {
     test::TempDir dir;
     auto path = dir.path() / "a.js";
     test::writeFileBytes(path, "let x = 0x1F; /* a\r\nç */ `t`\n");
-    RunResult text = runCli("tokens " + quoted(path));
+    CliRun text = cli.run("tokens " + quoted(path));
     EXPECT_EQ(text.status, 0);
     EXPECT_EQ(text.out, "1:0 3 keyword\n"
                         "1:8 4 number\n"
@@ -75,23 +57,23 @@ TEST(SyntaxCliTest, PrintsTokensAsTextAndJSON) {
                         "2:0 4 comment\n"
                         "2:5 3 string\n");
 
-    RunResult json = runCli("tokens --json " + quoted(path));
+    CliRun json = cli.run("tokens --json " + quoted(path));
     EXPECT_EQ(json.status, 0);
     EXPECT_EQ(nlohmann::json::parse(json.out),
               nlohmann::json::parse(R"([[1,0,3,"keyword"],[1,8,4,"number"],[1,14,4,"comment"],
                                         [2,0,4,"comment"],[2,5,3,"string"]])"));
 
     // The override wins over the file name; plain text has no tokens.
-    RunResult sql = runCli("tokens --language sql " + quoted(path));
+    CliRun sql = cli.run("tokens --language sql " + quoted(path));
     EXPECT_EQ(sql.out.substr(0, 14), "1:8 4 number\n1");
-    EXPECT_EQ(runCli("tokens --language plain " + quoted(path)).out, "");
-    EXPECT_EQ(runCli("tokens --language rust " + quoted(path)).status, 2);
-    EXPECT_EQ(runCli("tokens --json --language plain " + quoted(path)).out, "[]\n");
+    EXPECT_EQ(cli.run("tokens --language plain " + quoted(path)).out, "");
+    EXPECT_EQ(cli.run("tokens --language rust " + quoted(path)).status, 2);
+    EXPECT_EQ(cli.run("tokens --json --language plain " + quoted(path)).out, "[]\n");
 }
 
 TEST(SyntaxCliTest, TokensOfAGoldenSampleMatchTheGoldenFile) {
     auto sample = test::dataPath("syntax/sample.yaml");
-    RunResult result = runCli("tokens " + quoted(sample));
+    CliRun result = cli.run("tokens " + quoted(sample));
     ASSERT_EQ(result.status, 0);
     std::string golden = test::readFileBytes(test::dataPath("syntax/sample.yaml.tokens"));
     // The golden file adds a header line and each token's text after a tab.

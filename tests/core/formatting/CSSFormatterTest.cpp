@@ -1,5 +1,6 @@
 #include "core/formatting/CSSFormatter.h"
 #include "core/formatting/FormatProgress.h"
+#include "support/FormattingSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +11,10 @@
 namespace vendrix {
 namespace {
 
+using test::describe;
 using test::u16;
 using test::u8;
 
-std::string describe(const std::expected<std::u16string, FormatError>& result) {
-    if (!result)
-        return "error: " + std::to_string(result.error().line) + ":" +
-               std::to_string(result.error().column) + ":" + std::to_string(result.error().offset) +
-               " " + u8(result.error().message);
-    return u8(*result);
-}
 std::string pretty(std::string_view input, FormatIndent indent = FormatIndent::spaces(2)) {
     return describe(CSSFormatter::pretty(u16(input), indent));
 }
@@ -30,23 +25,10 @@ std::string minify(std::string_view input) {
 // Golden files: NAME.in.css is the input, NAME.pretty-N.css / NAME.min.css the outputs.
 TEST(CSSFormatterTest, MatchesGoldenFiles) {
     int compared = 0;
-    const auto dir = test::dataPath("formatting/css");
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        const std::string file = entry.path().filename().string();
-        const auto firstDot = file.find('.');
-        const std::string mode = file.substr(firstDot + 1, file.rfind('.') - firstDot - 1);
-        if (mode == "in")
-            continue;
-        const std::string input = test::readFileBytes(dir / (file.substr(0, firstDot) + ".in.css"));
-        const std::string expected = test::readFileBytes(entry.path());
-        if (mode == "min")
-            EXPECT_EQ(minify(input), expected) << file;
-        else
-            EXPECT_EQ(pretty(input, mode == "pretty-tab"
-                                        ? FormatIndent::tab()
-                                        : FormatIndent::spaces(std::stoi(mode.substr(7)))),
-                      expected)
-                << file;
+    for (const test::GoldenOutput& golden : test::goldenOutputs(test::dataPath("formatting/css"))) {
+        const std::optional<FormatIndent> indent = test::indentForMode(golden.mode);
+        EXPECT_EQ(indent ? pretty(golden.input, *indent) : minify(golden.input), golden.expected)
+            << golden.file;
         ++compared;
     }
     EXPECT_GE(compared, 5);

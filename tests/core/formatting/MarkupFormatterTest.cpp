@@ -1,5 +1,6 @@
 #include "core/formatting/MarkupFormatter.h"
 #include "core/formatting/FormatProgress.h"
+#include "support/FormattingSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 namespace vendrix {
 namespace {
 
+using test::indentForMode;
 using test::u16;
 using test::u8;
 using Dialect = MarkupFormatter::Dialect;
@@ -24,49 +26,24 @@ const std::u16string tooLargeMessage =
 /// The output, or "error: line:column:offset message" for a failure.
 std::string pretty(std::string_view input, Dialect dialect,
                    FormatIndent indent = FormatIndent::spaces(2)) {
-    auto result = MarkupFormatter::pretty(u16(input), dialect, indent);
-    if (!result)
-        return "error: " + std::to_string(result.error().line) + ":" +
-               std::to_string(result.error().column) + ":" + std::to_string(result.error().offset) +
-               " " + u8(result.error().message);
-    return u8(*result);
+    return test::describe(MarkupFormatter::pretty(u16(input), dialect, indent));
 }
 
 std::string minify(std::string_view input, Dialect dialect) {
-    auto result = MarkupFormatter::minify(u16(input), dialect);
-    if (!result)
-        return "error: " + std::to_string(result.error().line) + ":" +
-               std::to_string(result.error().column) + ":" + std::to_string(result.error().offset) +
-               " " + u8(result.error().message);
-    return u8(*result);
-}
-
-std::optional<FormatIndent> indentForMode(std::string_view mode) {
-    if (mode == "pretty-tab")
-        return FormatIndent::tab();
-    if (mode.starts_with("pretty-"))
-        return FormatIndent::spaces(std::stoi(std::string(mode.substr(7))));
-    return std::nullopt;
+    return test::describe(MarkupFormatter::minify(u16(input), dialect));
 }
 
 // Golden files: NAME.in.EXT is the input, NAME.MODE.EXT the expected output, where MODE is
 // pretty-N (N spaces), pretty-tab or min; EXT chooses the dialect.
 TEST(MarkupFormatterTest, MatchesGoldenFiles) {
     int compared = 0;
-    const auto dir = test::dataPath("formatting/markup");
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        const std::string file = entry.path().filename().string();
-        const auto firstDot = file.find('.');
-        const auto lastDot = file.rfind('.');
-        const std::string mode = file.substr(firstDot + 1, lastDot - firstDot - 1);
-        if (mode == "in")
-            continue;
-        const std::string stem = file.substr(0, firstDot);
-        const std::string ext = file.substr(lastDot + 1);
-        const Dialect dialect = ext == "html" ? html : xml;
-        const std::string input = test::readFileBytes(dir / (stem + ".in." + ext));
-        const std::string expected = test::readFileBytes(entry.path());
-        const std::optional<FormatIndent> indent = indentForMode(mode);
+    for (const test::GoldenOutput& golden :
+         test::goldenOutputs(test::dataPath("formatting/markup"))) {
+        const std::string& file = golden.file;
+        const std::string& input = golden.input;
+        const std::string& expected = golden.expected;
+        const Dialect dialect = golden.extension == "html" ? html : xml;
+        const std::optional<FormatIndent> indent = indentForMode(golden.mode);
         auto result = indent ? MarkupFormatter::pretty(u16(input), dialect, *indent)
                              : MarkupFormatter::minify(u16(input), dialect);
         ASSERT_TRUE(result.has_value()) << file << ": " << u8(result.error().message);

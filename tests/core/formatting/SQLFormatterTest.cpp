@@ -1,5 +1,6 @@
 #include "core/formatting/SQLFormatter.h"
 #include "core/formatting/FormatProgress.h"
+#include "support/FormattingSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,29 +16,16 @@ using test::u16;
 using test::u8;
 
 std::string pretty(std::string_view input, FormatIndent indent = FormatIndent::spaces(2)) {
-    auto result = SQLFormatter::pretty(u16(input), indent);
-    if (!result)
-        return "error: " + std::to_string(result.error().line) + ":" +
-               std::to_string(result.error().column) + ":" + std::to_string(result.error().offset) +
-               " " + u8(result.error().message);
-    return u8(*result);
+    return test::describe(SQLFormatter::pretty(u16(input), indent));
 }
 
 // Golden files: NAME.in.sql is the input, NAME.pretty-N.sql / NAME.pretty-tab.sql the output.
 TEST(SQLFormatterTest, MatchesGoldenFiles) {
     int compared = 0;
-    const auto dir = test::dataPath("formatting/sql");
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        const std::string file = entry.path().filename().string();
-        const auto firstDot = file.find('.');
-        const std::string mode = file.substr(firstDot + 1, file.rfind('.') - firstDot - 1);
-        if (mode == "in")
-            continue;
-        const std::string input = test::readFileBytes(dir / (file.substr(0, firstDot) + ".in.sql"));
-        const FormatIndent indent = mode == "pretty-tab"
-                                        ? FormatIndent::tab()
-                                        : FormatIndent::spaces(std::stoi(mode.substr(7)));
-        EXPECT_EQ(pretty(input, indent), test::readFileBytes(entry.path())) << file;
+    for (const test::GoldenOutput& golden : test::goldenOutputs(test::dataPath("formatting/sql"))) {
+        const std::optional<FormatIndent> indent = test::indentForMode(golden.mode);
+        ASSERT_TRUE(indent) << golden.file;
+        EXPECT_EQ(pretty(golden.input, *indent), golden.expected) << golden.file;
         ++compared;
     }
     EXPECT_GE(compared, 3);

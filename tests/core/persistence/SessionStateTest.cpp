@@ -45,6 +45,12 @@ TEST(UuidTest, ParsesEitherCaseAndPrintsUpperCase) {
     EXPECT_FALSE(Uuid::parse(std::string_view("9E1C2F0A-54B3-4C7D-8E21-3F5A6B7C8D9\0", 36)));
     EXPECT_NE(Uuid::random(), Uuid::random());
     EXPECT_EQ(Uuid::parse(Uuid::random().uuidString()).has_value(), true);
+
+    const std::string a = Uuid::random().uuidString(), b = Uuid::random().uuidString();
+    EXPECT_NE(a, b);
+    ASSERT_EQ(a.size(), 36u);
+    for (char c : a)
+        EXPECT_TRUE(c == '-' || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F')) << a;
 }
 
 TEST(SessionBase64Test, RoundTripsAndRejectsMalformedText) {

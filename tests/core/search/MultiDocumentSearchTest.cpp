@@ -21,9 +21,9 @@ SearchPattern compile(const char* query, bool isRegex = false) {
     return *pattern;
 }
 
-SearchDocumentID idOf(std::uint8_t n) {
-    SearchDocumentID id{};
-    id[15] = n;
+Uuid idOf(std::uint8_t n) {
+    Uuid id;
+    id.bytes[15] = n;
     return id;
 }
 

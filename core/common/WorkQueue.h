@@ -10,9 +10,13 @@
 
 namespace vendrix {
 
+/// Runs a closure on the thread that owns the results (the shell's main thread).
+using MainExecutor = std::function<void(std::function<void()>)>;
+
 /// A concurrent queue of work items run by a fixed set of worker threads, in submission
 /// order of starting (items may run at the same time on different workers). Thread-safe.
 /// Destroying the queue lets running items finish and drops items that have not started.
+/// With one worker the items run one after another, as on a serial queue.
 class WorkQueue {
 public:
     /// `label` names the worker threads (as far as the system allows); at least one worker.
@@ -24,10 +28,6 @@ public:
     /// Queues `work` to run on a worker.
     void async(std::function<void()> work);
     [[nodiscard]] const std::string& label() const { return m_label; }
-
-    /// The process-wide search queue "vendrix.search", created on first use, with as many
-    /// workers as the machine has cores (at least two).
-    [[nodiscard]] static WorkQueue& searchQueue();
 
 private:
     void workerLoop();

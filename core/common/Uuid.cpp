@@ -1,4 +1,4 @@
-#include "core/persistence/Uuid.h"
+#include "core/common/Uuid.h"
 
 #include <uuid/uuid.h>
 

@@ -1,4 +1,4 @@
-#include "core/search/WorkQueue.h"
+#include "core/common/WorkQueue.h"
 
 #include <pthread.h>
 
@@ -50,11 +50,6 @@ void WorkQueue::workerLoop() {
         }
         item();
     }
-}
-
-WorkQueue& WorkQueue::searchQueue() {
-    static WorkQueue queue("vendrix.search", std::max(2u, std::thread::hardware_concurrency()));
-    return queue;
 }
 
 } // namespace vendrix
