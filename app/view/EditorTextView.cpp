@@ -163,6 +163,9 @@ void EditorTextView::documentTextChanged(TextRange edited, std::int64_t delta) {
     m_layout.textChanged(edited, delta, m_lineCount);
     m_lineCount = m_document->lineIndex().lineCount();
     m_attributes.textChanged(edited, delta);
+    // Any edit, here or elsewhere, moves text under the remembered x.
+    m_preferredX = -1;
+    m_caretUpstream = false;
     if (!m_ownEdit) {
         // Someone else changed the text (undo, a feature): keep the selection in place.
         const std::int64_t oldEnd = edited.location + edited.length - delta;

@@ -6,6 +6,9 @@
 
 #include <QScrollBar>
 
+#include <cmath>
+#include <functional>
+
 #include <gtest/gtest.h>
 
 using namespace vendrix;
@@ -165,6 +168,98 @@ TEST(WrappedRows, TheRowEndingASegmentOfALongLineKeepsTheCaret) {
     QTest::mouseClick(f.view->viewport(), Qt::LeftButton, Qt::NoModifier, pastEnd);
     EXPECT_EQ(f.view->caretOffset(), boundary);
     EXPECT_NEAR(caretTop(), rowTop, 0.5);
+}
+
+} // namespace
+
+namespace {
+
+/// The caret's x is the nearest any offset of its line offers to `x`.
+void expectNearestTo(ViewFixture& f, qreal x) {
+    const TextRange line =
+        f.document->lineIndex().range(f.document->lineIndex().lineNumber(f.view->caretOffset()));
+    const qreal caret = f.view->caretRect().left();
+    for (std::int64_t offset = line.location; offset <= line.end(); ++offset)
+        ASSERT_LE(std::abs(caret - x), std::abs(f.view->rectForOffset(offset).left() - x) + 0.5)
+            << "offset " << offset << " is nearer than the caret at " << f.view->caretOffset();
+}
+
+class PreferredXTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PreferredXTest, VerticalMovesKeepTheXAcrossTabsWideCharactersAndShortLines) {
+    ViewFixture f(u"abcdefghijklmnop\n\tx\tyz\t.\n\u6F22\u5B57\u6F22\u5B57\u6F22\u5B57\u6F22"
+                  u"\u5B57\nab\n\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600\n"
+                  u"abcdefghijklmnop");
+    f.view->setWrapsLines(GetParam());
+    const std::int64_t lastLine = f.document->lineIndex().range(5).location;
+    f.view->setSelectedRange({10, 0});
+    const qreal x = f.view->caretRect().left();
+    for (int i = 1; i <= 5; ++i) {
+        f.key(Qt::Key_Down);
+        SCOPED_TRACE(i);
+        expectNearestTo(f, x);
+    }
+    EXPECT_EQ(f.view->caretOffset(), lastLine + 10);
+    for (int i = 1; i <= 5; ++i)
+        f.key(Qt::Key_Up);
+    EXPECT_EQ(f.view->caretOffset(), 10);
+    // Shift keeps it too.
+    for (int i = 1; i <= 5; ++i)
+        f.key(Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(f.view->selectedRange(), (TextRange{10, lastLine}));
+}
+
+TEST_P(PreferredXTest, PageDownAndPageUpKeepTheX) {
+    std::u16string text;
+    for (int i = 0; i < 300; ++i)
+        text += i % 3 == 1 ? u"ab\n" : u"0123456789\n";
+    ViewFixture f(text);
+    f.view->setWrapsLines(GetParam());
+    f.view->setSelectedRange({7, 0});
+    const qreal x = f.view->caretRect().left();
+    for (int i = 0; i < 3; ++i) {
+        f.key(Qt::Key_PageDown);
+        expectNearestTo(f, x);
+    }
+    for (int i = 0; i < 3; ++i)
+        f.key(Qt::Key_PageUp);
+    EXPECT_EQ(f.view->caretOffset(), 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(WrapOffAndOn, PreferredXTest, ::testing::Bool());
+
+TEST(PreferredX, AnyHorizontalMoveClickOrEditForgetsIt) {
+    // "abcdefgh\nab\nabcdefgh": the short line's end is 11, the last line starts at 12.
+    struct Step {
+        const char* name;
+        std::function<void(ViewFixture&)> between;
+        std::int64_t expected; // after the final Down
+    };
+    const std::vector<Step> steps = {
+        {"left", [](ViewFixture& f) { f.key(Qt::Key_Left); }, 13},
+        {"typing", [](ViewFixture& f) { f.type(QStringLiteral("c")); }, 16},
+        {"click",
+         [](ViewFixture& f) {
+             QTest::mouseClick(f.view->viewport(), Qt::LeftButton, {}, f.pointOf(10));
+         },
+         13},
+        {"an edit elsewhere",
+         [](ViewFixture& f) {
+             ASSERT_TRUE(f.document->applyEdit({0, 0}, u"Z"));
+         },
+         15},
+        {"nothing", [](ViewFixture&) {}, 18},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        ViewFixture f(u"abcdefgh\nab\nabcdefgh");
+        f.view->setSelectedRange({6, 0});
+        f.key(Qt::Key_Down);
+        ASSERT_EQ(f.view->caretOffset(), 11);
+        step.between(f);
+        f.key(Qt::Key_Down);
+        EXPECT_EQ(f.view->caretOffset(), step.expected);
+    }
 }
 
 } // namespace
