@@ -120,6 +120,7 @@ void EditorTextView::installDocument() {
     m_layout.setDocument(m_document);
     m_lineCount = m_document ? m_document->lineIndex().lineCount() : 1;
     m_preferredX = -1;
+    m_caretUpstream = false;
     if (m_document) {
         TextRange selection = m_document->selection();
         std::int64_t length = m_document->length();
@@ -151,6 +152,7 @@ void EditorTextView::documentSelectionRestored(TextRange selection) {
     m_anchor = location;
     m_caret = location + std::clamp<std::int64_t>(selection.length, 0, length - location);
     m_preferredX = -1;
+    m_caretUpstream = false;
     ensureCaretVisible();
     selectionDidChange();
 }
@@ -161,6 +163,9 @@ void EditorTextView::documentTextChanged(TextRange edited, std::int64_t delta) {
     m_layout.textChanged(edited, delta, m_lineCount);
     m_lineCount = m_document->lineIndex().lineCount();
     m_attributes.textChanged(edited, delta);
+    // Any edit, here or elsewhere, moves text under the remembered x.
+    m_preferredX = -1;
+    m_caretUpstream = false;
     if (!m_ownEdit) {
         // Someone else changed the text (undo, a feature): keep the selection in place.
         const std::int64_t oldEnd = edited.location + edited.length - delta;
@@ -225,6 +230,7 @@ void EditorTextView::setSelection(std::int64_t anchor, std::int64_t caret) {
     m_anchor = anchor;
     m_caret = caret;
     m_preferredX = -1;
+    m_caretUpstream = false;
     selectionDidChange();
 }
 
@@ -298,6 +304,7 @@ bool EditorTextView::replaceRange(TextRange range, std::u16string_view text, Edi
     m_anchor = m_caret = range.location + inserted;
     m_document->setSelection({m_caret, 0});
     m_preferredX = -1;
+    m_caretUpstream = false;
     publishPrimarySelection();
     restartCaretBlink();
     ensureCaretVisible(); // the edited rows were marked for repainting with the change
@@ -470,23 +477,59 @@ QPointF EditorTextView::viewportToContent(QPointF point) const {
             point.y() - kInset + verticalScrollBar()->value()};
 }
 
-QRectF EditorTextView::contentRectForOffset(std::int64_t offset, bool atPreeditCaret) {
+EditorTextView::RowAt EditorTextView::rowAt(std::int64_t offset, bool upstream) {
+    RowAt at;
+    at.line = m_layout.lineOf(offset);
+    at.segment = m_layout.segmentAt(at.line, offset);
+    at.laidOut = &m_layout.layout(at.line, at.segment);
+    const QTextLayout& layout = at.laidOut->layout;
+    int position = at.laidOut->toLayout(offset);
+    QTextLine row = layout.lineForTextPosition(position);
+    at.row = row.isValid() ? row.lineNumber() : std::max(0, layout.lineCount() - 1);
+    if (!upstream || !m_layout.wraps() || position != (row.isValid() ? row.textStart() : -1))
+        return at;
+    if (at.row > 0) {
+        --at.row;
+    } else if (at.segment > 0 && offset == at.laidOut->range.location) {
+        // A long line's segments are laid out apart: the row before is the previous
+        // segment's last.
+        --at.segment;
+        at.laidOut = &m_layout.layout(at.line, at.segment);
+        at.row = std::max(0, at.laidOut->layout.lineCount() - 1);
+    }
+    return at;
+}
+
+TextRange EditorTextView::visualRowRange(std::int64_t offset, bool upstream, bool* endsSoftly) {
+    RowAt at = rowAt(offset, upstream);
+    QTextLine row = at.laidOut->layout.lineAt(at.row);
+    std::int64_t start = at.laidOut->range.location;
+    std::int64_t end = at.laidOut->range.end();
+    if (row.isValid()) {
+        start = at.laidOut->fromLayout(row.textStart());
+        end = at.laidOut->fromLayout(row.textStart() + row.textLength());
+    }
+    if (endsSoftly)
+        *endsSoftly = m_layout.wraps() && end < m_layout.lineRange(at.line).end();
+    return {start, end - start};
+}
+
+QRectF EditorTextView::contentRectForOffset(std::int64_t offset, bool atPreeditCaret,
+                                            bool upstream) {
     if (!m_document)
         return {0, 0, 0, m_layout.lineHeight()};
     offset = std::clamp<std::int64_t>(offset, 0, m_document->length());
-    std::int64_t line = m_layout.lineOf(offset);
-    int segment = m_layout.segmentAt(line, offset);
-    TextLayoutModel::Segment& laidOut = m_layout.layout(line, segment);
+    RowAt at = rowAt(offset, upstream);
+    TextLayoutModel::Segment& laidOut = *at.laidOut;
     int position = laidOut.toLayout(offset);
     if (atPreeditCaret && laidOut.preeditPosition >= 0 && offset == m_layout.preeditOffset())
         position = laidOut.preeditPosition + m_layout.preeditCursor();
-    QTextLine row = laidOut.layout.lineForTextPosition(position);
-    if (!row.isValid())
-        row = laidOut.layout.lineAt(laidOut.layout.lineCount() - 1);
-    qreal x = m_layout.segmentX(line, segment) + (row.isValid() ? row.cursorToX(position) : 0);
-    qreal y = m_layout.lineTop(line) +
-              m_layout.rowsBeforeSegment(line, segment) * m_layout.lineHeight() +
-              (row.isValid() ? row.lineNumber() : 0) * m_layout.lineHeight();
+    QTextLine row = laidOut.layout.lineAt(at.row);
+    qreal x =
+        m_layout.segmentX(at.line, at.segment) + (row.isValid() ? row.cursorToX(position) : 0);
+    qreal y = m_layout.lineTop(at.line) +
+              m_layout.rowsBeforeSegment(at.line, at.segment) * m_layout.lineHeight() +
+              at.row * m_layout.lineHeight();
     return {x, y, 0, m_layout.lineHeight()};
 }
 
@@ -497,13 +540,15 @@ QRectF EditorTextView::rectForOffset(std::int64_t offset) {
 }
 
 QRectF EditorTextView::caretRect() {
-    QRectF rect = contentRectForOffset(m_caret, true);
+    QRectF rect = contentRectForOffset(m_caret, true, m_caretUpstream);
     rect.moveTopLeft(contentToViewport(rect.topLeft()));
     rect.setWidth(1);
     return rect;
 }
 
-std::int64_t EditorTextView::offsetAtContentPoint(QPointF point) {
+std::int64_t EditorTextView::offsetAtContentPoint(QPointF point, bool* upstream) {
+    if (upstream)
+        *upstream = false;
     if (!m_document)
         return 0;
     if (point.y() < 0)
@@ -529,12 +574,23 @@ std::int64_t EditorTextView::offsetAtContentPoint(QPointF point) {
     int position = row.xToCursor(point.x() - m_layout.segmentX(line, segment),
                                  QTextLine::CursorBetweenCharacters);
     std::int64_t offset = laidOut.fromLayout(position);
-    // A soft-wrapped row ends before the next row's first character: clicking past its end
-    // must not put the caret on the next row.
-    int rowEnd = row.textStart() + row.textLength();
-    if (position >= rowEnd && rowInSegment + 1 < laidOut.layout.lineCount() &&
-        offset > laidOut.fromLayout(row.textStart()))
-        offset = navigation().previousCharacter(offset);
+    // A soft-wrapped row ends where the next row begins: past the middle of its last
+    // character, the caret stays on this row, at its end when the caller keeps the row.
+    const int rowEnd = row.textStart() + row.textLength();
+    const bool lastRowOfSegment = rowInSegment + 1 >= laidOut.layout.lineCount();
+    const bool wrapsOn =
+        m_layout.wraps() && (!lastRowOfSegment || segment + 1 < m_layout.segmentCount(line));
+    if (wrapsOn && rowEnd > row.textStart()) {
+        const std::int64_t rowStart = laidOut.fromLayout(row.textStart());
+        const std::int64_t end = laidOut.fromLayout(rowEnd);
+        const std::int64_t last = std::max(rowStart, navigation().previousCharacter(end));
+        const qreal middle = (row.cursorToX(laidOut.toLayout(last)) + row.cursorToX(rowEnd)) / 2;
+        if (point.x() - m_layout.segmentX(line, segment) >= middle) {
+            offset = upstream && end > rowStart ? end : last;
+            if (upstream)
+                *upstream = end > rowStart;
+        }
+    }
     return offset;
 }
 
@@ -554,10 +610,10 @@ void EditorTextView::setScrollOrigin(QPointF origin) {
     keepAnchor();
 }
 
-void EditorTextView::ensureOffsetVisible(std::int64_t offset) {
+void EditorTextView::ensureOffsetVisible(std::int64_t offset, bool upstream) {
     if (!m_document)
         return;
-    QRectF rect = contentRectForOffset(offset);
+    QRectF rect = contentRectForOffset(offset, false, upstream);
     updateScrollBars();
     const qreal height = viewport()->height() - 2 * kInset;
     QScrollBar* vertical = verticalScrollBar();
@@ -579,7 +635,7 @@ void EditorTextView::ensureOffsetVisible(std::int64_t offset) {
 }
 
 void EditorTextView::ensureCaretVisible() {
-    ensureOffsetVisible(m_caret);
+    ensureOffsetVisible(m_caret, m_caretUpstream);
 }
 
 void EditorTextView::scrollRangeToVisible(TextRange range) {

@@ -176,14 +176,34 @@ private:
     void restoreAnchor();
     QPointF contentToViewport(QPointF point) const;
     QPointF viewportToContent(QPointF point) const;
-    /// Content rectangle (x, top, 0, row height) of an offset's caret position.
-    /// With `atPreeditCaret`, the caret inside text being composed at that offset.
-    QRectF contentRectForOffset(std::int64_t offset, bool atPreeditCaret = false);
-    std::int64_t offsetAtContentPoint(QPointF point);
-    void moveCaret(std::int64_t offset, bool extend, bool keepPreferredX = false);
+    /// One visual row located by an offset.
+    struct RowAt {
+        std::int64_t line = 0;
+        int segment = 0;
+        TextLayoutModel::Segment* laidOut = nullptr;
+        int row = 0; ///< row index inside the segment's layout
+    };
+    /// The row holding `offset`. An offset where a soft-wrapped row ends and the next begins
+    /// belongs to the next row, unless `upstream`: then to the row it ends.
+    RowAt rowAt(std::int64_t offset, bool upstream);
+    /// The characters of the row holding `offset` (see rowAt); `endsSoftly` tells whether the
+    /// row is followed by another row of the same line.
+    TextRange visualRowRange(std::int64_t offset, bool upstream, bool* endsSoftly);
+    /// Content rectangle (x, top, 0, row height) of an offset's caret position, on the row
+    /// rowAt() gives. With `atPreeditCaret`, the caret inside text being composed there.
+    QRectF contentRectForOffset(std::int64_t offset, bool atPreeditCaret = false,
+                                bool upstream = false);
+    /// The offset nearest to a content point. Past the end of a soft-wrapped row, with
+    /// `upstream` given: the row's end, and *upstream is set (the caret stays on that row);
+    /// without: the offset before the row's last character.
+    std::int64_t offsetAtContentPoint(QPointF point, bool* upstream = nullptr);
+    /// `upstream`: the caret at a soft row boundary stays at the end of the row before.
+    void moveCaret(std::int64_t offset, bool extend, bool keepPreferredX = false,
+                   bool upstream = false);
+    void moveToRowEdge(bool toEnd, bool extend);
     void moveVertically(int rows, bool extend);
     void ensureCaretVisible();
-    void ensureOffsetVisible(std::int64_t offset);
+    void ensureOffsetVisible(std::int64_t offset, bool upstream = false);
     void deleteBy(bool forward, bool byWord);
     void selectionDidChange();
     void restartCaretBlink();
@@ -206,7 +226,13 @@ private:
 
     std::int64_t m_anchor = 0;
     std::int64_t m_caret = 0;
+    /// The x kept across consecutive vertical moves (-1: none; any other move, click or
+    /// edit forgets it).
     qreal m_preferredX = -1;
+    /// The caret sits at the end of a soft-wrapped row rather than at the start of the next
+    /// one (the same offset): after End, or a click or vertical move past a row's end. Reset
+    /// with m_preferredX.
+    bool m_caretUpstream = false;
     std::int64_t m_lineCount = 1;
     bool m_ownEdit = false;
     std::vector<QMetaObject::Connection> m_documentConnections;

@@ -79,16 +79,18 @@ bool EditorTextView::event(QEvent* event) {
 
 // MARK: Caret movement
 
-void EditorTextView::moveCaret(std::int64_t offset, bool extend, bool keepPreferredX) {
+void EditorTextView::moveCaret(std::int64_t offset, bool extend, bool keepPreferredX,
+                               bool upstream) {
     if (!m_document)
         return;
     commitPreedit();
     offset = std::clamp<std::int64_t>(offset, 0, m_document->length());
     std::int64_t anchor = extend ? m_anchor : offset;
     qreal preferred = m_preferredX;
-    bool changed = anchor != m_anchor || offset != m_caret;
+    bool changed = anchor != m_anchor || offset != m_caret || upstream != m_caretUpstream;
     m_anchor = anchor;
     m_caret = offset;
+    m_caretUpstream = upstream && m_layout.wraps();
     if (keepPreferredX)
         m_preferredX = preferred;
     else
@@ -103,19 +105,41 @@ void EditorTextView::moveCaret(std::int64_t offset, bool extend, bool keepPrefer
 void EditorTextView::moveVertically(int rows, bool extend) {
     if (!m_document)
         return;
-    QRectF caret = contentRectForOffset(m_caret);
+    QRectF caret = contentRectForOffset(m_caret, false, m_caretUpstream);
     if (m_preferredX < 0)
         m_preferredX = caret.left();
     const qreal height = m_layout.lineHeight();
     qreal targetY = caret.top() + rows * height + height / 2;
     std::int64_t target;
+    bool upstream = false;
     if (targetY < 0)
         target = 0;
     else if (targetY >= m_layout.contentHeight())
         target = m_document->length();
     else
-        target = offsetAtContentPoint({m_preferredX, targetY});
-    moveCaret(target, extend, true);
+        target = offsetAtContentPoint({m_preferredX, targetY}, &upstream);
+    moveCaret(target, extend, true, upstream);
+}
+
+void EditorTextView::moveToRowEdge(bool toEnd, bool extend) {
+    const LineIndex& lines = m_document->lineIndex();
+    TextRange line = lines.range(lines.lineNumber(m_caret));
+    if (!m_layout.wraps()) {
+        moveCaret(toEnd ? line.end() : line.location, extend);
+        return;
+    }
+    // The row the caret is drawn on; pressed again at that row's edge, the line's edge.
+    bool endsSoftly = false;
+    TextRange row = visualRowRange(m_caret, m_caretUpstream, &endsSoftly);
+    if (!toEnd) {
+        moveCaret(m_caret == row.location && !m_caretUpstream ? line.location : row.location,
+                  extend);
+        return;
+    }
+    if (!endsSoftly || (m_caret == row.end() && m_caretUpstream))
+        moveCaret(line.end(), extend);
+    else
+        moveCaret(row.end(), extend, false, true);
 }
 
 void EditorTextView::deleteBy(bool forward, bool byWord) {
@@ -179,7 +203,6 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
     const bool control = modifiers & Qt::ControlModifier;
     const bool alt = modifiers & Qt::AltModifier;
     TextNavigation nav = navigation();
-    const LineIndex& lines = m_document->lineIndex();
     TextRange selection = selectedRange();
 
     switch (event->key()) {
@@ -221,11 +244,16 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         moveVertically(1, shift);
         return;
     case Qt::Key_Home:
-        moveCaret(control ? 0 : lines.range(lines.lineNumber(m_caret)).location, shift);
+        if (control)
+            moveCaret(0, shift);
+        else
+            moveToRowEdge(false, shift);
         return;
     case Qt::Key_End:
-        moveCaret(control ? m_document->length() : lines.range(lines.lineNumber(m_caret)).end(),
-                  shift);
+        if (control)
+            moveCaret(m_document->length(), shift);
+        else
+            moveToRowEdge(true, shift);
         return;
     case Qt::Key_PageUp:
     case Qt::Key_PageDown: {
@@ -286,7 +314,8 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
 // MARK: Mouse
 
 void EditorTextView::startPress(QMouseEvent* event, int clickCount) {
-    std::int64_t offset = offsetAt(event->position());
+    bool upstream = false;
+    std::int64_t offset = offsetAtContentPoint(viewportToContent(event->position()), &upstream);
     TextNavigation nav = navigation();
     commitPreedit();
     m_document->breakTypingRun();
@@ -297,8 +326,13 @@ void EditorTextView::startPress(QMouseEvent* event, int clickCount) {
         m_pressRange = {m_anchor, 0};
         m_selecting = true;
         m_granularity = Granularity::character;
-        moveCaret(offset, true);
+        moveCaret(offset, true, false, upstream);
         return;
+    }
+    if (upstream && m_granularity != Granularity::character) {
+        // Words and lines are picked from the row's last character.
+        offset = nav.previousCharacter(offset);
+        upstream = false;
     }
     switch (m_granularity) {
     case Granularity::character:
@@ -313,7 +347,7 @@ void EditorTextView::startPress(QMouseEvent* event, int clickCount) {
     }
     m_selecting = true;
     m_anchor = m_pressRange.location;
-    moveCaret(m_pressRange.end(), true);
+    moveCaret(m_pressRange.end(), true, false, upstream);
 }
 
 void EditorTextView::mousePressEvent(QMouseEvent* event) {
@@ -370,8 +404,13 @@ void EditorTextView::extendMouseSelection(QPointF point) {
     }
     QPointF clamped(std::clamp<qreal>(point.x(), area.left(), area.right()),
                     std::clamp<qreal>(point.y(), area.top(), area.bottom()));
-    std::int64_t offset = offsetAt(clamped);
+    bool upstream = false;
+    std::int64_t offset = offsetAtContentPoint(viewportToContent(clamped), &upstream);
     TextNavigation nav = navigation();
+    if (upstream && m_granularity != Granularity::character) {
+        offset = nav.previousCharacter(offset);
+        upstream = false;
+    }
     TextRange extent{offset, 0};
     if (m_granularity == Granularity::word)
         extent = nav.wordRange(offset);
@@ -386,10 +425,12 @@ void EditorTextView::extendMouseSelection(QPointF point) {
         anchor = m_pressRange.location;
         caret = std::max(extent.end(), m_pressRange.end());
     }
-    if (anchor != m_anchor || caret != m_caret) {
+    upstream = upstream && caret == offset;
+    if (anchor != m_anchor || caret != m_caret || upstream != m_caretUpstream) {
         m_anchor = anchor;
         m_caret = caret;
         m_preferredX = -1;
+        m_caretUpstream = upstream;
         selectionDidChange();
     }
 }
@@ -471,6 +512,7 @@ void EditorTextView::inputMethodEvent(QInputMethodEvent* event) {
         for (const QInputMethodEvent::Attribute& attribute : event->attributes())
             if (attribute.type == QInputMethodEvent::Cursor)
                 cursor = std::clamp(attribute.start, 0, static_cast<int>(preedit.size()));
+        m_caretUpstream = false; // composed text is drawn where the caret's offset begins a row
         m_layout.setPreedit(m_caret, preedit, cursor);
         ensureCaretVisible();
     }
@@ -490,7 +532,8 @@ QVariant EditorTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
         return m_layout.font();
     case Qt::ImCursorRectangle:
     case Qt::ImAnchorRectangle: {
-        QRectF rect = self->rectForOffset(query == Qt::ImCursorRectangle ? m_caret : m_anchor);
+        QRectF rect =
+            query == Qt::ImCursorRectangle ? self->caretRect() : self->rectForOffset(m_anchor);
         return rect.translated(viewport()->pos()).toRect();
     }
     case Qt::ImCursorPosition:

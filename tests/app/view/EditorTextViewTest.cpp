@@ -377,8 +377,12 @@ TEST(EditorTextView, ClickingPastAWrappedRowKeepsTheCaretOnThatRow) {
     ASSERT_GT(fragments.size(), 1u);
     QPoint pastEnd(f.view->viewport()->width() - 2, static_cast<int>(fragments[0].top + 3));
     QTest::mouseClick(f.view->viewport(), Qt::LeftButton, Qt::NoModifier, pastEnd);
-    EXPECT_LT(f.view->caretOffset(), fragments[0].range.end());
+    EXPECT_EQ(f.view->caretOffset(), fragments[0].range.end());
     EXPECT_NEAR(f.view->caretRect().top(), fragments[0].top, 0.5);
+    EXPECT_GT(f.view->caretRect().left(),
+              f.view->rectForOffset(fragments[0].range.end() - 1).left());
+    // The public hit test, which has no row to keep, stays before the row's last character.
+    EXPECT_LT(f.view->offsetAt(pastEnd), fragments[0].range.end());
 }
 
 } // namespace
