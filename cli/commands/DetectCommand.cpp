@@ -13,7 +13,7 @@ namespace {
 int runDetect(std::span<const std::string> args);
 
 const CliCommand kDetect{
-    "detect", "Detect a file's language from its name, first line and first characters",
+    "detect", "detect a file's language from its name, first line and first characters",
     "usage: vendrix-cli detect FILE\n"
     "Prints {\"language\": ID} with the language identifier (\"plain\" when none is found).\n",
     runDetect};
