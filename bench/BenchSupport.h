@@ -14,9 +14,10 @@ namespace vendrix::bench {
 /// Mostly-ASCII UTF-8 text of about `bytes` bytes in lines of ~80 characters, with a Turkish
 /// word now and then, deterministic for a given seed.
 inline std::string makeMostlyAsciiText(std::size_t bytes, unsigned seed = 42) {
-    static const char* words[] = {"int",   "return", "value", "for",  "while", "const",
-                                  "if",    "else",   "data",  "count", "index", "{",
-                                  "}",     "();",    "= 0;",  "size", "ğüş",  "çalış"};
+    static const char* words[] = {"int",   "return", "value", "for",     "while",  "const",
+                                  "if",    "else",   "data",  "count",   "index",  "{",
+                                  "}",     "();",    "= 0;",  "size",    "string", "loading",
+                                  "ğüş",   "çalış"};
     std::mt19937 rng(seed);
     // About one word in fifty is Turkish: source code and logs, mostly ASCII.
     std::uniform_int_distribution<std::size_t> pick(0, std::size(words) - 3);

@@ -1,6 +1,7 @@
 #include "core/text/TextFileCodec.h"
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 
 namespace vendrix::TextFileCodec {
@@ -33,10 +34,25 @@ bool hasWindows1254Byte(std::string_view data) {
     return false;
 }
 
+/// True when the bytes, read in `encoding`, certainly hold no CR: in UTF-8 and the single-byte
+/// encodings the byte 0D is CR and nothing else, and the bytes are half the size of the text.
+bool bytesRuleOutCR(std::string_view data, TextEncoding encoding) {
+    switch (encoding) {
+    case TextEncoding::utf8:
+    case TextEncoding::utf8BOM:
+    case TextEncoding::windows1254:
+    case TextEncoding::isoLatin5:
+    case TextEncoding::isoLatin1:
+        return std::memchr(data.data(), '\r', data.size()) == nullptr;
+    default:
+        return false;
+    }
+}
+
 /// LF-normalised text with the line ending found before normalising (`lf` without any).
-void normalize(std::u16string& text, LineEnding& ending) {
+void normalize(std::u16string& text, LineEnding& ending, bool noCR = false) {
     // Without any CR the answer is LF either way, and the text stays as it is.
-    if (!lineEnding::needsNormalization(text)) {
+    if (noCR || !lineEnding::needsNormalization(text)) {
         ending = LineEnding::lf;
         return;
     }
@@ -117,7 +133,7 @@ DecodedText decode(std::string_view data) {
         // ISO-8859-1 maps every byte, so the user always gets a document.
         result.text = textEncoding::decode(TextEncoding::isoLatin1, data).value_or(u"");
         result.encoding = TextEncoding::isoLatin1;
-        normalize(result.text, result.lineEnding);
+        normalize(result.text, result.lineEnding, bytesRuleOutCR(data, result.encoding));
         return result;
     }
     result.text = std::move(*decoded);
@@ -126,7 +142,7 @@ DecodedText decode(std::string_view data) {
         result.lineEnding = LineEnding::lf; // binary content is shown exactly as read
         return result;
     }
-    normalize(result.text, result.lineEnding);
+    normalize(result.text, result.lineEnding, bytesRuleOutCR(data, result.encoding));
     return result;
 }
 
@@ -137,7 +153,7 @@ std::expected<DecodedText, TextEncodingError> decode(std::string_view data, Text
     DecodedText result;
     result.text = std::move(*decoded);
     result.encoding = encoding;
-    normalize(result.text, result.lineEnding);
+    normalize(result.text, result.lineEnding, bytesRuleOutCR(data, encoding));
     return result;
 }
 
