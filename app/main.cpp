@@ -1,4 +1,4 @@
-#include "app/EditorWindow.h"
+#include "app/window/EditorWindow.h"
 #include "app/view/EditorTextView.h"
 
 #include <QApplication>

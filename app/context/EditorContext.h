@@ -1,0 +1,76 @@
+#pragma once
+
+#include "app/context/EditorObservation.h"
+#include "app/context/StatusBarField.h"
+#include "core/common/TextRange.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace vendrix::app {
+
+class EditorDocument;
+class EditorTextView;
+class Prompter;
+
+/// What an editor feature may do with the window. The window controller is the only
+/// implementation; features never reach past it. Main thread only.
+class EditorContext {
+public:
+    virtual ~EditorContext() = default;
+
+    /// The active document, or null.
+    virtual EditorDocument* activeDocument() const = 0;
+    /// All documents in tab order.
+    virtual std::vector<EditorDocument*> documents() const = 0;
+    /// The text view that shows the active document.
+    virtual EditorTextView* textView() const = 0;
+    /// The window, as the parent of dialogs and panels.
+    virtual QWidget* window() const = 0;
+    /// Every alert and question goes through it (tests answer it).
+    virtual Prompter& prompter() = 0;
+
+    /// Registers an event handler.
+    virtual EditorObservation observe(EditorObservers::Handler handler) = 0;
+    /// A label of at least `minWidth` pixels in the status bar, left of the built-in
+    /// line-ending, encoding and language fields.
+    virtual std::shared_ptr<StatusBarField> addStatusField(const QString& id, int minWidth) = 0;
+    /// A transient status-bar message; a new one replaces the old and restarts the timer.
+    virtual void showMessage(const QString& message, double seconds) = 0;
+    /// Inserts a full-width bar above the text (below the tab bar) or below it (above the
+    /// status bar); removes it again.
+    virtual void addAccessory(QWidget* accessory, bool atBottom) = 0;
+    virtual void removeAccessory(QWidget* accessory) = 0;
+
+    /// Selects a range of the active document (clamped) and scrolls it into view.
+    virtual void select(TextRange range) = 0;
+    /// Replaces several ranges of `document` as one undoable action named `actionName`.
+    /// Refused (false, nothing changed) when the counts differ, the document is read-only or
+    /// cannot be loaded, the ranges are not inside the text, ascending and disjoint, or a
+    /// change filter refuses. No ranges: nothing happens, true.
+    virtual bool applyEdits(EditorDocument& document, std::vector<TextRange> ranges,
+                            std::vector<std::u16string> replacements,
+                            const QString& actionName) = 0;
+    /// The same for the active document; false when there is none.
+    bool applyEdits(std::vector<TextRange> ranges, std::vector<std::u16string> replacements,
+                    const QString& actionName) {
+        EditorDocument* document = activeDocument();
+        return document != nullptr &&
+               applyEdits(*document, std::move(ranges), std::move(replacements), actionName);
+    }
+    /// Changes a document's language (none: plain text); broadcasts languageChanged when the
+    /// value differs.
+    virtual void setLanguage(std::optional<std::string> languageID, EditorDocument& document) = 0;
+    /// Makes `document` the active tab, loading it if needed.
+    virtual void activate(EditorDocument& document) = 0;
+    /// Recomputes the built-in status-bar fields.
+    virtual void refreshStatusBar() = 0;
+};
+
+} // namespace vendrix::app
