@@ -24,7 +24,8 @@ using test::u8;
 const char* const kSamples[] = {"sample.json", "sample.xml",   "sample.html", "sample.js",
                                 "sample.ts",   "sample.swift", "sample.cs",   "sample.py",
                                 "sample.sql",  "sample.md",    "sample.yaml", "sample.sh",
-                                "sample.css"};
+                                "sample.css",  "literals.js", "regex.ts",    "heredoc.sh",
+                                "interpolation.swift", "scalars.yaml", "lists.md"};
 
 struct Sample {
     std::string file;
@@ -138,7 +139,9 @@ TEST(GoldenTokensTest, EngineEqualsLineByLineTokenizing) {
 TEST(GoldenTokensTest, RandomEditsOnSamplesMatchFreshTokenizing) {
     const char16_t* snippets[] = {u"/*",     u"*/",   u"\n",      u"\"",  u"'",   u"`",      u"'''",
                                   u"\"\"\"", u"<!--", u"-->",     u"```", u"{",   u"}",      u"|",
-                                  u"#",      u"x",    u"<style>", u"  ",  u"@\"", u"\n  - ", u""};
+                                  u"#",      u"x",    u"<style>", u"  ",  u"@\"", u"\n  - ", u"",
+                                  u"/",      u"[",    u"\\",     u"<<EOF\n", u"\nEOF\n", u"${",
+                                  u"\\(",   u"##\"", u"\n    ```", u","};
     std::mt19937 rng(99);
     for (const char* file : kSamples) {
         SCOPED_TRACE(file);

@@ -1,0 +1,191 @@
+#include "core/syntax/CodeScanner.h"
+
+#include <string_view>
+
+namespace vendrix::syntax_detail {
+
+namespace {
+
+inline bool isAlnumUnderscore(char16_t c) {
+    return isLetter(c) || isDigit(c) || c == u'_';
+}
+
+} // namespace
+
+std::int64_t CodeScanner::interpolationEnd(std::int64_t q, int nesting) const {
+    int depth = 1;
+    while (q < n) {
+        const char16_t c = u[q];
+        if (c == u'(') {
+            ++depth;
+        } else if (c == u')') {
+            if (--depth == 0)
+                return q + 1;
+        } else if (nesting < kMaxNesting) {
+            bool literal = false;
+            for (const StringRule& rule : syntax.strings) {
+                std::int64_t hashes = 0;
+                std::int64_t opener = openerLength(q, rule, hashes);
+                if (opener == 0)
+                    continue;
+                q = stringBody(q + opener, rule, hashes, nesting + 1);
+                if (q < 0)
+                    return -1;
+                literal = true;
+                break;
+            }
+            if (literal)
+                continue;
+        }
+        ++q;
+    }
+    return -1;
+}
+
+std::int64_t CodeScanner::number(std::int64_t q) const {
+    bool hex = false;
+    if (u[q] == u'0' && q + 1 < n && (u[q + 1] == u'x' || u[q + 1] == u'X')) {
+        q += 2;
+        hex = true;
+    }
+    auto exponentSign = [&](std::int64_t at) {
+        return (u[at] == u'e' || u[at] == u'E') && at + 1 < n &&
+               (u[at + 1] == u'+' || u[at + 1] == u'-');
+    };
+    bool fraction = false;
+    while (q < n) {
+        char16_t c = u[q];
+        if (isAlnumUnderscore(c)) {
+            q += (!hex && exponentSign(q)) ? 2 : 1;
+        } else if (c == u'.' && !hex && q + 1 < n && isDigit(u[q + 1])) {
+            ++q;
+            fraction = true;
+            break;
+        } else {
+            break;
+        }
+    }
+    if (fraction) {
+        while (q < n && isAlnumUnderscore(u[q]))
+            q += exponentSign(q) ? 2 : 1;
+    }
+    return std::min(q, n);
+}
+
+std::int64_t CodeScanner::regexEnd(std::int64_t p) const {
+    bool inClass = false;
+    std::int64_t q = p + 1;
+    while (q < n) {
+        const char16_t c = u[q];
+        if (c == u'\\') {
+            q += 2;
+        } else if (inClass) {
+            inClass = c != u']';
+            ++q;
+        } else if (c == u'[') {
+            inClass = true;
+            ++q;
+        } else if (c == u'/') {
+            ++q;
+            while (q < n && isLetter(u[q])) // flags
+                ++q;
+            return q;
+        } else {
+            ++q;
+        }
+    }
+    return -1;
+}
+
+bool CodeScanner::wordPrecedesRegex(std::int64_t start, std::int64_t end) const {
+    static constexpr std::string_view words[] = {
+        "return", "typeof", "case", "do",    "else",  "in",    "instanceof",
+        "new",    "delete", "void", "throw", "yield", "await", "of"};
+    const std::int64_t length = end - start;
+    for (std::string_view word : words) {
+        if (static_cast<std::int64_t>(word.size()) == length &&
+            matchesAt(u, n, start, word.data(), length))
+            return true;
+    }
+    return false;
+}
+
+std::int64_t CodeScanner::shellGroupEnd(std::int64_t q, char16_t close, int nesting) const {
+    while (q < n) {
+        const char16_t c = u[q];
+        if (c == u'\\') {
+            q += 2;
+        } else if (c == close) {
+            return q + 1;
+        } else if (c == u'\'') {
+            std::int64_t end = q + 1;
+            while (end < n && u[end] != u'\'')
+                ++end;
+            if (end >= n)
+                return -1;
+            q = end + 1;
+        } else if (c == u'"') {
+            ++q;
+            while (q < n && u[q] != u'"') {
+                if (u[q] == u'\\') {
+                    q += 2;
+                } else if (u[q] == u'$' && q + 1 < n && (u[q + 1] == u'{' || u[q + 1] == u'(') &&
+                           nesting < kMaxNesting) {
+                    q = shellGroupEnd(q + 2, u[q + 1] == u'{' ? u'}' : u')', nesting + 1);
+                    if (q < 0)
+                        return -1;
+                } else {
+                    ++q;
+                }
+            }
+            if (q >= n)
+                return -1;
+            ++q;
+        } else if (nesting < kMaxNesting &&
+                   ((c == u'$' && q + 1 < n && (u[q + 1] == u'{' || u[q + 1] == u'(')) ||
+                    (c == u'(' && close == u')'))) {
+            const bool dollar = c == u'$';
+            q = shellGroupEnd(q + (dollar ? 2 : 1), dollar && u[q + 1] == u'{' ? u'}' : u')',
+                              nesting + 1);
+            if (q < 0)
+                return -1;
+        } else {
+            ++q;
+        }
+    }
+    return -1;
+}
+
+std::int64_t CodeScanner::variableEnd(std::int64_t p) const {
+    if (p + 1 >= n)
+        return -1;
+    const char16_t next = u[p + 1];
+    if (next == u'{') {
+        std::int64_t end = shellGroupEnd(p + 2, u'}', 0);
+        return end < 0 ? n : end;
+    }
+    if (isLetter(next) || next == u'_' || next > 0x7F) {
+        std::int64_t end = p + 1;
+        while (end < n && (isAlnumUnderscore(u[end]) || u[end] > 0x7F))
+            ++end;
+        return end;
+    }
+    if (isDigit(next) || next == u'!' || next == u'#' || next == u'$' || next == u'*' ||
+        next == u'-' || next == u'?' || next == u'@')
+        return p + 2;
+    return -1;
+}
+
+std::int64_t CodeScanner::arithmeticEnd(std::int64_t p) const {
+    int depth = 0;
+    for (std::int64_t q = p; q < n; ++q) {
+        if (u[q] == u'(') {
+            ++depth;
+        } else if (u[q] == u')' && --depth == 0) {
+            return q + 1;
+        }
+    }
+    return n;
+}
+
+} // namespace vendrix::syntax_detail
