@@ -12,6 +12,29 @@ inline bool isAlnumUnderscore(char16_t c) {
 
 } // namespace
 
+std::int64_t CodeScanner::blockComment(std::int64_t q, int& d) const {
+    const bool nests = syntax.nestedBlockComments;
+    const auto closeLength = static_cast<std::int64_t>(syntax.blockClose.size());
+    const auto openLength = static_cast<std::int64_t>(syntax.blockOpen.size());
+    while (q < n) {
+        if (matchesAt(u, n, q, syntax.blockClose)) {
+            --d;
+            q += closeLength;
+            if (d > 0 && nests)
+                continue;
+            d = 0;
+            return q;
+        }
+        if (nests && matchesAt(u, n, q, syntax.blockOpen)) {
+            ++d;
+            q += openLength;
+            continue;
+        }
+        ++q;
+    }
+    return -1;
+}
+
 std::int64_t CodeScanner::interpolationEnd(std::int64_t q, int nesting) const {
     int depth = 1;
     while (q < n) {
@@ -98,9 +121,9 @@ std::int64_t CodeScanner::regexEnd(std::int64_t p) const {
 }
 
 bool CodeScanner::wordPrecedesRegex(std::int64_t start, std::int64_t end) const {
-    static constexpr std::string_view words[] = {
-        "return", "typeof", "case", "do",    "else",  "in",    "instanceof",
-        "new",    "delete", "void", "throw", "yield", "await", "of"};
+    static constexpr std::string_view words[] = {"return", "typeof",     "case",  "do",     "else",
+                                                 "in",     "instanceof", "new",   "delete", "void",
+                                                 "throw",  "yield",      "await", "of"};
     const std::int64_t length = end - start;
     for (std::string_view word : words) {
         if (static_cast<std::int64_t>(word.size()) == length &&

@@ -50,28 +50,7 @@ struct CodeScanner {
 
     /// Scans a block comment body from q at depth d; returns the end of the comment or -1
     /// when it does not close on this line (d then holds the depth at the line end).
-    std::int64_t blockComment(std::int64_t q, int& d) const {
-        const bool nests = syntax.nestedBlockComments;
-        const auto closeLength = static_cast<std::int64_t>(syntax.blockClose.size());
-        const auto openLength = static_cast<std::int64_t>(syntax.blockOpen.size());
-        while (q < n) {
-            if (matchesAt(u, n, q, syntax.blockClose)) {
-                --d;
-                q += closeLength;
-                if (d > 0 && nests)
-                    continue;
-                d = 0;
-                return q;
-            }
-            if (nests && matchesAt(u, n, q, syntax.blockOpen)) {
-                ++d;
-                q += openLength;
-                continue;
-            }
-            ++q;
-        }
-        return -1;
-    }
+    std::int64_t blockComment(std::int64_t q, int& d) const;
 
     /// The length of `rule`'s opener at p, 0 when it does not open there. For a hash-delimited
     /// rule, `hashes` receives the number of leading "#".

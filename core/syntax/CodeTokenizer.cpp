@@ -123,9 +123,10 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                     scan.token(p, n - p, rule.kind);
                     if (!rule.multiline)
                         return hereDocument;
-                    std::uint32_t extra = hashes > 1 ? static_cast<std::uint32_t>(
-                                                           std::min<std::int64_t>(hashes - 1, 255))
-                                                     : 0;
+                    std::uint32_t extra =
+                        hashes > 1
+                            ? static_cast<std::uint32_t>(std::min<std::int64_t>(hashes - 1, 255))
+                            : 0;
                     return 2 + static_cast<std::uint32_t>(i) + 256 * extra;
                 }
                 TokenKind kind = rule.kind;

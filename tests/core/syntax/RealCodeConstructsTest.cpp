@@ -39,29 +39,28 @@ const LineCase kLineCases[] = {
      "number[2] function[f] number[3] number[0] number[4]", 0},
     {"division after word ending like a keyword", LanguageID::javascript, "returns / 2 / 3", 0,
      "number[2] number[3]", 0},
-    {"slash without a closing one", LanguageID::javascript, "f(/ 2", 0, "function[f] number[2]",
-     0},
+    {"slash without a closing one", LanguageID::javascript, "f(/ 2", 0, "function[f] number[2]", 0},
     {"division right after a closing template", LanguageID::javascript, "` / 2 / 3", 4,
      "string[`] number[2] number[3]", 0},
     {"hashbang line", LanguageID::javascript, "#!/usr/bin/env node", 0, "", 0},
     // Shell: nested expansions, quotes and arithmetic.
     {"nested expansion with quotes", LanguageID::shell, "val=${line#\"${arr[1]}:\"}", 0,
      "variable[${line#\"${arr[1]}:\"}]", 0},
-    {"expansion holding an apostrophe in a string", LanguageID::shell, "m=\"${a:-\"it's\"} ok\"",
-     0, "string[\"${a:-\"it's\"} ok\"]", 0},
-    {"command substitution with inner quotes", LanguageID::shell, "d=\"$(dirname \"$0\")\" # c",
-     0, "string[\"$(dirname \"$0\")\"] comment[# c]", 0},
+    {"expansion holding an apostrophe in a string", LanguageID::shell, "m=\"${a:-\"it's\"} ok\"", 0,
+     "string[\"${a:-\"it's\"} ok\"]", 0},
+    {"command substitution with inner quotes", LanguageID::shell, "d=\"$(dirname \"$0\")\" # c", 0,
+     "string[\"$(dirname \"$0\")\"] comment[# c]", 0},
     {"dollar in single quotes", LanguageID::shell, "echo '$HOME ${x}'", 0,
      "function[echo] string['$HOME ${x}']", 0},
     {"shift in arithmetic", LanguageID::shell, "x=$((1<<2)) y=$(( (a << b) ))", 0,
      "number[1] number[2]", 0},
-    {"here-string", LanguageID::shell, "read -r a <<< \"$x\"", 0,
-     "function[read] string[\"$x\"]", 0},
+    {"here-string", LanguageID::shell, "read -r a <<< \"$x\"", 0, "function[read] string[\"$x\"]",
+     0},
     // Swift interpolations and raw strings.
     {"interpolation holding strings", LanguageID::swift, "\"a \\(b ? \"x\" : \"y\") c\" + d", 0,
      "string[\"a \\(b ? \"x\" : \"y\") c\"]", 0},
-    {"interpolation holding a closing paren in a string", LanguageID::swift,
-     "\"\\(f(\"b)\"))\" x", 0, "string[\"\\(f(\"b)\"))\"]", 0},
+    {"interpolation holding a closing paren in a string", LanguageID::swift, "\"\\(f(\"b)\"))\" x",
+     0, "string[\"\\(f(\"b)\"))\"]", 0},
     {"multi-line string with interpolated literal", LanguageID::swift,
      "Hello \\( name(\"\"\"x\"\"\") ) \"\"\" + a", 3,
      "string[Hello \\( name(\"\"\"x\"\"\") ) \"\"\"]", 0},
@@ -71,8 +70,8 @@ const LineCase kLineCases[] = {
      "string[#\"\\#(f(\"\\\"#\"))\"#]", 0},
     {"multi-line raw string keeps its hash count", LanguageID::swift, "let s = ##\"\"\"", 0,
      "keyword[let] string[##\"\"\"]", 2 + 256},
-    {"one hash fewer does not close", LanguageID::swift, "\"\"\"# x", 2 + 256,
-     "string[\"\"\"# x]", 2 + 256},
+    {"one hash fewer does not close", LanguageID::swift, "\"\"\"# x", 2 + 256, "string[\"\"\"# x]",
+     2 + 256},
     {"matching hashes close", LanguageID::swift, "\"\"\"## + a", 2 + 256, "string[\"\"\"##]", 0},
     // YAML commas.
     {"plain scalar with quotes and commas", LanguageID::yaml, "run: php -r \"a('x', 'y');\"", 0,
@@ -104,8 +103,8 @@ std::vector<std::string> describeLines(std::string_view language, std::string_vi
         std::size_t end = std::min(text.find('\n', start), text.size());
         std::u16string line = u16(text.substr(start, end - start));
         auto result = tokenizeLine(tokenizer, line, state);
-        EXPECT_EQ(tokenizer.tokenizeLine(line.data(), static_cast<std::int64_t>(line.size()),
-                                         state, TokenEmitter{}),
+        EXPECT_EQ(tokenizer.tokenizeLine(line.data(), static_cast<std::int64_t>(line.size()), state,
+                                         TokenEmitter{}),
                   result.state);
         out.push_back(describe(line, result.tokens));
         state = result.state;
@@ -132,8 +131,8 @@ TEST(RealCodeConstructsTest, HereDocuments) {
     EXPECT_EQ(describeLines(LanguageID::shell, "cat <<-END\n\tx\n\tEND\ny"),
               (Lines{"function[cat] string[END]", "string[\tx]", "string[END]", "", "state 0"}));
     EXPECT_EQ(describeLines(LanguageID::shell, "cat <<END\n\tEND\n END\nEND x\nEND"),
-              (Lines{"function[cat] string[END]", "string[\tEND]", "string[ END]",
-                     "string[END x]", "string[END]", "state 0"}));
+              (Lines{"function[cat] string[END]", "string[\tEND]", "string[ END]", "string[END x]",
+                     "string[END]", "state 0"}));
     // The rest of the opener's line is code; a comment there does not lose the body.
     EXPECT_EQ(describeLines(LanguageID::shell, "cat <<A | grep \"q\" # c\nit's\nA"),
               (Lines{"function[cat] string[A] function[grep] string[\"q\"] comment[# c]",
