@@ -168,6 +168,10 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
         }
         if (!scan.isIdentifierStart(c)) {
             const bool hasNext = p + 1 < n;
+            if ((c == u'+' || c == u'-') && hasNext && u[p + 1] == c && before != Before::nothing) {
+                p += 2; // a postfix "++" or "--" leaves an operand: "i++ / 2" divides
+                continue;
+            }
             before = (c == u')' || c == u']') ? Before::operand : Before::nothing;
             if (c == u'@' && syntax.attributes && hasNext && isNameStart(u[p + 1])) {
                 std::int64_t end = p + 1;

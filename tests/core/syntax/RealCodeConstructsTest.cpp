@@ -39,6 +39,8 @@ const LineCase kLineCases[] = {
      "number[2] function[f] number[3] number[0] number[4]", 0},
     {"division after word ending like a keyword", LanguageID::javascript, "returns / 2 / 3", 0,
      "number[2] number[3]", 0},
+    {"division after postfix increment", LanguageID::javascript, "i++ / 2 / n; --j", 0, "number[2]",
+     0},
     {"slash without a closing one", LanguageID::javascript, "f(/ 2", 0, "function[f] number[2]", 0},
     {"division right after a closing template", LanguageID::javascript, "` / 2 / 3", 4,
      "string[`] number[2] number[3]", 0},
