@@ -35,6 +35,52 @@ std::int64_t CodeScanner::blockComment(std::int64_t q, int& d) const {
     return -1;
 }
 
+std::int64_t CodeScanner::nestingStringBody(std::int64_t q, const StringRule& rule,
+                                            std::int64_t hashes, int nesting) const {
+    const auto closeLength = static_cast<std::int64_t>(rule.close.size());
+    while (q < n) {
+        if (rule.escape != 0 && u[q] == rule.escape) {
+            std::int64_t after = q + 1;
+            if (rule.hashDelimited) {
+                if (hashRun(u, n, after) < hashes) {
+                    ++q; // a plain backslash in a raw string
+                    continue;
+                }
+                after += hashes;
+            }
+            if (rule.interpolation != 0 && after < n && u[after] == rule.interpolation) {
+                q = interpolationEnd(after + 1, nesting);
+                if (q < 0)
+                    return -1;
+                continue;
+            }
+            q = after + 1;
+        } else if (rule.nestedExpansions && u[q] == u'$' && q + 1 < n &&
+                   (u[q + 1] == u'{' || u[q + 1] == u'(') && nesting < kMaxNesting) {
+            q = shellGroupEnd(q + 2, u[q + 1] == u'{' ? u'}' : u')', nesting + 1);
+            if (q < 0)
+                return -1;
+        } else if (matchesAt(u, n, q, rule.close)) {
+            std::int64_t end = q + closeLength;
+            if (rule.hashDelimited) {
+                if (hashRun(u, n, end) < hashes - 1) {
+                    ++q;
+                    continue;
+                }
+                end += hashes - 1;
+            }
+            if (rule.doubledCloseEscapes && matchesAt(u, n, end, rule.close)) {
+                q = end + closeLength;
+                continue;
+            }
+            return end;
+        } else {
+            ++q;
+        }
+    }
+    return -1;
+}
+
 std::int64_t CodeScanner::interpolationEnd(std::int64_t q, int nesting) const {
     int depth = 1;
     while (q < n) {
@@ -65,36 +111,6 @@ std::int64_t CodeScanner::interpolationEnd(std::int64_t q, int nesting) const {
     return -1;
 }
 
-std::int64_t CodeScanner::number(std::int64_t q) const {
-    bool hex = false;
-    if (u[q] == u'0' && q + 1 < n && (u[q + 1] == u'x' || u[q + 1] == u'X')) {
-        q += 2;
-        hex = true;
-    }
-    auto exponentSign = [&](std::int64_t at) {
-        return (u[at] == u'e' || u[at] == u'E') && at + 1 < n &&
-               (u[at + 1] == u'+' || u[at + 1] == u'-');
-    };
-    bool fraction = false;
-    while (q < n) {
-        char16_t c = u[q];
-        if (isAlnumUnderscore(c)) {
-            q += (!hex && exponentSign(q)) ? 2 : 1;
-        } else if (c == u'.' && !hex && q + 1 < n && isDigit(u[q + 1])) {
-            ++q;
-            fraction = true;
-            break;
-        } else {
-            break;
-        }
-    }
-    if (fraction) {
-        while (q < n && isAlnumUnderscore(u[q]))
-            q += exponentSign(q) ? 2 : 1;
-    }
-    return std::min(q, n);
-}
-
 std::int64_t CodeScanner::regexEnd(std::int64_t p) const {
     bool inClass = false;
     std::int64_t q = p + 1;
@@ -120,7 +136,13 @@ std::int64_t CodeScanner::regexEnd(std::int64_t p) const {
     return -1;
 }
 
-bool CodeScanner::wordPrecedesRegex(std::int64_t start, std::int64_t end) const {
+bool CodeScanner::keywordBeforeStartsRegex(std::int64_t p) const {
+    std::int64_t end = p;
+    while (end > 0 && isBlank(u[end - 1]))
+        --end;
+    std::int64_t start = end;
+    while (start > 0 && isIdentifierPart(u[start - 1]))
+        --start;
     static constexpr std::string_view words[] = {"return", "typeof",     "case",  "do",     "else",
                                                  "in",     "instanceof", "new",   "delete", "void",
                                                  "throw",  "yield",      "await", "of"};

@@ -15,9 +15,9 @@ namespace vendrix::syntax_detail {
 inline bool matchesAt(const char16_t* u, std::int64_t n, std::int64_t p,
                       const std::u16string& marker) {
     auto length = static_cast<std::int64_t>(marker.size());
-    if (length == 0 || p + length > n)
-        return false;
-    return std::equal(marker.begin(), marker.end(), u + p);
+    if (length == 0 || p + length > n || u[p] != marker[0])
+        return false; // the first unit decides most tests without a call
+    return std::equal(marker.begin() + 1, marker.end(), u + p + 1);
 }
 
 inline std::int64_t hashRun(const char16_t* u, std::int64_t n, std::int64_t p) {
@@ -74,43 +74,18 @@ struct CodeScanner {
     /// `hashes` is the delimiter's "#" count of a hash-delimited rule.
     std::int64_t stringBody(std::int64_t q, const StringRule& rule, std::int64_t hashes = 0,
                             int nesting = 0) const {
+        if (rule.hashDelimited || rule.interpolation != 0 || rule.nestedExpansions)
+            return nestingStringBody(q, rule, hashes, nesting);
         const auto closeLength = static_cast<std::int64_t>(rule.close.size());
         while (q < n) {
             if (rule.escape != 0 && u[q] == rule.escape) {
-                std::int64_t after = q + 1;
-                if (rule.hashDelimited) {
-                    if (hashRun(u, n, after) < hashes) {
-                        ++q; // a plain backslash in a raw string
-                        continue;
-                    }
-                    after += hashes;
-                }
-                if (rule.interpolation != 0 && after < n && u[after] == rule.interpolation) {
-                    q = interpolationEnd(after + 1, nesting);
-                    if (q < 0)
-                        return -1;
-                    continue;
-                }
-                q = after + 1;
-            } else if (rule.nestedExpansions && u[q] == u'$' && q + 1 < n &&
-                       (u[q + 1] == u'{' || u[q + 1] == u'(') && nesting < kMaxNesting) {
-                q = shellGroupEnd(q + 2, u[q + 1] == u'{' ? u'}' : u')', nesting + 1);
-                if (q < 0)
-                    return -1;
+                q += 2;
             } else if (matchesAt(u, n, q, rule.close)) {
-                std::int64_t end = q + closeLength;
-                if (rule.hashDelimited) {
-                    if (hashRun(u, n, end) < hashes - 1) {
-                        ++q;
-                        continue;
-                    }
-                    end += hashes - 1;
-                }
-                if (rule.doubledCloseEscapes && matchesAt(u, n, end, rule.close)) {
-                    q = end + closeLength;
+                if (rule.doubledCloseEscapes && matchesAt(u, n, q + closeLength, rule.close)) {
+                    q += 2 * closeLength;
                     continue;
                 }
-                return end;
+                return q + closeLength;
             } else {
                 ++q;
             }
@@ -118,19 +93,22 @@ struct CodeScanner {
         return -1;
     }
 
+    /// The string body scan of a rule with raw-string delimiters, interpolations or shell
+    /// expansions.
+    std::int64_t nestingStringBody(std::int64_t q, const StringRule& rule, std::int64_t hashes,
+                                   int nesting) const;
+
     /// From just after an interpolation's "(": the end after its matching ")", skipping the
     /// string literals inside; -1 when the line ends first.
     std::int64_t interpolationEnd(std::int64_t q, int nesting) const;
-
-    /// The end of the number starting at q.
-    std::int64_t number(std::int64_t q) const;
 
     /// The end of the regular expression literal whose "/" is at p (after its flags), or -1
     /// when no closing "/" follows on the line.
     std::int64_t regexEnd(std::int64_t p) const;
 
-    /// Whether the word [start, end) is a keyword after which a "/" starts a regex.
-    bool wordPrecedesRegex(std::int64_t start, std::int64_t end) const;
+    /// Whether the word before p (and the blanks after it) is a keyword after which a "/"
+    /// starts a regex, as in "return /x/".
+    bool keywordBeforeStartsRegex(std::int64_t p) const;
 
     /// Shell: from just after "${", "$(" or "(", the end after the matching `close`; quotes,
     /// escapes and nested expansions are skipped whole. -1 when the line ends first.

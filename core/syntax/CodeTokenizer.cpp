@@ -26,6 +26,41 @@ inline bool isNamePart(char16_t c) {
     return isLetter(c) || isDigit(c) || c == u'_' || c > 0x7F;
 }
 
+inline bool isWordUnit(char16_t c) {
+    return isLetter(c) || isDigit(c) || c == u'_';
+}
+
+/// The end of the number starting at q.
+inline std::int64_t numberEnd(const char16_t* u, std::int64_t n, std::int64_t q) {
+    bool hex = false;
+    if (u[q] == u'0' && q + 1 < n && (u[q + 1] == u'x' || u[q + 1] == u'X')) {
+        q += 2;
+        hex = true;
+    }
+    auto exponentSign = [&](std::int64_t at) {
+        return (u[at] == u'e' || u[at] == u'E') && at + 1 < n &&
+               (u[at + 1] == u'+' || u[at + 1] == u'-');
+    };
+    bool fraction = false;
+    while (q < n) {
+        char16_t c = u[q];
+        if (isWordUnit(c)) {
+            q += (!hex && exponentSign(q)) ? 2 : 1;
+        } else if (c == u'.' && !hex && q + 1 < n && isDigit(u[q + 1])) {
+            ++q;
+            fraction = true;
+            break;
+        } else {
+            break;
+        }
+    }
+    if (fraction) {
+        while (q < n && isWordUnit(u[q]))
+            q += exponentSign(q) ? 2 : 1;
+    }
+    return std::min(q, n);
+}
+
 } // namespace
 
 CodeTokenizer::CodeTokenizer(const CodeSyntax& syntax) : m_syntax(&syntax) {
@@ -78,7 +113,6 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
     // A "/" after the line start or an operator starts a regex; never on a "#!" line.
     const bool regexLiterals = syntax.regexLiterals && !(n >= 2 && u[0] == u'#' && u[1] == u'!');
     Before before = p > 0 ? Before::operand : Before::nothing;
-    std::int64_t wordStart = 0, wordEnd = 0;
     const std::int64_t firstNonBlank = skipBlanks(u, n, 0);
     while (p < n) {
         const char16_t c = u[p];
@@ -145,7 +179,7 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                 continue;
             if (c == u'/' && regexLiterals &&
                 (before == Before::nothing ||
-                 (before == Before::word && scan.wordPrecedesRegex(wordStart, wordEnd)))) {
+                 (before == Before::word && scan.keywordBeforeStartsRegex(p)))) {
                 std::int64_t end = scan.regexEnd(p);
                 if (end > 0) {
                     scan.token(p, end - p, TokenKind::string);
@@ -160,7 +194,7 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                 ++p;
                 continue;
             }
-            std::int64_t end = scan.number(p);
+            std::int64_t end = numberEnd(u, n, p);
             scan.token(p, end - p, TokenKind::number);
             p = end;
             before = Before::operand;
@@ -240,8 +274,6 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                 scan.token(p, end - p, *kind);
         }
         before = Before::word;
-        wordStart = p;
-        wordEnd = end;
         p = end;
     }
     return hereDocument;
