@@ -110,8 +110,9 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
     // The body state of the first here-document opened on this line, taken up by the next.
     std::uint32_t hereDocument = 0;
     std::int64_t arithmeticEnd = 0;
-    // A "/" after the line start or an operator starts a regex; never on a "#!" line.
-    const bool regexLiterals = syntax.regexLiterals && !(n >= 2 && u[0] == u'#' && u[1] == u'!');
+    // A "/" after the line start or an operator starts a regex; never on a "#!" line, nor after
+    // a "/" that found no closing one (which keeps lines of unclosed "/[" linear).
+    bool regexLiterals = syntax.regexLiterals && !(n >= 2 && u[0] == u'#' && u[1] == u'!');
     Before before = p > 0 ? Before::operand : Before::nothing;
     const std::int64_t firstNonBlank = skipBlanks(u, n, 0);
     while (p < n) {
@@ -187,6 +188,7 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                     before = Before::operand;
                     continue;
                 }
+                regexLiterals = false;
             }
         }
         if (isDigit(c) || (c == u'.' && p + 1 < n && isDigit(u[p + 1]))) {

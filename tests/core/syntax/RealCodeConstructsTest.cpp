@@ -44,6 +44,8 @@ const LineCase kLineCases[] = {
     {"slash without a closing one", LanguageID::javascript, "f(/ 2", 0, "function[f] number[2]", 0},
     {"division right after a closing template", LanguageID::javascript, "` / 2 / 3", 4,
      "string[`] number[2] number[3]", 0},
+    {"no regex after a slash without a closing one", LanguageID::javascript, "x = / [ y = /a/", 0,
+     "", 0},
     {"hashbang line", LanguageID::javascript, "#!/usr/bin/env node", 0, "", 0},
     // Shell: nested expansions, quotes and arithmetic.
     {"nested expansion with quotes", LanguageID::shell, "val=${line#\"${arr[1]}:\"}", 0,
