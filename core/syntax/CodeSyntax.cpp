@@ -64,6 +64,7 @@ const CodeSyntax& CodeSyntax::javascript() {
         s.identifierExtra = u'$';
         s.attributes = true;
         s.functionCalls = true;
+        s.regexLiterals = true;
         return s;
     }();
     return syntax;
@@ -97,9 +98,14 @@ const CodeSyntax& CodeSyntax::swift() {
         s.blockOpen = u"/*";
         s.blockClose = u"*/";
         s.nestedBlockComments = true;
-        s.strings = {rule(u"#\"\"\"", u"\"\"\"#", 0, kMultiline),
-                     rule(u"\"\"\"", u"\"\"\"", kBackslash, kMultiline), rule(u"#\"", u"\"#", 0),
-                     rule(u"\"", u"\"", kBackslash)};
+        // Raw strings take any number of "#"; "\(" (or "\#(" in a raw string) interpolates.
+        s.strings = {rule(u"#\"\"\"", u"\"\"\"#", kBackslash, kMultiline),
+                     rule(u"\"\"\"", u"\"\"\"", kBackslash, kMultiline),
+                     rule(u"#\"", u"\"#", kBackslash), rule(u"\"", u"\"", kBackslash)};
+        for (StringRule& r : s.strings) {
+            r.hashDelimited = r.open[0] == u'#';
+            r.interpolation = u'(';
+        }
         s.keywords = KeywordTable({{Kind::keyword,
                                     {"associatedtype",
                                      "class",
@@ -336,7 +342,9 @@ const CodeSyntax& CodeSyntax::shell() {
                "tr",   "sort",   "uniq",  "head",  "tail",  "cut",   "wc",    "touch", "ln"}},
              {Kind::constant, {"true", "false"}}},
             false);
+        s.strings[2].nestedExpansions = true;
         s.dollarVariables = true;
+        s.hereDocuments = true;
         return s;
     }();
     return syntax;

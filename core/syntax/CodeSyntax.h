@@ -21,6 +21,16 @@ struct StringRule {
     /// An unterminated literal continues on the next line.
     bool multiline = false;
     TokenKind kind = TokenKind::string;
+    /// The opener begins with "#", which may be repeated (raw strings): the closer then needs
+    /// as many "#" after its first unit's run, and the escape character counts only when
+    /// followed by as many "#". A multi-line literal keeps the count in the line state.
+    bool hashDelimited = false;
+    /// The unit that, right after an escape, opens an interpolation running to its matching
+    /// ")"; string literals inside it are skipped whole, so their quotes do not end the
+    /// outer literal. 0 = none.
+    char16_t interpolation = 0;
+    /// "${...}" and "$(...)" inside the literal are skipped whole, with their own quotes.
+    bool nestedExpansions = false;
 };
 
 /// The table that drives the code tokenizer for one C-like or script language: comment
@@ -61,6 +71,10 @@ struct CodeSyntax {
     bool functionCalls = false;
     /// An unclassified identifier starting with A-Z is a type.
     bool capitalizedTypes = false;
+    /// A "/" where an operand is expected starts a regular expression literal (one line).
+    bool regexLiterals = false;
+    /// "<<WORD" starts a here-document whose body runs until a line holding only WORD.
+    bool hereDocuments = false;
 
     static const CodeSyntax& json();
     static const CodeSyntax& javascript();

@@ -1,129 +1,65 @@
 #include "core/syntax/CodeTokenizer.h"
 
-#include "core/syntax/ScanSupport.h"
+#include "core/syntax/CodeScanner.h"
+#include "core/syntax/HereDocument.h"
 
 #include <algorithm>
 
 namespace vendrix {
 
+using namespace syntax_detail;
+
 namespace {
 
-using Units = const char16_t*;
+/// Identifies the last thing scanned on the line, to tell a regex "/" from a division.
+enum class Before : std::uint8_t {
+    nothing, ///< the line start, an operator or an opening bracket: a "/" starts a regex
+    operand, ///< a value, a closing bracket or a string: a "/" divides
+    word,    ///< an identifier: a "/" starts a regex only after some keywords
+};
 
-using syntax_detail::isBlank;
-using syntax_detail::isDigit;
-using syntax_detail::isLetter;
-using syntax_detail::skipBlanks;
-
-inline bool isAlnumUnderscore(char16_t c) {
-    return isLetter(c) || isDigit(c) || c == u'_';
-}
 /// The characters that may follow "@", "#" or "$" to start a name.
 inline bool isNameStart(char16_t c) {
     return isLetter(c) || c == u'_' || c > 0x7F;
 }
 inline bool isNamePart(char16_t c) {
-    return isAlnumUnderscore(c) || c > 0x7F;
+    return isLetter(c) || isDigit(c) || c == u'_' || c > 0x7F;
 }
 
-inline bool matchesAt(Units u, std::int64_t n, std::int64_t p, const std::u16string& marker) {
-    auto length = static_cast<std::int64_t>(marker.size());
-    if (length == 0 || p + length > n)
-        return false;
-    return std::equal(marker.begin(), marker.end(), u + p);
+inline bool isWordUnit(char16_t c) {
+    return isLetter(c) || isDigit(c) || c == u'_';
 }
 
-struct Scanner {
-    const CodeSyntax& syntax;
-    Units u;
-    std::int64_t n;
-    TokenEmitter emit;
-
-    void token(std::int64_t location, std::int64_t length, TokenKind kind) const {
-        if (emit && length > 0)
-            emit(location, length, kind);
+/// The end of the number starting at q.
+inline std::int64_t numberEnd(const char16_t* u, std::int64_t n, std::int64_t q) {
+    bool hex = false;
+    if (u[q] == u'0' && q + 1 < n && (u[q + 1] == u'x' || u[q + 1] == u'X')) {
+        q += 2;
+        hex = true;
     }
-
-    bool isIdentifierStart(char16_t c) const {
-        return isLetter(c) || c == u'_' || c > 0x7F ||
-               (syntax.identifierExtra != 0 && c == syntax.identifierExtra);
-    }
-    bool isIdentifierPart(char16_t c) const { return isIdentifierStart(c) || isDigit(c); }
-
-    /// Scans a block comment body from q at depth d; returns the end of the comment or -1
-    /// when it does not close on this line (d then holds the depth at the line end).
-    std::int64_t blockComment(std::int64_t q, int& d) const {
-        const bool nests = syntax.nestedBlockComments;
-        const auto closeLength = static_cast<std::int64_t>(syntax.blockClose.size());
-        const auto openLength = static_cast<std::int64_t>(syntax.blockOpen.size());
-        while (q < n) {
-            if (matchesAt(u, n, q, syntax.blockClose)) {
-                --d;
-                q += closeLength;
-                if (d > 0 && nests)
-                    continue;
-                d = 0;
-                return q;
-            }
-            if (nests && matchesAt(u, n, q, syntax.blockOpen)) {
-                ++d;
-                q += openLength;
-                continue;
-            }
+    auto exponentSign = [&](std::int64_t at) {
+        return (u[at] == u'e' || u[at] == u'E') && at + 1 < n &&
+               (u[at + 1] == u'+' || u[at + 1] == u'-');
+    };
+    bool fraction = false;
+    while (q < n) {
+        char16_t c = u[q];
+        if (isWordUnit(c)) {
+            q += (!hex && exponentSign(q)) ? 2 : 1;
+        } else if (c == u'.' && !hex && q + 1 < n && isDigit(u[q + 1])) {
             ++q;
+            fraction = true;
+            break;
+        } else {
+            break;
         }
-        return -1;
     }
-
-    /// Scans a string body of `rule` from q; the end after the closer, or -1 when open.
-    std::int64_t stringBody(std::int64_t q, const StringRule& rule) const {
-        const auto closeLength = static_cast<std::int64_t>(rule.close.size());
-        while (q < n) {
-            if (rule.escape != 0 && u[q] == rule.escape) {
-                q += 2;
-            } else if (matchesAt(u, n, q, rule.close)) {
-                if (rule.doubledCloseEscapes && matchesAt(u, n, q + closeLength, rule.close)) {
-                    q += 2 * closeLength;
-                    continue;
-                }
-                return q + closeLength;
-            } else {
-                ++q;
-            }
-        }
-        return -1;
+    if (fraction) {
+        while (q < n && isWordUnit(u[q]))
+            q += exponentSign(q) ? 2 : 1;
     }
-
-    std::int64_t number(std::int64_t q) const {
-        bool hex = false;
-        if (u[q] == u'0' && q + 1 < n && (u[q + 1] == u'x' || u[q + 1] == u'X')) {
-            q += 2;
-            hex = true;
-        }
-        auto exponentSign = [&](std::int64_t at) {
-            return (u[at] == u'e' || u[at] == u'E') && at + 1 < n &&
-                   (u[at + 1] == u'+' || u[at + 1] == u'-');
-        };
-        bool fraction = false;
-        while (q < n) {
-            char16_t c = u[q];
-            if (isAlnumUnderscore(c)) {
-                q += (!hex && exponentSign(q)) ? 2 : 1;
-            } else if (c == u'.' && !hex && q + 1 < n && isDigit(u[q + 1])) {
-                ++q;
-                fraction = true;
-                break;
-            } else {
-                break;
-            }
-        }
-        if (fraction) {
-            while (q < n && isAlnumUnderscore(u[q]))
-                q += exponentSign(q) ? 2 : 1;
-        }
-        return std::min(q, n);
-    }
-};
+    return std::min(q, n);
+}
 
 } // namespace
 
@@ -142,7 +78,7 @@ CodeTokenizer::CodeTokenizer(const CodeSyntax& syntax) : m_syntax(&syntax) {
 std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std::uint32_t state,
                                           TokenEmitter emit) const {
     const CodeSyntax& syntax = *m_syntax;
-    const Scanner scan{syntax, u, n, emit};
+    const CodeScanner scan{syntax, u, n, emit};
     std::int64_t p = 0;
 
     const std::uint32_t low = state & 0xFF;
@@ -155,9 +91,12 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
         }
         scan.token(0, end, TokenKind::comment);
         p = end;
+    } else if (syntax.hereDocuments && HereDocument::isBodyState(state)) {
+        return HereDocument::bodyLine(scan, state);
     } else if (low >= 2 && low - 2 < syntax.strings.size()) {
         const StringRule& rule = syntax.strings[low - 2];
-        std::int64_t end = scan.stringBody(0, rule);
+        const std::int64_t hashes = rule.hashDelimited ? ((state >> 8) & 0xFF) + 1 : 0;
+        std::int64_t end = scan.stringBody(0, rule, hashes);
         if (end < 0) {
             scan.token(0, n, rule.kind);
             return state;
@@ -168,7 +107,14 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
     if (p >= n)
         return 0;
 
-    std::int64_t firstNonBlank = skipBlanks(u, n, 0);
+    // The body state of the first here-document opened on this line, taken up by the next.
+    std::uint32_t hereDocument = 0;
+    std::int64_t arithmeticEnd = 0;
+    // A "/" after the line start or an operator starts a regex; never on a "#!" line, nor after
+    // a "/" that found no closing one (which keeps lines of unclosed "/[" linear).
+    bool regexLiterals = syntax.regexLiterals && !(n >= 2 && u[0] == u'#' && u[1] == u'!');
+    Before before = p > 0 ? Before::operand : Before::nothing;
+    const std::int64_t firstNonBlank = skipBlanks(u, n, 0);
     while (p < n) {
         const char16_t c = u[p];
         if (isBlank(c)) {
@@ -180,13 +126,13 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                 if (!matchesAt(u, n, p, marker))
                     continue;
                 if (syntax.lineCommentNeedsBoundary && p > 0) {
-                    char16_t before = u[p - 1];
-                    if (!(isBlank(before) || before == u'&' || before == u'(' || before == u';' ||
-                          before == u'|'))
+                    char16_t previous = u[p - 1];
+                    if (!(isBlank(previous) || previous == u'&' || previous == u'(' ||
+                          previous == u';' || previous == u'|'))
                         continue;
                 }
                 scan.token(p, n - p, TokenKind::comment);
-                return 0;
+                return hereDocument;
             }
             if (matchesAt(u, n, p, syntax.blockOpen)) {
                 int depth = 1;
@@ -203,13 +149,20 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
             bool matchedString = false;
             for (std::size_t i = 0; i < syntax.strings.size(); ++i) {
                 const StringRule& rule = syntax.strings[i];
-                if (!matchesAt(u, n, p, rule.open))
+                std::int64_t hashes = 0;
+                const std::int64_t opener = scan.openerLength(p, rule, hashes);
+                if (opener == 0)
                     continue;
-                std::int64_t end =
-                    scan.stringBody(p + static_cast<std::int64_t>(rule.open.size()), rule);
+                std::int64_t end = scan.stringBody(p + opener, rule, hashes);
                 if (end < 0) {
                     scan.token(p, n - p, rule.kind);
-                    return rule.multiline ? 2 + static_cast<std::uint32_t>(i) : 0;
+                    if (!rule.multiline)
+                        return hereDocument;
+                    std::uint32_t extra =
+                        hashes > 1
+                            ? static_cast<std::uint32_t>(std::min<std::int64_t>(hashes - 1, 255))
+                            : 0;
+                    return 2 + static_cast<std::uint32_t>(i) + 256 * extra;
                 }
                 TokenKind kind = rule.kind;
                 if (syntax.stringKeys) {
@@ -219,24 +172,43 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                 }
                 scan.token(p, end - p, kind);
                 p = end;
+                before = Before::operand;
                 matchedString = true;
                 break;
             }
             if (matchedString)
                 continue;
+            if (c == u'/' && regexLiterals &&
+                (before == Before::nothing ||
+                 (before == Before::word && scan.keywordBeforeStartsRegex(p)))) {
+                std::int64_t end = scan.regexEnd(p);
+                if (end > 0) {
+                    scan.token(p, end - p, TokenKind::string);
+                    p = end;
+                    before = Before::operand;
+                    continue;
+                }
+                regexLiterals = false;
+            }
         }
         if (isDigit(c) || (c == u'.' && p + 1 < n && isDigit(u[p + 1]))) {
             if (p > 0 && scan.isIdentifierPart(u[p - 1])) {
                 ++p;
                 continue;
             }
-            std::int64_t end = scan.number(p);
+            std::int64_t end = numberEnd(u, n, p);
             scan.token(p, end - p, TokenKind::number);
             p = end;
+            before = Before::operand;
             continue;
         }
         if (!scan.isIdentifierStart(c)) {
             const bool hasNext = p + 1 < n;
+            if ((c == u'+' || c == u'-') && hasNext && u[p + 1] == c && before != Before::nothing) {
+                p += 2; // a postfix "++" or "--" leaves an operand: "i++ / 2" divides
+                continue;
+            }
+            before = (c == u')' || c == u']') ? Before::operand : Before::nothing;
             if (c == u'@' && syntax.attributes && hasNext && isNameStart(u[p + 1])) {
                 std::int64_t end = p + 1;
                 while (end < n && isNamePart(u[end]))
@@ -259,25 +231,29 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                 p = end;
                 continue;
             }
-            if (c == u'$' && syntax.dollarVariables && hasNext) {
-                char16_t next = u[p + 1];
-                std::int64_t end = -1;
-                if (next == u'{') {
-                    end = p + 2;
-                    while (end < n && u[end] != u'}')
-                        ++end;
-                    end = std::min(end + 1, n);
-                } else if (isNameStart(next)) {
-                    end = p + 1;
-                    while (end < n && isNamePart(u[end]))
-                        ++end;
-                } else if (isDigit(next) || next == u'!' || next == u'#' || next == u'$' ||
-                           next == u'*' || next == u'-' || next == u'?' || next == u'@') {
-                    end = p + 2;
-                }
+            if (c == u'$' && syntax.dollarVariables) {
+                std::int64_t end = scan.variableEnd(p);
                 if (end > 0) {
                     scan.token(p, end - p, TokenKind::variable);
                     p = end;
+                    continue;
+                }
+            }
+            if (syntax.hereDocuments && hasNext && u[p + 1] == c) {
+                if (c == u'(' && p >= arithmeticEnd) {
+                    arithmeticEnd = scan.arithmeticEnd(p);
+                } else if (c == u'<' && p >= arithmeticEnd) {
+                    std::int64_t wordAt = 0;
+                    std::uint32_t body = 0;
+                    std::int64_t end = HereDocument::parseOpener(u, n, p, wordAt, body);
+                    if (end > 0) {
+                        scan.token(wordAt, end - wordAt, TokenKind::string);
+                        if (hereDocument == 0)
+                            hereDocument = body;
+                        p = end;
+                        continue;
+                    }
+                    p += 2; // "<<<" or a lone "<<"
                     continue;
                 }
             }
@@ -299,9 +275,10 @@ std::uint32_t CodeTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
             if (kind)
                 scan.token(p, end - p, *kind);
         }
+        before = Before::word;
         p = end;
     }
-    return 0;
+    return hereDocument;
 }
 
 } // namespace vendrix

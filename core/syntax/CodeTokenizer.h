@@ -9,7 +9,8 @@ namespace vendrix {
 
 /// The table-driven line tokenizer of the C-like and script languages. State between lines:
 /// 0 normal code; 1 + 256 * depth inside a block comment (depth 1...255, clamped); 2 + i
-/// inside the unterminated multi-line string of rule i.
+/// inside the unterminated multi-line string of rule i (for a raw-string rule, plus 256 times
+/// the number of "#" beyond the first); a shell here-document body as HereDocument describes.
 class CodeTokenizer final : public SyntaxTokenizer {
 public:
     /// The syntax must outlive the tokenizer (the built-in syntaxes live for the program).

@@ -191,19 +191,47 @@ std::uint32_t MarkdownTokenizer::tokenizeLine(const char16_t* u, std::int64_t n,
         inlines.token(0, n, TokenKind::string);
         const std::uint32_t fenceKind = (state >> 8) & 0xFF;
         const std::int64_t fenceLength = (state >> 16) & 0xFF;
+        const std::uint32_t listIndent = state >> 24;
         const char16_t fence = fenceKind == 1 ? u'`' : fenceKind == 2 ? u'~' : 0;
-        if (fence != 0 && l <= 3 && l < n) {
+        if (fence != 0 && l <= listIndent + 3 && l < n) {
             std::int64_t run = runLength(u, n, l, fence);
             if (run >= fenceLength && skipBlanks(u, n, l + run) == n)
-                return 0;
+                return listIndent << 8;
         }
         return state;
     }
 
-    if (l >= n || l > 3)
-        return inlines.scan(0);
-
+    // Normal text: bits 8-15 hold the content indent of the list item the line may belong to
+    // (0 outside lists). Blank lines and lines indented at least that far stay in the item.
+    const std::uint32_t listIndent = (state >> 8) & 0xFF;
+    if (l >= n)
+        return listIndent << 8;
+    const std::uint32_t kept = l >= static_cast<std::int64_t>(listIndent) ? listIndent << 8 : 0;
+    auto scanRest = [&](std::int64_t from, std::uint32_t next) {
+        std::uint32_t result = inlines.scan(from);
+        return result == kComment ? kComment : next;
+    };
+    /// The state after a list marker ending at `end`: its content starts after 1 to 4 blanks.
+    auto listItem = [&](std::int64_t end) {
+        std::int64_t content = skipBlanks(u, n, end);
+        if (content >= n || content - end > 4)
+            content = end + 1;
+        return static_cast<std::uint32_t>(std::min<std::int64_t>(content, 255)) << 8;
+    };
     const char16_t c = u[l];
+    const bool fenceCharacter = c == u'`' || c == u'~';
+    if (fenceCharacter && l <= listIndent + 3) {
+        std::int64_t run = runLength(u, n, l, c);
+        if (run >= 3) {
+            inlines.token(0, n, TokenKind::string);
+            return kFenced + 256u * (c == u'`' ? 1u : 2u) +
+                   65536u * static_cast<std::uint32_t>(std::min<std::int64_t>(run, 255)) +
+                   (kept << 16);
+        }
+    }
+    if (l > 3)
+        return scanRest(0, kept);
+
     if (c == u'*' || c == u'-' || c == u'_' || c == u'=') {
         std::int64_t count = 0;
         bool only = true;
@@ -215,36 +243,28 @@ std::uint32_t MarkdownTokenizer::tokenizeLine(const char16_t* u, std::int64_t n,
         }
         if (only && c == u'=') {
             inlines.token(l, n - l, TokenKind::heading);
-            return 0;
+            return kept;
         }
         if (only && count >= 3) {
             inlines.token(l, n - l, TokenKind::punctuation);
-            return 0;
+            return kept;
         }
         if (c == u'_' || c == u'=')
-            return inlines.scan(0);
+            return scanRest(0, kept);
     }
     if ((c == u'+' || c == u'*' || c == u'-') && l + 1 < n && isBlank(u[l + 1])) {
         inlines.token(l, 1, TokenKind::keyword);
-        return inlines.scan(l + 1);
+        return scanRest(l + 1, listItem(l + 1));
     }
     if (c == u'>') {
         inlines.token(l, n - l, TokenKind::comment);
-        return 0;
-    }
-    if (c == u'`' || c == u'~') {
-        std::int64_t run = runLength(u, n, l, c);
-        if (run >= 3) {
-            inlines.token(0, n, TokenKind::string);
-            return kFenced + 256u * (c == u'`' ? 1u : 2u) +
-                   65536u * static_cast<std::uint32_t>(std::min<std::int64_t>(run, 255));
-        }
+        return kept;
     }
     if (c == u'#') {
         std::int64_t run = runLength(u, n, l, u'#');
         if (run <= 6 && (l + run == n || isBlank(u[l + run]))) {
             inlines.token(l, n - l, TokenKind::heading);
-            return 0;
+            return kept;
         }
     }
     if (isDigit(c)) {
@@ -254,10 +274,10 @@ std::uint32_t MarkdownTokenizer::tokenizeLine(const char16_t* u, std::int64_t n,
         if (q - l <= 9 && q < n && (u[q] == u'.' || u[q] == u')') &&
             (q + 1 == n || isBlank(u[q + 1]))) {
             inlines.token(l, q + 1 - l, TokenKind::keyword);
-            return inlines.scan(q + 1);
+            return scanRest(q + 1, listItem(q + 1));
         }
     }
-    return inlines.scan(0);
+    return scanRest(0, kept);
 }
 
 } // namespace vendrix

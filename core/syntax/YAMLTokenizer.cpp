@@ -150,9 +150,18 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
         }
     }
 
+    // Brackets open on this line: inside them a "," or a closing bracket ends a plain scalar;
+    // outside them both are ordinary text.
+    int flowDepth = 0;
     while (p < n) {
         const char16_t c = u[p];
-        if (isBlank(c) || c == u',' || c == u'[' || c == u']' || c == u'{' || c == u'}') {
+        if (c == u'[' || c == u'{') {
+            ++flowDepth;
+            ++p;
+        } else if (c == u']' || c == u'}') {
+            flowDepth = std::max(flowDepth - 1, 0);
+            ++p;
+        } else if (isBlank(c) || c == u',') {
             ++p;
         } else if (c == u'!') {
             std::int64_t q = p;
@@ -194,7 +203,8 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
             bool key = false;
             while (q < n) {
                 char16_t d = u[q];
-                if (d == u',' || d == u']' || d == u'}' || (d == u'#' && isBlank(u[q - 1])))
+                if ((flowDepth > 0 && (d == u',' || d == u']' || d == u'}')) ||
+                    (d == u'#' && isBlank(u[q - 1])))
                     break;
                 if (d == u':' && blankOrEnd(u, n, q + 1)) {
                     key = true;

@@ -21,10 +21,11 @@ using test::referenceTokens;
 using test::u16;
 using test::u8;
 
-const char* const kSamples[] = {"sample.json", "sample.xml",   "sample.html", "sample.js",
-                                "sample.ts",   "sample.swift", "sample.cs",   "sample.py",
-                                "sample.sql",  "sample.md",    "sample.yaml", "sample.sh",
-                                "sample.css"};
+const char* const kSamples[] = {"sample.json",         "sample.xml",   "sample.html", "sample.js",
+                                "sample.ts",           "sample.swift", "sample.cs",   "sample.py",
+                                "sample.sql",          "sample.md",    "sample.yaml", "sample.sh",
+                                "sample.css",          "literals.js",  "regex.ts",    "heredoc.sh",
+                                "interpolation.swift", "scalars.yaml", "lists.md"};
 
 struct Sample {
     std::string file;
@@ -136,9 +137,11 @@ TEST(GoldenTokensTest, EngineEqualsLineByLineTokenizing) {
 }
 
 TEST(GoldenTokensTest, RandomEditsOnSamplesMatchFreshTokenizing) {
-    const char16_t* snippets[] = {u"/*",     u"*/",   u"\n",      u"\"",  u"'",   u"`",      u"'''",
-                                  u"\"\"\"", u"<!--", u"-->",     u"```", u"{",   u"}",      u"|",
-                                  u"#",      u"x",    u"<style>", u"  ",  u"@\"", u"\n  - ", u""};
+    const char16_t* snippets[] = {
+        u"/*",      u"*/",      u"\n",  u"\"",     u"'",    u"`",         u"'''", u"\"\"\"",
+        u"<!--",    u"-->",     u"```", u"{",      u"}",    u"|",         u"#",   u"x",
+        u"<style>", u"  ",      u"@\"", u"\n  - ", u"",     u"/",         u"[",   u"\\",
+        u"<<EOF\n", u"\nEOF\n", u"${",  u"\\(",    u"##\"", u"\n    ```", u","};
     std::mt19937 rng(99);
     for (const char* file : kSamples) {
         SCOPED_TRACE(file);

@@ -54,7 +54,7 @@ const LineCase kCases[] = {
     {"hash without blank", LanguageID::markdown, "#Title", 0, "", 0},
     {"seven hashes", LanguageID::markdown, "####### x", 0, "", 0},
     {"bullet with emphasis", LanguageID::markdown, "- item *em*", 0, "keyword[-] emphasis[*em*]",
-     0},
+     2 << 8}, // the item's content indent, carried to the next line
     {"thematic break", LanguageID::markdown, "***", 0, "punctuation[***]", 0},
     {"spaced break", LanguageID::markdown, " - - -", 0, "punctuation[- - -]", 0},
     {"setext underline", LanguageID::markdown, "===", 0, "heading[===]", 0},
@@ -75,7 +75,7 @@ const LineCase kCases[] = {
      "strong[**bold**] string[`code`] strong[__b__]", 0},
     {"intraword underscore", LanguageID::markdown, "snake_case_name", 0, "", 0},
     {"escaped star", LanguageID::markdown, "\\*not em*", 0, "", 0},
-    {"ordered list", LanguageID::markdown, "12. step `x`", 0, "keyword[12.] string[`x`]", 0},
+    {"ordered list", LanguageID::markdown, "12. step `x`", 0, "keyword[12.] string[`x`]", 4 << 8},
     {"block quote", LanguageID::markdown, "> quoted *x*", 0, "comment[> quoted *x*]", 0},
     {"html comment opens", LanguageID::markdown, "a <!-- b", 0, "comment[<!-- b]", 2},
     {"html comment closes", LanguageID::markdown, "c --> *d*", 2, "comment[c -->] emphasis[*d*]",
