@@ -12,6 +12,9 @@
 namespace vendrix::app {
 namespace {
 
+/// Fifteen paths with bookmarks fit many times over; anything larger is not our list.
+constexpr qint64 kMaxStoredSize = 4 * 1024 * 1024;
+
 std::string toUtf8(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return {bytes.constData(), static_cast<size_t>(bytes.size())};
@@ -51,7 +54,7 @@ RecentFiles::RecentFiles(QString key, QString filePath)
 
 std::vector<RecentFiles::Entry> RecentFiles::load() const {
     QFile file(m_filePath);
-    if (m_filePath.isEmpty() || !file.open(QIODevice::ReadOnly))
+    if (m_filePath.isEmpty() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxStoredSize)
         return {};
     const QByteArray data = file.readAll();
     const nlohmann::json stored =

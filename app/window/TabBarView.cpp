@@ -111,6 +111,8 @@ void TabBarView::setMultiline(bool multiline) {
         return;
     m_multiline = multiline;
     relayout();
+    if (m_selectedIndex >= 0)
+        scrollToVisible(m_layout.tabFrames[static_cast<size_t>(m_selectedIndex)]);
 }
 
 void TabBarView::relayout() {
@@ -139,6 +141,8 @@ void TabBarView::scrollToVisible(const QRect& rect) {
 bool TabBarView::event(QEvent* event) {
     if (event->type() == QEvent::ParentChange)
         attachToScrollArea();
+    if (event->type() == QEvent::FontChange)
+        relayout();
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int index = m_layout.tabAt(help->pos());

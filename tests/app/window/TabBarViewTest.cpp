@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -216,6 +217,14 @@ TEST(TabBarViewTest, TheBarAsksForAtMostEightRows) {
     EXPECT_EQ(fixture.bar->rowCount(), 1);
     EXPECT_EQ(fixture.heights.back(), 28);
     EXPECT_EQ(fixture.bar->width(), fixture.bar->plusFrame().right() + 1);
+    EXPECT_GT(fixture.area->horizontalScrollBar()->value(), 0)
+        << "one line of tabs scrolls sideways to the selected tab";
+    const int before = fixture.area->horizontalScrollBar()->value();
+    QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), {}, QPoint(0, 120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(fixture.bar, &wheel);
+    EXPECT_LT(fixture.area->horizontalScrollBar()->value(), before)
+        << "the vertical wheel scrolls one line of tabs sideways";
 }
 
 TEST(TabBarViewTest, ContextMenuOffersThePathCommandsOnlyForFiles) {
