@@ -6,6 +6,7 @@
 #include "core/text/LineIndex.h"
 #include "core/text/TextFileCodec.h"
 #include "core/text/TextStorage.h"
+#include "core/text/UserFileReader.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -16,10 +17,28 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
+#include <cstring>
+#include <filesystem>
+
 namespace vendrix::app {
 namespace {
 
 constexpr std::int64_t kLongLineThreshold = 99999;
+
+QString describeReadError(const UserFileError& error) {
+    switch (error.kind) {
+    case UserFileErrorKind::notFound:
+        return QStringLiteral("Dosya bulunamadı.");
+    case UserFileErrorKind::permissionDenied:
+        return QStringLiteral("Bu dosyayı okuma izniniz yok.");
+    case UserFileErrorKind::notRegularFile:
+        return QStringLiteral("Bu bir dosya değil (klasör, aygıt ya da boru).");
+    case UserFileErrorKind::tooLarge:
+        return QStringLiteral("Dosya açılamayacak kadar büyük.");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error.errnoValue));
+    }
+}
 
 } // namespace
 
@@ -73,28 +92,19 @@ EditorWindow::~EditorWindow() {
 
 bool EditorWindow::openFile(const QString& path) {
     QFileInfo info(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    auto contents =
+        UserFileReader::read(std::filesystem::path(QFile::encodeName(path).toStdString()));
+    if (!contents) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Vendrix"),
                         QStringLiteral("“%1” açılamadı.").arg(info.fileName()), QMessageBox::Ok,
                         this);
-        box.setInformativeText(file.errorString());
+        box.setInformativeText(describeReadError(contents.error()));
         box.button(QMessageBox::Ok)->setText(QStringLiteral("Tamam"));
         box.exec();
         return false;
     }
-    DecodedText decoded;
-    qint64 size = file.size();
-    uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
-    if (mapped) {
-        decoded = TextFileCodec::decode(
-            std::string_view(reinterpret_cast<const char*>(mapped), static_cast<size_t>(size)));
-        file.unmap(mapped);
-    } else {
-        QByteArray bytes = file.readAll();
-        decoded = TextFileCodec::decode(
-            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    }
+    DecodedText decoded = TextFileCodec::decode(contents->bytes);
+    contents->bytes = std::string();
     auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
     document->setFileURL(info.absoluteFilePath());
     document->setEncoding(decoded.encoding);
