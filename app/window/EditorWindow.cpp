@@ -1,6 +1,7 @@
 #include "app/window/EditorWindow.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/platform/UserFileErrorText.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
 #include "core/text/LineIndex.h"
@@ -17,28 +18,12 @@
 #include <QMessageBox>
 #include <QStatusBar>
 
-#include <cstring>
 #include <filesystem>
 
 namespace vendrix::app {
 namespace {
 
 constexpr std::int64_t kLongLineThreshold = 99999;
-
-QString describeReadError(const UserFileError& error) {
-    switch (error.kind) {
-    case UserFileErrorKind::notFound:
-        return QStringLiteral("Dosya bulunamadı.");
-    case UserFileErrorKind::permissionDenied:
-        return QStringLiteral("Bu dosyayı okuma izniniz yok.");
-    case UserFileErrorKind::notRegularFile:
-        return QStringLiteral("Bu bir dosya değil (klasör, aygıt ya da boru).");
-    case UserFileErrorKind::tooLarge:
-        return QStringLiteral("Dosya açılamayacak kadar büyük.");
-    default:
-        return QString::fromLocal8Bit(std::strerror(error.errnoValue));
-    }
-}
 
 } // namespace
 
@@ -98,7 +83,7 @@ bool EditorWindow::openFile(const QString& path) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Vendrix"),
                         QStringLiteral("“%1” açılamadı.").arg(info.fileName()), QMessageBox::Ok,
                         this);
-        box.setInformativeText(describeReadError(contents.error()));
+        box.setInformativeText(userFileErrorText(contents.error(), UserFileAccess::reading));
         box.button(QMessageBox::Ok)->setText(QStringLiteral("Tamam"));
         box.exec();
         return false;
