@@ -230,7 +230,7 @@ TEST(UserFileWriterTest, FullDiskLeavesTheOriginalAndNoTemporaryFile) {
     auto full = UserFileWriter::write(larger, file);
     ASSERT_FALSE(full);
     EXPECT_EQ(full.error().kind, UserFileErrorKind::noSpace);
-    EXPECT_EQ(test::readFileBytes(file), original);
+    EXPECT_TRUE(test::readFileBytes(file) == original) << "the original changed";
     EXPECT_TRUE(strayFiles(dir.path() / "disk", {"doc.txt"}).empty());
 
     // In place, the space is reserved before the first old byte is overwritten.
@@ -239,7 +239,7 @@ TEST(UserFileWriterTest, FullDiskLeavesTheOriginalAndNoTemporaryFile) {
     auto inPlace = UserFileWriter::write(muchLarger, file);
     ASSERT_FALSE(inPlace);
     EXPECT_EQ(inPlace.error().kind, UserFileErrorKind::noSpace);
-    EXPECT_EQ(test::readFileBytes(file), original);
+    EXPECT_TRUE(test::readFileBytes(file) == original) << "the original changed";
 }
 
 TEST(UserFileWriterTest, InjectedFailuresNeverFallBackNorLeaveTemporaryFiles) {
