@@ -1,11 +1,13 @@
 #include "app/window/EditorWindow.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/platform/UserFileErrorText.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextFileCodec.h"
 #include "core/text/TextStorage.h"
+#include "core/text/UserFileReader.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -15,6 +17,8 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QStatusBar>
+
+#include <filesystem>
 
 namespace vendrix::app {
 namespace {
@@ -73,28 +77,19 @@ EditorWindow::~EditorWindow() {
 
 bool EditorWindow::openFile(const QString& path) {
     QFileInfo info(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    auto contents =
+        UserFileReader::read(std::filesystem::path(QFile::encodeName(path).toStdString()));
+    if (!contents) {
         QMessageBox box(QMessageBox::Warning, QStringLiteral("Vendrix"),
                         QStringLiteral("“%1” açılamadı.").arg(info.fileName()), QMessageBox::Ok,
                         this);
-        box.setInformativeText(file.errorString());
+        box.setInformativeText(userFileErrorText(contents.error(), UserFileAccess::reading));
         box.button(QMessageBox::Ok)->setText(QStringLiteral("Tamam"));
         box.exec();
         return false;
     }
-    DecodedText decoded;
-    qint64 size = file.size();
-    uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
-    if (mapped) {
-        decoded = TextFileCodec::decode(
-            std::string_view(reinterpret_cast<const char*>(mapped), static_cast<size_t>(size)));
-        file.unmap(mapped);
-    } else {
-        QByteArray bytes = file.readAll();
-        decoded = TextFileCodec::decode(
-            std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    }
+    DecodedText decoded = TextFileCodec::decode(contents->bytes);
+    contents->bytes = std::string();
     auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
     document->setFileURL(info.absoluteFilePath());
     document->setEncoding(decoded.encoding);
