@@ -21,7 +21,8 @@ class EditorDocument;
 /// cached QTextLayout when it is drawn or hit-tested. Knows the geometry of the whole text
 /// without laying it out: without wrapping every line is one row and a segment's x comes from
 /// its visual start column; with wrapping the rows of lines not yet laid out are estimated
-/// from their length and corrected as they are laid out.
+/// from their length and corrected as they are laid out, and a long line's segments begin at
+/// row starts of the whole line (segmentRange differs a little from the segmentation's own).
 ///
 /// Coordinates are in pixels relative to the text's top-left corner (no insets, no scroll).
 class TextLayoutModel {
