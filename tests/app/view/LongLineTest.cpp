@@ -2,8 +2,6 @@
 // part: these tests count the characters the layout touches.
 #include "ViewTestSupport.h"
 
-#include "app/view/LineSegmentation.h"
-#include "core/common/TextSource.h"
 
 #include <QScrollBar>
 
@@ -93,69 +91,89 @@ TEST(LongLine, HitTestingAndCaretRectsAgreeAcrossSegments) {
     EXPECT_LT(fragments[0].range.length, 20'000);
 }
 
-/// Reads a std::u16string as a TextSource.
-struct Source final : TextSource {
-    const std::u16string& text;
-    explicit Source(const std::u16string& t) : text(t) {}
-    std::int64_t length() const override { return static_cast<std::int64_t>(text.size()); }
-    void copyUnits(TextRange range, char16_t* out) const override {
-        text.copy(out, static_cast<size_t>(range.length), static_cast<size_t>(range.location));
-    }
-};
+} // namespace
 
-void expectSameColumns(const LineSegmentation& incremental, const std::u16string& text,
-                       int tabWidth) {
-    Source source(text);
-    LineSegmentation fresh(source, {0, static_cast<std::int64_t>(text.size())}, tabWidth);
-    ASSERT_EQ(incremental.totalColumns(), fresh.totalColumns());
-    // Column of every segment start equals the column counted from the line start.
-    std::int64_t column = 0;
-    std::int64_t offset = 0;
-    for (const LineSegment& segment : incremental.segments()) {
-        for (; offset < segment.start; ++offset) {
-            char16_t c = text[static_cast<size_t>(offset)];
-            if (c == u'\t')
-                column = (column / tabWidth + 1) * tabWidth;
-            else if (!(c >= 0xDC00 && c <= 0xDFFF))
-                ++column;
-        }
-        ASSERT_EQ(segment.startColumn, column) << "segment at " << segment.start;
-        // Never inside a surrogate pair.
-        if (segment.start > 0) {
-            char16_t first = text[static_cast<size_t>(segment.start)];
-            ASSERT_FALSE(first >= 0xDC00 && first <= 0xDFFF);
-        }
+namespace {
+
+/// The row starts of `text` laid out whole, as the view lays out a line.
+std::vector<std::int64_t> wholeLineRowStarts(const std::u16string& text,
+                                             const TextLayoutModel& model) {
+    QTextLayout whole(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())),
+                      model.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    option.setTextDirection(Qt::LeftToRight);
+    option.setTabStopDistance(model.tabWidth() * model.advance());
+    whole.setTextOption(option);
+    whole.beginLayout();
+    std::vector<std::int64_t> starts;
+    for (QTextLine row = whole.createLine(); row.isValid(); row = whole.createLine()) {
+        row.setLineWidth(model.wrapWidth());
+        starts.push_back(row.textStart());
+    }
+    whole.endLayout();
+    return starts;
+}
+
+/// Checks that the rows on screen are rows of the whole line laid out at once.
+void expectWholeLineRows(ViewFixture& f, const std::u16string& text,
+                         const std::vector<std::int64_t>& rows, int width) {
+    for (const auto& fragment : f.view->visibleLineFragments()) {
+        auto row = std::lower_bound(rows.begin(), rows.end(), fragment.range.location);
+        ASSERT_TRUE(row != rows.end() && *row == fragment.range.location)
+            << "width " << width << ": a row starts at " << fragment.range.location;
+        const std::int64_t end =
+            row + 1 != rows.end() ? *(row + 1) : static_cast<std::int64_t>(text.size());
+        ASSERT_EQ(fragment.range.end(), end)
+            << "width " << width << ": the row at " << fragment.range.location;
     }
 }
 
-TEST(LineSegmentation, IncrementalUpdatesMatchAFreshSegmentation) {
-    std::mt19937 random(7);
-    const std::u16string alphabet = u"abc \t,😀e\u0301";
+TEST(LongLine, WrappedRowsBreakWhereTheWholeLineBreaks) {
+    // Minified data repeating every 31 characters: greedy rows started at different places
+    // may never meet, so the view must carry the line's own row starts along as it scrolls.
+    std::u16string text = longLine().substr(0, 100'000);
+    for (std::size_t at = 777; at + 20 < text.size(); at += 1231)
+        text.replace(at, 9, at % 2 ? u"abcdefghi" : u"x\ty zz w ");
+    ViewFixture f(text);
+    f.view->setWrapsLines(true);
+    for (int width : {300, 417, 640, 1003}) {
+        f.view->resize(width, 300);
+        QApplication::processEvents();
+        const std::vector<std::int64_t> rows = wholeLineRowStarts(text, f.view->layoutModel());
+        ASSERT_GT(rows.size(), 100u);
+        for (std::int64_t offset : {0, 1000, 25'000, 50'001, 77'777, 99'990}) {
+            f.view->scrollRangeToVisible({offset, 0});
+            ASSERT_NO_FATAL_FAILURE(expectWholeLineRows(f, text, rows, width));
+        }
+        // Typing keeps the rows after the caret those of the whole line.
+        f.view->setSelectedRange({99'000, 0});
+        f.type(QStringLiteral("typed "));
+        text.insert(99'000, u"typed ");
+        ASSERT_NO_FATAL_FAILURE(
+            expectWholeLineRows(f, text, wholeLineRowStarts(text, f.view->layoutModel()), width));
+    }
+}
+
+TEST(LongLine, AJumpIntoAWrappedLineShowsTheLinesOwnRowsAtOnce) {
+    // Words of varied lengths, with a view that has measured nothing yet when it jumps.
+    std::mt19937 random(5);
     std::u16string text;
-    for (int i = 0; i < 20000; ++i)
-        text += alphabet[random() % alphabet.size()];
-    // Do not start with a broken pair.
-    Source source(text);
-    LineSegmentation segmentation(source, {0, static_cast<std::int64_t>(text.size())}, 4);
-    expectSameColumns(segmentation, text, 4);
-    for (int step = 0; step < 300; ++step) {
-        std::int64_t at = random() % (text.size() + 1);
-        std::int64_t removed =
-            std::min<std::int64_t>(random() % 40, static_cast<std::int64_t>(text.size()) - at);
-        if (step % 50 == 0)
-            removed = std::min<std::int64_t>(3000, static_cast<std::int64_t>(text.size()) - at);
-        std::u16string inserted;
-        for (int i = random() % (step % 37 == 0 ? 2500 : 6); i > 0; --i)
-            inserted += alphabet[random() % 5]; // no surrogates: keep pairs whole
-        text.replace(static_cast<size_t>(at), static_cast<size_t>(removed), inserted);
-        Source after(text);
-        segmentation.update(after, {0, static_cast<std::int64_t>(text.size())}, at, removed,
-                            static_cast<std::int64_t>(inserted.size()));
-        ASSERT_EQ(segmentation.length(), static_cast<std::int64_t>(text.size()));
-        ASSERT_NO_FATAL_FAILURE(expectSameColumns(segmentation, text, 4)) << "step " << step;
-        for (int k = 0; k + 1 < segmentation.count(); ++k)
-            ASSERT_LT(segmentation.segments()[static_cast<size_t>(k)].start,
-                      segmentation.segments()[static_cast<size_t>(k + 1)].start);
+    const std::u16string_view pieces[] = {u"a", u"bc", u"def", u"ghij", u"klmnopq", u"rstuvwxyz",
+                                          u"1234", u"\"k\":", u"[", u"],", u"{", u"},"};
+    while (text.size() < 100'000) {
+        text += pieces[random() % std::size(pieces)];
+        text += random() % 3 ? u" " : u"";
+    }
+    for (int width : {300, 640, 1003}) {
+        ViewFixture f(text, false, {width, 300});
+        f.view->setWrapsLines(true);
+        const std::vector<std::int64_t> rows = wholeLineRowStarts(text, f.view->layoutModel());
+        for (std::int64_t offset : {77'777, 40'000, 99'000}) {
+            f.view->scrollRangeToVisible({offset, 0});
+            ASSERT_NO_FATAL_FAILURE(expectWholeLineRows(f, text, rows, width));
+        }
     }
 }
 

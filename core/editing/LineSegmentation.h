@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vendrix::app {
+namespace vendrix {
 
 /// One piece of a long line, laid out on its own so that a line of millions of characters
 /// costs no more per frame or keystroke than the pieces on screen.
@@ -18,6 +18,9 @@ struct LineSegment {
     bool hasTab = false;
     std::int32_t rows = 1; ///< wrapped rows: estimated until the segment is laid out
     bool rowsExact = false;
+    /// Wrapped: where the segment's rows begin, the start of the line's own row that holds
+    /// `start` (offset from the line's start; -1 until measured).
+    std::int64_t wrapStart = -1;
 
     /// The column at the segment's end when it begins at `column`.
     std::int64_t endColumn(std::int64_t column, int tabWidth) const {
@@ -28,7 +31,7 @@ struct LineSegment {
 };
 
 /// Splits a long line into segments of about kTargetLength units, preferring breaks after
-/// spaces and punctuation and never splitting a surrogate pair or a combining sequence. Keeps
+/// spaces and punctuation and never splitting a character (grapheme cluster). Keeps
 /// the visual start column of every segment for horizontal placement without layout, and
 /// updates incrementally: an edit re-scans only the segments it touches.
 class LineSegmentation {
@@ -78,4 +81,4 @@ private:
     int m_tabWidth = 4;
 };
 
-} // namespace vendrix::app
+} // namespace vendrix
