@@ -39,19 +39,6 @@ protected:
 
 } // namespace
 
-template <typename F>
-auto EditorWindowController::whilePrompting(F&& run) {
-    ++m_promptDepth;
-    struct Leave {
-        EditorWindowController& owner;
-        ~Leave() {
-            if (--owner.m_promptDepth == 0)
-                owner.runQueuedRequests();
-        }
-    } leave{*this};
-    return run();
-}
-
 /// Counts the window's open prompts, so that requests arriving inside their event loops wait.
 class EditorWindowController::GuardedPrompter final : public Prompter {
 public:

@@ -214,4 +214,17 @@ private:
     bool m_queueRunScheduled = false;
 };
 
+template <typename F>
+auto EditorWindowController::whilePrompting(F&& run) {
+    ++m_promptDepth;
+    struct Leave {
+        EditorWindowController& owner;
+        ~Leave() {
+            if (--owner.m_promptDepth == 0)
+                owner.runQueuedRequests();
+        }
+    } leave{*this};
+    return run();
+}
+
 } // namespace vendrix::app

@@ -101,7 +101,8 @@ TEST_F(WindowOpeningTest, ALongLineWrapsItsTabOnlyWithAMessage) {
     controller->activate(*controller->documentAt(0));
     EXPECT_FALSE(controller->effectiveWrap());
     EXPECT_FALSE(controller->textView()->wrapsLines());
-    EXPECT_NE(std::ranges::find(kinds(), Kind::appearanceChanged), kinds().end());
+    const auto seen = kinds();
+    EXPECT_NE(std::ranges::find(seen, Kind::appearanceChanged), seen.end());
 }
 
 TEST_F(WindowOpeningTest, AFailedLazyLoadKeepsTheTabPendingUntilARetrySucceeds) {
