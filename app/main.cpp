@@ -1,6 +1,5 @@
+#include "app/AppDelegate.h"
 #include "app/CommandLine.h"
-#include "app/view/EditorTextView.h"
-#include "app/window/EditorWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -8,6 +7,7 @@
 
 #include <cstdio>
 
+using vendrix::app::AppDelegate;
 using vendrix::app::CommandLine;
 
 namespace {
@@ -40,16 +40,12 @@ int main(int argc, char* argv[]) {
         break;
     }
 
+    AppDelegate::raiseOpenFileLimit();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vendrix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vendrix"));
-    vendrix::app::EditorWindow window;
-    int opened = 0;
-    for (const QString& file : commandLine.files)
-        opened += window.openFile(file) ? 1 : 0;
-    if (opened == 0)
-        window.newDocument();
-    window.show();
-    window.textView()->setFocus();
+    AppDelegate delegate;
+    if (auto status = delegate.finishLaunching(commandLine.files))
+        return *status;
     return QApplication::exec();
 }

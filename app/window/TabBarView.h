@@ -1,0 +1,127 @@
+#pragma once
+
+#include "app/window/TabBarLayout.h"
+
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QMenu;
+class QScrollArea;
+
+namespace vendrix::app {
+
+/// The row(s) of tabs above the text: one tab per document, drawn from a small model, and
+/// every user gesture reported through a callback (the window does the work and refreshes).
+///
+/// The bar lives in a QScrollArea (see makeScrollArea): it takes the viewport's width as the
+/// available width, grows to its rows, and asks for a visible height of at most eight rows
+/// through onHeightChange.
+class TabBarView final : public QWidget {
+    Q_OBJECT
+
+public:
+    /// One tab.
+    struct Item {
+        QString title;
+        bool isDirty = false;
+        /// The file's path as shown in the tab's tooltip; empty for untitled documents.
+        QString toolTip;
+        /// The file's path; empty when the document has no file.
+        QString filePath;
+        friend bool operator==(const Item&, const Item&) = default;
+    };
+
+    static constexpr int minTabWidth = TabBarLayout::minTabWidth;
+    static constexpr int maxTabWidth = TabBarLayout::maxTabWidth;
+    static constexpr int plusWidth = TabBarLayout::plusWidth;
+    static constexpr int rowHeight = TabBarLayout::rowHeight;
+
+    explicit TabBarView(QWidget* parent = nullptr);
+    ~TabBarView() override;
+
+    /// A frameless scroll area holding `bar` (owned by it), vertical scroll bar as needed,
+    /// no horizontal bar (single-line tabs scroll with the wheel and follow the selection).
+    static QScrollArea* makeScrollArea(TabBarView* bar, QWidget* parent = nullptr);
+
+    /// Replaces the tabs, selects `selectedIndex`, re-lays out and scrolls the selected tab
+    /// into view.
+    void setItems(std::vector<Item> items, int selectedIndex);
+    const std::vector<Item>& items() const { return m_items; }
+    int selectedIndex() const { return m_selectedIndex; }
+    bool multiline() const { return m_multiline; }
+    void setMultiline(bool multiline);
+    int rowCount() const { return m_layout.rowCount; }
+    int desiredHeight() const { return m_layout.desiredHeight; }
+    const std::vector<QRect>& tabFrames() const { return m_layout.tabFrames; }
+    QRect plusFrame() const { return m_layout.plusFrame; }
+    const TabBarLayout& layoutResult() const { return m_layout; }
+    int hoverIndex() const { return m_hoverIndex; }
+    bool hoverClose() const { return m_hoverClose; }
+    /// The width tabs are laid out in: the scroll area's viewport, else the bar itself.
+    int availableWidth() const;
+    /// Re-lays out the tabs (items, width or font changed).
+    void relayout();
+    /// The context menu of tab `index`: "Kapat", "Diğerlerini Kapat", "Dosya Yöneticisinde
+    /// Göster", "Yolu Kopyala". Null for an index with no tab.
+    std::unique_ptr<QMenu> makeContextMenu(int index);
+
+    std::function<void(int index)> onSelect;
+    std::function<void(int index)> onClose;
+    std::function<void(int from, int to)> onMove;
+    std::function<void()> onNew;
+    std::function<void(int index)> onCloseOthers;
+    /// Returns whether the drop was accepted.
+    std::function<bool(const QStringList& paths)> onDropFiles;
+    std::function<void(int height)> onHeightChange;
+    /// "Dosya Yöneticisinde Göster"; without a handler the containing folder is opened.
+    std::function<void(int index)> onReveal;
+    /// "Yolu Kopyala"; without a handler the path goes to the clipboard as plain text.
+    std::function<void(int index)> onCopyPath;
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    QScrollArea* scrollArea() const;
+    void attachToScrollArea();
+    void pressAt(QPoint point);
+    void updateHover(QPoint point);
+    void scrollToVisible(const QRect& rect);
+    void paintTab(QPainter& painter, int index) const;
+
+    std::vector<Item> m_items;
+    int m_selectedIndex = -1;
+    bool m_multiline = true;
+    TabBarLayout m_layout;
+    QPointer<QWidget> m_watchedViewport;
+
+    int m_hoverIndex = -1;
+    bool m_hoverClose = false;
+    int m_dragIndex = -1;
+    QPoint m_dragStart;
+    bool m_didDrag = false;
+    bool m_tracking = false;
+    /// The tab whose close box the left button went down on (closed on release inside it).
+    int m_closePressIndex = -1;
+};
+
+} // namespace vendrix::app
