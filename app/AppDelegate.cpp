@@ -315,6 +315,7 @@ void AppDelegate::terminate(Termination reason) {
         }
     }
     m_finished = true;
+    m_exitStatus = exitStatus;
     QCoreApplication::exit(exitStatus);
 }
 

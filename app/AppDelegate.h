@@ -78,6 +78,8 @@ public:
     SessionController* session() const { return m_session.get(); }
     const std::vector<std::unique_ptr<EditorFeature>>& features() const { return m_features; }
     const QStringList& pendingOpenURLs() const { return m_pendingOpenURLs; }
+    /// The status terminate() ended the event loop with; none while running.
+    std::optional<int> exitStatus() const { return m_exitStatus; }
 
     /// $XDG_DATA_HOME/Vendrix (the platform's generic data location plus "Vendrix").
     static QString defaultSessionDirectory();
@@ -112,6 +114,7 @@ private:
     QString m_socketPath;
     bool m_terminating = false;
     bool m_finished = false;
+    std::optional<int> m_exitStatus;
 };
 
 } // namespace vendrix::app
