@@ -96,6 +96,26 @@ TEST(SessionCrashTest, KillingTheWriterAtRandomNeverLosesOrTruncatesATab) {
         }
     }
     EXPECT_GT(roundsWithProgress, 0) << "the writer never got a pass through";
+
+    // The editor itself starts on what the last kill left, and quits: every text survives
+    // its restore and final write unchanged.
+    QProcess editor;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("XDG_DATA_HOME", QString::fromStdString(temp.path().string()));
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString((temp.path() / "config").string()));
+    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(temp.path().string()));
+    editor.setProcessEnvironment(environment);
+    editor.start(VENDRIX_PATH, QStringList{});
+    ASSERT_TRUE(editor.waitForStarted(10000));
+    QThread::msleep(1500);
+    ::kill(static_cast<pid_t>(editor.processId()), SIGTERM);
+    ASSERT_TRUE(editor.waitForFinished(20000));
+    EXPECT_EQ(editor.exitCode(), 0) << editor.readAllStandardError().constData();
+    auto afterEditor = restoredGenerations(dir);
+    ASSERT_TRUE(std::holds_alternative<std::vector<std::int64_t>>(afterEditor))
+        << std::get<std::string>(afterEditor);
+    EXPECT_EQ(std::get<std::vector<std::int64_t>>(afterEditor), seen);
     std::printf("[          ] final generations %lld %lld %lld\n",
                 static_cast<long long>(seen[0]), static_cast<long long>(seen[1]),
                 static_cast<long long>(seen[2]));

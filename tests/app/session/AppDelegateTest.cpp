@@ -6,6 +6,7 @@
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
+#include <QWidget>
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,10 @@ TEST_F(AppDelegateTest, LaunchRestoresTheSessionThenOpensRequestedFiles) {
     EXPECT_EQ(restored->storage()->string(), u"kaydedilmemiş");
     EXPECT_TRUE(restored->isDirty());
     EXPECT_EQ(editor.documentAt(1)->fileURL(), QString::fromStdString(file.string()));
-    delegate->terminate(AppDelegate::Termination::windowClosed);
+    // Closing the window takes the same orderly path as Quit.
+    editor.window()->close();
+    EXPECT_EQ(delegate->exitStatus(), 0);
+    EXPECT_EQ(SessionStore(sessionDir()).loadReadOnly().state.tabs.size(), 2u);
 }
 
 TEST_F(AppDelegateTest, AFailedFinalWriteHoldsTheQuitUntilTheUserDecides) {
