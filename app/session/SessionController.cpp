@@ -66,7 +66,7 @@ std::optional<QString> SessionController::flush(bool synchronously) {
             const bool current = document->persistedRevision() == document->contentRevision() &&
                                  document->bufferOnDisk() == record.bufferFile;
             if (!current) {
-                pass->buffers.emplace_back(*record.bufferFile, document->storage()->snapshot());
+                pass->buffers.emplace_back(*record.bufferFile, *document->snapshot());
                 written.push_back({document, document->contentRevision(), *record.bufferFile});
             }
         }

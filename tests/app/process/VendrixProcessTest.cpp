@@ -119,10 +119,11 @@ TEST_F(VendrixProcessTest, ALaunchRacingTheFirstOnesStartupWaitsInsteadOfFailing
     // Whichever takes the lock, the other hands its file over.
     QProcess* loser = nullptr;
     QProcess* winner = nullptr;
+    // (A QProcess learns that its process ended only inside one of its wait calls.)
     for (int i = 0; i < 400 && !loser; ++i) {
-        if (racing.waitForFinished(50))
+        if (racing.waitForFinished(25))
             loser = &racing, winner = &running;
-        else if (running.state() == QProcess::NotRunning)
+        else if (running.waitForFinished(25))
             loser = &running, winner = &racing;
     }
     ASSERT_TRUE(loser);
