@@ -279,8 +279,10 @@ void AppDelegate::terminate(Termination reason) {
         m_editor->captureActiveViewState();
         m_editor->saveWindowGeometry();
     }
+    // Nobody answers after SIGTERM or SIGHUP, nor on a platform that shows no windows.
     const bool nobodyToAsk =
-        reason == Termination::terminateSignal || reason == Termination::hangup;
+        reason == Termination::terminateSignal || reason == Termination::hangup ||
+        (!m_options.prompter && !m_options.canShowAlerts.value_or(platformShowsWindows()));
     int exitStatus = 0;
     for (int attempt = 0;; ++attempt) {
         std::optional<QString> failure = m_session->flush(true);

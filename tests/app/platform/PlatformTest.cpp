@@ -1,5 +1,6 @@
 #include "app/platform/SignalPipe.h"
 #include "app/platform/SingleInstance.h"
+#include "core/text/OtherUser.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
+#include <sys/stat.h>
 #include <future>
 
 namespace vendrix::app {
@@ -111,6 +114,39 @@ TEST(SingleInstanceTest, HandsFilesOverInArrivalOrderAndRefusesGarbage) {
         EXPECT_TRUE(spinUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; }));
     }
     EXPECT_EQ(received.size(), 2);
+}
+
+// The socket file is private to its owner already; the peer's credentials are the second
+// wall, for a socket whose file permissions were opened by someone.
+TEST(SingleInstanceTest, RequestsFromAnotherUserAreRefused) {
+    test::TempDir temp;
+    const QString path = QString::fromStdString((temp.path() / "i.sock").string());
+    SingleInstance server(path);
+    ASSERT_TRUE(server.listen());
+    int received = 0;
+    QObject::connect(&server, &SingleInstance::openRequested, [&] { ++received; });
+    ::chmod(temp.path().c_str(), 0755);
+    ::chmod(path.toLocal8Bit().constData(), 0777);
+
+    QLocalSocket socket;
+    {
+        test::AsNobody nobody;
+        if (!nobody.active())
+            GTEST_SKIP() << "needs root to act as another user";
+        socket.connectToServer(path);
+        ASSERT_TRUE(socket.waitForConnected(1000));
+    }
+    QByteArray message;
+    const QByteArray request = OpenRequest{{"/tmp/x"}, {}}.encode();
+    char length[4] = {0, 0, 0, static_cast<char>(request.size())};
+    message.append(length, 4).append(request);
+    socket.write(message);
+    socket.flush();
+    EXPECT_TRUE(spinUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_EQ(received, 0);
+    // The same request from the owner is taken.
+    EXPECT_EQ(offerServed(path, {{"/tmp/x"}, {}}), SingleInstance::OfferOutcome::delivered);
+    EXPECT_EQ(received, 1);
 }
 
 TEST(SignalPipeTest, DeliversSignalsOnTheMainThreadInOrder) {
