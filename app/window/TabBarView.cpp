@@ -1,20 +1,12 @@
 #include "app/window/TabBarView.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QContextMenuEvent>
-#include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
-#include <QMenu>
-#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolTip>
-#include <QUrl>
 
 #include <cmath>
 
@@ -29,18 +21,6 @@ QFont tabFont(const QFont& base) {
     return font;
 }
 
-/// Local files among dropped URLs, in order.
-QStringList localFiles(const QMimeData* data) {
-    QStringList paths;
-    if (data == nullptr || !data->hasUrls())
-        return paths;
-    for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
-    return paths;
-}
-
 constexpr int kTitleInset = 12;
 
 } // namespace
@@ -50,6 +30,8 @@ TabBarView::TabBarView(QWidget* parent) : QWidget(parent) {
     setAcceptDrops(true);
     setFont(tabFont(font()));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_autoscrollTimer.setInterval(50);
+    connect(&m_autoscrollTimer, &QTimer::timeout, this, &TabBarView::autoscrollStep);
     m_layout = TabBarLayout::compute({}, availableWidth(), m_multiline);
 }
 
@@ -111,6 +93,8 @@ void TabBarView::setMultiline(bool multiline) {
         return;
     m_multiline = multiline;
     relayout();
+    if (m_selectedIndex >= 0)
+        scrollToVisible(m_layout.tabFrames[static_cast<size_t>(m_selectedIndex)]);
 }
 
 void TabBarView::relayout() {
@@ -139,6 +123,8 @@ void TabBarView::scrollToVisible(const QRect& rect) {
 bool TabBarView::event(QEvent* event) {
     if (event->type() == QEvent::ParentChange)
         attachToScrollArea();
+    if (event->type() == QEvent::FontChange)
+        relayout();
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const int index = m_layout.tabAt(help->pos());
@@ -280,7 +266,19 @@ void TabBarView::mouseMoveEvent(QMouseEvent* event) {
             return;
         m_didDrag = true;
     }
+    m_dragGlobal = event->globalPosition().toPoint();
     scrollToVisible(QRect(point - QPoint(8, 8), QSize(16, 16)));
+    dragTo(point);
+    QScrollArea* area = scrollArea();
+    const bool outside = area != nullptr && !area->viewport()->rect().contains(
+                                                area->viewport()->mapFromGlobal(m_dragGlobal));
+    if (outside && !m_autoscrollTimer.isActive())
+        m_autoscrollTimer.start();
+    else if (!outside)
+        m_autoscrollTimer.stop();
+}
+
+void TabBarView::dragTo(QPoint point) {
     const int target = m_layout.targetIndex(point);
     const int count = static_cast<int>(m_items.size());
     if (target == m_dragIndex || target < 0 || target >= count)
@@ -291,12 +289,33 @@ void TabBarView::mouseMoveEvent(QMouseEvent* event) {
         onMove(from, target);
 }
 
+void TabBarView::autoscrollStep() {
+    QScrollArea* area = scrollArea();
+    if (area == nullptr || !m_tracking || !m_didDrag || m_dragIndex < 0) {
+        m_autoscrollTimer.stop();
+        return;
+    }
+    const QPoint inViewport = area->viewport()->mapFromGlobal(m_dragGlobal);
+    const QRect visible = area->viewport()->rect();
+    auto step = [](int position, int low, int high, int amount) {
+        return position < low ? -amount : position > high ? amount : 0;
+    };
+    QScrollBar* vertical = area->verticalScrollBar();
+    QScrollBar* horizontal = area->horizontalScrollBar();
+    vertical->setValue(vertical->value() +
+                       step(inViewport.y(), visible.top(), visible.bottom(), rowHeight / 2));
+    horizontal->setValue(horizontal->value() +
+                         step(inViewport.x(), visible.left(), visible.right(), minTabWidth / 3));
+    dragTo(mapFromGlobal(m_dragGlobal));
+}
+
 void TabBarView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint point = event->position().toPoint();
     const int closeIndex = m_closePressIndex;
     m_closePressIndex = -1;
+    m_autoscrollTimer.stop();
     m_tracking = false;
     m_didDrag = false;
     m_dragIndex = -1;
@@ -315,53 +334,6 @@ void TabBarView::leaveEvent(QEvent*) {
     }
 }
 
-std::unique_ptr<QMenu> TabBarView::makeContextMenu(int index) {
-    const int count = static_cast<int>(m_items.size());
-    if (index < 0 || index >= count)
-        return nullptr;
-    auto menu = std::make_unique<QMenu>(this);
-    const QString path = m_items[static_cast<size_t>(index)].filePath;
-    // The handlers run after the menu closes; the window may rebuild the tabs meanwhile, so
-    // they take the index captured here and re-check it against the current count.
-    auto valid = [this, index] { return index < static_cast<int>(m_items.size()); };
-    menu->addAction(QStringLiteral("Kapat"), this, [this, index, valid] {
-        if (valid() && onClose)
-            onClose(index);
-    });
-    QAction* others =
-        menu->addAction(QStringLiteral("Diğerlerini Kapat"), this, [this, index, valid] {
-            if (valid() && onCloseOthers)
-                onCloseOthers(index);
-        });
-    others->setEnabled(count > 1);
-    menu->addSeparator();
-    QAction* reveal =
-        menu->addAction(QStringLiteral("Dosya Yöneticisinde Göster"), this, [this, index, path] {
-            if (onReveal) {
-                onReveal(index);
-                return;
-            }
-            QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
-        });
-    QAction* copy = menu->addAction(QStringLiteral("Yolu Kopyala"), this, [this, index, path] {
-        if (onCopyPath) {
-            onCopyPath(index);
-            return;
-        }
-        QApplication::clipboard()->setText(path);
-    });
-    reveal->setEnabled(!path.isEmpty());
-    copy->setEnabled(!path.isEmpty());
-    return menu;
-}
-
-void TabBarView::contextMenuEvent(QContextMenuEvent* event) {
-    const int index = m_layout.tabAt(event->pos());
-    if (std::unique_ptr<QMenu> menu = makeContextMenu(index))
-        menu->exec(event->globalPos());
-    event->accept();
-}
-
 void TabBarView::wheelEvent(QWheelEvent* event) {
     QScrollArea* area = scrollArea();
     if (m_multiline || area == nullptr) {
@@ -374,24 +346,6 @@ void TabBarView::wheelEvent(QWheelEvent* event) {
     QScrollBar* bar = area->horizontalScrollBar();
     bar->setValue(bar->value() - steps / 2);
     event->accept();
-}
-
-void TabBarView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!localFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void TabBarView::dragMoveEvent(QDragMoveEvent* event) {
-    if (!localFiles(event->mimeData()).isEmpty())
-        event->acceptProposedAction();
-}
-
-void TabBarView::dropEvent(QDropEvent* event) {
-    const QStringList paths = localFiles(event->mimeData());
-    if (!paths.isEmpty() && onDropFiles && onDropFiles(paths))
-        event->acceptProposedAction();
-    else
-        event->ignore();
 }
 
 } // namespace vendrix::app

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -104,6 +105,10 @@ private:
     QScrollArea* scrollArea() const;
     void attachToScrollArea();
     void pressAt(QPoint point);
+    /// Moves the dragged tab to where `point` (bar coordinates) lands.
+    void dragTo(QPoint point);
+    /// While the pointer is held outside the visible tabs, scrolls one step towards it.
+    void autoscrollStep();
     void updateHover(QPoint point);
     void scrollToVisible(const QRect& rect);
     void paintTab(QPainter& painter, int index) const;
@@ -122,6 +127,10 @@ private:
     bool m_tracking = false;
     /// The tab whose close box the left button went down on (closed on release inside it).
     int m_closePressIndex = -1;
+    /// The pointer during a drag, in global coordinates (the bar moves under it when it
+    /// scrolls).
+    QPoint m_dragGlobal;
+    QTimer m_autoscrollTimer;
 };
 
 } // namespace vendrix::app

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -197,6 +198,28 @@ TEST(TabBarViewTest, DraggingATabReordersIt) {
     EXPECT_EQ(fixture.moves.size(), 2u);
 }
 
+TEST(TabBarViewTest, DraggingBelowTheVisibleRowsScrollsAndKeepsMoving) {
+    TabBarFixture fixture(1, 300);
+    for (int i = 1; i < 30; ++i)
+        fixture.titles << QStringLiteral("Uzun bir belge adı %1").arg(i);
+    fixture.refresh(0);
+    QApplication::processEvents();
+    ASSERT_EQ(fixture.area->verticalScrollBar()->value(), 0);
+
+    const QPoint start = fixture.frame(0).center();
+    QTest::mousePress(fixture.bar, Qt::LeftButton, {}, start);
+    // Held just below the last visible row: the bar scrolls on its own.
+    const QPoint below(start.x(), fixture.area->height() + 10);
+    QTest::mouseMove(fixture.bar, below);
+    QTRY_VERIFY_WITH_TIMEOUT(fixture.area->verticalScrollBar()->value() >= 3 * 28, 5000);
+    ASSERT_FALSE(fixture.moves.empty());
+    EXPECT_GT(fixture.titles.indexOf("Belge 0"), 8) << "the tab travelled with the scrolling";
+    QTest::mouseRelease(fixture.bar, Qt::LeftButton, {}, below);
+    const int settled = fixture.area->verticalScrollBar()->value();
+    QTest::qWait(200);
+    EXPECT_EQ(fixture.area->verticalScrollBar()->value(), settled) << "released: no scrolling";
+}
+
 TEST(TabBarViewTest, TheBarAsksForAtMostEightRows) {
     TabBarFixture fixture(1, 300);
     EXPECT_EQ(fixture.bar->desiredHeight(), 28);
@@ -216,6 +239,14 @@ TEST(TabBarViewTest, TheBarAsksForAtMostEightRows) {
     EXPECT_EQ(fixture.bar->rowCount(), 1);
     EXPECT_EQ(fixture.heights.back(), 28);
     EXPECT_EQ(fixture.bar->width(), fixture.bar->plusFrame().right() + 1);
+    EXPECT_GT(fixture.area->horizontalScrollBar()->value(), 0)
+        << "one line of tabs scrolls sideways to the selected tab";
+    const int before = fixture.area->horizontalScrollBar()->value();
+    QWheelEvent wheel(QPointF(10, 10), QPointF(10, 10), {}, QPoint(0, 120), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(fixture.bar, &wheel);
+    EXPECT_LT(fixture.area->horizontalScrollBar()->value(), before)
+        << "the vertical wheel scrolls one line of tabs sideways";
 }
 
 TEST(TabBarViewTest, ContextMenuOffersThePathCommandsOnlyForFiles) {
