@@ -1,4 +1,5 @@
 #include "app/context/MenuBuilder.h"
+#include "app/session/RecentFiles.h"
 #include "app/window/EditorWindowController.h"
 #include "core/persistence/FileSettingsBacking.h"
 
@@ -12,7 +13,8 @@ int main(int argc, char* argv[]) {
     vendrix::FileSettingsBacking settings(
         (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
          QStringLiteral("/Vendrix/settings.plist")).toStdString());
-    vendrix::app::EditorWindowController controller({nullptr, &settings});
+    vendrix::app::RecentFiles recentFiles;
+    vendrix::app::EditorWindowController controller({nullptr, &settings, &recentFiles});
     vendrix::app::MenuBuilder menus;
     controller.attachMenus(menus);
     menus.complete();

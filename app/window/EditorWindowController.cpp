@@ -3,6 +3,7 @@
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
+#include "app/session/RecentFiles.h"
 #include "app/window/WindowBars.h"
 #include "app/window/WindowMessages.h"
 #include "core/persistence/SettingsBacking.h"
@@ -57,7 +58,7 @@ Prompter& EditorWindowController::prompter() {
 }
 
 EditorWindowController::EditorWindowController(Options options, QObject* parent)
-    : QObject(parent), m_settings(options.settings) {
+    : QObject(parent), m_settings(options.settings), m_recentFiles(options.recentFiles) {
     buildWindow();
     if (!options.prompter) {
         m_ownPrompter = std::make_unique<MessageBoxPrompter>(m_window.get());
@@ -435,6 +436,11 @@ void EditorWindowController::runQueuedRequests() {
 void EditorWindowController::scheduleSave() {
     if (session.scheduleSave)
         session.scheduleSave();
+}
+
+void EditorWindowController::addRecentFile(const QString& path) {
+    if (m_recentFiles)
+        m_recentFiles->add(path);
 }
 
 void EditorWindowController::flush() {

@@ -155,6 +155,17 @@ TEST_F(WindowContextTest, MenusCarryTheBuiltInItemsAndEditTheFocusedField) {
     undo->trigger();
     EXPECT_EQ(text(active()), u"");
 
+    // The recent-files submenu lists opened files and opens them again.
+    const QString recent = write("recent.txt", "r");
+    controller->openFiles({recent});
+    controller->closeDocument(active());
+    QMenu* recentMenu = controller->recentFilesMenu();
+    QMetaObject::invokeMethod(recentMenu, "aboutToShow");
+    ASSERT_FALSE(recentMenu->actions().isEmpty());
+    EXPECT_EQ(recentMenu->actions()[0]->text(), "recent.txt");
+    recentMenu->actions()[0]->trigger();
+    EXPECT_EQ(active().displayName(), "recent.txt");
+
     // The encoding submenus: the current one checked; reopen offered only for clean files.
     QMenu* encodings = builder.menu(MenuID::file)->actions()[9]->menu();
     QMenu* convert = encodings->actions()[0]->menu();
