@@ -154,6 +154,11 @@ TEST_F(WindowContextTest, MenusCarryTheBuiltInItemsAndEditTheFocusedField) {
     QCoreApplication::processEvents();
     undo->trigger();
     EXPECT_EQ(text(active()), u"");
+    // "Sil" deletes the selection of the focused text.
+    ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"abcdef"}, "t"));
+    controller->select({1, 3});
+    builder.menu(MenuID::edit)->actions()[6]->trigger();
+    EXPECT_EQ(text(active()), u"aef");
 
     // The recent-files submenu lists opened files and opens them again.
     const QString recent = write("recent.txt", "r");
