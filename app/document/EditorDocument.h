@@ -101,7 +101,9 @@ public:
     using ChangeFilter = std::function<bool(std::span<const TextRange> ranges,
                                             std::span<std::u16string> replacements)>;
     /// Called after every change of the characters with the range of the new text that
-    /// replaced the old and the change in length.
+    /// replaced the old and the change in length. It must not destroy the document (close a
+    /// tab later, from the event loop). Hooks die with their document; a client that may
+    /// outlive it removes its hooks only while the document exists (QPointer).
     using ChangeObserver = std::function<void(EditorDocument& document, TextRange editedRange,
                                               std::int64_t changeInLength)>;
     /// When an observer hears a change: views that show the text hear it first, so that
