@@ -88,9 +88,12 @@ void TextLayoutModel::setWrapWidth(qreal width) {
         return;
     m_wrapWidth = width;
     m_cache.clear();
-    for (auto& [line, segmentation] : m_long)
-        for (LineSegment& segment : segmentation.segments())
+    for (auto& [line, segmentation] : m_long) {
+        for (LineSegment& segment : segmentation.segments()) {
             segment.rowsExact = false;
+            segment.wrapStart = -1;
+        }
+    }
     rebuildRows();
 }
 
@@ -170,13 +173,33 @@ TextRange TextLayoutModel::segmentRange(std::int64_t line, int segment) {
     if (!segments)
         return range;
     segment = std::clamp(segment, 0, segments->count() - 1);
+    if (wraps()) {
+        // Wrapped, a segment holds whole rows of the line.
+        std::int64_t start = wrapStart(line, *segments, segment);
+        std::int64_t end = segment + 1 < segments->count()
+                               ? wrapStart(line, *segments, segment + 1)
+                               : segments->length();
+        return {range.location + start, end - start};
+    }
     std::int64_t start = segments->segments()[static_cast<size_t>(segment)].start;
     return {range.location + start, segments->segmentEnd(segment) - start};
 }
 
 int TextLayoutModel::segmentAt(std::int64_t line, std::int64_t offset) {
     LineSegmentation* segments = segmentation(line);
-    return segments ? segments->segmentAt(offset - lineRange(line).location) : 0;
+    if (!segments)
+        return 0;
+    const std::int64_t inLine = offset - lineRange(line).location;
+    int segment = segments->segmentAt(inLine);
+    if (wraps()) {
+        // Row starts lie at or before the segments' own starts, past the previous segment's.
+        if (segment > 0 && inLine < wrapStart(line, *segments, segment))
+            --segment;
+        else if (segment + 1 < segments->count() &&
+                 inLine >= wrapStart(line, *segments, segment + 1))
+            ++segment;
+    }
+    return segment;
 }
 
 qreal TextLayoutModel::segmentX(std::int64_t line, int segment) {
@@ -234,11 +257,7 @@ TextLayoutModel::Segment& TextLayoutModel::layout(std::int64_t line, int segment
     layout.setText(m_document ? displayText(entry->range) : QString());
     layout.setFont(m_font);
     layout.setCacheEnabled(true);
-    QTextOption option;
-    option.setWrapMode(wraps() ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
-    option.setFlags(QTextOption::IncludeTrailingSpaces);
-    option.setTextDirection(Qt::LeftToRight);
-    option.setTabStopDistance(m_tabWidth * m_advance);
+    QTextOption option = textOption();
     if (tabPhase != 0) {
         // The segment begins between two tab stops: list its stops explicitly.
         QList<QTextOption::Tab> tabs;
@@ -401,89 +420,6 @@ void TextLayoutModel::evictIfNeeded() {
 
 void TextLayoutModel::trimCache() {
     evictIfNeeded();
-}
-
-void TextLayoutModel::textChanged(TextRange edited, std::int64_t delta, std::int64_t oldLineCount) {
-    if (!m_document)
-        return;
-    const LineIndex& index = m_document->lineIndex();
-    const std::int64_t lineDelta = index.lineCount() - oldLineCount;
-    const std::int64_t firstLine = index.lineNumber(edited.location);
-    const std::int64_t newLastLine = index.lineNumber(edited.end());
-    const std::int64_t oldLastLine = newLastLine - lineDelta;
-
-    for (std::int64_t line = firstLine; line <= newLastLine; ++line)
-        m_longestLine = std::max(m_longestLine, index.range(line).length);
-
-    if (lineDelta == 0 && firstLine == newLastLine) {
-        // Layouts of later lines stay valid; only their offsets move.
-        if (delta != 0)
-            for (auto& [key, entry] : m_cache)
-                if (key.line > firstLine)
-                    entry->range.location += delta;
-        auto it = m_long.find(firstLine);
-        if (it == m_long.end()) {
-            dropLayouts(firstLine, firstLine);
-            refreshLineRows(firstLine);
-            return;
-        }
-        TextRange range = index.range(firstLine);
-        if (range.length < LineSegmentation::kThreshold / 2) {
-            m_long.erase(it);
-            dropLayouts(firstLine, firstLine);
-            refreshLineRows(firstLine);
-            return;
-        }
-        LineSegmentation::Change change =
-            it->second.update(*m_document->storage(), range, edited.location - range.location,
-                              edited.length - delta, edited.length);
-        // Keep the layouts of untouched segments; renumber those after the change.
-        std::unordered_map<Key, std::unique_ptr<Segment>, KeyHash> kept;
-        const int shift = change.newCount - change.oldCount;
-        for (auto& [key, entry] : m_cache) {
-            if (key.line != firstLine || key.segment < change.first) {
-                kept.emplace(key, std::move(entry));
-            } else if (key.segment >= change.first + change.oldCount) {
-                entry->range.location += delta;
-                kept.emplace(Key{key.line, key.segment + shift}, std::move(entry));
-            }
-        }
-        m_cache = std::move(kept);
-        if (wraps()) {
-            auto& segments = it->second.segments();
-            for (int k = change.first; k < change.first + change.newCount; ++k)
-                segments[static_cast<size_t>(k)].rows =
-                    estimateRows(it->second.segmentEnd(k) - segments[static_cast<size_t>(k)].start);
-            refreshLineRows(firstLine);
-        }
-        return;
-    }
-
-    // Lines were added or removed: renumber what follows.
-    std::unordered_map<std::int64_t, LineSegmentation> keptLong;
-    for (auto& [line, segmentation] : m_long) {
-        if (line < firstLine)
-            keptLong.emplace(line, std::move(segmentation));
-        else if (line > oldLastLine)
-            keptLong.emplace(line + lineDelta, std::move(segmentation));
-    }
-    m_long = std::move(keptLong);
-    std::unordered_map<Key, std::unique_ptr<Segment>, KeyHash> kept;
-    for (auto& [key, entry] : m_cache) {
-        if (key.line < firstLine) {
-            kept.emplace(key, std::move(entry));
-        } else if (key.line > oldLastLine) {
-            entry->range.location += delta;
-            kept.emplace(Key{key.line + lineDelta, key.segment}, std::move(entry));
-        }
-    }
-    m_cache = std::move(kept);
-    if (wraps()) {
-        std::vector<std::int32_t> rows;
-        for (std::int64_t line = firstLine; line <= newLastLine; ++line)
-            rows.push_back(estimateRows(index.range(line).length));
-        m_rows.splice(firstLine, oldLastLine - firstLine + 1, rows);
-    }
 }
 
 } // namespace vendrix::app

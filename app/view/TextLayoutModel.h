@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QString>
 #include <QTextLayout>
+#include <QTextOption>
 
 #include <cstdint>
 #include <memory>
@@ -20,7 +21,8 @@ class EditorDocument;
 /// cached QTextLayout when it is drawn or hit-tested. Knows the geometry of the whole text
 /// without laying it out: without wrapping every line is one row and a segment's x comes from
 /// its visual start column; with wrapping the rows of lines not yet laid out are estimated
-/// from their length and corrected as they are laid out.
+/// from their length and corrected as they are laid out, and a long line's segments begin at
+/// row starts of the whole line (segmentRange differs a little from the segmentation's own).
 ///
 /// Coordinates are in pixels relative to the text's top-left corner (no insets, no scroll).
 class TextLayoutModel {
@@ -116,6 +118,18 @@ private:
     };
 
     LineSegmentation* segmentation(std::int64_t line);
+    QTextOption textOption() const;
+    /// Wrapped: where segment `segment` of a long line begins, the start of the line's own row
+    /// that holds the segment's start (measured once, then kept in the segment).
+    std::int64_t wrapStart(std::int64_t line, LineSegmentation& segments, int segment);
+    /// Lays the line out from `from`, a row start, to find the row start of `segment`.
+    std::int64_t measureWrapStart(std::int64_t line, LineSegmentation& segments, int segment,
+                                  std::int64_t from);
+    /// Wrapped: measures the row starts of the segments an edit changed (and of the one
+    /// before) again. True when the rows meet the old ones again at the first segment after
+    /// the change, so that the segments after it keep their rows and layouts.
+    bool realignWrapStarts(std::int64_t line, LineSegmentation& segments,
+                           const LineSegmentation::Change& change);
     int estimateRows(std::int64_t length) const;
     void rebuildRows();
     void refreshLineRows(std::int64_t line);

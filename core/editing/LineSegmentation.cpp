@@ -131,8 +131,11 @@ LineSegmentation::Change LineSegmentation::update(const TextSource& text, TextRa
     auto begin = m_segments.begin() + first;
     m_segments.erase(begin, begin + oldCount);
     m_segments.insert(m_segments.begin() + first, replacement.begin(), replacement.end());
-    for (size_t k = static_cast<size_t>(first) + replacement.size(); k < m_segments.size(); ++k)
+    for (size_t k = static_cast<size_t>(first) + replacement.size(); k < m_segments.size(); ++k) {
         m_segments[k].start += delta;
+        if (m_segments[k].wrapStart >= 0)
+            m_segments[k].wrapStart += delta;
+    }
     recomputeColumns(first);
     return {first, oldCount, static_cast<int>(replacement.size())};
 }

@@ -18,6 +18,9 @@ struct LineSegment {
     bool hasTab = false;
     std::int32_t rows = 1; ///< wrapped rows: estimated until the segment is laid out
     bool rowsExact = false;
+    /// Wrapped: where the segment's rows begin, the start of the line's own row that holds
+    /// `start` (offset from the line's start; -1 until measured).
+    std::int64_t wrapStart = -1;
 
     /// The column at the segment's end when it begins at `column`.
     std::int64_t endColumn(std::int64_t column, int tabWidth) const {

@@ -92,3 +92,89 @@ TEST(LongLine, HitTestingAndCaretRectsAgreeAcrossSegments) {
 }
 
 } // namespace
+
+namespace {
+
+/// The row starts of `text` laid out whole, as the view lays out a line.
+std::vector<std::int64_t> wholeLineRowStarts(const std::u16string& text,
+                                             const TextLayoutModel& model) {
+    QTextLayout whole(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())),
+                      model.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setFlags(QTextOption::IncludeTrailingSpaces);
+    option.setTextDirection(Qt::LeftToRight);
+    option.setTabStopDistance(model.tabWidth() * model.advance());
+    whole.setTextOption(option);
+    whole.beginLayout();
+    std::vector<std::int64_t> starts;
+    for (QTextLine row = whole.createLine(); row.isValid(); row = whole.createLine()) {
+        row.setLineWidth(model.wrapWidth());
+        starts.push_back(row.textStart());
+    }
+    whole.endLayout();
+    return starts;
+}
+
+/// Checks that the rows on screen are rows of the whole line laid out at once.
+void expectWholeLineRows(ViewFixture& f, const std::u16string& text,
+                         const std::vector<std::int64_t>& rows, int width) {
+    for (const auto& fragment : f.view->visibleLineFragments()) {
+        auto row = std::lower_bound(rows.begin(), rows.end(), fragment.range.location);
+        ASSERT_TRUE(row != rows.end() && *row == fragment.range.location)
+            << "width " << width << ": a row starts at " << fragment.range.location;
+        const std::int64_t end =
+            row + 1 != rows.end() ? *(row + 1) : static_cast<std::int64_t>(text.size());
+        ASSERT_EQ(fragment.range.end(), end)
+            << "width " << width << ": the row at " << fragment.range.location;
+    }
+}
+
+TEST(LongLine, WrappedRowsBreakWhereTheWholeLineBreaks) {
+    // Minified data repeating every 31 characters: greedy rows started at different places
+    // may never meet, so the view must carry the line's own row starts along as it scrolls.
+    std::u16string text = longLine().substr(0, 100'000);
+    for (std::size_t at = 777; at + 20 < text.size(); at += 1231)
+        text.replace(at, 9, at % 2 ? u"abcdefghi" : u"x\ty zz w ");
+    ViewFixture f(text);
+    f.view->setWrapsLines(true);
+    for (int width : {300, 417, 640, 1003}) {
+        f.view->resize(width, 300);
+        QApplication::processEvents();
+        const std::vector<std::int64_t> rows = wholeLineRowStarts(text, f.view->layoutModel());
+        ASSERT_GT(rows.size(), 100u);
+        for (std::int64_t offset : {0, 1000, 25'000, 50'001, 77'777, 99'990}) {
+            f.view->scrollRangeToVisible({offset, 0});
+            ASSERT_NO_FATAL_FAILURE(expectWholeLineRows(f, text, rows, width));
+        }
+        // Typing keeps the rows after the caret those of the whole line.
+        f.view->setSelectedRange({99'000, 0});
+        f.type(QStringLiteral("typed "));
+        text.insert(99'000, u"typed ");
+        ASSERT_NO_FATAL_FAILURE(
+            expectWholeLineRows(f, text, wholeLineRowStarts(text, f.view->layoutModel()), width));
+    }
+}
+
+TEST(LongLine, AJumpIntoAWrappedLineShowsTheLinesOwnRowsAtOnce) {
+    // Words of varied lengths, with a view that has measured nothing yet when it jumps.
+    std::mt19937 random(5);
+    std::u16string text;
+    const std::u16string_view pieces[] = {u"a", u"bc", u"def", u"ghij", u"klmnopq", u"rstuvwxyz",
+                                          u"1234", u"\"k\":", u"[", u"],", u"{", u"},"};
+    while (text.size() < 100'000) {
+        text += pieces[random() % std::size(pieces)];
+        text += random() % 3 ? u" " : u"";
+    }
+    for (int width : {300, 640, 1003}) {
+        ViewFixture f(text, false, {width, 300});
+        f.view->setWrapsLines(true);
+        const std::vector<std::int64_t> rows = wholeLineRowStarts(text, f.view->layoutModel());
+        for (std::int64_t offset : {77'777, 40'000, 99'000}) {
+            f.view->scrollRangeToVisible({offset, 0});
+            ASSERT_NO_FATAL_FAILURE(expectWholeLineRows(f, text, rows, width));
+        }
+    }
+}
+
+} // namespace
