@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <system_error>
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
@@ -27,13 +28,12 @@ const std::u16string& documentText() {
 }
 
 /// A scratch directory on the same disk as the build (not a tmpfs, so fsync costs what it
-/// costs for a user's file), removed at exit.
+/// costs for a user's file); main() removes it.
 const fs::path& scratchDirectory() {
     static const fs::path dir = [] {
         std::string pattern = (fs::current_path() / "bench-save-XXXXXX").string();
         if (!::mkdtemp(pattern.data()))
             std::abort();
-        std::atexit([] { fs::remove_all(scratchDirectory()); });
         return fs::path(pattern);
     }();
     return dir;
@@ -135,6 +135,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    std::error_code ignored;
+    fs::remove_all(scratchDirectory(), ignored);
     RatioReport::shared().print("write + fsync 64 MB");
     return 0;
 }

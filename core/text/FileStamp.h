@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/text/UserFileError.h"
+
 #include <cstdint>
 #include <expected>
 #include <filesystem>
@@ -7,8 +9,6 @@
 struct stat;
 
 namespace vendrix {
-
-struct UserFileError;
 
 /// What the file system says about one file at one moment: its size, its modification time
 /// with full nanosecond resolution, and the device and inode that identify it (an atomic

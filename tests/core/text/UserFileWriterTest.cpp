@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -102,6 +103,23 @@ TEST(UserFileWriterTest, KeepsModeOwnerAndExtendedAttributes) {
         char value[16] = {};
         EXPECT_EQ(::getxattr(file.c_str(), "user.vendrix.tag", value, sizeof value), 4);
         EXPECT_STREQ(value, "blue");
+    }
+
+    // An access control list granting one more user read access (the kernel's xattr form:
+    // version 2, then tag, permissions and id of each entry, little-endian).
+    const unsigned char acl[] = {2, 0, 0, 0,                           //
+                                 0x01, 0, 6, 0, 0xFF, 0xFF, 0xFF, 0xFF, // owner rw-
+                                 0x02, 0, 4, 0, 0xFE, 0xFF, 0, 0,       // user 65534 r--
+                                 0x04, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF, // group r--
+                                 0x10, 0, 4, 0, 0xFF, 0xFF, 0xFF, 0xFF, // mask r--
+                                 0x20, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF}; // others ---
+    if (::setxattr(file.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) == 0) {
+        ASSERT_TRUE(UserFileWriter::write("shared with one more user", file));
+        unsigned char copied[64] = {};
+        ASSERT_EQ(::getxattr(file.c_str(), "system.posix_acl_access", copied, sizeof copied),
+                  static_cast<ssize_t>(sizeof acl));
+        EXPECT_EQ(std::memcmp(copied, acl, sizeof acl), 0);
+        EXPECT_EQ(statOf(file).st_mode & 0777, 0640u); // the mask shows as the group bits
     }
 
     if (::geteuid() == 0) {
@@ -212,7 +230,7 @@ TEST(UserFileWriterTest, FullDiskLeavesTheOriginalAndNoTemporaryFile) {
     auto full = UserFileWriter::write(larger, file);
     ASSERT_FALSE(full);
     EXPECT_EQ(full.error().kind, UserFileErrorKind::noSpace);
-    EXPECT_EQ(test::readFileBytes(file), original);
+    EXPECT_TRUE(test::readFileBytes(file) == original) << "the original changed";
     EXPECT_TRUE(strayFiles(dir.path() / "disk", {"doc.txt"}).empty());
 
     // In place, the space is reserved before the first old byte is overwritten.
@@ -221,7 +239,7 @@ TEST(UserFileWriterTest, FullDiskLeavesTheOriginalAndNoTemporaryFile) {
     auto inPlace = UserFileWriter::write(muchLarger, file);
     ASSERT_FALSE(inPlace);
     EXPECT_EQ(inPlace.error().kind, UserFileErrorKind::noSpace);
-    EXPECT_EQ(test::readFileBytes(file), original);
+    EXPECT_TRUE(test::readFileBytes(file) == original) << "the original changed";
 }
 
 TEST(UserFileWriterTest, InjectedFailuresNeverFallBackNorLeaveTemporaryFiles) {
