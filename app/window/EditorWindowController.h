@@ -33,6 +33,7 @@ class EditorDocument;
 class EditorTextView;
 class LineNumberRulerView;
 class MenuBuilder;
+class RecentFiles;
 class StatusBarView;
 class TabBarView;
 class WindowBars;
@@ -50,10 +51,12 @@ public:
         Prompter* prompter;
         /// Window geometry and the editor settings read at start; none: nothing is kept.
         SettingsBacking* settings;
+        /// The recent-files list (outlives the controller); none: nothing is recorded.
+        RecentFiles* recentFiles = nullptr;
     };
 
     explicit EditorWindowController(QObject* parent = nullptr)
-        : EditorWindowController(Options{nullptr, nullptr}, parent) {}
+        : EditorWindowController(Options{nullptr, nullptr, nullptr}, parent) {}
     explicit EditorWindowController(Options options, QObject* parent = nullptr);
     ~EditorWindowController() override;
 
@@ -95,8 +98,6 @@ public:
     std::function<bool(OpenedFile& file)> prettyOnOpen;
     /// Whether pretty-on-open already holds a job for a standardised path.
     std::function<bool(const QString& standardizedPath)> prettyOnOpenHolds;
-    /// Records an opened or saved-as file in the recent files.
-    std::function<void(const QString& path)> addRecentFile;
 
     // Opening.
     /// Opens files one after the other; requests arriving while a prompt or panel is up are
@@ -185,6 +186,7 @@ private:
     void runQueuedRequests();
     void scheduleSave();
     void flush();
+    void addRecentFile(const QString& path);
     /// Runs a dialog's own event loop with open and quit requests queued meanwhile.
     template <typename F> auto whilePrompting(F&& run);
 
@@ -192,6 +194,7 @@ private:
     std::unique_ptr<Prompter> m_ownPrompter;
     std::unique_ptr<GuardedPrompter> m_guardedPrompter;
     SettingsBacking* m_settings = nullptr;
+    RecentFiles* m_recentFiles = nullptr;
     EditorTextView* m_textView = nullptr;
     LineNumberRulerView* m_ruler = nullptr;
     std::unique_ptr<WindowBars> m_bars;

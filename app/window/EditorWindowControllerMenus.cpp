@@ -4,6 +4,7 @@
 #include "app/context/MenuActionTarget.h"
 #include "app/context/MenuBuilder.h"
 #include "app/document/EditorDocument.h"
+#include "app/session/RecentMenuDelegate.h"
 #include "app/view/EditorTextView.h"
 
 #include <QApplication>
@@ -107,6 +108,9 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
     builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Aç…"), [this] { runOpenPanel(); },
                                               {keys(Qt::CTRL | Qt::Key_O)}});
     m_recentMenu = builder.addSubmenu(MenuID::file, QStringLiteral("Son Açılanlar"));
+    if (m_recentFiles)
+        new RecentMenuDelegate(m_recentMenu, *m_recentFiles,
+                               [this](const QString& path) { openFiles({path}); });
     builder.addSeparator(MenuID::file);
     builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Kaydet"), [this] { saveActive(); },
                                               {keys(Qt::CTRL | Qt::Key_S)}, hasActive});

@@ -126,8 +126,7 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     activate(document);
     if (untouched && indexOf(*untouched))
         closeDocument(*untouched);
-    if (addRecentFile)
-        addRecentFile(file.standardizedPath);
+    addRecentFile(file.standardizedPath);
     const QString name = QFileInfo(file.standardizedPath).fileName();
     if (binary)
         prompter().alert(msg::binaryOpened(name));

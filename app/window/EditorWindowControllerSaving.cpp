@@ -93,8 +93,7 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
         !document.fileURL() || windowFiles::standardized(*document.fileURL()) != requested;
     if (savedAs) {
         document.setFileURL(requested, std::nullopt);
-        if (addRecentFile)
-            addRecentFile(requested);
+        addRecentFile(requested);
     }
     document.setDiskStamp(DiskStamp::of(target));
     document.setExternalChangePending(false);

@@ -53,7 +53,18 @@ WindowBars::WindowBars(EditorWindowController& controller, QWidget* parent)
     m_statusBar->onLineEndingClick = [this] { popUpMenu(QStringLiteral("lineEnding"), false); };
 }
 
-WindowBars::~WindowBars() = default;
+WindowBars::~WindowBars() {
+    // The bars outlive this object inside the window; nothing may call back into it.
+    m_tabBar->onSelect = nullptr;
+    m_tabBar->onClose = nullptr;
+    m_tabBar->onMove = nullptr;
+    m_tabBar->onNew = nullptr;
+    m_tabBar->onCloseOthers = nullptr;
+    m_tabBar->onDropFiles = nullptr;
+    m_tabBar->onHeightChange = nullptr;
+    m_statusBar->onEncodingClick = nullptr;
+    m_statusBar->onLineEndingClick = nullptr;
+}
 
 QWidget* WindowBars::tabBarWidget() const {
     return m_tabScroll;

@@ -154,6 +154,22 @@ TEST_F(WindowContextTest, MenusCarryTheBuiltInItemsAndEditTheFocusedField) {
     QCoreApplication::processEvents();
     undo->trigger();
     EXPECT_EQ(text(active()), u"");
+    // "Sil" deletes the selection of the focused text.
+    ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"abcdef"}, "t"));
+    controller->select({1, 3});
+    builder.menu(MenuID::edit)->actions()[6]->trigger();
+    EXPECT_EQ(text(active()), u"aef");
+
+    // The recent-files submenu lists opened files and opens them again.
+    const QString recent = write("recent.txt", "r");
+    controller->openFiles({recent});
+    controller->closeDocument(active());
+    QMenu* recentMenu = controller->recentFilesMenu();
+    QMetaObject::invokeMethod(recentMenu, "aboutToShow");
+    ASSERT_FALSE(recentMenu->actions().isEmpty());
+    EXPECT_EQ(recentMenu->actions()[0]->text(), "recent.txt");
+    recentMenu->actions()[0]->trigger();
+    EXPECT_EQ(active().displayName(), "recent.txt");
 
     // The encoding submenus: the current one checked; reopen offered only for clean files.
     QMenu* encodings = builder.menu(MenuID::file)->actions()[9]->menu();

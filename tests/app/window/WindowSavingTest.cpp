@@ -36,6 +36,7 @@ TEST_F(WindowSavingTest, SaveAsProposesTheTabNameAndGivesTheTabItsFile) {
     EXPECT_EQ(controller->window()->windowTitle(), "chosen.txt[*] — Vendrix");
     EXPECT_FALSE(controller->window()->isWindowModified());
     EXPECT_EQ(kinds().back(), Kind::documentSaved);
+    EXPECT_EQ(recentPaths(), QStringList{path("chosen.txt")});
 
     // Cancelling the panel saves nothing.
     EditorDocument& other = controller->newDocument(u"x");

@@ -2,6 +2,7 @@
 
 #include "app/context/Prompter.h"
 #include "app/document/EditorDocument.h"
+#include "app/session/RecentFiles.h"
 #include "app/view/EditorTextView.h"
 #include "app/window/EditorWindowController.h"
 #include "app/window/StatusBarView.h"
@@ -27,8 +28,10 @@ class WindowFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
+        recentFiles = std::make_unique<RecentFiles>(RecentFiles::defaultKey,
+                                                    folder.filePath(".recent.json"));
         controller = std::make_unique<EditorWindowController>(
-            EditorWindowController::Options{&prompter, nullptr});
+            EditorWindowController::Options{&prompter, nullptr, recentFiles.get()});
         controller->panels.open = [this] { return std::exchange(openAnswer, {}); };
         controller->panels.save = [this](const QString& proposed) -> std::optional<QString> {
             proposedNames.push_back(proposed);
@@ -41,6 +44,12 @@ protected:
         events.clear();
     }
     void TearDown() override { controller.reset(); }
+    QStringList recentPaths() const {
+        QStringList paths;
+        for (const RecentFiles::Entry& entry : recentFiles->load())
+            paths << entry.path;
+        return paths;
+    }
 
     QString path(const QString& name) const { return folder.filePath(name); }
     QString write(const QString& name, const QByteArray& bytes) const {
@@ -75,6 +84,7 @@ protected:
     }
 
     QTemporaryDir folder;
+    std::unique_ptr<RecentFiles> recentFiles;
     ScriptedPrompter prompter;
     std::unique_ptr<EditorWindowController> controller;
     QStringList openAnswer;
