@@ -354,8 +354,13 @@ SessionTab EditorDocument::sessionRecord() const {
         record.filePath = m_fileURL->toStdString();
     if (m_bookmark)
         record.bookmark = std::vector<std::uint8_t>(m_bookmark->begin(), m_bookmark->end());
-    if (m_isDirty && !m_isReadOnly)
-        record.bufferFile = bufferFileName();
+    if (m_isDirty && !m_isReadOnly) {
+        // Text still waiting in a restored buffer lives under that buffer's name, which may
+        // be another UUID's than this document's own.
+        record.bufferFile = !m_storage && m_pending.kind == PendingContent::Kind::buffer
+                                ? m_pending.bufferName
+                                : bufferFileName();
+    }
     record.selectionLocation = m_selection.location;
     record.selectionLength = m_selection.length;
     record.scrollX = m_scrollOrigin.x();
@@ -366,6 +371,10 @@ SessionTab EditorDocument::sessionRecord() const {
     record.isDirty = m_isDirty;
     if (m_isReadOnly)
         record.isReadOnly = true;
+    if (m_diskStamp) {
+        record.diskSize = m_diskStamp->size;
+        record.diskModified = m_diskStamp->modifiedNanoseconds;
+    }
     return record;
 }
 

@@ -229,7 +229,9 @@ public:
     /// The session buffer file name of this document: its id text plus ".txt".
     std::string bufferFileName() const;
     /// The document's tab in the session file. The buffer file is named only for a dirty
-    /// document that is not read-only; isReadOnly is present only when true.
+    /// document that is not read-only: the pending buffer's name while the text still waits
+    /// in a restored buffer, else bufferFileName(). isReadOnly is present only when true; the
+    /// disk stamp (diskSize, diskModified) whenever the document has one.
     SessionTab sessionRecord() const;
 
     // Disk bookkeeping.

@@ -1,0 +1,28 @@
+#include "app/Features.h"
+
+#include "app/context/EditorFeature.h"
+
+namespace vendrix::app {
+
+// Each feature's issue fills in its factory here (and links its library in
+// app/CMakeLists.txt, which already adds every app/features/<name> folder).
+const std::vector<FeatureSlot>& featureSlots() {
+    static const std::vector<FeatureSlot> slots{
+        {"formatting", nullptr},
+        {"highlighting", nullptr},
+        {"search", nullptr},
+        {"columnSelection", nullptr},
+    };
+    return slots;
+}
+
+std::vector<std::unique_ptr<EditorFeature>> makeFeatures() {
+    std::vector<std::unique_ptr<EditorFeature>> features;
+    for (const FeatureSlot& slot : featureSlots())
+        if (slot.make)
+            if (auto feature = slot.make())
+                features.push_back(std::move(feature));
+    return features;
+}
+
+} // namespace vendrix::app
