@@ -32,8 +32,9 @@ public:
     /// `actionName`, keeping the rectangle. False when the selection is not a rectangle of
     /// positive width (nothing done: run the command on the bounding range instead). When no
     /// part changes, the status bar says so and nothing is recorded; still true.
-    virtual bool transformLineParts(const std::function<std::u16string(std::u16string_view)>& transform,
-                                    const QString& actionName) = 0;
+    virtual bool
+    transformLineParts(const std::function<std::u16string(std::u16string_view)>& transform,
+                       const QString& actionName) = 0;
 };
 
 } // namespace vendrix::app

@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
     feature.select({{0, 12}, {kLines - 1, 12}, std::nullopt});
     keystroke();
     const double column = medianMilliseconds(kRuns, keystroke);
-    const bool typedEverywhere = controller.activeDocument()->lineIndex().lineCount() > kLines &&
-                                 feature.isActive();
+    const bool typedEverywhere =
+        controller.activeDocument()->lineIndex().lineCount() > kLines && feature.isActive();
 
     std::printf("Column typing, %d lines, median of %d keystrokes incl. repaint\n", kLines, kRuns);
     std::printf("  plain caret keystroke:   %8.3f ms\n", plain);

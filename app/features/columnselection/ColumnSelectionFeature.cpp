@@ -93,19 +93,18 @@ void ColumnSelectionFeature::attachToView() {
         if (m_selection && m_selectionDocument != shownDocument())
             leave(false);
     }));
-    m_connections.push_back(
-        connect(textView, &EditorTextView::viewChanged, this, [this] {
-            if (m_selection)
-                refreshDrawing();
-        }));
+    m_connections.push_back(connect(textView, &EditorTextView::viewChanged, this, [this] {
+        if (m_selection)
+            refreshDrawing();
+    }));
 }
 
 void ColumnSelectionFeature::watchDocument(EditorDocument& document) {
     if (m_watched.contains(&document) && m_watched[&document].first)
         return;
     QPointer<ColumnSelectionFeature> self(this);
-    DocumentHookID id = document.addChangeObserver(
-        [self](EditorDocument& changed, TextRange, std::int64_t) {
+    DocumentHookID id =
+        document.addChangeObserver([self](EditorDocument& changed, TextRange, std::int64_t) {
             if (self && self->m_applying == 0)
                 self->documentChangedElsewhere(changed);
         });
@@ -197,10 +196,10 @@ ColumnPoint ColumnSelectionFeature::pointAt(QPointF viewportPoint) const {
     TextRange content = VisualColumn::contentRange(point.line, text(), document->lineIndex());
     if (offset == content.end()) {
         const qreal endX = m_view->rectForOffset(content.end()).left();
-        const qreal space =
-            std::max<qreal>(1, QFontMetricsF(m_view->layoutModel().font()).horizontalAdvance(
-                                   QLatin1Char(' ')));
-        const auto extra = static_cast<std::int64_t>(std::lround((viewportPoint.x() - endX) / space));
+        const qreal space = std::max<qreal>(
+            1, QFontMetricsF(m_view->layoutModel().font()).horizontalAdvance(QLatin1Char(' ')));
+        const auto extra =
+            static_cast<std::int64_t>(std::lround((viewportPoint.x() - endX) / space));
         if (extra > 0)
             point.column = std::min(point.column + extra, maxColumn);
     }
@@ -278,8 +277,8 @@ void ColumnSelectionFeature::extend(ColumnLayout::Direction direction) {
         base.anchor = pointOfOffset(range.location);
         base.active = pointOfOffset(range.end());
     }
-    select(ColumnLayout::moved(base, direction, text(), document->lineIndex(), tabWidth(),
-                               maxColumn));
+    select(
+        ColumnLayout::moved(base, direction, text(), document->lineIndex(), tabWidth(), maxColumn));
 }
 
 // MARK: Status and drawing
@@ -360,10 +359,8 @@ bool ColumnSelectionFeature::isRectangularWithWidth() const {
 TextRange ColumnSelectionFeature::boundingRange() const {
     if (!m_selection || !shownDocument())
         return {};
-    const std::int64_t start =
-        offsetOfPoint({m_selection->topLine(), m_selection->leftColumn()});
-    const std::int64_t end =
-        offsetOfPoint({m_selection->bottomLine(), m_selection->rightColumn()});
+    const std::int64_t start = offsetOfPoint({m_selection->topLine(), m_selection->leftColumn()});
+    const std::int64_t end = offsetOfPoint({m_selection->bottomLine(), m_selection->rightColumn()});
     return {start, std::max<std::int64_t>(0, end - start)};
 }
 
@@ -385,26 +382,25 @@ void ColumnSelectionFeature::contributeMenus(MenuBuilder& builder) {
         return QList<QKeySequence>{QKeySequence(Qt::ALT | Qt::SHIFT | key)};
     };
     using Direction = ColumnLayout::Direction;
-    MenuBuilder::addItem(submenu, {QStringLiteral("Yukarı Genişlet"),
-                                   [this] { extend(Direction::up); }, shortcut(Qt::Key_Up),
-                                   hasDocument});
-    MenuBuilder::addItem(submenu, {QStringLiteral("Aşağı Genişlet"),
-                                   [this] { extend(Direction::down); }, shortcut(Qt::Key_Down),
-                                   hasDocument});
-    MenuBuilder::addItem(submenu, {QStringLiteral("Sola Genişlet"),
-                                   [this] { extend(Direction::left); }, shortcut(Qt::Key_Left),
-                                   hasDocument});
-    MenuBuilder::addItem(submenu, {QStringLiteral("Sağa Genişlet"),
-                                   [this] { extend(Direction::right); }, shortcut(Qt::Key_Right),
-                                   hasDocument});
+    MenuBuilder::addItem(submenu,
+                         {QStringLiteral("Yukarı Genişlet"), [this] { extend(Direction::up); },
+                          shortcut(Qt::Key_Up), hasDocument});
+    MenuBuilder::addItem(submenu,
+                         {QStringLiteral("Aşağı Genişlet"), [this] { extend(Direction::down); },
+                          shortcut(Qt::Key_Down), hasDocument});
+    MenuBuilder::addItem(submenu,
+                         {QStringLiteral("Sola Genişlet"), [this] { extend(Direction::left); },
+                          shortcut(Qt::Key_Left), hasDocument});
+    MenuBuilder::addItem(submenu,
+                         {QStringLiteral("Sağa Genişlet"), [this] { extend(Direction::right); },
+                          shortcut(Qt::Key_Right), hasDocument});
     MenuBuilder::addSeparator(submenu);
-    MenuBuilder::addItem(submenu, {QStringLiteral("Sütun Olarak Yapıştır"),
-                                   [this] { pasteAsColumn(); },
-                                   {},
-                                   [this] {
-                                       return editable() && m_pasteboard &&
-                                              !m_pasteboard->text().isEmpty();
-                                   }});
+    MenuBuilder::addItem(
+        submenu,
+        {QStringLiteral("Sütun Olarak Yapıştır"),
+         [this] { pasteAsColumn(); },
+         {},
+         [this] { return editable() && m_pasteboard && !m_pasteboard->text().isEmpty(); }});
     MenuBuilder::addItem(submenu, {QStringLiteral("Sütun Seçiminden Çık"),
                                    [this] { exitColumnMode(); },
                                    {},

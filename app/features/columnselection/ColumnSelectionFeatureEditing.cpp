@@ -105,8 +105,8 @@ bool ColumnSelectionFeature::apply(const ColumnEdit& edit, const QString& action
     if (edit.selection)
         record->selectionAfterSwap = *edit.selection;
     else
-        record->selectionAfterSwap = edit.caret.value_or(TextRange{
-            hull->range.location + static_cast<std::int64_t>(hull->string.size()), 0});
+        record->selectionAfterSwap = edit.caret.value_or(
+            TextRange{hull->range.location + static_cast<std::int64_t>(hull->string.size()), 0});
     record->actionName = actionName;
 
     document->breakTypingRun();
@@ -145,7 +145,8 @@ void ColumnSelectionFeature::performRecord(ColumnUndoRecord& record, bool undo) 
         install(undo ? record.selectionAfterInverse : record.selectionAfterSwap);
     } else if (record.doc) {
         // Not on screen: keep a plain selection for when its tab comes back.
-        const SelectionState& state = undo ? record.selectionAfterInverse : record.selectionAfterSwap;
+        const SelectionState& state =
+            undo ? record.selectionAfterInverse : record.selectionAfterSwap;
         if (const auto* range = std::get_if<TextRange>(&state))
             record.doc->setSelection(*range);
     }
@@ -243,8 +244,8 @@ void ColumnSelectionFeature::cut() {
         return;
     copy();
     EditorDocument* document = shownDocument();
-    const ColumnEdit edit = ColumnEditing::deleteText(ColumnEditing::Deletion::forward, *m_selection,
-                                                      text(), document->lineIndex(), tabWidth());
+    const ColumnEdit edit = ColumnEditing::deleteText(
+        ColumnEditing::Deletion::forward, *m_selection, text(), document->lineIndex(), tabWidth());
     if (!edit.ranges.empty())
         apply(edit, cutName, Coalescing::none);
 }
@@ -274,9 +275,9 @@ void ColumnSelectionFeature::pasteText(std::u16string pasted, bool column) {
         std::vector<std::u16string> pieces = ColumnEditing::lines(pasted);
         if (m_selection) {
             const ColumnPoint corner{m_selection->topLine(), m_selection->leftColumn()};
-            apply(ColumnEditing::pasteColumn(pieces, corner, *m_selection, text(), lines,
-                                             tabWidth()),
-                  pasteName, Coalescing::none);
+            apply(
+                ColumnEditing::pasteColumn(pieces, corner, *m_selection, text(), lines, tabWidth()),
+                pasteName, Coalescing::none);
             return;
         }
         // Without a column selection: a plain selection goes first, in the same undo step.
@@ -310,7 +311,8 @@ void ColumnSelectionFeature::pasteText(std::u16string pasted, bool column) {
         std::u16string replacement(without.substr(start, innerHull->range.location - start));
         replacement.append(innerHull->string);
         const std::int64_t endWithout = end - selected.length;
-        replacement.append(without.substr(innerHull->range.end(), endWithout - innerHull->range.end()));
+        replacement.append(
+            without.substr(innerHull->range.end(), endWithout - innerHull->range.end()));
         ColumnEdit combined;
         combined.ranges = {{start, end - start}};
         combined.strings = {std::move(replacement)};
@@ -345,7 +347,8 @@ void ColumnSelectionFeature::pasteAsColumn() {
 }
 
 bool ColumnSelectionFeature::transformLineParts(
-    const std::function<std::u16string(std::u16string_view)>& transform, const QString& actionName) {
+    const std::function<std::u16string(std::u16string_view)>& transform,
+    const QString& actionName) {
     if (!isRectangularWithWidth())
         return false;
     if (!editable())

@@ -6,10 +6,10 @@
 #include "app/view/EditorTextView.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
-#include <QClipboard>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -24,11 +24,16 @@ std::u16string toU16(const QString& string) {
 
 std::optional<ColumnLayout::Direction> arrowDirection(int key) {
     switch (key) {
-    case Qt::Key_Up: return ColumnLayout::Direction::up;
-    case Qt::Key_Down: return ColumnLayout::Direction::down;
-    case Qt::Key_Left: return ColumnLayout::Direction::left;
-    case Qt::Key_Right: return ColumnLayout::Direction::right;
-    default: return std::nullopt;
+    case Qt::Key_Up:
+        return ColumnLayout::Direction::up;
+    case Qt::Key_Down:
+        return ColumnLayout::Direction::down;
+    case Qt::Key_Left:
+        return ColumnLayout::Direction::left;
+    case Qt::Key_Right:
+        return ColumnLayout::Direction::right;
+    default:
+        return std::nullopt;
     }
 }
 
@@ -132,8 +137,8 @@ bool ColumnSelectionFeature::keyPress(QKeyEvent& event) {
     const bool alt = modifiers & Qt::AltModifier;
     const bool shift = modifiers & Qt::ShiftModifier;
     const bool control = modifiers & Qt::ControlModifier;
-    if (auto direction = arrowDirection(key); direction && alt && shift &&
-                                              !(modifiers & Qt::MetaModifier)) {
+    if (auto direction = arrowDirection(key);
+        direction && alt && shift && !(modifiers & Qt::MetaModifier)) {
         if (!control) {
             extend(*direction);
             return true;

@@ -92,9 +92,9 @@ TEST_F(ColumnModelTest, RandomWalkMatchesTheCoreOnAPlainString) {
             case 5: {
                 typing = false;
                 const std::vector<std::u16string> pieces{u"P", u"", u"\u6F22Q"};
-                expected = ColumnEditing::pasteColumn(
-                    pieces, {selection.topLine(), selection.leftColumn()}, selection,
-                    model.text(), lines, tabWidth);
+                expected = ColumnEditing::pasteColumn(pieces,
+                                                      {selection.topLine(), selection.leftColumn()},
+                                                      selection, model.text(), lines, tabWidth);
                 auto* data = new QMimeData;
                 data->setText("P\n\n\u6F22Q");
                 data->setData(ColumnSelectionFeature::columnMimeType, "P\n\n\xE6\xBC\xA2Q");

@@ -19,15 +19,17 @@ TEST_F(ColumnSelectionTest, AltDragMakesARectangleAndTheStatusShowsItsSize) {
     EXPECT_EQ(*feature->selection(), rect(1, 3, 4, 7));
     EXPECT_EQ(statusText(), QString::fromUtf8("Sütun: 4\u00D74"));
     EXPECT_EQ(feature->lineParts(), (std::vector<TextRange>{{14, 4}, {25, 4}, {36, 4}, {47, 4}}));
-    EXPECT_EQ(view()->temporaryAttributes().background(BackgroundLayer::columnSelection).ranges.size(),
-              4u);
+    EXPECT_EQ(
+        view()->temporaryAttributes().background(BackgroundLayer::columnSelection).ranges.size(),
+        4u);
 
     // Escape leaves with the caret at the active point; the field hides again.
     key(Qt::Key_Escape);
     EXPECT_FALSE(feature->isActive());
     EXPECT_EQ(view()->selectedRange(), (TextRange{51, 0}));
     EXPECT_EQ(statusText(), QString());
-    EXPECT_TRUE(view()->temporaryAttributes().background(BackgroundLayer::columnSelection).ranges.empty());
+    EXPECT_TRUE(
+        view()->temporaryAttributes().background(BackgroundLayer::columnSelection).ranges.empty());
 }
 
 TEST_F(ColumnSelectionTest, ClickRightOfAShortLineReachesIntoVirtualSpace) {
@@ -85,6 +87,20 @@ TEST_F(ColumnSelectionTest, KeysExtendAndPlainKeysLeave) {
     exit->trigger();
     EXPECT_FALSE(feature->isActive());
     EXPECT_EQ(view()->selectedRange(), (TextRange{14, 0}));
+}
+
+TEST_F(ColumnSelectionTest, CtrlAltShiftArrowLeavesAndDoesTheArrowsOwnCommand) {
+    // The chord may be taken by the desktop (workspace moves); Ctrl+Shift+arrow does the same
+    // from a column selection, since every navigation key leaves at the active point.
+    open(u"alpha beta gamma\nalpha beta gamma\n");
+    for (Qt::KeyboardModifiers chord : {Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier,
+                                        Qt::ControlModifier | Qt::ShiftModifier}) {
+        feature->select(rect(0, 2, 1, 6));
+        key(Qt::Key_Right, chord);
+        EXPECT_FALSE(feature->isActive());
+        // From the active point (line 1, column 6) to the end of the word "beta", extending.
+        EXPECT_EQ(view()->selectedRange(), (TextRange{23, 4}));
+    }
 }
 
 TEST_F(ColumnSelectionTest, TypingGoesIntoEveryLineAndShortLinesAreNotPadded) {
@@ -204,7 +220,8 @@ TEST_F(ColumnSelectionTest, ComposedTextLandsOnEveryLineWhenCommitted) {
     QInputMethodEvent commit;
     commit.setCommitString(QString::fromUtf8("ş"));
     QApplication::sendEvent(view(), &commit);
-    EXPECT_EQ(text(), u"01\u015F23456789\nab\u015Fcdefghij\nAB\u015FCDEFGHIJ\nklmnopqrst\nKLMNOPQRST\n");
+    EXPECT_EQ(text(),
+              u"01\u015F23456789\nab\u015Fcdefghij\nAB\u015FCDEFGHIJ\nklmnopqrst\nKLMNOPQRST\n");
     EXPECT_EQ(*feature->selection(), rect(0, 3, 2, 3));
     EXPECT_EQ(document().undoStack()->count(), 1);
 }
@@ -254,8 +271,8 @@ TEST_F(ColumnSelectionTest, CasePerLinePartKeepsTheRectangle) {
     EXPECT_EQ(message(), QStringLiteral("Değişiklik yok"));
     // Carets: not taken (the command runs on the bounding range instead).
     feature->select(rect(0, 1, 1, 1));
-    EXPECT_FALSE(feature->transformLineParts([](std::u16string_view s) { return std::u16string(s); },
-                                             QStringLiteral("küçük harf")));
+    EXPECT_FALSE(feature->transformLineParts(
+        [](std::u16string_view s) { return std::u16string(s); }, QStringLiteral("küçük harf")));
     EXPECT_EQ(feature->boundingRange(), (TextRange{1, 8}));
 }
 

@@ -40,15 +40,18 @@ TEST_F(ColumnUndoTest, EachCommandUndoesAndRedoesExactly) {
         {"cut", [&] { view()->cut(); }},
         {"delete", [&] { key(Qt::Key_Delete); }},
         {"word delete", [&] { key(Qt::Key_Backspace, Qt::ControlModifier); }},
-        {"paste", [&] {
+        {"paste",
+         [&] {
              setClipboard();
              view()->paste();
          }},
-        {"paste as column", [&] {
+        {"paste as column",
+         [&] {
              setClipboard();
              feature->pasteAsColumn();
          }},
-        {"case", [&] {
+        {"case",
+         [&] {
              feature->transformLineParts(
                  [](std::u16string_view s) {
                      std::u16string out(s);
@@ -68,9 +71,9 @@ TEST_F(ColumnUndoTest, EachCommandUndoesAndRedoesExactly) {
         c.run();
         const std::u16string changed = text();
         ASSERT_NE(changed, kText);
-        const SelectionState afterState =
-            feature->selection() ? SelectionState(*feature->selection())
-                                 : SelectionState(view()->selectedRange());
+        const SelectionState afterState = feature->selection()
+                                              ? SelectionState(*feature->selection())
+                                              : SelectionState(view()->selectedRange());
         view()->undo();
         EXPECT_EQ(text(), kText);
         EXPECT_EQ(feature->selection(), std::optional(before));
@@ -121,32 +124,40 @@ TEST_F(SealingTest, LeavingColumnMode) {
 }
 
 TEST_F(SealingTest, EditsNotMadeByTheFeature) {
-    check([&] { ASSERT_TRUE(controller->applyEdits(document(), {{0, 0}}, {u"Z"}, "Komut")); },
-          "another command");
+    check(
+        [&] {
+            ASSERT_TRUE(controller->applyEdits(document(), {{0, 0}}, {u"Z"}, "Komut"));
+        },
+        "another command");
     check([&] { view()->undo(); }, "undo");
-    check([&] {
-        view()->undo();
-        view()->redo();
-    }, "redo");
+    check(
+        [&] {
+            view()->undo();
+            view()->redo();
+        },
+        "redo");
     check([&] { ASSERT_TRUE(document().replaceAllClearingUndo(u"x\ny\nz\n")); }, "replace all",
           false);
-    check([&] { document().setText(std::u16string(kText)); },
-          "reload", false);
-    check([&] {
-        EditorTextView other;
-        other.setDocument(&document());
-        other.setSelectedRange({1, 0});
-        other.insertText(u"Q");
-        other.setDocument(nullptr);
-    }, "an edit in another view of the document");
+    check([&] { document().setText(std::u16string(kText)); }, "reload", false);
+    check(
+        [&] {
+            EditorTextView other;
+            other.setDocument(&document());
+            other.setSelectedRange({1, 0});
+            other.insertText(u"Q");
+            other.setDocument(nullptr);
+        },
+        "an edit in another view of the document");
 }
 
 TEST_F(SealingTest, ATabSwitch) {
-    check([&] {
-        EditorDocument& first = document();
-        controller->newDocument(u"other");
-        controller->activate(first);
-    }, "tab switch");
+    check(
+        [&] {
+            EditorDocument& first = document();
+            controller->newDocument(u"other");
+            controller->activate(first);
+        },
+        "tab switch");
 }
 
 TEST_F(SealingTest, AForeignEditBetweenTypingsNeverMovesTextIntoTheWrongPlace) {
