@@ -181,6 +181,12 @@ TEST_F(ColumnSelectionTest, PlainPasteRules) {
     feature->select(rect(0, 1, 2, 2));
     view()->paste();
     EXPECT_EQ(text(), u"0p\nq23456789\nacdefghij\nACDEFGHIJ\nklmnopqrst\nKLMNOPQRST\n");
+    // Return in a one-line rectangle breaks the line there.
+    feature->select(rect(1, 2, 1, 4));
+    key(Qt::Key_Return);
+    EXPECT_EQ(text(), u"0p\nq2\n56789\nacdefghij\nACDEFGHIJ\nklmnopqrst\nKLMNOPQRST\n");
+    EXPECT_FALSE(feature->isActive());
+    view()->undo();
     // One line is typed into every line.
     QApplication::clipboard()->setText("#");
     feature->select(rect(3, 0, 4, 0));
