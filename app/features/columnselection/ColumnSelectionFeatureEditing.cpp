@@ -46,6 +46,13 @@ std::u16string normalizedLineBreaks(std::u16string text) {
     return out;
 }
 
+/// Replaces the hull without copying its (possibly long) string once more.
+bool replaceHull(EditorDocument& document, ColumnEdit::Replacement hull) {
+    std::vector<std::u16string> strings;
+    strings.push_back(std::move(hull.string));
+    return document.applyWithoutUndo({hull.range}, std::move(strings));
+}
+
 } // namespace
 
 bool ColumnSelectionFeature::apply(const ColumnEdit& edit, const QString& actionName,
@@ -78,7 +85,7 @@ bool ColumnSelectionFeature::apply(const ColumnEdit& edit, const QString& action
             const std::int64_t delta =
                 static_cast<std::int64_t>(hull->string.size()) - hull->range.length;
             ++m_applying;
-            const bool applied = document->applyWithoutUndo({hull->range}, {hull->string});
+            const bool applied = replaceHull(*document, std::move(*hull));
             --m_applying;
             if (!applied)
                 return false;
@@ -111,7 +118,7 @@ bool ColumnSelectionFeature::apply(const ColumnEdit& edit, const QString& action
 
     document->breakTypingRun();
     ++m_applying;
-    const bool applied = document->applyWithoutUndo({hull->range}, {hull->string});
+    const bool applied = replaceHull(*document, std::move(*hull));
     --m_applying;
     if (!applied)
         return false;
