@@ -1,19 +1,23 @@
 #include "app/Features.h"
 
 #include "app/context/EditorFeature.h"
+#include "app/features/columnselection/ColumnSelectionFeature.h"
 
 namespace vendrix::app {
 
 // Each feature's issue fills in its factory here (and links its library in
 // app/CMakeLists.txt, which already adds every app/features/<name> folder).
 const std::vector<FeatureSlot>& featureSlots() {
-    static const std::vector<FeatureSlot> slots{
+    static const std::vector<FeatureSlot> installed{
         {"formatting", nullptr},
         {"highlighting", nullptr},
         {"search", nullptr},
-        {"columnSelection", nullptr},
+        {"columnSelection",
+         []() -> std::unique_ptr<EditorFeature> {
+             return std::make_unique<ColumnSelectionFeature>();
+         }},
     };
-    return slots;
+    return installed;
 }
 
 std::vector<std::unique_ptr<EditorFeature>> makeFeatures() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/document/DocumentHooks.h"
+#include "app/view/ColumnSelectionQuery.h"
 #include "app/view/TemporaryAttributes.h"
 #include "app/view/TextInputHandler.h"
 #include "app/view/TextLayoutModel.h"
@@ -91,6 +92,10 @@ public:
     void perform(TextCommand command);
     /// The view's own handling of `command`, without asking the handlers.
     void performOwn(TextCommand command);
+    /// Whether `command` can run now (menu validation): the first input handler with an
+    /// answer decides, else the view's rule (a selection to copy, cut or delete; text on the
+    /// clipboard to paste; editable for the changing ones).
+    bool canPerform(TextCommand command) const;
     /// Pastes the primary selection at `offset` (middle click).
     void pastePrimary(std::int64_t offset);
 
@@ -98,6 +103,14 @@ public:
     // view does not own them; remove a handler before destroying it.
     void addInputHandler(TextInputHandler* handler);
     void removeInputHandler(TextInputHandler* handler);
+    /// The column selection of this view, if a feature provides one (null otherwise); the
+    /// view does not own it.
+    void setColumnSelection(ColumnSelectionQuery* query) { m_columnSelection = query; }
+    ColumnSelectionQuery* columnSelection() const { return m_columnSelection; }
+    /// True while a column selection is active (other handlers leave Tab etc. to it).
+    bool isColumnSelectionActive() const {
+        return m_columnSelection != nullptr && m_columnSelection->isActive();
+    }
 
     // Appearance.
     void setEditorFont(const QFont& font);
@@ -246,6 +259,7 @@ private:
     std::vector<BackgroundDecorator> m_decorators;
     std::vector<TextInputHandler*> m_inputHandlers;
     ChangeDelegate m_changeDelegate;
+    ColumnSelectionQuery* m_columnSelection = nullptr;
 
     std::int64_t m_anchor = 0;
     std::int64_t m_caret = 0;

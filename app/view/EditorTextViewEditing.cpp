@@ -89,6 +89,27 @@ void EditorTextView::perform(TextCommand command) {
     performOwn(command);
 }
 
+bool EditorTextView::canPerform(TextCommand command) const {
+    for (const TextInputHandler* handler : m_inputHandlers)
+        if (std::optional<bool> enabled = handler->commandEnabled(command))
+            return *enabled;
+    if (!m_document)
+        return false;
+    switch (command) {
+    case TextCommand::copy:
+        return !selectedRange().empty();
+    case TextCommand::cut:
+    case TextCommand::deleteSelection:
+        return isEditable() && !selectedRange().empty();
+    case TextCommand::paste:
+        return isEditable() && !QApplication::clipboard()->text(QClipboard::Clipboard).isEmpty();
+    case TextCommand::selectAll:
+        return true;
+    default:
+        return isEditable();
+    }
+}
+
 void EditorTextView::performOwn(TextCommand command) {
     if (!m_document)
         return;

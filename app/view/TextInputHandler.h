@@ -5,6 +5,8 @@ class QKeyEvent;
 class QMouseEvent;
 class QString;
 
+#include <optional>
+
 namespace vendrix::app {
 
 /// Editing commands of the text view that a handler may take before the view performs them.
@@ -50,6 +52,9 @@ public:
     /// applies it; a commit the handlers leave is offered to typedText() as well.
     virtual bool inputMethod(QInputMethodEvent&) { return false; }
     virtual bool command(TextCommand) { return false; }
+    /// Whether `command` can run now, for the Edit menu: a value when the handler decides
+    /// (the first handler with one wins), none to leave it to the view's own rule.
+    virtual std::optional<bool> commandEnabled(TextCommand) const { return std::nullopt; }
 };
 
 } // namespace vendrix::app

@@ -67,6 +67,16 @@ void runEditCommand(EditCommand command, EditorTextView* textView) {
     }
 }
 
+/// Whether an Edit-menu command can run: always for a focused text field (it validates
+/// itself), otherwise the text view's rule, which asks its input handlers (column selection).
+bool canRunEditCommand(TextCommand command, EditorTextView* textView) {
+    QWidget* focus = QApplication::focusWidget();
+    if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+        qobject_cast<QTextEdit*>(focus))
+        return true;
+    return textView && textView->canPerform(command);
+}
+
 QKeySequence keys(QKeyCombination combination) {
     return QKeySequence(combination);
 }
@@ -146,17 +156,24 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
                                               {keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
                                                keys(Qt::CTRL | Qt::Key_Y)}});
     builder.addSeparator(MenuID::edit);
+    auto can = [this](TextCommand command) {
+        return [this, command] { return canRunEditCommand(command, m_textView); };
+    };
     builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Kes"), edit(EditCommand::cut),
                                               {keys(Qt::CTRL | Qt::Key_X),
-                                               keys(Qt::SHIFT | Qt::Key_Delete)}});
+                                               keys(Qt::SHIFT | Qt::Key_Delete)},
+                                              can(TextCommand::cut)});
     builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Kopyala"), edit(EditCommand::copy),
                                               {keys(Qt::CTRL | Qt::Key_C),
-                                               keys(Qt::CTRL | Qt::Key_Insert)}});
+                                               keys(Qt::CTRL | Qt::Key_Insert)},
+                                              can(TextCommand::copy)});
     builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Yapıştır"), edit(EditCommand::paste),
                                               {keys(Qt::CTRL | Qt::Key_V),
-                                               keys(Qt::SHIFT | Qt::Key_Insert)}});
+                                               keys(Qt::SHIFT | Qt::Key_Insert)},
+                                              can(TextCommand::paste)});
     builder.addItem(MenuID::edit,
-                    MenuCommand{QStringLiteral("Sil"), edit(EditCommand::deleteSelection)});
+                    MenuCommand{QStringLiteral("Sil"), edit(EditCommand::deleteSelection), {},
+                                can(TextCommand::deleteSelection)});
     builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Tümünü Seç"),
                                               edit(EditCommand::selectAll),
                                               {keys(Qt::CTRL | Qt::Key_A)}});
