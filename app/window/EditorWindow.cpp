@@ -36,13 +36,28 @@ EditorWindow::EditorWindow(QWidget* parent) : QMainWindow(parent) {
     connect(m_textView, &EditorTextView::selectionChanged, this, &EditorWindow::updateStatus);
     connect(m_textView, &EditorTextView::textChanged, this, &EditorWindow::updateStatus);
 
-    auto addShortcut = [this](QKeySequence keys, auto slot) {
+    auto addShortcuts = [this](QList<QKeySequence> keys, auto slot) {
         auto* action = new QAction(this);
-        action->setShortcut(keys);
+        action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, slot);
         addAction(action);
     };
+    auto addShortcut = [&addShortcuts](QKeySequence keys, auto slot) {
+        addShortcuts({keys}, slot);
+    };
+    // The editing commands: the window owns their keys; the view keeps caret movement and
+    // typing only.
+    addShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)}, [this] { m_textView->undo(); });
+    addShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+                 [this] { m_textView->redo(); });
+    addShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)},
+                 [this] { m_textView->cut(); });
+    addShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)},
+                 [this] { m_textView->copy(); });
+    addShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)},
+                 [this] { m_textView->paste(); });
+    addShortcuts({QKeySequence(Qt::CTRL | Qt::Key_A)}, [this] { m_textView->selectAll(); });
     addShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), [this] {
         if (!m_documents.empty())
             showDocument((m_active + 1) % documentCount());
