@@ -24,8 +24,7 @@ inline DocumentHookID issueDocumentHookID() {
 /// `rank` first, then registration order. Registering and removing are allowed while the list
 /// is being walked: a walk calls the callbacks registered when it started and still
 /// registered when their turn comes. Main thread only.
-template <typename Callback>
-class DocumentHooks {
+template <typename Callback> class DocumentHooks {
 public:
     DocumentHookID add(Callback callback, int rank = 0) {
         const DocumentHookID id = detail::issueDocumentHookID();
@@ -50,8 +49,7 @@ public:
 
     /// Calls `visit(callback)` for each callback in order while `visit` returns true; false
     /// when a visit returned false.
-    template <typename Visit>
-    bool walk(Visit&& visit) const {
+    template <typename Visit> bool walk(Visit&& visit) const {
         if (m_entries.empty())
             return true;
         // A copy of the list: a callback may add or remove hooks, its own included.

@@ -105,8 +105,7 @@ void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
     // revisions; the new text must not answer to the old number.
     if (m_storage)
         ++m_contentRevision;
-    m_storage =
-        std::make_unique<TextStorage>(text, static_cast<std::uint64_t>(m_contentRevision));
+    m_storage = std::make_unique<TextStorage>(text, static_cast<std::uint64_t>(m_contentRevision));
     m_lineIndex = LineIndex(std::u16string_view(text));
     m_pending = PendingContent::none();
     m_undoStack->clear();

@@ -256,8 +256,10 @@ void EditorWindowController::showActiveDocument() {
         return;
     }
     recomputeEffectiveWrap();
+    m_showing = true;
     m_textView->setDocument(document);
     m_textView->setScrollOrigin(document->scrollOrigin());
+    m_showing = false;
     m_ruler->updateThickness(false);
     m_ruler->redraw();
     refreshTabBar();

@@ -40,8 +40,7 @@ void copyUnitsRaw(char16_t* out, const char16_t* from, std::int64_t count) {
 
 TextStorage::TextStorage() = default;
 
-TextStorage::TextStorage(std::u16string_view text, std::uint64_t revision)
-    : m_revision(revision) {
+TextStorage::TextStorage(std::u16string_view text, std::uint64_t revision) : m_revision(revision) {
     // One allocation and one copy: a freshly opened document needs no other work here.
     const auto textLength = static_cast<std::int64_t>(text.size());
     const std::int64_t gap = initialGapFor(textLength);

@@ -163,8 +163,7 @@ TEST(EditorDocumentHooksTest, ObserversHearEveryChangeViewsFirst) {
     const auto late = document->addChangeObserver(
         [&](EditorDocument&, TextRange, std::int64_t) { calls.push_back("late"); });
     document->addChangeObserver(
-        [&](EditorDocument&, TextRange, std::int64_t) { calls.push_back("view"); },
-        Order::display);
+        [&](EditorDocument&, TextRange, std::int64_t) { calls.push_back("view"); }, Order::display);
     document->addChangeObserver(
         [&](EditorDocument&, TextRange, std::int64_t) { calls.push_back("later"); });
     ASSERT_TRUE(document->applyEdit({0, 0}, u"x"));
@@ -173,11 +172,13 @@ TEST(EditorDocumentHooksTest, ObserversHearEveryChangeViewsFirst) {
     // An observer may remove itself and others while the change is being reported.
     calls.clear();
     EditorDocument::HookID self = EditorDocument::HookID::none;
-    self = document->addChangeObserver([&](EditorDocument& d, TextRange, std::int64_t) {
-        calls.push_back("self");
-        d.removeChangeObserver(self);
-        d.removeChangeObserver(late);
-    }, Order::display);
+    self = document->addChangeObserver(
+        [&](EditorDocument& d, TextRange, std::int64_t) {
+            calls.push_back("self");
+            d.removeChangeObserver(self);
+            d.removeChangeObserver(late);
+        },
+        Order::display);
     document->undo();
     EXPECT_EQ(calls, (std::vector<std::string>{"view", "self", "later"}));
     calls.clear();

@@ -319,18 +319,18 @@ TEST(EditorDocumentTest, IncomingTextIsLFOnlyAndOtherwiseUntouched) {
 TEST(EditorDocumentTest, ChangeFilterSeesAndMayRewriteOrRefuse) {
     auto document = loaded(u"abc");
     std::vector<std::u16string> seen;
-    document->addChangeFilter([&](std::span<const TextRange> ranges,
-                                  std::span<std::u16string> texts) {
-        EXPECT_EQ(ranges.size(), texts.size());
-        for (auto& text : texts) {
-            seen.push_back(text);
-            if (text == u"no")
-                return false;
-            if (text == u"tab")
-                text = u"\t";
-        }
-        return true;
-    });
+    document->addChangeFilter(
+        [&](std::span<const TextRange> ranges, std::span<std::u16string> texts) {
+            EXPECT_EQ(ranges.size(), texts.size());
+            for (auto& text : texts) {
+                seen.push_back(text);
+                if (text == u"no")
+                    return false;
+                if (text == u"tab")
+                    text = u"\t";
+            }
+            return true;
+        });
     EXPECT_FALSE(document->applyEdit({0, 0}, u"no"));
     EXPECT_EQ(textOf(*document), u"abc");
     EXPECT_TRUE(document->applyEdit({0, 0}, u"tab"));
@@ -346,11 +346,11 @@ TEST(EditorDocumentTest, ChangeFilterSeesAndMayRewriteOrRefuse) {
 TEST(EditorDocumentTest, EditsFromInsideAReportAreRefused) {
     auto document = loaded(u"abc");
     bool nestedResult = true;
-    const auto observer = document->addChangeObserver([&](EditorDocument& d, TextRange,
-                                                          std::int64_t) {
-        nestedResult = d.applyEdit({0, 0}, u"nested") || d.applyWithoutUndo({{0, 0}}, {u"raw"});
-        d.undo();
-    });
+    const auto observer =
+        document->addChangeObserver([&](EditorDocument& d, TextRange, std::int64_t) {
+            nestedResult = d.applyEdit({0, 0}, u"nested") || d.applyWithoutUndo({{0, 0}}, {u"raw"});
+            d.undo();
+        });
     ASSERT_TRUE(document->applyEdit({3, 0}, u"d"));
     EXPECT_FALSE(nestedResult);
     EXPECT_EQ(textOf(*document), u"abcd");

@@ -67,6 +67,20 @@ TEST_F(WindowOpeningTest, FifosDevicesAndMissingFilesAreRefusedWithoutBlocking) 
         EXPECT_FALSE(request.detail.isEmpty());
         EXPECT_EQ(request.buttons, QStringList{"Tamam"});
     }
+
+    // A file too large for the text system is refused before anything is read (sparse here).
+    const QString huge = path("huge.log");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{3} << 30));
+    }
+    prompter.requests.clear();
+    controller->openFiles({huge});
+    EXPECT_EQ(count(), 1u);
+    ASSERT_EQ(prompter.requests.size(), 1u);
+    EXPECT_EQ(prompter.requests[0].message, msg::cannotOpen("huge.log"));
+    EXPECT_TRUE(prompter.requests[0].detail.contains("büyük"));
 }
 
 TEST_F(WindowOpeningTest, DroppedFoldersAreSkippedWithAMessageAndFilesOpen) {
