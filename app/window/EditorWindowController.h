@@ -24,6 +24,7 @@ class QMainWindow;
 class QVBoxLayout;
 
 namespace vendrix {
+class MemorySettingsBacking;
 class SettingsBacking;
 }
 
@@ -35,6 +36,7 @@ class LineNumberRulerView;
 class MenuBuilder;
 class StatusBarView;
 class TabBarView;
+class ViewOptionsController;
 class WindowBars;
 
 /// The editor window and every flow on its documents: opening, loading, activating, saving,
@@ -75,6 +77,7 @@ public:
     void setLanguage(std::optional<std::string> languageID, EditorDocument& document) override;
     void activate(EditorDocument& document) override;
     void refreshStatusBar() override;
+    ViewOptionsController* viewOptions() override { return m_viewOptions.get(); }
 
     int activeIndex() const { return m_activeIndex; }
     std::size_t documentCount() const { return m_documents.size(); }
@@ -192,6 +195,9 @@ private:
     std::unique_ptr<Prompter> m_ownPrompter;
     std::unique_ptr<GuardedPrompter> m_guardedPrompter;
     SettingsBacking* m_settings = nullptr;
+    /// Settings kept in memory when the window has no settings file.
+    std::unique_ptr<MemorySettingsBacking> m_memorySettings;
+    std::unique_ptr<ViewOptionsController> m_viewOptions;
     EditorTextView* m_textView = nullptr;
     LineNumberRulerView* m_ruler = nullptr;
     std::unique_ptr<WindowBars> m_bars;
