@@ -52,8 +52,7 @@ QWidget* numberRow(QWidget* parent, QLineEdit*& field, QToolButton*& up, QToolBu
 
 } // namespace
 
-SettingsWindowController::SettingsWindowController(ViewOptionsController& options,
-                                                   QWidget* parent)
+SettingsWindowController::SettingsWindowController(ViewOptionsController& options, QWidget* parent)
     : QObject(nullptr), m_options(options) {
     m_window = std::make_unique<QWidget>(parent, Qt::Window);
     m_window->setWindowTitle(title);
@@ -122,7 +121,8 @@ void SettingsWindowController::build() {
     invisiblesBox = box(QStringLiteral("Görünmez karakterleri göster"));
     multilineTabsBox = box(QStringLiteral("Çok satırlı sekmeler"));
     themePopup = new QComboBox(window);
-    themePopup->addItems({QStringLiteral("Sistem"), QStringLiteral("Açık"), QStringLiteral("Koyu")});
+    themePopup->addItems(
+        {QStringLiteral("Sistem"), QStringLiteral("Açık"), QStringLiteral("Koyu")});
     form->addRow(QStringLiteral("Tema:"), themePopup);
     prettyPopup = new QComboBox(window);
     prettyPopup->addItems({QStringLiteral("Açarken sor"), QStringLiteral("Her zaman güzelleştir"),
@@ -147,13 +147,12 @@ void SettingsWindowController::build() {
     };
     connect(fontPopup, &QComboBox::activated, this, [this, change](int index) {
         change([&](EditorSettings& s) {
-            s.fontName = index <= 0 ? std::u16string()
-                                    : fontPopup->itemText(index).toStdU16String();
+            s.fontName =
+                index <= 0 ? std::u16string() : fontPopup->itemText(index).toStdU16String();
         });
     });
     connect(sizeField, &QLineEdit::editingFinished, this, &SettingsWindowController::commitSize);
-    connect(tabField, &QLineEdit::editingFinished, this,
-            &SettingsWindowController::commitTabWidth);
+    connect(tabField, &QLineEdit::editingFinished, this, &SettingsWindowController::commitTabWidth);
     connect(sizeUp, &QToolButton::clicked, this,
             [change] { change([](EditorSettings& s) { s.fontSize += 1; }); });
     connect(sizeDown, &QToolButton::clicked, this,
@@ -163,9 +162,8 @@ void SettingsWindowController::build() {
     connect(tabDown, &QToolButton::clicked, this,
             [change] { change([](EditorSettings& s) { s.tabWidth -= 1; }); });
     auto flag = [&](QCheckBox* check, bool EditorSettings::*field) {
-        connect(check, &QCheckBox::toggled, this, [change, field](bool on) {
-            change([&](EditorSettings& s) { s.*field = on; });
-        });
+        connect(check, &QCheckBox::toggled, this,
+                [change, field](bool on) { change([&](EditorSettings& s) { s.*field = on; }); });
     };
     flag(spacesBox, &EditorSettings::insertSpaces);
     flag(wrapBox, &EditorSettings::wrapByDefault);

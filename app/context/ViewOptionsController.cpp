@@ -53,8 +53,7 @@ QString sizeMessage(double size) {
 ViewOptionsController::ViewOptionsController(EditorContext& context, SettingsBacking& backing,
                                              Host host, QObject* parent)
     : QObject(parent), m_ctx(context), m_store(backing), m_settings(m_store.load()),
-      m_host(std::move(host)), m_view(context.textView()),
-      m_systemPalette(QApplication::palette()),
+      m_host(std::move(host)), m_view(context.textView()), m_systemPalette(QApplication::palette()),
       m_systemStyle(QApplication::style() ? QApplication::style()->name() : QString()) {
     if (m_view)
         m_view->addInputHandler(this);
@@ -86,9 +85,9 @@ void ViewOptionsController::apply(const std::optional<EditorSettings>& previous)
     if (!previous || previous->fontName != now.fontName || previous->fontSize != now.fontSize)
         applyFont();
     if (m_view && (!previous || previous->tabWidth != now.tabWidth))
-        m_view->setTabWidth(static_cast<int>(std::clamp<std::int64_t>(
-            now.tabWidth, EditorSettings::tabWidthRange.lowerBound,
-            EditorSettings::tabWidthRange.upperBound)));
+        m_view->setTabWidth(static_cast<int>(
+            std::clamp<std::int64_t>(now.tabWidth, EditorSettings::tabWidthRange.lowerBound,
+                                     EditorSettings::tabWidthRange.upperBound)));
     if (m_view && (!previous || previous->showInvisibles != now.showInvisibles))
         m_view->setShowsInvisibles(now.showInvisibles);
     // At start-up the system theme needs nothing: the application already follows it.
@@ -175,7 +174,8 @@ void ViewOptionsController::contributeMenus(MenuBuilder& builder) {
         builder.addItem(MenuID::view,
                         MenuCommand{QStringLiteral("Sözcük Kaydır"),
                                     [this] { m_host.setWrapsLines(!m_host.wrapsLines()); },
-                                    {QKeySequence(Qt::ALT | Qt::Key_Z)}, {},
+                                    {QKeySequence(Qt::ALT | Qt::Key_Z)},
+                                    {},
                                     [this] { return m_host.wrapsLines(); }});
     builder.addItem(MenuID::view, MenuCommand{QStringLiteral("Görünmez Karakterleri Göster"),
                                               [this] {
@@ -183,14 +183,17 @@ void ViewOptionsController::contributeMenus(MenuBuilder& builder) {
                                                   next.showInvisibles = !next.showInvisibles;
                                                   changeSettings(next);
                                               },
-                                              {}, {}, [this] { return m_settings.showInvisibles; }});
+                                              {},
+                                              {},
+                                              [this] { return m_settings.showInvisibles; }});
     builder.addSeparator(MenuID::view);
     // One action answers both keys: a hidden second action would lose its shortcut.
-    builder.addItem(MenuID::view,
-                    MenuCommand{QStringLiteral("Yakınlaştır"), [this] { zoom(1); },
-                                {QKeySequence(Qt::CTRL | Qt::Key_Plus),
-                                 QKeySequence(Qt::CTRL | Qt::Key_Equal)}});
-    builder.addItem(MenuID::view, MenuCommand{QStringLiteral("Uzaklaştır"), [this] { zoom(-1); },
+    builder.addItem(MenuID::view, MenuCommand{QStringLiteral("Yakınlaştır"),
+                                              [this] { zoom(1); },
+                                              {QKeySequence(Qt::CTRL | Qt::Key_Plus),
+                                               QKeySequence(Qt::CTRL | Qt::Key_Equal)}});
+    builder.addItem(MenuID::view, MenuCommand{QStringLiteral("Uzaklaştır"),
+                                              [this] { zoom(-1); },
                                               {QKeySequence(Qt::CTRL | Qt::Key_Minus)}});
     builder.addItem(MenuID::view, MenuCommand{QStringLiteral("Gerçek Boyut"),
                                               [this] { resetZoom(); },

@@ -12,8 +12,9 @@ namespace vendrix::app {
 
 bool ViewOptionsController::columnSelectionActive() const {
     // The column selection draws its rectangle in its own layer while it is active.
-    return m_view &&
-           !m_view->temporaryAttributes().background(BackgroundLayer::columnSelection).ranges.empty();
+    return m_view && !m_view->temporaryAttributes()
+                          .background(BackgroundLayer::columnSelection)
+                          .ranges.empty();
 }
 
 bool ViewOptionsController::keyPress(QKeyEvent& event) {
@@ -25,8 +26,7 @@ bool ViewOptionsController::keyPress(QKeyEvent& event) {
     // being typed into.
     if (!m_view || !m_view->isEditable() || columnSelectionActive())
         return false;
-    const bool shift =
-        event.key() == Qt::Key_Backtab || (event.modifiers() & Qt::ShiftModifier);
+    const bool shift = event.key() == Qt::Key_Backtab || (event.modifiers() & Qt::ShiftModifier);
     if (shift) {
         applyBlockEdit(true);
         return true; // Shift+Tab never inserts anything
@@ -97,8 +97,8 @@ bool ViewOptionsController::insertSpacesToTabStop() {
     const std::u16string before =
         document->storage()->substring({lineStart, selection.location - lineStart});
     const int tabWidth = static_cast<int>(m_settings.tabWidth);
-    const auto column = static_cast<std::int64_t>(
-        graphemeCount(LineOperations::expandTabs(before, tabWidth)));
+    const auto column =
+        static_cast<std::int64_t>(graphemeCount(LineOperations::expandTabs(before, tabWidth)));
     const auto count = static_cast<size_t>(tabWidth - column % tabWidth);
     return m_view->insertText(std::u16string(count, u' '));
 }

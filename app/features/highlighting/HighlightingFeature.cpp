@@ -2,8 +2,8 @@
 
 #include "app/context/EditorContext.h"
 #include "app/context/ViewOptionsController.h"
-#include "app/features/highlighting/SelectedWordHighlighter.h"
 #include "app/document/EditorDocument.h"
+#include "app/features/highlighting/SelectedWordHighlighter.h"
 #include "app/features/highlighting/SyntaxTheme.h"
 #include "app/view/EditorTextView.h"
 #include "core/syntax/LanguageCatalog.h"
@@ -158,7 +158,8 @@ void HighlightingFeature::decideLanguage(EditorDocument& document, bool force) {
             m_knownURLs[id] = document.fileURL();
         return;
     }
-    if (!document.isLoaded() && document.pending().kind != EditorDocument::PendingContent::Kind::empty)
+    if (!document.isLoaded() &&
+        document.pending().kind != EditorDocument::PendingContent::Kind::empty)
         return; // decided once the content is there (documentLoaded)
     std::string fileName;
     if (document.fileURL())

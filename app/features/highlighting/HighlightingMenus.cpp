@@ -13,7 +13,8 @@ namespace vendrix::app {
 
 void HighlightingFeature::contributeMenus(MenuBuilder& builder) {
     builder.addSeparator(MenuID::edit);
-    builder.addItem(MenuID::edit, MenuCommand{commentActionName, [this] { toggleComment(); },
+    builder.addItem(MenuID::edit, MenuCommand{commentActionName,
+                                              [this] { toggleComment(); },
                                               {QKeySequence(Qt::CTRL | Qt::Key_Slash)}});
 
     auto languageOf = [this]() -> std::optional<std::string> {
@@ -22,34 +23,45 @@ void HighlightingFeature::contributeMenus(MenuBuilder& builder) {
     };
     auto hasDocument = [this] { return m_context && m_context->activeDocument(); };
     builder.addItem(MenuID::language,
-                    MenuCommand{QStringLiteral("Otomatik Algıla"), [this] { detectLanguageAgain(); },
-                                {}, hasDocument, [this] {
+                    MenuCommand{QStringLiteral("Otomatik Algıla"),
+                                [this] { detectLanguageAgain(); },
+                                {},
+                                hasDocument,
+                                [this] {
                                     EditorDocument* document =
                                         m_context ? m_context->activeDocument() : nullptr;
                                     return document && !m_chosenByHand.contains(document->id());
                                 }});
     builder.addSeparator(MenuID::language);
-    builder.addItem(MenuID::language,
-                    MenuCommand{QStringLiteral("Düz Metin"), [this] { chooseLanguage("plain"); },
-                                {}, hasDocument, [languageOf] {
-                                    return !LanguageCatalog::definition(languageOf());
-                                }});
+    builder.addItem(
+        MenuID::language,
+        MenuCommand{QStringLiteral("Düz Metin"),
+                    [this] { chooseLanguage("plain"); },
+                    {},
+                    hasDocument,
+                    [languageOf] { return !LanguageCatalog::definition(languageOf()); }});
     for (const LanguageDefinition& definition : LanguageCatalog::all()) {
         const std::string id = definition.id;
         builder.addItem(MenuID::language,
                         MenuCommand{QString::fromStdString(definition.name),
-                                    [this, id] { chooseLanguage(id); }, {}, hasDocument,
+                                    [this, id] { chooseLanguage(id); },
+                                    {},
+                                    hasDocument,
                                     [languageOf, id] { return languageOf() == id; }});
     }
 
     builder.addSeparator(MenuID::view);
     builder.addItem(MenuID::view, MenuCommand{QStringLiteral("Sözdizimi Renklendirme"),
                                               [this] { setColoringEnabled(!m_coloringEnabled); },
-                                              {}, {}, [this] { return m_coloringEnabled; }});
+                                              {},
+                                              {},
+                                              [this] { return m_coloringEnabled; }});
     builder.addItem(MenuID::view,
                     MenuCommand{QStringLiteral("Geçerli Satırı Vurgula"),
-                                [this] { setHighlightsCurrentLine(!m_highlightsCurrentLine); }, {},
-                                {}, [this] { return m_highlightsCurrentLine; }});
+                                [this] { setHighlightsCurrentLine(!m_highlightsCurrentLine); },
+                                {},
+                                {},
+                                [this] { return m_highlightsCurrentLine; }});
 }
 
 void HighlightingFeature::toggleComment() {
@@ -60,8 +72,8 @@ void HighlightingFeature::toggleComment() {
         document ? LanguageCatalog::definition(document->languageID()) : nullptr;
     std::optional<CommentToggler::Edit> edit;
     if (document && !document->isReadOnly() && document->isLoaded() && definition) {
-        const TextRange selection = m_view->document() == document ? m_view->selectedRange()
-                                                                   : document->selection();
+        const TextRange selection =
+            m_view->document() == document ? m_view->selectedRange() : document->selection();
         edit = CommentToggler::toggle(*document->storage(), selection, definition->lineComment,
                                       definition->blockComment);
     }

@@ -25,6 +25,8 @@ constexpr double kPassCatchUpBudgetMs = 8;
 constexpr double kSliceBudgetMs = 10;
 /// How much text one step of computing ahead covers before the clock is looked at again.
 constexpr std::int64_t kStepUnits = 64 * 1024;
+/// The most lines kept coloured at once; beyond, colouring starts again from the visible ones.
+constexpr std::int64_t kMaxColoredLines = 4000;
 
 double elapsedMs(const QElapsedTimer& timer) {
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
@@ -117,8 +119,8 @@ void HighlightingFeature::runColoringPass() {
     }
     HighlightEngine* engine = engineFor(*document);
     if (!engine) {
-        if (m_colored || !m_view->temporaryAttributes().foreground(ForegroundLayer::syntax,
-                                                                    {0, document->length()})
+        if (m_colored || !m_view->temporaryAttributes()
+                              .foreground(ForegroundLayer::syntax, {0, document->length()})
                               .empty())
             m_view->clearForegroundLayer(ForegroundLayer::syntax);
         m_colored.reset();
@@ -130,8 +132,8 @@ void HighlightingFeature::runColoringPass() {
     const LineIndex& lineIndex = document->lineIndex();
     const TextRange visible = m_view->visibleCharacterRange();
     const std::int64_t lastIndexLine = lineIndex.lineCount() - 1;
-    const std::int64_t first = std::max<std::int64_t>(0, lineIndex.lineNumber(visible.location) -
-                                                             extraLines);
+    const std::int64_t first =
+        std::max<std::int64_t>(0, lineIndex.lineNumber(visible.location) - extraLines);
     const std::int64_t last =
         std::min(lastIndexLine, lineIndex.lineNumber(visible.end()) + extraLines);
 
@@ -163,14 +165,21 @@ void HighlightingFeature::runColoringPass() {
     };
     std::int64_t coveredFirst = first;
     std::int64_t coveredLast = last;
-    if (m_colored && m_colored->document == document->id() &&
+    const bool extends =
+        m_colored && m_colored->document == document->id() &&
         m_colored->generation == m_generation && m_colored->firstLine <= last + 1 &&
-        m_colored->lastLine + 1 >= first) {
+        m_colored->lastLine + 1 >= first &&
+        std::max(last, m_colored->lastLine) - std::min(first, m_colored->firstLine) <
+            kMaxColoredLines;
+    if (extends) {
         colorLines(first, m_colored->firstLine - 1);
         colorLines(m_colored->lastLine + 1, last);
         coveredFirst = std::min(first, m_colored->firstLine);
         coveredLast = std::max(last, m_colored->lastLine);
     } else {
+        // Colours elsewhere may be stale (an edit changed later states) and would pile up
+        // over a long read through a large file: only the lines coloured now keep colours.
+        m_view->clearForegroundLayer(ForegroundLayer::syntax);
         colorLines(first, last);
     }
     m_view->viewport()->update();

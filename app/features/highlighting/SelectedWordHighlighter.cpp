@@ -14,8 +14,7 @@ namespace vendrix::app {
 SelectedWordHighlighter::SelectedWordHighlighter(EditorContext& context,
                                                  std::function<bool()> enabled,
                                                  std::function<bool()> dark, QObject* parent)
-    : QObject(parent), m_context(context), m_enabled(std::move(enabled)),
-      m_dark(std::move(dark)) {
+    : QObject(parent), m_context(context), m_enabled(std::move(enabled)), m_dark(std::move(dark)) {
     m_timer.setSingleShot(true);
     m_timer.setInterval(delayMs);
     connect(&m_timer, &QTimer::timeout, this, &SelectedWordHighlighter::refresh);
@@ -56,8 +55,8 @@ void SelectedWordHighlighter::refresh() {
     const std::int64_t aroundStart = std::max<std::int64_t>(0, selection.location - 1);
     const std::int64_t aroundEnd = std::min(text.length(), selection.end() + 1);
     const std::u16string around = text.substring({aroundStart, aroundEnd - aroundStart});
-    const auto word = WordHighlight::candidate(
-        around, {selection.location - aroundStart, selection.length});
+    const auto word =
+        WordHighlight::candidate(around, {selection.location - aroundStart, selection.length});
     if (!word) {
         clear();
         return;
@@ -67,8 +66,7 @@ void SelectedWordHighlighter::refresh() {
     const std::int64_t windowEnd = std::min(text.length(), visible.end() + 1);
     const std::u16string window = text.substring({windowStart, windowEnd - windowStart});
     std::vector<TextRange> found =
-        WordHighlight::occurrences(*word, window,
-                                   {visible.location - windowStart, visible.length},
+        WordHighlight::occurrences(*word, window, {visible.location - windowStart, visible.length},
                                    WordHighlight::defaultLimit);
     std::vector<ColoredRange> ranges;
     std::vector<TextRange> marked;

@@ -81,8 +81,8 @@ TEST_F(HighlightingFixture, SwitchingColoringOffClearsColoursAndOnColoursAgain) 
 }
 
 TEST_F(HighlightingFixture, ScrollingInsideTheColouredLinesTokenizesNothing) {
-    EditorDocument& document = open(numberedLines(400, u"let value = 'text'; // note"),
-                                    "javascript");
+    EditorDocument& document =
+        open(numberedLines(400, u"let value = 'text'; // note"), "javascript");
     HighlightEngine* engine = feature->engine(document);
     ASSERT_NE(engine, nullptr);
     ASSERT_TRUE(feature->colored().has_value());
@@ -111,6 +111,8 @@ TEST_F(HighlightingFixture, ScrollingInsideTheColouredLinesTokenizesNothing) {
     EXPECT_GT(engine->linesScanned(), scanned);
     const std::int64_t line210 = document.lineIndex().lineStart(210);
     EXPECT_EQ(syntaxColorAt(line210), SyntaxTheme::color(TokenKind::keyword, false));
+    // Colours far from the visible lines are not kept (they would pile up, and go stale).
+    EXPECT_FALSE(syntaxColorAt(0).has_value());
 }
 
 TEST_F(HighlightingFixture, EditsRecolourOnlyAroundTheEdit) {
@@ -160,7 +162,8 @@ TEST_F(HighlightingFixture, BracketsMatchMismatchAndSkipStrings) {
     view().setSelectedRange({0, 2});
     settle();
     EXPECT_FALSE(feature->bracketMatch().has_value());
-    EXPECT_TRUE(view().temporaryAttributes().background(BackgroundLayer::bracketPair).ranges.empty());
+    EXPECT_TRUE(
+        view().temporaryAttributes().background(BackgroundLayer::bracketPair).ranges.empty());
 }
 
 TEST_F(HighlightingFixture, CommentToggleAppliesOneUndoableEditOrSaysThereIsNone) {

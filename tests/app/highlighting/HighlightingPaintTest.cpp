@@ -92,7 +92,8 @@ TEST_F(HighlightingFixture, SelectedWordOccurrencesAreMarkedAfterTheDelay) {
     view().setSelectedRange({1, 2});
     words->refresh();
     EXPECT_TRUE(words->marked().empty());
-    EXPECT_TRUE(view().temporaryAttributes().background(BackgroundLayer::selectedWord).ranges.empty());
+    EXPECT_TRUE(
+        view().temporaryAttributes().background(BackgroundLayer::selectedWord).ranges.empty());
 
     // The setting switches it off.
     ViewOptionsController* options = controller->viewOptions();
