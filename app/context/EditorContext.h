@@ -18,6 +18,7 @@ namespace vendrix::app {
 class EditorDocument;
 class EditorTextView;
 class Prompter;
+class ViewOptionsController;
 
 /// What an editor feature may do with the window. The window controller is the only
 /// implementation; features never reach past it. Main thread only.
@@ -71,6 +72,9 @@ public:
     virtual void activate(EditorDocument& document) = 0;
     /// Recomputes the built-in status-bar fields.
     virtual void refreshStatusBar() = 0;
+    /// The owner of the editor settings (font, tabs, theme, display options); null where
+    /// there is none (test doubles).
+    virtual ViewOptionsController* viewOptions() { return nullptr; }
 };
 
 } // namespace vendrix::app

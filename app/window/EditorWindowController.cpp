@@ -6,6 +6,8 @@
 #include "app/session/RecentFiles.h"
 #include "app/window/WindowBars.h"
 #include "app/window/WindowMessages.h"
+#include "app/context/ViewOptionsController.h"
+#include "app/window/TabBarView.h"
 #include "core/persistence/SettingsBacking.h"
 #include "core/persistence/SettingsStore.h"
 
@@ -81,21 +83,23 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
         return path;
     };
 
-    if (m_settings) {
-        const EditorSettings settings = SettingsStore(*m_settings).load();
-        m_wrapsLines = settings.wrapByDefault;
-        m_textView->setTabWidth(static_cast<int>(settings.tabWidth));
-        m_textView->setShowsInvisibles(settings.showInvisibles);
-        if (!settings.fontName.empty()) {
-            QFont font(QString::fromStdU16String(settings.fontName));
-            font.setPointSizeF(settings.fontSize);
-            m_textView->setEditorFont(font);
-        }
+    if (!m_settings) {
+        m_memorySettings = std::make_unique<MemorySettingsBacking>();
+        m_settings = m_memorySettings.get();
     }
+    ViewOptionsController::Host host;
+    host.setMultilineTabs = [this](bool multiline) { tabBar()->setMultiline(multiline); };
+    host.wrapsLines = [this] { return wrapsLines(); };
+    host.setWrapsLines = [this](bool wraps) { setWrapsLines(wraps); };
+    host.fontChanged = [this] { broadcast(EditorEvent::Kind::appearanceChanged, nullptr); };
+    m_viewOptions = std::make_unique<ViewOptionsController>(*this, *m_settings, std::move(host));
+    m_wrapsLines = m_viewOptions->settings().wrapByDefault;
+    m_viewOptions->apply();
     restoreGeometry();
 }
 
 EditorWindowController::~EditorWindowController() {
+    m_viewOptions.reset();
     // The view lets go of its document before the documents go.
     m_textView->setDocument(nullptr);
     m_documents.clear();

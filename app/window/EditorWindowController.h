@@ -24,6 +24,7 @@ class QMainWindow;
 class QVBoxLayout;
 
 namespace vendrix {
+class MemorySettingsBacking;
 class SettingsBacking;
 }
 
@@ -36,6 +37,7 @@ class MenuBuilder;
 class RecentFiles;
 class StatusBarView;
 class TabBarView;
+class ViewOptionsController;
 class WindowBars;
 
 /// The editor window and every flow on its documents: opening, loading, activating, saving,
@@ -78,6 +80,7 @@ public:
     void setLanguage(std::optional<std::string> languageID, EditorDocument& document) override;
     void activate(EditorDocument& document) override;
     void refreshStatusBar() override;
+    ViewOptionsController* viewOptions() override { return m_viewOptions.get(); }
 
     int activeIndex() const { return m_activeIndex; }
     std::size_t documentCount() const { return m_documents.size(); }
@@ -195,6 +198,9 @@ private:
     std::unique_ptr<GuardedPrompter> m_guardedPrompter;
     SettingsBacking* m_settings = nullptr;
     RecentFiles* m_recentFiles = nullptr;
+    /// Settings kept in memory when the window has no settings file.
+    std::unique_ptr<MemorySettingsBacking> m_memorySettings;
+    std::unique_ptr<ViewOptionsController> m_viewOptions;
     EditorTextView* m_textView = nullptr;
     LineNumberRulerView* m_ruler = nullptr;
     std::unique_ptr<WindowBars> m_bars;

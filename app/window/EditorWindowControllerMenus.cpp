@@ -1,6 +1,8 @@
 // The built-in items of the application, File, Edit and Window menus.
 #include "app/window/EditorWindowController.h"
 
+#include "app/context/ViewOptionsController.h"
+
 #include "app/context/MenuActionTarget.h"
 #include "app/context/MenuBuilder.h"
 #include "app/document/EditorDocument.h"
@@ -110,6 +112,8 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
                                               [this] { requestQuit(); },
                                               {keys(Qt::CTRL | Qt::Key_Q)}});
     builder.setAppInsertIndex(insertIndex);
+    // "Ayarlar…" and the View menu's wrapping, invisibles and zoom items.
+    m_viewOptions->contributeMenus(builder);
 
     // File menu.
     auto hasActive = [this] { return activeDocument() != nullptr; };

@@ -125,7 +125,7 @@ TEST_F(WindowContextTest, MenusCarryTheBuiltInItemsAndEditTheFocusedField) {
         return result;
     };
     EXPECT_EQ(titles(builder.menu(MenuID::app)),
-              (QStringList{"Vendrix Hakkında", "—", "—", "Vendrix'ten Çık"}));
+              (QStringList{"Vendrix Hakkında", "—", "Ayarlar…", "—", "Vendrix'ten Çık"}));
     EXPECT_EQ(titles(builder.menu(MenuID::file)),
               (QStringList{"Yeni", "Aç…", "Son Açılanlar", "—", "Kaydet", "Farklı Kaydet…",
                            "Tümünü Kaydet", "Diskten Yeniden Yükle", "—", "Kodlama",
