@@ -1,14 +1,18 @@
 #include "cli/CliSupport.h"
 
 #include "core/common/Utf8.h"
+#include "core/text/AtomicFile.h"
 #include "core/text/TextFileCodec.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <iostream>
-#include <iterator>
-#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vendrix::cli {
 
@@ -33,10 +37,10 @@ std::optional<std::string> ParsedArgs::value(const std::string& option) const {
     return it->second;
 }
 
-std::optional<ParsedArgs> parseArgs(const CliCommand& command, std::span<const std::string> args,
-                                    std::set<std::string> valueOptions,
-                                    std::set<std::string> flagOptions) {
-    flagOptions.insert("--help");
+std::expected<ParsedArgs, int> parseArgs(const CliCommand& command,
+                                         std::span<const std::string> args,
+                                         std::set<std::string> valueOptions,
+                                         std::set<std::string> flagOptions) {
     ParsedArgs parsed;
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -49,7 +53,15 @@ std::optional<ParsedArgs> parseArgs(const CliCommand& command, std::span<const s
             optionsEnded = true;
             continue;
         }
-        std::string name = arg == "-h" ? "--help" : arg;
+        if (arg == "--help" || arg == "-h") {
+            writeStdout(command.usage);
+            return std::unexpected(kExitOK);
+        }
+        if (arg == "--version") {
+            writeStdout(versionLine());
+            return std::unexpected(kExitOK);
+        }
+        std::string name = arg;
         std::optional<std::string> inlineValue;
         if (auto eq = name.find('='); eq != std::string::npos && name.starts_with("--")) {
             inlineValue = name.substr(eq + 1);
@@ -61,18 +73,18 @@ std::optional<ParsedArgs> parseArgs(const CliCommand& command, std::span<const s
             } else if (i + 1 < args.size()) {
                 parsed.values[name] = args[++i];
             } else {
-                usageError(command, "option " + name + " needs a value");
-                return std::nullopt;
+                return std::unexpected(usageError(command, "option " + name + " needs a value"));
             }
         } else if (flagOptions.contains(name) && !inlineValue) {
             parsed.flags.insert(name);
         } else {
-            usageError(command, "unknown option " + arg);
-            return std::nullopt;
+            return std::unexpected(usageError(command, "unknown option " + arg));
         }
     }
     return parsed;
 }
+
+std::string versionLine() { return std::string("vendrix-cli ") + VENDRIX_VERSION + "\n"; }
 
 int fail(std::string_view message, int status) {
     std::cerr << "vendrix-cli: " << message << '\n';
@@ -87,27 +99,83 @@ int usageError(const CliCommand& command, std::string_view message) {
 }
 
 std::optional<std::string> readInput(const std::string& path) {
-    if (path.empty() || path == "-") {
-        std::ostringstream ss;
-        ss << std::cin.rdbuf();
-        return ss.str();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        fail("cannot read " + path);
+    const bool standardInput = path.empty() || path == "-";
+    const std::string name = standardInput ? "standard input" : path;
+    const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        fail("cannot read " + name + ": " + std::strerror(errno));
         return std::nullopt;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        fail("cannot read " + path);
+    std::string bytes;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        bytes.reserve(static_cast<size_t>(st.st_size));
+    char buffer[1 << 16];
+    int error = 0;
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            error = errno;
+        if (count <= 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(count));
+    }
+    if (!standardInput)
+        ::close(fd);
+    if (error != 0) {
+        fail("cannot read " + name + ": " + std::strerror(error));
         return std::nullopt;
     }
     return bytes;
 }
 
+namespace {
+
+[[noreturn]] void stdoutFailed(int error) {
+    // A reader that stopped reading is no error worth a message (as with SIGPIPE).
+    if (error != EPIPE)
+        fail(std::string("cannot write to standard output: ") + std::strerror(error));
+    std::_Exit(kExitFailure);
+}
+
+} // namespace
+
 void writeStdout(std::string_view bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+        std::fflush(stdout) != 0)
+        stdoutFailed(errno != 0 ? errno : EIO);
+}
+
+void finishStdout() {
+    std::cout.flush();
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        stdoutFailed(errno != 0 ? errno : EIO);
+    // Some file systems report a failed write only when the file is closed. A descriptor
+    // that was never open is no failure when nothing was written to it.
+    if (std::fclose(stdout) != 0 && errno != EBADF)
+        stdoutFailed(errno);
+}
+
+int writeOutputFile(const std::string& path, std::string_view bytes) {
+    unsigned mode = 0;
+    std::optional<AtomicFileOwner> owner;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        mode = st.st_mode & 07777;
+        owner = AtomicFileOwner{st.st_uid, st.st_gid};
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~static_cast<unsigned>(mask);
+    }
+    if (auto written = AtomicFile::write(bytes, path, mode, owner); !written)
+        return fail("cannot write " + path + ": " + written.error().operation + " failed (" +
+                    std::strerror(written.error().errnoValue) + ")");
+    return kExitOK;
 }
 
 void printJSON(const nlohmann::json& value) {

@@ -21,7 +21,7 @@ const CliCommand kDetect{
 int runDetect(std::span<const std::string> args) {
     auto parsed = parseArgs(kDetect, args, {}, {});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() != 1)
         return usageError(kDetect, "expected one FILE");
     const std::string& path = parsed->positionals[0];

@@ -23,7 +23,7 @@ const CliCommand kTokens{
 int runTokens(std::span<const std::string> args) {
     auto parsed = parseArgs(kTokens, args, {"--language"}, {"--json"});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() != 1)
         return usageError(kTokens, "expected one FILE");
     const std::string& path = parsed->positionals[0];
