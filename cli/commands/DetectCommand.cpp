@@ -14,7 +14,7 @@ int runDetect(std::span<const std::string> args);
 
 const CliCommand kDetect{
     "detect", "detect a file's language from its name, first line and first characters",
-    "usage: vendrix-cli detect FILE\n"
+    "Usage: vendrix-cli detect FILE\n\n"
     "Prints {\"language\": ID} with the language identifier (\"plain\" when none is found).\n",
     runDetect};
 
