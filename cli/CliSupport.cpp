@@ -154,9 +154,10 @@ void finishStdout() {
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         stdoutFailed(errno != 0 ? errno : EIO);
-    // Some file systems report a failed write only when the file is closed. A descriptor
-    // that was never open is no failure when nothing was written to it.
-    if (std::fclose(stdout) != 0 && errno != EBADF)
+    // Some file systems report a failed write only when the file is closed. The descriptor
+    // is closed under the FILE, which stays valid for the flushes at exit (it holds nothing
+    // more). A descriptor that was never open is no failure when nothing was written to it.
+    if (::close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR)
         stdoutFailed(errno);
 }
 
