@@ -1,16 +1,20 @@
 #include "cli/CliSupport.h"
 
 #include "core/common/Utf8.h"
+#include "core/text/AtomicFile.h"
 #include "core/text/TextFileCodec.h"
 #include "core/text/UserFileReader.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <iostream>
-#include <iterator>
-#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace vendrix::cli {
 
@@ -35,10 +39,10 @@ std::optional<std::string> ParsedArgs::value(const std::string& option) const {
     return it->second;
 }
 
-std::optional<ParsedArgs> parseArgs(const CliCommand& command, std::span<const std::string> args,
-                                    std::set<std::string> valueOptions,
-                                    std::set<std::string> flagOptions) {
-    flagOptions.insert("--help");
+std::expected<ParsedArgs, int> parseArgs(const CliCommand& command,
+                                         std::span<const std::string> args,
+                                         std::set<std::string> valueOptions,
+                                         std::set<std::string> flagOptions) {
     ParsedArgs parsed;
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -51,7 +55,15 @@ std::optional<ParsedArgs> parseArgs(const CliCommand& command, std::span<const s
             optionsEnded = true;
             continue;
         }
-        std::string name = arg == "-h" ? "--help" : arg;
+        if (arg == "--help" || arg == "-h") {
+            writeStdout(command.usage);
+            return std::unexpected(kExitOK);
+        }
+        if (arg == "--version") {
+            writeStdout(versionLine());
+            return std::unexpected(kExitOK);
+        }
+        std::string name = arg;
         std::optional<std::string> inlineValue;
         if (auto eq = name.find('='); eq != std::string::npos && name.starts_with("--")) {
             inlineValue = name.substr(eq + 1);
@@ -63,18 +75,18 @@ std::optional<ParsedArgs> parseArgs(const CliCommand& command, std::span<const s
             } else if (i + 1 < args.size()) {
                 parsed.values[name] = args[++i];
             } else {
-                usageError(command, "option " + name + " needs a value");
-                return std::nullopt;
+                return std::unexpected(usageError(command, "option " + name + " needs a value"));
             }
         } else if (flagOptions.contains(name) && !inlineValue) {
             parsed.flags.insert(name);
         } else {
-            usageError(command, "unknown option " + arg);
-            return std::nullopt;
+            return std::unexpected(usageError(command, "unknown option " + arg));
         }
     }
     return parsed;
 }
+
+std::string versionLine() { return std::string("vendrix-cli ") + VENDRIX_VERSION + "\n"; }
 
 int fail(std::string_view message, int status) {
     std::cerr << "vendrix-cli: " << message << '\n';
@@ -89,27 +101,84 @@ int usageError(const CliCommand& command, std::string_view message) {
 }
 
 std::optional<std::string> readInput(const std::string& path) {
-    if (path.empty() || path == "-") {
-        std::ostringstream ss;
-        ss << std::cin.rdbuf();
-        return ss.str();
+    const bool standardInput = path.empty() || path == "-";
+    if (!standardInput) {
+        auto contents = UserFileReader::read(path);
+        if (!contents) {
+            const UserFileError& error = contents.error();
+            const std::string reason =
+                error.kind == UserFileErrorKind::tooLarge ? std::string("file too large")
+                : error.kind == UserFileErrorKind::notRegularFile && error.errnoValue != EISDIR
+                    ? std::string("not a regular file")
+                    : std::string(std::strerror(error.errnoValue));
+            fail("cannot read " + path + ": " + reason);
+            return std::nullopt;
+        }
+        return std::move(contents->bytes);
     }
-    auto contents = UserFileReader::read(path);
-    if (!contents) {
-        const UserFileError& error = contents.error();
-        std::string reason = error.kind == UserFileErrorKind::notRegularFile ? "not a regular file"
-                             : error.kind == UserFileErrorKind::tooLarge
-                                 ? "file too large"
-                                 : std::strerror(error.errnoValue);
-        fail("cannot read " + path + ": " + reason);
-        return std::nullopt;
+    std::string bytes;
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t count = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0) {
+            fail(std::string("cannot read standard input: ") + std::strerror(errno));
+            return std::nullopt;
+        }
+        if (count == 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(count));
     }
-    return std::move(contents->bytes);
+    return bytes;
 }
 
+namespace {
+
+[[noreturn]] void stdoutFailed(int error) {
+    // A reader that stopped reading is no error worth a message (as with SIGPIPE).
+    if (error != EPIPE)
+        fail(std::string("cannot write to standard output: ") + std::strerror(error));
+    std::_Exit(kExitFailure);
+}
+
+} // namespace
+
 void writeStdout(std::string_view bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-    std::fflush(stdout);
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
+        std::fflush(stdout) != 0)
+        stdoutFailed(errno != 0 ? errno : EIO);
+}
+
+void finishStdout() {
+    std::cout.flush();
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        stdoutFailed(errno != 0 ? errno : EIO);
+    // Some file systems report a failed write only when the file is closed. The descriptor
+    // is closed under the FILE, which stays valid for the flushes at exit (it holds nothing
+    // more). A descriptor that was never open is no failure when nothing was written to it.
+    if (::close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR)
+        stdoutFailed(errno);
+}
+
+int writeOutputFile(const std::string& path, std::string_view bytes) {
+    unsigned mode = 0;
+    std::optional<AtomicFileOwner> owner;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+        mode = st.st_mode & 07777;
+        owner = AtomicFileOwner{st.st_uid, st.st_gid};
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~static_cast<unsigned>(mask);
+    }
+    if (auto written = AtomicFile::write(bytes, path, mode, owner); !written)
+        return fail("cannot write " + path + ": " + written.error().operation + " failed (" +
+                    std::strerror(written.error().errnoValue) + ")");
+    return kExitOK;
 }
 
 void printJSON(const nlohmann::json& value) {

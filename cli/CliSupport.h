@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <expected>
 #include <functional>
 #include <map>
 #include <optional>
@@ -45,12 +46,18 @@ struct ParsedArgs {
     std::optional<std::string> value(const std::string& option) const;
 };
 
-/// Parses `args` given the options that take a value and the flags. "--help"/"-h" is always
-/// a flag. "--" ends the options. An unknown option or a missing value prints the error and
-/// the command's usage on stderr and returns none; the command then exits with kExitUsage.
-std::optional<ParsedArgs> parseArgs(const CliCommand& command, std::span<const std::string> args,
-                                    std::set<std::string> valueOptions,
-                                    std::set<std::string> flagOptions);
+/// Parses `args` given the options that take a value and the flags; "--" ends the options,
+/// so later arguments are positionals even when they start with "-". "--help" (or "-h")
+/// prints the command's usage and "--version" the tool's version on stdout; an unknown
+/// option or a missing value prints the error and the usage on stderr. In those cases the
+/// result is the exit status to return (kExitOK or kExitUsage).
+std::expected<ParsedArgs, int> parseArgs(const CliCommand& command,
+                                         std::span<const std::string> args,
+                                         std::set<std::string> valueOptions,
+                                         std::set<std::string> flagOptions);
+
+/// "vendrix-cli VERSION" and a line feed.
+std::string versionLine();
 
 /// Prints "vendrix-cli: message" on stderr; returns `status` for `return fail(...)`.
 int fail(std::string_view message, int status = kExitFailure);
@@ -60,8 +67,17 @@ int usageError(const CliCommand& command, std::string_view message);
 /// Reads a whole file, or standard input when `path` is empty or "-". None after printing
 /// the error on stderr.
 std::optional<std::string> readInput(const std::string& path);
-/// Writes bytes to stdout exactly (binary safe).
+/// Writes bytes to stdout exactly (binary safe). When stdout cannot take them (a full disk,
+/// a file-size limit, a closed descriptor) the error goes to stderr and the process exits
+/// with kExitFailure at once, so no command reports success over a truncated output; a
+/// reader that went away (EPIPE with SIGPIPE ignored) ends it the same way, quietly.
 void writeStdout(std::string_view bytes);
+/// Flushes and closes stdout at the end of a run, exiting as writeStdout does on failure.
+void finishStdout();
+/// Replaces the file at `path` with `bytes` atomically. An existing file keeps its mode and,
+/// where the system permits, its owner and group; a new file gets 0666 less the umask.
+/// Returns kExitOK, or kExitFailure after printing the error.
+int writeOutputFile(const std::string& path, std::string_view bytes);
 /// Prints a JSON value as one line on stdout.
 void printJSON(const nlohmann::json& value);
 

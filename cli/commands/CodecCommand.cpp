@@ -44,7 +44,7 @@ const CliCommand command{
 int runCodec(std::span<const std::string> args) {
     auto parsed = parseArgs(command, args, {}, {});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.empty())
         return usageError(command, "missing OPERATION");
     if (parsed->positionals.size() > 2)

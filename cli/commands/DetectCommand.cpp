@@ -14,14 +14,14 @@ int runDetect(std::span<const std::string> args);
 
 const CliCommand kDetect{
     "detect", "detect a file's language from its name, first line and first characters",
-    "usage: vendrix-cli detect FILE\n"
+    "Usage: vendrix-cli detect FILE\n\n"
     "Prints {\"language\": ID} with the language identifier (\"plain\" when none is found).\n",
     runDetect};
 
 int runDetect(std::span<const std::string> args) {
     auto parsed = parseArgs(kDetect, args, {}, {});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() != 1)
         return usageError(kDetect, "expected one FILE");
     const std::string& path = parsed->positionals[0];

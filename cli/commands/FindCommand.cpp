@@ -13,7 +13,7 @@ extern const CliCommand kFind;
 int runFind(std::span<const std::string> args) {
     auto parsed = parseArgs(kFind, args, kSearchValueOptions, kSearchFlags);
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() < 2)
         return usageError(kFind, "a pattern and at least one file are needed");
     auto request = searchRequest(kFind, *parsed, MultiDocumentSearch::defaultLimit);

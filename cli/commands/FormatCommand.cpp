@@ -98,7 +98,7 @@ const CliCommand command{
 int runFormat(std::span<const std::string> args) {
     auto parsed = parseArgs(command, args, {"--indent", "--language"}, {"--json"});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.empty())
         return usageError(command, "missing KIND");
     if (parsed->positionals.size() > 2)

@@ -52,7 +52,7 @@ int runLines(std::span<const std::string> args) {
     auto parsed =
         parseArgs(command, args, {"--selection", "--tab-width", "--indent-unit"}, {"--json"});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.empty())
         return usageError(command, "missing OPERATION");
     if (parsed->positionals.size() > 2)

@@ -2,12 +2,10 @@
 #include "cli/CliSupport.h"
 #include "cli/commands/SearchCommandSupport.h"
 #include "core/search/SearchEngine.h"
-#include "core/text/AtomicFile.h"
 #include "core/text/TextFileCodec.h"
 
 #include <iostream>
 #include <limits>
-#include <sys/stat.h>
 
 namespace vendrix::cli {
 namespace {
@@ -19,7 +17,7 @@ int runReplace(std::span<const std::string> args) {
     valueOptions.insert("-o");
     auto parsed = parseArgs(kReplace, args, valueOptions, kSearchFlags);
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() != 3)
         return usageError(kReplace, "PATTERN, TEMPLATE and FILE are needed");
     auto request = searchRequest(kReplace, *parsed, std::numeric_limits<std::int64_t>::max());
@@ -47,12 +45,8 @@ int runReplace(std::span<const std::string> args) {
                     std::string(textEncoding::rawValue(decoded.encoding)) +
                     " cannot encode; nothing written");
     if (auto target = parsed->value("-o")) {
-        // Through a temporary file, so a failure never leaves a half-written file behind;
-        // the new file gets the mode any new file would (the umask applied).
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        if (!AtomicFile::write(*output, *target, 0666 & ~static_cast<unsigned>(mask)))
-            return fail("cannot write " + *target);
+        if (int status = writeOutputFile(*target, *output); status != kExitOK)
+            return status;
     } else {
         writeStdout(*output);
     }
@@ -65,7 +59,9 @@ const CliCommand kReplace{
     "Usage: vendrix-cli replace [--regex] [--match-case] [--whole-word] [--limit N]\n"
     "                           [--timeout SECONDS] PATTERN TEMPLATE FILE [-o OUT]\n\n"
     "Replaces every match of PATTERN in FILE (encoding detected as the editor does) and\n"
-    "prints the new text on standard output, or writes it to OUT. The text is written in\n"
+    "prints the new text on standard output, or writes it to OUT (OUT may be FILE). OUT is\n"
+    "replaced atomically: an existing OUT keeps its mode (and its owner and group where\n"
+    "permitted), a new one gets 0666 less the umask. The text is written in\n"
     "the file's encoding and line-ending style; a result that encoding cannot hold is an\n"
     "error and nothing is written. With --regex, TEMPLATE may use\n"
     "$1... for capture groups, \\n, \\t and \\ to escape; otherwise it is inserted as typed.\n"

@@ -40,7 +40,7 @@ std::filesystem::path defaultDirectory() {
 int runSession(std::span<const std::string> args) {
     auto parsed = parseArgs(command, args, {}, {});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() > 1)
         return usageError(command, "too many arguments");
     std::filesystem::path directory = defaultDirectory();

@@ -41,7 +41,7 @@ std::filesystem::path defaultFile() {
 int runSettings(std::span<const std::string> args) {
     auto parsed = parseArgs(command, args, {}, {});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() > 1)
         return usageError(command, "too many arguments");
     std::filesystem::path file =

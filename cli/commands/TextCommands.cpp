@@ -1,14 +1,10 @@
 // decode, convert and goto: the text foundation on the command line.
 #include "cli/CliSupport.h"
-#include "core/text/AtomicFile.h"
 #include "core/text/GoToLineTarget.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextFileCodec.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <cstring>
 
 namespace vendrix::cli {
 namespace {
@@ -45,7 +41,7 @@ const char* kDecodeUsage =
 int runDecode(const CliCommand& command, std::span<const std::string> args) {
     auto parsed = parseArgs(command, args, {"--as"}, {});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() != 1)
         return usageError(command, "expected one FILE");
     std::optional<TextEncoding> forced;
@@ -80,13 +76,14 @@ const char* kConvertUsage =
     "Usage: vendrix-cli convert FILE --to ENCODING [--line-ending lf|crlf|cr] [-o OUT]\n\n"
     "Decodes FILE as the editor would and writes it again in ENCODING (and the given line\n"
     "ending, by default the one FILE has) to standard output, or to OUT, which is replaced\n"
-    "atomically. A character ENCODING cannot hold stops with exit status 1, naming it and its\n"
-    "UTF-16 offset, and writes nothing.\n";
+    "atomically: an existing OUT keeps its mode (and its owner and group where permitted),\n"
+    "a new one gets 0666 less the umask. A character ENCODING cannot hold stops with exit\n"
+    "status 1, naming it and its UTF-16 offset, and writes nothing.\n";
 
 int runConvert(const CliCommand& command, std::span<const std::string> args) {
     auto parsed = parseArgs(command, args, {"--to", "--line-ending", "-o"}, {});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() != 1)
         return usageError(command, "expected one FILE");
     auto to = parsed->value("--to");
@@ -111,22 +108,8 @@ int runConvert(const CliCommand& command, std::span<const std::string> args) {
                     std::string(textEncoding::displayName(*encoding)) + ": character " +
                     describeCharacter(encoded.error().character) + " at UTF-16 offset " +
                     std::to_string(encoded.error().offset));
-    if (auto out = parsed->value("-o")) {
-        // Keep the mode of a file being replaced; a new file gets the usual 0644 less umask.
-        unsigned mode = 0644;
-        struct stat st {};
-        if (::stat(out->c_str(), &st) == 0) {
-            mode = st.st_mode & 07777;
-        } else {
-            mode_t mask = ::umask(0);
-            ::umask(mask);
-            mode &= ~mask;
-        }
-        if (auto written = AtomicFile::write(*encoded, *out, mode); !written)
-            return fail("cannot write " + *out + ": " + written.error().operation + " failed (" +
-                        std::strerror(written.error().errnoValue) + ")");
-        return kExitOK;
-    }
+    if (auto out = parsed->value("-o"))
+        return writeOutputFile(*out, *encoded);
     writeStdout(*encoded);
     return kExitOK;
 }
@@ -139,7 +122,7 @@ const char* kGotoUsage =
 int runGoto(const CliCommand& command, std::span<const std::string> args) {
     auto parsed = parseArgs(command, args, {}, {});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() != 2)
         return usageError(command, "expected FILE and INPUT");
     auto target = GoToLineTarget::parse(fromUTF8(parsed->positionals[1]));

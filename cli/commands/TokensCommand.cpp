@@ -14,7 +14,7 @@ int runTokens(std::span<const std::string> args);
 
 const CliCommand kTokens{
     "tokens", "print the syntax tokens of a file",
-    "usage: vendrix-cli tokens [--language ID] [--json] FILE\n"
+    "Usage: vendrix-cli tokens [--language ID] [--json] FILE\n\n"
     "Prints one token per line as LINE:COLUMN LENGTH KIND (1-based line, 0-based UTF-16\n"
     "column, length in UTF-16 units). --language overrides detection; --json prints a JSON\n"
     "array of [line, column, length, kind].\n",
@@ -23,7 +23,7 @@ const CliCommand kTokens{
 int runTokens(std::span<const std::string> args) {
     auto parsed = parseArgs(kTokens, args, {"--language"}, {"--json"});
     if (!parsed)
-        return kExitUsage;
+        return parsed.error();
     if (parsed->positionals.size() != 1)
         return usageError(kTokens, "expected one FILE");
     const std::string& path = parsed->positionals[0];

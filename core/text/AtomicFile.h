@@ -2,6 +2,7 @@
 
 #include <expected>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,19 +19,42 @@ struct AtomicFileError {
     friend bool operator==(const AtomicFileError&, const AtomicFileError&) = default;
 };
 
-/// Crash-safe replacement of the program's own state files (settings, session, buffers,
-/// recent files): a reader, or the next start after a crash or power loss, sees either the
-/// whole old file or the whole new one.
+/// The owner and group a replaced file should keep.
+struct AtomicFileOwner {
+    unsigned uid = 0;
+    unsigned gid = 0;
+};
+
+/// Crash-safe replacement of a file: a reader, or the next start after a crash or power
+/// loss, sees either the whole old file or the whole new one.
 namespace AtomicFile {
 
-/// Writes `data` to a hidden temporary file beside `path` (".NAME.UUID.tmp"), created with
-/// mode `permissions` (e.g. 0600), fsyncs it, renames it over `path` and fsyncs the directory
-/// so that the completed replacement survives a power loss. A symbolic link at `path` is
-/// replaced by a regular file. On failure the destination is untouched and no temporary file
-/// is left behind. Synchronous; safe to call from several threads.
-[[nodiscard]] std::expected<void, AtomicFileError> write(std::string_view data,
-                                                         const std::filesystem::path& path,
-                                                         unsigned permissions);
+/// Writes `data` to a temporary file in the directory of `path` with mode `permissions`
+/// (e.g. 0600), fsyncs it, renames it over `path` and fsyncs the directory so that the
+/// completed replacement survives a power loss. A symbolic link at `path` is replaced by a
+/// regular file. With `owner`, the new file takes that owner and group where the system
+/// permits (the group alone, else neither), then `permissions`.
+///
+/// The temporary file is nameless while it is written (O_TMPFILE) and gets its hidden name
+/// ".NAME.UUID.tmp" only for the rename; where the file system has no nameless files it is
+/// written under that name. Either way it is locked while it exists, so a process killed
+/// at the wrong moment leaves at most one such file, and the first write into that
+/// directory by a later process removes it (see isTemporaryName). On failure the
+/// destination is untouched and no temporary file is left behind. Synchronous; safe to
+/// call from several threads.
+[[nodiscard]] std::expected<void, AtomicFileError>
+write(std::string_view data, const std::filesystem::path& path, unsigned permissions,
+      std::optional<AtomicFileOwner> owner = std::nullopt);
+
+/// True for the names write() gives its temporary files: "." NAME "." UUID ".tmp" with a
+/// non-empty NAME and an upper-case UUID as this program writes them.
+[[nodiscard]] bool isTemporaryName(std::string_view name);
+
+/// Removes from `directory` the temporary files of writes that did not finish: those with
+/// a temporary name that are regular files of this user, last modified before this process
+/// started and not locked by a live writer. write() calls it once per directory and
+/// process; anything else in the directory is left alone. Returns how many were removed.
+std::size_t removeStaleTemporaries(const std::filesystem::path& directory);
 
 } // namespace AtomicFile
 

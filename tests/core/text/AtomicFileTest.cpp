@@ -3,7 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "core/common/Uuid.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vendrix {
 namespace {
@@ -66,6 +71,29 @@ TEST(AtomicFileTest, SymlinkIsReplacedAndTargetKept) {
     EXPECT_FALSE(fs::is_symlink(dir.path() / "link"));
     EXPECT_EQ(test::readFileBytes(dir.path() / "link"), "fresh");
     EXPECT_EQ(test::readFileBytes(target), "keep");
+}
+
+TEST(AtomicFileTest, OnlyUnlockedStaleTemporaryFilesAreSwept) {
+    const std::string uuid = Uuid::random().uuidString();
+    EXPECT_TRUE(AtomicFile::isTemporaryName(".a." + uuid + ".tmp"));
+    EXPECT_TRUE(AtomicFile::isTemporaryName(".notes.txt." + uuid + ".tmp"));
+    for (std::string name : {"." + uuid + ".tmp", ".a" + uuid + ".tmp", "a." + uuid + ".tmp",
+                             ".a." + uuid + ".tmp~", ".a." + uuid.substr(1) + "0.tmp.x",
+                             ".a." + uuid.substr(0, 35) + "g.tmp", std::string(".a.tmp")})
+        EXPECT_FALSE(AtomicFile::isTemporaryName(name)) << name;
+
+    test::TempDir dir;
+    const fs::path stale = dir.path() / (".a." + uuid + ".tmp");
+    test::writeFileBytes(stale, "half");
+    fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    // A writer that is still alive holds the lock.
+    const int held = ::open(stale.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(AtomicFile::removeStaleTemporaries(dir.path()), 0u);
+    ::close(held);
+    EXPECT_EQ(AtomicFile::removeStaleTemporaries(dir.path()), 1u);
+    EXPECT_FALSE(fs::exists(stale));
 }
 
 } // namespace
