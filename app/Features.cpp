@@ -2,6 +2,7 @@
 
 #include "app/context/EditorFeature.h"
 #include "app/features/columnselection/ColumnSelectionFeature.h"
+#include "app/features/highlighting/HighlightingFeature.h"
 
 namespace vendrix::app {
 
@@ -10,7 +11,7 @@ namespace vendrix::app {
 const std::vector<FeatureSlot>& featureSlots() {
     static const std::vector<FeatureSlot> installed{
         {"formatting", nullptr},
-        {"highlighting", nullptr},
+        {"highlighting", &makeHighlightingFeature},
         {"search", nullptr},
         {"columnSelection",
          []() -> std::unique_ptr<EditorFeature> {

@@ -11,10 +11,7 @@
 namespace vendrix::app {
 
 bool ViewOptionsController::columnSelectionActive() const {
-    // The column selection draws its rectangle in its own layer while it is active.
-    return m_view && !m_view->temporaryAttributes()
-                          .background(BackgroundLayer::columnSelection)
-                          .ranges.empty();
+    return m_view && m_view->isColumnSelectionActive();
 }
 
 bool ViewOptionsController::keyPress(QKeyEvent& event) {
