@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+#include <expected>
+#include <string>
+#include <string_view>
+
+namespace vendrix::app::windowFiles {
+
+/// Why a user file could not be read. `description` is a complete Turkish sentence.
+struct ReadFailure {
+    enum class Kind { notFound, notAFile, tooLarge, unreadable };
+    Kind kind = Kind::unreadable;
+    QString description;
+};
+
+/// The largest file the editor opens.
+inline constexpr std::int64_t kMaximumFileSize = std::int64_t{1} << 30;
+
+/// Reads a user's file: regular files only, opened without blocking (a FIFO, socket, device
+/// or directory is refused, never waited on), at most kMaximumFileSize bytes.
+[[nodiscard]] std::expected<std::string, ReadFailure> read(const QString& path);
+
+/// Writes a user's file in place of `path` (whose symbolic links the caller has resolved):
+/// atomically through a temporary file in the same directory, keeping the existing file's
+/// mode; when the directory does not allow that, in place. The original is never truncated
+/// by a failure that is not a permission problem. Failure: a Turkish description.
+[[nodiscard]] std::expected<void, QString> write(const QString& path, std::string_view bytes);
+
+/// True when an existing file at `path` can be opened for writing (without blocking).
+[[nodiscard]] bool isWritable(const QString& path);
+/// True when something exists at `path` (a dangling link does not count).
+[[nodiscard]] bool exists(const QString& path);
+
+/// An absolute path with "." and ".." components resolved (symbolic links kept).
+[[nodiscard]] QString standardized(const QString& path);
+/// The standardised path with symbolic links resolved as far as the file exists.
+[[nodiscard]] QString resolved(const QString& path);
+/// True when the bytes start with a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark.
+[[nodiscard]] bool hasByteOrderMark(std::string_view bytes);
+
+} // namespace vendrix::app::windowFiles
