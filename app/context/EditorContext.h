@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,6 +24,17 @@ class Prompter;
 /// implementation; features never reach past it. Main thread only.
 class EditorContext {
 public:
+    /// A column (rectangular) selection of the active document.
+    struct ColumnSelectionInfo {
+        /// The smallest range covering every line part.
+        TextRange bounds;
+        /// Each line's part of the rectangle, top line first (empty where a line is shorter
+        /// than the rectangle's left edge, or for a rectangle of zero width).
+        std::vector<TextRange> lineParts;
+        /// The rectangle has a positive width (not just a column of carets).
+        bool hasWidth = false;
+    };
+
     virtual ~EditorContext() = default;
 
     /// The active document, or null.
@@ -71,6 +83,13 @@ public:
     virtual void activate(EditorDocument& document) = 0;
     /// Recomputes the built-in status-bar fields.
     virtual void refreshStatusBar() = 0;
+    /// The active column selection, if any; the column-selection feature supplies it through
+    /// columnSelectionSource.
+    virtual std::optional<ColumnSelectionInfo> columnSelection() const {
+        return columnSelectionSource ? columnSelectionSource() : std::nullopt;
+    }
+    /// Set by the feature that owns column selections.
+    std::function<std::optional<ColumnSelectionInfo>()> columnSelectionSource;
 };
 
 } // namespace vendrix::app
