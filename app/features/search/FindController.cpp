@@ -211,6 +211,7 @@ void FindController::replace() {
     EditorDocument* active = ctx.activeDocument();
     if (active && active->isReadOnly()) {
         setStatus(QStringLiteral("Belge salt okunur"), true);
+        ctx.showMessage(status, 4);
         return;
     }
     auto pattern = compile(action);

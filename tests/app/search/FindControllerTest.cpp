@@ -104,6 +104,16 @@ TEST_F(FindControllerTest, PatternFailuresAreReportedAndNothingRuns) {
     find().liveCounting = true;
     find().startCount();
     EXPECT_EQ(find().countStatus, "Geçersiz düzenli ifade: (");
+
+    EditorDocument& locked = open(u"abc");
+    locked.setReadOnly(true);
+    find().isRegex = false;
+    find().query = "b";
+    find().replaceAll();
+    EXPECT_EQ(find().status, "Belge salt okunur");
+    EXPECT_EQ(statusMessage(), "Belge salt okunur");
+    EXPECT_FALSE(find().isBusy());
+    EXPECT_EQ(text(locked), u"abc");
 }
 
 TEST_F(FindControllerTest, CatastrophicPatternTimesOutWithItsBudget) {
