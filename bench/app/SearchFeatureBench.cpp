@@ -53,9 +53,15 @@ std::u16string makeText(std::size_t units) {
     return out;
 }
 
-void waitUntil(const std::function<bool()>& done) {
-    while (!done())
+/// Runs the event loop until `done`; returns the longest single turn (a main-thread stall).
+double waitUntil(const std::function<bool()>& done) {
+    double longest = 0;
+    while (!done()) {
+        const auto turn = Clock::now();
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        longest = std::max(longest, secondsSince(turn));
+    }
+    return longest;
 }
 
 struct Latency {
@@ -145,13 +151,14 @@ int main(int argc, char** argv) {
         find.matchCase = true;
         start = Clock::now();
         find.replaceAll();
-        waitUntil([&] { return !find.isBusy(); });
+        const double stall = waitUntil([&] { return !find.isBusy(); });
         const double controller = secondsSince(start);
         const bool same = applied && document.storage()->string() == *applied;
         std::printf("replace all, %lld matches in 64 MB: controller %.3f s, core alone %.3f s, "
                     "ratio %.2fx (%s)\n",
                     static_cast<long long>(plan.count), controller, core, controller / core,
                     same ? "same text" : "TEXT DIFFERS");
+        std::printf("  longest main-thread turn (applying the edit): %.3f s\n", stall);
         std::fflush(stdout);
         document.setDirty(false);
         window.closeDocument(document);
@@ -179,12 +186,13 @@ int main(int argc, char** argv) {
         find.onResults = [&](const MultiDocumentResult& result) { received = result; };
         start = Clock::now();
         find.findInAllTabs();
-        waitUntil([&] { return !find.isBusy(); });
+        const double stall = waitUntil([&] { return !find.isBusy(); });
         const double controller = secondsSince(start);
         std::printf("find in all tabs, 20 x 3 MB (%zu hits): controller %.3f s, core alone "
                     "%.3f s, ratio %.2fx (%s)\n",
                     received.hits.size(), controller, coreSeconds, controller / coreSeconds,
                     core && *core == received ? "same hits" : "HITS DIFFER");
+        std::printf("  longest main-thread turn: %.3f s\n", stall);
     }
     return 0;
 }
