@@ -1,25 +1,51 @@
-#include "app/window/EditorWindowController.h"
-#include "core/persistence/FileSettingsBacking.h"
+#include "app/AppDelegate.h"
+#include "app/CommandLine.h"
 
 #include <QApplication>
-#include <QStandardPaths>
+#include <QDir>
 #include <QStringList>
 
+#include <cstdio>
+
+using vendrix::app::AppDelegate;
+using vendrix::app::CommandLine;
+
+namespace {
+
+void print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    // The command line is read before the application object exists, so that --help and
+    // --version work without a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const CommandLine commandLine = CommandLine::parse(arguments, QDir::currentPath());
+    switch (commandLine.action) {
+    case CommandLine::Action::help:
+        print(stdout, CommandLine::helpText());
+        return 0;
+    case CommandLine::Action::version:
+        print(stdout, CommandLine::versionText());
+        return 0;
+    case CommandLine::Action::refuse:
+        print(stderr, QStringLiteral("Vendrix: ") + commandLine.error + QLatin1Char('\n'));
+        return CommandLine::usageExitStatus;
+    case CommandLine::Action::run:
+        break;
+    }
+
+    AppDelegate::raiseOpenFileLimit();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vendrix"));
-    vendrix::FileSettingsBacking settings(
-        (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-         QStringLiteral("/Vendrix/settings.plist")).toStdString());
-    vendrix::app::EditorWindowController controller({nullptr, &settings});
-    controller.openFiles(QApplication::arguments().mid(1));
-    controller.ensureDocument();
-    QObject::connect(&controller, &vendrix::app::EditorWindowController::quitRequested,
-                     &application, &QApplication::quit);
-    QObject::connect(&application, &QApplication::aboutToQuit, &controller, [&controller] {
-        controller.captureActiveViewState();
-        controller.saveWindowGeometry();
-    });
-    controller.show();
+    QGuiApplication::setDesktopFileName(QStringLiteral("vendrix"));
+    AppDelegate delegate;
+    if (auto status = delegate.finishLaunching(commandLine.files))
+        return *status;
     return QApplication::exec();
 }

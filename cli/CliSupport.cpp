@@ -2,9 +2,11 @@
 
 #include "core/common/Utf8.h"
 #include "core/text/TextFileCodec.h"
+#include "core/text/UserFileReader.h"
 
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -92,17 +94,17 @@ std::optional<std::string> readInput(const std::string& path) {
         ss << std::cin.rdbuf();
         return ss.str();
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        fail("cannot read " + path);
+    auto contents = UserFileReader::read(path);
+    if (!contents) {
+        const UserFileError& error = contents.error();
+        std::string reason = error.kind == UserFileErrorKind::notRegularFile ? "not a regular file"
+                             : error.kind == UserFileErrorKind::tooLarge
+                                 ? "file too large"
+                                 : std::strerror(error.errnoValue);
+        fail("cannot read " + path + ": " + reason);
         return std::nullopt;
     }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        fail("cannot read " + path);
-        return std::nullopt;
-    }
-    return bytes;
+    return std::move(contents->bytes);
 }
 
 void writeStdout(std::string_view bytes) {

@@ -16,7 +16,7 @@ namespace vendrix::app {
 class EditorObservation {
 public:
     EditorObservation() = default;
-    explicit EditorObservation(std::function<void()> onCancel) : onCancel(std::move(onCancel)) {}
+    explicit EditorObservation(std::function<void()> callback) : onCancel(std::move(callback)) {}
 
     void cancel() {
         if (auto callback = std::exchange(onCancel, nullptr))

@@ -101,7 +101,11 @@ void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
     assert(!m_notifying && "EditorDocument::setText from inside an edit report");
     if (!keepLineBreaks)
         normalizeInPlace(text);
-    m_storage = std::make_unique<TextStorage>(text);
+    // Work started on the old text (a search, a formatting job, a session write) compares
+    // revisions; the new text must not answer to the old number.
+    if (m_storage)
+        ++m_contentRevision;
+    m_storage = std::make_unique<TextStorage>(text, static_cast<std::uint64_t>(m_contentRevision));
     m_lineIndex = LineIndex(std::u16string_view(text));
     m_pending = PendingContent::none();
     m_undoStack->clear();
@@ -112,25 +116,68 @@ void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
 bool EditorDocument::ensureLoaded() {
     if (m_storage)
         return true;
-    if (m_pending.kind == PendingContent::Kind::empty)
+    if (m_pending.kind == PendingContent::Kind::empty) {
         setText({}); // nothing to load: the document is empty
-    else if (loadHandler)
-        loadHandler(*this);
+    } else if (m_loadHandler && !m_loading) {
+        // A handler that asks for the text again while loading it gets no second load.
+        m_loading = true;
+        m_loadHandler(*this);
+        m_loading = false;
+    }
     return m_storage != nullptr;
+}
+
+std::optional<TextSnapshot> EditorDocument::snapshot() const {
+    if (!m_storage)
+        return std::nullopt;
+    return m_storage->snapshot();
+}
+
+EditorDocument::HookID EditorDocument::addChangeFilter(ChangeFilter filter) {
+    return m_filters.add(std::move(filter));
+}
+
+bool EditorDocument::removeChangeFilter(HookID id) {
+    return m_filters.remove(id);
+}
+
+EditorDocument::HookID EditorDocument::addChangeObserver(ChangeObserver observer,
+                                                         ObserverOrder order) {
+    return m_observers.add(std::move(observer), order == ObserverOrder::display ? 0 : 1);
+}
+
+bool EditorDocument::removeChangeObserver(HookID id) {
+    return m_observers.remove(id);
+}
+
+bool EditorDocument::rangesFit(const std::vector<TextRange>& ranges) const {
+    if (!m_storage)
+        return false;
+    const std::int64_t length = m_storage->length();
+    std::int64_t previousEnd = 0;
+    for (const TextRange& range : ranges) {
+        if (!range.fits(length) || range.location < previousEnd)
+            return false;
+        previousEnd = range.end();
+    }
+    return true;
+}
+
+bool EditorDocument::filtersAccept(std::span<const TextRange> ranges,
+                                   std::span<std::u16string> replacements) {
+    // A filter that edited the text would leave the checked ranges pointing at other text.
+    m_notifying = true;
+    const bool accepted = m_filters.walk(
+        [&](const ChangeFilter& filter) { return !filter || filter(ranges, replacements); });
+    m_notifying = false;
+    return accepted;
 }
 
 std::optional<std::vector<EditorDocument::Replacement>>
 EditorDocument::prepare(std::vector<TextRange>& ranges,
                         std::vector<std::u16string>& replacements) const {
-    if (!m_storage || ranges.size() != replacements.size())
+    if (ranges.size() != replacements.size() || !rangesFit(ranges))
         return std::nullopt;
-    const std::int64_t length = m_storage->length();
-    std::int64_t previousEnd = 0;
-    for (const TextRange& range : ranges) {
-        if (!range.fits(length) || range.location < previousEnd)
-            return std::nullopt;
-        previousEnd = range.end();
-    }
     for (std::u16string& text : replacements)
         normalizeInPlace(text);
     std::vector<Replacement> result;
@@ -159,10 +206,14 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges,
         return true;
     if (m_notifying || m_isReadOnly || !ensureLoaded())
         return false;
-    // Normalise before the filter sees the text, and again after it in case it put a CR back.
+    // Loading may have shown a binary-looking file, which is read-only.
+    if (m_isReadOnly || !rangesFit(ranges))
+        return false;
+    // Normalise before the filters see the text, and again after them in case one put a CR
+    // back.
     for (std::u16string& text : replacements)
         normalizeInPlace(text);
-    if (shouldChangeText && !shouldChangeText(ranges, replacements))
+    if (!filtersAccept(ranges, replacements))
         return false;
     auto prepared = prepare(ranges, replacements);
     if (!prepared)
@@ -261,14 +312,18 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
 
     m_lineIndex.update(editedRange, changeInLength, *m_storage);
     ++m_contentRevision;
+    // One step may be several replace() calls; the storage's snapshots carry the step count.
+    m_storage->setRevision(static_cast<std::uint64_t>(m_contentRevision));
     m_isDirty = m_fileURL.has_value() || m_storage->length() > 0;
 
     // A listener that edited from inside a report would interleave its step with the one
     // being recorded and leave the history out of step with the text: such edits are refused.
     m_notifying = true;
-    emit textEdited(editedRange, changeInLength);
-    if (onTextChange)
-        onTextChange(*this, editedRange, changeInLength);
+    m_observers.walk([&](const ChangeObserver& observer) {
+        if (observer)
+            observer(*this, editedRange, changeInLength);
+        return true;
+    });
     m_notifying = false;
 }
 
@@ -299,8 +354,13 @@ SessionTab EditorDocument::sessionRecord() const {
         record.filePath = m_fileURL->toStdString();
     if (m_bookmark)
         record.bookmark = std::vector<std::uint8_t>(m_bookmark->begin(), m_bookmark->end());
-    if (m_isDirty && !m_isReadOnly)
-        record.bufferFile = bufferFileName();
+    if (m_isDirty && !m_isReadOnly) {
+        // Text still waiting in a restored buffer lives under that buffer's name, which may
+        // be another UUID's than this document's own.
+        record.bufferFile = !m_storage && m_pending.kind == PendingContent::Kind::buffer
+                                ? m_pending.bufferName
+                                : bufferFileName();
+    }
     record.selectionLocation = m_selection.location;
     record.selectionLength = m_selection.length;
     record.scrollX = m_scrollOrigin.x();
@@ -311,6 +371,10 @@ SessionTab EditorDocument::sessionRecord() const {
     record.isDirty = m_isDirty;
     if (m_isReadOnly)
         record.isReadOnly = true;
+    if (m_diskStamp) {
+        record.diskSize = m_diskStamp->size;
+        record.diskModified = m_diskStamp->modifiedNanoseconds;
+    }
     return record;
 }
 

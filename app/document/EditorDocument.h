@@ -1,9 +1,10 @@
 #pragma once
 
 #include "app/document/DiskStamp.h"
+#include "app/document/DocumentHooks.h"
 #include "core/common/TextRange.h"
-#include "core/persistence/SessionState.h"
 #include "core/common/Uuid.h"
+#include "core/persistence/SessionState.h"
 #include "core/text/LineEnding.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextEncoding.h"
@@ -41,9 +42,14 @@ QUuid toQUuid(const Uuid& id);
 /// Every change of the characters goes through one path: applyEdit() / applyEdits() for
 /// undoable edits, applyWithoutUndo() for changes that manage their own undo (or none), and
 /// the undo commands themselves. After each change the path updates the line index, raises
-/// contentRevision by one, applies the dirty rule, emits textEdited() and then calls
-/// onTextChange, always with the edited range (in the new text) and the change in length.
-/// Listeners must not edit from inside those reports (such edits are refused).
+/// contentRevision by one, applies the dirty rule and then reports the change to every change
+/// observer, always with the edited range (in the new text) and the change in length. That is
+/// the one channel through which changes of the characters are heard. Observers and filters
+/// must not edit from inside those calls (such edits are refused).
+///
+/// contentRevision is the one revision of the text: it never goes back or repeats within the
+/// document's life (replacing the loaded text with setText() moves it on too), and snapshots
+/// of the storage carry it, so a snapshot can be compared with the document.
 /// Main thread only.
 class EditorDocument final : public QObject {
     Q_OBJECT
@@ -85,16 +91,23 @@ public:
         std::optional<TextRange> selectionAfter;
     };
 
-    /// Sees every proposed undoable edit after LF normalisation and before anything changes.
-    /// It may rewrite the replacements in place (not the ranges) or refuse with false. The
-    /// text view installs it for the document it shows (read-only documents are refused
-    /// before it is asked). Undo, redo and applyWithoutUndo() do not consult it.
+    /// Sees every proposed undoable edit (applyEdit(s)) after its ranges have been checked
+    /// and its replacements normalised to LF, before anything changes, whether or not the
+    /// document is on screen. It may rewrite the replacements in place (not the ranges) or
+    /// refuse with false. Filters are asked in registration order, each seeing what the ones
+    /// before it left; any of them may refuse. Read-only documents are refused before any
+    /// filter is asked. Undo, redo, applyWithoutUndo() and replaceAllClearingUndo() do not
+    /// consult them.
     using ChangeFilter = std::function<bool(std::span<const TextRange> ranges,
                                             std::span<std::u16string> replacements)>;
     /// Called after every change of the characters with the range of the new text that
     /// replaced the old and the change in length.
-    using TextChangeCallback = std::function<void(EditorDocument& document, TextRange editedRange,
-                                                  std::int64_t changeInLength)>;
+    using ChangeObserver = std::function<void(EditorDocument& document, TextRange editedRange,
+                                              std::int64_t changeInLength)>;
+    /// When an observer hears a change: views that show the text hear it first, so that
+    /// everyone after them finds the view (its layout and selection) in step with the text.
+    enum class ObserverOrder { display, normal };
+    using HookID = DocumentHookID;
     /// Asks the owner to load the pending content now (see ensureLoaded()).
     using LoadHandler = std::function<void(EditorDocument& document)>;
     /// The clock that times pauses in typing; replaceable for tests.
@@ -159,22 +172,29 @@ public:
     void setPending(PendingContent pending) { m_pending = std::move(pending); }
     /// Installs a new storage holding `text` (normalised to LF unless `keepLineBreaks`, which
     /// is for binary-looking files shown exactly as decoded), rebuilds the line index and
-    /// clears pending. Touches neither contentRevision nor isDirty. The undo history is
-    /// cleared, since its steps describe the replaced text. Emits textReplaced().
+    /// clears pending. The first load keeps contentRevision; replacing text that was already
+    /// loaded (a reload) raises it by one, so no revision ever names two texts. isDirty is
+    /// left to the caller. The undo history is cleared, since its steps describe the replaced
+    /// text. Observers are not called (nothing was edited); emits textReplaced().
     void setText(std::u16string text, bool keepLineBreaks = false);
     /// Loads pending content through the load handler if needed; true when the text is then
     /// loaded.
     bool ensureLoaded();
+    /// The text at contentRevision (its revision() equals contentRevision()), for work on
+    /// other threads; none while the content is pending.
+    std::optional<TextSnapshot> snapshot() const;
 
     // Edits.
     /// One undoable edit of `range`. See applyEdits().
     bool applyEdit(TextRange range, std::u16string text, const EditOptions& options);
     bool applyEdit(TextRange range, std::u16string text);
-    /// Replaces several ranges as one undo step. Refused (false, nothing changed) when the
-    /// counts differ, the document is read-only, its content cannot be loaded, a range lies
-    /// outside the text or the ranges are not ascending and disjoint (each starting at or
-    /// after the end of the previous), or the change filter refuses. Replacements are
-    /// normalised to LF first. No ranges: nothing happens, true.
+    /// Replaces several ranges as one undo step named options.actionName, whether or not the
+    /// document is on screen. Refused (false, nothing changed) when the counts differ, the
+    /// document is read-only (also when loading shows it to be), pending content cannot be
+    /// loaded through the load handler, a range lies outside the text or the ranges are not
+    /// ascending and disjoint (each starting at or after the end of the previous), or a
+    /// change filter refuses. Replacements are normalised to LF first. No ranges: nothing
+    /// happens, true.
     bool applyEdits(std::vector<TextRange> ranges, std::vector<std::u16string> replacements,
                     const EditOptions& options);
     /// Applies replacements (same rules for ranges, normalised to LF) through the edit path
@@ -207,7 +227,9 @@ public:
     /// The session buffer file name of this document: its id text plus ".txt".
     std::string bufferFileName() const;
     /// The document's tab in the session file. The buffer file is named only for a dirty
-    /// document that is not read-only; isReadOnly is present only when true.
+    /// document that is not read-only: the pending buffer's name while the text still waits
+    /// in a restored buffer, else bufferFileName(). isReadOnly is present only when true; the
+    /// disk stamp (diskSize, diskModified) whenever the document has one.
     SessionTab sessionRecord() const;
 
     // Disk bookkeeping.
@@ -223,9 +245,18 @@ public:
     }
 
     // Hooks.
-    TextChangeCallback onTextChange;
-    LoadHandler loadHandler;
-    ChangeFilter shouldChangeText;
+    /// Registers a change filter; any number may be registered.
+    HookID addChangeFilter(ChangeFilter filter);
+    /// True when `id` named a filter of this document (now removed).
+    bool removeChangeFilter(HookID id);
+    /// Registers a change observer; any number may be registered. Within one order they are
+    /// called in registration order.
+    HookID addChangeObserver(ChangeObserver observer, ObserverOrder order = ObserverOrder::normal);
+    /// True when `id` named an observer of this document (now removed).
+    bool removeChangeObserver(HookID id);
+    /// The one owner (the window) that loads pending content on request; replaces any
+    /// handler set before. Null: pending content other than `empty` cannot be loaded.
+    void setLoadHandler(LoadHandler handler) { m_loadHandler = std::move(handler); }
 
     /// The smallest positive number no document in `openDocuments` uses as its untitled
     /// number.
@@ -234,8 +265,6 @@ public:
     nextUntitledNumber(std::span<const std::optional<std::int64_t>> usedNumbers);
 
 signals:
-    /// After every change of the characters, before onTextChange; the view relays out here.
-    void textEdited(vendrix::TextRange editedRange, qint64 changeInLength);
     /// After undo or redo: the selection to show (also stored as selection()).
     void selectionRestored(vendrix::TextRange selection);
     /// setText() installed a new storage; views drop everything derived from the old one.
@@ -248,9 +277,13 @@ private:
         TextRange range;
         std::u16string text;
     };
+    /// True when the ranges lie inside the loaded text, ascending and disjoint.
+    bool rangesFit(const std::vector<TextRange>& ranges) const;
     /// Validates and normalises a proposed edit; none when it must be refused.
     std::optional<std::vector<Replacement>>
     prepare(std::vector<TextRange>& ranges, std::vector<std::u16string>& replacements) const;
+    /// Asks every change filter; false when one refuses.
+    bool filtersAccept(std::span<const TextRange> ranges, std::span<std::u16string> replacements);
     /// The one mutation path: applies ascending, disjoint replacements (ranges in the current
     /// text) from the last to the first, then reports the change once.
     void perform(const std::vector<Replacement>& replacements);
@@ -280,9 +313,13 @@ private:
     std::optional<std::int64_t> m_dirtiedByDeletionAt;
     bool m_isAccessingSecurityScope = false;
 
+    DocumentHooks<ChangeFilter> m_filters;
+    DocumentHooks<ChangeObserver> m_observers;
+    LoadHandler m_loadHandler;
     std::uint64_t m_typingGeneration = 0;
     bool m_pushing = false;
-    bool m_notifying = false; // inside textEdited / onTextChange
+    bool m_notifying = false; // inside a change filter or observer
+    bool m_loading = false;   // inside the load handler
     Clock m_clock;
 };
 

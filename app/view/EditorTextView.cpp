@@ -79,17 +79,22 @@ void EditorTextView::setDocument(EditorDocument* document) {
         m_layout.setPreedit(-1, QString(), 0);
         m_document->setSelection(selectedRange());
         m_document->setScrollOrigin(scrollOrigin());
-        m_document->shouldChangeText = nullptr;
+        m_document->removeChangeObserver(m_documentObserver);
+        m_document->removeChangeFilter(m_documentFilter);
         m_document->breakTypingRun();
     }
     for (const QMetaObject::Connection& connection : m_documentConnections)
         disconnect(connection);
     m_documentConnections.clear();
+    m_documentObserver = m_documentFilter = DocumentHookID::none;
     m_document = document && document->ensureLoaded() ? document : nullptr;
     if (m_document) {
+        m_documentObserver = m_document->addChangeObserver(
+            [this](EditorDocument&, TextRange range, std::int64_t delta) {
+                documentTextChanged(range, delta);
+            },
+            EditorDocument::ObserverOrder::display);
         m_documentConnections = {
-            connect(m_document, &EditorDocument::textEdited, this,
-                    [this](TextRange range, qint64 delta) { documentTextChanged(range, delta); }),
             connect(m_document, &EditorDocument::selectionRestored, this,
                     [this](TextRange selection) { documentSelectionRestored(selection); }),
             connect(m_document, &EditorDocument::textReplaced, this,
@@ -101,15 +106,15 @@ void EditorTextView::setDocument(EditorDocument* document) {
                         installDocument();
                     }),
         };
-        m_document->shouldChangeText = [this](std::span<const TextRange> ranges,
-                                              std::span<std::u16string> replacements) {
-            if (!m_changeDelegate)
+        m_documentFilter = m_document->addChangeFilter(
+            [this](std::span<const TextRange> ranges, std::span<std::u16string> replacements) {
+                if (!m_changeDelegate)
+                    return true;
+                for (size_t i = 0; i < ranges.size(); ++i)
+                    if (!m_changeDelegate(ranges[i], replacements[i]))
+                        return false;
                 return true;
-            for (size_t i = 0; i < ranges.size(); ++i)
-                if (!m_changeDelegate(ranges[i], replacements[i]))
-                    return false;
-            return true;
-        };
+            });
         m_document->breakTypingRun();
     }
     installDocument();

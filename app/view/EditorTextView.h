@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/document/DocumentHooks.h"
 #include "app/view/TemporaryAttributes.h"
 #include "app/view/TextInputHandler.h"
 #include "app/view/TextLayoutModel.h"
@@ -258,6 +259,9 @@ private:
     std::int64_t m_lineCount = 1;
     bool m_ownEdit = false;
     std::vector<QMetaObject::Connection> m_documentConnections;
+    // The view's change observer and filter, registered on the document it shows.
+    DocumentHookID m_documentObserver = DocumentHookID::none;
+    DocumentHookID m_documentFilter = DocumentHookID::none;
 
     QFont m_baseFont;
     qreal m_zoomDelta = 0;

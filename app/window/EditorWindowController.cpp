@@ -132,7 +132,7 @@ void EditorWindowController::buildWindow() {
 
     connect(m_textView, &EditorTextView::selectionChanged, this, [this] {
         EditorDocument* document = activeDocument();
-        if (!document || m_textView->document() != document)
+        if (!document || m_textView->document() != document || m_showing)
             return;
         document->setSelection(m_textView->selectedRange());
         refreshStatusBar();

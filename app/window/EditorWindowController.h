@@ -207,6 +207,8 @@ private:
     bool m_wrapsLines = false;
     bool m_effectiveWrap = false;
     bool m_wrapCheckScheduled = false;
+    /// Set while a document is put into the view: restoring its selection is no change.
+    bool m_showing = false;
 
     int m_promptDepth = 0;
     QStringList m_queuedOpens;

@@ -13,6 +13,7 @@
 #include <QUuid>
 
 #include <cstdio>
+#include <cstring>
 
 namespace vendrix::app {
 
@@ -187,10 +188,10 @@ void EditorWindowController::installDocument(std::unique_ptr<EditorDocument> doc
     m_documents.insert(m_documents.begin() + static_cast<std::ptrdiff_t>(index), std::move(document));
     if (m_activeIndex >= 0 && index <= static_cast<std::size_t>(m_activeIndex))
         ++m_activeIndex;
-    installed.onTextChange = [this](EditorDocument& changed, TextRange range, std::int64_t delta) {
-        documentTextChanged(changed, range, delta);
-    };
-    installed.loadHandler = [this](EditorDocument& pending) { loadPendingContent(pending); };
+    // The document lives only while it is in the list, so its hooks need no removal.
+    installed.addChangeObserver([this](EditorDocument& changed, TextRange range,
+                                       std::int64_t delta) { documentTextChanged(changed, range, delta); });
+    installed.setLoadHandler([this](EditorDocument& pending) { loadPendingContent(pending); });
     refreshTabBar();
 }
 
@@ -256,8 +257,10 @@ void EditorWindowController::showActiveDocument() {
         return;
     }
     recomputeEffectiveWrap();
+    m_showing = true;
     m_textView->setDocument(document);
     m_textView->setScrollOrigin(document->scrollOrigin());
+    m_showing = false;
     m_ruler->updateThickness(false);
     m_ruler->redraw();
     refreshTabBar();
@@ -292,8 +295,21 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
         break;
     case EditorDocument::PendingContent::Kind::buffer: {
         std::optional<std::u16string> buffer;
-        if (session.readBuffer)
-            buffer = session.readBuffer(pending.bufferName);
+        if (session.readBuffer) {
+            auto read = session.readBuffer(pending.bufferName);
+            if (read) {
+                buffer = std::move(*read);
+            } else if (read.error().kind == BufferReadError::Kind::unreadable) {
+                // The unsaved text may still be there: neither the file nor an empty text
+                // may take its place (the next session write would drop the buffer).
+                showMessage(QStringLiteral("“") + document.displayName() +
+                                QStringLiteral("” sekmesinin kaydedilmemiş metni okunamadı."),
+                            8);
+                std::fprintf(stderr, "Vendrix: oturum tamponu okunamadı: %s: %s\n",
+                             pending.bufferName.c_str(), std::strerror(read.error().errnoValue));
+                return;
+            }
+        }
         if (buffer) {
             text = std::move(*buffer);
         } else if (fileURL) {

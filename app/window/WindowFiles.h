@@ -15,17 +15,14 @@ struct ReadFailure {
     QString description;
 };
 
-/// The largest file the editor opens.
-inline constexpr std::int64_t kMaximumFileSize = std::int64_t{1} << 30;
-
-/// Reads a user's file: regular files only, opened without blocking (a FIFO, socket, device
-/// or directory is refused, never waited on), at most kMaximumFileSize bytes.
+/// Reads a user's file through the one reading path: regular files only, opened without
+/// blocking (a FIFO, socket, device or directory is refused, never waited on), up to the
+/// reader's size limit.
 [[nodiscard]] std::expected<std::string, ReadFailure> read(const QString& path);
 
-/// Writes a user's file in place of `path` (whose symbolic links the caller has resolved):
-/// atomically through a temporary file in the same directory, keeping the existing file's
-/// mode; when the directory does not allow that, in place. The original is never truncated
-/// by a failure that is not a permission problem. Failure: a Turkish description.
+/// Saves a user's file through the safe writer: symbolic links followed, atomically where
+/// that keeps the file's identity, mode and owner kept, in place only when the directory
+/// refuses a new file. Failure: a Turkish description.
 [[nodiscard]] std::expected<void, QString> write(const QString& path, std::string_view bytes);
 
 /// True when an existing file at `path` can be opened for writing (without blocking).

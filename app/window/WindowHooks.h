@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/document/DiskStamp.h"
+#include "core/persistence/SessionStore.h"
 #include "core/text/TextFileCodec.h"
 
 #include <QString>
@@ -20,8 +21,10 @@ struct WindowSessionHooks {
     std::function<void()> scheduleSave;
     /// Writes the session now (synchronously) or on the session queue.
     std::function<void(bool synchronously)> flush;
-    /// The text of a session buffer file; none when it is missing or unreadable.
-    std::function<std::optional<std::u16string>(const std::string& bufferName)> readBuffer;
+    /// The text of a session buffer file, or why not: `missing` (no such file) or
+    /// `unreadable` (the text may exist; the tab must stay pending, not become empty).
+    std::function<std::expected<std::u16string, BufferReadError>(const std::string& bufferName)>
+        readBuffer;
 };
 
 /// What the file watcher does for the window. Every hook may be empty.

@@ -61,7 +61,8 @@ int runSession(std::span<const std::string> args) {
         const auto& bufferFile = result.state.tabs[i].bufferFile;
         std::optional<std::u16string> text;
         if (bufferFile)
-            text = store.readBuffer(*bufferFile);
+            if (auto read = store.readBuffer(*bufferFile))
+                text = std::move(*read);
         tab["bufferLength"] = text ? nlohmann::json(text->size()) : nlohmann::json(nullptr);
         tabs.push_back(std::move(tab));
     }

@@ -1,11 +1,49 @@
 #include "core/common/Utf8.h"
 
+#include "core/common/LargeString.h"
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vendrix::utf8 {
 
 namespace {
+
+/// Units handled per step of the ASCII fast paths.
+constexpr std::size_t kAsciiBlock = 16;
+
+/// True when the 16 units at `units` are all below U+0080; with SSE2 writes their bytes to
+/// `out` (when given) in the same step.
+inline bool asciiBlock(const char16_t* units, unsigned char* out) {
+#if defined(__SSE2__)
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8));
+    const __m128i high =
+        _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF)
+        return false;
+    if (out)
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(a, b));
+    return true;
+#else
+    std::uint64_t any = 0;
+    for (std::size_t k = 0; k < kAsciiBlock; k += 4) {
+        std::uint64_t four;
+        std::memcpy(&four, units + k, 8);
+        any |= four;
+    }
+    if (any & 0xFF80FF80FF80FF80ull)
+        return false;
+    if (out)
+        for (std::size_t k = 0; k < kAsciiBlock; ++k)
+            out[k] = static_cast<unsigned char>(units[k]);
+    return true;
+#endif
+}
 
 bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
@@ -74,40 +112,47 @@ std::string encode(std::u16string_view text) {
 void append(std::string& out, std::u16string_view text) {
     const std::size_t n = text.size();
     std::size_t length = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        const char16_t c = text[i];
-        if (c < 0x80) {
-            length += 1;
-        } else if (c < 0x800) {
-            length += 2;
-        } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
-                   text[i + 1] <= 0xDFFF) {
-            length += 4;
-            ++i;
-        } else {
-            length += 3; // other units, and a lone surrogate written as U+FFFD
+    for (std::size_t i = 0; i < n;) {
+        // Mostly-ASCII text goes sixteen units at a time; any other block unit by unit.
+        if (i + kAsciiBlock <= n && asciiBlock(text.data() + i, nullptr)) {
+            length += kAsciiBlock;
+            i += kAsciiBlock;
+            continue;
+        }
+        const std::size_t blockEnd = std::min(n, i + kAsciiBlock);
+        for (; i < blockEnd; ++i) {
+            const char16_t c = text[i];
+            if (c < 0x80) {
+                length += 1;
+            } else if (c < 0x800) {
+                length += 2;
+            } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
+                       text[i + 1] <= 0xDFFF) {
+                length += 4;
+                ++i;
+            } else {
+                length += 3; // other units, and a lone surrogate written as U+FFFD
+            }
         }
     }
     const std::size_t base = out.size();
+    if (out.capacity() < base + length) {
+        out.reserve(base + length);
+        adviseHugePages(out.data() + base, length);
+    }
     out.resize_and_overwrite(base + length, [&](char* data, std::size_t) {
         auto* p = reinterpret_cast<unsigned char*>(data + base);
         std::size_t i = 0;
+        std::size_t slowUntil = 0; // after a block that is not all ASCII, unit by unit
         while (i < n) {
-            // Runs of ASCII, four units at a time.
-            while (i + 4 <= n) {
-                std::uint64_t four;
-                std::memcpy(&four, text.data() + i, 8);
-                if (four & 0xFF80FF80FF80FF80ull)
-                    break;
-                p[0] = static_cast<unsigned char>(text[i]);
-                p[1] = static_cast<unsigned char>(text[i + 1]);
-                p[2] = static_cast<unsigned char>(text[i + 2]);
-                p[3] = static_cast<unsigned char>(text[i + 3]);
-                p += 4;
-                i += 4;
+            if (i >= slowUntil) {
+                if (i + kAsciiBlock <= n && asciiBlock(text.data() + i, p)) {
+                    p += kAsciiBlock;
+                    i += kAsciiBlock;
+                    continue;
+                }
+                slowUntil = i + kAsciiBlock;
             }
-            if (i >= n)
-                break;
             std::uint32_t c = text[i++];
             if (c >= 0xD800 && c <= 0xDFFF) {
                 if (c <= 0xDBFF && i < n && text[i] >= 0xDC00 && text[i] <= 0xDFFF)

@@ -1,5 +1,6 @@
 #include "core/formatting/CSSFormatter.h"
 
+#include "core/formatting/FormatFailure.h"
 #include "core/formatting/FormatPhaseProgress.h"
 #include "core/formatting/FormatProgress.h"
 #include "core/formatting/FormatText.h"
@@ -13,11 +14,6 @@ namespace vendrix {
 namespace {
 
 constexpr std::uint64_t kMinOutputLimit = 67108864;
-
-struct Failure {
-    std::u16string message;
-    std::optional<std::uint64_t> byteOffset;
-};
 
 bool isWhite(unsigned char byte) {
     return byte == '\t' || byte == '\n' || byte == '\f' || byte == '\r' || byte == ' ';
@@ -177,7 +173,7 @@ public:
         }
     }
 
-    std::optional<Failure> run(std::string& out);
+    std::optional<FormatFailure> run(std::string& out);
 
 private:
     /// Starts a line in pretty mode; false when its indentation alone would exceed the limit.
@@ -185,9 +181,6 @@ private:
     bool checkpoint(std::size_t position);
     bool cancelledNow() const {
         return m_progressObject != nullptr && m_progressObject->isCancelled();
-    }
-    static Failure cancelledFailure() {
-        return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
     }
 
     std::string_view m_s;
@@ -230,7 +223,7 @@ bool Pass::writeLine(bool allowBlank) {
     return true;
 }
 
-std::optional<Failure> Pass::run(std::string& out) {
+std::optional<FormatFailure> Pass::run(std::string& out) {
     m_out = &out;
     const std::size_t n = m_s.size();
     out.reserve(n + n / 4);
@@ -238,7 +231,7 @@ std::optional<Failure> Pass::run(std::string& out) {
     if (n >= 3 && m_s.substr(0, 3) == "\xEF\xBB\xBF")
         i = 3;
     const auto tooLarge = [](std::size_t after) {
-        return Failure{u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir", after};
+        return FormatFailure{u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir", after};
     };
     const auto addByte = [this](char byte) {
         if (m_spacePending && !m_segment.empty())
@@ -248,7 +241,7 @@ std::optional<Failure> Pass::run(std::string& out) {
     };
     while (i < n) {
         if (!checkpoint(i))
-            return cancelledFailure();
+            return FormatFailure::cancelled();
         const auto byte = static_cast<unsigned char>(m_s[i]);
         std::size_t last = i; // the last byte this step consumed
         bool fits = true;
@@ -259,10 +252,10 @@ std::optional<Failure> Pass::run(std::string& out) {
             while (j < n && m_s[j] != static_cast<char>(byte) && m_s[j] != '\n') {
                 j += m_s[j] == '\\' ? 2 : 1;
                 if ((j & 0xFFFFF) < 2 && cancelledNow())
-                    return cancelledFailure();
+                    return FormatFailure::cancelled();
             }
             if (j >= n || m_s[j] == '\n')
-                return Failure{u"Kapanmamış dize", i};
+                return FormatFailure{u"Kapanmamış dize", i};
             if (m_spacePending && !m_segment.empty())
                 m_segment.push_back(' ');
             m_segment.append(m_s.substr(i, j + 1 - i));
@@ -277,10 +270,10 @@ std::optional<Failure> Pass::run(std::string& out) {
                 if (close != std::string_view::npos)
                     break;
                 if (cancelledNow())
-                    return cancelledFailure();
+                    return FormatFailure::cancelled();
             }
             if (close == std::string_view::npos)
-                return Failure{u"Kapanmamış yorum", i};
+                return FormatFailure{u"Kapanmamış yorum", i};
             last = close + 1;
             const std::string_view comment = m_s.substr(i, close + 2 - i);
             if (!m_pretty) {
@@ -318,7 +311,7 @@ std::optional<Failure> Pass::run(std::string& out) {
             m_blankLine = false;
         } else if (byte == '}' && m_parenDepth == 0) {
             if (m_blocks.empty())
-                return Failure{u"Fazladan '}'", i};
+                return FormatFailure{u"Fazladan '}'", i};
             if (!m_segment.empty()) {
                 fits = writeLine();
                 if (fits) {
@@ -355,9 +348,9 @@ std::optional<Failure> Pass::run(std::string& out) {
         i = last + 1;
     }
     if (m_progressObject != nullptr && !m_progressObject->step(1, 1, 0.0, 1.0))
-        return cancelledFailure();
+        return FormatFailure::cancelled();
     if (!m_blocks.empty())
-        return Failure{u"Kapanmamış '{'", m_blocks.back()};
+        return FormatFailure{u"Kapanmamış '{'", m_blocks.back()};
     if (!m_segment.empty()) {
         if (!writeLine())
             return tooLarge(n);
@@ -371,12 +364,8 @@ std::optional<Failure> Pass::run(std::string& out) {
 std::expected<std::string, FormatError> formatUnfinished(std::string_view utf8,
                                                          std::optional<FormatIndent> indent) {
     std::string out;
-    if (auto failure = Pass(utf8, indent).run(out)) {
-        if (!failure->byteOffset)
-            return std::unexpected(FormatError::unpositioned(std::move(failure->message)));
-        return std::unexpected(FormatError::at(
-            utf8, static_cast<std::int64_t>(*failure->byteOffset), std::move(failure->message)));
-    }
+    if (auto failure = Pass(utf8, indent).run(out))
+        return std::unexpected(std::move(*failure).toError(utf8));
     return out;
 }
 

@@ -33,10 +33,6 @@ struct Open {
     bool hasElement = false;
 };
 
-Failure cancelledFailure() {
-    return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
-}
-
 std::string_view nameOf(std::string_view input, const Tok& tok) {
     return input.substr(tok.nameStart, tok.nameEnd - tok.nameStart);
 }
@@ -72,7 +68,7 @@ public:
         : m_input(input), m_html(dialect == Dialect::html), m_tokens(tokens), m_result(result),
           m_progress(tokens.size(), 0.4, 0.6) {}
 
-    std::optional<Failure> run();
+    std::optional<FormatFailure> run();
 
 private:
     /// Pops the top element, which ends at token `at`, with `at` as its end tag or without one.
@@ -96,8 +92,8 @@ private:
         if (m_html)
             ++m_openByName[m_name];
     }
-    std::optional<Failure> startTag(std::uint32_t i);
-    std::optional<Failure> endTag(std::uint32_t i);
+    std::optional<FormatFailure> startTag(std::uint32_t i);
+    std::optional<FormatFailure> endTag(std::uint32_t i);
 
     std::string_view m_input;
     bool m_html;
@@ -113,14 +109,14 @@ private:
     std::string m_popName;
 };
 
-std::optional<Failure> StructurePass::run() {
+std::optional<FormatFailure> StructurePass::run() {
     const auto count = static_cast<std::uint32_t>(m_tokens.size());
     m_result.match.assign(count, kNone);
     m_result.close.assign(count, kNone);
     m_result.flags.assign(count, 0);
     for (std::uint32_t i = 0; i < count; ++i) {
         if (!m_progress.at(i))
-            return cancelledFailure();
+            return FormatFailure::cancelled();
         const Tok& tok = m_tokens[i];
         switch (tok.kind) {
         case Kind::startTag:
@@ -136,7 +132,7 @@ std::optional<Failure> StructurePass::run() {
                 break;
             for (std::uint64_t j = tok.start; j < tok.end; ++j) {
                 if (!m_progress.within(j))
-                    return cancelledFailure();
+                    return FormatFailure::cancelled();
                 if (!isBlank(static_cast<unsigned char>(m_input[j]))) {
                     m_stack.back().hasText = true;
                     break;
@@ -157,18 +153,19 @@ std::optional<Failure> StructurePass::run() {
     if (!m_stack.empty()) {
         if (!m_html) {
             const Tok& open = m_tokens[m_stack.back().index];
-            return Failure{u"Kapanmamış öğe <" + FormatText::fromUTF8(nameOf(m_input, open)) + u">",
-                           open.start};
+            return FormatFailure{u"Kapanmamış öğe <" + FormatText::fromUTF8(nameOf(m_input, open)) +
+                                     u">",
+                                 open.start};
         }
         while (!m_stack.empty())
             pop(count, false);
     }
     if (!m_progress.finish())
-        return cancelledFailure();
+        return FormatFailure::cancelled();
     return std::nullopt;
 }
 
-std::optional<Failure> StructurePass::startTag(std::uint32_t i) {
+std::optional<FormatFailure> StructurePass::startTag(std::uint32_t i) {
     const Tok& tok = m_tokens[i];
     if (m_html) {
         lowerName(nameOf(m_input, tok), m_name);
@@ -191,7 +188,7 @@ std::optional<Failure> StructurePass::startTag(std::uint32_t i) {
     return std::nullopt;
 }
 
-std::optional<Failure> StructurePass::endTag(std::uint32_t i) {
+std::optional<FormatFailure> StructurePass::endTag(std::uint32_t i) {
     const Tok& tok = m_tokens[i];
     const std::string_view name = nameOf(m_input, tok);
     if (!m_stack.empty()) {
@@ -203,12 +200,12 @@ std::optional<Failure> StructurePass::endTag(std::uint32_t i) {
     }
     if (!m_html) {
         if (m_stack.empty())
-            return Failure{u"Açılmamış öğenin kapanışı: </" + FormatText::fromUTF8(name) + u">",
-                           tok.start};
+            return FormatFailure{
+                u"Açılmamış öğenin kapanışı: </" + FormatText::fromUTF8(name) + u">", tok.start};
         const std::string_view top = nameOf(m_input, m_tokens[m_stack.back().index]);
-        return Failure{u"Kapanış etiketi eşleşmiyor: </" + FormatText::fromUTF8(name) +
-                           u">, beklenen </" + FormatText::fromUTF8(top) + u">",
-                       tok.start};
+        return FormatFailure{u"Kapanış etiketi eşleşmiyor: </" + FormatText::fromUTF8(name) +
+                                 u">, beklenen </" + FormatText::fromUTF8(top) + u">",
+                             tok.start};
     }
     lowerName(name, m_name);
     if (!m_openByName.contains(m_name)) {
@@ -236,7 +233,7 @@ public:
         }
     }
 
-    std::optional<Failure> run();
+    std::optional<FormatFailure> run();
 
 private:
     /// Copies input bytes; a long run is copied in slices so that a cancellation is seen.
@@ -295,17 +292,18 @@ bool Writer::startLine() {
     return true;
 }
 
-std::optional<Failure> Writer::run() {
+std::optional<FormatFailure> Writer::run() {
     const auto count = static_cast<std::uint32_t>(m_tokens.size());
     m_out.reserve(m_input.size() + m_input.size() / 4);
     std::vector<std::uint32_t> pendingCloses;
     const auto tooLarge = [](const Tok& tok) {
-        return Failure{u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir", tok.start};
+        return FormatFailure{u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir",
+                             tok.start};
     };
     std::uint32_t i = 0;
     while (i < count) {
         if (!m_progress.at(i))
-            return cancelledFailure();
+            return FormatFailure::cancelled();
         while (!pendingCloses.empty() && pendingCloses.back() <= i) {
             pendingCloses.pop_back();
             if (m_depth > 0)
@@ -388,21 +386,21 @@ std::optional<Failure> Writer::run() {
         }
         }
         if (m_cancelled)
-            return cancelledFailure();
+            return FormatFailure::cancelled();
         if (!lineFits || m_out.size() > m_limit)
             return tooLarge(tok);
         i = next;
     }
     if (!m_progress.finish())
-        return cancelledFailure();
+        return FormatFailure::cancelled();
     return std::nullopt;
 }
 
 /// The whole pipeline on UTF-8 bytes, without output finishing.
-std::expected<std::string, Failure> format(std::string_view input, Dialect dialect,
-                                           std::optional<FormatIndent> indent) {
+std::expected<std::string, FormatFailure> format(std::string_view input, Dialect dialect,
+                                                 std::optional<FormatIndent> indent) {
     if (input.size() > kMaxInputBytes)
-        return std::unexpected(Failure{u"Girdi çok büyük", std::nullopt});
+        return std::unexpected(FormatFailure{u"Girdi çok büyük", std::nullopt});
     std::vector<Tok> tokens;
     if (auto failure = tokenize(input, dialect, tokens))
         return std::unexpected(std::move(*failure));
@@ -415,13 +413,6 @@ std::expected<std::string, Failure> format(std::string_view input, Dialect diale
     return out;
 }
 
-FormatError toFormatError(std::string_view input, Failure failure) {
-    if (!failure.byteOffset)
-        return FormatError::unpositioned(std::move(failure.message));
-    return FormatError::at(input, static_cast<std::int64_t>(*failure.byteOffset),
-                           std::move(failure.message));
-}
-
 std::expected<std::u16string, FormatError> formatText(std::u16string_view text, Dialect dialect,
                                                       std::optional<FormatIndent> indent) {
     auto bytes = FormatText::inputBytes(text);
@@ -429,7 +420,7 @@ std::expected<std::u16string, FormatError> formatText(std::u16string_view text, 
         return std::unexpected(std::move(bytes.error()));
     auto out = format(*bytes, dialect, indent);
     if (!out)
-        return std::unexpected(toFormatError(*bytes, std::move(out.error())));
+        return std::unexpected(std::move(out.error()).toError(*bytes));
     return FormatText::finish(std::move(*out), *bytes);
 }
 
@@ -451,7 +442,7 @@ MarkupFormatter::formatBytes(std::string_view utf8, Dialect dialect,
                              std::optional<FormatIndent> indent) {
     auto out = markup::format(utf8, dialect, indent);
     if (!out)
-        return std::unexpected(markup::toFormatError(utf8, std::move(out.error())));
+        return std::unexpected(std::move(out.error()).toError(utf8));
     FormatText::finishBytes(*out, utf8);
     return std::move(*out);
 }

@@ -2,6 +2,7 @@
 
 // Internals of MarkupFormatter shared by its tokenizer and its structure and writing passes.
 
+#include "core/formatting/FormatFailure.h"
 #include "core/formatting/FormatPhaseProgress.h"
 #include "core/formatting/FormatProgress.h"
 #include "core/formatting/MarkupFormatter.h"
@@ -17,13 +18,6 @@ namespace vendrix::markup {
 using Tok = MarkupFormatter::Tok;
 using Kind = MarkupFormatter::Kind;
 using Dialect = MarkupFormatter::Dialect;
-
-/// A failure found by a pass: the message and the byte offset it refers to, or no offset for
-/// failures that belong to no position (cancellation, input too large).
-struct Failure {
-    std::u16string message;
-    std::optional<std::uint64_t> byteOffset;
-};
 
 using PhaseProgress = FormatPhaseProgress;
 
@@ -47,7 +41,7 @@ bool endsOpenParagraph(std::string_view lowerName);
 
 /// Splits the UTF-8 input into tokens (progress 0 to 0.4). `input` starts at byte 0 of the
 /// whole text; offsets in the tokens refer to it.
-[[nodiscard]] std::optional<Failure> tokenize(std::string_view input, Dialect dialect,
-                                              std::vector<Tok>& tokens);
+[[nodiscard]] std::optional<FormatFailure> tokenize(std::string_view input, Dialect dialect,
+                                                    std::vector<Tok>& tokens);
 
 } // namespace vendrix::markup

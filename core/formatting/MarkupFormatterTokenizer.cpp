@@ -28,7 +28,7 @@ public:
         : m_s(input), m_n(input.size()), m_html(dialect == Dialect::html), m_tokens(tokens),
           m_progress(input.size(), 0.0, 0.4) {}
 
-    std::optional<Failure> run();
+    std::optional<FormatFailure> run();
 
 private:
     // Searches run in slices so that a cancellation is seen within a slice even inside one
@@ -85,10 +85,10 @@ private:
         else
             add(Kind::text, start, end);
     }
-    static Failure fail(const char16_t* message, std::size_t at) { return Failure{message, at}; }
-    Failure cancelled() const {
-        return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
+    static FormatFailure fail(const char16_t* message, std::size_t at) {
+        return FormatFailure{message, at};
     }
+    FormatFailure cancelled() const { return FormatFailure::cancelled(); }
 
     std::size_t nameEnd(std::size_t from) const {
         while (from < m_n && isNameByte(at(from)))
@@ -97,11 +97,11 @@ private:
     }
 
     // Each returns the position to continue at, or a failure.
-    std::optional<Failure> comment(std::size_t pos, std::size_t& next);
-    std::optional<Failure> processingInstruction(std::size_t pos, std::size_t& next);
-    std::optional<Failure> declaration(std::size_t pos, std::size_t& next);
-    std::optional<Failure> endTag(std::size_t pos, std::size_t& next);
-    std::optional<Failure> startTag(std::size_t pos, std::size_t& next);
+    std::optional<FormatFailure> comment(std::size_t pos, std::size_t& next);
+    std::optional<FormatFailure> processingInstruction(std::size_t pos, std::size_t& next);
+    std::optional<FormatFailure> declaration(std::size_t pos, std::size_t& next);
+    std::optional<FormatFailure> endTag(std::size_t pos, std::size_t& next);
+    std::optional<FormatFailure> startTag(std::size_t pos, std::size_t& next);
     std::size_t xmlTagEnd(std::size_t from, bool& wasCancelled);
     std::size_t htmlTagEnd(std::size_t from);
     std::size_t rawTextEnd(std::size_t from, std::string_view name);
@@ -118,7 +118,7 @@ private:
     bool m_scanCancelled = false;
 };
 
-std::optional<Failure> Tokenizer::run() {
+std::optional<FormatFailure> Tokenizer::run() {
     std::size_t pos = 0;
     if (m_n >= 3 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF)
         pos = 3;
@@ -136,7 +136,7 @@ std::optional<Failure> Tokenizer::run() {
         }
         const unsigned char next = pos + 1 < m_n ? at(pos + 1) : 0;
         std::size_t after = pos;
-        std::optional<Failure> failure;
+        std::optional<FormatFailure> failure;
         if (next == '!' && startsWith(pos, "<!--")) {
             failure = comment(pos, after);
         } else if (next == '!' && startsWith(pos, "<![CDATA[")) {
@@ -172,7 +172,7 @@ std::optional<Failure> Tokenizer::run() {
     return std::nullopt;
 }
 
-std::optional<Failure> Tokenizer::comment(std::size_t pos, std::size_t& next) {
+std::optional<FormatFailure> Tokenizer::comment(std::size_t pos, std::size_t& next) {
     const std::size_t close = find("-->", pos + 4);
     if (close == npos) {
         if (!m_html)
@@ -186,7 +186,7 @@ std::optional<Failure> Tokenizer::comment(std::size_t pos, std::size_t& next) {
     return std::nullopt;
 }
 
-std::optional<Failure> Tokenizer::processingInstruction(std::size_t pos, std::size_t& next) {
+std::optional<FormatFailure> Tokenizer::processingInstruction(std::size_t pos, std::size_t& next) {
     std::size_t end = npos;
     if (m_noPIEndFrom == npos || pos + 2 < m_noPIEndFrom) {
         const std::size_t close = find("?>", pos + 2);
@@ -206,7 +206,7 @@ std::optional<Failure> Tokenizer::processingInstruction(std::size_t pos, std::si
     return std::nullopt;
 }
 
-std::optional<Failure> Tokenizer::declaration(std::size_t pos, std::size_t& next) {
+std::optional<FormatFailure> Tokenizer::declaration(std::size_t pos, std::size_t& next) {
     unsigned char quote = 0;
     std::size_t depth = 0;
     for (std::size_t i = pos + 2; i < m_n; ++i) {
@@ -232,7 +232,7 @@ std::optional<Failure> Tokenizer::declaration(std::size_t pos, std::size_t& next
     return fail(u"Kapanmamış bildirim", pos);
 }
 
-std::optional<Failure> Tokenizer::endTag(std::size_t pos, std::size_t& next) {
+std::optional<FormatFailure> Tokenizer::endTag(std::size_t pos, std::size_t& next) {
     const std::size_t nameStart = pos + 2;
     const std::size_t nameStop = nameEnd(nameStart);
     std::size_t i = nameStop;
@@ -300,7 +300,7 @@ std::size_t Tokenizer::htmlTagEnd(std::size_t from) {
     }
 }
 
-std::optional<Failure> Tokenizer::startTag(std::size_t pos, std::size_t& next) {
+std::optional<FormatFailure> Tokenizer::startTag(std::size_t pos, std::size_t& next) {
     const std::size_t nameStart = pos + 1;
     const std::size_t nameStop = nameEnd(nameStart);
     std::size_t gt;
@@ -406,7 +406,8 @@ bool endsOpenParagraph(std::string_view lowerName) {
     return paragraphEnders().contains(lowerName);
 }
 
-std::optional<Failure> tokenize(std::string_view input, Dialect dialect, std::vector<Tok>& tokens) {
+std::optional<FormatFailure> tokenize(std::string_view input, Dialect dialect,
+                                      std::vector<Tok>& tokens) {
     return Tokenizer(input, dialect, tokens).run();
 }
 

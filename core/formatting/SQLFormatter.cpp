@@ -62,7 +62,7 @@ public:
                                       : static_cast<std::size_t>(std::max(indent.spaceCount(), 0))),
           m_limit(std::max<std::uint64_t>(16 * std::uint64_t{input.size()}, kMinOutputLimit)) {}
 
-    std::optional<Failure> run();
+    std::optional<FormatFailure> run();
 
 private:
     std::string_view text(const Tok& tok) const {
@@ -249,17 +249,17 @@ void Writer::afterToken(std::size_t i) {
     }
 }
 
-std::optional<Failure> Writer::run() {
+std::optional<FormatFailure> Writer::run() {
     m_out.reserve(m_s.size() + m_s.size() / 4);
     PhaseProgress progress(static_cast<std::int64_t>(m_tokens.size()), 0.5, 1.0);
     for (std::size_t i = 0; i < m_tokens.size(); ++i) {
         if (!progress.at(static_cast<std::int64_t>(i)))
-            return cancelledFailure();
+            return FormatFailure::cancelled();
         const Tok& tok = m_tokens[i];
         bool fits = true;
         const bool broke = breakBefore(i, fits);
         if (!fits)
-            return Failure{u"Çıktı çok büyük (aşırı iç içe yapı)", tok.start};
+            return FormatFailure{u"Çıktı çok büyük (aşırı iç içe yapı)", tok.start};
         if (!broke && wantsSpace(i))
             m_out.push_back(' ');
         if (!tok.keyword.empty())
@@ -267,27 +267,23 @@ std::optional<Failure> Writer::run() {
         else
             m_out += text(tok);
         if (m_out.size() > m_limit)
-            return Failure{u"Çıktı çok büyük (aşırı iç içe yapı)", tok.start};
+            return FormatFailure{u"Çıktı çok büyük (aşırı iç içe yapı)", tok.start};
         afterToken(i);
     }
     if (!progress.finish())
-        return cancelledFailure();
+        return FormatFailure::cancelled();
     return std::nullopt;
 }
 
 std::expected<std::string, FormatError> prettyUnfinished(std::string_view utf8,
                                                          FormatIndent indent) {
     std::vector<Tok> tokens;
-    std::optional<Failure> failure = tokenize(utf8, tokens);
+    std::optional<FormatFailure> failure = tokenize(utf8, tokens);
     std::string out;
     if (!failure)
         failure = Writer(utf8, tokens, indent, out).run();
-    if (failure) {
-        if (!failure->byteOffset)
-            return std::unexpected(FormatError::unpositioned(std::move(failure->message)));
-        return std::unexpected(
-            FormatError::at(utf8, *failure->byteOffset, std::move(failure->message)));
-    }
+    if (failure)
+        return std::unexpected(std::move(*failure).toError(utf8));
     return out;
 }
 

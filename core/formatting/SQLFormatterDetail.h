@@ -2,6 +2,7 @@
 
 // Internals of SQLFormatter shared by its tokenizer and its writer.
 
+#include "core/formatting/FormatFailure.h"
 #include "core/formatting/FormatPhaseProgress.h"
 #include "core/formatting/FormatProgress.h"
 #include "core/formatting/SQLFormatter.h"
@@ -25,20 +26,10 @@ struct Tok {
     bool newlineBefore;
 };
 
-/// A failure and the byte offset it refers to (none for a cancellation).
-struct Failure {
-    std::u16string message;
-    std::optional<std::int64_t> byteOffset;
-};
-
 using PhaseProgress = FormatPhaseProgress;
-
-inline Failure cancelledFailure() {
-    return Failure{std::u16string(FormatProgress::cancelledMessage), std::nullopt};
-}
 
 /// Splits the UTF-8 input into tokens (progress 0 to 0.5). Only unterminated strings and
 /// comments fail.
-[[nodiscard]] std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens);
+[[nodiscard]] std::optional<FormatFailure> tokenize(std::string_view s, std::vector<Tok>& tokens);
 
 } // namespace vendrix::sql

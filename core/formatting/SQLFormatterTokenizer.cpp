@@ -75,7 +75,7 @@ bool isDigit(unsigned char byte) {
 
 } // namespace
 
-std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
+std::optional<FormatFailure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
     const auto n = static_cast<std::int64_t>(s.size());
     const auto at = [&](std::int64_t i) {
         return static_cast<unsigned char>(s[static_cast<std::size_t>(i)]);
@@ -95,7 +95,7 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
     };
     while (i < n) {
         if (!progress.at(i))
-            return cancelledFailure();
+            return FormatFailure::cancelled();
         const unsigned char byte = at(i);
         const unsigned char next = i + 1 < n ? at(i + 1) : 0;
         if (byte == ' ' || byte == '\t' || byte == '\r') {
@@ -107,9 +107,9 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
             std::int64_t j = i + 1;
             for (;;) {
                 if (j >= n)
-                    return Failure{u"Kapanmamış dize", i};
+                    return FormatFailure{u"Kapanmamış dize", i};
                 if ((j & 0xFFFFF) < 2 && progress.isCancelled())
-                    return cancelledFailure();
+                    return FormatFailure::cancelled();
                 const unsigned char c = at(j);
                 if (c == byte) {
                     if (j + 1 < n && at(j + 1) == byte) {
@@ -157,10 +157,10 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
                 if (close != std::string_view::npos)
                     break;
                 if (progress.isCancelled())
-                    return cancelledFailure();
+                    return FormatFailure::cancelled();
             }
             if (close == std::string_view::npos)
-                return Failure{u"Kapanmamış yorum", i};
+                return FormatFailure{u"Kapanmamış yorum", i};
             add(i, static_cast<std::int64_t>(close) + 2, Kind::blockComment);
             i = static_cast<std::int64_t>(close) + 2;
         } else if (byte == '(' || byte == ')' || byte == ',' || byte == ';') {
@@ -209,7 +209,7 @@ std::optional<Failure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
         }
     }
     if (!progress.finish())
-        return cancelledFailure();
+        return FormatFailure::cancelled();
     return std::nullopt;
 }
 

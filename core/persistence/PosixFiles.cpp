@@ -1,5 +1,8 @@
 #include "core/persistence/PosixFiles.h"
 
+#include "core/text/UserFileReader.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <dirent.h>
@@ -9,57 +12,15 @@
 
 namespace vendrix::posixFiles {
 
-namespace {
-
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
-
 std::expected<std::string, int> readFile(const std::filesystem::path& path, bool followFinalLink,
                                          std::uint64_t maxSize) {
-    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | (followFinalLink ? 0 : O_NOFOLLOW);
-    FileDescriptor fd(::open(path.c_str(), flags));
-    if (fd.get() < 0)
-        return std::unexpected(errno);
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0)
-        return std::unexpected(errno);
-    if (S_ISDIR(info.st_mode))
-        return std::unexpected(EISDIR);
-    if (!S_ISREG(info.st_mode))
-        return std::unexpected(EINVAL);
-    if (static_cast<std::uint64_t>(info.st_size) > maxSize)
-        return std::unexpected(EFBIG);
-    std::string bytes;
-    bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char chunk[65536];
-    for (;;) {
-        ssize_t count = ::read(fd.get(), chunk, sizeof chunk);
-        if (count < 0) {
-            if (errno == EINTR || errno == EAGAIN)
-                continue;
-            return std::unexpected(errno);
-        }
-        if (count == 0)
-            break;
-        if (bytes.size() + static_cast<std::size_t>(count) > maxSize)
-            return std::unexpected(EFBIG);
-        bytes.append(chunk, static_cast<std::size_t>(count));
-    }
-    return bytes;
+    UserFileReadOptions options;
+    options.maxSize = std::max<std::uint64_t>(maxSize, 1);
+    options.followFinalLink = followFinalLink;
+    auto contents = UserFileReader::read(path, options);
+    if (!contents)
+        return std::unexpected(contents.error().errnoValue);
+    return std::move(contents->bytes);
 }
 
 std::expected<std::vector<DirectoryEntry>, int>

@@ -17,7 +17,8 @@ inline constexpr std::uint64_t maxStateFileSize = std::uint64_t{1} << 31;
 
 /// Reads a whole regular file. The error is errno (EISDIR/EINVAL for a directory or another
 /// non-regular object, EFBIG above `maxSize`). `followFinalLink` false refuses a symbolic link
-/// (ELOOP). FIFOs and devices are opened non-blocking and refused, so a read never hangs.
+/// (ELOOP). FIFOs and devices are refused without blocking. The reading itself is
+/// UserFileReader's, the one file-reading path of the program.
 [[nodiscard]] std::expected<std::string, int> readFile(const std::filesystem::path& path,
                                                        bool followFinalLink,
                                                        std::uint64_t maxSize = maxStateFileSize);

@@ -28,6 +28,10 @@ SessionState SessionState::sanitized() const {
             kept.bufferFile.reset();
         kept.selectionLocation = std::max<std::int64_t>(kept.selectionLocation, 0);
         kept.selectionLength = std::max<std::int64_t>(kept.selectionLength, 0);
+        if (!kept.diskSize || !kept.diskModified || *kept.diskSize < 0) {
+            kept.diskSize.reset();
+            kept.diskModified.reset();
+        }
         result.tabs.push_back(std::move(kept));
     }
     if (selectedTabID && seen.contains(*selectedTabID))
@@ -67,6 +71,10 @@ json encodeTab(const SessionTab& tab) {
     object["isDirty"] = tab.isDirty;
     if (tab.isReadOnly)
         object["isReadOnly"] = *tab.isReadOnly;
+    if (tab.diskSize && tab.diskModified) {
+        object["diskSize"] = *tab.diskSize;
+        object["diskModified"] = *tab.diskModified;
+    }
     return object;
 }
 
@@ -230,6 +238,15 @@ std::expected<SessionTab, SessionDecodeError> decodeTab(const json& object, std:
     tab.isReadOnly = reader.boolean("isReadOnly", false);
     if (reader.error())
         return std::unexpected(*reader.error());
+    // The disk stamp came later than the other keys: a reader that cannot use it goes on
+    // without it instead of refusing the whole session.
+    ObjectReader stampReader(object, {});
+    tab.diskSize = stampReader.integer("diskSize", false);
+    tab.diskModified = stampReader.integer("diskModified", false);
+    if (stampReader.error()) {
+        tab.diskSize.reset();
+        tab.diskModified.reset();
+    }
     tab.id = *id;
     tab.selectionLocation = *selectionLocation;
     tab.selectionLength = *selectionLength;

@@ -33,6 +33,13 @@ struct SessionTab {
     LineEnding lineEnding = LineEnding::lf;
     bool isDirty = false;
     std::optional<bool> isReadOnly;
+    /// The file's size in bytes and modification time (nanoseconds since the epoch) when the
+    /// tab's text was last read from or written to it, so that a tab restored with unsaved
+    /// text can tell at its lazy load whether the file changed meanwhile. Optional keys
+    /// "diskSize" and "diskModified": both or neither; a value of the wrong type reads as
+    /// absent rather than making the session unreadable.
+    std::optional<std::int64_t> diskSize;
+    std::optional<std::int64_t> diskModified;
 
     friend bool operator==(const SessionTab&, const SessionTab&) = default;
 };
@@ -60,7 +67,8 @@ struct SessionState {
         : tabs(std::move(tabs_)), selectedTabID(selectedTabID_) {}
 
     /// A cleaned copy: version 1, duplicate tab identifiers dropped (first wins), invalid
-    /// buffer file names cleared, negative selections raised to 0, and a selected tab that
+    /// buffer file names cleared, negative selections raised to 0, a disk stamp with a
+    /// negative size or only one of its two keys dropped, and a selected tab that
     /// names a kept tab (else the first tab, else none).
     [[nodiscard]] SessionState sanitized() const;
 

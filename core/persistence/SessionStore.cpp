@@ -278,21 +278,28 @@ bool SessionStore::isValidBufferName(std::string_view name) {
     return bufferUuid(name).has_value();
 }
 
-std::optional<std::u16string> SessionStore::readBuffer(std::string_view name) const {
+std::expected<std::u16string, BufferReadError>
+SessionStore::readBuffer(std::string_view name) const {
+    using Kind = BufferReadError::Kind;
     if (!isValidBufferName(name))
-        return std::nullopt;
+        return std::unexpected(BufferReadError{Kind::unreadable, EINVAL});
     auto bytes = posixFiles::readFile(buffersURL() / std::string(name), /*followFinalLink=*/false);
     if (!bytes && bytes.error() == ENOENT) {
         auto listing = posixFiles::listDirectory(buffersURL());
-        if (!listing)
-            return std::nullopt;
+        if (!listing) {
+            // No "buffers" directory at all means no buffer; anything else is a failure to look.
+            Kind kind = listing.error() == ENOENT ? Kind::missing : Kind::unreadable;
+            return std::unexpected(BufferReadError{kind, listing.error()});
+        }
         auto resolved = resolveBufferName(name, *listing);
         if (!resolved || *resolved == name)
-            return std::nullopt;
+            return std::unexpected(BufferReadError{Kind::missing, ENOENT});
         bytes = posixFiles::readFile(buffersURL() / *resolved, /*followFinalLink=*/false);
     }
-    if (!bytes)
-        return std::nullopt;
+    if (!bytes) {
+        Kind kind = bytes.error() == ENOENT ? Kind::missing : Kind::unreadable;
+        return std::unexpected(BufferReadError{kind, bytes.error()});
+    }
     return utf8::decode(*bytes);
 }
 

@@ -41,6 +41,19 @@ struct SessionStoreError {
     friend bool operator==(const SessionStoreError&, const SessionStoreError&) = default;
 };
 
+/// Why a buffer file could not be read. `missing` only when no file of that name (or of
+/// another letter case of its UUID) exists; every other failure — permissions, descriptor
+/// exhaustion, a link, a directory or a FIFO in its place, a read error, an invalid name — is
+/// `unreadable`: the text may still exist, so its name must be kept and the tab not taken as
+/// empty.
+struct BufferReadError {
+    enum class Kind { missing, unreadable };
+    Kind kind = Kind::missing;
+    int errnoValue = 0;
+
+    friend bool operator==(const BufferReadError&, const BufferReadError&) = default;
+};
+
 /// Owns one session directory: "session.json", its backup "session.json.bak", the quarantined
 /// "session.json.corrupt", the single-instance lock "session.lock" and the "buffers" directory
 /// holding the text of unsaved tabs. Every file it writes is replaced atomically with mode
@@ -97,11 +110,12 @@ public:
     /// True for a name ending in ".txt" whose stem parses as a UUID (either letter case).
     [[nodiscard]] static bool isValidBufferName(std::string_view name);
 
-    /// The text of a buffer file (UTF-8, invalid sequences replaced by U+FFFD), or none when
-    /// the name is invalid or the file cannot be read as a regular file. When no file has
-    /// exactly this name, a file whose name differs only in the letter case of the UUID is
-    /// read instead.
-    [[nodiscard]] std::optional<std::u16string> readBuffer(std::string_view name) const;
+    /// The text of a buffer file (UTF-8, invalid sequences replaced by U+FFFD). When no file
+    /// has exactly this name, a file whose name differs only in the letter case of the UUID is
+    /// read instead. Fails with `missing` only when neither exists, and with `unreadable`
+    /// otherwise (invalid name, not a regular file, open or read error).
+    [[nodiscard]] std::expected<std::u16string, BufferReadError>
+    readBuffer(std::string_view name) const;
 
     /// Writes a buffer file atomically with mode 0600. Only valid buffer names are accepted.
     [[nodiscard]] std::expected<void, SessionStoreError> writeBuffer(std::u16string_view text,

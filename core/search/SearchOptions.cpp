@@ -1,14 +1,14 @@
 #include "core/search/SearchOptions.h"
 
+#include "core/common/Utf8.h"
 #include "core/search/SearchFailure.h"
-#include "core/search/UnicodeText.h"
 
 #include <nlohmann/json.hpp>
 
 namespace vendrix {
 
 nlohmann::json SearchOptions::toJSON() const {
-    return nlohmann::json{{"query", unicodeText::toUTF8(query)},
+    return nlohmann::json{{"query", utf8::encode(query)},
                           {"isRegex", isRegex},
                           {"matchCase", matchCase},
                           {"wholeWord", wholeWord}};
@@ -26,7 +26,7 @@ std::optional<SearchOptions> SearchOptions::fromJSON(const nlohmann::json& json)
         wholeWord == json.end() || !wholeWord->is_boolean())
         return std::nullopt;
     SearchOptions options;
-    options.query = unicodeText::fromUTF8(query->get_ref<const std::string&>());
+    options.query = utf8::decode(query->get_ref<const std::string&>());
     options.isRegex = isRegex->get<bool>();
     options.matchCase = matchCase->get<bool>();
     options.wholeWord = wholeWord->get<bool>();

@@ -7,20 +7,6 @@
 
 namespace vendrix::unicodeText {
 
-std::string toUTF8(std::u16string_view text) {
-    icu::UnicodeString s(false, text.data(), static_cast<int32_t>(text.size()));
-    std::string out;
-    s.toUTF8String(out);
-    return out;
-}
-
-std::u16string fromUTF8(std::string_view text) {
-    icu::UnicodeString s = icu::UnicodeString::fromUTF8(
-        icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-    return std::u16string(reinterpret_cast<const char16_t*>(s.getBuffer()),
-                          static_cast<size_t>(s.length()));
-}
-
 bool isWellFormed(std::u16string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         if (isLead(text[i]) && i + 1 < text.size() && isTrail(text[i + 1]))

@@ -6,10 +6,6 @@
 
 namespace vendrix::unicodeText {
 
-/// UTF-8 <-> UTF-16; invalid input becomes U+FFFD.
-[[nodiscard]] std::string toUTF8(std::u16string_view text);
-[[nodiscard]] std::u16string fromUTF8(std::string_view text);
-
 inline bool isLead(char16_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }

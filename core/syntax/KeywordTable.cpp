@@ -1,5 +1,6 @@
 #include "core/syntax/KeywordTable.h"
 
+#include "core/common/Utf8.h"
 #include "core/syntax/SyntaxUnicode.h"
 
 #include <bit>
@@ -37,7 +38,7 @@ KeywordTable::KeywordTable(const std::vector<Group>& groups, bool caseInsensitiv
 void KeywordTable::build(const Group* groups, std::size_t count) {
     for (std::size_t g = 0; g < count; ++g) {
         for (std::string_view word : groups[g].words) {
-            std::u16string units = syntax_detail::utf16(word);
+            std::u16string units = utf8::decode(word);
             if (m_caseInsensitive)
                 units = syntax_detail::lowercased(units);
             std::uint64_t h = hash(units.data(), static_cast<std::int64_t>(units.size()), false);

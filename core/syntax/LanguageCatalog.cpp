@@ -1,5 +1,6 @@
 #include "core/syntax/LanguageCatalog.h"
 
+#include "core/common/Utf8.h"
 #include "core/syntax/CSSTokenizer.h"
 #include "core/syntax/CodeTokenizer.h"
 #include "core/syntax/LanguageID.h"
@@ -18,8 +19,6 @@
 namespace vendrix {
 
 using syntax_detail::lowercased;
-using syntax_detail::utf16;
-using syntax_detail::utf8;
 
 namespace {
 
@@ -158,7 +157,7 @@ const Tables& tables() {
 }
 
 std::string lowerUTF8(std::string_view text) {
-    return utf8(lowercased(utf16(text)));
+    return utf8::encode(lowercased(utf8::decode(text)));
 }
 
 std::optional<std::string> lookUp(const std::unordered_map<std::string, std::string>& table,

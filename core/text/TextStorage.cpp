@@ -40,7 +40,7 @@ void copyUnitsRaw(char16_t* out, const char16_t* from, std::int64_t count) {
 
 TextStorage::TextStorage() = default;
 
-TextStorage::TextStorage(std::u16string_view text) {
+TextStorage::TextStorage(std::u16string_view text, std::uint64_t revision) : m_revision(revision) {
     // One allocation and one copy: a freshly opened document needs no other work here.
     const auto textLength = static_cast<std::int64_t>(text.size());
     const std::int64_t gap = initialGapFor(textLength);
@@ -141,10 +141,10 @@ void TextStorage::replace(TextRange range, std::u16string_view text) {
 }
 
 TextSnapshot TextStorage::snapshot() const {
-    if (!m_snapshot || m_snapshotRevision != m_revision) {
+    // replace() drops the cached copy, so a cached copy always holds the current text, even
+    // when setRevision() renumbered it.
+    if (!m_snapshot)
         m_snapshot = std::make_shared<const std::u16string>(string());
-        m_snapshotRevision = m_revision;
-    }
     return TextSnapshot(m_snapshot, m_revision);
 }
 

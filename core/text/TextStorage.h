@@ -38,7 +38,9 @@ private:
 class TextStorage final : public TextSource {
 public:
     TextStorage();
-    explicit TextStorage(std::u16string_view text);
+    /// A storage holding `text` at `revision` (an owner that numbers its texts itself starts
+    /// a new storage where the old one left off).
+    explicit TextStorage(std::u16string_view text, std::uint64_t revision = 0);
 
     std::int64_t length() const override;
     void copyUnits(TextRange range, char16_t* out) const override;
@@ -63,8 +65,12 @@ public:
     /// Replaces `range` (clamped to the text) by `text`; the one way the text changes.
     /// Bumps revision() by one.
     void replace(TextRange range, std::u16string_view text);
-    /// Increases by one on every replace().
+    /// Increases by one on every replace() unless the owner renumbers it.
     std::uint64_t revision() const { return m_revision; }
+    /// Renumbers the current text: an owner that counts its own steps (one step made of
+    /// several replace() calls) keeps the storage, and so its snapshots, on its count. The
+    /// owner must never give two different texts the same number.
+    void setRevision(std::uint64_t revision) { m_revision = revision; }
 
     /// An immutable copy of the current text; repeated calls at the same revision share it.
     TextSnapshot snapshot() const;
@@ -77,8 +83,7 @@ private:
     std::int64_t m_gapStart = 0;
     std::int64_t m_gapEnd = 0;
     std::uint64_t m_revision = 0;
-    mutable std::shared_ptr<const std::u16string> m_snapshot; // cached for m_snapshotRevision
-    mutable std::uint64_t m_snapshotRevision = 0;
+    mutable std::shared_ptr<const std::u16string> m_snapshot; // the current text, cached
 };
 
 } // namespace vendrix

@@ -76,10 +76,10 @@ TEST(EditorDocumentFuzzTest, RandomEditsUndosAndRedosMatchTheModel) {
         std::u16string reference = original;
         std::u16string shadow = original;
         std::int64_t reports = 0;
-        document.onTextChange = [&](EditorDocument& d, TextRange edited, std::int64_t change) {
+        document.addChangeObserver([&](EditorDocument& d, TextRange edited, std::int64_t change) {
             ++reports;
             applyReport(shadow, d.storage()->string(), edited, change);
-        };
+        });
         QUndoStack& stack = *document.undoStack();
 
         for (int step = 0; step < 1500; ++step) {
@@ -148,6 +148,9 @@ TEST(EditorDocumentFuzzTest, RandomEditsUndosAndRedosMatchTheModel) {
             ASSERT_EQ(document.contentRevision(), revision + (changed ? 1 : 0))
                 << "after step " << step;
             ASSERT_EQ(reports, reportsBefore + (changed ? 1 : 0));
+            ASSERT_EQ(document.snapshot()->revision(),
+                      static_cast<std::uint64_t>(document.contentRevision()))
+                << "snapshots are numbered like the document, step " << step;
             ASSERT_TRUE(document.selection().fits(document.length()));
         }
 

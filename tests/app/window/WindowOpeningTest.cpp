@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QUrl>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +68,20 @@ TEST_F(WindowOpeningTest, FifosDevicesAndMissingFilesAreRefusedWithoutBlocking) 
         EXPECT_FALSE(request.detail.isEmpty());
         EXPECT_EQ(request.buttons, QStringList{"Tamam"});
     }
+
+    // A file too large for the text system is refused before anything is read (sparse here).
+    const QString huge = path("huge.log");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{3} << 30));
+    }
+    prompter.requests.clear();
+    controller->openFiles({huge});
+    EXPECT_EQ(count(), 1u);
+    ASSERT_EQ(prompter.requests.size(), 1u);
+    EXPECT_EQ(prompter.requests[0].message, msg::cannotOpen("huge.log"));
+    EXPECT_TRUE(prompter.requests[0].detail.contains("büyük"));
 }
 
 TEST_F(WindowOpeningTest, DroppedFoldersAreSkippedWithAMessageAndFilesOpen) {
@@ -138,13 +153,16 @@ TEST_F(WindowOpeningTest, AFailedLazyLoadKeepsTheTabPendingUntilARetrySucceeds) 
 
 TEST_F(WindowOpeningTest, BuffersLoadFromTheSessionAndFallBackToTheFile) {
     const QString file = write("f.txt", "from file");
-    controller->session.readBuffer = [](const std::string& name) -> std::optional<std::u16string> {
+    controller->session.readBuffer =
+        [](const std::string& name) -> std::expected<std::u16string, BufferReadError> {
         if (name == "present.txt")
             return u"from buffer";
-        return std::nullopt;
+        if (name == "locked.txt")
+            return std::unexpected(BufferReadError{BufferReadError::Kind::unreadable, EACCES});
+        return std::unexpected(BufferReadError{BufferReadError::Kind::missing, ENOENT});
     };
     std::vector<std::unique_ptr<EditorDocument>> list;
-    for (const char* name : {"present.txt", "absent.txt"}) {
+    for (const char* name : {"present.txt", "absent.txt", "locked.txt"}) {
         auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
         document->setFileURL(file);
         document->setDirty(true);
@@ -153,12 +171,18 @@ TEST_F(WindowOpeningTest, BuffersLoadFromTheSessionAndFallBackToTheFile) {
     }
     EditorDocument* first = list[0].get();
     EditorDocument* second = list[1].get();
+    EditorDocument* third = list[2].get();
     controller->restoreDocuments(std::move(list), 1);
     EXPECT_FALSE(first->isLoaded());
     EXPECT_EQ(text(*second), u"from file");
     EXPECT_TRUE(second->isDirty());
     controller->activate(*first);
     EXPECT_EQ(text(*first), u"from buffer");
+    // A buffer that exists but cannot be read is not replaced by the file: the tab waits.
+    controller->activate(*third);
+    EXPECT_FALSE(third->isLoaded());
+    EXPECT_EQ(third->pending(), EditorDocument::PendingContent::ofBuffer("locked.txt"));
+    EXPECT_TRUE(third->isDirty());
 }
 
 TEST_F(WindowOpeningTest, NewDocumentsTakeTheSmallestFreeNumberAndOpenAfterTheActiveTab) {

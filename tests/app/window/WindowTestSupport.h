@@ -5,6 +5,7 @@
 #include "app/view/EditorTextView.h"
 #include "app/window/EditorWindowController.h"
 #include "app/window/StatusBarView.h"
+#include "app/window/TabBarView.h"
 #include "core/text/TextStorage.h"
 
 #include <QApplication>

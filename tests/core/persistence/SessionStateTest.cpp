@@ -192,6 +192,43 @@ TEST(SessionStateCodingTest, ToleratedVariations) {
     EXPECT_EQ(state->selectedTabID, kFirst) << "an absent selection becomes the first tab";
 }
 
+// The file's stamp travels with the tab so that a restored tab with unsaved text notices a
+// file changed while the editor was not running. The keys are optional both ways: older
+// sessions lack them, and a damaged stamp must not cost the whole session.
+TEST(SessionStateCodingTest, DiskStampIsOptionalAndNeverMakesTheDocumentUnreadable) {
+    SessionTab stamped = minimalTab(kFirst);
+    stamped.diskSize = 12;
+    stamped.diskModified = 1'765'000'000'123'456'789;
+    SessionState state({stamped}, kFirst);
+    json written = json::parse(state.encodedJSON());
+    EXPECT_EQ(written["tabs"][0]["diskSize"], 12);
+    EXPECT_EQ(written["tabs"][0]["diskModified"], 1'765'000'000'123'456'789);
+    auto read = SessionState::decodeJSON(state.encodedJSON());
+    ASSERT_TRUE(read);
+    EXPECT_EQ(*read, state) << "nanoseconds survive exactly";
+
+    auto stampOf = [](json tab) {
+        auto decoded = SessionState::decodeJSON(documentWith(std::move(tab)).dump());
+        EXPECT_TRUE(decoded);
+        return decoded ? std::pair(decoded->tabs[0].diskSize, decoded->tabs[0].diskModified)
+                       : std::pair(std::optional<std::int64_t>(), std::optional<std::int64_t>());
+    };
+    using Stamp = std::pair<std::optional<std::int64_t>, std::optional<std::int64_t>>;
+    json tab = minimalTabJSON();
+    EXPECT_EQ(stampOf(tab), Stamp()) << "an older session has no stamp";
+    tab["diskSize"] = "zwölf";
+    tab["diskModified"] = 5;
+    EXPECT_EQ(stampOf(tab), Stamp()) << "a wrong type drops the stamp, not the session";
+    tab["diskSize"] = 3;
+    tab.erase("diskModified");
+    EXPECT_EQ(stampOf(tab), Stamp()) << "half a stamp is no stamp";
+    tab["diskSize"] = -1;
+    tab["diskModified"] = 5;
+    EXPECT_EQ(stampOf(tab), Stamp());
+    tab["diskSize"] = 0;
+    EXPECT_EQ(stampOf(tab), Stamp(0, 5));
+}
+
 TEST(SessionStateCodingTest, DeeplyNestedUnknownValueDoesNotOverflowTheStack) {
     std::string deep(200000, '[');
     deep += std::string(200000, ']');

@@ -430,15 +430,17 @@ TEST_F(SessionStoreTest, PruneDeletesEverythingUnkeptExceptDirectories) {
 }
 
 TEST_F(SessionStoreTest, ReadBufferRefusesLinksAndSpecialFilesAndRepairsBadUtf8) {
+    using Kind = BufferReadError::Kind;
+    auto kindOf = [](const auto& read) { return read ? std::nullopt : std::optional(read.error().kind); };
     auto store = start();
     std::string name = SessionStore::bufferName(Uuid::random());
     writeFileBytes(m_temp.path() / "target", "secret");
     fs::create_symlink(m_temp.path() / "target", store->buffersURL() / name);
-    EXPECT_EQ(store->readBuffer(name), std::nullopt);
+    EXPECT_EQ(kindOf(store->readBuffer(name)), Kind::unreadable);
 
     std::string fifo = SessionStore::bufferName(Uuid::random());
     ASSERT_EQ(::mkfifo((store->buffersURL() / fifo).c_str(), 0600), 0);
-    EXPECT_EQ(store->readBuffer(fifo), std::nullopt) << "must not block";
+    EXPECT_EQ(kindOf(store->readBuffer(fifo)), Kind::unreadable) << "must not block";
 
     std::string bad = SessionStore::bufferName(Uuid::random());
     writeFileBytes(store->buffersURL() / bad, std::string("a\xC3(b\xF0\x9F\x98", 7));
@@ -446,8 +448,33 @@ TEST_F(SessionStoreTest, ReadBufferRefusesLinksAndSpecialFilesAndRepairsBadUtf8)
     std::string empty = SessionStore::bufferName(Uuid::random());
     writeFileBytes(store->buffersURL() / empty, "");
     EXPECT_EQ(store->readBuffer(empty), u"");
-    EXPECT_EQ(store->readBuffer("../session.json"), std::nullopt);
-    EXPECT_EQ(store->readBuffer(SessionStore::bufferName(Uuid::random())), std::nullopt);
+    EXPECT_EQ(kindOf(store->readBuffer("../session.json")), Kind::unreadable);
+    EXPECT_EQ(kindOf(store->readBuffer(SessionStore::bufferName(Uuid::random()))), Kind::missing);
+}
+
+// Only "no such file" may count as missing: anything else that stands in the buffer's place
+// means the text may still exist, and a caller that took it for missing would let the next
+// pass prune the only copy.
+TEST_F(SessionStoreTest, ReadBufferTellsAMissingBufferFromAnUnreadableOne) {
+    using Kind = BufferReadError::Kind;
+    auto store = start();
+    std::string directory = SessionStore::bufferName(Uuid::random());
+    fs::create_directory(store->buffersURL() / directory);
+    auto read = store->readBuffer(directory);
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().kind, Kind::unreadable);
+    EXPECT_NE(read.error().errnoValue, ENOENT);
+
+    // Without a buffers directory nothing can be there.
+    fs::remove_all(store->buffersURL());
+    read = store->readBuffer(SessionStore::bufferName(Uuid::random()));
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().kind, Kind::missing);
+    // A file standing where the directory should be is not "no such file".
+    writeFileBytes(store->buffersURL(), "kein Verzeichnis");
+    read = store->readBuffer(SessionStore::bufferName(Uuid::random()));
+    ASSERT_FALSE(read);
+    EXPECT_EQ(read.error().kind, Kind::unreadable);
 }
 
 TEST_F(SessionStoreTest, WriteBufferRefusesBadNamesAndRecreatesAMissingDirectory) {

@@ -75,6 +75,25 @@ TEST(TextEncodingTest, UTF8DecodeMatchesReferenceOnRandomText) {
     }
 }
 
+TEST(TextEncodingTest, UTF8EncodeOfAsciiRunsMatchesReference) {
+    // The encoder takes ASCII sixteen units at a time: runs of every length around that,
+    // with surrogate pairs and lone surrogates (written as U+FFFD) on both sides of a block
+    // boundary.
+    std::mt19937 rng(7);
+    const std::u16string others[] = {u"ş", u"€", u"\U0001F600",
+                                     std::u16string(1, char16_t(0xD800)),
+                                     std::u16string(1, char16_t(0xDC00))};
+    for (int round = 0; round < 200; ++round) {
+        std::u16string text;
+        for (int piece = 0, pieces = static_cast<int>(rng() % 6); piece < pieces; ++piece) {
+            text.append(rng() % 40, static_cast<char16_t>(u'a' + rng() % 26));
+            text += others[rng() % std::size(others)];
+        }
+        text.append(rng() % 20, u'x');
+        EXPECT_EQ(*textEncoding::encode(TextEncoding::utf8, text), test::u8(text)) << round;
+    }
+}
+
 TEST(TextEncodingTest, SingleByteTablesAndUnencodableCharacters) {
     EXPECT_EQ(*textEncoding::decode(TextEncoding::isoLatin5, "\xD0\xDD\xDE\xF0\xFD\xFE"),
               u"ĞİŞğış");

@@ -101,6 +101,24 @@ TEST(TextStorageTest, SnapshotsAreSharedPerRevisionAndImmutable) {
     EXPECT_EQ(std::u16string_view(units, 3), u"two");
 }
 
+TEST(TextStorageTest, AnOwnerMayNumberTheRevisions) {
+    TextStorage storage(u"abc", 41); // a new text continues where the old storage left off
+    EXPECT_EQ(storage.snapshot().revision(), 41u);
+    storage.replace({0, 1}, u"A");
+    storage.replace({2, 1}, u"C");
+    EXPECT_EQ(storage.revision(), 43u);
+    storage.setRevision(42); // the owner counts the two replacements as one step
+    TextSnapshot step = storage.snapshot();
+    EXPECT_EQ(step.revision(), 42u);
+    EXPECT_EQ(step.view(), u"AbC");
+    storage.setRevision(50);
+    EXPECT_EQ(storage.snapshot().view(), u"AbC") << "renumbering keeps the text";
+    EXPECT_EQ(storage.snapshot().revision(), 50u);
+    storage.replace({1, 1}, u"B");
+    EXPECT_EQ(storage.snapshot().view(), u"ABC");
+    EXPECT_EQ(storage.snapshot().revision(), 51u);
+}
+
 TEST(TextStorageTest, KeepsEveryCodeUnitAsGiven) {
     // Separators, noncharacters, no-break spaces, lone surrogates and NUL are stored verbatim.
     std::u16string text = u"a\u2029b\uFDD0c\u00A0d";

@@ -1,0 +1,164 @@
+#include "app/session/SessionController.h"
+
+#include "app/document/EditorDocument.h"
+#include "core/text/TextStorage.h"
+
+#include <QMetaObject>
+
+#include <cstdio>
+#include <cstring>
+#include <future>
+#include <utility>
+
+namespace vendrix::app {
+
+/// Everything one write pass needs, captured on the main thread: the buffers to write (as
+/// immutable snapshots), the session state and the buffer names to keep.
+struct SessionController::Pass {
+    std::vector<std::pair<std::string, TextSnapshot>> buffers;
+    SessionState state;
+    std::set<std::string> keep;
+};
+
+SessionController::SessionController(std::unique_ptr<SessionStore> store,
+                                     std::unique_ptr<SessionTimer> timer, QObject* parent)
+    : QObject(parent), m_store(std::move(store)),
+      m_timer(timer ? std::move(timer) : std::make_unique<QtSessionTimer>()),
+      m_queue(std::make_unique<WorkQueue>(queueLabel, 1)) {}
+
+SessionController::~SessionController() {
+    m_timer->stop();
+    drain();
+}
+
+QString SessionController::describe(const SessionStoreError& error) {
+    QString text = QString::fromStdString(error.operation);
+    if (!error.path.empty())
+        text += QLatin1Char(' ') + QString::fromStdString(error.path);
+    if (error.errnoValue != 0)
+        text += QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error.errnoValue));
+    return text;
+}
+
+void SessionController::scheduleSave() {
+    const auto now = m_timer->now();
+    if (!m_firstPendingAt)
+        m_firstPendingAt = now;
+    const auto fireAt = std::min(now + quietDelay, *m_firstPendingAt + maximumDelay);
+    const auto delay = std::chrono::ceil<std::chrono::milliseconds>(fireAt - now);
+    m_timer->start(std::max(delay, std::chrono::milliseconds(0)), [this] { flush(false); });
+}
+
+std::optional<QString> SessionController::flush(bool synchronously) {
+    m_timer->stop();
+    m_firstPendingAt.reset();
+    if (!snapshotProvider)
+        return std::nullopt;
+    const Snapshot snapshot = snapshotProvider();
+
+    auto pass = std::make_shared<Pass>();
+    std::vector<WrittenBuffer> written;
+    std::vector<SessionTab> tabs;
+    tabs.reserve(snapshot.docs.size());
+    for (EditorDocument* document : snapshot.docs) {
+        SessionTab record = document->sessionRecord();
+        if (record.bufferFile && document->isLoaded()) {
+            const bool current = document->persistedRevision() == document->contentRevision() &&
+                                 document->bufferOnDisk() == record.bufferFile;
+            if (!current) {
+                pass->buffers.emplace_back(*record.bufferFile, *document->snapshot());
+                written.push_back({document, document->contentRevision(), *record.bufferFile});
+            }
+        }
+        if (record.bufferFile)
+            pass->keep.insert(*record.bufferFile);
+        // Text still waiting in a buffer is kept whatever the record says: the buffer may be
+        // the only copy (a tab whose buffer could not be read stays pending).
+        if (!document->isLoaded() &&
+            document->pending().kind == EditorDocument::PendingContent::Kind::buffer)
+            pass->keep.insert(document->pending().bufferName);
+        tabs.push_back(std::move(record));
+    }
+    std::optional<Uuid> selectedID;
+    if (snapshot.selected)
+        selectedID = toCoreUuid(snapshot.selected->id());
+    pass->state = SessionState(std::move(tabs), selectedID);
+
+    // Optimistic bookkeeping: a change made while the pass runs compares against what is
+    // being written, and a failure rolls it back.
+    for (const WrittenBuffer& buffer : written) {
+        buffer.document->setPersistedRevision(buffer.revision);
+        buffer.document->setBufferOnDisk(buffer.name);
+    }
+    for (EditorDocument* document : snapshot.docs) {
+        if (document->isReadOnly() || !document->isDirty()) {
+            document->setPersistedRevision(std::nullopt);
+            document->setBufferOnDisk(std::nullopt);
+        }
+    }
+
+    SessionStore* store = m_store.get();
+    if (synchronously) {
+        std::optional<QString> outcome;
+        std::promise<void> done;
+        m_queue->async([&] {
+            outcome = run(*store, *pass);
+            done.set_value();
+        });
+        done.get_future().wait();
+        complete(outcome, written);
+        return outcome;
+    }
+    QPointer<SessionController> self(this);
+    m_queue->async([self, store, pass, written = std::move(written)]() mutable {
+        std::optional<QString> outcome = run(*store, *pass);
+        // Posted to the controller's (main) thread; dropped if the controller is gone.
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, outcome = std::move(outcome), written = std::move(written)] {
+                if (self)
+                    self->complete(outcome, written);
+            },
+            Qt::QueuedConnection);
+    });
+    return std::nullopt;
+}
+
+void SessionController::drain() {
+    std::promise<void> done;
+    m_queue->async([&] { done.set_value(); });
+    done.get_future().wait();
+}
+
+std::optional<QString> SessionController::run(SessionStore& store, const Pass& pass) {
+    for (const auto& [name, text] : pass.buffers)
+        if (auto written = store.writeBuffer(text.view(), name); !written)
+            return describe(written.error());
+    if (auto written = store.writeSession(pass.state); !written)
+        return describe(written.error());
+    (void)store.pruneBuffers(pass.keep);
+    return std::nullopt;
+}
+
+void SessionController::complete(const std::optional<QString>& outcome,
+                                 const std::vector<WrittenBuffer>& written) {
+    ++m_saveCount;
+    m_lastSavedAt = m_timer->now();
+    m_lastError = outcome;
+    if (!outcome)
+        return;
+    for (const WrittenBuffer& buffer : written)
+        if (buffer.document)
+            buffer.document->setPersistedRevision(std::nullopt);
+    if (!m_timer->isActive())
+        m_timer->start(retryDelay, [this] { flush(false); });
+    if (onStatusMessage)
+        onStatusMessage(failureStatusText, failureStatusSeconds);
+    if (onError)
+        onError(*outcome);
+    const QByteArray line = QStringLiteral("Vendrix: oturum yazılamadı: %1\n").arg(*outcome).toUtf8();
+    std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace vendrix::app

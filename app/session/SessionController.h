@@ -1,0 +1,116 @@
+#pragma once
+
+#include "app/session/SessionTimer.h"
+#include "core/common/WorkQueue.h"
+#include "core/persistence/SessionStore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace vendrix::app {
+
+class EditorDocument;
+
+/// Keeps the session on disk: turns change notifications into debounced write passes (a quiet
+/// second after the last change, never more than five seconds after the first), writes them
+/// on one serial background queue, and reports failures and retries them.
+///
+/// A pass never reads a live document off the main thread: the main thread takes the tab
+/// records and a snapshot of each changed unsaved text; encoding and writing run on the
+/// queue. Passes never overlap. The document's session bookkeeping (persistedRevision,
+/// bufferOnDisk) is updated optimistically before the write and rolled back when it fails.
+/// Main thread only, except for the pass itself.
+class SessionController final : public QObject {
+    Q_OBJECT
+
+public:
+    /// The documents in tab order and the active one (or null).
+    struct Snapshot {
+        std::vector<EditorDocument*> docs;
+        EditorDocument* selected = nullptr;
+    };
+    using SnapshotProvider = std::function<Snapshot()>;
+    /// Receives the error text of a failed pass.
+    using ErrorHandler = std::function<void(const QString& error)>;
+    /// Shows a transient status-bar message for a number of seconds.
+    using StatusHandler = std::function<void(const QString& text, int seconds)>;
+
+    static constexpr std::chrono::milliseconds quietDelay{1000};
+    static constexpr std::chrono::milliseconds maximumDelay{5000};
+    static constexpr std::chrono::milliseconds retryDelay{5000};
+    static constexpr int failureStatusSeconds = 4;
+    static inline const QString failureStatusText = QStringLiteral("Oturum kaydedilemedi");
+    static constexpr const char* queueLabel = "com.korpla.vendrix.session";
+
+    /// Takes the store (prepared, locked and loaded by the caller). Without a timer the real
+    /// clock and a QTimer are used.
+    explicit SessionController(std::unique_ptr<SessionStore> store,
+                               std::unique_ptr<SessionTimer> timer = nullptr,
+                               QObject* parent = nullptr);
+    /// Waits for the passes already queued; does not write on its own.
+    ~SessionController() override;
+
+    SessionStore& store() { return *m_store; }
+
+    /// The session's content changed: arm the write timer.
+    void scheduleSave();
+    /// Writes the session now. Asynchronously (the pass runs on the queue; its outcome is
+    /// handled later on the main thread), or synchronously: waits for this pass and every
+    /// earlier one and returns the error text when this pass failed.
+    std::optional<QString> flush(bool synchronously);
+    /// Blocks until every queued pass has finished.
+    void drain();
+
+    /// The text of a session buffer, read on the calling thread. `unreadable` (as opposed to
+    /// `missing`) means the text may exist: keep the tab pending rather than empty.
+    [[nodiscard]] std::expected<std::u16string, BufferReadError>
+    readBuffer(const std::string& name) const {
+        return m_store->readBuffer(name);
+    }
+
+    SnapshotProvider snapshotProvider;
+    ErrorHandler onError;
+    StatusHandler onStatusMessage;
+
+    int saveCount() const { return m_saveCount; }
+    const std::optional<QString>& lastError() const { return m_lastError; }
+    std::optional<SessionTimer::TimePoint> lastSavedAt() const { return m_lastSavedAt; }
+    std::optional<SessionTimer::TimePoint> firstPendingAt() const { return m_firstPendingAt; }
+    bool isTimerPending() const { return m_timer->isActive(); }
+
+    /// "operation path: reason", the wording of a store failure in messages.
+    static QString describe(const SessionStoreError& error);
+
+private:
+    /// A buffer this pass writes, for the rollback when the pass fails.
+    struct WrittenBuffer {
+        QPointer<EditorDocument> document;
+        std::int64_t revision = 0;
+        std::string name;
+    };
+    struct Pass;
+
+    static std::optional<QString> run(SessionStore& store, const Pass& pass);
+    void complete(const std::optional<QString>& outcome, const std::vector<WrittenBuffer>& written);
+
+    std::unique_ptr<SessionStore> m_store;
+    std::unique_ptr<SessionTimer> m_timer;
+    std::optional<SessionTimer::TimePoint> m_firstPendingAt;
+    int m_saveCount = 0;
+    std::optional<QString> m_lastError;
+    std::optional<SessionTimer::TimePoint> m_lastSavedAt;
+    // Last: destroyed first, so no pass outlives the store.
+    std::unique_ptr<WorkQueue> m_queue;
+};
+
+} // namespace vendrix::app

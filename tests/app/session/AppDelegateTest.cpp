@@ -1,0 +1,140 @@
+#include "app/AppDelegate.h"
+#include "app/context/Prompter.h"
+#include "app/document/EditorDocument.h"
+#include "app/session/SessionController.h"
+#include "app/window/EditorWindowController.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace vendrix::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AppDelegateTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(m_temp.path() / "run");
+        qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString((m_temp.path() / "run").string()));
+    }
+    void TearDown() override { qunsetenv("XDG_RUNTIME_DIR"); }
+
+    std::unique_ptr<AppDelegate> launch(const QStringList& files = {}) {
+        AppDelegate::Options options;
+        options.sessionDirectory = QString::fromStdString(sessionDir().string());
+        options.settingsFile = QString::fromStdString((m_temp.path() / "settings.plist").string());
+        options.prompter = &m_prompter;
+        options.canShowAlerts = false;
+        auto delegate = std::make_unique<AppDelegate>(options);
+        m_status = delegate->finishLaunching(files);
+        return delegate;
+    }
+    fs::path sessionDir() const { return m_temp.path() / "Vendrix"; }
+    fs::path buffers() const { return sessionDir() / "buffers"; }
+    void breakBuffers() {
+        fs::remove_all(buffers());
+        test::writeFileBytes(buffers(), "");
+    }
+    static void type(AppDelegate& delegate, std::u16string text) {
+        EditorDocument* document = delegate.editor()->activeDocument();
+        ASSERT_TRUE(document && document->ensureLoaded());
+        document->applyEdit(TextRange{document->length(), 0}, std::move(text));
+    }
+
+    test::TempDir m_temp;
+    ScriptedPrompter m_prompter;
+    std::optional<int> m_status;
+};
+
+TEST_F(AppDelegateTest, LaunchRestoresTheSessionThenOpensRequestedFiles) {
+    const fs::path file = m_temp.path() / "dosya.txt";
+    test::writeFileBytes(file, "içerik\n");
+    {
+        auto delegate = launch();
+        ASSERT_FALSE(m_status);
+        ASSERT_EQ(delegate->editor()->documentCount(), 1u) << "an empty session: one new tab";
+        EXPECT_EQ(delegate->editor()->activeDocument()->displayName(), "Yeni 1");
+        type(*delegate, u"kaydedilmemiş");
+        delegate->terminate(AppDelegate::Termination::quitCommand);
+        EXPECT_EQ(delegate->exitStatus(), 0);
+        EXPECT_TRUE(m_prompter.requests.empty()) << "quitting never asks about unsaved text";
+    }
+    auto delegate = launch({QString::fromStdString(file.string())});
+    ASSERT_FALSE(m_status);
+    EditorWindowController& editor = *delegate->editor();
+    ASSERT_EQ(editor.documentCount(), 2u);
+    EditorDocument* restored = editor.documentAt(0);
+    ASSERT_TRUE(restored->ensureLoaded());
+    EXPECT_EQ(restored->storage()->string(), u"kaydedilmemiş");
+    EXPECT_TRUE(restored->isDirty());
+    EXPECT_EQ(editor.documentAt(1)->fileURL(), QString::fromStdString(file.string()));
+    // Closing the window takes the same orderly path as Quit.
+    editor.window()->close();
+    EXPECT_EQ(delegate->exitStatus(), 0);
+    EXPECT_EQ(SessionStore(sessionDir()).loadReadOnly().state.tabs.size(), 2u);
+}
+
+TEST_F(AppDelegateTest, AFailedFinalWriteHoldsTheQuitUntilTheUserDecides) {
+    auto delegate = launch();
+    ASSERT_FALSE(m_status);
+    type(*delegate, u"son değişiklik");
+    breakBuffers();
+    // Try again (still failing), then keep running.
+    m_prompter.answers = {{0, false}, {2, false}};
+    delegate->terminate(AppDelegate::Termination::quitCommand);
+    ASSERT_EQ(m_prompter.requests.size(), 2u);
+    EXPECT_EQ(m_prompter.requests[0].message, "Oturum kaydedilemedi.");
+    EXPECT_TRUE(m_prompter.requests[0].detail.contains(QString::fromStdString(buffers().string())));
+    EXPECT_EQ(m_prompter.requests[0].buttons,
+              QStringList({"Yeniden Dene", "Yine de Çık", "Vazgeç"}));
+    EXPECT_FALSE(delegate->exitStatus()) << "still running";
+
+    // Fixed meanwhile: the next quit writes and ends without a question.
+    fs::remove(buffers());
+    delegate->terminate(AppDelegate::Termination::quitCommand);
+    EXPECT_EQ(delegate->exitStatus(), 0);
+    EXPECT_EQ(m_prompter.requests.size(), 2u);
+    auto loaded = SessionStore(sessionDir()).loadReadOnly();
+    ASSERT_EQ(loaded.state.tabs.size(), 1u);
+    ASSERT_TRUE(loaded.state.tabs[0].bufferFile);
+    EXPECT_EQ(SessionStore(sessionDir()).readBuffer(*loaded.state.tabs[0].bufferFile),
+              u"son değişiklik");
+}
+
+TEST_F(AppDelegateTest, WithNobodyToAskAFailedFinalWriteExitsNonZeroAfterOneRetry) {
+    auto delegate = launch();
+    ASSERT_FALSE(m_status);
+    type(*delegate, u"x");
+    breakBuffers();
+    testing::internal::CaptureStderr();
+    delegate->terminate(AppDelegate::Termination::terminateSignal);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(m_prompter.requests.empty());
+    EXPECT_EQ(delegate->exitStatus(), 1);
+    // Two failed passes (the write and its retry), then the final report.
+    std::size_t failures = 0;
+    for (std::size_t at = 0; (at = err.find("Vendrix: oturum yazılamadı: ", at)) != std::string::npos; ++at)
+        ++failures;
+    EXPECT_EQ(failures, 2u) << err;
+    EXPECT_NE(err.find("Vendrix: oturum kaydedilemeden çıkılıyor"), std::string::npos) << err;
+    fs::remove(buffers());
+}
+
+TEST_F(AppDelegateTest, ASessionDirectoryThatCannotBeMadeEndsTheLaunchWithStatusTwo) {
+    test::writeFileBytes(m_temp.path() / "Vendrix", "ein Dateiname, kein Verzeichnis");
+    testing::internal::CaptureStderr();
+    auto delegate = launch();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(m_status, 2);
+    EXPECT_FALSE(delegate->editor());
+    EXPECT_TRUE(err.starts_with("Vendrix: “" + sessionDir().string() + "” kaydedilemedi. ")) << err;
+}
+
+} // namespace
+} // namespace vendrix::app
