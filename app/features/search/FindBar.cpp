@@ -35,6 +35,7 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
     findLayout->setContentsMargins(0, 0, 0, 0);
     findField = new QLineEdit(findRow);
     findField->setPlaceholderText(QStringLiteral("Bul"));
+    findField->setMinimumWidth(160);
     findField->installEventFilter(this);
     regexBox = new QCheckBox(findRow);
     caseBox = new QCheckBox(findRow);
@@ -50,6 +51,7 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
             m_onClose();
     });
     close->setToolTip(QStringLiteral("Kapat"));
+    close->setFixedWidth(28);
     for (QWidget* widget :
          {static_cast<QWidget*>(findField), static_cast<QWidget*>(regexBox),
           static_cast<QWidget*>(caseBox), static_cast<QWidget*>(wordBox),

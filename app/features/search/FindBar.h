@@ -38,7 +38,7 @@ public:
     QPushButton* replaceInTabsButton = nullptr;
     bool isCompact = false;
     /// Below this width the labels shorten.
-    int fullMinWidth = 720;
+    int fullMinWidth = 1100;
 
     /// Shows or hides the replace row.
     void setReplaceVisible(bool visible);

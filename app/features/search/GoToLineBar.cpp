@@ -33,6 +33,7 @@ GoToLineBar::GoToLineBar(EditorContext& context, std::function<void()> close, QW
     auto* closeButton = new QPushButton(QStringLiteral("✕"), this);
     closeButton->setAutoDefault(false);
     closeButton->setToolTip(QStringLiteral("Kapat"));
+    closeButton->setFixedWidth(28);
     connect(closeButton, &QPushButton::clicked, this, [this] {
         if (onClose)
             onClose();

@@ -56,6 +56,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
     top->addWidget(header, 1);
     closeTarget = new QPushButton(QStringLiteral("✕"), this);
     closeTarget->setToolTip(QStringLiteral("Kapat"));
+    closeTarget->setFixedWidth(28);
     closeTarget->setAutoDefault(false);
     connect(closeTarget, &QPushButton::clicked, this, [this] {
         if (onClose)
