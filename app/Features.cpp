@@ -3,16 +3,19 @@
 #include "app/context/EditorFeature.h"
 #include "app/features/columnselection/ColumnSelectionFeature.h"
 #include "app/features/highlighting/HighlightingFeature.h"
+#include "app/features/search/SearchFeature.h"
 
 namespace vendrix::app {
 
 // Each feature's issue fills in its factory here (and links its library in
-// app/CMakeLists.txt, which already adds every app/features/<name> folder).
+// app/CMakeLists.txt, which already adds every app/features/<name> folder). The list is not
+// called "slots": Qt defines that word as a macro once a feature header brings Qt in.
 const std::vector<FeatureSlot>& featureSlots() {
     static const std::vector<FeatureSlot> installed{
         {"formatting", nullptr},
         {"highlighting", &makeHighlightingFeature},
-        {"search", nullptr},
+        {"search",
+         []() -> std::unique_ptr<EditorFeature> { return std::make_unique<SearchFeature>(); }},
         {"columnSelection",
          []() -> std::unique_ptr<EditorFeature> {
              return std::make_unique<ColumnSelectionFeature>();

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,6 +25,17 @@ class ViewOptionsController;
 /// implementation; features never reach past it. Main thread only.
 class EditorContext {
 public:
+    /// A column (rectangular) selection of the active document.
+    struct ColumnSelectionInfo {
+        /// The smallest range covering every line part.
+        TextRange bounds;
+        /// Each line's part of the rectangle, top line first (empty where a line is shorter
+        /// than the rectangle's left edge, or for a rectangle of zero width).
+        std::vector<TextRange> lineParts;
+        /// The rectangle has a positive width (not just a column of carets).
+        bool hasWidth = false;
+    };
+
     virtual ~EditorContext() = default;
 
     /// The active document, or null.
@@ -75,6 +87,11 @@ public:
     /// The owner of the editor settings (font, tabs, theme, display options); null where
     /// there is none (test doubles).
     virtual ViewOptionsController* viewOptions() { return nullptr; }
+    /// The active column selection, if any: from columnSelectionSource when set, else from
+    /// the text view's column selection.
+    virtual std::optional<ColumnSelectionInfo> columnSelection() const;
+    /// Overrides where the column selection comes from (test doubles).
+    std::function<std::optional<ColumnSelectionInfo>()> columnSelectionSource;
 };
 
 } // namespace vendrix::app

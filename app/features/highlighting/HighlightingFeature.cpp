@@ -3,7 +3,6 @@
 #include "app/context/EditorContext.h"
 #include "app/context/ViewOptionsController.h"
 #include "app/document/EditorDocument.h"
-#include "app/features/highlighting/SelectedWordHighlighter.h"
 #include "app/features/highlighting/SyntaxTheme.h"
 #include "app/view/EditorTextView.h"
 #include "core/syntax/LanguageCatalog.h"
@@ -31,7 +30,6 @@ HighlightingFeature::HighlightingFeature(QObject* parent) : QObject(parent) {
 }
 
 HighlightingFeature::~HighlightingFeature() {
-    m_selectedWord.reset();
     for (EditorObservation& observation : m_observations)
         observation.cancel();
     if (m_view)
@@ -49,20 +47,7 @@ void HighlightingFeature::attach(EditorContext& context) {
         m_statusField->label->setVisible(false);
     }
     m_observations.push_back(context.observe([this](const EditorEvent& event) { handle(event); }));
-    m_selectedWord = std::make_unique<SelectedWordHighlighter>(
-        context,
-        [this] {
-            ViewOptionsController* options = m_context->viewOptions();
-            return !options || options->settings().highlightSelectedWord;
-        },
-        [this] { return m_dark; });
-    if (ViewOptionsController* options = context.viewOptions())
-        connect(options, &ViewOptionsController::settingsChanged, m_selectedWord.get(),
-                &SelectedWordHighlighter::schedule);
-    connect(m_view, &EditorTextView::viewChanged, this, [this] {
-        scheduleColoring();
-        m_selectedWord->schedule();
-    });
+    connect(m_view, &EditorTextView::viewChanged, this, [this] { scheduleColoring(); });
     m_view->installEventFilter(this);
 }
 
@@ -88,7 +73,6 @@ void HighlightingFeature::handle(const EditorEvent& event) {
             textChanged(*document, event.editedRange);
         break;
     case Kind::selectionChanged:
-        m_selectedWord->schedule();
         scheduleBracket();
         updateCurrentLine();
         break;
@@ -98,7 +82,6 @@ void HighlightingFeature::handle(const EditorEvent& event) {
         clearColoring();
         m_bracketMatch.reset();
         m_view->clearBackgroundLayer(BackgroundLayer::bracketPair);
-        m_selectedWord->refresh();
         scheduleColoring();
         scheduleBracket();
         updateCurrentLine();
@@ -129,7 +112,6 @@ void HighlightingFeature::textChanged(EditorDocument& document, TextRange edited
         m_pendingEditMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     }
     if (&document == m_context->activeDocument()) {
-        m_selectedWord->schedule();
         scheduleColoring();
         scheduleBracket();
         updateCurrentLine();

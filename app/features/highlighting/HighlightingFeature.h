@@ -24,7 +24,6 @@ namespace vendrix::app {
 
 class EditorDocument;
 class EditorTextView;
-class SelectedWordHighlighter;
 
 /// Colours the visible text of the active tab, keeps one highlight engine per document (by
 /// the document's id), marks the bracket pair at the caret and the current line, toggles
@@ -98,7 +97,6 @@ public:
     bool isCatchingUp() const { return m_catchUpTimer.isActive(); }
     bool usesDarkColors() const { return m_dark; }
     std::shared_ptr<StatusBarField> statusField() const { return m_statusField; }
-    SelectedWordHighlighter* selectedWord() const { return m_selectedWord.get(); }
     /// Edit-to-colour latencies in milliseconds (newest 500).
     const std::deque<double>& samples() const { return m_samples; }
 
@@ -147,7 +145,6 @@ private:
     bool m_dark = false;
     std::shared_ptr<StatusBarField> m_statusField;
     std::vector<EditorObservation> m_observations;
-    std::unique_ptr<SelectedWordHighlighter> m_selectedWord;
     std::optional<double> m_pendingEditMs;
     std::deque<double> m_samples;
     std::int64_t m_sampleCount = 0;

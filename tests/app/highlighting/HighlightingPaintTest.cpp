@@ -1,6 +1,5 @@
 #include "HighlightingTestSupport.h"
 
-#include "app/features/highlighting/SelectedWordHighlighter.h"
 
 namespace vendrix::app::test {
 namespace {
@@ -72,38 +71,6 @@ TEST_F(HighlightingFixture, BracketPairAndMismatchArePaintedInTheirColours) {
     image = grab();
     EXPECT_TRUE(hasPixelNear(image, glyphRect(1), blend(SyntaxTheme::bracketMismatch(false)), 12));
     EXPECT_FALSE(hasPixelNear(image, glyphRect(1), match, 12));
-}
-
-TEST_F(HighlightingFixture, SelectedWordOccurrencesAreMarkedAfterTheDelay) {
-    open(u"foo foo_bar foo Foo\n");
-    view().setSelectedRange({0, 3});
-    QApplication::processEvents();
-    SelectedWordHighlighter* words = feature->selectedWord();
-    ASSERT_NE(words, nullptr);
-    EXPECT_TRUE(words->isScheduled());
-    EXPECT_TRUE(words->marked().empty());
-    QTest::qWait(SelectedWordHighlighter::delayMs + 80);
-    ASSERT_EQ(words->marked().size(), 1u);
-    EXPECT_EQ(words->marked()[0], (TextRange{12, 3}));
-    const auto& layer = view().temporaryAttributes().background(BackgroundLayer::selectedWord);
-    ASSERT_EQ(layer.ranges.size(), 1u);
-
-    // Part of a word is no candidate.
-    view().setSelectedRange({1, 2});
-    words->refresh();
-    EXPECT_TRUE(words->marked().empty());
-    EXPECT_TRUE(
-        view().temporaryAttributes().background(BackgroundLayer::selectedWord).ranges.empty());
-
-    // The setting switches it off.
-    ViewOptionsController* options = controller->viewOptions();
-    ASSERT_NE(options, nullptr);
-    EditorSettings settings = options->settings();
-    settings.highlightSelectedWord = false;
-    options->changeSettings(settings);
-    view().setSelectedRange({0, 3});
-    words->refresh();
-    EXPECT_TRUE(words->marked().empty());
 }
 
 } // namespace

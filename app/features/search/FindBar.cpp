@@ -1,0 +1,194 @@
+#include "app/features/search/FindBar.h"
+
+#include "app/features/search/FindController.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vendrix::app {
+namespace {
+
+QPushButton* button(const QString& title, QWidget* parent, const std::function<void()>& action) {
+    auto* result = new QPushButton(title, parent);
+    result->setAutoDefault(false);
+    result->setFocusPolicy(Qt::TabFocus);
+    QObject::connect(result, &QPushButton::clicked, parent, action);
+    return result;
+}
+
+} // namespace
+
+FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWidget* parent)
+    : QWidget(parent), m_controller(controller), m_onClose(std::move(onClose)) {
+    setObjectName(QStringLiteral("findBar"));
+    auto* rows = new QVBoxLayout(this);
+    rows->setContentsMargins(6, 4, 6, 4);
+    rows->setSpacing(3);
+
+    findRow = new QWidget(this);
+    auto* findLayout = new QHBoxLayout(findRow);
+    findLayout->setContentsMargins(0, 0, 0, 0);
+    findField = new QLineEdit(findRow);
+    findField->setPlaceholderText(QStringLiteral("Bul"));
+    findField->setMinimumWidth(160);
+    findField->installEventFilter(this);
+    regexBox = new QCheckBox(findRow);
+    caseBox = new QCheckBox(findRow);
+    wordBox = new QCheckBox(findRow);
+    wrapBox = new QCheckBox(findRow);
+    m_previousButton = button(QString(), findRow, [this] { m_controller.findPrevious(); });
+    m_nextButton = button(QString(), findRow, [this] { m_controller.findNext(); });
+    allTabsButton = button(QStringLiteral("Tüm Sekmelerde Bul"), findRow,
+                           [this] { m_controller.findInAllTabs(); });
+    countLabel = new QLabel(findRow);
+    auto* close = button(QStringLiteral("✕"), findRow, [this] {
+        if (m_onClose)
+            m_onClose();
+    });
+    close->setToolTip(QStringLiteral("Kapat"));
+    close->setFixedWidth(28);
+    for (QWidget* widget :
+         {static_cast<QWidget*>(findField), static_cast<QWidget*>(regexBox),
+          static_cast<QWidget*>(caseBox), static_cast<QWidget*>(wordBox),
+          static_cast<QWidget*>(wrapBox), static_cast<QWidget*>(m_previousButton),
+          static_cast<QWidget*>(m_nextButton), static_cast<QWidget*>(allTabsButton),
+          static_cast<QWidget*>(countLabel), static_cast<QWidget*>(close)})
+        findLayout->addWidget(widget, widget == findField ? 1 : 0);
+
+    replaceRow = new QWidget(this);
+    auto* replaceLayout = new QHBoxLayout(replaceRow);
+    replaceLayout->setContentsMargins(0, 0, 0, 0);
+    replaceField = new QLineEdit(replaceRow);
+    replaceField->setPlaceholderText(QStringLiteral("Değiştir"));
+    replaceField->installEventFilter(this);
+    replaceLayout->addWidget(replaceField, 1);
+    replaceLayout->addWidget(
+        button(QStringLiteral("Değiştir"), replaceRow, [this] { m_controller.replace(); }));
+    replaceLayout->addWidget(button(QStringLiteral("Tümünü Değiştir"), replaceRow,
+                                    [this] { m_controller.replaceAll(); }));
+    replaceInTabsButton = button(QStringLiteral("Tüm Sekmelerde Değiştir"), replaceRow,
+                                 [this] { m_controller.replaceInAllTabs(); });
+    replaceLayout->addWidget(replaceInTabsButton);
+
+    statusLabel = new QLabel(this);
+    statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    rows->addWidget(findRow);
+    rows->addWidget(replaceRow);
+    rows->addWidget(statusLabel);
+
+    connect(findField, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_controller.query = text;
+        m_controller.optionsChanged();
+    });
+    connect(replaceField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_controller.replacement = text; });
+    for (QCheckBox* box : {regexBox, caseBox, wordBox, wrapBox})
+        connect(box, &QCheckBox::toggled, this, &FindBar::optionsEdited);
+
+    setCompact(false);
+    refreshFromController();
+    refreshStatus();
+}
+
+void FindBar::optionsEdited() {
+    if (m_refreshing)
+        return;
+    m_controller.isRegex = regexBox->isChecked();
+    m_controller.matchCase = caseBox->isChecked();
+    m_controller.wholeWord = wordBox->isChecked();
+    m_controller.wraps = wrapBox->isChecked();
+    m_controller.optionsChanged();
+}
+
+void FindBar::setReplaceVisible(bool visible) {
+    replaceRow->setVisible(visible);
+}
+
+bool FindBar::isReplaceVisible() const {
+    return !replaceRow->isHidden();
+}
+
+void FindBar::refreshFromController() {
+    m_refreshing = true;
+    if (findField->text() != m_controller.query)
+        findField->setText(m_controller.query);
+    if (replaceField->text() != m_controller.replacement)
+        replaceField->setText(m_controller.replacement);
+    regexBox->setChecked(m_controller.isRegex);
+    caseBox->setChecked(m_controller.matchCase);
+    wordBox->setChecked(m_controller.wholeWord);
+    wrapBox->setChecked(m_controller.wraps);
+    m_refreshing = false;
+}
+
+void FindBar::refreshStatus() {
+    statusLabel->setText(m_controller.status);
+    statusLabel->setStyleSheet(m_controller.statusIsError ? QStringLiteral("color: #c0392b;")
+                                                          : QString());
+    statusLabel->setVisible(!m_controller.status.isEmpty());
+    countLabel->setText(m_controller.countStatus);
+}
+
+void FindBar::focusFindField() {
+    findField->setFocus(Qt::ShortcutFocusReason);
+    findField->selectAll();
+}
+
+void FindBar::setCompact(bool compact) {
+    isCompact = compact;
+    regexBox->setText(compact ? QStringLiteral(".*") : QStringLiteral("Düzenli ifade"));
+    caseBox->setText(compact ? QStringLiteral("Aa") : QStringLiteral("Büyük/küçük harf"));
+    wordBox->setText(compact ? QStringLiteral("Söz") : QStringLiteral("Tam sözcük"));
+    wrapBox->setText(compact ? QStringLiteral("↻") : QStringLiteral("Başa dön"));
+    regexBox->setToolTip(QStringLiteral("Düzenli ifade"));
+    caseBox->setToolTip(QStringLiteral("Büyük/küçük harf"));
+    wordBox->setToolTip(QStringLiteral("Tam sözcük"));
+    wrapBox->setToolTip(QStringLiteral("Başa dön"));
+    m_previousButton->setText(compact ? QStringLiteral("◀") : QStringLiteral("Önceki (Shift+F3)"));
+    m_nextButton->setText(compact ? QStringLiteral("▶") : QStringLiteral("Sonraki (F3)"));
+    allTabsButton->setText(compact ? QStringLiteral("Tümü") : QStringLiteral("Tüm Sekmelerde Bul"));
+}
+
+void FindBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const bool compact = width() < fullMinWidth;
+    if (compact != isCompact)
+        setCompact(compact);
+}
+
+bool FindBar::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool isReturn = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (key->key() == Qt::Key_Escape) {
+        if (m_onClose)
+            m_onClose();
+        return true;
+    }
+    if (watched == findField) {
+        if (isReturn) {
+            if (key->modifiers() & Qt::ShiftModifier)
+                m_controller.findPrevious();
+            else
+                m_controller.findNext();
+            return true;
+        }
+        if (key->key() == Qt::Key_Tab && isReplaceVisible()) {
+            replaceField->setFocus(Qt::TabFocusReason);
+            replaceField->selectAll();
+            return true;
+        }
+    } else if (watched == replaceField && isReturn) {
+        m_controller.replace();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+} // namespace vendrix::app

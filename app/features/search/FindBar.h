@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace vendrix::app {
+
+class FindController;
+
+/// The find bar: the query and replacement fields, the four options, the buttons and the
+/// status, over a FindController. Return in the find field finds the next match (Shift:
+/// the previous), Return in the replace field replaces, Tab moves to the replace field,
+/// Escape closes. Narrow bars use short labels.
+class FindBar final : public QWidget {
+    Q_OBJECT
+
+public:
+    FindBar(FindController& controller, std::function<void()> onClose, QWidget* parent = nullptr);
+
+    QLineEdit* findField = nullptr;
+    QLineEdit* replaceField = nullptr;
+    QCheckBox* regexBox = nullptr;
+    QCheckBox* caseBox = nullptr;
+    QCheckBox* wordBox = nullptr;
+    QCheckBox* wrapBox = nullptr;
+    QLabel* statusLabel = nullptr;
+    QLabel* countLabel = nullptr;
+    QWidget* findRow = nullptr;
+    QWidget* replaceRow = nullptr;
+    QPushButton* allTabsButton = nullptr;
+    QPushButton* replaceInTabsButton = nullptr;
+    bool isCompact = false;
+    /// Below this width the labels shorten.
+    int fullMinWidth = 1100;
+
+    /// Shows or hides the replace row.
+    void setReplaceVisible(bool visible);
+    bool isReplaceVisible() const;
+    /// Copies the controller's query, replacement and options into the fields.
+    void refreshFromController();
+    /// Shows the controller's status and count.
+    void refreshStatus();
+    /// Puts the focus in the find field with its text selected.
+    void focusFindField();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void setCompact(bool compact);
+    void optionsEdited();
+
+    FindController& m_controller;
+    std::function<void()> m_onClose;
+    QPushButton* m_previousButton = nullptr;
+    QPushButton* m_nextButton = nullptr;
+    bool m_refreshing = false;
+};
+
+} // namespace vendrix::app

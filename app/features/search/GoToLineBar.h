@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+
+namespace vendrix::app {
+
+class EditorContext;
+
+/// The go-to-line bar: a field for "line" or "line:column", a hint with the valid range, and
+/// Return to go, Escape to close.
+class GoToLineBar final : public QWidget {
+    Q_OBJECT
+
+public:
+    static inline const QString invalidMessage = QStringLiteral("Geçersiz satır numarası");
+
+    GoToLineBar(EditorContext& context, std::function<void()> onClose, QWidget* parent = nullptr);
+
+    EditorContext& ctx;
+    std::function<void()> onClose;
+    QLineEdit* field = nullptr;
+    QLabel* hint = nullptr;
+
+    /// Fills the hint and the field (the current line) for the active document and focuses
+    /// the field.
+    void prepare();
+    /// Goes to what the field holds; false when it is not a line number.
+    bool commit();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+} // namespace vendrix::app

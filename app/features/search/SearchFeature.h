@@ -1,0 +1,106 @@
+#pragma once
+
+#include "app/context/EditorContext.h"
+#include "app/context/EditorFeature.h"
+#include "app/context/EditorObservation.h"
+#include "app/features/search/FindBar.h"
+#include "app/features/search/GoToLineBar.h"
+#include "app/features/search/SearchResultsView.h"
+#include "core/editing/LineOperation.h"
+#include "core/editing/TextEdit.h"
+#include "core/search/MultiDocumentSearch.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace vendrix::app {
+
+class FindController;
+
+/// The search feature: the find bar, the go-to-line bar and the results of a find in all
+/// tabs over one FindController, the selected-word highlight, the Search menu and the
+/// Edit menu's line and case commands.
+class SearchFeature final : public QObject, public EditorFeature {
+    Q_OBJECT
+
+public:
+    /// The view options the feature reads and changes. The application connects them to the
+    /// settings; unset, the feature keeps the values itself.
+    struct ViewOptions {
+        std::function<bool()> highlightSelectedWord;
+        std::function<void(bool)> setHighlightSelectedWord;
+        /// Indentation inserts spaces instead of a tab.
+        std::function<bool()> insertSpaces;
+    };
+
+    static constexpr int wordDelayMs = 120;
+    static constexpr std::int64_t prefillLimit = 500;
+    static constexpr std::int64_t wordSearchMargin = 20'000;
+
+    SearchFeature();
+    ~SearchFeature() override;
+
+    const QString id = QStringLiteral("search");
+    EditorContext* ctx = nullptr;
+    std::unique_ptr<FindController> find;
+    ViewOptions viewOptions;
+    bool isFindBarVisible = false;
+    bool isResultsVisible = false;
+    bool isGoToLineVisible = false;
+    QTimer wordWork;
+
+    void attach(EditorContext& context) override;
+    void contributeMenus(MenuBuilder& builder) override;
+
+    // Commands (the menu items call these).
+    /// "Bul…" and "Bul ve Değiştir…": prefill, show the bar, start counting, focus.
+    void showFindBar(bool withReplace);
+    void closeFindBar();
+    void findNext(bool forward);
+    void useSelectionForFind();
+    void findInAllTabs();
+    void showGoToLine();
+    void closeGoToLine();
+    void closeResults();
+    void toggleHighlightSelectedWord();
+    /// Runs a line command named `title` on the active tab.
+    void runLineOperation(LineOperation operation, const QString& title);
+    /// "Girintiyi Artır" (true) and "Girintiyi Azalt".
+    void runIndent(bool increase, const QString& title);
+    bool activeIsEditable() const;
+
+    FindBar* findBar() const { return m_findBar; }
+    GoToLineBar* goToLineBar() const { return m_goToLineBar; }
+    SearchResultsView* resultsView() const { return m_results; }
+    bool highlightsSelectedWord() const;
+
+    /// Recomputes the selected-word highlight now (the delayed work calls it).
+    void updateWordHighlight();
+
+private:
+    void handle(const EditorEvent& event);
+    void scheduleWordHighlight();
+    /// The selection the commands work on: the bounding range of a column selection, else
+    /// the view's selection.
+    TextRange effectiveSelection() const;
+    /// The first non-empty line part of a column selection with width, if any.
+    std::optional<TextRange> firstColumnPart() const;
+    /// Applies a line edit to the shown document as one undo step named `title`.
+    void applyLineEdit(EditorDocument& document, const std::optional<TextEdit>& edit,
+                       const QString& title);
+    void showResults(const MultiDocumentResult& result);
+
+    QPointer<FindBar> m_findBar;
+    QPointer<GoToLineBar> m_goToLineBar;
+    QPointer<SearchResultsView> m_results;
+    EditorObservation m_observation;
+    QMetaObject::Connection m_viewConnection;
+    bool m_ownHighlightSelectedWord = true;
+};
+
+} // namespace vendrix::app
