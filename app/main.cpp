@@ -1,20 +1,25 @@
-#include "app/window/EditorWindow.h"
-#include "app/view/EditorTextView.h"
+#include "app/window/EditorWindowController.h"
+#include "core/persistence/FileSettingsBacking.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QStringList>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vendrix"));
-    vendrix::app::EditorWindow window;
-    const QStringList files = QApplication::arguments().mid(1);
-    int opened = 0;
-    for (const QString& file : files)
-        opened += window.openFile(file) ? 1 : 0;
-    if (opened == 0)
-        window.newDocument();
-    window.show();
-    window.textView()->setFocus();
+    vendrix::FileSettingsBacking settings(
+        (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/Vendrix/settings.plist")).toStdString());
+    vendrix::app::EditorWindowController controller({nullptr, &settings});
+    controller.openFiles(QApplication::arguments().mid(1));
+    controller.ensureDocument();
+    QObject::connect(&controller, &vendrix::app::EditorWindowController::quitRequested,
+                     &application, &QApplication::quit);
+    QObject::connect(&application, &QApplication::aboutToQuit, &controller, [&controller] {
+        controller.captureActiveViewState();
+        controller.saveWindowGeometry();
+    });
+    controller.show();
     return QApplication::exec();
 }

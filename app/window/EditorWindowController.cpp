@@ -1,0 +1,445 @@
+#include "app/window/EditorWindowController.h"
+
+#include "app/document/EditorDocument.h"
+#include "app/view/EditorTextView.h"
+#include "app/view/LineNumberRulerView.h"
+#include "app/window/WindowBars.h"
+#include "app/window/WindowMessages.h"
+#include "core/persistence/SettingsBacking.h"
+#include "core/persistence/SettingsStore.h"
+
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QMainWindow>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace vendrix::app {
+namespace {
+
+constexpr std::string_view kGeometryKey = "window.VendrixMain.geometry";
+
+/// The window: forwards closing to the controller's bookkeeping and accepts dropped files.
+class EditorMainWindow final : public QMainWindow {
+public:
+    std::function<void()> onClose;
+    std::function<bool(const QList<QUrl>&)> onDropFiles;
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (onClose)
+            onClose();
+        event->accept();
+    }
+};
+
+} // namespace
+
+/// Counts the window's open prompts, so that requests arriving inside their event loops wait.
+class EditorWindowController::GuardedPrompter final : public Prompter {
+public:
+    GuardedPrompter(EditorWindowController& owner, Prompter& inner) : m_owner(owner), m_inner(inner) {}
+    PromptAnswer ask(const PromptRequest& request) override {
+        return m_owner.whilePrompting([&] { return m_inner.ask(request); });
+    }
+
+private:
+    EditorWindowController& m_owner;
+    Prompter& m_inner;
+};
+
+Prompter& EditorWindowController::prompter() {
+    return *m_guardedPrompter;
+}
+
+EditorWindowController::EditorWindowController(Options options, QObject* parent)
+    : QObject(parent), m_settings(options.settings) {
+    buildWindow();
+    if (!options.prompter) {
+        m_ownPrompter = std::make_unique<MessageBoxPrompter>(m_window.get());
+        options.prompter = m_ownPrompter.get();
+    }
+    m_guardedPrompter = std::make_unique<GuardedPrompter>(*this, *options.prompter);
+
+    panels.open = [this] {
+        return whilePrompting([&] {
+            return QFileDialog::getOpenFileNames(m_window.get(), QStringLiteral("Aç"));
+        });
+    };
+    panels.save = [this](const QString& proposed) -> std::optional<QString> {
+        QString path = whilePrompting([&] {
+            return QFileDialog::getSaveFileName(m_window.get(), QStringLiteral("Farklı Kaydet"),
+                                                proposed);
+        });
+        if (path.isEmpty())
+            return std::nullopt;
+        return path;
+    };
+
+    if (m_settings) {
+        const EditorSettings settings = SettingsStore(*m_settings).load();
+        m_wrapsLines = settings.wrapByDefault;
+        m_textView->setTabWidth(static_cast<int>(settings.tabWidth));
+        m_textView->setShowsInvisibles(settings.showInvisibles);
+        if (!settings.fontName.empty()) {
+            QFont font(QString::fromStdU16String(settings.fontName));
+            font.setPointSizeF(settings.fontSize);
+            m_textView->setEditorFont(font);
+        }
+    }
+    restoreGeometry();
+}
+
+EditorWindowController::~EditorWindowController() {
+    // The view lets go of its document before the documents go.
+    m_textView->setDocument(nullptr);
+    m_documents.clear();
+}
+
+void EditorWindowController::buildWindow() {
+    auto* window = new EditorMainWindow;
+    m_window.reset(window);
+    window->setWindowTitle(QStringLiteral("Vendrix"));
+    window->setMinimumSize(420, 260);
+    window->resize(960, 680);
+    window->onClose = [this] {
+        captureActiveViewState();
+        saveWindowGeometry();
+    };
+
+    auto* central = new QWidget(window);
+    m_stack = new QVBoxLayout(central);
+    m_stack->setContentsMargins(0, 0, 0, 0);
+    m_stack->setSpacing(0);
+    m_textView = new EditorTextView(central);
+    m_textView->setMinimumHeight(80);
+    m_textView->setEditorFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ruler = new LineNumberRulerView(m_textView, [this]() -> const LineIndex* {
+        EditorDocument* document = activeDocument();
+        return document && document->isLoaded() && m_textView->document() == document
+                   ? &document->lineIndex()
+                   : nullptr;
+    });
+    m_bars = std::make_unique<WindowBars>(*this, central);
+    m_stack->addWidget(m_bars->tabBarWidget());
+    m_stack->addWidget(m_textView, 1);
+    m_stack->addWidget(m_bars->statusBarWidget());
+    window->setCentralWidget(central);
+
+    connect(m_textView, &EditorTextView::selectionChanged, this, [this] {
+        EditorDocument* document = activeDocument();
+        if (!document || m_textView->document() != document || m_showing)
+            return;
+        document->setSelection(m_textView->selectedRange());
+        refreshStatusBar();
+        m_ruler->redraw();
+        broadcast(EditorEvent::Kind::selectionChanged, document);
+        scheduleSave();
+    });
+    m_textView->setAcceptDrops(true);
+    m_textView->viewport()->setAcceptDrops(true);
+    m_textView->installEventFilter(this);
+    m_textView->viewport()->installEventFilter(this);
+    connect(m_textView, &EditorTextView::viewChanged, m_ruler, &LineNumberRulerView::redraw);
+}
+
+QWidget* EditorWindowController::window() const {
+    return m_window.get();
+}
+
+EditorDocument* EditorWindowController::activeDocument() const {
+    if (m_activeIndex < 0 || static_cast<std::size_t>(m_activeIndex) >= m_documents.size())
+        return nullptr;
+    return m_documents[static_cast<std::size_t>(m_activeIndex)].get();
+}
+
+std::vector<EditorDocument*> EditorWindowController::documents() const {
+    std::vector<EditorDocument*> result;
+    result.reserve(m_documents.size());
+    for (const auto& document : m_documents)
+        result.push_back(document.get());
+    return result;
+}
+
+EditorDocument* EditorWindowController::documentAt(std::size_t index) const {
+    return index < m_documents.size() ? m_documents[index].get() : nullptr;
+}
+
+std::optional<std::size_t> EditorWindowController::indexOf(const EditorDocument& document) const {
+    for (std::size_t i = 0; i < m_documents.size(); ++i)
+        if (m_documents[i].get() == &document)
+            return i;
+    return std::nullopt;
+}
+
+TabBarView* EditorWindowController::tabBar() const {
+    return m_bars->tabBar();
+}
+
+StatusBarView* EditorWindowController::statusBar() const {
+    return m_bars->statusBar();
+}
+
+EditorObservation EditorWindowController::observe(EditorObservers::Handler handler) {
+    return m_observers.observe(std::move(handler));
+}
+
+void EditorWindowController::broadcast(EditorEvent::Kind kind, EditorDocument* document) {
+    m_observers.broadcast(EditorEvent::of(kind, document));
+}
+
+void EditorWindowController::replayToObservers() {
+    const std::vector<EditorDocument*> all = documents();
+    for (EditorDocument* document : all)
+        broadcast(EditorEvent::Kind::documentOpened, document);
+    for (EditorDocument* document : all)
+        if (document->isLoaded())
+            broadcast(EditorEvent::Kind::documentLoaded, document);
+    if (EditorDocument* active = activeDocument())
+        broadcast(EditorEvent::Kind::activeDocumentChanged, active);
+}
+
+std::shared_ptr<StatusBarField> EditorWindowController::addStatusField(const QString& id,
+                                                                       int minWidth) {
+    return m_bars->addField(id, minWidth);
+}
+
+void EditorWindowController::showMessage(const QString& message, double seconds) {
+    m_bars->showMessage(message, seconds);
+}
+
+void EditorWindowController::addAccessory(QWidget* accessory, bool atBottom) {
+    if (!accessory)
+        return;
+    removeAccessory(accessory);
+    // Top bars go directly above the text, bottom bars directly above the status bar.
+    const int textIndex = m_stack->indexOf(m_textView);
+    const int index = atBottom ? m_stack->indexOf(m_bars->statusBarWidget()) : textIndex;
+    m_stack->insertWidget(index, accessory);
+    accessory->show();
+    (atBottom ? m_bottomAccessories : m_topAccessories).emplace_back(accessory);
+}
+
+void EditorWindowController::removeAccessory(QWidget* accessory) {
+    auto drop = [accessory](std::vector<QPointer<QWidget>>& list) {
+        return std::erase_if(list, [accessory](const QPointer<QWidget>& item) {
+                   return item.isNull() || item == accessory;
+               }) > 0;
+    };
+    const bool top = drop(m_topAccessories);
+    const bool bottom = drop(m_bottomAccessories);
+    if ((top || bottom) && m_stack->indexOf(accessory) >= 0) {
+        m_stack->removeWidget(accessory);
+        accessory->hide();
+    }
+}
+
+void EditorWindowController::select(TextRange range) {
+    EditorDocument* document = activeDocument();
+    if (!document || !document->isLoaded())
+        return;
+    if (m_textView->document() == document) {
+        m_textView->setSelectedRange(range);
+        m_textView->scrollRangeToVisible(m_textView->selectedRange());
+    } else {
+        const std::int64_t length = document->length();
+        const std::int64_t location = std::clamp<std::int64_t>(range.location, 0, length);
+        document->setSelection({location, std::clamp<std::int64_t>(range.length, 0, length - location)});
+    }
+}
+
+bool EditorWindowController::applyEdits(EditorDocument& document, std::vector<TextRange> ranges,
+                                        std::vector<std::u16string> replacements,
+                                        const QString& actionName) {
+    if (ranges.size() != replacements.size())
+        return false;
+    if (ranges.empty())
+        return true;
+    if (!indexOf(document) || document.isReadOnly() || !document.ensureLoaded())
+        return false;
+    // The shown document goes through the view's change filter (installed on the document
+    // while it is shown); any other through its own undo history directly.
+    const bool displayed = m_textView->document() == &document;
+    if (displayed)
+        m_textView->breakUndoCoalescing();
+    EditorDocument::EditOptions options;
+    options.actionName = actionName;
+    if (displayed)
+        options.selectionBefore = m_textView->selectedRange();
+    const bool applied = document.applyEdits(std::move(ranges), std::move(replacements), options);
+    if (displayed)
+        m_textView->breakUndoCoalescing();
+    return applied;
+}
+
+void EditorWindowController::setLanguage(std::optional<std::string> languageID,
+                                         EditorDocument& document) {
+    if (document.languageID() == languageID)
+        return;
+    document.setLanguageID(std::move(languageID));
+    if (&document == activeDocument())
+        refreshStatusBar();
+    broadcast(EditorEvent::Kind::languageChanged, &document);
+    scheduleSave();
+}
+
+void EditorWindowController::refreshTitle() {
+    EditorDocument* document = activeDocument();
+    if (!document) {
+        m_window->setWindowTitle(QStringLiteral("Vendrix"));
+        m_window->setWindowFilePath({});
+        m_window->setWindowModified(false);
+        return;
+    }
+    // "[*]" is where the edited mark goes; a literal one in a file name is doubled.
+    QString name = document->displayName();
+    name.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    m_window->setWindowTitle(name + QStringLiteral("[*]") + windowMessages::titleSuffix);
+    m_window->setWindowFilePath(document->fileURL().value_or(QString()));
+    m_window->setWindowModified(document->isDirty());
+}
+
+void EditorWindowController::refreshTabBar() {
+    m_bars->refreshTabs();
+}
+
+void EditorWindowController::refreshStatusBar() {
+    m_bars->refreshStatus();
+}
+
+bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
+    // Files dragged onto the text are opened, never inserted as text.
+    if (watched == m_textView->viewport() || watched == m_textView) {
+        if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+            auto* drag = static_cast<QDropEvent*>(event);
+            if (drag->mimeData()->hasUrls()) {
+                drag->setDropAction(Qt::CopyAction);
+                drag->accept();
+                return true;
+            }
+        } else if (event->type() == QEvent::Drop) {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (drop->mimeData()->hasUrls()) {
+                const bool accepted = openDroppedFiles(drop->mimeData()->urls());
+                drop->setDropAction(Qt::CopyAction);
+                drop->setAccepted(accepted);
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void EditorWindowController::setWrapsLines(bool wraps) {
+    if (m_wrapsLines == wraps)
+        return;
+    m_wrapsLines = wraps;
+    recomputeEffectiveWrap();
+}
+
+void EditorWindowController::recomputeEffectiveWrap() {
+    EditorDocument* document = activeDocument();
+    const bool longLine = document && document->isLoaded() &&
+                          document->lineIndex().longestLineLength() > 99'999;
+    const bool effective = m_wrapsLines || longLine;
+    if (effective == m_effectiveWrap && m_textView->wrapsLines() == effective)
+        return;
+    m_effectiveWrap = effective;
+    m_textView->setWrapsLines(effective);
+    broadcast(EditorEvent::Kind::appearanceChanged, nullptr);
+    m_ruler->redraw();
+}
+
+void EditorWindowController::scheduleWrapCheck() {
+    if (m_wrapCheckScheduled)
+        return;
+    m_wrapCheckScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_wrapCheckScheduled = false;
+        m_ruler->updateThickness(false);
+        recomputeEffectiveWrap();
+    });
+}
+
+void EditorWindowController::captureActiveViewState() {
+    EditorDocument* document = activeDocument();
+    if (document && m_textView->document() == document) {
+        document->setSelection(m_textView->selectedRange());
+        document->setScrollOrigin(m_textView->scrollOrigin());
+    }
+}
+
+void EditorWindowController::restoreGeometry() {
+    if (!m_settings)
+        return;
+    const auto value = m_settings->object(kGeometryKey);
+    const auto* data = value ? std::get_if<SettingsData>(&value->value) : nullptr;
+    const bool restored =
+        data && m_window->restoreGeometry(QByteArray(reinterpret_cast<const char*>(data->bytes.data()),
+                                                     static_cast<qsizetype>(data->bytes.size())));
+    if (!restored) {
+        if (QScreen* screen = m_window->screen()) {
+            QRect frame = m_window->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            m_window->move(frame.topLeft());
+        }
+    }
+}
+
+void EditorWindowController::saveWindowGeometry() {
+    if (!m_settings)
+        return;
+    const QByteArray geometry = m_window->saveGeometry();
+    SettingsData data{std::vector<std::uint8_t>(geometry.begin(), geometry.end())};
+    const auto stored = m_settings->object(kGeometryKey);
+    if (!stored || !(*stored == SettingsValue(data)))
+        m_settings->set(SettingsValue(std::move(data)), kGeometryKey);
+}
+
+void EditorWindowController::show() {
+    m_window->show();
+    m_textView->setFocus();
+}
+
+void EditorWindowController::requestQuit() {
+    if (m_promptDepth > 0) {
+        m_quitQueued = true;
+        return;
+    }
+    emit quitRequested();
+}
+
+void EditorWindowController::runQueuedRequests() {
+    if (m_queueRunScheduled || (m_queuedOpens.isEmpty() && !m_quitQueued))
+        return;
+    // Handled from the event loop, after the flow that showed the prompt has finished.
+    m_queueRunScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_queueRunScheduled = false;
+        if (m_promptDepth > 0)
+            return;
+        const QStringList paths = std::exchange(m_queuedOpens, {});
+        if (!paths.isEmpty())
+            openFiles(paths);
+        if (m_quitQueued && m_promptDepth == 0) {
+            m_quitQueued = false;
+            emit quitRequested();
+        }
+    });
+}
+
+void EditorWindowController::scheduleSave() {
+    if (session.scheduleSave)
+        session.scheduleSave();
+}
+
+void EditorWindowController::flush() {
+    if (session.flush)
+        session.flush(false);
+}
+
+} // namespace vendrix::app

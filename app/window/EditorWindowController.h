@@ -1,0 +1,232 @@
+#pragma once
+
+#include "app/context/EditorContext.h"
+#include "app/context/EditorObservation.h"
+#include "app/context/Prompter.h"
+#include "app/window/WindowHooks.h"
+#include "core/text/LineEnding.h"
+#include "core/text/TextEncoding.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QMenu>
+
+class QMainWindow;
+class QVBoxLayout;
+
+namespace vendrix {
+class SettingsBacking;
+}
+
+namespace vendrix::app {
+
+class EditorDocument;
+class EditorTextView;
+class LineNumberRulerView;
+class MenuBuilder;
+class StatusBarView;
+class TabBarView;
+class WindowBars;
+
+/// The editor window and every flow on its documents: opening, loading, activating, saving,
+/// closing, reloading, encodings and line endings, the built-in menu items, and the context
+/// the features act through. Owns the documents (in tab order), the window, the text view
+/// and the bars. Main thread only.
+class EditorWindowController final : public QObject, public EditorContext {
+    Q_OBJECT
+
+public:
+    struct Options {
+        /// Asks every question and shows every alert; a message box over the window when null.
+        Prompter* prompter;
+        /// Window geometry and the editor settings read at start; none: nothing is kept.
+        SettingsBacking* settings;
+    };
+
+    explicit EditorWindowController(QObject* parent = nullptr)
+        : EditorWindowController(Options{nullptr, nullptr}, parent) {}
+    explicit EditorWindowController(Options options, QObject* parent = nullptr);
+    ~EditorWindowController() override;
+
+    // EditorContext.
+    EditorDocument* activeDocument() const override;
+    std::vector<EditorDocument*> documents() const override;
+    EditorTextView* textView() const override { return m_textView; }
+    QWidget* window() const override;
+    Prompter& prompter() override;
+    EditorObservation observe(EditorObservers::Handler handler) override;
+    std::shared_ptr<StatusBarField> addStatusField(const QString& id, int minWidth) override;
+    void showMessage(const QString& message, double seconds) override;
+    void addAccessory(QWidget* accessory, bool atBottom) override;
+    void removeAccessory(QWidget* accessory) override;
+    void select(TextRange range) override;
+    bool applyEdits(EditorDocument& document, std::vector<TextRange> ranges,
+                    std::vector<std::u16string> replacements, const QString& actionName) override;
+    using EditorContext::applyEdits;
+    void setLanguage(std::optional<std::string> languageID, EditorDocument& document) override;
+    void activate(EditorDocument& document) override;
+    void refreshStatusBar() override;
+
+    int activeIndex() const { return m_activeIndex; }
+    std::size_t documentCount() const { return m_documents.size(); }
+    EditorDocument* documentAt(std::size_t index) const;
+    std::optional<std::size_t> indexOf(const EditorDocument& document) const;
+    /// The open document whose file is `path` (symbolic links resolved), if any.
+    EditorDocument* documentForFile(const QString& path) const;
+    TabBarView* tabBar() const;
+    StatusBarView* statusBar() const;
+    LineNumberRulerView* ruler() const { return m_ruler; }
+
+    // Hooks filled by the application and later features.
+    WindowSessionHooks session;
+    WindowFileWatchHooks fileWatch;
+    WindowPanels panels;
+    /// Pretty-on-open: may take a read file (true) and install it later through
+    /// installOpenedDocument with `pretty` set. Empty: files open as they are.
+    std::function<bool(OpenedFile& file)> prettyOnOpen;
+    /// Whether pretty-on-open already holds a job for a standardised path.
+    std::function<bool(const QString& standardizedPath)> prettyOnOpenHolds;
+    /// Records an opened or saved-as file in the recent files.
+    std::function<void(const QString& path)> addRecentFile;
+
+    // Opening.
+    /// Opens files one after the other; requests arriving while a prompt or panel is up are
+    /// queued and handled when it closes.
+    void openFiles(const QStringList& paths);
+    /// Opens dropped URLs that are existing regular files; true when at least one remained.
+    bool openDroppedFiles(const QList<QUrl>& urls);
+    void runOpenPanel();
+    /// Installs a read file as a new document (see openFiles); returns it, or the open
+    /// document of the same file.
+    EditorDocument* installOpenedDocument(OpenedFile file, bool pretty);
+    /// A new untitled tab after the active one, activated.
+    EditorDocument& newDocument(std::u16string text = {});
+    /// Adds documents restored from the session (content pending) at the end, broadcasts
+    /// documentOpened for each and activates the one at `activeIndex`.
+    void restoreDocuments(std::vector<std::unique_ptr<EditorDocument>> documents,
+                          std::size_t activeIndex);
+    /// An empty untitled tab when there is none.
+    void ensureDocument();
+    /// Loads a document's pending content now (its loadHandler).
+    void loadPendingContent(EditorDocument& document);
+
+    // Saving, closing, reloading.
+    void saveActive();
+    bool saveAs(EditorDocument& document);
+    void saveAll();
+    bool saveDocument(EditorDocument& document, const QString& path);
+    bool closeDocument(EditorDocument& document);
+    void closeOthers(EditorDocument& keep);
+    void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {});
+    bool canReload(const EditorDocument& document) const;
+    void reopenWithEncoding(EditorDocument& document, TextEncoding encoding);
+    void setSaveEncoding(TextEncoding encoding);
+    void setLineEnding(LineEnding ending);
+    void moveDocument(std::size_t from, std::size_t to);
+    void activateNeighbour(int step);
+
+    // Display.
+    bool wrapsLines() const { return m_wrapsLines; }
+    void setWrapsLines(bool wraps);
+    bool effectiveWrap() const { return m_effectiveWrap; }
+
+    // Start-up and shutdown.
+    /// documentOpened for each document in tab order, documentLoaded for each loaded one,
+    /// then activeDocumentChanged for the active one.
+    void replayToObservers();
+    /// Adds the built-in items of the application, File, Edit and Window menus.
+    void attachMenus(MenuBuilder& builder);
+    /// Copies the text view's selection and scroll position into the active document.
+    void captureActiveViewState();
+    void saveWindowGeometry();
+    void show();
+    /// Asks the application to quit (after any open prompt has been answered).
+    void requestQuit();
+    /// True while a prompt or panel of this window runs its own event loop.
+    bool isPresentingPrompt() const { return m_promptDepth > 0; }
+
+    /// The encoding and line-ending menus (the File menu's submenus and the status bar's).
+    void fillEncodingMenu(QMenu* menu, bool reopen);
+    void fillLineEndingMenu(QMenu* menu);
+    /// The File menu's "Son Açılanlar" submenu, once the menus are attached.
+    QMenu* recentFilesMenu() const { return m_recentMenu; }
+
+signals:
+    /// The user chose "Vendrix'ten Çık" (or a quit request arrived and may run now).
+    void quitRequested();
+
+private:
+    class GuardedPrompter;
+    friend class GuardedPrompter;
+    friend class WindowBars;
+
+    void buildWindow();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void installDocument(std::unique_ptr<EditorDocument> document, std::size_t index);
+    void showActiveDocument();
+    void recomputeEffectiveWrap();
+    void scheduleWrapCheck();
+    void refreshTabBar();
+    void refreshTitle();
+    void documentTextChanged(EditorDocument& document, TextRange range, std::int64_t delta);
+    void broadcast(EditorEvent::Kind kind, EditorDocument* document);
+    void readAndOpen(const QString& path, const QString& standardized);
+    void removeDocument(std::size_t index);
+    void restoreGeometry();
+    void runQueuedRequests();
+    void scheduleSave();
+    void flush();
+    /// Runs a dialog's own event loop with open and quit requests queued meanwhile.
+    template <typename F> auto whilePrompting(F&& run);
+
+    std::unique_ptr<QMainWindow> m_window;
+    std::unique_ptr<Prompter> m_ownPrompter;
+    std::unique_ptr<GuardedPrompter> m_guardedPrompter;
+    SettingsBacking* m_settings = nullptr;
+    EditorTextView* m_textView = nullptr;
+    LineNumberRulerView* m_ruler = nullptr;
+    std::unique_ptr<WindowBars> m_bars;
+    QVBoxLayout* m_stack = nullptr;
+    std::vector<QPointer<QWidget>> m_topAccessories;
+    std::vector<QPointer<QWidget>> m_bottomAccessories;
+    QPointer<QMenu> m_recentMenu;
+
+    std::vector<std::unique_ptr<EditorDocument>> m_documents;
+    int m_activeIndex = -1;
+    EditorObservers m_observers;
+
+    bool m_wrapsLines = false;
+    bool m_effectiveWrap = false;
+    bool m_wrapCheckScheduled = false;
+    /// Set while a document is put into the view: restoring its selection is no change.
+    bool m_showing = false;
+
+    int m_promptDepth = 0;
+    QStringList m_queuedOpens;
+    bool m_quitQueued = false;
+    bool m_queueRunScheduled = false;
+};
+
+template <typename F>
+auto EditorWindowController::whilePrompting(F&& run) {
+    ++m_promptDepth;
+    struct Leave {
+        EditorWindowController& owner;
+        ~Leave() {
+            if (--owner.m_promptDepth == 0)
+                owner.runQueuedRequests();
+        }
+    } leave{*this};
+    return run();
+}
+
+} // namespace vendrix::app

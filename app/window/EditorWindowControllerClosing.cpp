@@ -1,0 +1,105 @@
+// Closing tabs, moving them, and switching to a neighbour.
+#include "app/window/EditorWindowController.h"
+
+#include "app/document/EditorDocument.h"
+#include "app/view/EditorTextView.h"
+#include "app/window/WindowMessages.h"
+
+namespace vendrix::app {
+
+namespace msg = windowMessages;
+
+bool EditorWindowController::closeDocument(EditorDocument& document) {
+    if (!indexOf(document))
+        return false;
+    if (document.isDirty() && !document.isReadOnly()) {
+        if (&document != activeDocument())
+            activate(document);
+        PromptRequest request;
+        request.message = msg::closePrompt(document.displayName());
+        request.detail = msg::closePromptDetail();
+        request.buttons = {QStringLiteral("Kaydet"), QStringLiteral("Vazgeç"),
+                           QStringLiteral("Kaydetme")};
+        request.cancelButton = 1;
+        const int answer = prompter().ask(request).button;
+        if (!indexOf(document))
+            return false;
+        if (answer == 0) {
+            const bool saved = document.fileURL() ? saveDocument(document, *document.fileURL())
+                                                  : saveAs(document);
+            if (!saved || !indexOf(document))
+                return false;
+        } else if (answer != 2) {
+            return false;
+        }
+    }
+    removeDocument(*indexOf(document));
+    flush();
+    return true;
+}
+
+void EditorWindowController::removeDocument(std::size_t index) {
+    const bool wasActive = static_cast<int>(index) == m_activeIndex;
+    std::unique_ptr<EditorDocument> closed = std::move(m_documents[index]);
+    m_documents.erase(m_documents.begin() + static_cast<std::ptrdiff_t>(index));
+    if (m_textView->document() == closed.get())
+        m_textView->setDocument(nullptr);
+    if (fileWatch.stop)
+        fileWatch.stop(*closed);
+    closed->onTextChange = nullptr;
+    closed->loadHandler = nullptr;
+    closed->closeDown();
+    if (wasActive)
+        m_activeIndex = -1;
+    else if (static_cast<int>(index) < m_activeIndex)
+        --m_activeIndex;
+    broadcast(EditorEvent::Kind::documentClosed, closed.get());
+    closed.reset();
+
+    if (m_documents.empty()) {
+        // The window never has zero tabs.
+        m_activeIndex = -1;
+        newDocument();
+        return;
+    }
+    if (wasActive) {
+        // The neighbour goes through the whole activation (showing, loading, watching).
+        const std::size_t next = std::min(index, m_documents.size() - 1);
+        activate(*m_documents[next]);
+    } else {
+        refreshTabBar();
+    }
+}
+
+void EditorWindowController::closeOthers(EditorDocument& keep) {
+    const std::vector<EditorDocument*> all = documents();
+    for (EditorDocument* document : all) {
+        if (document == &keep || !indexOf(*document))
+            continue;
+        if (!closeDocument(*document))
+            return;
+    }
+}
+
+void EditorWindowController::moveDocument(std::size_t from, std::size_t to) {
+    if (from >= m_documents.size() || to >= m_documents.size() || from == to)
+        return;
+    EditorDocument* active = activeDocument();
+    std::unique_ptr<EditorDocument> moving = std::move(m_documents[from]);
+    m_documents.erase(m_documents.begin() + static_cast<std::ptrdiff_t>(from));
+    m_documents.insert(m_documents.begin() + static_cast<std::ptrdiff_t>(to), std::move(moving));
+    if (active)
+        m_activeIndex = static_cast<int>(*indexOf(*active));
+    refreshTabBar();
+    flush();
+}
+
+void EditorWindowController::activateNeighbour(int step) {
+    if (m_documents.empty())
+        return;
+    const int count = static_cast<int>(m_documents.size());
+    const int next = ((std::max(m_activeIndex, 0) + step) % count + count) % count;
+    activate(*m_documents[static_cast<std::size_t>(next)]);
+}
+
+} // namespace vendrix::app

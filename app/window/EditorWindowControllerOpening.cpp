@@ -1,0 +1,343 @@
+// Opening files, new tabs, activation, showing and lazy loading.
+#include "app/window/EditorWindowController.h"
+
+#include "app/document/EditorDocument.h"
+#include "app/view/EditorTextView.h"
+#include "app/view/LineNumberRulerView.h"
+#include "app/window/WindowFiles.h"
+#include "app/window/WindowMessages.h"
+#include "core/text/TextFileCodec.h"
+
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QUuid>
+
+#include <cstdio>
+
+namespace vendrix::app {
+
+namespace msg = windowMessages;
+
+EditorDocument* EditorWindowController::documentForFile(const QString& path) const {
+    const QString target = windowFiles::resolved(path);
+    for (const auto& document : m_documents)
+        if (document->fileURL() && windowFiles::resolved(*document->fileURL()) == target)
+            return document.get();
+    return nullptr;
+}
+
+void EditorWindowController::openFiles(const QStringList& paths) {
+    if (m_promptDepth > 0) {
+        m_queuedOpens += paths;
+        return;
+    }
+    for (const QString& path : paths) {
+        const QString standardized = windowFiles::standardized(path);
+        if (EditorDocument* open = documentForFile(standardized)) {
+            activate(*open);
+            continue;
+        }
+        if (prettyOnOpenHolds && prettyOnOpenHolds(standardized))
+            continue;
+        readAndOpen(path, standardized);
+    }
+}
+
+bool EditorWindowController::openDroppedFiles(const QList<QUrl>& urls) {
+    QStringList paths;
+    for (const QUrl& url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        const QFileInfo info(path);
+        if (!info.exists() || info.isDir()) {
+            showMessage(msg::notAFile(info.fileName().isEmpty() ? path : info.fileName()), 4);
+            continue;
+        }
+        paths << path;
+    }
+    if (paths.isEmpty())
+        return false;
+    openFiles(paths);
+    m_window->raise();
+    m_window->activateWindow();
+    return true;
+}
+
+void EditorWindowController::runOpenPanel() {
+    if (!panels.open)
+        return;
+    const QStringList paths = panels.open();
+    if (!paths.isEmpty())
+        openFiles(paths);
+}
+
+void EditorWindowController::readAndOpen(const QString& path, const QString& standardized) {
+    OpenedFile file;
+    file.path = path;
+    file.standardizedPath = standardized;
+    file.stampBeforeReading = DiskStamp::of(path);
+    const QString name = QFileInfo(standardized).fileName();
+    auto bytes = windowFiles::read(path);
+    if (!bytes) {
+        prompter().alert(msg::cannotOpen(name), bytes.error().description);
+        return;
+    }
+    file.decoded = TextFileCodec::decode(*bytes);
+    bytes->clear();
+    bytes->shrink_to_fit();
+    if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))
+        return;
+    installOpenedDocument(std::move(file), false);
+}
+
+EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, bool pretty) {
+    if (EditorDocument* open = documentForFile(file.standardizedPath)) {
+        activate(*open);
+        return open;
+    }
+    auto created = std::make_unique<EditorDocument>(QUuid::createUuid());
+    EditorDocument& document = *created;
+    // No bookmarks on this platform: the path is the persistent reference.
+    document.setFileURL(file.standardizedPath, std::nullopt);
+    document.setEncoding(file.decoded.encoding);
+    document.setLineEnding(file.decoded.lineEnding);
+    document.setReadOnly(file.decoded.isBinary);
+    document.setDiskStamp(file.stampBeforeReading ? file.stampBeforeReading
+                                                  : DiskStamp::of(file.standardizedPath));
+    const bool binary = file.decoded.isBinary;
+    document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text)));
+
+    EditorDocument* untouched = activeDocument();
+    if (untouched && (untouched->fileURL() || untouched->isDirty() || !untouched->isLoaded() ||
+                      untouched->length() != 0))
+        untouched = nullptr;
+
+    const std::size_t index = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
+    installDocument(std::move(created), index);
+    // Loaded at once; a binary-looking (read-only) file keeps its text exactly as decoded.
+    loadPendingContent(document);
+    if (pretty) {
+        document.setDirty(true);
+        document.setPersistedRevision(std::nullopt);
+    }
+    broadcast(EditorEvent::Kind::documentOpened, &document);
+    activate(document);
+    if (untouched && indexOf(*untouched))
+        closeDocument(*untouched);
+    if (addRecentFile)
+        addRecentFile(file.standardizedPath);
+    const QString name = QFileInfo(file.standardizedPath).fileName();
+    if (binary)
+        prompter().alert(msg::binaryOpened(name));
+    if (pretty) {
+        refreshTabBar();
+        refreshTitle();
+        showMessage(QStringLiteral("Güzelleştirilerek açıldı — kaydedersen dosya değişir"), 12);
+        flush();
+    }
+    if (file.stampBeforeReading && DiskStamp::of(file.standardizedPath) != document.diskStamp() &&
+        fileWatch.checkExternalChange && indexOf(document))
+        fileWatch.checkExternalChange(document);
+    return &document;
+}
+
+EditorDocument& EditorWindowController::newDocument(std::u16string text) {
+    auto created = std::make_unique<EditorDocument>(QUuid::createUuid());
+    EditorDocument& document = *created;
+    std::vector<const EditorDocument*> open;
+    for (const auto& each : m_documents)
+        open.push_back(each.get());
+    document.setUntitledNumber(EditorDocument::nextUntitledNumber(open));
+    const bool hasText = !text.empty();
+    document.setPending(EditorDocument::PendingContent::ofText(lineEnding::normalizeToLF(text)));
+    const std::size_t index = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
+    installDocument(std::move(created), index);
+    broadcast(EditorEvent::Kind::documentOpened, &document);
+    activate(document);
+    if (hasText)
+        scheduleSave();
+    return document;
+}
+
+void EditorWindowController::restoreDocuments(std::vector<std::unique_ptr<EditorDocument>> restored,
+                                              std::size_t activeIndex) {
+    std::vector<EditorDocument*> added;
+    for (auto& document : restored) {
+        added.push_back(document.get());
+        installDocument(std::move(document), m_documents.size());
+    }
+    for (EditorDocument* document : added)
+        broadcast(EditorEvent::Kind::documentOpened, document);
+    if (activeIndex < added.size())
+        activate(*added[activeIndex]);
+    else if (!added.empty())
+        activate(*added.front());
+}
+
+void EditorWindowController::ensureDocument() {
+    if (m_documents.empty())
+        newDocument();
+}
+
+void EditorWindowController::installDocument(std::unique_ptr<EditorDocument> document,
+                                             std::size_t index) {
+    EditorDocument& installed = *document;
+    index = std::min(index, m_documents.size());
+    m_documents.insert(m_documents.begin() + static_cast<std::ptrdiff_t>(index), std::move(document));
+    if (m_activeIndex >= 0 && index <= static_cast<std::size_t>(m_activeIndex))
+        ++m_activeIndex;
+    installed.onTextChange = [this](EditorDocument& changed, TextRange range, std::int64_t delta) {
+        documentTextChanged(changed, range, delta);
+    };
+    installed.loadHandler = [this](EditorDocument& pending) { loadPendingContent(pending); };
+    refreshTabBar();
+}
+
+void EditorWindowController::documentTextChanged(EditorDocument& document, TextRange range,
+                                                 std::int64_t delta) {
+    if (&document == activeDocument()) {
+        refreshStatusBar();
+        refreshTitle();
+        m_ruler->redraw();
+        scheduleWrapCheck();
+    }
+    refreshTabBar();
+    m_observers.broadcast(EditorEvent::textChanged(&document, range, delta));
+    scheduleSave();
+}
+
+void EditorWindowController::activate(EditorDocument& document) {
+    const auto index = indexOf(document);
+    if (!index)
+        return;
+    if (static_cast<int>(*index) == m_activeIndex && document.isLoaded() &&
+        m_textView->document() == &document)
+        return;
+    // Leaving a tab: setDocument drops uncommitted input-method text and stores the view state
+    // (selection and scroll position) in the document it leaves.
+    if (m_textView->document() && m_textView->document() != &document)
+        m_textView->setDocument(nullptr);
+    m_activeIndex = static_cast<int>(*index);
+    showActiveDocument();
+    broadcast(EditorEvent::Kind::activeDocumentChanged, &document);
+    flush();
+    if (!indexOf(document))
+        return;
+    if (document.isLoaded() && document.fileURL() && fileWatch.isWatching &&
+        !fileWatch.isWatching(document)) {
+        if (fileWatch.update)
+            fileWatch.update(document);
+        if (fileWatch.checkExternalChange)
+            fileWatch.checkExternalChange(document);
+    }
+    if (document.externalChangePending() && fileWatch.presentExternalChange) {
+        QPointer<EditorDocument> pending(&document);
+        QMetaObject::invokeMethod(this, [this, pending] {
+            if (pending && indexOf(*pending) && pending->externalChangePending())
+                fileWatch.presentExternalChange(*pending);
+        }, Qt::QueuedConnection);
+    }
+}
+
+void EditorWindowController::showActiveDocument() {
+    EditorDocument* document = activeDocument();
+    m_textView->breakUndoCoalescing();
+    if (!document)
+        return;
+    if (!document->isLoaded())
+        loadPendingContent(*document);
+    if (!document->isLoaded()) {
+        // The content could not be loaded: nothing to show or edit until a retry succeeds.
+        m_textView->setDocument(nullptr);
+        refreshTabBar();
+        refreshStatusBar();
+        refreshTitle();
+        return;
+    }
+    recomputeEffectiveWrap();
+    m_showing = true;
+    m_textView->setDocument(document);
+    m_textView->setScrollOrigin(document->scrollOrigin());
+    m_showing = false;
+    m_ruler->updateThickness(false);
+    m_ruler->redraw();
+    refreshTabBar();
+    refreshStatusBar();
+    refreshTitle();
+}
+
+void EditorWindowController::loadPendingContent(EditorDocument& document) {
+    if (document.isLoaded())
+        return;
+    const auto& fileURL = document.fileURL();
+    const QString path = fileURL.value_or(QString());
+    std::u16string text;
+    bool keepLineBreaks = false;
+    auto readFile = [&]() -> std::optional<DecodedText> {
+        auto bytes = windowFiles::read(path);
+        if (!bytes)
+            return std::nullopt;
+        return TextFileCodec::decode(*bytes);
+    };
+    auto failed = [&] {
+        // Keeps its pending content: a tab whose file cannot be read now is not an empty
+        // document, and must not be saved over the file as one.
+        showMessage(msg::fileNotFound(path), 8);
+        std::fprintf(stderr, "Vendrix: dosya okunamadı: %s\n", path.toLocal8Bit().constData());
+    };
+    const EditorDocument::PendingContent& pending = document.pending();
+    switch (pending.kind) {
+    case EditorDocument::PendingContent::Kind::text:
+        text = pending.text;
+        keepLineBreaks = document.isReadOnly();
+        break;
+    case EditorDocument::PendingContent::Kind::buffer: {
+        std::optional<std::u16string> buffer;
+        if (session.readBuffer)
+            buffer = session.readBuffer(pending.bufferName);
+        if (buffer) {
+            text = std::move(*buffer);
+        } else if (fileURL) {
+            if (auto decoded = readFile()) {
+                text = std::move(decoded->text);
+                keepLineBreaks = decoded->isBinary;
+            } else if (windowFiles::exists(path)) {
+                failed();
+                return;
+            }
+        }
+        break;
+    }
+    case EditorDocument::PendingContent::Kind::file:
+        if (fileURL) {
+            auto decoded = readFile();
+            if (!decoded) {
+                failed();
+                return;
+            }
+            document.setEncoding(decoded->encoding);
+            document.setLineEnding(decoded->lineEnding);
+            document.setReadOnly(decoded->isBinary);
+            document.setDiskStamp(DiskStamp::of(path));
+            keepLineBreaks = decoded->isBinary;
+            text = std::move(decoded->text);
+        }
+        break;
+    case EditorDocument::PendingContent::Kind::empty:
+        break;
+    }
+    document.setText(std::move(text), keepLineBreaks);
+    if (!fileURL)
+        document.setDirty(document.length() != 0);
+    const std::int64_t longest = document.lineIndex().longestLineLength();
+    if (longest > 99'999)
+        showMessage(msg::longLine(longest), 12);
+    if (fileURL && !document.diskStamp())
+        document.setDiskStamp(DiskStamp::of(path));
+    if (fileWatch.update)
+        fileWatch.update(document);
+    broadcast(EditorEvent::Kind::documentLoaded, &document);
+}
+
+} // namespace vendrix::app

@@ -1,0 +1,119 @@
+#include "app/window/WindowBars.h"
+
+#include "app/document/EditorDocument.h"
+#include "app/view/EditorTextView.h"
+#include "app/window/EditorWindowController.h"
+#include "app/window/StatusBarView.h"
+#include "app/window/TabBarView.h"
+#include "core/syntax/LanguageCatalog.h"
+
+#include <QMenu>
+#include <QScrollArea>
+#include <QUrl>
+
+namespace vendrix::app {
+
+WindowBars::WindowBars(EditorWindowController& controller, QWidget* parent)
+    : m_controller(controller) {
+    m_tabBar = new TabBarView;
+    m_tabScroll = TabBarView::makeScrollArea(m_tabBar, parent);
+    m_tabScroll->setFixedHeight(m_tabBar->desiredHeight());
+    m_statusBar = new StatusBarView(parent);
+
+    auto documentAt = [this](int index) {
+        return index < 0 ? nullptr : m_controller.documentAt(static_cast<std::size_t>(index));
+    };
+    m_tabBar->onSelect = [this, documentAt](int index) {
+        if (EditorDocument* document = documentAt(index))
+            m_controller.activate(*document);
+    };
+    m_tabBar->onClose = [this, documentAt](int index) {
+        if (EditorDocument* document = documentAt(index))
+            m_controller.closeDocument(*document);
+    };
+    m_tabBar->onMove = [this](int from, int to) {
+        if (from >= 0 && to >= 0)
+            m_controller.moveDocument(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
+    };
+    m_tabBar->onNew = [this] { m_controller.newDocument(); };
+    m_tabBar->onCloseOthers = [this, documentAt](int index) {
+        if (EditorDocument* document = documentAt(index))
+            m_controller.closeOthers(*document);
+    };
+    m_tabBar->onDropFiles = [this](const QStringList& paths) {
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(path);
+        return m_controller.openDroppedFiles(urls);
+    };
+    m_tabBar->onHeightChange = [this](int height) { m_tabScroll->setFixedHeight(height); };
+    m_tabBar->setMultiline(true);
+
+    m_statusBar->onEncodingClick = [this] { popUpMenu(QStringLiteral("encoding"), true); };
+    m_statusBar->onLineEndingClick = [this] { popUpMenu(QStringLiteral("lineEnding"), false); };
+}
+
+WindowBars::~WindowBars() = default;
+
+QWidget* WindowBars::tabBarWidget() const {
+    return m_tabScroll;
+}
+
+QWidget* WindowBars::statusBarWidget() const {
+    return m_statusBar;
+}
+
+void WindowBars::refreshTabs() {
+    std::vector<TabBarView::Item> items;
+    for (EditorDocument* document : m_controller.documents()) {
+        TabBarView::Item item;
+        item.title = document->displayName();
+        item.isDirty = document->isDirty();
+        item.toolTip = document->fileURL().value_or(QString());
+        item.filePath = item.toolTip;
+        items.push_back(std::move(item));
+    }
+    m_tabBar->setItems(std::move(items), m_controller.activeIndex());
+}
+
+void WindowBars::refreshStatus() {
+    EditorDocument* document = m_controller.activeDocument();
+    if (!document)
+        return;
+    EditorTextView* view = m_controller.textView();
+    const bool shown = view->document() == document;
+    const TextRange selection = shown ? view->selectedRange() : document->selection();
+    const LineIndex& lines = document->lineIndex();
+    const std::int64_t start = std::clamp<std::int64_t>(selection.location, 0, document->length());
+    const std::int64_t line = lines.lineNumber(start);
+    m_statusBar->setPosition(line, start - lines.lineStart(line));
+    m_statusBar->setSelectionLength(selection.length);
+    m_statusBar->setLineEnding(document->lineEnding());
+    m_statusBar->setEncodingText(
+        document->isReadOnly() ? QStringLiteral("Salt okunur")
+                               : QString::fromUtf8(textEncoding::displayName(document->encoding())));
+    const auto name = LanguageCatalog::name(document->languageID());
+    m_statusBar->setLanguageText(name ? QString::fromStdString(*name) : QStringLiteral("Düz metin"));
+}
+
+void WindowBars::showMessage(const QString& message, double seconds) {
+    m_statusBar->showMessage(message, seconds);
+}
+
+std::shared_ptr<StatusBarField> WindowBars::addField(const QString& id, int minWidth) {
+    return m_statusBar->addField(id, minWidth);
+}
+
+void WindowBars::popUpMenu(const QString& fieldID, bool encoding) {
+    const auto field = m_statusBar->field(fieldID);
+    if (!field || !m_controller.activeDocument())
+        return;
+    QMenu menu(m_statusBar);
+    if (encoding)
+        m_controller.fillEncodingMenu(&menu, false);
+    else
+        m_controller.fillLineEndingMenu(&menu);
+    menu.exec(m_statusBar->popupPosition(*field));
+}
+
+} // namespace vendrix::app

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "app/context/StatusBarField.h"
+
+#include <QString>
+
+#include <memory>
+
+class QScrollArea;
+class QWidget;
+
+namespace vendrix::app {
+
+class EditorWindowController;
+class StatusBarView;
+class TabBarView;
+
+/// The window's tab bar and status bar, kept in step with the controller's documents.
+class WindowBars final {
+public:
+    WindowBars(EditorWindowController& controller, QWidget* parent);
+    ~WindowBars();
+
+    TabBarView* tabBar() const { return m_tabBar; }
+    StatusBarView* statusBar() const { return m_statusBar; }
+    /// The tab bar's scroll area, the widget that goes into the window's stack.
+    QWidget* tabBarWidget() const;
+    QWidget* statusBarWidget() const;
+
+    /// Rebuilds the tabs from the documents and selects the active one.
+    void refreshTabs();
+    /// The built-in fields for the active document.
+    void refreshStatus();
+    void showMessage(const QString& message, double seconds);
+    std::shared_ptr<StatusBarField> addField(const QString& id, int minWidth);
+
+private:
+    void popUpMenu(const QString& fieldID, bool encoding);
+
+    EditorWindowController& m_controller;
+    TabBarView* m_tabBar = nullptr;
+    QScrollArea* m_tabScroll = nullptr;
+    StatusBarView* m_statusBar = nullptr;
+};
+
+} // namespace vendrix::app

@@ -1,0 +1,99 @@
+#include "app/window/WindowFiles.h"
+
+#include "core/text/UserFileReader.h"
+#include "core/text/UserFileWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+#include <sys/stat.h>
+
+namespace vendrix::app::windowFiles {
+namespace {
+
+std::filesystem::path nativePath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString describe(const UserFileError& error, bool writing) {
+    switch (error.kind) {
+    case UserFileErrorKind::notFound:
+        return QStringLiteral("Dosya bulunamadı.");
+    case UserFileErrorKind::permissionDenied:
+        return writing ? QStringLiteral("Bu dosyaya yazma izniniz yok.")
+                       : QStringLiteral("Bu dosyayı okuma izniniz yok.");
+    case UserFileErrorKind::readOnlyFileSystem:
+        return QStringLiteral("Dosya salt okunur bir dosya sisteminde.");
+    case UserFileErrorKind::notRegularFile:
+        return QStringLiteral("Bu bir dosya değil (klasör, aygıt ya da boru); yalnızca normal "
+                              "dosyalar açılıp kaydedilebilir.");
+    case UserFileErrorKind::tooLarge:
+        return QStringLiteral("Dosya açılamayacak kadar büyük (en çok %1 MB).")
+            .arg(UserFileReader::defaultMaxSize() >> 20);
+    case UserFileErrorKind::noSpace:
+        return QStringLiteral("Diskte yer kalmadı.");
+    case UserFileErrorKind::cancelled:
+        return QStringLiteral("İşlem iptal edildi.");
+    case UserFileErrorKind::ioError:
+        break;
+    }
+    return QString::fromLocal8Bit(std::strerror(error.errnoValue));
+}
+
+ReadFailure::Kind failureKind(UserFileErrorKind kind) {
+    switch (kind) {
+    case UserFileErrorKind::notFound:
+        return ReadFailure::Kind::notFound;
+    case UserFileErrorKind::notRegularFile:
+        return ReadFailure::Kind::notAFile;
+    case UserFileErrorKind::tooLarge:
+        return ReadFailure::Kind::tooLarge;
+    default:
+        return ReadFailure::Kind::unreadable;
+    }
+}
+
+} // namespace
+
+std::expected<std::string, ReadFailure> read(const QString& path) {
+    auto contents = UserFileReader::read(nativePath(path));
+    if (!contents)
+        return std::unexpected(
+            ReadFailure{failureKind(contents.error().kind), describe(contents.error(), false)});
+    return std::move(contents->bytes);
+}
+
+std::expected<void, QString> write(const QString& path, std::string_view bytes) {
+    auto written = UserFileWriter::write(bytes, nativePath(path));
+    if (!written)
+        return std::unexpected(describe(written.error(), true));
+    return {};
+}
+
+bool isWritable(const QString& path) {
+    return UserFileWriter::checkWritable(nativePath(path)).has_value();
+}
+
+bool exists(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0;
+}
+
+QString standardized(const QString& path) {
+    return QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path));
+}
+
+QString resolved(const QString& path) {
+    const QString standard = standardized(path);
+    const QString canonical = QFileInfo(standard).canonicalFilePath();
+    return canonical.isEmpty() ? standard : canonical;
+}
+
+bool hasByteOrderMark(std::string_view bytes) {
+    auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
+    return starts("\xEF\xBB\xBF") || starts("\xFF\xFE") || starts("\xFE\xFF");
+}
+
+} // namespace vendrix::app::windowFiles

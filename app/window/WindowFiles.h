@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <expected>
+#include <string>
+#include <string_view>
+
+namespace vendrix::app::windowFiles {
+
+/// Why a user file could not be read. `description` is a complete Turkish sentence.
+struct ReadFailure {
+    enum class Kind { notFound, notAFile, tooLarge, unreadable };
+    Kind kind = Kind::unreadable;
+    QString description;
+};
+
+/// Reads a user's file through the one reading path: regular files only, opened without
+/// blocking (a FIFO, socket, device or directory is refused, never waited on), up to the
+/// reader's size limit.
+[[nodiscard]] std::expected<std::string, ReadFailure> read(const QString& path);
+
+/// Saves a user's file through the safe writer: symbolic links followed, atomically where
+/// that keeps the file's identity, mode and owner kept, in place only when the directory
+/// refuses a new file. Failure: a Turkish description.
+[[nodiscard]] std::expected<void, QString> write(const QString& path, std::string_view bytes);
+
+/// True when an existing file at `path` can be opened for writing (without blocking).
+[[nodiscard]] bool isWritable(const QString& path);
+/// True when something exists at `path` (a dangling link does not count).
+[[nodiscard]] bool exists(const QString& path);
+
+/// An absolute path with "." and ".." components resolved (symbolic links kept).
+[[nodiscard]] QString standardized(const QString& path);
+/// The standardised path with symbolic links resolved as far as the file exists.
+[[nodiscard]] QString resolved(const QString& path);
+/// True when the bytes start with a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark.
+[[nodiscard]] bool hasByteOrderMark(std::string_view bytes);
+
+} // namespace vendrix::app::windowFiles

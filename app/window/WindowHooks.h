@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/document/DiskStamp.h"
+#include "core/text/TextFileCodec.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace vendrix::app {
+
+class EditorDocument;
+
+/// What the session controller does for the window. Every hook may be empty.
+struct WindowSessionHooks {
+    /// Asks for a session write after the usual delay.
+    std::function<void()> scheduleSave;
+    /// Writes the session now (synchronously) or on the session queue.
+    std::function<void(bool synchronously)> flush;
+    /// The text of a session buffer file; none when it is missing or unreadable.
+    std::function<std::optional<std::u16string>(const std::string& bufferName)> readBuffer;
+};
+
+/// What the file watcher does for the window. Every hook may be empty.
+struct WindowFileWatchHooks {
+    /// Watches the document's file when it is loaded and has one; otherwise stops watching.
+    std::function<void(EditorDocument&)> update;
+    /// Stops watching the document's file (closing).
+    std::function<void(EditorDocument&)> stop;
+    /// Whether the document's file is being watched.
+    std::function<bool(const EditorDocument&)> isWatching;
+    /// Compares the file on disk with the document's stamp and handles a difference.
+    std::function<void(EditorDocument&)> checkExternalChange;
+    /// Shows the external-change prompt for a document with externalChangePending.
+    std::function<void(EditorDocument&)> presentExternalChange;
+};
+
+/// A file read for opening, before its document exists.
+struct OpenedFile {
+    QString path;
+    QString standardizedPath;
+    DecodedText decoded;
+    std::optional<DiskStamp> stampBeforeReading;
+};
+
+/// The dialogs the window runs; replaceable so that tests can answer them.
+struct WindowPanels {
+    /// The open panel: files chosen (several allowed), empty when cancelled.
+    std::function<QStringList()> open;
+    /// The save panel proposing `proposedName`; the chosen path, none when cancelled.
+    std::function<std::optional<QString>(const QString& proposedName)> save;
+};
+
+} // namespace vendrix::app

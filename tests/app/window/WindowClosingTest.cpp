@@ -1,0 +1,102 @@
+// The close prompt, closing others, the never-empty window, and moving tabs.
+#include "WindowTestSupport.h"
+
+#include "app/window/WindowMessages.h"
+
+namespace vendrix::app::test {
+namespace {
+
+using Kind = EditorEvent::Kind;
+namespace msg = windowMessages;
+
+class WindowClosingTest : public WindowFixture {};
+
+TEST_F(WindowClosingTest, TheClosePromptsThreeAnswers) {
+    ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"kept"}, "t"));
+    const QString file = write("f.txt", "f");
+    controller->openFiles({file});
+    EditorDocument& document = active();
+    ASSERT_TRUE(controller->applyEdits(document, {{1, 0}}, {u"!"}, "t"));
+    controller->activate(*controller->documentAt(0));
+
+    answer(1); // Vazgeç
+    EXPECT_FALSE(controller->closeDocument(document));
+    EXPECT_EQ(count(), 2u);
+    EXPECT_EQ(controller->activeDocument(), &document); // brought forward to ask
+    const PromptRequest& request = prompter.requests.back();
+    EXPECT_EQ(request.message, msg::closePrompt("f.txt"));
+    EXPECT_EQ(request.detail, "Kaydetmezseniz değişiklikler kaybolur.");
+    EXPECT_EQ(request.buttons, (QStringList{"Kaydet", "Vazgeç", "Kaydetme"}));
+    EXPECT_EQ(request.cancelButton, 1);
+
+    answer(0); // Kaydet
+    EXPECT_TRUE(controller->closeDocument(document));
+    EXPECT_EQ(read(file), "f!");
+    EXPECT_EQ(count(), 1u);
+
+    EditorDocument& untitled = controller->newDocument(u"lost");
+    answer(2); // Kaydetme
+    EXPECT_TRUE(controller->closeDocument(untitled));
+    EXPECT_EQ(count(), 1u);
+    EXPECT_EQ(text(active()), u"kept");
+    EXPECT_TRUE(proposedNames.isEmpty());
+}
+
+TEST_F(WindowClosingTest, ClosingTheActiveTabActivatesItsNeighbour) {
+    controller->openFiles({write("a.txt", "a"), write("b.txt", "b"), write("c.txt", "c")});
+    // Tab order: a (replaced the untouched tab), b, c; c is active.
+    controller->activate(*controller->documentAt(1));
+    EditorDocument* c = controller->documentAt(2);
+    events.clear();
+    EXPECT_TRUE(controller->closeDocument(*controller->documentAt(1)));
+    EXPECT_EQ(controller->activeDocument(), c);
+    EXPECT_EQ(controller->textView()->document(), c);
+    EXPECT_EQ(kinds(), (std::vector{Kind::documentClosed, Kind::activeDocumentChanged}));
+    EXPECT_TRUE(controller->closeDocument(*c));
+    EXPECT_EQ(active().displayName(), "a.txt");
+    EXPECT_EQ(controller->window()->windowTitle(), "a.txt[*] — Vendrix");
+}
+
+TEST_F(WindowClosingTest, ClosingTheLastTabLeavesAnEmptyUntitledOne) {
+    EditorDocument& only = active();
+    ASSERT_TRUE(controller->applyEdits(only, {{0, 0}}, {u"x"}, "t"));
+    controller->newDocument();
+    answer(2);
+    controller->closeOthers(*controller->documentAt(1));
+    events.clear();
+    EXPECT_TRUE(controller->closeDocument(active()));
+    ASSERT_EQ(count(), 1u);
+    EXPECT_EQ(active().displayName(), "Yeni 1");
+    EXPECT_EQ(active().length(), 0);
+    EXPECT_EQ(kinds(), (std::vector{Kind::documentClosed, Kind::documentOpened,
+                                    Kind::documentLoaded, Kind::activeDocumentChanged}));
+}
+
+TEST_F(WindowClosingTest, CloseOthersStopsAtTheFirstCancel) {
+    EditorDocument& first = active();
+    ASSERT_TRUE(controller->applyEdits(first, {{0, 0}}, {u"1"}, "t"));
+    EditorDocument& second = controller->newDocument(u"2");
+    EditorDocument& third = controller->newDocument(u"3");
+    EditorDocument& keep = controller->newDocument();
+    answer(2); // first: discard
+    answer(1); // second: cancel -> stop
+    controller->closeOthers(keep);
+    EXPECT_EQ(prompter.requests.size(), 2u);
+    EXPECT_EQ(controller->documents(), (std::vector<EditorDocument*>{&second, &third, &keep}));
+}
+
+TEST_F(WindowClosingTest, MovingATabKeepsTheActiveDocument) {
+    EditorDocument& first = active();
+    EditorDocument& second = controller->newDocument();
+    EditorDocument& third = controller->newDocument();
+    controller->moveDocument(2, 0);
+    EXPECT_EQ(controller->documents(), (std::vector<EditorDocument*>{&third, &first, &second}));
+    EXPECT_EQ(controller->activeDocument(), &third);
+    EXPECT_EQ(controller->tabBar()->items().front().title, "Yeni 3");
+    EXPECT_EQ(controller->tabBar()->selectedIndex(), 0);
+    controller->activateNeighbour(-1);
+    EXPECT_EQ(controller->activeDocument(), &second);
+}
+
+} // namespace
+} // namespace vendrix::app::test

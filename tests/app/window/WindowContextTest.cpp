@@ -1,0 +1,171 @@
+// The context the features use, start-up replay, requests during prompts, and the menus.
+#include "WindowTestSupport.h"
+
+#include "app/context/MenuBuilder.h"
+
+#include <QAction>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QUndoStack>
+
+namespace vendrix::app::test {
+namespace {
+
+using Kind = EditorEvent::Kind;
+
+class WindowContextTest : public WindowFixture {};
+
+TEST_F(WindowContextTest, ReplayReportsOpenedThenLoadedThenActive) {
+    EditorDocument& loaded = active();
+    auto pending = std::make_unique<EditorDocument>(QUuid::createUuid());
+    pending->setPending(EditorDocument::PendingContent::ofText(u"later"));
+    EditorDocument* restored = pending.get();
+    std::vector<std::unique_ptr<EditorDocument>> list;
+    list.push_back(std::move(pending));
+    controller->restoreDocuments(std::move(list), 5); // out of range: the first restored
+    controller->activate(loaded);
+    events.clear();
+    controller->replayToObservers();
+    std::vector<std::pair<Kind, EditorDocument*>> expected{
+        {Kind::documentOpened, &loaded}, {Kind::documentOpened, restored},
+        {Kind::documentLoaded, &loaded}, {Kind::documentLoaded, restored},
+        {Kind::activeDocumentChanged, &loaded}};
+    EXPECT_EQ(events, expected);
+}
+
+TEST_F(WindowContextTest, EditsOfABackgroundDocumentGoToItsOwnHistory) {
+    EditorDocument& background = active();
+    ASSERT_TRUE(controller->applyEdits(background, {{0, 0}}, {u"abcdefgh"}, "t"));
+    EditorDocument& shown = controller->newDocument(u"shown");
+    events.clear();
+    EXPECT_FALSE(controller->applyEdits(background, {{5, 2}, {3, 1}}, {u"x", u"y"}, "Adım"));
+    EXPECT_TRUE(controller->applyEdits(background, {{3, 2}, {5, 1}}, {u"X", u"Y\r\n"}, "Adım"));
+    EXPECT_EQ(text(background), u"abcXY\ngh");
+    EXPECT_EQ(text(shown), u"shown");
+    EXPECT_EQ(background.undoStack()->undoText(), "Adım");
+    EXPECT_EQ(kinds(), std::vector{Kind::textChanged});
+    EXPECT_EQ(events[0].second, &background);
+    background.undo();
+    EXPECT_EQ(text(background), u"abcdefgh");
+    EXPECT_EQ(controller->activeDocument(), &shown);
+}
+
+TEST_F(WindowContextTest, FieldsAccessoriesLanguageAndSelection) {
+    auto field = controller->addStatusField("feature", 40);
+    const QStringList order = controller->statusBar()->fieldOrder();
+    EXPECT_LT(order.indexOf("feature"), order.indexOf("lineEnding"));
+
+    auto* top = new QWidget;
+    auto* bottom = new QWidget;
+    controller->addAccessory(top, false);
+    controller->addAccessory(bottom, true);
+    auto* layout = controller->textView()->parentWidget()->layout();
+    const int text = layout->indexOf(controller->textView());
+    EXPECT_EQ(layout->indexOf(top), text - 1);
+    EXPECT_EQ(layout->indexOf(bottom), text + 1);
+    controller->removeAccessory(top);
+    EXPECT_EQ(layout->indexOf(top), -1);
+    delete top;
+
+    ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"a\nb\nc"}, "t"));
+    controller->select({4, 99});
+    EXPECT_EQ(controller->textView()->selectedRange(), (TextRange{4, 1}));
+    EXPECT_EQ(controller->statusBar()->field("position")->label->text(), "Sat 3, Süt 1");
+
+    events.clear();
+    controller->setLanguage("json", active());
+    controller->setLanguage("json", active());
+    EXPECT_EQ(kinds(), std::vector{Kind::languageChanged});
+    EXPECT_EQ(controller->statusBar()->field("language")->label->text(), "JSON");
+}
+
+/// A prompt whose event loop lets an open request and a quit request in.
+class InterruptedPrompter final : public Prompter {
+public:
+    std::function<void()> duringPrompt;
+    PromptAnswer ask(const PromptRequest&) override {
+        if (auto run = std::exchange(duringPrompt, nullptr))
+            run();
+        return {1, false};
+    }
+};
+
+TEST(WindowPromptTest, RequestsArrivingDuringAPromptWaitForIt) {
+    QTemporaryDir folder;
+    InterruptedPrompter prompter;
+    EditorWindowController controller({&prompter, nullptr});
+    controller.ensureDocument();
+    ASSERT_TRUE(controller.applyEdits(*controller.activeDocument(), {{0, 0}}, {u"x"}, "t"));
+    const QString file = folder.filePath("late.txt");
+    QFile(file).open(QIODevice::WriteOnly);
+    int quits = 0;
+    QObject::connect(&controller, &EditorWindowController::quitRequested, [&] { ++quits; });
+    std::size_t countInside = 0;
+    prompter.duringPrompt = [&] {
+        controller.openFiles({file});
+        controller.requestQuit();
+        countInside = controller.documentCount();
+    };
+    EXPECT_FALSE(controller.closeDocument(*controller.activeDocument())); // "Vazgeç"
+    EXPECT_EQ(countInside, 1u);
+    EXPECT_EQ(quits, 0);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(controller.documentCount(), 2u);
+    EXPECT_EQ(quits, 1);
+}
+
+TEST_F(WindowContextTest, MenusCarryTheBuiltInItemsAndEditTheFocusedField) {
+    MenuBuilder builder;
+    controller->attachMenus(builder);
+    auto titles = [](QMenu* menu) {
+        QStringList result;
+        for (QAction* action : menu->actions())
+            result << (action->isSeparator() ? QStringLiteral("—") : action->text());
+        return result;
+    };
+    EXPECT_EQ(titles(builder.menu(MenuID::app)),
+              (QStringList{"Vendrix Hakkında", "—", "—", "Vendrix'ten Çık"}));
+    EXPECT_EQ(titles(builder.menu(MenuID::file)),
+              (QStringList{"Yeni", "Aç…", "Son Açılanlar", "—", "Kaydet", "Farklı Kaydet…",
+                           "Tümünü Kaydet", "Diskten Yeniden Yükle", "—", "Kodlama",
+                           "Satır Sonu", "—", "Sekmeyi Kapat"}));
+    EXPECT_EQ(titles(builder.menu(MenuID::edit)),
+              (QStringList{"Geri Al", "Yinele", "—", "Kes", "Kopyala", "Yapıştır", "Sil",
+                           "Tümünü Seç"}));
+    QAction* undo = builder.menu(MenuID::edit)->actions()[0];
+    EXPECT_EQ(undo->shortcut(), QKeySequence("Ctrl+Z"));
+    EXPECT_EQ(builder.menu(MenuID::file)->actions()[12]->shortcuts(),
+              (QList<QKeySequence>{QKeySequence("Ctrl+W"), QKeySequence("Ctrl+F4")}));
+
+    // Undo in a line edit undoes the line edit; in the text view the document.
+    controller->show();
+    ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"doc"}, "t"));
+    auto* field = new QLineEdit(controller->window());
+    controller->addAccessory(field, true);
+    field->setFocus();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), field);
+    field->insert("typed");
+    undo->trigger();
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(text(active()), u"doc");
+    controller->textView()->setFocus();
+    QCoreApplication::processEvents();
+    undo->trigger();
+    EXPECT_EQ(text(active()), u"");
+
+    // The encoding submenus: the current one checked; reopen offered only for clean files.
+    QMenu* encodings = builder.menu(MenuID::file)->actions()[9]->menu();
+    QMenu* convert = encodings->actions()[0]->menu();
+    QMenu* reopen = encodings->actions()[1]->menu();
+    controller->setSaveEncoding(TextEncoding::isoLatin1);
+    QMetaObject::invokeMethod(convert, "aboutToShow");
+    QMetaObject::invokeMethod(reopen, "aboutToShow");
+    for (QAction* action : convert->actions())
+        EXPECT_EQ(action->isChecked(), action->text() == "ISO-8859-1") << action->text().toStdString();
+    EXPECT_FALSE(reopen->actions()[0]->isEnabled());
+}
+
+} // namespace
+} // namespace vendrix::app::test

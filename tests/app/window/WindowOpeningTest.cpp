@@ -1,0 +1,190 @@
+// Opening files, dropping them, the untouched tab, binary and long-line files, lazy loading.
+#include "WindowTestSupport.h"
+
+#include "app/window/WindowMessages.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vendrix::app::test {
+namespace {
+
+using Kind = EditorEvent::Kind;
+namespace msg = windowMessages;
+
+class WindowOpeningTest : public WindowFixture {};
+
+TEST_F(WindowOpeningTest, OpeningReplacesTheUntouchedTabAndActivatesAnOpenFileAgain) {
+    // The empty untitled tab was typed into and emptied again: still untouched.
+    EditorDocument& untitled = active();
+    ASSERT_TRUE(controller->applyEdits(untitled, {{0, 0}}, {u"x"}, "t"));
+    ASSERT_TRUE(controller->applyEdits(untitled, {{0, 1}}, {u""}, "t"));
+    const QString a = write("a.txt", "alpha\n");
+    controller->openFiles({a});
+    ASSERT_EQ(count(), 1u);
+    EXPECT_EQ(active().fileURL(), QFileInfo(a).absoluteFilePath());
+    EXPECT_EQ(text(active()), u"alpha\n");
+    EXPECT_FALSE(active().isDirty());
+    EXPECT_EQ(controller->textView()->document(), &active());
+    EXPECT_EQ(controller->window()->windowTitle(), "a.txt[*] — Vendrix");
+
+    // The same file through "." and ".." and through a link only activates its tab.
+    const QString b = write("b.txt", "beta");
+    controller->openFiles({b});
+    ASSERT_EQ(count(), 2u);
+    QDir().mkdir(path("sub"));
+    ASSERT_EQ(::symlink(QFile::encodeName(a).constData(), QFile::encodeName(path("link.txt")).constData()), 0);
+    controller->openFiles({path("sub/../a.txt")});
+    EXPECT_EQ(count(), 2u);
+    EXPECT_EQ(controller->activeIndex(), 0);
+    controller->activate(*controller->documentAt(1));
+    controller->openFiles({path("link.txt")});
+    EXPECT_EQ(count(), 2u);
+    EXPECT_EQ(controller->activeIndex(), 0);
+
+    // A dirty untitled tab is never replaced.
+    EditorDocument& typed = controller->newDocument(u"kept");
+    EXPECT_TRUE(typed.isDirty());
+    controller->openFiles({write("c.txt", "c")});
+    EXPECT_EQ(count(), 4u);
+    EXPECT_TRUE(prompter.requests.empty());
+}
+
+TEST_F(WindowOpeningTest, FifosDevicesAndMissingFilesAreRefusedWithoutBlocking) {
+    const QString fifo = path("pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    // No writer ever opens the FIFO: a blocking open would hang the test here.
+    controller->openFiles({fifo, "/dev/zero", path("missing.txt"), folder.path()});
+    EXPECT_EQ(count(), 1u);
+    EXPECT_FALSE(active().fileURL());
+    EXPECT_EQ(promptMessages(), (QStringList{msg::cannotOpen("pipe"), msg::cannotOpen("zero"),
+                                             msg::cannotOpen("missing.txt"),
+                                             msg::cannotOpen(QFileInfo(folder.path()).fileName())}));
+    for (const PromptRequest& request : prompter.requests) {
+        EXPECT_FALSE(request.detail.isEmpty());
+        EXPECT_EQ(request.buttons, QStringList{"Tamam"});
+    }
+
+    // A file too large for the text system is refused before anything is read (sparse here).
+    const QString huge = path("huge.log");
+    {
+        QFile file(huge);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.resize(qint64{3} << 30));
+    }
+    prompter.requests.clear();
+    controller->openFiles({huge});
+    EXPECT_EQ(count(), 1u);
+    ASSERT_EQ(prompter.requests.size(), 1u);
+    EXPECT_EQ(prompter.requests[0].message, msg::cannotOpen("huge.log"));
+    EXPECT_TRUE(prompter.requests[0].detail.contains("büyük"));
+}
+
+TEST_F(WindowOpeningTest, DroppedFoldersAreSkippedWithAMessageAndFilesOpen) {
+    QDir().mkdir(path("folder"));
+    EXPECT_FALSE(controller->openDroppedFiles({QUrl::fromLocalFile(path("folder"))}));
+    EXPECT_EQ(statusMessage(), msg::notAFile("folder"));
+    EXPECT_EQ(count(), 1u);
+    const QString file = write("dropped.txt", "d");
+    EXPECT_TRUE(controller->openDroppedFiles({QUrl("https://example.org/x"),
+                                              QUrl::fromLocalFile(path("folder")),
+                                              QUrl::fromLocalFile(file)}));
+    EXPECT_EQ(active().displayName(), "dropped.txt");
+}
+
+TEST_F(WindowOpeningTest, BinaryFilesOpenReadOnlyWithTheirAlert) {
+    QByteArray bytes("PK\x03\x04", 4);
+    bytes.append(QByteArray(200, '\0'));
+    controller->openFiles({write("archive.zip", bytes)});
+    EXPECT_TRUE(active().isReadOnly());
+    EXPECT_EQ(promptMessages(), QStringList{msg::binaryOpened("archive.zip")});
+    EXPECT_FALSE(controller->textView()->isEditable());
+    EXPECT_FALSE(controller->applyEdits(active(), {{0, 0}}, {u"x"}, "t"));
+}
+
+TEST_F(WindowOpeningTest, ALongLineWrapsItsTabOnlyWithAMessage) {
+    controller->openFiles({write("short.txt", "short\n")});
+    controller->openFiles({write("long.json", QByteArray(120'000, 'a'))});
+    EXPECT_TRUE(controller->effectiveWrap());
+    EXPECT_TRUE(controller->textView()->wrapsLines());
+    EXPECT_TRUE(statusMessage().startsWith("Çok uzun satır ("));
+    events.clear();
+    controller->activate(*controller->documentAt(0));
+    EXPECT_FALSE(controller->effectiveWrap());
+    EXPECT_FALSE(controller->textView()->wrapsLines());
+    const auto seen = kinds();
+    EXPECT_NE(std::ranges::find(seen, Kind::appearanceChanged), seen.end());
+}
+
+TEST_F(WindowOpeningTest, AFailedLazyLoadKeepsTheTabPendingUntilARetrySucceeds) {
+    const QString gone = path("later.txt");
+    auto restored = std::make_unique<EditorDocument>(QUuid::createUuid());
+    restored->setFileURL(gone);
+    restored->setPending(EditorDocument::PendingContent::ofFile());
+    EditorDocument* document = restored.get();
+    std::vector<std::unique_ptr<EditorDocument>> list;
+    list.push_back(std::move(restored));
+    controller->restoreDocuments(std::move(list), 0);
+    EXPECT_EQ(controller->activeDocument(), document);
+    EXPECT_FALSE(document->isLoaded());
+    EXPECT_EQ(document->pending().kind, EditorDocument::PendingContent::Kind::file);
+    EXPECT_EQ(statusMessage(), msg::fileNotFound(gone));
+
+    // Saving it would write an empty text over a file that may come back: refused.
+    write("later.txt", "");
+    ::unlink(QFile::encodeName(gone).constData());
+    document->setDirty(true);
+    EXPECT_FALSE(controller->saveDocument(*document, gone));
+    EXPECT_EQ(promptMessages(), QStringList{msg::cannotSave("later.txt")});
+    EXPECT_FALSE(QFileInfo::exists(gone));
+
+    // Once the file is there, activation loads it.
+    write("later.txt", "back\n");
+    controller->activate(*controller->documentAt(0));
+    controller->activate(*document);
+    ASSERT_TRUE(document->isLoaded());
+    EXPECT_EQ(text(*document), u"back\n");
+    EXPECT_EQ(controller->textView()->document(), document);
+}
+
+TEST_F(WindowOpeningTest, BuffersLoadFromTheSessionAndFallBackToTheFile) {
+    const QString file = write("f.txt", "from file");
+    controller->session.readBuffer = [](const std::string& name) -> std::optional<std::u16string> {
+        if (name == "present.txt")
+            return u"from buffer";
+        return std::nullopt;
+    };
+    std::vector<std::unique_ptr<EditorDocument>> list;
+    for (const char* name : {"present.txt", "absent.txt"}) {
+        auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
+        document->setFileURL(file);
+        document->setDirty(true);
+        document->setPending(EditorDocument::PendingContent::ofBuffer(name));
+        list.push_back(std::move(document));
+    }
+    EditorDocument* first = list[0].get();
+    EditorDocument* second = list[1].get();
+    controller->restoreDocuments(std::move(list), 1);
+    EXPECT_FALSE(first->isLoaded());
+    EXPECT_EQ(text(*second), u"from file");
+    EXPECT_TRUE(second->isDirty());
+    controller->activate(*first);
+    EXPECT_EQ(text(*first), u"from buffer");
+}
+
+TEST_F(WindowOpeningTest, NewDocumentsTakeTheSmallestFreeNumberAndOpenAfterTheActiveTab) {
+    EditorDocument& two = controller->newDocument();
+    EditorDocument& three = controller->newDocument(u"a\r\nb");
+    EXPECT_EQ(two.displayName(), "Yeni 2");
+    EXPECT_EQ(text(three), u"a\nb");
+    controller->activate(*controller->documentAt(0));
+    controller->closeDocument(two);
+    EXPECT_EQ(controller->newDocument().displayName(), "Yeni 2");
+    EXPECT_EQ(controller->activeIndex(), 1);
+}
+
+} // namespace
+} // namespace vendrix::app::test
