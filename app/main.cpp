@@ -1,3 +1,4 @@
+#include "app/context/MenuBuilder.h"
 #include "app/window/EditorWindowController.h"
 #include "core/persistence/FileSettingsBacking.h"
 
@@ -12,6 +13,9 @@ int main(int argc, char* argv[]) {
         (QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
          QStringLiteral("/Vendrix/settings.plist")).toStdString());
     vendrix::app::EditorWindowController controller({nullptr, &settings});
+    vendrix::app::MenuBuilder menus;
+    controller.attachMenus(menus);
+    menus.complete();
     controller.openFiles(QApplication::arguments().mid(1));
     controller.ensureDocument();
     QObject::connect(&controller, &vendrix::app::EditorWindowController::quitRequested,

@@ -2,6 +2,7 @@
 
 #include "app/document/DocumentHooks.h"
 #include "app/view/TemporaryAttributes.h"
+#include "app/view/TextInputHandler.h"
 #include "app/view/TextLayoutModel.h"
 #include "core/common/TextRange.h"
 
@@ -16,12 +17,13 @@
 #include <string>
 #include <vector>
 
-class QMimeData;
+namespace vendrix {
+class TextNavigation;
+}
 
 namespace vendrix::app {
 
 class EditorDocument;
-class TextNavigation;
 
 /// How a change entered the text: typing and deleting at the keyboard merge into one undo
 /// step until the run is broken; the others are steps of their own.
@@ -79,12 +81,23 @@ public:
     void breakUndoCoalescing();
     void undo();
     void redo();
-    void cut();
-    void copy();
-    void paste();
-    void selectAll();
+    // Commands: the input handlers are asked first (see TextInputHandler).
+    void cut() { perform(TextCommand::cut); }
+    void copy() { perform(TextCommand::copy); }
+    void paste() { perform(TextCommand::paste); }
+    void selectAll() { perform(TextCommand::selectAll); }
+    void deleteSelection() { perform(TextCommand::deleteSelection); }
+    /// Runs `command`: the first input handler that takes it, else the view itself.
+    void perform(TextCommand command);
+    /// The view's own handling of `command`, without asking the handlers.
+    void performOwn(TextCommand command);
     /// Pastes the primary selection at `offset` (middle click).
     void pastePrimary(std::int64_t offset);
+
+    // Input handlers, asked in the order added before the view handles input itself. The
+    // view does not own them; remove a handler before destroying it.
+    void addInputHandler(TextInputHandler* handler);
+    void removeInputHandler(TextInputHandler* handler);
 
     // Appearance.
     void setEditorFont(const QFont& font);
@@ -99,13 +112,18 @@ public:
     void setShowsInvisibles(bool shows);
     bool showsInvisibles() const { return m_showsInvisibles; }
 
-    // Temporary attributes.
-    TemporaryAttributes& temporaryAttributes() { return m_attributes; }
-    void addForegroundColor(TextRange range, const QColor& color, bool underline = false);
-    void removeForegroundColors(TextRange range);
-    void setBackgroundLayer(const QString& name, std::vector<ColoredRange> ranges,
+    // Temporary attributes: colours over the text that never touch the storage or undo.
+    // Drawing order, bottom to top: background, background layers (in their declared order),
+    // the selection, the background decorators (in the order added), the text in its
+    // foreground layers' colours, invisibles, the caret.
+    const TemporaryAttributes& temporaryAttributes() const { return m_attributes; }
+    void addForegroundColor(ForegroundLayer layer, TextRange range, const QColor& color,
+                            bool underline = false);
+    void removeForegroundColors(ForegroundLayer layer, TextRange range);
+    void clearForegroundLayer(ForegroundLayer layer);
+    void setBackgroundLayer(BackgroundLayer layer, std::vector<ColoredRange> ranges,
                             bool fullWidth = false);
-    void clearBackgroundLayer(const QString& name);
+    void clearBackgroundLayer(BackgroundLayer layer);
     std::vector<BackgroundDecorator>& backgroundDecorators() { return m_decorators; }
 
     // Geometry queries (viewport coordinates unless said otherwise).
@@ -211,7 +229,10 @@ private:
     void publishPrimarySelection();
     void extendMouseSelection(QPointF viewportPoint);
     void startPress(QMouseEvent* event, int clickCount);
-    bool handleShortcut(QKeyEvent* event);
+    /// Asks the input handlers in order until one takes the input.
+    template <typename Ask> bool askHandlers(Ask&& ask);
+    /// Typed text: offered to the handlers, then inserted.
+    void typeText(const QString& text);
     void paintRangeBackground(QPainter& painter, const std::vector<VisibleRow>& rows,
                               TextRange range, const QColor& color, bool fullWidth);
     void paintInvisibles(QPainter& painter, const std::vector<VisibleRow>& rows);
@@ -223,6 +244,7 @@ private:
     TextLayoutModel m_layout;
     TemporaryAttributes m_attributes;
     std::vector<BackgroundDecorator> m_decorators;
+    std::vector<TextInputHandler*> m_inputHandlers;
     ChangeDelegate m_changeDelegate;
 
     std::int64_t m_anchor = 0;
@@ -261,6 +283,10 @@ private:
     QElapsedTimer m_lastClickTime;
     QPointF m_lastClickPoint;
     int m_clickCount = 0;
+    // A middle press pastes on release unless the mouse moved past the drag distance.
+    QPointF m_middlePressPoint;
+    bool m_middlePressed = false;
+    bool m_middleDragged = false;
 
     bool m_prefetchScheduled = false;
     qreal m_prefetchedTop = -1;

@@ -2,7 +2,8 @@
 #include "app/view/EditorTextView.h"
 
 #include "app/document/EditorDocument.h"
-#include "app/view/TextNavigation.h"
+#include "app/view/EditorTextViewSupport.h"
+#include "core/editing/TextNavigation.h"
 #include "core/text/LineIndex.h"
 #include "core/text/TextStorage.h"
 
@@ -13,7 +14,6 @@
 #include <QStyleHints>
 #include <QTextCharFormat>
 #include <QUndoStack>
-#include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
@@ -21,23 +21,12 @@
 namespace vendrix::app {
 namespace {
 
-std::u16string_view view(const QString& text) {
-    return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())};
-}
-
-/// True for the keys the view handles itself even when a shortcut of the window uses them.
-bool isEditingShortcut(QKeyEvent* event) {
+/// True for the keys that are the text's own (caret movement, deletion), which the view keeps
+/// even when a window shortcut uses them. Command keys (Ctrl+Z, Ctrl+C, ...) belong to the
+/// window's actions, which call the view's commands.
+bool isViewKey(QKeyEvent* event) {
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    const bool control = modifiers & Qt::ControlModifier;
     switch (event->key()) {
-    case Qt::Key_Z:
-    case Qt::Key_Y:
-    case Qt::Key_A:
-    case Qt::Key_C:
-    case Qt::Key_X:
-    case Qt::Key_V:
-    case Qt::Key_Insert:
-        return control;
     case Qt::Key_Left:
     case Qt::Key_Right:
     case Qt::Key_Up:
@@ -48,8 +37,9 @@ bool isEditingShortcut(QKeyEvent* event) {
     case Qt::Key_Home:
     case Qt::Key_End:
     case Qt::Key_Backspace:
-    case Qt::Key_Delete:
         return !(modifiers & (Qt::AltModifier | Qt::MetaModifier));
+    case Qt::Key_Delete:
+        return !(modifiers & (Qt::AltModifier | Qt::MetaModifier | Qt::ShiftModifier));
     default:
         return false;
     }
@@ -69,8 +59,23 @@ bool isTypedText(QKeyEvent* event) {
 bool EditorTextView::event(QEvent* event) {
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (isEditingShortcut(key) || (isTypedText(key) && key->text().at(0).isPrint())) {
+        // Text typed with Control and Alt together (AltGr on some keyboards) is typed only when
+        // no window shortcut (Ctrl+Alt+S, Ctrl+Alt+J, ...) takes the key first.
+        const bool plainText = isTypedText(key) &&
+                               !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+                               key->text().at(0).isPrint();
+        if (isViewKey(key) || plainText) {
             event->accept();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::KeyPress && m_document) {
+        // Qt moves the focus on Tab and Backtab before keyPressEvent; here they are keys of
+        // the text (indenting, column typing, a tab character).
+        auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+            keyPressEvent(key);
             return true;
         }
     }
@@ -160,44 +165,15 @@ void EditorTextView::deleteBy(bool forward, bool byWord) {
 
 // MARK: Keyboard
 
-bool EditorTextView::handleShortcut(QKeyEvent* event) {
-    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
-    const bool control = modifiers & Qt::ControlModifier;
-    const bool shift = modifiers & Qt::ShiftModifier;
-    if (!control || (modifiers & Qt::AltModifier))
-        return false;
-    switch (event->key()) {
-    case Qt::Key_Z:
-        shift ? redo() : undo();
-        return true;
-    case Qt::Key_Y:
-        redo();
-        return true;
-    case Qt::Key_A:
-        selectAll();
-        return true;
-    case Qt::Key_C:
-    case Qt::Key_Insert:
-        copy();
-        return true;
-    case Qt::Key_X:
-        cut();
-        return true;
-    case Qt::Key_V:
-        paste();
-        return true;
-    default:
-        return false;
-    }
-}
-
 void EditorTextView::keyPressEvent(QKeyEvent* event) {
     if (!m_document) {
         QAbstractScrollArea::keyPressEvent(event);
         return;
     }
-    if (handleShortcut(event))
+    if (askHandlers([event](TextInputHandler& handler) { return handler.keyPress(*event); })) {
+        event->accept();
         return;
+    }
     const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
     const bool shift = modifiers & Qt::ShiftModifier;
     const bool control = modifiers & Qt::ControlModifier;
@@ -267,21 +243,11 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     case Qt::Key_Backspace:
-        deleteBy(false, control);
+        perform(control ? TextCommand::deleteWordBackward : TextCommand::deleteBackward);
         return;
     case Qt::Key_Delete:
-        if (shift && !control) {
-            cut();
-            return;
-        }
-        deleteBy(true, control);
+        perform(control ? TextCommand::deleteWordForward : TextCommand::deleteForward);
         return;
-    case Qt::Key_Insert:
-        if (shift && !control) {
-            paste();
-            return;
-        }
-        break;
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (control || alt)
@@ -291,7 +257,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Tab:
         if (control || alt)
             break;
-        insertText(u"\t");
+        typeText(QStringLiteral("\t"));
         return;
     case Qt::Key_Backtab:
         return;
@@ -302,176 +268,13 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         if (isTypedText(event) && std::all_of(text.begin(), text.end(), [](QChar c) {
                 return c.isPrint() || c.isSurrogate() || c == QLatin1Char('\t');
             })) {
-            insertText(view(text));
+            typeText(text);
             return;
         }
         break;
     }
     }
     QAbstractScrollArea::keyPressEvent(event);
-}
-
-// MARK: Mouse
-
-void EditorTextView::startPress(QMouseEvent* event, int clickCount) {
-    bool upstream = false;
-    std::int64_t offset = offsetAtContentPoint(viewportToContent(event->position()), &upstream);
-    TextNavigation nav = navigation();
-    commitPreedit();
-    m_document->breakTypingRun();
-    m_granularity = clickCount >= 3   ? Granularity::line
-                    : clickCount == 2 ? Granularity::word
-                                      : Granularity::character;
-    if ((event->modifiers() & Qt::ShiftModifier) && clickCount == 1) {
-        m_pressRange = {m_anchor, 0};
-        m_selecting = true;
-        m_granularity = Granularity::character;
-        moveCaret(offset, true, false, upstream);
-        return;
-    }
-    if (upstream && m_granularity != Granularity::character) {
-        // Words and lines are picked from the row's last character.
-        offset = nav.previousCharacter(offset);
-        upstream = false;
-    }
-    switch (m_granularity) {
-    case Granularity::character:
-        m_pressRange = {offset, 0};
-        break;
-    case Granularity::word:
-        m_pressRange = nav.wordRange(offset);
-        break;
-    case Granularity::line:
-        m_pressRange = nav.lineRangeWithBreak(offset);
-        break;
-    }
-    m_selecting = true;
-    m_anchor = m_pressRange.location;
-    moveCaret(m_pressRange.end(), true, false, upstream);
-}
-
-void EditorTextView::mousePressEvent(QMouseEvent* event) {
-    if (!m_document)
-        return;
-    if (event->button() == Qt::MiddleButton) {
-        pastePrimary(offsetAt(event->position()));
-        return;
-    }
-    if (event->button() != Qt::LeftButton) {
-        QAbstractScrollArea::mousePressEvent(event);
-        return;
-    }
-    // Count clicks ourselves so that a third click selects the line.
-    const bool quick = m_lastClickTime.isValid() &&
-                       m_lastClickTime.elapsed() < QApplication::doubleClickInterval() &&
-                       (event->position() - m_lastClickPoint).manhattanLength() <
-                           QApplication::startDragDistance() * 2;
-    m_clickCount = quick ? (m_clickCount % 3) + 1 : 1;
-    m_lastClickTime.start();
-    m_lastClickPoint = event->position();
-    startPress(event, m_clickCount);
-}
-
-void EditorTextView::mouseDoubleClickEvent(QMouseEvent* event) {
-    // Qt sends the second press of a double click here; treat it as a press.
-    mousePressEvent(event);
-}
-
-void EditorTextView::extendMouseSelection(QPointF point) {
-    if (!m_document || !m_selecting)
-        return;
-    // Scroll towards the mouse when it is outside the text.
-    QRect area = viewport()->rect();
-    int dy = 0;
-    int dx = 0;
-    if (point.y() < area.top())
-        dy = static_cast<int>(point.y() - area.top());
-    else if (point.y() > area.bottom())
-        dy = static_cast<int>(point.y() - area.bottom());
-    if (!m_layout.wraps()) {
-        if (point.x() < area.left())
-            dx = static_cast<int>(point.x() - area.left());
-        else if (point.x() > area.right())
-            dx = static_cast<int>(point.x() - area.right());
-    }
-    if (dx != 0 || dy != 0) {
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + dy);
-        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + dx);
-        if (!m_autoScrollTimer.isActive())
-            m_autoScrollTimer.start(40, this);
-    } else {
-        m_autoScrollTimer.stop();
-    }
-    QPointF clamped(std::clamp<qreal>(point.x(), area.left(), area.right()),
-                    std::clamp<qreal>(point.y(), area.top(), area.bottom()));
-    bool upstream = false;
-    std::int64_t offset = offsetAtContentPoint(viewportToContent(clamped), &upstream);
-    TextNavigation nav = navigation();
-    if (upstream && m_granularity != Granularity::character) {
-        offset = nav.previousCharacter(offset);
-        upstream = false;
-    }
-    TextRange extent{offset, 0};
-    if (m_granularity == Granularity::word)
-        extent = nav.wordRange(offset);
-    else if (m_granularity == Granularity::line)
-        extent = nav.lineRangeWithBreak(offset);
-    std::int64_t anchor;
-    std::int64_t caret;
-    if (extent.location < m_pressRange.location) {
-        anchor = m_pressRange.end();
-        caret = extent.location;
-    } else {
-        anchor = m_pressRange.location;
-        caret = std::max(extent.end(), m_pressRange.end());
-    }
-    upstream = upstream && caret == offset;
-    if (anchor != m_anchor || caret != m_caret || upstream != m_caretUpstream) {
-        m_anchor = anchor;
-        m_caret = caret;
-        m_preferredX = -1;
-        m_caretUpstream = upstream;
-        selectionDidChange();
-    }
-}
-
-void EditorTextView::mouseMoveEvent(QMouseEvent* event) {
-    if (!(event->buttons() & Qt::LeftButton) || !m_selecting)
-        return;
-    m_lastMousePoint = event->position();
-    extendMouseSelection(m_lastMousePoint);
-}
-
-void EditorTextView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) {
-        m_selecting = false;
-        m_autoScrollTimer.stop();
-    }
-}
-
-void EditorTextView::wheelEvent(QWheelEvent* event) {
-    if (event->modifiers() & Qt::ControlModifier) {
-        int steps = event->angleDelta().y() / 120;
-        if (steps != 0)
-            setZoomDelta(m_zoomDelta + steps);
-        event->accept();
-        return;
-    }
-    QPoint pixels = event->pixelDelta();
-    QPointF delta;
-    if (!pixels.isNull()) {
-        delta = pixels;
-    } else {
-        int lines = QApplication::wheelScrollLines();
-        delta = QPointF(event->angleDelta()) / 120.0 * lines * m_layout.lineHeight();
-    }
-    if (event->modifiers() & Qt::ShiftModifier)
-        delta = QPointF(delta.y(), delta.x());
-    horizontalScrollBar()->setValue(horizontalScrollBar()->value() -
-                                    static_cast<int>(std::round(delta.x())));
-    verticalScrollBar()->setValue(verticalScrollBar()->value() -
-                                  static_cast<int>(std::round(delta.y())));
-    event->accept();
 }
 
 // MARK: Input methods
@@ -492,8 +295,16 @@ void EditorTextView::inputMethodEvent(QInputMethodEvent* event) {
         event->ignore();
         return;
     }
+    if (askHandlers(
+            [event](TextInputHandler& handler) { return handler.inputMethod(*event); })) {
+        event->accept();
+        return;
+    }
     m_layout.setPreedit(-1, QString(), 0);
-    if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
+    const bool plainCommit = event->replacementLength() == 0 && event->replacementStart() == 0;
+    if (plainCommit && !event->commitString().isEmpty()) {
+        typeText(event->commitString());
+    } else if (!event->commitString().isEmpty() || event->replacementLength() > 0) {
         TextRange target = selectedRange();
         if (event->replacementLength() > 0 || event->replacementStart() != 0) {
             std::int64_t start = std::clamp<std::int64_t>(m_caret + event->replacementStart(), 0,

@@ -5,6 +5,7 @@
 #include "core/text/TextStorage.h"
 
 #include <QPaintEvent>
+#include <QBrush>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextCharFormat>
@@ -179,7 +180,8 @@ void EditorTextView::drawSegments(QPainter& painter, const std::vector<VisibleRo
         last = row.laidOut;
         TextLayoutModel::Segment& laidOut = *row.laidOut;
         QList<QTextLayout::FormatRange> formats;
-        for (const TemporaryAttributes::Run& run : m_attributes.foreground(laidOut.range)) {
+        for (const TemporaryAttributes::Run& run :
+             m_attributes.effectiveForeground(laidOut.range)) {
             int from = laidOut.toLayout(std::max(run.start, laidOut.range.location));
             int to = laidOut.toLayout(std::min(run.end, laidOut.range.end()));
             if (to <= from)
@@ -188,6 +190,10 @@ void EditorTextView::drawSegments(QPainter& painter, const std::vector<VisibleRo
             format.start = from;
             format.length = to - from;
             format.format.setForeground(run.color);
+            // QTextLayout skips a text-only range whose area touches one drawn before it (two
+            // adjacent tokens share a pixel column); a background, even a clear one, keeps
+            // every range drawn.
+            format.format.setBackground(QBrush(Qt::transparent));
             if (run.underline)
                 format.format.setFontUnderline(true);
             formats.append(format);
@@ -275,9 +281,12 @@ void EditorTextView::paintEvent(QPaintEvent* event) {
         visible = {start, end - start + 1};
     }
 
-    for (const TemporaryAttributes::Layer& layer : m_attributes.layers())
-        for (const ColoredRange& colored : m_attributes.layerRanges(layer, visible))
-            paintRangeBackground(painter, rows, colored.range, colored.color, layer.fullWidth);
+    for (int index = 0; index < kBackgroundLayerCount; ++index) {
+        const auto layer = static_cast<BackgroundLayer>(index);
+        const bool fullWidth = m_attributes.background(layer).fullWidth;
+        for (const ColoredRange& colored : m_attributes.backgroundRanges(layer, visible))
+            paintRangeBackground(painter, rows, colored.range, colored.color, fullWidth);
+    }
 
     QColor highlight =
         palette().color(hasFocus() ? QPalette::Active : QPalette::Inactive, QPalette::Highlight);

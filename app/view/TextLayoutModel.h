@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/view/LineSegmentation.h"
-#include "app/view/RowIndex.h"
+#include "core/editing/LineSegmentation.h"
+#include "core/text/RowIndex.h"
 #include "core/common/TextRange.h"
 
 #include <QFont>

@@ -46,8 +46,7 @@ void EditorWindowController::removeDocument(std::size_t index) {
         m_textView->setDocument(nullptr);
     if (fileWatch.stop)
         fileWatch.stop(*closed);
-    closed->onTextChange = nullptr;
-    closed->loadHandler = nullptr;
+    closed->setLoadHandler(nullptr);
     closed->closeDown();
     if (wasActive)
         m_activeIndex = -1;

@@ -61,10 +61,7 @@ void runEditCommand(EditCommand command, EditorTextView* textView) {
     case EditCommand::cut: textView->cut(); break;
     case EditCommand::copy: textView->copy(); break;
     case EditCommand::paste: textView->paste(); break;
-    case EditCommand::deleteSelection:
-        if (!textView->selectedRange().empty())
-            textView->insertText(u"", EditKind::deletion);
-        break;
+    case EditCommand::deleteSelection: textView->deleteSelection(); break;
     case EditCommand::selectAll: textView->selectAll(); break;
     }
 }
@@ -146,11 +143,14 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
                                                keys(Qt::CTRL | Qt::Key_Y)}});
     builder.addSeparator(MenuID::edit);
     builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Kes"), edit(EditCommand::cut),
-                                              {keys(Qt::CTRL | Qt::Key_X)}});
+                                              {keys(Qt::CTRL | Qt::Key_X),
+                                               keys(Qt::SHIFT | Qt::Key_Delete)}});
     builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Kopyala"), edit(EditCommand::copy),
-                                              {keys(Qt::CTRL | Qt::Key_C)}});
+                                              {keys(Qt::CTRL | Qt::Key_C),
+                                               keys(Qt::CTRL | Qt::Key_Insert)}});
     builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Yapıştır"), edit(EditCommand::paste),
-                                              {keys(Qt::CTRL | Qt::Key_V)}});
+                                              {keys(Qt::CTRL | Qt::Key_V),
+                                               keys(Qt::SHIFT | Qt::Key_Insert)}});
     builder.addItem(MenuID::edit,
                     MenuCommand{QStringLiteral("Sil"), edit(EditCommand::deleteSelection)});
     builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Tümünü Seç"),

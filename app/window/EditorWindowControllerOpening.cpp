@@ -187,10 +187,10 @@ void EditorWindowController::installDocument(std::unique_ptr<EditorDocument> doc
     m_documents.insert(m_documents.begin() + static_cast<std::ptrdiff_t>(index), std::move(document));
     if (m_activeIndex >= 0 && index <= static_cast<std::size_t>(m_activeIndex))
         ++m_activeIndex;
-    installed.onTextChange = [this](EditorDocument& changed, TextRange range, std::int64_t delta) {
-        documentTextChanged(changed, range, delta);
-    };
-    installed.loadHandler = [this](EditorDocument& pending) { loadPendingContent(pending); };
+    // The document lives only while it is in the list, so its hooks need no removal.
+    installed.addChangeObserver([this](EditorDocument& changed, TextRange range,
+                                       std::int64_t delta) { documentTextChanged(changed, range, delta); });
+    installed.setLoadHandler([this](EditorDocument& pending) { loadPendingContent(pending); });
     refreshTabBar();
 }
 

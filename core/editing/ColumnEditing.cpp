@@ -72,7 +72,7 @@ bool isBlank(char16_t u) {
 /// Word characters for word deletion: letters, marks and numbers, the underscore, and any
 /// surrogate unit (so a supplementary character never splits).
 bool isWordUnit(char16_t u) {
-    return (u >= 0xD800 && u <= 0xDFFF) || u == u'_' || unicode::isAlphanumeric(u);
+    return (u >= 0xD800 && u <= 0xDFFF) || unicode::isWordCharacter(u);
 }
 
 /// The range one deletion removes on a line with the caret at `caret`, before clipping.

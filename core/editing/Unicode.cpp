@@ -136,6 +136,28 @@ std::size_t GraphemeClusters::clusterStart(std::size_t offset) const {
                : offset - 1;
 }
 
+bool GraphemeClusters::isBoundary(std::size_t offset) const {
+    if (offset == 0 || offset >= m_text.size())
+        return true;
+    if (isSimpleAsciiUnit(m_text, offset - 1))
+        return true;
+    if (icu::BreakIterator* it = boundIterator(*this))
+        return it->isBoundary(static_cast<int32_t>(offset));
+    return !(U16_IS_TRAIL(m_text[offset]) && U16_IS_LEAD(m_text[offset - 1]));
+}
+
+bool isWordCharacter(char32_t c) {
+    return c == U'_' || isAlphanumeric(c);
+}
+
+WordClass wordClass(char32_t c) {
+    if (c == U'\n')
+        return WordClass::lineBreak;
+    if (isWhitespace(c))
+        return WordClass::space;
+    return isWordCharacter(c) ? WordClass::word : WordClass::punctuation;
+}
+
 bool isWhitespace(char32_t c) {
     return u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_WHITE_SPACE);
 }

@@ -42,6 +42,8 @@ public:
     std::size_t clusterEnd(std::size_t offset) const;
     /// Start of the cluster that contains the unit at `offset - 1` (offset > 0).
     std::size_t clusterStart(std::size_t offset) const;
+    /// True when a cluster begins (or the text ends) at `offset` (offset <= size).
+    bool isBoundary(std::size_t offset) const;
 
     std::u16string_view text() const { return m_text; }
 
@@ -70,6 +72,15 @@ bool isLetter(char32_t c);
 bool isNumber(char32_t c);
 /// Alphanumeric in the wide sense used for word deletion: general categories L, M and N.
 bool isAlphanumeric(char32_t c);
+/// A character of a word for word moves, word selection and word deletion: a letter, a
+/// mark, a number or the underscore.
+bool isWordCharacter(char32_t c);
+
+/// What a character is to word moves: a word is a run of clusters of one class (white space
+/// and LF aside), so "foo();" holds the word "foo" and the punctuation run "();".
+enum class WordClass { space, word, punctuation, lineBreak };
+WordClass wordClass(char32_t c);
+
 /// Unicode Emoji_Presentation property.
 bool hasEmojiPresentation(char32_t c);
 

@@ -2,7 +2,7 @@
 // and the x kept across vertical moves.
 #include "ViewTestSupport.h"
 
-#include "app/view/LineSegmentation.h"
+#include "core/editing/LineSegmentation.h"
 
 #include <QScrollBar>
 

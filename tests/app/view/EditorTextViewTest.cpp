@@ -320,20 +320,21 @@ TEST(EditorTextView, ChangeDelegateSeesAndMayRefuseEveryChange) {
 TEST(EditorTextView, TemporaryAttributesFollowEditsWithoutTouchingTheText) {
     ViewFixture f(u"int value = 0;");
     QColor keyword(Qt::blue);
-    f.view->addForegroundColor({0, 3}, keyword);
-    f.view->addForegroundColor({4, 5}, Qt::red);
-    f.view->setBackgroundLayer(QStringLiteral("findMatches"), {{{4, 5}, Qt::yellow}});
+    const auto syntax = ForegroundLayer::syntax;
+    f.view->addForegroundColor(syntax, {0, 3}, keyword);
+    f.view->addForegroundColor(syntax, {4, 5}, Qt::red);
+    f.view->setBackgroundLayer(BackgroundLayer::findMatches, {{{4, 5}, Qt::yellow}});
     f.view->setSelectedRange({0, 0});
     f.type(QStringLiteral("  "));
-    auto runs = f.view->temporaryAttributes().foreground({0, 20});
+    auto runs = f.view->temporaryAttributes().foreground(syntax, {0, 20});
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].start, 2);
     EXPECT_EQ(runs[0].end, 5);
     EXPECT_EQ(runs[1].start, 6);
-    const auto& layer = f.view->temporaryAttributes().layers().front();
+    const auto& layer = f.view->temporaryAttributes().background(BackgroundLayer::findMatches);
     EXPECT_EQ(layer.ranges.front().range, (TextRange{6, 5}));
-    f.view->removeForegroundColors({3, 5});
-    runs = f.view->temporaryAttributes().foreground({0, 20});
+    f.view->removeForegroundColors(syntax, {3, 5});
+    runs = f.view->temporaryAttributes().foreground(syntax, {0, 20});
     ASSERT_EQ(runs.size(), 2u);
     EXPECT_EQ(runs[0].end, 3);
     EXPECT_EQ(runs[1].start, 8);
@@ -470,7 +471,7 @@ TEST(EditorTextView, VisibleRangeAndScrollingARangeIntoView) {
 TEST(EditorTextView, ShowingInvisiblesAndLayersPaintsWithoutTouchingTheText) {
     ViewFixture f(u"a\tb c\nline two\n");
     f.view->setShowsInvisibles(true);
-    f.view->setBackgroundLayer(QStringLiteral("currentLine"), {{{7, 0}, QColor(0, 0, 0, 20)}},
+    f.view->setBackgroundLayer(BackgroundLayer::currentLine, {{{7, 0}, QColor(0, 0, 0, 20)}},
                                true);
     f.view->setSelectedRange({2, 5});
     QImage image = f.view->viewport()->grab().toImage();

@@ -5,6 +5,7 @@
 #include "core/text/TextStorage.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
@@ -26,11 +27,31 @@ inline std::unique_ptr<EditorDocument> makeDocument(std::u16string_view text,
     return document;
 }
 
-/// A shown text view of a fixed size over one document, focused for key events.
+/// The window's editing actions, as the editor window binds them, on `host`.
+inline void addEditingActions(QWidget* host, EditorTextView* view) {
+    auto add = [&](QList<QKeySequence> keys, auto slot) {
+        auto* action = new QAction(host);
+        action->setShortcuts(keys);
+        action->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(action, &QAction::triggered, view, slot);
+        host->addAction(action);
+    };
+    add({QKeySequence(Qt::CTRL | Qt::Key_Z)}, [view] { view->undo(); });
+    add({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)},
+        [view] { view->redo(); });
+    add({QKeySequence(Qt::CTRL | Qt::Key_X)}, [view] { view->cut(); });
+    add({QKeySequence(Qt::CTRL | Qt::Key_C)}, [view] { view->copy(); });
+    add({QKeySequence(Qt::CTRL | Qt::Key_V)}, [view] { view->paste(); });
+    add({QKeySequence(Qt::CTRL | Qt::Key_A)}, [view] { view->selectAll(); });
+}
+
+/// A shown text view of a fixed size over one document, focused for key events, with the
+/// window's editing actions bound on it.
 struct ViewFixture {
     explicit ViewFixture(std::u16string_view text, bool readOnly = false, QSize size = {400, 300})
         : document(makeDocument(text, readOnly)), view(std::make_unique<EditorTextView>()) {
         view->resize(size);
+        addEditingActions(view.get(), view.get());
         view->setDocument(document.get());
         view->show();
         view->activateWindow();

@@ -1,21 +1,15 @@
-#include "app/view/LineSegmentation.h"
+#include "core/editing/LineSegmentation.h"
+
+#include "core/editing/Unicode.h"
 
 #include <algorithm>
 #include <vector>
 
-namespace vendrix::app {
+namespace vendrix {
 namespace {
 
 bool isLowSurrogate(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-/// True when a segment must not begin with `c`: it continues what comes before it.
-bool continuesPrevious(char16_t c) {
-    return isLowSurrogate(c) || (c >= 0x0300 && c <= 0x036F) || c == 0x200D ||
-           (c >= 0xFE00 && c <= 0xFE0F) || (c >= 0x1AB0 && c <= 0x1AFF) ||
-           (c >= 0x1DC0 && c <= 0x1DFF) || (c >= 0x20D0 && c <= 0x20FF) ||
-           (c >= 0xFE20 && c <= 0xFE2F);
 }
 
 bool isNiceBreakAfter(char16_t c) {
@@ -43,16 +37,20 @@ void LineSegmentation::split(const TextSource& text, std::int64_t lineStart, std
             buffer.resize(static_cast<size_t>(window));
             text.copyUnits({lineStart + start, window}, buffer.data());
             length = kTargetLength;
-            // Prefer a break after a space or punctuation in the last eighth of the target.
+            // Segments end on character (grapheme cluster) boundaries; prefer a break after a
+            // space or punctuation in the last eighth of the target.
+            unicode::GraphemeClusters clusters(
+                std::u16string_view(buffer.data(), static_cast<size_t>(window)));
             for (std::int64_t i = kTargetLength; i > kTargetLength - kTargetLength / 8; --i) {
                 if (isNiceBreakAfter(buffer[static_cast<size_t>(i - 1)]) &&
-                    !continuesPrevious(buffer[static_cast<size_t>(i)])) {
+                    clusters.isBoundary(static_cast<size_t>(i))) {
                     length = i;
                     break;
                 }
             }
-            while (length < window && continuesPrevious(buffer[static_cast<size_t>(length)]))
-                ++length;
+            if (!clusters.isBoundary(static_cast<size_t>(length)))
+                length = static_cast<std::int64_t>(clusters.clusterEnd(
+                    clusters.clusterStart(static_cast<size_t>(length) + 1)));
         }
         LineSegment segment;
         segment.start = start;
@@ -108,6 +106,12 @@ LineSegmentation::Change LineSegmentation::update(const TextSource& text, TextRa
     // A pure insertion at a segment's start goes into the previous segment when that one is
     // short, so typing at boundaries does not breed tiny segments.
     int last = removed > 0 ? segmentAt(std::min(editStart + removed - 1, oldLength)) : first;
+    // An edit at a segment's edge can join characters across it (a combining mark typed at
+    // the start of a segment): the neighbour is split again too.
+    if (first > 0 && editStart <= m_segments[static_cast<size_t>(first)].start)
+        --first;
+    if (last + 1 < count() && editStart + removed >= m_segments[static_cast<size_t>(last + 1)].start)
+        ++last;
     std::int64_t regionStart = m_segments[static_cast<size_t>(first)].start;
     std::int64_t oldRegionEnd =
         last + 1 < count() ? m_segments[static_cast<size_t>(last + 1)].start : oldLength;
@@ -157,4 +161,4 @@ std::int64_t LineSegmentation::totalColumns() const {
     return last.endColumn(last.startColumn, m_tabWidth);
 }
 
-} // namespace vendrix::app
+} // namespace vendrix

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vendrix::app {
+namespace vendrix {
 
 /// Row counts of the lines of a wrapped text with prefix sums (a Fenwick tree), so that the
 /// y position of a line and the line at a y position cost O(log lines).
@@ -30,4 +30,4 @@ private:
     std::int64_t m_total = 0;
 };
 
-} // namespace vendrix::app
+} // namespace vendrix

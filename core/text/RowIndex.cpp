@@ -1,9 +1,9 @@
-#include "app/view/RowIndex.h"
+#include "core/text/RowIndex.h"
 
 #include <algorithm>
 #include <bit>
 
-namespace vendrix::app {
+namespace vendrix {
 
 void RowIndex::assign(std::vector<std::int32_t> rows) {
     m_rows = std::move(rows);
@@ -71,4 +71,4 @@ std::int64_t RowIndex::lineAtRow(std::int64_t row) const {
     return std::min<std::int64_t>(static_cast<std::int64_t>(position), size() - 1);
 }
 
-} // namespace vendrix::app
+} // namespace vendrix

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace vendrix::app {
+namespace vendrix {
 
 /// One piece of a long line, laid out on its own so that a line of millions of characters
 /// costs no more per frame or keystroke than the pieces on screen.
@@ -28,7 +28,7 @@ struct LineSegment {
 };
 
 /// Splits a long line into segments of about kTargetLength units, preferring breaks after
-/// spaces and punctuation and never splitting a surrogate pair or a combining sequence. Keeps
+/// spaces and punctuation and never splitting a character (grapheme cluster). Keeps
 /// the visual start column of every segment for horizontal placement without layout, and
 /// updates incrementally: an edit re-scans only the segments it touches.
 class LineSegmentation {
@@ -78,4 +78,4 @@ private:
     int m_tabWidth = 4;
 };
 
-} // namespace vendrix::app
+} // namespace vendrix

@@ -5,16 +5,14 @@
 #include <cstdint>
 
 namespace vendrix {
+
 class LineIndex;
 class TextSource;
-} // namespace vendrix
-
-namespace vendrix::app {
 
 /// Caret movements over a text that is read in small windows, so that they cost the same on
 /// a line of millions of characters as on a short one. Every result lies on a grapheme
 /// cluster boundary (never inside a surrogate pair or a combining sequence); LF is a cluster
-/// of its own.
+/// of its own. Words are runs of clusters of one `unicode::WordClass`.
 class TextNavigation {
 public:
     TextNavigation(const TextSource& text, const LineIndex& lines) : m_text(text), m_lines(lines) {}
@@ -24,8 +22,8 @@ public:
     /// The nearest cluster boundary at or before `offset`.
     std::int64_t snapToCharacter(std::int64_t offset) const;
 
-    /// The end of the word at or after `offset` (white space and punctuation runs are
-    /// skipped first); at a line's end, the next line's start.
+    /// The end of the word at or after `offset` (white space is skipped first, then one run of
+    /// word characters or of punctuation); at a line's end, the next line's start.
     std::int64_t nextWordEnd(std::int64_t offset) const;
     /// The start of the word at or before `offset`; at a line's start, the previous line's end.
     std::int64_t previousWordStart(std::int64_t offset) const;
@@ -35,12 +33,8 @@ public:
     TextRange lineRangeWithBreak(std::int64_t offset) const;
 
 private:
-    enum class CharClass { space, word, punctuation, lineBreak };
-    CharClass classAt(std::int64_t offset, std::int64_t* next) const;
-    CharClass classBefore(std::int64_t offset, std::int64_t* previous) const;
-
     const TextSource& m_text;
     const LineIndex& m_lines;
 };
 
-} // namespace vendrix::app
+} // namespace vendrix
