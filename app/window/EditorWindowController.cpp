@@ -1,4 +1,5 @@
 #include "app/window/EditorWindowController.h"
+#include "app/window/OpenFormattingQueue.h"
 
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
@@ -91,12 +92,14 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
             m_textView->setEditorFont(font);
         }
     }
+    installOpenFormatting();
     restoreGeometry();
 }
 
 EditorWindowController::~EditorWindowController() {
     // The view lets go of its document before the documents go.
     m_textView->setDocument(nullptr);
+    m_openFormatting.reset();
     m_documents.clear();
 }
 

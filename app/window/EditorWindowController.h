@@ -33,6 +33,7 @@ class EditorDocument;
 class EditorTextView;
 class LineNumberRulerView;
 class MenuBuilder;
+class OpenFormattingQueue;
 class StatusBarView;
 class TabBarView;
 class WindowBars;
@@ -95,6 +96,8 @@ public:
     std::function<bool(OpenedFile& file)> prettyOnOpen;
     /// Whether pretty-on-open already holds a job for a standardised path.
     std::function<bool(const QString& standardizedPath)> prettyOnOpenHolds;
+    /// The pretty-on-open queue behind the two hooks above.
+    OpenFormattingQueue& openFormatting() { return *m_openFormatting; }
     /// Records an opened or saved-as file in the recent files.
     std::function<void(const QString& path)> addRecentFile;
 
@@ -170,6 +173,7 @@ private:
     friend class WindowBars;
 
     void buildWindow();
+    void installOpenFormatting();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void installDocument(std::unique_ptr<EditorDocument> document, std::size_t index);
     void showActiveDocument();
@@ -195,6 +199,7 @@ private:
     EditorTextView* m_textView = nullptr;
     LineNumberRulerView* m_ruler = nullptr;
     std::unique_ptr<WindowBars> m_bars;
+    std::unique_ptr<OpenFormattingQueue> m_openFormatting;
     QVBoxLayout* m_stack = nullptr;
     std::vector<QPointer<QWidget>> m_topAccessories;
     std::vector<QPointer<QWidget>> m_bottomAccessories;

@@ -66,8 +66,7 @@ void FormattingFeature::finishBackground(std::uint64_t serial, FormattingCommand
         show(QStringLiteral("Belge bu arada değişti; biçimlendirme uygulanmadı"));
         return;
     }
-    if (!result && job.progress->isCancelled() &&
-        result.error().message == FormatProgress::cancelledMessage) {
+    if (job.progress->isCancelled()) {
         show(job.command.title + QStringLiteral(": iptal edildi"));
         return;
     }
