@@ -1,4 +1,5 @@
 #include "app/window/EditorWindowController.h"
+#include "app/platform/FileWatcher.h"
 #include "app/window/OpenFormattingQueue.h"
 
 #include "app/document/EditorDocument.h"
@@ -93,6 +94,7 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
         }
     }
     installOpenFormatting();
+    installFileWatching();
     restoreGeometry();
 }
 
@@ -100,6 +102,7 @@ EditorWindowController::~EditorWindowController() {
     // The view lets go of its document before the documents go.
     m_textView->setDocument(nullptr);
     m_openFormatting.reset();
+    m_fileWatcher.reset();
     m_documents.clear();
 }
 

@@ -32,6 +32,7 @@ namespace vendrix::app {
 class EditorDocument;
 class EditorTextView;
 class LineNumberRulerView;
+class FileWatcher;
 class MenuBuilder;
 class OpenFormattingQueue;
 class StatusBarView;
@@ -98,6 +99,19 @@ public:
     std::function<bool(const QString& standardizedPath)> prettyOnOpenHolds;
     /// The pretty-on-open queue behind the two hooks above.
     OpenFormattingQueue& openFormatting() { return *m_openFormatting; }
+
+    // Changes on disk.
+    FileWatcher& fileWatcher() { return *m_fileWatcher; }
+    /// Compares the document's file with its stamp and handles a deletion, a return or a
+    /// change (reload when clean, the external-change prompt when dirty).
+    void checkDisk(EditorDocument& document);
+    /// Shows the external-change prompt for the active document when it has a pending
+    /// change and the application is active.
+    void presentExternalChange();
+    /// Whether the application is the active one (replaceable for tests).
+    std::function<bool()> applicationIsActive;
+    /// The application became active: watch what is not watched, check, present.
+    void applicationBecameActive();
     /// Records an opened or saved-as file in the recent files.
     std::function<void(const QString& path)> addRecentFile;
 
@@ -174,6 +188,10 @@ private:
 
     void buildWindow();
     void installOpenFormatting();
+    void installFileWatching();
+    /// Before writing over the document's own file: false when the user chose the disk
+    /// version (the document was reloaded instead).
+    bool confirmOverwrite(EditorDocument& document, const QString& target);
     bool eventFilter(QObject* watched, QEvent* event) override;
     void installDocument(std::unique_ptr<EditorDocument> document, std::size_t index);
     void showActiveDocument();
@@ -200,6 +218,8 @@ private:
     LineNumberRulerView* m_ruler = nullptr;
     std::unique_ptr<WindowBars> m_bars;
     std::unique_ptr<OpenFormattingQueue> m_openFormatting;
+    std::unique_ptr<FileWatcher> m_fileWatcher;
+    bool m_isPresentingExternalChange = false;
     QVBoxLayout* m_stack = nullptr;
     std::vector<QPointer<QWidget>> m_topAccessories;
     std::vector<QPointer<QWidget>> m_bottomAccessories;
