@@ -13,6 +13,10 @@
 
 class QWidget;
 
+namespace vendrix {
+class SettingsBacking;
+}
+
 namespace vendrix::app {
 
 class EditorDocument;
@@ -71,6 +75,9 @@ public:
     virtual void activate(EditorDocument& document) = 0;
     /// Recomputes the built-in status-bar fields.
     virtual void refreshStatusBar() = 0;
+    /// Where the settings are kept (for values a feature owns, such as "formatting.indent");
+    /// null when nothing is kept.
+    virtual SettingsBacking* settingsBacking() const { return nullptr; }
 };
 
 } // namespace vendrix::app

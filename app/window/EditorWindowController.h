@@ -77,6 +77,7 @@ public:
     void setLanguage(std::optional<std::string> languageID, EditorDocument& document) override;
     void activate(EditorDocument& document) override;
     void refreshStatusBar() override;
+    SettingsBacking* settingsBacking() const override { return m_settings; }
 
     int activeIndex() const { return m_activeIndex; }
     std::size_t documentCount() const { return m_documents.size(); }

@@ -41,6 +41,11 @@ FormattingFeature::~FormattingFeature() {
 
 void FormattingFeature::attach(EditorContext& context) {
     m_context = &context;
+    // Made without a backing (the application's feature list): use the window's.
+    if (m_settings == nullptr && context.settingsBacking() != nullptr) {
+        m_settings = context.settingsBacking();
+        m_indent = indentChoice::read(m_settings);
+    }
     m_observation = context.observe([this](const EditorEvent& event) { observe(event); });
 }
 

@@ -41,7 +41,8 @@ public:
     static inline const QString formatDocumentTitle = QStringLiteral("Belgeyi Biçimlendir");
     static inline const QString validateTitle = QStringLiteral("JSON Doğrula");
 
-    /// `settings` holds "formatting.indent"; none: the choice lives only in memory.
+    /// `settings` holds "formatting.indent"; none: the context's backing once attached (and
+    /// without one, the choice lives only in memory).
     explicit FormattingFeature(SettingsBacking* settings = nullptr, QObject* parent = nullptr);
     ~FormattingFeature() override;
 

@@ -1,3 +1,4 @@
+#include "app/features/formatting/FormattingFeature.h"
 #include "app/window/OpenFormattingQueue.h"
 #include "core/persistence/SettingsBacking.h"
 #include "tests/app/window/WindowTestSupport.h"
@@ -138,9 +139,13 @@ TEST_F(OpenFormattingQueueTest, EscapeCancelsAndInvalidFilesOpenAsTheyAre) {
     EXPECT_EQ(queue().lastOutcome().value("column").toLongLong(), 100000);
 }
 
-TEST_F(OpenFormattingQueueTest, TabIndentChoiceReachesPrettyOnOpen) {
+TEST_F(OpenFormattingQueueTest, TheFeaturesIndentChoiceReachesPrettyOnOpen) {
     setPolicy("always");
-    settings.set(SettingsValue("tab"), "formatting.indent");
+    settings.set(SettingsValue("4"), "formatting.indent");
+    FormattingFeature feature; // as the application's feature list makes it
+    feature.attach(*controller);
+    EXPECT_EQ(feature.indentChoice(), IndentChoice::four);
+    feature.setIndentChoice(IndentChoice::tab);
     controller->openFiles({write("t.json", json(100000))});
     waitIdle();
     EXPECT_EQ(text(active()).substr(0, 3), u"[\n\t");
