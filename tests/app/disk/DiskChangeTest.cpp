@@ -179,6 +179,17 @@ TEST_F(DiskChangeTest, ACleanBackgroundTabIsReloadedItselfAndSaveAsksBeforeOverw
     EXPECT_EQ(prompter.requests.size(), 2u);
 }
 
+TEST_F(DiskChangeTest, ARefusedReloadKeepsTheOldStampAndSaysNothing) {
+    EditorDocument& doc = open("r.txt", "r\n");
+    const auto stamp = doc.diskStamp();
+    doc.addChangeFilter([](auto, auto) { return false; });
+    rewrite(path("r.txt"), "changed elsewhere\n", 1);
+    spin(600);
+    EXPECT_EQ(text(doc), u"r\n");
+    EXPECT_EQ(doc.diskStamp(), stamp);
+    EXPECT_NE(statusMessage(), "“r.txt” dışarıda değişti, yeniden yüklendi.");
+}
+
 TEST_F(DiskChangeTest, AFileReplacedByAFolderOrFifoIsMissingAndNeverRead) {
     EditorDocument& doc = open("h.txt", "h\n");
     ASSERT_TRUE(QFile::remove(path("h.txt")));
