@@ -155,8 +155,12 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
             if (state == Qt::WindowMinimized && m_session)
                 (void)m_session->flush(false);
         });
+    // Watch the restored files and compare them with their stamps; later activations run
+    // the check through the window itself.
     if (diskFollowUp)
         diskFollowUp(*editor);
+    else
+        editor->applicationBecameActive();
 
     m_signalSources = std::make_unique<SignalPipe>();
     if (m_signalSources->install({SIGTERM, SIGINT, SIGHUP}))

@@ -69,8 +69,9 @@ public:
     /// The orderly quit. Exits the event loop unless the user keeps the application running.
     void terminate(Termination reason);
 
-    /// The per-document disk follow-up after restoring, and the check for changes on disk when
-    /// the application becomes active (file watching fills these in).
+    /// Replace the disk follow-up after restoring (default: the window watches and checks its
+    /// files) and add a check when the application becomes active (the window already checks
+    /// on activation by itself); for tests.
     std::function<void(EditorWindowController&)> diskFollowUp;
     std::function<void(EditorWindowController&)> checkDiskChanges;
 

@@ -2,6 +2,7 @@
 
 #include "app/context/EditorFeature.h"
 #include "app/features/columnselection/ColumnSelectionFeature.h"
+#include "app/features/formatting/FormattingFeature.h"
 #include "app/features/highlighting/HighlightingFeature.h"
 #include "app/features/search/SearchFeature.h"
 
@@ -12,7 +13,8 @@ namespace vendrix::app {
 // called "slots": Qt defines that word as a macro once a feature header brings Qt in.
 const std::vector<FeatureSlot>& featureSlots() {
     static const std::vector<FeatureSlot> installed{
-        {"formatting", nullptr},
+        {"formatting",
+         []() -> std::unique_ptr<EditorFeature> { return std::make_unique<FormattingFeature>(); }},
         {"highlighting", &makeHighlightingFeature},
         {"search",
          []() -> std::unique_ptr<EditorFeature> { return std::make_unique<SearchFeature>(); }},

@@ -14,6 +14,10 @@
 
 class QWidget;
 
+namespace vendrix {
+class SettingsBacking;
+}
+
 namespace vendrix::app {
 
 class EditorDocument;
@@ -92,6 +96,9 @@ public:
     virtual std::optional<ColumnSelectionInfo> columnSelection() const;
     /// Overrides where the column selection comes from (test doubles).
     std::function<std::optional<ColumnSelectionInfo>()> columnSelectionSource;
+    /// Where the settings are kept (for values a feature owns, such as "formatting.indent");
+    /// null when nothing is kept.
+    virtual SettingsBacking* settingsBacking() const { return nullptr; }
 };
 
 } // namespace vendrix::app

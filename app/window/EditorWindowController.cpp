@@ -1,4 +1,6 @@
 #include "app/window/EditorWindowController.h"
+#include "app/platform/FileWatcher.h"
+#include "app/window/OpenFormattingQueue.h"
 
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
@@ -95,6 +97,8 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     m_viewOptions = std::make_unique<ViewOptionsController>(*this, *m_settings, std::move(host));
     m_wrapsLines = m_viewOptions->settings().wrapByDefault;
     m_viewOptions->apply();
+    installOpenFormatting();
+    installFileWatching();
     restoreGeometry();
 }
 
@@ -102,6 +106,8 @@ EditorWindowController::~EditorWindowController() {
     m_viewOptions.reset();
     // The view lets go of its document before the documents go.
     m_textView->setDocument(nullptr);
+    m_openFormatting.reset();
+    m_fileWatcher.reset();
     m_documents.clear();
 }
 

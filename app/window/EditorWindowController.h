@@ -33,8 +33,10 @@ namespace vendrix::app {
 class EditorDocument;
 class EditorTextView;
 class LineNumberRulerView;
+class FileWatcher;
 class MenuBuilder;
 class RecentFiles;
+class OpenFormattingQueue;
 class StatusBarView;
 class TabBarView;
 class ViewOptionsController;
@@ -81,6 +83,7 @@ public:
     void activate(EditorDocument& document) override;
     void refreshStatusBar() override;
     ViewOptionsController* viewOptions() override { return m_viewOptions.get(); }
+    SettingsBacking* settingsBacking() const override { return m_settings; }
 
     int activeIndex() const { return m_activeIndex; }
     std::size_t documentCount() const { return m_documents.size(); }
@@ -101,6 +104,21 @@ public:
     std::function<bool(OpenedFile& file)> prettyOnOpen;
     /// Whether pretty-on-open already holds a job for a standardised path.
     std::function<bool(const QString& standardizedPath)> prettyOnOpenHolds;
+    /// The pretty-on-open queue behind the two hooks above.
+    OpenFormattingQueue& openFormatting() { return *m_openFormatting; }
+
+    // Changes on disk.
+    FileWatcher& fileWatcher() { return *m_fileWatcher; }
+    /// Compares the document's file with its stamp and handles a deletion, a return or a
+    /// change (reload when clean, the external-change prompt when dirty).
+    void checkDisk(EditorDocument& document);
+    /// Shows the external-change prompt for the active document when it has a pending
+    /// change and the application is active.
+    void presentExternalChange();
+    /// Whether the application is the active one (replaceable for tests).
+    std::function<bool()> applicationIsActive;
+    /// The application became active: watch what is not watched, check, present.
+    void applicationBecameActive();
 
     // Opening.
     /// Opens files one after the other; requests arriving while a prompt or panel is up are
@@ -174,6 +192,11 @@ private:
     friend class WindowBars;
 
     void buildWindow();
+    void installOpenFormatting();
+    void installFileWatching();
+    /// Before writing over the document's own file: false when the user chose the disk
+    /// version (the document was reloaded instead).
+    bool confirmOverwrite(EditorDocument& document, const QString& target);
     bool eventFilter(QObject* watched, QEvent* event) override;
     void installDocument(std::unique_ptr<EditorDocument> document, std::size_t index);
     void showActiveDocument();
@@ -204,6 +227,9 @@ private:
     EditorTextView* m_textView = nullptr;
     LineNumberRulerView* m_ruler = nullptr;
     std::unique_ptr<WindowBars> m_bars;
+    std::unique_ptr<OpenFormattingQueue> m_openFormatting;
+    std::unique_ptr<FileWatcher> m_fileWatcher;
+    bool m_isPresentingExternalChange = false;
     QVBoxLayout* m_stack = nullptr;
     std::vector<QPointer<QWidget>> m_topAccessories;
     std::vector<QPointer<QWidget>> m_bottomAccessories;

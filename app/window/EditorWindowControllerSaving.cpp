@@ -81,6 +81,9 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
                                  QStringLiteral(" kodlamasına dönüştürülemedi."));
         return false;
     }
+    if (document.fileURL() && windowFiles::standardized(*document.fileURL()) == requested &&
+        !confirmOverwrite(document, target))
+        return false;
     // The writer keeps an existing file's permissions and falls back to an in-place write.
     if (auto written = windowFiles::write(target, *encoded); !written) {
         prompter().alert(msg::cannotSave(targetName), written.error());

@@ -108,7 +108,7 @@ TEST_F(WindowOpeningTest, BinaryFilesOpenReadOnlyWithTheirAlert) {
 
 TEST_F(WindowOpeningTest, ALongLineWrapsItsTabOnlyWithAMessage) {
     controller->openFiles({write("short.txt", "short\n")});
-    controller->openFiles({write("long.json", QByteArray(120'000, 'a'))});
+    controller->openFiles({write("long.txt", QByteArray(120'000, 'a'))});
     EXPECT_TRUE(controller->effectiveWrap());
     EXPECT_TRUE(controller->textView()->wrapsLines());
     EXPECT_TRUE(statusMessage().startsWith("Çok uzun satır ("));

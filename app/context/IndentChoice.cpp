@@ -1,0 +1,54 @@
+#include "app/context/IndentChoice.h"
+
+#include "core/persistence/SettingsBacking.h"
+
+#include <string>
+
+namespace vendrix::app::indentChoice {
+
+std::string_view rawValue(IndentChoice choice) {
+    switch (choice) {
+    case IndentChoice::four:
+        return "4";
+    case IndentChoice::tab:
+        return "tab";
+    case IndentChoice::two:
+        break;
+    }
+    return "2";
+}
+
+IndentChoice fromRawValue(std::optional<std::string_view> raw) {
+    if (raw == "4")
+        return IndentChoice::four;
+    if (raw == "tab")
+        return IndentChoice::tab;
+    return IndentChoice::two;
+}
+
+FormatIndent formatIndent(IndentChoice choice) {
+    switch (choice) {
+    case IndentChoice::four:
+        return FormatIndent::spaces(4);
+    case IndentChoice::tab:
+        return FormatIndent::tab();
+    case IndentChoice::two:
+        break;
+    }
+    return FormatIndent::spaces(2);
+}
+
+IndentChoice read(const SettingsBacking* settings) {
+    if (settings == nullptr)
+        return IndentChoice::two;
+    const auto stored = settings->object(settingsKey);
+    const std::string* text = stored ? stored->string() : nullptr;
+    return fromRawValue(text ? std::optional<std::string_view>(*text) : std::nullopt);
+}
+
+void write(SettingsBacking* settings, IndentChoice choice) {
+    if (settings != nullptr)
+        settings->set(SettingsValue(std::string(rawValue(choice))), settingsKey);
+}
+
+} // namespace vendrix::app::indentChoice

@@ -1,0 +1,81 @@
+#include "app/context/OpenFormattingPanel.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <cmath>
+
+namespace vendrix::app {
+
+namespace {
+constexpr int kWidth = 380;
+constexpr int kHeight = 110;
+constexpr int kBarWidth = 340;
+constexpr int kBarSteps = 1000;
+} // namespace
+
+OpenFormattingPanel::OpenFormattingPanel(QWidget* parent, const QString& title,
+                                         std::weak_ptr<FormatProgress> progress)
+    : QDialog(parent), m_title(title), m_progress(std::move(progress)) {
+    setWindowTitle(title);
+    setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    setFixedSize(kWidth, kHeight);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 16, 20, 16);
+    m_label = new QLabel(this);
+    m_label->setText(m_label->fontMetrics().elidedText(title, Qt::ElideMiddle, kBarWidth));
+    m_label->setToolTip(title);
+    m_bar = new QProgressBar(this);
+    m_bar->setRange(0, kBarSteps);
+    m_bar->setValue(0);
+    m_bar->setTextVisible(false);
+    m_bar->setFixedWidth(kBarWidth);
+    m_cancelButton = new QPushButton(QStringLiteral("Vazgeç"), this);
+    m_cancelButton->setShortcut(QKeySequence(Qt::Key_Escape));
+    m_cancelButton->setAutoDefault(false);
+    connect(m_cancelButton, &QPushButton::clicked, this, &OpenFormattingPanel::reject);
+    layout->addWidget(m_label);
+    layout->addWidget(m_bar);
+    layout->addWidget(m_cancelButton, 0, Qt::AlignRight);
+
+    m_timer.setInterval(refreshMilliseconds);
+    connect(&m_timer, &QTimer::timeout, this, &OpenFormattingPanel::refresh);
+}
+
+OpenFormattingPanel::~OpenFormattingPanel() = default;
+
+void OpenFormattingPanel::present() {
+    m_timer.start();
+    show();
+}
+
+void OpenFormattingPanel::finish() {
+    m_finished = true;
+    m_timer.stop();
+    hide();
+}
+
+void OpenFormattingPanel::reject() {
+    // Escape, "Vazgeç" and closing the panel all cancel; the job closes the panel when it
+    // has stopped.
+    if (m_finished)
+        return;
+    if (onCancel) {
+        auto cancel = std::exchange(onCancel, nullptr);
+        cancel();
+    }
+}
+
+void OpenFormattingPanel::refresh() {
+    const auto progress = m_progress.lock();
+    if (!progress)
+        return;
+    ++m_refreshCount;
+    m_bar->setValue(static_cast<int>(std::lround(progress->fraction() * kBarSteps)));
+}
+
+} // namespace vendrix::app
