@@ -311,6 +311,14 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
         }
         if (buffer) {
             text = std::move(*buffer);
+            // The unsaved text was kept while the editor was not running; if the file changed
+            // meanwhile (a pull, a build), saving must not overwrite it without asking. The
+            // stamp from the session stays, so the external-change prompt sees the difference.
+            if (fileURL && document.diskStamp()) {
+                const std::optional<DiskStamp> now = DiskStamp::of(path);
+                if (now && now != document.diskStamp())
+                    document.setExternalChangePending(true);
+            }
         } else if (fileURL) {
             if (auto decoded = readFile()) {
                 text = std::move(decoded->text);

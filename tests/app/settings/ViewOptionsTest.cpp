@@ -243,10 +243,20 @@ TEST_F(ViewOptionsFixture, TabAndShiftTab) {
     // While a column selection is active the keys are left to it (and the view).
     options().changeSettings(with([](EditorSettings& s) { s.insertSpaces = true; }));
     edit(u"  x", {3, 0});
-    view().setBackgroundLayer(BackgroundLayer::columnSelection, {{{0, 1}, QColor(Qt::blue)}});
+    struct ActiveColumns final : ColumnSelectionQuery {
+        bool isActive() const override { return true; }
+        bool isRectangularWithWidth() const override { return false; }
+        TextRange boundingRange() const override { return {3, 0}; }
+        std::vector<TextRange> lineParts() const override { return {{3, 0}}; }
+        bool transformLineParts(const std::function<std::u16string(std::u16string_view)>&,
+                                const QString&) override {
+            return false;
+        }
+    } columns;
+    view().setColumnSelection(&columns);
     QTest::keyClick(&view(), Qt::Key_Tab);
     EXPECT_EQ(text(), u"  x\t");
-    view().clearBackgroundLayer(BackgroundLayer::columnSelection);
+    view().setColumnSelection(nullptr);
 }
 
 } // namespace

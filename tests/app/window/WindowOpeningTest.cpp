@@ -185,6 +185,38 @@ TEST_F(WindowOpeningTest, BuffersLoadFromTheSessionAndFallBackToTheFile) {
     EXPECT_TRUE(third->isDirty());
 }
 
+TEST_F(WindowOpeningTest, ARestoredBufferWhoseFileChangedMeanwhileAsksBeforeItIsSaved) {
+    // Edited, quit, then another program rewrote the file before the next start.
+    const QString file = write("pulled.txt", "old text\n");
+    const std::optional<DiskStamp> before = DiskStamp::of(file);
+    ASSERT_TRUE(before);
+    write("pulled.txt", "pulled text, longer\n");
+    controller->session.readBuffer =
+        [](const std::string&) -> std::expected<std::u16string, BufferReadError> {
+        return u"my unsaved text\n";
+    };
+    auto restored = std::make_unique<EditorDocument>(QUuid::createUuid());
+    restored->setFileURL(file);
+    restored->setDirty(true);
+    restored->setDiskStamp(before);
+    restored->setPending(EditorDocument::PendingContent::ofBuffer("buffer.txt"));
+    EditorDocument* document = restored.get();
+    std::vector<std::unique_ptr<EditorDocument>> list;
+    list.push_back(std::move(restored));
+    controller->restoreDocuments(std::move(list), 0);
+    ASSERT_TRUE(document->isLoaded());
+    EXPECT_EQ(text(*document), u"my unsaved text\n");
+    EXPECT_EQ(document->diskStamp(), before);
+    EXPECT_TRUE(document->externalChangePending());
+
+    // Saving asks first; "Diskten ..." (the second answer) keeps the pulled file.
+    prompter.requests.clear();
+    answer(1);
+    EXPECT_FALSE(controller->saveDocument(*document, file));
+    ASSERT_FALSE(prompter.requests.empty());
+    EXPECT_EQ(read(file), QByteArray("pulled text, longer\n"));
+}
+
 TEST_F(WindowOpeningTest, NewDocumentsTakeTheSmallestFreeNumberAndOpenAfterTheActiveTab) {
     EditorDocument& two = controller->newDocument();
     EditorDocument& three = controller->newDocument(u"a\r\nb");
