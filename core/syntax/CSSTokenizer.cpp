@@ -34,10 +34,6 @@ inline std::int64_t nameEnd(const char16_t* u, std::int64_t n, std::int64_t p) {
 
 std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std::uint32_t state,
                                          TokenEmitter emit) const {
-    auto token = [&](std::int64_t location, std::int64_t length, TokenKind kind) {
-        if (emit && length > 0)
-            emit(location, length, kind);
-    };
     std::uint32_t depth = (state >> 8) & 0xFF;
     bool value = (state >> 16) & 1;
     auto packed = [&](std::uint32_t low) { return low | (depth << 8) | (value ? 1u << 16 : 0u); };
@@ -46,10 +42,10 @@ std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std:
     if ((state & 0xFF) == 1) {
         std::int64_t end = find(u, n, 0, "*/");
         if (end < 0) {
-            token(0, n, TokenKind::comment);
+            emit.token(0, n, TokenKind::comment);
             return packed(1);
         }
-        token(0, end + 2, TokenKind::comment);
+        emit.token(0, end + 2, TokenKind::comment);
         p = end + 2;
     }
 
@@ -61,20 +57,20 @@ std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std:
         } else if (c == u'/' && next == u'*') {
             std::int64_t end = find(u, n, p + 2, "*/");
             if (end < 0) {
-                token(p, n - p, TokenKind::comment);
+                emit.token(p, n - p, TokenKind::comment);
                 return packed(1);
             }
-            token(p, end + 2 - p, TokenKind::comment);
+            emit.token(p, end + 2 - p, TokenKind::comment);
             p = end + 2;
         } else if (c == u'/' && next == u'/' && (p == 0 || isBlank(u[p - 1]))) {
-            token(p, n - p, TokenKind::comment);
+            emit.token(p, n - p, TokenKind::comment);
             return packed(0);
         } else if (c == u'"' || c == u'\'') {
             std::int64_t q = p + 1;
             while (q < n && u[q] != c)
                 q += u[q] == u'\\' ? 2 : 1;
             std::int64_t end = std::min(q + 1, n);
-            token(p, end - p, TokenKind::string);
+            emit.token(p, end - p, TokenKind::string);
             p = end;
         } else if (isDigit(c) || (c == u'.' && isDigit(next)) ||
                    (value && c == u'-' && (isDigit(next) || next == u'.'))) {
@@ -83,12 +79,12 @@ std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std:
                 ++q;
             while (q < n && (isLetter(u[q]) || u[q] == u'%'))
                 ++q;
-            token(p, q - p, TokenKind::number);
+            emit.token(p, q - p, TokenKind::number);
             p = q;
         } else if (c == u'!') {
             std::int64_t q = skipBlanks(u, n, p + 1);
             if (matchesAt(u, n, q, "important", true)) {
-                token(p, q + 9 - p, TokenKind::keyword);
+                emit.token(p, q + 9 - p, TokenKind::keyword);
                 p = q + 9;
             } else {
                 ++p;
@@ -99,11 +95,11 @@ std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std:
                              : c == u'$' ? TokenKind::variable
                              : value     ? TokenKind::number
                                          : TokenKind::type;
-            token(p, q - p, kind);
+            emit.token(p, q - p, kind);
             p = q;
         } else if (c == u'.' && !value && isNameChar(next)) {
             std::int64_t q = nameEnd(u, n, p + 1);
-            token(p, q - p, TokenKind::type);
+            emit.token(p, q - p, TokenKind::type);
             p = q;
         } else if (c == u':' && !value) {
             bool pseudo = depth == 0 || isLetter(next) || next > 0x7F || next == u'_' ||
@@ -113,7 +109,7 @@ std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std:
                 if (q < n && u[q] == u':')
                     ++q;
                 q = nameEnd(u, n, q);
-                token(p, q - p, TokenKind::attribute);
+                emit.token(p, q - p, TokenKind::attribute);
                 p = q;
             } else {
                 value = true;
@@ -136,10 +132,10 @@ std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std:
             const std::int64_t after = skipBlanks(u, n, end);
             const char16_t following = after < n ? u[after] : 0;
             if (following == u'(') {
-                token(p, end - p, TokenKind::function);
+                emit.token(p, end - p, TokenKind::function);
             } else if (value) {
                 if (custom)
-                    token(p, end - p, TokenKind::variable);
+                    emit.token(p, end - p, TokenKind::variable);
             } else if (depth > 0 && following == u':') {
                 bool selector = after + 1 < n && u[after + 1] == u':';
                 if (!selector && after == end && startsName(u, n, after + 1)) {
@@ -154,15 +150,15 @@ std::uint32_t CSSTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std:
                     }
                 }
                 if (selector) {
-                    token(p, end - p, TokenKind::tag);
+                    emit.token(p, end - p, TokenKind::tag);
                 } else {
-                    token(p, end - p, custom ? TokenKind::variable : TokenKind::property);
+                    emit.token(p, end - p, custom ? TokenKind::variable : TokenKind::property);
                     value = true;
                     p = after + 1;
                     continue;
                 }
             } else {
-                token(p, end - p, TokenKind::tag);
+                emit.token(p, end - p, TokenKind::tag);
             }
             p = end;
         } else {

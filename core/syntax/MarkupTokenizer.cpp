@@ -42,10 +42,6 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
     std::uint32_t raw = (state >> 8) & 0x3;
     if (n == 0)
         return mode | (raw << 8);
-    auto token = [&](std::int64_t location, std::int64_t length, TokenKind kind) {
-        if (emit && length > 0)
-            emit(location, length, kind);
-    };
 
     std::int64_t p = 0;
     std::int64_t tokenStart = 0; // where a declaration resumed on this line began
@@ -59,7 +55,7 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
                 while (q < n && q - p <= 32 && isEntityPart(u[q]))
                     ++q;
                 if (q > p + 1 && q - p - 1 <= 32 && q < n && u[q] == u';') {
-                    token(p, q + 1 - p, TokenKind::constant);
+                    emit.token(p, q + 1 - p, TokenKind::constant);
                     p = q + 1;
                 } else {
                     ++p;
@@ -71,13 +67,13 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
                 continue;
             }
             if (matchesAt(u, n, p, "<!--")) {
-                token(p, 4, TokenKind::comment);
+                emit.token(p, 4, TokenKind::comment);
                 p += 4;
                 mode = comment;
                 continue;
             }
             if (matchesAt(u, n, p, "<![CDATA[")) {
-                token(p, 9, TokenKind::string);
+                emit.token(p, 9, TokenKind::string);
                 p += 9;
                 mode = cdata;
                 continue;
@@ -93,7 +89,7 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
                 std::int64_t q = nameStart + 1;
                 while (q < n && isNamePart(u[q]))
                     ++q;
-                token(p, q - p, TokenKind::tag);
+                emit.token(p, q - p, TokenKind::tag);
                 if (html && !closing) {
                     if (matchesAt(u, q, nameStart, "script", true) && q - nameStart == 6)
                         raw = rawScript;
@@ -113,17 +109,17 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
             if (isBlank(c)) {
                 ++p;
             } else if (c == u'>') {
-                token(p, 1, TokenKind::tag);
+                emit.token(p, 1, TokenKind::tag);
                 ++p;
                 mode = raw == rawScript ? script : raw == rawStyle ? style : text;
                 raw = none;
             } else if (c == u'/' && p + 1 < n && u[p + 1] == u'>') {
-                token(p, 2, TokenKind::tag);
+                emit.token(p, 2, TokenKind::tag);
                 p += 2;
                 mode = text;
                 raw = none;
             } else if (c == u'?' && p + 1 < n && u[p + 1] == u'>') {
-                token(p, 2, TokenKind::preprocessor);
+                emit.token(p, 2, TokenKind::preprocessor);
                 p += 2;
                 mode = text;
                 raw = none;
@@ -132,10 +128,10 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
                 while (q < n && u[q] != c)
                     ++q;
                 if (q >= n) {
-                    token(p, n - p, TokenKind::string);
+                    emit.token(p, n - p, TokenKind::string);
                     return (c == u'"' ? doubleQuoted : singleQuoted) | (raw << 8);
                 }
-                token(p, q + 1 - p, TokenKind::string);
+                emit.token(p, q + 1 - p, TokenKind::string);
                 p = q + 1;
                 afterEquals = false;
             } else if (c == u'=') {
@@ -154,7 +150,7 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
                         break;
                     ++q;
                 }
-                token(p, q - p, afterEquals ? TokenKind::string : TokenKind::attribute);
+                emit.token(p, q - p, afterEquals ? TokenKind::string : TokenKind::attribute);
                 afterEquals = false;
                 p = q;
             }
@@ -167,10 +163,10 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
             while (q < n && u[q] != quote)
                 ++q;
             if (q >= n) {
-                token(p, n - p, TokenKind::string);
+                emit.token(p, n - p, TokenKind::string);
                 return mode | (raw << 8);
             }
-            token(p, q + 1 - p, TokenKind::string);
+            emit.token(p, q + 1 - p, TokenKind::string);
             p = q + 1;
             mode = inTag;
             afterEquals = false;
@@ -182,10 +178,10 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
             std::int64_t end = isComment ? find(u, n, p, "-->") : find(u, n, p, "]]>");
             TokenKind kind = isComment ? TokenKind::comment : TokenKind::string;
             if (end < 0) {
-                token(p, n - p, kind);
+                emit.token(p, n - p, kind);
                 return mode | (raw << 8);
             }
-            token(p, end + 3 - p, kind);
+            emit.token(p, end + 3 - p, kind);
             p = end + 3;
             mode = text;
             continue;
@@ -205,10 +201,10 @@ std::uint32_t MarkupTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, s
             while (q < n && u[q] != u'>')
                 ++q;
             if (q >= n) {
-                token(tokenStart, n - tokenStart, TokenKind::preprocessor);
+                emit.token(tokenStart, n - tokenStart, TokenKind::preprocessor);
                 return mode | (raw << 8);
             }
-            token(tokenStart, q + 1 - tokenStart, TokenKind::preprocessor);
+            emit.token(tokenStart, q + 1 - tokenStart, TokenKind::preprocessor);
             p = q + 1;
             mode = text;
             continue;

@@ -26,6 +26,11 @@ public:
     void operator()(std::int64_t location, std::int64_t length, TokenKind kind) const {
         m_call(m_context, location, length, kind);
     }
+    /// Emits a non-empty token when there is a callback; does nothing otherwise.
+    void token(std::int64_t location, std::int64_t length, TokenKind kind) const {
+        if (m_call != nullptr && length > 0)
+            m_call(m_context, location, length, kind);
+    }
 
 private:
     void* m_context = nullptr;

@@ -70,17 +70,13 @@ bool isNumeric(const char16_t* u, std::int64_t start, std::int64_t end) {
 
 std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std::uint32_t state,
                                           TokenEmitter emit) const {
-    auto token = [&](std::int64_t location, std::int64_t length, TokenKind kind) {
-        if (emit && length > 0)
-            emit(location, length, kind);
-    };
     const std::int64_t first = skipBlanks(u, n, 0);
     if ((state & 0xFF) == kBlockScalar) {
         const std::int64_t column = (state >> 8) & 0xFFFF;
         if (first >= n)
             return state;
         if (first > column) {
-            token(first, n - first, TokenKind::string);
+            emit.token(first, n - first, TokenKind::string);
             return state;
         }
     }
@@ -93,22 +89,22 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
     std::int64_t reference = first;
     if (first == 0) {
         if ((matchesAt(u, n, 0, "---") || matchesAt(u, n, 0, "...")) && blankOrEnd(u, n, 3)) {
-            token(0, 3, TokenKind::keyword);
+            emit.token(0, 3, TokenKind::keyword);
             p = skipBlanks(u, n, 3);
         }
         if (p < n && u[p] == u'%') {
-            token(p, n - p, TokenKind::preprocessor);
+            emit.token(p, n - p, TokenKind::preprocessor);
             return 0;
         }
     }
 
     while (p < n && u[p] == u'-' && blankOrEnd(u, n, p + 1)) {
-        token(p, 1, TokenKind::punctuation);
+        emit.token(p, 1, TokenKind::punctuation);
         reference = p;
         p = skipBlanks(u, n, p + 1);
     }
     if (p < n && u[p] == u'#') {
-        token(p, n - p, TokenKind::comment);
+        emit.token(p, n - p, TokenKind::comment);
         return 0;
     }
 
@@ -144,7 +140,7 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
             }
         }
         if (keyEnd > 0) {
-            token(p, keyEnd - p, TokenKind::property);
+            emit.token(p, keyEnd - p, TokenKind::property);
             reference = p;
             p = skipBlanks(u, n, colon + 1);
         }
@@ -167,22 +163,22 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
             std::int64_t q = p;
             while (q < n && !isBlank(u[q]))
                 ++q;
-            token(p, q - p, TokenKind::type);
+            emit.token(p, q - p, TokenKind::type);
             p = q;
         } else if (c == u'&' || c == u'*') {
             std::int64_t q = p + 1;
             while (q < n && !isBlank(u[q]) && u[q] != u',' && u[q] != u'}' && u[q] != u']')
                 ++q;
-            token(p, q - p, TokenKind::variable);
+            emit.token(p, q - p, TokenKind::variable);
             p = q;
         } else if (c == u'"' || c == u'\'') {
             std::int64_t end = quotedEnd(u, n, p);
             if (end < 0)
                 end = n;
-            token(p, end - p, TokenKind::string);
+            emit.token(p, end - p, TokenKind::string);
             p = end;
         } else if (c == u'#' && (p == 0 || isBlank(u[p - 1]))) {
-            token(p, n - p, TokenKind::comment);
+            emit.token(p, n - p, TokenKind::comment);
             return 0;
         } else {
             if (c == u'|' || c == u'>') {
@@ -191,9 +187,9 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
                     ++q;
                 std::int64_t rest = skipBlanks(u, n, q);
                 if (rest == n || u[rest] == u'#') {
-                    token(p, q - p, TokenKind::punctuation);
+                    emit.token(p, q - p, TokenKind::punctuation);
                     if (rest < n)
-                        token(rest, n - rest, TokenKind::comment);
+                        emit.token(rest, n - rest, TokenKind::comment);
                     return kBlockScalar + 256u * static_cast<std::uint32_t>(
                                                      std::min<std::int64_t>(reference, 65535));
                 }
@@ -216,15 +212,15 @@ std::uint32_t YAMLTokenizer::tokenizeLine(const char16_t* u, std::int64_t n, std
             while (end > p && isBlank(u[end - 1]))
                 --end;
             if (key) {
-                token(p, end - p, TokenKind::property);
+                emit.token(p, end - p, TokenKind::property);
                 reference = p;
                 p = q + 1;
                 continue;
             }
             if (isConstantWord(u, p, end))
-                token(p, end - p, TokenKind::constant);
+                emit.token(p, end - p, TokenKind::constant);
             else if (isNumeric(u, p, end))
-                token(p, end - p, TokenKind::number);
+                emit.token(p, end - p, TokenKind::number);
             p = q;
         }
     }
