@@ -187,6 +187,9 @@ signals:
     void quitRequested();
 
 private:
+    /// After the save encoding or line ending changed: dirty when there is a file, bars and
+    /// title refreshed, the session told.
+    void saveFormatChanged(EditorDocument& document);
     class GuardedPrompter;
     friend class GuardedPrompter;
     friend class WindowBars;

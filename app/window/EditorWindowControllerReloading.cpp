@@ -133,12 +133,7 @@ void EditorWindowController::setSaveEncoding(TextEncoding encoding) {
     if (!document || document->isReadOnly() || document->encoding() == encoding)
         return;
     document->setEncoding(encoding);
-    if (document->fileURL())
-        document->setDirty(true);
-    refreshTabBar();
-    refreshStatusBar();
-    refreshTitle();
-    flush();
+    saveFormatChanged(*document);
 }
 
 void EditorWindowController::setLineEnding(LineEnding ending) {
@@ -146,8 +141,13 @@ void EditorWindowController::setLineEnding(LineEnding ending) {
     if (!document || document->isReadOnly() || document->lineEnding() == ending)
         return;
     document->setLineEnding(ending);
-    if (document->fileURL())
-        document->setDirty(true);
+    saveFormatChanged(*document);
+}
+
+void EditorWindowController::saveFormatChanged(EditorDocument& document) {
+    // A file saved in another encoding or line ending differs from the one on disk.
+    if (document.fileURL())
+        document.setDirty(true);
     refreshTabBar();
     refreshStatusBar();
     refreshTitle();

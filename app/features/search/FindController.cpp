@@ -206,14 +206,19 @@ void FindController::find(bool forward) {
         });
 }
 
+bool FindController::refuseReadOnlyActive() {
+    const EditorDocument* active = ctx.activeDocument();
+    if (!active || !active->isReadOnly())
+        return false;
+    setStatus(QStringLiteral("Belge salt okunur"), true);
+    ctx.showMessage(status, 4);
+    return true;
+}
+
 void FindController::replace() {
     const QString action = QStringLiteral("replace");
-    EditorDocument* active = ctx.activeDocument();
-    if (active && active->isReadOnly()) {
-        setStatus(QStringLiteral("Belge salt okunur"), true);
-        ctx.showMessage(status, 4);
+    if (refuseReadOnlyActive())
         return;
-    }
     auto pattern = compile(action);
     if (!pattern)
         return;

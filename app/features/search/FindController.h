@@ -138,6 +138,8 @@ private:
     std::optional<SearchPattern> compile(const QString& action);
     /// Cancels the running operation and shows "Aranıyor…"; returns the new request number.
     int beginMain();
+    /// Says so and returns true when the active document is read-only.
+    bool refuseReadOnlyActive();
     std::optional<Snapshot> snapshotActive() const;
     /// True (with the stale status reported) when `snapshot` no longer fits the active tab.
     bool isStale(const Snapshot& snapshot, const QString& action);

@@ -47,12 +47,8 @@ std::int64_t FindController::apply(EditorDocument& document, const Prepared& pre
 
 void FindController::replaceAll() {
     const QString action = QStringLiteral("replaceAll");
-    EditorDocument* active = ctx.activeDocument();
-    if (active && active->isReadOnly()) {
-        setStatus(QStringLiteral("Belge salt okunur"), true);
-        ctx.showMessage(status, 4);
+    if (refuseReadOnlyActive())
         return;
-    }
     auto pattern = compile(action);
     if (!pattern)
         return;
