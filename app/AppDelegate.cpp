@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -25,6 +26,7 @@
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace vendrix::app {
 
@@ -40,6 +42,32 @@ bool platformShowsWindows() {
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
+
+/// For start-up measurements: with VENDRIX_EXIT_AFTER_FIRST_PAINT=1 in the environment the
+/// process exits with status 0 as soon as the first paint event of any widget of `window` has
+/// been handled. It skips the orderly quit on purpose (no session write, no teardown).
+class FirstPaintExit final : public QObject {
+public:
+    FirstPaintExit(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !m_armed) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget && widget->window() == m_window) {
+                m_armed = true;
+                QTimer::singleShot(0, [] {
+                    std::fflush(nullptr);
+                    ::_exit(0);
+                });
+            }
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    bool m_armed = false;
+};
 
 } // namespace
 
@@ -148,6 +176,8 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
     m_menuBuilder->complete();
     editor->replayToObservers();
 
+    if (qEnvironmentVariableIntValue("VENDRIX_EXIT_AFTER_FIRST_PAINT") == 1)
+        QCoreApplication::instance()->installEventFilter(new FirstPaintExit(editor->window(), this));
     editor->show(); // also makes the text view the focus
     editor->window()->installEventFilter(this);
     if (QWindow* handle = editor->window()->windowHandle())
