@@ -1,3 +1,4 @@
+#include "app/context/ViewOptionsController.h"
 #include "app/features/formatting/FormattingFeature.h"
 #include "app/window/OpenFormattingQueue.h"
 #include "core/persistence/SettingsBacking.h"
@@ -64,6 +65,15 @@ TEST_F(OpenFormattingQueueTest, AskingAndNeverAgainOpensUnchangedFromThenOn) {
     EXPECT_EQ(text(active()).size(), 100000u);
     EXPECT_FALSE(active().isDirty());
     EXPECT_EQ(queue().policy, PrettyOnOpen::never);
+    EXPECT_EQ(policyStored(), "never");
+    // The answer went through the settings' one owner: a later change of another setting
+    // does not write a stale "ask" back.
+    ViewOptionsController* options = controller->viewOptions();
+    ASSERT_NE(options, nullptr);
+    EXPECT_EQ(options->settings().prettyOnOpen, PrettyOnOpen::never);
+    EditorSettings larger = options->settings();
+    larger.fontSize += 1;
+    options->changeSettings(larger);
     EXPECT_EQ(policyStored(), "never");
 
     controller->openFiles({write("b.json", json(200000))});

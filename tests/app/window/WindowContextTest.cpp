@@ -34,6 +34,59 @@ TEST_F(WindowContextTest, ReplayReportsOpenedThenLoadedThenActive) {
     EXPECT_EQ(events, expected);
 }
 
+TEST_F(WindowContextTest, AScriptedSessionBroadcastsEachEventOnceWithItsPayload) {
+    std::vector<EditorEvent> full;
+    EditorObservation recorder =
+        controller->observe([&full](const EditorEvent& event) { full.push_back(event); });
+    EditorObservation silenced = controller->observe([](const EditorEvent&) { FAIL(); });
+    silenced.cancel();
+    silenced.cancel();
+    auto only = [&full](Kind kind) {
+        std::vector<EditorEvent> matching;
+        for (const EditorEvent& event : full)
+            if (event.kind == kind)
+                matching.push_back(event);
+        return matching;
+    };
+
+    const QString file = write("a.txt", "abc\n");
+    controller->openFiles({file});
+    EditorDocument* document = controller->activeDocument();
+    ASSERT_NE(document, nullptr);
+    ASSERT_EQ(document->fileURL(), file);
+    ASSERT_EQ(only(Kind::documentOpened).size(), 1u);
+    EXPECT_EQ(only(Kind::documentOpened)[0].document, document);
+    ASSERT_EQ(only(Kind::documentLoaded).size(), 1u);
+    EXPECT_EQ(only(Kind::documentLoaded)[0].document, document);
+    ASSERT_FALSE(only(Kind::activeDocumentChanged).empty());
+    EXPECT_EQ(only(Kind::activeDocumentChanged).back().document, document);
+
+    full.clear();
+    ASSERT_TRUE(controller->applyEdits(*document, {{1, 1}}, {u"XYZ"}, "Adım"));
+    ASSERT_EQ(only(Kind::textChanged).size(), 1u);
+    EXPECT_EQ(only(Kind::textChanged)[0].document, document);
+    EXPECT_EQ(only(Kind::textChanged)[0].editedRange, (TextRange{1, 3}));
+    EXPECT_EQ(only(Kind::textChanged)[0].changeInLength, 2);
+
+    full.clear();
+    ASSERT_TRUE(controller->saveDocument(*document, file));
+    ASSERT_EQ(only(Kind::documentSaved).size(), 1u);
+    EXPECT_EQ(only(Kind::documentSaved)[0].document, document);
+    EXPECT_EQ(read(file), QByteArray("aXYZc\n"));
+
+    full.clear();
+    controller->setLanguage(std::string("json"), *document);
+    controller->setLanguage(std::string("json"), *document);
+    ASSERT_EQ(only(Kind::languageChanged).size(), 1u);
+    EXPECT_EQ(only(Kind::languageChanged)[0].document, document);
+
+    full.clear();
+    ASSERT_TRUE(controller->closeDocument(*document));
+    ASSERT_EQ(only(Kind::documentClosed).size(), 1u);
+    EXPECT_EQ(only(Kind::documentClosed)[0].document, document);
+    EXPECT_EQ(only(Kind::textChanged).size(), 0u);
+}
+
 TEST_F(WindowContextTest, EditsOfABackgroundDocumentGoToItsOwnHistory) {
     EditorDocument& background = active();
     ASSERT_TRUE(controller->applyEdits(background, {{0, 0}}, {u"abcdefgh"}, "t"));
