@@ -103,6 +103,8 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
 }
 
 EditorWindowController::~EditorWindowController() {
+    m_textView->removeEventFilter(this);
+    m_textViewport->removeEventFilter(this);
     m_viewOptions.reset();
     // The view lets go of its document before the documents go.
     m_textView->setDocument(nullptr);
@@ -154,7 +156,8 @@ void EditorWindowController::buildWindow() {
     m_textView->setAcceptDrops(true);
     m_textView->viewport()->setAcceptDrops(true);
     m_textView->installEventFilter(this);
-    m_textView->viewport()->installEventFilter(this);
+    m_textViewport = m_textView->viewport();
+    m_textViewport->installEventFilter(this);
     connect(m_textView, &EditorTextView::viewChanged, m_ruler, &LineNumberRulerView::redraw);
 }
 
@@ -213,7 +216,9 @@ void EditorWindowController::refreshTitle() {
 
 bool EditorWindowController::eventFilter(QObject* watched, QEvent* event) {
     // Files dragged onto the text are opened, never inserted as text.
-    if (watched == m_textView->viewport() || watched == m_textView) {
+    // Compared as addresses only: while the window is torn down the view may be half
+    // destroyed, and calling into it then is undefined.
+    if (watched == m_textViewport || watched == m_textView) {
         if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
             auto* drag = static_cast<QDropEvent*>(event);
             if (drag->mimeData()->hasUrls()) {

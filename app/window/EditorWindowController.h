@@ -228,6 +228,8 @@ private:
     std::unique_ptr<MemorySettingsBacking> m_memorySettings;
     std::unique_ptr<ViewOptionsController> m_viewOptions;
     EditorTextView* m_textView = nullptr;
+    /// The view's viewport, watched for dropped files.
+    QObject* m_textViewport = nullptr;
     LineNumberRulerView* m_ruler = nullptr;
     std::unique_ptr<WindowBars> m_bars;
     std::unique_ptr<OpenFormattingQueue> m_openFormatting;

@@ -22,7 +22,8 @@ QStringList titles(const QMenu* menu) {
 }
 
 QAction* plain(const QString& title) {
-    return new QAction(title);
+    // Parented to the application so actions added to a menu directly are freed too.
+    return new QAction(title, QCoreApplication::instance());
 }
 
 /// Opens and closes `menu` the way a user does, which runs the validation on show.
