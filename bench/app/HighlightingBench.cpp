@@ -163,11 +163,14 @@ constexpr int kPages = 120;
 struct Frames {
     double median = 0;
     double worst = 0;
+    /// The first visible line after the last page: the pages really moved through the text.
+    std::int64_t reachedLine = 0;
 };
 
-Frames summarize(std::vector<double> frames) {
+Frames summarize(std::vector<double> frames, std::int64_t reachedLine) {
     std::sort(frames.begin(), frames.end());
-    return frames.empty() ? Frames{} : Frames{frames[frames.size() / 2], frames.back()};
+    return frames.empty() ? Frames{}
+                          : Frames{frames[frames.size() / 2], frames.back(), reachedLine};
 }
 
 void pressPageDown(QWidget& widget) {
@@ -192,7 +195,9 @@ Frames pageDown(Ours& ours) {
         ours.settle();
         frames.push_back(ms(timer));
     }
-    return summarize(std::move(frames));
+    EditorDocument& document = *ours.controller.activeDocument();
+    return summarize(std::move(frames),
+                     document.lineIndex().lineNumber(view.visibleCharacterRange().location));
 }
 
 /// The same for the baseline, whose highlighter has coloured the whole text already.
@@ -209,7 +214,7 @@ Frames pageDown(QPlainTextEdit& edit) {
         edit.viewport()->repaint();
         frames.push_back(ms(timer));
     }
-    return summarize(std::move(frames));
+    return summarize(std::move(frames), edit.cursorForPosition(QPoint(0, 0)).blockNumber());
 }
 
 } // namespace
@@ -223,6 +228,16 @@ int main(int argc, char** argv) {
         std::printf("%-44s %12.3f %12.3f %8.2f\n", name, ours, baseline,
                     ours > 0 ? baseline / ours : 0.0);
         std::fflush(stdout);
+    };
+    auto reportPages = [&](std::size_t mb, const Frames& ours, const Frames& baseline) {
+        char name[64];
+        std::snprintf(name, sizeof name, "page down, median frame (%zu MB)", mb);
+        report(name, ours.median, baseline.median);
+        std::snprintf(name, sizeof name, "page down, worst frame (%zu MB)", mb);
+        report(name, ours.worst, baseline.worst);
+        std::printf("  (%d pages from the top reached line %lld; the baseline line %lld)\n", kPages,
+                    static_cast<long long>(ours.reachedLine),
+                    static_cast<long long>(baseline.reachedLine));
     };
 
     // Keystroke to coloured frame, 10 MB.
@@ -256,8 +271,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsSet("VENDRIX_BENCH_OURS_ONLY")) {
         std::printf("keystroke: coloured %.3f ms, uncoloured %.3f ms\n", oursKey, oursPlain);
         std::printf("page down (10 MB): coloured median %.3f worst %.3f ms, uncoloured median "
-                    "%.3f worst %.3f ms\n",
-                    oursPage.median, oursPage.worst, oursPagePlain.median, oursPagePlain.worst);
+                    "%.3f worst %.3f ms, reached line %lld\n",
+                    oursPage.median, oursPage.worst, oursPagePlain.median, oursPagePlain.worst,
+                    static_cast<long long>(oursPage.reachedLine));
         return 0;
     }
     double baseKey = 0;
@@ -285,8 +301,7 @@ int main(int argc, char** argv) {
     }
     report("keystroke to coloured frame (10 MB)", oursKey, baseKey);
     report("  (ours uncoloured, for reference)", oursPlain, baseKey);
-    report("page down, median frame (10 MB)", oursPage.median, basePage.median);
-    report("page down, worst frame (10 MB)", oursPage.worst, basePage.worst);
+    reportPages(10, oursPage, basePage);
     report("  (ours uncoloured median, for reference)", oursPagePlain.median, basePage.median);
 
     // Ctrl+End in a large file.
@@ -332,9 +347,6 @@ int main(int argc, char** argv) {
     report(name, oursFirst, baseFirst);
     std::snprintf(name, sizeof name, "Ctrl+End until coloured (%zu MB)", largeMB);
     report(name, oursColored, baseColored);
-    std::snprintf(name, sizeof name, "page down, median frame (%zu MB)", largeMB);
-    report(name, oursLargePage.median, baseLargePage.median);
-    std::snprintf(name, sizeof name, "page down, worst frame (%zu MB)", largeMB);
-    report(name, oursLargePage.worst, baseLargePage.worst);
+    reportPages(largeMB, oursLargePage, baseLargePage);
     return 0;
 }
