@@ -242,6 +242,8 @@ int main(int argc, char** argv) {
 
     // Keystroke to coloured frame, 10 MB.
     const std::u16string medium = makeJavaScript(10u << 20);
+    // The baseline shows the text in our font, so that a page holds the same lines.
+    const QFont font = Ours().controller.textView()->editorFont();
     auto typeInto = [&](bool colored) {
         Ours ours;
         EditorDocument& document = ours.open(medium, colored);
@@ -280,6 +282,7 @@ int main(int argc, char** argv) {
     Frames basePage;
     {
         QPlainTextEdit edit;
+        edit.setFont(font);
         edit.resize(1000, 800);
         edit.show();
         edit.setPlainText(QString::fromStdU16String(medium));
@@ -325,6 +328,7 @@ int main(int argc, char** argv) {
     double baseFirst = 0, baseColored = 0;
     {
         QPlainTextEdit edit;
+        edit.setFont(font);
         edit.resize(1000, 800);
         edit.show();
         edit.setPlainText(QString::fromStdU16String(large));
