@@ -1,0 +1,297 @@
+#include "core/text/TextFileEncoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vendrix {
+
+namespace {
+
+constexpr std::size_t kBlock = 16;
+
+bool isLittleEndian16(TextEncoding e) {
+    return e == TextEncoding::utf16LE || e == TextEncoding::utf16LENoBOM;
+}
+bool isUTF16(TextEncoding e) {
+    return isLittleEndian16(e) || e == TextEncoding::utf16BE || e == TextEncoding::utf16BENoBOM;
+}
+bool isSingleByte(TextEncoding e) {
+    return e == TextEncoding::windows1254 || e == TextEncoding::isoLatin5 ||
+           e == TextEncoding::isoLatin1;
+}
+bool isHigh(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLow(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+std::string_view byteOrderMark(TextEncoding e) {
+    switch (e) {
+    case TextEncoding::utf8BOM:
+        return "\xEF\xBB\xBF";
+    case TextEncoding::utf16LE:
+        return "\xFF\xFE";
+    case TextEncoding::utf16BE:
+        return "\xFE\xFF";
+    default:
+        return {};
+    }
+}
+
+/// Sixteen units at `units` that are all below U+0080, narrowed to bytes with the line ending
+/// applied, written to `out`. Returns the bytes written (16, or more for CR LF), or 0 when a
+/// unit is not ASCII (nothing written then).
+inline std::size_t asciiBlock(const char16_t* units, unsigned char* out, LineEnding ending) {
+#if defined(__SSE2__)
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8));
+    const __m128i high =
+        _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(static_cast<short>(0xFF80)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF)
+        return 0;
+    __m128i bytes = _mm_packus_epi16(a, b);
+    if (ending != LineEnding::lf) {
+        const __m128i lf = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'));
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(lf));
+        if (mask != 0) {
+            if (ending == LineEnding::cr) {
+                bytes = _mm_or_si128(_mm_andnot_si128(lf, bytes),
+                                     _mm_and_si128(lf, _mm_set1_epi8('\r')));
+            } else {
+                alignas(16) unsigned char block[kBlock];
+                _mm_store_si128(reinterpret_cast<__m128i*>(block), bytes);
+                std::size_t written = 0, start = 0;
+                while (mask != 0) {
+                    const unsigned at = static_cast<unsigned>(std::countr_zero(mask));
+                    mask &= mask - 1;
+                    std::memcpy(out + written, block + start, at - start);
+                    written += at - start;
+                    out[written++] = '\r';
+                    out[written++] = '\n';
+                    start = at + 1;
+                }
+                std::memcpy(out + written, block + start, kBlock - start);
+                return written + kBlock - start;
+            }
+        }
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
+    return kBlock;
+#else
+    (void)units;
+    (void)out;
+    (void)ending;
+    return 0; // the unit-by-unit path handles everything
+#endif
+}
+
+} // namespace
+
+TextFileEncoder::TextFileEncoder(std::u16string_view text, TextEncoding encoding,
+                                 LineEnding lineEnding, std::size_t pieceUnits)
+    : m_text(text), m_encoding(encoding), m_lineEnding(lineEnding),
+      m_pieceUnits(std::max<std::size_t>(pieceUnits, 1)) {
+    // At most four bytes per unit (a UTF-16 CR LF), a surrogate's partner, the byte order
+    // mark and room for one whole block past the end.
+    m_buffer = std::make_unique<unsigned char[]>(4 * (m_pieceUnits + 1) + 4 + 4 * kBlock);
+    if (isSingleByte(encoding)) {
+        // The exact inverse of the decoding table, as the whole-text encoder builds it.
+        m_inverse = std::make_unique<std::array<std::uint8_t, 65536>>();
+        m_inverse->fill(0);
+        std::string all(256, '\0');
+        for (int b = 0; b < 256; ++b)
+            all[static_cast<std::size_t>(b)] = static_cast<char>(b);
+        const std::u16string decoded = textEncoding::decode(encoding, all).value_or(u"");
+        for (std::size_t b = 0; b < decoded.size(); ++b)
+            (*m_inverse)[decoded[b]] = static_cast<std::uint8_t>(b + 1 > 255 ? 0 : b + 1);
+        // Byte FF maps to +1 = 256, which the table cannot hold: the one code point that
+        // decodes from FF is U+00FF in all three code pages, handled below.
+    }
+}
+
+TextFileEncoder::~TextFileEncoder() = default;
+
+void TextFileEncoder::restart() {
+    m_position = 0;
+    m_insertedUnits = 0;
+    m_wroteBOM = false;
+    m_error.reset();
+}
+
+std::string_view TextFileEncoder::next() {
+    if (m_error)
+        return {};
+    unsigned char* out = m_buffer.get();
+    std::size_t written = 0;
+    if (!m_wroteBOM) {
+        m_wroteBOM = true;
+        const std::string_view bom = byteOrderMark(m_encoding);
+        std::memcpy(out, bom.data(), bom.size());
+        written = bom.size();
+    }
+    if (m_position < m_text.size()) {
+        const std::size_t from = m_position;
+        std::size_t to = std::min(m_text.size(), from + m_pieceUnits);
+        // A surrogate pair is encoded as one character: never split it between pieces.
+        if (to < m_text.size() && isHigh(m_text[to - 1]) && isLow(m_text[to]))
+            ++to;
+        if (isUTF16(m_encoding))
+            written += encodeUTF16(from, to, out + written);
+        else if (isSingleByte(m_encoding))
+            written += encodeSingleByte(from, to, out + written);
+        else
+            written += encodeUTF8(from, to, out + written);
+    }
+    return {reinterpret_cast<const char*>(out), written};
+}
+
+std::size_t TextFileEncoder::encodeUTF8(std::size_t from, std::size_t to, unsigned char* out) {
+    const char16_t* text = m_text.data();
+    unsigned char* p = out;
+    std::size_t i = from;
+    while (i < to) {
+        if (i + kBlock <= to) {
+            if (std::size_t n = asciiBlock(text + i, p, m_lineEnding)) {
+                p += n;
+                i += kBlock;
+                continue;
+            }
+        }
+        const std::size_t blockEnd = std::min(to, i + kBlock);
+        while (i < blockEnd) {
+            std::uint32_t c = text[i++];
+            if (c == '\n') {
+                if (m_lineEnding != LineEnding::lf)
+                    *p++ = '\r';
+                if (m_lineEnding != LineEnding::cr)
+                    *p++ = '\n';
+                continue;
+            }
+            if (c >= 0xD800 && c <= 0xDFFF) {
+                // A lone surrogate has no UTF-8 form; it is written as U+FFFD.
+                if (c <= 0xDBFF && i < to && isLow(text[i]))
+                    c = 0x10000 + ((c - 0xD800) << 10) + (text[i++] - 0xDC00u);
+                else
+                    c = 0xFFFD;
+            }
+            if (c < 0x80) {
+                *p++ = static_cast<unsigned char>(c);
+            } else if (c < 0x800) {
+                *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            } else if (c < 0x10000) {
+                *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            } else {
+                *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
+                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
+            }
+        }
+    }
+    m_position = to;
+    return static_cast<std::size_t>(p - out);
+}
+
+std::size_t TextFileEncoder::encodeUTF16(std::size_t from, std::size_t to, unsigned char* out) {
+    const bool little = isLittleEndian16(m_encoding);
+    const char16_t* text = m_text.data();
+    unsigned char* p = out;
+    auto put = [&](char16_t unit) {
+        const auto lo = static_cast<unsigned char>(unit & 0xFF);
+        const auto hi = static_cast<unsigned char>(unit >> 8);
+        *p++ = little ? lo : hi;
+        *p++ = little ? hi : lo;
+    };
+    std::size_t i = from;
+    while (i < to) {
+#if defined(__SSE2__)
+        // Eight units at a time; CR LF needs room to grow and goes unit by unit.
+        if (i + 8 <= to) {
+            __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+            const __m128i lf = _mm_cmpeq_epi16(v, _mm_set1_epi16('\n'));
+            const bool hasLF = _mm_movemask_epi8(lf) != 0;
+            if (!hasLF || m_lineEnding != LineEnding::crlf) {
+                if (hasLF && m_lineEnding == LineEnding::cr)
+                    v = _mm_or_si128(_mm_andnot_si128(lf, v), _mm_and_si128(lf, _mm_set1_epi16('\r')));
+                if (little != (std::endian::native == std::endian::little))
+                    v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+                p += 16;
+                i += 8;
+                continue;
+            }
+        }
+#endif
+        const std::size_t blockEnd = std::min(to, i + 8);
+        for (; i < blockEnd; ++i) {
+            const char16_t c = text[i];
+            if (c == u'\n' && m_lineEnding != LineEnding::lf) {
+                put(u'\r');
+                if (m_lineEnding == LineEnding::crlf)
+                    put(u'\n');
+            } else {
+                put(c);
+            }
+        }
+    }
+    m_position = to;
+    return static_cast<std::size_t>(p - out);
+}
+
+std::size_t TextFileEncoder::encodeSingleByte(std::size_t from, std::size_t to,
+                                              unsigned char* out) {
+    const char16_t* text = m_text.data();
+    const auto& inverse = *m_inverse;
+    unsigned char* p = out;
+    std::size_t i = from;
+    while (i < to) {
+        if (i + kBlock <= to) {
+            if (std::size_t n = asciiBlock(text + i, p, m_lineEnding)) {
+                p += n;
+                m_insertedUnits += static_cast<std::int64_t>(n - kBlock);
+                i += kBlock;
+                continue;
+            }
+        }
+        const std::size_t blockEnd = std::min(to, i + kBlock);
+        for (; i < blockEnd; ++i) {
+            const char16_t c = text[i];
+            if (c == u'\n') {
+                if (m_lineEnding != LineEnding::lf)
+                    *p++ = '\r';
+                if (m_lineEnding == LineEnding::crlf) {
+                    *p++ = '\n';
+                    ++m_insertedUnits;
+                } else if (m_lineEnding == LineEnding::lf) {
+                    *p++ = '\n';
+                }
+                continue;
+            }
+            if (c < 0x80) {
+                *p++ = static_cast<unsigned char>(c);
+                continue;
+            }
+            int byte = c == 0xFF ? 0xFF : static_cast<int>(inverse[c]) - 1;
+            if (byte < 0) {
+                std::u16string character(1, c);
+                if (isHigh(c) && i + 1 < m_text.size() && isLow(text[i + 1]))
+                    character.push_back(text[i + 1]);
+                m_error = TextEncodingError::unencodable(
+                    m_encoding, static_cast<std::int64_t>(i) + m_insertedUnits,
+                    std::move(character));
+                m_position = i;
+                return static_cast<std::size_t>(p - out);
+            }
+            *p++ = static_cast<unsigned char>(byte);
+        }
+    }
+    m_position = to;
+    return static_cast<std::size_t>(p - out);
+}
+
+} // namespace vendrix

@@ -1,0 +1,34 @@
+#include "core/text/TextFileSaver.h"
+
+#include "core/text/TextFileEncoder.h"
+
+namespace vendrix::TextFileSaver {
+
+std::expected<UserFileWriteResult, TextFileSaveFailure>
+save(std::u16string_view text, TextEncoding encoding, LineEnding lineEnding,
+     const std::filesystem::path& path, const UserFileWriteOptions& options,
+     const std::function<void(std::size_t done, std::size_t total)>& progress) {
+    TextFileEncoder encoder(text, encoding, lineEnding);
+    const UserFileContent content{[&](const UserFileContent::Sink& sink) {
+        encoder.restart();
+        for (;;) {
+            const std::string_view piece = encoder.next();
+            if (encoder.error())
+                return false;
+            if (piece.empty())
+                return true;
+            if (!sink(piece))
+                return false;
+            if (progress)
+                progress(encoder.position(), encoder.length());
+        }
+    }};
+    auto written = UserFileWriter::write(content, path, options);
+    if (written)
+        return std::move(*written);
+    if (encoder.error())
+        return std::unexpected(TextFileSaveFailure{encoder.error(), std::nullopt});
+    return std::unexpected(TextFileSaveFailure{std::nullopt, std::move(written.error())});
+}
+
+} // namespace vendrix::TextFileSaver
