@@ -91,8 +91,19 @@ inline std::size_t asciiBlock(const char16_t* units, unsigned char* out, LineEnd
 
 TextFileEncoder::TextFileEncoder(std::u16string_view text, TextEncoding encoding,
                                  LineEnding lineEnding, std::size_t pieceUnits)
-    : m_text(text), m_encoding(encoding), m_lineEnding(lineEnding),
+    : TextFileEncoder(nullptr, text, encoding, lineEnding, pieceUnits) {}
+
+TextFileEncoder::TextFileEncoder(const TextSource& source, TextEncoding encoding,
+                                 LineEnding lineEnding, std::size_t pieceUnits)
+    : TextFileEncoder(&source, {}, encoding, lineEnding, pieceUnits) {}
+
+TextFileEncoder::TextFileEncoder(const TextSource* source, std::u16string_view text,
+                                 TextEncoding encoding, LineEnding lineEnding,
+                                 std::size_t pieceUnits)
+    : m_source(source), m_text(text), m_encoding(encoding), m_lineEnding(lineEnding),
       m_pieceUnits(std::max<std::size_t>(pieceUnits, 1)) {
+    if (m_source)
+        m_window.reserve(m_pieceUnits + 1);
     // At most four bytes per unit (a UTF-16 CR LF), a surrogate's partner, the byte order
     // mark and room for one whole block past the end.
     m_buffer = std::make_unique<unsigned char[]>(4 * (m_pieceUnits + 1) + 4 + 4 * kBlock);
@@ -131,26 +142,42 @@ std::string_view TextFileEncoder::next() {
         std::memcpy(out, bom.data(), bom.size());
         written = bom.size();
     }
-    if (m_position < m_text.size()) {
+    const std::size_t length = this->length();
+    if (m_position < length) {
         const std::size_t from = m_position;
-        std::size_t to = std::min(m_text.size(), from + m_pieceUnits);
-        // A surrogate pair is encoded as one character: never split it between pieces.
-        if (to < m_text.size() && isHigh(m_text[to - 1]) && isLow(m_text[to]))
-            ++to;
+        std::size_t to = std::min(length, from + m_pieceUnits);
+        // The piece, with one unit more where there is one: a surrogate pair is encoded as one
+        // character and never split between pieces.
+        const std::size_t seen = std::min(length, to + 1) - from;
+        std::u16string_view piece;
+        if (m_source) {
+            m_window.resize(seen);
+            m_source->copyUnits({static_cast<std::int64_t>(from), static_cast<std::int64_t>(seen)},
+                                m_window.data());
+            piece = m_window;
+        } else {
+            piece = m_text.substr(from, seen);
+        }
+        std::size_t count = to - from;
+        if (count < seen && isHigh(piece[count - 1]) && isLow(piece[count]))
+            ++count;
+        m_piece = piece.substr(0, count);
+        std::size_t done = count;
         if (isUTF16(m_encoding))
-            written += encodeUTF16(from, to, out + written);
+            written += encodeUTF16(count, out + written);
         else if (isSingleByte(m_encoding))
-            written += encodeSingleByte(from, to, out + written);
+            written += encodeSingleByte(count, out + written, done);
         else
-            written += encodeUTF8(from, to, out + written);
+            written += encodeUTF8(count, out + written);
+        m_position = from + done;
     }
     return {reinterpret_cast<const char*>(out), written};
 }
 
-std::size_t TextFileEncoder::encodeUTF8(std::size_t from, std::size_t to, unsigned char* out) {
-    const char16_t* text = m_text.data();
+std::size_t TextFileEncoder::encodeUTF8(std::size_t to, unsigned char* out) {
+    const char16_t* text = m_piece.data();
     unsigned char* p = out;
-    std::size_t i = from;
+    std::size_t i = 0;
     while (i < to) {
         if (i + kBlock <= to) {
             if (std::size_t n = asciiBlock(text + i, p, m_lineEnding)) {
@@ -159,6 +186,7 @@ std::size_t TextFileEncoder::encodeUTF8(std::size_t from, std::size_t to, unsign
                 continue;
             }
         }
+        // Unit by unit up to the first character outside ASCII, then blocks again.
         const std::size_t blockEnd = std::min(to, i + kBlock);
         while (i < blockEnd) {
             std::uint32_t c = text[i++];
@@ -191,15 +219,16 @@ std::size_t TextFileEncoder::encodeUTF8(std::size_t from, std::size_t to, unsign
                 *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
                 *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
             }
+            if (c >= 0x80)
+                break;
         }
     }
-    m_position = to;
     return static_cast<std::size_t>(p - out);
 }
 
-std::size_t TextFileEncoder::encodeUTF16(std::size_t from, std::size_t to, unsigned char* out) {
+std::size_t TextFileEncoder::encodeUTF16(std::size_t to, unsigned char* out) {
     const bool little = isLittleEndian16(m_encoding);
-    const char16_t* text = m_text.data();
+    const char16_t* text = m_piece.data();
     unsigned char* p = out;
     auto put = [&](char16_t unit) {
         const auto lo = static_cast<unsigned char>(unit & 0xFF);
@@ -207,7 +236,7 @@ std::size_t TextFileEncoder::encodeUTF16(std::size_t from, std::size_t to, unsig
         *p++ = little ? lo : hi;
         *p++ = little ? hi : lo;
     };
-    std::size_t i = from;
+    std::size_t i = 0;
     while (i < to) {
 #if defined(__SSE2__)
         // Eight units at a time; CR LF needs room to grow and goes unit by unit.
@@ -239,16 +268,15 @@ std::size_t TextFileEncoder::encodeUTF16(std::size_t from, std::size_t to, unsig
             }
         }
     }
-    m_position = to;
     return static_cast<std::size_t>(p - out);
 }
 
-std::size_t TextFileEncoder::encodeSingleByte(std::size_t from, std::size_t to,
-                                              unsigned char* out) {
-    const char16_t* text = m_text.data();
+std::size_t TextFileEncoder::encodeSingleByte(std::size_t to, unsigned char* out,
+                                              std::size_t& done) {
+    const char16_t* text = m_piece.data();
     const auto& inverse = *m_inverse;
     unsigned char* p = out;
-    std::size_t i = from;
+    std::size_t i = 0;
     while (i < to) {
         if (i + kBlock <= to) {
             if (std::size_t n = asciiBlock(text + i, p, m_lineEnding)) {
@@ -279,18 +307,19 @@ std::size_t TextFileEncoder::encodeSingleByte(std::size_t from, std::size_t to,
             int byte = c == 0xFF ? 0xFF : static_cast<int>(inverse[c]) - 1;
             if (byte < 0) {
                 std::u16string character(1, c);
-                if (isHigh(c) && i + 1 < m_text.size() && isLow(text[i + 1]))
+                if (isHigh(c) && i + 1 < to && isLow(text[i + 1]))
                     character.push_back(text[i + 1]);
                 m_error = TextEncodingError::unencodable(
-                    m_encoding, static_cast<std::int64_t>(i) + m_insertedUnits,
+                    m_encoding, static_cast<std::int64_t>(m_position + i) + m_insertedUnits,
                     std::move(character));
-                m_position = i;
+                done = i;
                 return static_cast<std::size_t>(p - out);
             }
             *p++ = static_cast<unsigned char>(byte);
+            ++i; // up to the first character outside ASCII, then blocks again
+            break;
         }
     }
-    m_position = to;
     return static_cast<std::size_t>(p - out);
 }
 

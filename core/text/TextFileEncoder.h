@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/TextSource.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace vendrix {
@@ -29,6 +31,9 @@ public:
 
     TextFileEncoder(std::u16string_view text, TextEncoding encoding, LineEnding lineEnding,
                     std::size_t pieceUnits = defaultPieceUnits);
+    /// Reads a text kept in any form (a snapshot of chunks, say) a piece at a time.
+    TextFileEncoder(const TextSource& source, TextEncoding encoding, LineEnding lineEnding,
+                    std::size_t pieceUnits = defaultPieceUnits);
     ~TextFileEncoder();
     TextFileEncoder(const TextFileEncoder&) = delete;
     TextFileEncoder& operator=(const TextFileEncoder&) = delete;
@@ -39,20 +44,30 @@ public:
     /// call returns empty.
     [[nodiscard]] std::string_view next();
     /// True once every unit was encoded without an error.
-    [[nodiscard]] bool finished() const { return m_position == m_text.size() && !m_error; }
+    [[nodiscard]] bool finished() const { return m_position == length() && !m_error; }
     [[nodiscard]] const std::optional<TextEncodingError>& error() const { return m_error; }
     /// Units of the text encoded so far (for progress).
     [[nodiscard]] std::size_t position() const { return m_position; }
-    [[nodiscard]] std::size_t length() const { return m_text.size(); }
+    [[nodiscard]] std::size_t length() const {
+        return m_source ? static_cast<std::size_t>(m_source->length()) : m_text.size();
+    }
     /// Starts again from the first unit (a dry run that measured the size, then the write).
     void restart();
 
 private:
-    std::size_t encodeUTF8(std::size_t from, std::size_t to, unsigned char* out);
-    std::size_t encodeUTF16(std::size_t from, std::size_t to, unsigned char* out);
-    std::size_t encodeSingleByte(std::size_t from, std::size_t to, unsigned char* out);
+    TextFileEncoder(const TextSource* source, std::u16string_view text, TextEncoding encoding,
+                    LineEnding lineEnding, std::size_t pieceUnits);
+    // Encode the first `count` units of m_piece into `out`; return the bytes written.
+    std::size_t encodeUTF8(std::size_t count, unsigned char* out);
+    std::size_t encodeUTF16(std::size_t count, unsigned char* out);
+    /// Sets `done` to the units encoded before an unencodable character.
+    std::size_t encodeSingleByte(std::size_t count, unsigned char* out, std::size_t& done);
 
+    const TextSource* m_source = nullptr;
     std::u16string_view m_text;
+    /// The units being encoded (in the text, or copied from the source into m_window).
+    std::u16string_view m_piece;
+    std::u16string m_window;
     TextEncoding m_encoding;
     LineEnding m_lineEnding;
     std::size_t m_pieceUnits;

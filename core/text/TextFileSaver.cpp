@@ -4,11 +4,12 @@
 
 namespace vendrix::TextFileSaver {
 
+namespace {
+
 std::expected<UserFileWriteResult, TextFileSaveFailure>
-save(std::u16string_view text, TextEncoding encoding, LineEnding lineEnding,
-     const std::filesystem::path& path, const UserFileWriteOptions& options,
-     const std::function<void(std::size_t done, std::size_t total)>& progress) {
-    TextFileEncoder encoder(text, encoding, lineEnding);
+saveWith(TextFileEncoder& encoder, const std::filesystem::path& path,
+         const UserFileWriteOptions& options,
+         const std::function<void(std::size_t done, std::size_t total)>& progress) {
     const UserFileContent content{[&](const UserFileContent::Sink& sink) {
         encoder.restart();
         for (;;) {
@@ -29,6 +30,24 @@ save(std::u16string_view text, TextEncoding encoding, LineEnding lineEnding,
     if (encoder.error())
         return std::unexpected(TextFileSaveFailure{encoder.error(), std::nullopt});
     return std::unexpected(TextFileSaveFailure{std::nullopt, std::move(written.error())});
+}
+
+} // namespace
+
+std::expected<UserFileWriteResult, TextFileSaveFailure>
+save(std::u16string_view text, TextEncoding encoding, LineEnding lineEnding,
+     const std::filesystem::path& path, const UserFileWriteOptions& options,
+     const std::function<void(std::size_t done, std::size_t total)>& progress) {
+    TextFileEncoder encoder(text, encoding, lineEnding);
+    return saveWith(encoder, path, options, progress);
+}
+
+std::expected<UserFileWriteResult, TextFileSaveFailure>
+save(const TextSource& text, TextEncoding encoding, LineEnding lineEnding,
+     const std::filesystem::path& path, const UserFileWriteOptions& options,
+     const std::function<void(std::size_t done, std::size_t total)>& progress) {
+    TextFileEncoder encoder(text, encoding, lineEnding);
+    return saveWith(encoder, path, options, progress);
 }
 
 } // namespace vendrix::TextFileSaver

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/TextSource.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
 #include "core/text/UserFileWriter.h"
@@ -32,6 +33,11 @@ namespace TextFileSaver {
 
 [[nodiscard]] std::expected<UserFileWriteResult, TextFileSaveFailure>
 save(std::u16string_view text, TextEncoding encoding, LineEnding lineEnding,
+     const std::filesystem::path& path, const UserFileWriteOptions& options = {},
+     const std::function<void(std::size_t done, std::size_t total)>& progress = {});
+/// The same for a text kept in any form, read a piece at a time.
+[[nodiscard]] std::expected<UserFileWriteResult, TextFileSaveFailure>
+save(const TextSource& text, TextEncoding encoding, LineEnding lineEnding,
      const std::filesystem::path& path, const UserFileWriteOptions& options = {},
      const std::function<void(std::size_t done, std::size_t total)>& progress = {});
 

@@ -20,14 +20,22 @@ std::expected<std::string, TextEncodingError> encodeInPieces(std::u16string_view
                                                              TextEncoding encoding,
                                                              LineEnding ending,
                                                              std::size_t pieceUnits) {
-    TextFileEncoder encoder(text, encoding, ending, pieceUnits);
-    std::string out;
-    for (std::string_view piece = encoder.next(); !piece.empty(); piece = encoder.next())
-        out.append(piece);
-    if (encoder.error())
-        return std::unexpected(*encoder.error());
-    EXPECT_TRUE(encoder.finished());
-    return out;
+    // Straight from the string, and from a text source read a piece at a time: the same.
+    const StringTextSource source(text);
+    TextFileEncoder direct(text, encoding, ending, pieceUnits);
+    TextFileEncoder copied(static_cast<const TextSource&>(source), encoding, ending, pieceUnits);
+    std::string out[2];
+    TextFileEncoder* encoders[2] = {&direct, &copied};
+    for (int k = 0; k < 2; ++k)
+        for (std::string_view piece = encoders[k]->next(); !piece.empty();
+             piece = encoders[k]->next())
+            out[k].append(piece);
+    EXPECT_EQ(out[0], out[1]);
+    EXPECT_EQ(direct.error(), copied.error());
+    if (direct.error())
+        return std::unexpected(*direct.error());
+    EXPECT_TRUE(direct.finished());
+    return out[0];
 }
 
 /// Random text of `length` units drawn from `alphabet` pieces (some of them two units).
