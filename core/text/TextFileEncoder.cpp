@@ -106,7 +106,7 @@ TextFileEncoder::TextFileEncoder(const TextSource* source, std::u16string_view t
         m_window.reserve(m_pieceUnits + 1);
     // At most four bytes per unit (a UTF-16 CR LF), a surrogate's partner, the byte order
     // mark and room for one whole block past the end.
-    m_buffer = std::make_unique<unsigned char[]>(4 * (m_pieceUnits + 1) + 4 + 4 * kBlock);
+    m_buffer = std::make_unique<unsigned char[]>(maxPieceBytes());
     if (isSingleByte(encoding)) {
         // The exact inverse of the decoding table, as the whole-text encoder builds it.
         m_inverse = std::make_unique<std::array<std::uint8_t, 65536>>();
@@ -131,10 +131,15 @@ void TextFileEncoder::restart() {
     m_error.reset();
 }
 
-std::string_view TextFileEncoder::next() {
+std::size_t TextFileEncoder::maxPieceBytes() const {
+    return 4 * (m_pieceUnits + 1) + 4 + 4 * kBlock;
+}
+
+std::string_view TextFileEncoder::next() { return next(m_buffer.get()); }
+
+std::string_view TextFileEncoder::next(unsigned char* out) {
     if (m_error)
         return {};
-    unsigned char* out = m_buffer.get();
     std::size_t written = 0;
     if (!m_wroteBOM) {
         m_wroteBOM = true;

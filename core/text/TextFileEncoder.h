@@ -43,6 +43,11 @@ public:
     /// returning the bytes before it, after which error() holds the failure and every later
     /// call returns empty.
     [[nodiscard]] std::string_view next();
+    /// The same into `out`, which holds at least maxPieceBytes() (for a ring of buffers
+    /// handed to another thread).
+    [[nodiscard]] std::string_view next(unsigned char* out);
+    /// The most bytes one piece can take.
+    [[nodiscard]] std::size_t maxPieceBytes() const;
     /// True once every unit was encoded without an error.
     [[nodiscard]] bool finished() const { return m_position == length() && !m_error; }
     [[nodiscard]] const std::optional<TextEncodingError>& error() const { return m_error; }
