@@ -40,21 +40,33 @@ std::string_view byteOrderMark(TextEncoding e) {
     }
 }
 
-/// Sixteen units at `units` that are all below U+0080, narrowed to bytes with the line ending
-/// applied, written to `out`. Returns the bytes written (16, or more for CR LF), or 0 when a
-/// unit is not ASCII (nothing written then).
-inline std::size_t asciiBlock(const char16_t* units, unsigned char* out, LineEnding ending) {
+/// What one step of the ASCII fast path did: units of text read, bytes written.
+struct AsciiRun {
+    std::size_t units = 0;
+    std::size_t bytes = 0;
+};
+
+/// The ASCII units at the start of the sixteen at `units`, narrowed to bytes with the line
+/// ending applied, written to `out` (which has room for 32 bytes). Stops before the first unit
+/// outside ASCII; none: nothing read.
+inline AsciiRun asciiRun(const char16_t* units, unsigned char* out, LineEnding ending) {
 #if defined(__SSE2__)
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8));
-    const __m128i high =
-        _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(static_cast<short>(0xFF80)));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF)
-        return 0;
-    __m128i bytes = _mm_packus_epi16(a, b);
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i asciiA = _mm_cmpeq_epi16(_mm_and_si128(a, high), zero);
+    const __m128i asciiB = _mm_cmpeq_epi16(_mm_and_si128(b, high), zero);
+    // Bit k set: unit k is ASCII.
+    const auto ascii = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(asciiA, asciiB)));
+    const auto count = static_cast<std::size_t>(std::countr_zero(~ascii)); // 0...16
+    if (count == 0)
+        return {};
+    __m128i bytes = _mm_packus_epi16(a, b); // lanes past `count` are never used
     if (ending != LineEnding::lf) {
         const __m128i lf = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'));
-        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(lf));
+        const unsigned kept = count == kBlock ? 0xFFFFu : (1u << count) - 1;
+        unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(lf)) & kept;
         if (mask != 0) {
             if (ending == LineEnding::cr) {
                 bytes = _mm_or_si128(_mm_andnot_si128(lf, bytes),
@@ -72,18 +84,18 @@ inline std::size_t asciiBlock(const char16_t* units, unsigned char* out, LineEnd
                     out[written++] = '\n';
                     start = at + 1;
                 }
-                std::memcpy(out + written, block + start, kBlock - start);
-                return written + kBlock - start;
+                std::memcpy(out + written, block + start, count - start);
+                return {count, written + count - start};
             }
         }
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
-    return kBlock;
+    return {count, count};
 #else
     (void)units;
     (void)out;
     (void)ending;
-    return 0; // the unit-by-unit path handles everything
+    return {}; // the unit-by-unit path handles everything
 #endif
 }
 
@@ -185,11 +197,11 @@ std::size_t TextFileEncoder::encodeUTF8(std::size_t to, unsigned char* out) {
     std::size_t i = 0;
     while (i < to) {
         if (i + kBlock <= to) {
-            if (std::size_t n = asciiBlock(text + i, p, m_lineEnding)) {
-                p += n;
-                i += kBlock;
+            const AsciiRun run = asciiRun(text + i, p, m_lineEnding);
+            p += run.bytes;
+            i += run.units;
+            if (run.units == kBlock)
                 continue;
-            }
         }
         // Unit by unit up to the first character outside ASCII, then blocks again.
         const std::size_t blockEnd = std::min(to, i + kBlock);
@@ -284,12 +296,12 @@ std::size_t TextFileEncoder::encodeSingleByte(std::size_t to, unsigned char* out
     std::size_t i = 0;
     while (i < to) {
         if (i + kBlock <= to) {
-            if (std::size_t n = asciiBlock(text + i, p, m_lineEnding)) {
-                p += n;
-                m_insertedUnits += static_cast<std::int64_t>(n - kBlock);
-                i += kBlock;
+            const AsciiRun run = asciiRun(text + i, p, m_lineEnding);
+            p += run.bytes;
+            m_insertedUnits += static_cast<std::int64_t>(run.bytes - run.units);
+            i += run.units;
+            if (run.units == kBlock)
                 continue;
-            }
         }
         const std::size_t blockEnd = std::min(to, i + kBlock);
         for (; i < blockEnd; ++i) {
