@@ -6,6 +6,7 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace vendrix {
@@ -119,16 +120,68 @@ std::optional<LiteralMatcher> LiteralMatcher::make(const SearchOptions& options)
     matcher.m_skip.fill(m);
     for (std::int32_t i = 0; i + 1 < m; ++i)
         matcher.m_skip[matcher.m_needle[static_cast<size_t>(i)] & 0xFF] = m - 1 - i;
+    matcher.prepareProbe();
     return matcher;
+}
+
+namespace {
+
+/// Every unit the matcher compares equal to `key`: the key alone with case, all units with
+/// that fold key without it.
+std::vector<char16_t> unitsWithKey(char16_t key, bool caseInsensitive) {
+    if (!caseInsensitive)
+        return {key};
+    const auto& keys = foldingTables().keys;
+    std::vector<char16_t> units;
+    for (std::size_t u = 0; u < keys.size(); ++u)
+        if (keys[u] == key)
+            units.push_back(static_cast<char16_t>(u));
+    return units;
+}
+
+int probeWidthFor(std::size_t units) {
+    return units <= 1 ? 1 : units == 2 ? 2 : units <= 4 ? 4 : 0;
+}
+
+void fillPadded(std::array<char16_t, 4>& slots, const std::vector<char16_t>& units) {
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        slots[i] = units[std::min(i, units.size() - 1)];
+}
+
+} // namespace
+
+void LiteralMatcher::prepareProbe() {
+    std::vector<char16_t> first = unitsWithKey(m_needle.front(), m_caseInsensitive);
+    std::vector<char16_t> last = unitsWithKey(m_needle.back(), m_caseInsensitive);
+    const int firstWidth = probeWidthFor(first.size());
+    const int lastWidth = probeWidthFor(last.size());
+    if (first.empty() || last.empty() || firstWidth == 0 || lastWidth == 0)
+        return; // too many case variants for the filter: Horspool alone
+    const int width = std::max(firstWidth, lastWidth);
+    fillPadded(m_probe.first, first);
+    fillPadded(m_probe.last, last);
+    m_probe.lastOffset = static_cast<std::int64_t>(m_needle.size()) - 1;
+    m_probeWidth = width;
+}
+
+LiteralMatcher LiteralMatcher::withoutVectorScan() const {
+    LiteralMatcher copy = *this;
+    copy.m_probeWidth = 0;
+    return copy;
 }
 
 bool LiteralMatcher::isExactFor(std::u16string_view text, std::int64_t from,
                                 std::int64_t to) const {
-    auto first = text.begin() + from;
-    auto last = text.begin() + to;
-    for (char16_t hazard : m_expandingHazards)
-        if (std::find(first, last, hazard) != last)
+    // Up to four hazards per pass of the vector filter, each unit its own candidate.
+    auto accept = [](std::int64_t) { return true; };
+    for (std::size_t i = 0; i < m_expandingHazards.size(); i += 4) {
+        literalScan::Probe<char16_t> probe;
+        for (std::size_t k = 0; k < 4; ++k)
+            probe.first[k] = m_expandingHazards[std::min(i + k, m_expandingHazards.size() - 1)];
+        probe.last = probe.first;
+        if (literalScan::scan<4>(text.data(), from, to, probe, accept) >= 0)
             return false;
+    }
     return true;
 }
 
@@ -171,7 +224,36 @@ std::int64_t horspool(const char16_t* text, std::int64_t from, std::int64_t to,
 
 } // namespace
 
+std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
+                                        std::int64_t to) const {
+    const std::int64_t m = length();
+    const std::int64_t limit = to - m + 1;
+    const char16_t* needle = m_needle.data();
+    if (m_caseInsensitive) {
+        // The filter passed the first and last units; the ones between are compared here.
+        const char16_t* keys = foldingTables().keys.data();
+        auto verify = [&](std::int64_t p) {
+            for (std::int64_t i = 1; i + 1 < m; ++i)
+                if (keys[text[p + i]] != needle[i])
+                    return false;
+            return true;
+        };
+        switch (m_probeWidth) {
+        case 1: return literalScan::scan<1>(text, from, limit, m_probe, verify);
+        case 2: return literalScan::scan<2>(text, from, limit, m_probe, verify);
+        default: return literalScan::scan<4>(text, from, limit, m_probe, verify);
+        }
+    }
+    auto verify = [&](std::int64_t p) {
+        return m <= 2 || std::memcmp(text + p + 1, needle + 1,
+                                     static_cast<std::size_t>(m - 2) * sizeof(char16_t)) == 0;
+    };
+    return literalScan::scan<1>(text, from, limit, m_probe, verify);
+}
+
 std::int64_t LiteralMatcher::scan(const char16_t* text, std::int64_t from, std::int64_t to) const {
+    if (m_probeWidth != 0)
+        return vectorScan(text, from, to);
     if (m_caseInsensitive)
         return horspool(text, from, to, m_needle, m_skip, FoldKey{foldingTables().keys.data()});
     return horspool(text, from, to, m_needle, m_skip, ExactKey{});

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/search/LiteralScan.h"
 #include "core/search/SearchOptions.h"
 
 #include <array>
@@ -11,8 +12,11 @@
 
 namespace vendrix {
 
-/// The fast path of a plain (non-expression) search: a Boyer–Moore–Horspool scan over the
-/// UTF-16 units, comparing simple case foldings when case does not matter. It exists only
+/// The fast path of a plain (non-expression) search over the UTF-16 units, comparing simple
+/// case foldings when case does not matter. Candidates are found by a vector filter on the
+/// query's first and last unit (every unit that folds to them without case) and verified
+/// unit by unit; a query whose end units have too many case variants for the filter uses a
+/// Boyer–Moore–Horspool scan instead. It exists only
 /// for queries where it finds exactly the matches of the compiled expression:
 /// - with case: any well-formed query (matches are plain unit comparisons);
 /// - without case: a query of BMP characters none of whose full case foldings expand to
@@ -39,8 +43,18 @@ public:
     [[nodiscard]] std::int64_t find(std::u16string_view text, std::int64_t from,
                                     std::int64_t to) const;
 
+    /// The same matcher without the vector filter (the Horspool scan alone), to compare
+    /// the two in tests and benchmarks.
+    [[nodiscard]] LiteralMatcher withoutVectorScan() const;
+    /// True when some text characters (ß for "ss") send a search to the expression engine.
+    [[nodiscard]] bool hasExpansionHazards() const { return !m_expandingHazards.empty(); }
+    /// True when find() uses the vector filter.
+    [[nodiscard]] bool usesVectorScan() const { return m_probeWidth != 0; }
+
 private:
     LiteralMatcher() = default;
+    void prepareProbe();
+    std::int64_t vectorScan(const char16_t* text, std::int64_t from, std::int64_t to) const;
     std::int64_t scan(const char16_t* text, std::int64_t from, std::int64_t to) const;
     bool boundariesAllow(std::u16string_view text, std::int64_t start) const;
 
@@ -49,6 +63,8 @@ private:
     bool m_wholeWord = false;
     std::array<std::int32_t, 256> m_skip{};
     std::vector<char16_t> m_expandingHazards; // text characters that call for the engine
+    literalScan::Probe<char16_t> m_probe;
+    int m_probeWidth = 0; // units compared per end: 1, 2 or 4; 0 without the vector filter
 };
 
 namespace literalFolding {

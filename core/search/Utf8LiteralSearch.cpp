@@ -1,0 +1,260 @@
+#include "core/search/Utf8LiteralSearch.h"
+
+#include "core/common/Utf8.h"
+#include "core/search/LiteralMatcher.h"
+#include "core/search/LiteralScan.h"
+#include "core/search/SearchHit.h"
+#include "core/search/UnicodeText.h"
+#include "core/text/TextEncoding.h"
+#include "core/text/TextFileCodec.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vendrix {
+
+namespace {
+
+constexpr std::string_view kBOM = "\xEF\xBB\xBF";
+/// Bytes scanned between two budget checks.
+constexpr std::int64_t kWindow = std::int64_t{1} << 21;
+
+bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+/// UTF-16 units of the valid UTF-8 in [from, to): one per character, two for the four-byte
+/// ones.
+std::int64_t utf16Units(const unsigned char* s, std::int64_t from, std::int64_t to) {
+    std::int64_t units = 0;
+#if defined(__SSE2__)
+    const __m128i continuationTop = _mm_set1_epi8(static_cast<char>(0xBF));
+    const __m128i fourByteFloor = _mm_set1_epi8(static_cast<char>(0xEF));
+    for (; from + 16 <= to; from += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + from));
+        // As signed bytes, continuation bytes (0x80..0xBF) are the smallest ones and the
+        // four-byte leads (0xF0..0xF4) the negative ones above 0xEF.
+        const auto starts =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, continuationTop)));
+        const auto wide = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(v, fourByteFloor), v)));
+        units += __builtin_popcount(starts) + __builtin_popcount(wide);
+    }
+#endif
+    for (; from < to; ++from)
+        units += (isContinuation(s[from]) ? 0 : 1) + (s[from] >= 0xF0 ? 1 : 0);
+    return units;
+}
+
+/// Walks the bytes forward, counting line breaks as the decoded text will have them (LF, CR
+/// and CR LF each one LF).
+class LineTracker {
+public:
+    LineTracker(std::string_view text)
+        : m_text(text), m_hasCR(std::memchr(text.data(), '\r', text.size()) != nullptr) {}
+
+    /// Moves to `offset` (never backwards); line() and lineStart() describe its line.
+    void advanceTo(std::int64_t offset) {
+        const char* s = m_text.data();
+        if (!m_hasCR) {
+            for (std::int64_t at = m_position; at < offset;) {
+                const void* lf = std::memchr(s + at, '\n', static_cast<size_t>(offset - at));
+                if (!lf)
+                    break;
+                at = static_cast<const char*>(lf) - s + 1;
+                ++m_line;
+                m_lineStart = at;
+            }
+        } else {
+            for (std::int64_t at = m_position; at < offset; ++at) {
+                if (s[at] == '\r' || (s[at] == '\n' && (at == 0 || s[at - 1] != '\r')))
+                    ++m_line;
+                if (s[at] == '\r' || s[at] == '\n')
+                    m_lineStart = at + 1;
+            }
+        }
+        m_position = offset;
+    }
+    /// Where the current line ends: its first CR or LF at or after `from`, or the end.
+    std::int64_t lineEnd(std::int64_t from) const {
+        const char* s = m_text.data();
+        const auto rest = static_cast<size_t>(static_cast<std::int64_t>(m_text.size()) - from);
+        const void* lf = std::memchr(s + from, '\n', rest);
+        std::int64_t end = lf ? static_cast<const char*>(lf) - s
+                              : static_cast<std::int64_t>(m_text.size());
+        if (m_hasCR)
+            if (const void* cr = std::memchr(s + from, '\r', static_cast<size_t>(end - from)))
+                end = static_cast<const char*>(cr) - s;
+        return end;
+    }
+    std::int64_t line() const { return m_line; }
+    std::int64_t lineStart() const { return m_lineStart; }
+
+private:
+    std::string_view m_text;
+    bool m_hasCR;
+    std::int64_t m_position = 0;
+    std::int64_t m_line = 0;
+    std::int64_t m_lineStart = 0;
+};
+
+char32_t codePointAt(const unsigned char* s, std::int64_t at) {
+    unsigned b = s[at];
+    if (b < 0x80)
+        return b;
+    if (b < 0xE0)
+        return ((b & 0x1F) << 6) | (s[at + 1] & 0x3F);
+    if (b < 0xF0)
+        return ((b & 0x0F) << 12) | ((s[at + 1] & 0x3F) << 6) | (s[at + 2] & 0x3F);
+    return ((b & 0x07) << 18) | ((s[at + 1] & 0x3F) << 12) | ((s[at + 2] & 0x3F) << 6) |
+           (s[at + 3] & 0x3F);
+}
+
+unsigned char asciiLower(unsigned char b) { return b >= 'A' && b <= 'Z' ? b + 32 : b; }
+
+} // namespace
+
+std::optional<Utf8LiteralSearch> Utf8LiteralSearch::make(const SearchPattern& pattern) {
+    const SearchOptions& options = pattern.options();
+    const LiteralMatcher* literal = pattern.literal();
+    // Line breaks in the query would meet CR and CR LF, which the decoded text no longer has.
+    if (options.isRegex || !literal || literal->hasExpansionHazards() ||
+        options.query.find_first_of(u"\r\n") != std::u16string::npos)
+        return std::nullopt;
+    Utf8LiteralSearch search;
+    search.m_caseInsensitive = !options.matchCase;
+    search.m_wholeWord = options.wholeWord;
+    if (search.m_caseInsensitive) {
+        std::u16string keys;
+        for (char16_t c : options.query) {
+            if (c >= 0x80)
+                return std::nullopt;
+            keys.push_back(literalFolding::key(c));
+        }
+        // No other character may fold like a query letter (K for k, ſ for s, İ and ı for i).
+        for (char32_t c = 0x80; c < 0x10000; ++c)
+            if (!unicodeText::isSurrogate(static_cast<char16_t>(c)) &&
+                keys.find(literalFolding::key(static_cast<char16_t>(c))) != std::u16string::npos)
+                return std::nullopt;
+        for (char16_t c : options.query)
+            search.m_needle.push_back(static_cast<char>(asciiLower(static_cast<unsigned char>(c))));
+    } else {
+        search.m_needle = utf8::encode(options.query);
+    }
+    return search;
+}
+
+bool Utf8LiteralSearch::readsAsUtf8(std::string_view bytes) {
+    const DetectedEncoding detected = TextFileCodec::detectEncoding(bytes);
+    if (detected.isBinary)
+        return false;
+    if (detected.encoding == TextEncoding::utf8)
+        return true;
+    // A byte order mark decides before the bytes are checked; invalid ones fall back to a
+    // single-byte decoding of the whole file.
+    return detected.encoding == TextEncoding::utf8BOM &&
+           textEncoding::isValidUTF8(bytes.substr(kBOM.size()));
+}
+
+std::int64_t Utf8LiteralSearch::find(std::string_view text, std::int64_t from,
+                                     std::int64_t to) const {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* needle = reinterpret_cast<const unsigned char*>(m_needle.data());
+    const auto m = static_cast<std::int64_t>(m_needle.size());
+    const std::int64_t limit = to - m + 1;
+    literalScan::Probe<unsigned char> probe;
+    probe.lastOffset = m - 1;
+    if (!m_caseInsensitive) {
+        probe.first.fill(needle[0]);
+        probe.last.fill(needle[m - 1]);
+        auto verify = [&](std::int64_t p) {
+            return m <= 2 || std::memcmp(s + p + 1, needle + 1, static_cast<size_t>(m - 2)) == 0;
+        };
+        return literalScan::scan<1>(s, from, limit, probe, verify);
+    }
+    auto upper = [](unsigned char b) {
+        return b >= 'a' && b <= 'z' ? static_cast<unsigned char>(b - 32) : b;
+    };
+    probe.first = {needle[0], upper(needle[0]), needle[0], needle[0]};
+    probe.last = {needle[m - 1], upper(needle[m - 1]), needle[m - 1], needle[m - 1]};
+    auto verify = [&](std::int64_t p) {
+        for (std::int64_t i = 1; i + 1 < m; ++i)
+            if (asciiLower(s[p + i]) != needle[i])
+                return false;
+        return true;
+    };
+    return literalScan::scan<2>(s, from, limit, probe, verify);
+}
+
+bool Utf8LiteralSearch::boundariesAllow(std::string_view text, std::int64_t start) const {
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::int64_t end = start + static_cast<std::int64_t>(m_needle.size());
+    if (start > 0) {
+        std::int64_t before = start - 1;
+        while (before > 0 && isContinuation(s[before]))
+            --before;
+        if (unicodeText::isWordBoundaryBlocker(codePointAt(s, before)))
+            return false;
+    }
+    return end >= static_cast<std::int64_t>(text.size()) ||
+           !unicodeText::isWordBoundaryBlocker(codePointAt(s, end));
+}
+
+std::expected<Utf8SearchResult, SearchFailure>
+Utf8LiteralSearch::search(std::string_view bytes, std::int64_t limit,
+                          const SearchBudget& budget) const {
+    if (auto failure = budget.check())
+        return std::unexpected(*failure);
+    const std::string_view text = bytes.starts_with(kBOM) ? bytes.substr(kBOM.size()) : bytes;
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const auto length = static_cast<std::int64_t>(text.size());
+    const auto m = static_cast<std::int64_t>(m_needle.size());
+
+    Utf8SearchResult result;
+    LineTracker lines(text);
+    // The line of the previous hit, decoded once for all its hits.
+    std::int64_t cachedLine = -1;
+    std::u16string lineText;
+    std::int64_t previousHit = 0, previousColumn = 0;
+    std::int64_t position = 0;
+    while (position + m <= length) {
+        const std::int64_t windowEnd = std::min(length, position + kWindow + m - 1);
+        const std::int64_t found = find(text, position, windowEnd);
+        if (found < 0) {
+            position = windowEnd - m + 1;
+            if (auto failure = budget.check())
+                return std::unexpected(*failure);
+            continue;
+        }
+        if (m_wholeWord && !boundariesAllow(text, found)) {
+            position = found + 1;
+            continue;
+        }
+        if (static_cast<std::int64_t>(result.hits.size()) >= limit) {
+            result.truncated = true;
+            break;
+        }
+        lines.advanceTo(found);
+        Utf8Hit hit;
+        hit.line = lines.line();
+        if (hit.line == cachedLine) {
+            hit.column = previousColumn + utf16Units(s, previousHit, found);
+        } else {
+            hit.column = utf16Units(s, lines.lineStart(), found);
+            const std::int64_t lineEnd = lines.lineEnd(found);
+            lineText = utf8::decode(text.substr(static_cast<size_t>(lines.lineStart()),
+                                                static_cast<size_t>(lineEnd - lines.lineStart())));
+            cachedLine = hit.line;
+        }
+        previousHit = found;
+        previousColumn = hit.column;
+        hit.preview = SearchHit::makePreview(
+            lineText, TextRange{0, static_cast<std::int64_t>(lineText.size())}, hit.column);
+        result.hits.push_back(std::move(hit));
+        position = found + m;
+        if ((result.hits.size() & 2047) == 0)
+            if (auto failure = budget.check())
+                return std::unexpected(*failure);
+    }
+    return result;
+}
+
+} // namespace vendrix
