@@ -1,5 +1,6 @@
 // vendrix-cli find: the multi-document search over files opened as documents.
 #include "cli/CliSupport.h"
+#include "cli/commands/MappedInput.h"
 #include "cli/commands/SearchCommandSupport.h"
 #include "core/common/Utf8.h"
 #include "core/search/MultiDocumentSearch.h"
@@ -28,18 +29,27 @@ int runFind(std::span<const std::string> args) {
     // A plain query over a UTF-8 file is searched in its bytes; anything else in the text
     // the editor would show.
     const auto byteSearch = Utf8LiteralSearch::make(request->pattern);
-    std::vector<std::string> bytes(files.size());
-    std::vector<std::optional<std::u16string>> texts(files.size());
+    const MappedReadGuard guard;
+    std::vector<std::unique_ptr<MappedInput>> mapped(files.size());
+    std::vector<std::string> owned(files.size());
+    std::vector<std::string_view> bytes(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        auto read = readInput(files[i]);
-        if (!read)
+        if (byteSearch && (mapped[i] = MappedInput::map(files[i]))) {
+            bytes[i] = mapped[i]->bytes();
+            continue;
+        }
+        auto contents = readInput(files[i]);
+        if (!contents)
             return kExitFailure;
-        bytes[i] = std::move(*read);
+        owned[i] = std::move(*contents);
+        bytes[i] = owned[i];
     }
+    std::vector<std::optional<std::u16string>> texts(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
         if (!byteSearch || !Utf8LiteralSearch::readsAsUtf8(bytes[i])) {
             texts[i] = documentText(bytes[i]);
-            std::string().swap(bytes[i]);
+            mapped[i].reset();
+            std::string().swap(owned[i]);
         }
     }
 

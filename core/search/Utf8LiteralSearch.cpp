@@ -44,32 +44,58 @@ std::int64_t utf16Units(const unsigned char* s, std::int64_t from, std::int64_t 
     return units;
 }
 
+/// Line feeds in [from, to) before the first CR there, and where that CR is (`to` without
+/// one).
+std::pair<std::int64_t, std::int64_t> lineFeedsBeforeCR(const char* s, std::int64_t from,
+                                                        std::int64_t to) {
+    std::int64_t feeds = 0;
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    for (; from + 16 <= to; from += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + from));
+        const auto feedMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+        const auto returnMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+        if (returnMask != 0) {
+            const unsigned before = (returnMask & (0u - returnMask)) - 1;
+            return {feeds + __builtin_popcount(feedMask & before),
+                    from + __builtin_ctz(returnMask)};
+        }
+        feeds += __builtin_popcount(feedMask);
+    }
+#endif
+    for (; from < to; ++from) {
+        if (s[from] == '\r')
+            return {feeds, from};
+        feeds += s[from] == '\n';
+    }
+    return {feeds, to};
+}
+
 /// Walks the bytes forward, counting line breaks as the decoded text will have them (LF, CR
 /// and CR LF each one LF).
 class LineTracker {
 public:
-    LineTracker(std::string_view text)
-        : m_text(text), m_hasCR(std::memchr(text.data(), '\r', text.size()) != nullptr) {}
+    explicit LineTracker(std::string_view text) : m_text(text) {}
 
     /// Moves to `offset` (never backwards); line() and lineStart() describe its line.
     void advanceTo(std::int64_t offset) {
         const char* s = m_text.data();
-        if (!m_hasCR) {
-            for (std::int64_t at = m_position; at < offset;) {
-                const void* lf = std::memchr(s + at, '\n', static_cast<size_t>(offset - at));
-                if (!lf)
-                    break;
-                at = static_cast<const char*>(lf) - s + 1;
-                ++m_line;
-                m_lineStart = at;
-            }
-        } else {
-            for (std::int64_t at = m_position; at < offset; ++at) {
-                if (s[at] == '\r' || (s[at] == '\n' && (at == 0 || s[at - 1] != '\r')))
-                    ++m_line;
-                if (s[at] == '\r' || s[at] == '\n')
-                    m_lineStart = at + 1;
-            }
+        std::int64_t at = m_position;
+        while (at < offset) {
+            auto [feeds, stop] = lineFeedsBeforeCR(s, at, offset);
+            // The LF of a CR LF was counted with its CR.
+            if (feeds > 0 && s[at] == '\n' && at > 0 && s[at - 1] == '\r')
+                --feeds;
+            if (stop > at)
+                if (const void* lf = memrchr(s + at, '\n', static_cast<size_t>(stop - at)))
+                    m_lineStart = static_cast<const char*>(lf) - s + 1;
+            m_line += feeds;
+            if (stop == offset)
+                break;
+            ++m_line; // the CR
+            m_lineStart = stop + 1;
+            at = stop + 1;
         }
         m_position = offset;
     }
@@ -80,9 +106,8 @@ public:
         const void* lf = std::memchr(s + from, '\n', rest);
         std::int64_t end = lf ? static_cast<const char*>(lf) - s
                               : static_cast<std::int64_t>(m_text.size());
-        if (m_hasCR)
-            if (const void* cr = std::memchr(s + from, '\r', static_cast<size_t>(end - from)))
-                end = static_cast<const char*>(cr) - s;
+        if (const void* cr = std::memchr(s + from, '\r', static_cast<size_t>(end - from)))
+            end = static_cast<const char*>(cr) - s;
         return end;
     }
     std::int64_t line() const { return m_line; }
@@ -90,7 +115,6 @@ public:
 
 private:
     std::string_view m_text;
-    bool m_hasCR;
     std::int64_t m_position = 0;
     std::int64_t m_line = 0;
     std::int64_t m_lineStart = 0;
