@@ -26,18 +26,28 @@ bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 std::int64_t utf16Units(const unsigned char* s, std::int64_t from, std::int64_t to) {
     std::int64_t units = 0;
 #if defined(__SSE2__)
+    // Per-byte counters (each compare gives -1) summed every 127 blocks.
     const __m128i continuationTop = _mm_set1_epi8(static_cast<char>(0xBF));
     const __m128i fourByteFloor = _mm_set1_epi8(static_cast<char>(0xEF));
+    const __m128i zero = _mm_setzero_si128();
+    __m128i counters = zero;
+    __m128i sums = zero;
+    int blocks = 0;
     for (; from + 16 <= to; from += 16) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + from));
         // As signed bytes, continuation bytes (0x80..0xBF) are the smallest ones and the
         // four-byte leads (0xF0..0xF4) the negative ones above 0xEF.
-        const auto starts =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(v, continuationTop)));
-        const auto wide = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(v, fourByteFloor), v)));
-        units += __builtin_popcount(starts) + __builtin_popcount(wide);
+        const __m128i starts = _mm_cmpgt_epi8(v, continuationTop);
+        const __m128i wide = _mm_and_si128(_mm_cmpgt_epi8(v, fourByteFloor), _mm_cmpgt_epi8(zero, v));
+        counters = _mm_sub_epi8(_mm_sub_epi8(counters, starts), wide);
+        if (++blocks == 127) {
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(counters, zero));
+            counters = zero;
+            blocks = 0;
+        }
     }
+    sums = _mm_add_epi64(sums, _mm_sad_epu8(counters, zero));
+    units = _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
 #endif
     for (; from < to; ++from)
         units += (isContinuation(s[from]) ? 0 : 1) + (s[from] >= 0xF0 ? 1 : 0);
@@ -50,19 +60,26 @@ std::pair<std::int64_t, std::int64_t> lineFeedsBeforeCR(const char* s, std::int6
                                                         std::int64_t to) {
     std::int64_t feeds = 0;
 #if defined(__SSE2__)
+    // Per-byte counters (a compare gives -1 per LF) summed every 255 blocks.
     const __m128i lf = _mm_set1_epi8('\n');
     const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i zero = _mm_setzero_si128();
+    __m128i counters = zero;
+    __m128i sums = zero;
+    int blocks = 0;
     for (; from + 16 <= to; from += 16) {
         __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + from));
-        const auto feedMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-        const auto returnMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
-        if (returnMask != 0) {
-            const unsigned before = (returnMask & (0u - returnMask)) - 1;
-            return {feeds + __builtin_popcount(feedMask & before),
-                    from + __builtin_ctz(returnMask)};
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)) != 0)
+            break; // the scalar loop finds the CR and the feeds before it
+        counters = _mm_sub_epi8(counters, _mm_cmpeq_epi8(v, lf));
+        if (++blocks == 255) {
+            sums = _mm_add_epi64(sums, _mm_sad_epu8(counters, zero));
+            counters = zero;
+            blocks = 0;
         }
-        feeds += __builtin_popcount(feedMask);
     }
+    sums = _mm_add_epi64(sums, _mm_sad_epu8(counters, zero));
+    feeds = _mm_cvtsi128_si64(sums) + _mm_cvtsi128_si64(_mm_unpackhi_epi64(sums, sums));
 #endif
     for (; from < to; ++from) {
         if (s[from] == '\r')
@@ -166,16 +183,68 @@ std::optional<Utf8LiteralSearch> Utf8LiteralSearch::make(const SearchPattern& pa
     return search;
 }
 
+namespace {
+
+/// The first byte at or after `from` that is not ASCII, or `to`.
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) std::size_t skipAsciiAvx2(const char* s, std::size_t from,
+                                                           std::size_t to) {
+    for (; from + 32 <= to; from += 32) {
+        auto mask = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + from))));
+        if (mask != 0)
+            return from + static_cast<std::size_t>(__builtin_ctz(mask));
+    }
+    return from;
+}
+#endif
+
+std::size_t skipAscii(const char* s, std::size_t from, std::size_t to) {
+#if defined(__x86_64__)
+    if (literalScan::hasAvx2())
+        from = skipAsciiAvx2(s, from, to);
+#endif
+    while (from < to && static_cast<unsigned char>(s[from]) < 0x80)
+        ++from;
+    return from;
+}
+
+/// Strict UTF-8 validity as the decoder judges it. A multi-byte sequence holds no ASCII byte,
+/// so the data is valid exactly when each run of non-ASCII bytes is valid on its own: the
+/// ASCII between them is skipped 32 bytes at a time and only the runs go to the decoder's
+/// check.
+bool isValidUtf8(std::string_view bytes) {
+    const char* s = bytes.data();
+    const std::size_t n = bytes.size();
+    for (std::size_t at = skipAscii(s, 0, n); at < n; at = skipAscii(s, at, n)) {
+        std::size_t end = at;
+        while (end < n && static_cast<unsigned char>(s[end]) >= 0x80)
+            ++end;
+        if (!textEncoding::isValidUTF8(bytes.substr(at, end - at)))
+            return false;
+        at = end;
+    }
+    return true;
+}
+
+} // namespace
+
 bool Utf8LiteralSearch::readsAsUtf8(std::string_view bytes) {
-    const DetectedEncoding detected = TextFileCodec::detectEncoding(bytes);
-    if (detected.isBinary)
-        return false;
-    if (detected.encoding == TextEncoding::utf8)
-        return true;
-    // A byte order mark decides before the bytes are checked; invalid ones fall back to a
-    // single-byte decoding of the whole file.
-    return detected.encoding == TextEncoding::utf8BOM &&
-           textEncoding::isValidUTF8(bytes.substr(kBOM.size()));
+    // A byte order mark decides before anything else; invalid bytes after it make the whole
+    // file single-byte text.
+    if (bytes.starts_with(kBOM))
+        return isValidUtf8(bytes.substr(kBOM.size()));
+    // Detection looks at a sample first (byte order marks, UTF-16 without one, binary data)
+    // and checks the whole data only when the sample decides nothing. The sample is handed
+    // to it whole and cut after a complete character, so that its verdict on the sample is
+    // its verdict on the file; the rest is checked here.
+    std::size_t cut = std::min(bytes.size(), TextFileCodec::kSampleSize);
+    while (cut < bytes.size() && cut < TextFileCodec::kSampleSize + 4 &&
+           isContinuation(static_cast<unsigned char>(bytes[cut])))
+        ++cut;
+    const DetectedEncoding head = TextFileCodec::detectEncoding(bytes.substr(0, cut));
+    return !head.isBinary && head.encoding == TextEncoding::utf8 &&
+           isValidUtf8(bytes.substr(cut));
 }
 
 std::int64_t Utf8LiteralSearch::find(std::string_view text, std::int64_t from,

@@ -165,6 +165,27 @@ TEST(Utf8LiteralSearchTest, TakesOnlyQueriesTheBytesAnswerExactly) {
     EXPECT_FALSE(Utf8LiteralSearch::readsAsUtf8(std::string("a\0b\0c\0d\0", 8))); // UTF-16
 }
 
+TEST(Utf8LiteralSearchTest, AgreesWithTheDecoderAroundTheDetectionSample) {
+    const std::string a(TextFileCodec::kSampleSize - 1, 'a');
+    const std::string cases[] = {
+        a + "\xC3\xA7" "b",                   // a character across the sample's end
+        a.substr(1) + "\xF0\x9F\x98\x80",       // a four-byte one
+        a + "a\x80",                          // a stray continuation byte right after it
+        a + "\xC3\x80\x80\x80\x80\x80",           // too many continuation bytes
+        a + std::string(9000, 'b') + "\xFF", // invalid far after it
+        a + std::string(9000, 'b') + std::string(1, '\0') + "\xC3\xA7", // NUL after it
+        std::string(3000, '\0') + a,          // binary sample
+        "\xEF\xBB\xBF" + a + "\xC3",             // byte order mark, cut character
+        "\xEF\xBB\xBF" + a + "\xC4\xB1",
+    };
+    for (const std::string& bytes : cases) {
+        const DecodedText decoded = TextFileCodec::decode(bytes);
+        const bool utf8 = !decoded.isBinary && (decoded.encoding == TextEncoding::utf8 ||
+                                                decoded.encoding == TextEncoding::utf8BOM);
+        EXPECT_EQ(Utf8LiteralSearch::readsAsUtf8(bytes), utf8) << bytes.substr(bytes.size() - 8);
+    }
+}
+
 TEST(Utf8LiteralSearchTest, StopsOnASpentBudget) {
     auto pattern = SearchPattern::compile(SearchOptions{u"zebra", false, true, false});
     auto search = Utf8LiteralSearch::make(*pattern);
