@@ -45,13 +45,14 @@ int runFind(std::span<const std::string> args) {
         bytes[i] = owned[i];
     }
     std::vector<std::optional<std::u16string>> texts(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (!byteSearch || !Utf8LiteralSearch::readsAsUtf8(bytes[i])) {
-            texts[i] = documentText(bytes[i]);
-            mapped[i].reset();
-            std::string().swap(owned[i]);
-        }
-    }
+    auto decode = [&](size_t i) {
+        texts[i] = documentText(bytes[i]);
+        mapped[i].reset();
+        std::string().swap(owned[i]);
+    };
+    if (!byteSearch)
+        for (size_t i = 0; i < files.size(); ++i)
+            decode(i);
 
     const SearchBudget budget(request->timeoutSeconds, nullptr);
     std::string out;
@@ -71,13 +72,16 @@ int runFind(std::span<const std::string> args) {
             break;
         }
         if (!texts[i]) {
-            auto found = byteSearch->search(bytes[i], remaining, budget);
+            auto found = byteSearch->searchIfUtf8(bytes[i], remaining, budget);
             if (!found)
                 return searchFailed(found.error());
-            for (const Utf8Hit& hit : found->hits)
-                print(files[i], hit.line, hit.column, hit.preview);
-            truncated = truncated || found->truncated;
-            continue;
+            if (*found) {
+                for (const Utf8Hit& hit : (*found)->hits)
+                    print(files[i], hit.line, hit.column, hit.preview);
+                truncated = truncated || (*found)->truncated;
+                continue;
+            }
+            decode(i); // not UTF-8: searched as the editor shows it
         }
         const SearchDocument document(Uuid{}, std::u16string_view(*texts[i]));
         auto result = MultiDocumentSearch::search(request->pattern, std::span(&document, 1),

@@ -16,8 +16,9 @@ namespace vendrix {
 namespace {
 
 constexpr std::string_view kBOM = "\xEF\xBB\xBF";
-/// Bytes scanned between two budget checks.
-constexpr std::int64_t kWindow = std::int64_t{1} << 21;
+/// Bytes checked and then scanned at a time (while they are in the cache), and between two
+/// budget checks.
+constexpr std::int64_t kWindow = std::int64_t{1} << 18;
 
 bool isContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
@@ -229,22 +230,64 @@ bool isValidUtf8(std::string_view bytes) {
 
 } // namespace
 
-bool Utf8LiteralSearch::readsAsUtf8(std::string_view bytes) {
+namespace {
+
+/// Checks the UTF-8 of a text a part at a time, just ahead of the search, while the part is
+/// still in the cache. Starts from a point where the text before is known to be valid and
+/// no character is cut.
+class Utf8Checker {
+public:
+    Utf8Checker(std::string_view text, std::size_t checkedTo) : m_text(text), m_checked(checkedTo) {}
+
+    /// Checks at least up to `to`; false once something invalid was met.
+    bool checkTo(std::int64_t to) {
+        const std::size_t n = m_text.size();
+        if (!m_valid || static_cast<std::size_t>(to) <= m_checked)
+            return m_valid;
+        // End at an ASCII byte, where no character can be cut.
+        std::size_t end = std::min(n, static_cast<std::size_t>(to));
+        while (end < n && static_cast<unsigned char>(m_text[end]) >= 0x80)
+            ++end;
+        m_valid = isValidUtf8(m_text.substr(m_checked, end - m_checked));
+        m_checked = end;
+        return m_valid;
+    }
+
+private:
+    std::string_view m_text;
+    std::size_t m_checked;
+    bool m_valid = true;
+};
+
+/// Where the search text starts in `bytes` and how far detection has checked it; none when
+/// TextFileCodec::decode would not read the bytes as UTF-8 for a reason seen there.
+std::optional<std::pair<std::size_t, std::size_t>> utf8Start(std::string_view bytes) {
     // A byte order mark decides before anything else; invalid bytes after it make the whole
-    // file single-byte text.
+    // file single-byte text (the checker finds them).
     if (bytes.starts_with(kBOM))
-        return isValidUtf8(bytes.substr(kBOM.size()));
+        return std::pair<std::size_t, std::size_t>{kBOM.size(), 0};
     // Detection looks at a sample first (byte order marks, UTF-16 without one, binary data)
     // and checks the whole data only when the sample decides nothing. The sample is handed
     // to it whole and cut after a complete character, so that its verdict on the sample is
-    // its verdict on the file; the rest is checked here.
+    // its verdict on the file; the rest is left to the checker.
     std::size_t cut = std::min(bytes.size(), TextFileCodec::kSampleSize);
     while (cut < bytes.size() && cut < TextFileCodec::kSampleSize + 4 &&
            isContinuation(static_cast<unsigned char>(bytes[cut])))
         ++cut;
     const DetectedEncoding head = TextFileCodec::detectEncoding(bytes.substr(0, cut));
-    return !head.isBinary && head.encoding == TextEncoding::utf8 &&
-           isValidUtf8(bytes.substr(cut));
+    if (head.isBinary || head.encoding != TextEncoding::utf8)
+        return std::nullopt;
+    return std::pair<std::size_t, std::size_t>{0, cut};
+}
+
+} // namespace
+
+bool Utf8LiteralSearch::readsAsUtf8(std::string_view bytes) {
+    auto start = utf8Start(bytes);
+    if (!start)
+        return false;
+    const std::string_view text = bytes.substr(start->first);
+    return Utf8Checker(text, start->second).checkTo(static_cast<std::int64_t>(text.size()));
 }
 
 std::int64_t Utf8LiteralSearch::find(std::string_view text, std::int64_t from,
@@ -291,12 +334,16 @@ bool Utf8LiteralSearch::boundariesAllow(std::string_view text, std::int64_t star
            !unicodeText::isWordBoundaryBlocker(codePointAt(s, end));
 }
 
-std::expected<Utf8SearchResult, SearchFailure>
-Utf8LiteralSearch::search(std::string_view bytes, std::int64_t limit,
-                          const SearchBudget& budget) const {
+std::expected<std::optional<Utf8SearchResult>, SearchFailure>
+Utf8LiteralSearch::searchIfUtf8(std::string_view bytes, std::int64_t limit,
+                                const SearchBudget& budget) const {
     if (auto failure = budget.check())
         return std::unexpected(*failure);
-    const std::string_view text = bytes.starts_with(kBOM) ? bytes.substr(kBOM.size()) : bytes;
+    const auto start = utf8Start(bytes);
+    if (!start)
+        return std::nullopt;
+    const std::string_view text = bytes.substr(start->first);
+    Utf8Checker checker(text, start->second);
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const auto length = static_cast<std::int64_t>(text.size());
     const auto m = static_cast<std::int64_t>(m_needle.size());
@@ -310,6 +357,8 @@ Utf8LiteralSearch::search(std::string_view bytes, std::int64_t limit,
     std::int64_t position = 0;
     while (position + m <= length) {
         const std::int64_t windowEnd = std::min(length, position + kWindow + m - 1);
+        if (!checker.checkTo(windowEnd))
+            return std::nullopt;
         const std::int64_t found = find(text, position, windowEnd);
         if (found < 0) {
             position = windowEnd - m + 1;
@@ -347,6 +396,9 @@ Utf8LiteralSearch::search(std::string_view bytes, std::int64_t limit,
             if (auto failure = budget.check())
                 return std::unexpected(*failure);
     }
+    // Hits stopped at the limit count only if the rest is UTF-8 too.
+    if (!checker.checkTo(length))
+        return std::nullopt;
     return result;
 }
 

@@ -42,14 +42,15 @@ public:
     [[nodiscard]] static std::optional<Utf8LiteralSearch> make(const SearchPattern& pattern);
 
     /// True when TextFileCodec::decode reads `bytes` as UTF-8 (with or without a byte order
-    /// mark): the bytes are then searched as they are.
+    /// mark): the bytes can then be searched as they are.
     [[nodiscard]] static bool readsAsUtf8(std::string_view bytes);
 
-    /// At most `limit` hits (limit >= 1) in `bytes`, which readsAsUtf8() accepted, as
-    /// MultiDocumentSearch reports them for the decoded text. A budget failure drops
-    /// everything.
-    [[nodiscard]] std::expected<Utf8SearchResult, SearchFailure>
-    search(std::string_view bytes, std::int64_t limit, const SearchBudget& budget) const;
+    /// At most `limit` hits (limit >= 1) in `bytes`, as MultiDocumentSearch reports them for
+    /// the decoded text, when TextFileCodec::decode reads the bytes as UTF-8; none when it
+    /// would not (checked along with the search, in one pass over the bytes). A budget
+    /// failure drops everything.
+    [[nodiscard]] std::expected<std::optional<Utf8SearchResult>, SearchFailure>
+    searchIfUtf8(std::string_view bytes, std::int64_t limit, const SearchBudget& budget) const;
 
 private:
     Utf8LiteralSearch() = default;

@@ -44,9 +44,11 @@ Outcome viaDecodedText(const SearchPattern& pattern, std::string_view bytes, std
 }
 
 Outcome viaBytes(const Utf8LiteralSearch& search, std::string_view bytes, std::int64_t limit) {
-    auto result = search.search(bytes, limit, SearchBudget::unlimited());
-    EXPECT_TRUE(result.has_value());
-    return Outcome{result->hits, result->truncated};
+    auto result = search.searchIfUtf8(bytes, limit, SearchBudget::unlimited());
+    EXPECT_TRUE(result.has_value() && result->has_value());
+    if (!result || !*result)
+        return {};
+    return Outcome{(*result)->hits, (*result)->truncated};
 }
 
 /// Compares the two ways for every option set the byte search takes; the number compared.
@@ -97,7 +99,15 @@ TEST(Utf8LiteralSearchTest, RandomFilesGiveTheDecodedTextsHits) {
         const bool utf8 = !decoded.isBinary && (decoded.encoding == TextEncoding::utf8 ||
                                                 decoded.encoding == TextEncoding::utf8BOM);
         ASSERT_EQ(Utf8LiteralSearch::readsAsUtf8(bytes), utf8) << bytes;
-        if (!utf8 || used.empty())
+        if (!utf8) {
+            // The search finds out on its own, even after it has found hits.
+            auto pattern = SearchPattern::compile(SearchOptions{u"a", false, true, false});
+            auto result = Utf8LiteralSearch::make(*pattern)->searchIfUtf8(bytes, 1, SearchBudget::unlimited());
+            ASSERT_TRUE(result.has_value());
+            EXPECT_FALSE(result->has_value());
+            continue;
+        }
+        if (used.empty())
             continue;
         // Queries from consecutive pieces of the file, so that they hit often.
         const size_t start = rng() % used.size();
@@ -192,7 +202,7 @@ TEST(Utf8LiteralSearchTest, StopsOnASpentBudget) {
     ASSERT_TRUE(search);
     auto cancellation = std::make_shared<SearchCancellation>();
     cancellation->cancel();
-    auto result = search->search("a zebra", 10, SearchBudget(10.0, cancellation));
+    auto result = search->searchIfUtf8("a zebra", 10, SearchBudget(10.0, cancellation));
     ASSERT_FALSE(result);
     EXPECT_EQ(result.error(), SearchFailure::cancelled());
 }
