@@ -224,8 +224,9 @@ std::int64_t horspool(const char16_t* text, std::int64_t from, std::int64_t to,
 
 } // namespace
 
-std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
-                                        std::int64_t to) const {
+template <class Accept>
+std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from, std::int64_t to,
+                                        Accept& accept) const {
     const std::int64_t m = length();
     const std::int64_t limit = to - m + 1;
     const char16_t* needle = m_needle.data();
@@ -236,7 +237,7 @@ std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
             for (std::int64_t i = 1; i + 1 < m; ++i)
                 if (keys[text[p + i]] != needle[i])
                     return false;
-            return true;
+            return accept(p);
         };
         switch (m_probeWidth) {
         case 1: return literalScan::scan<1>(text, from, limit, m_probe, verify);
@@ -245,15 +246,18 @@ std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
         }
     }
     auto verify = [&](std::int64_t p) {
-        return m <= 2 || std::memcmp(text + p + 1, needle + 1,
-                                     static_cast<std::size_t>(m - 2) * sizeof(char16_t)) == 0;
+        return (m <= 2 || std::memcmp(text + p + 1, needle + 1,
+                                      static_cast<std::size_t>(m - 2) * sizeof(char16_t)) == 0) &&
+               accept(p);
     };
     return literalScan::scan<1>(text, from, limit, m_probe, verify);
 }
 
 std::int64_t LiteralMatcher::scan(const char16_t* text, std::int64_t from, std::int64_t to) const {
-    if (m_probeWidth != 0)
-        return vectorScan(text, from, to);
+    if (m_probeWidth != 0) {
+        auto any = [](std::int64_t) { return true; };
+        return vectorScan(text, from, to, any);
+    }
     if (m_caseInsensitive)
         return horspool(text, from, to, m_needle, m_skip, FoldKey{foldingTables().keys.data()});
     return horspool(text, from, to, m_needle, m_skip, ExactKey{});
@@ -267,6 +271,32 @@ bool LiteralMatcher::boundariesAllow(std::u16string_view text, std::int64_t star
         unicodeText::isWordBoundaryBlocker(unicodeText::codePointAt(text, end)))
         return false;
     return true;
+}
+
+std::int64_t LiteralMatcher::findEach(std::u16string_view text, std::int64_t from,
+                                      std::int64_t to, MatchSink sink, void* context) const {
+    const std::int64_t m = length();
+    std::int64_t next = from; // no match may start before the previous one ended
+    if (m_probeWidth == 0) {
+        for (std::int64_t found; (found = find(text, next, to)) >= 0;) {
+            next = found + m;
+            if (!sink(context, found))
+                return -1;
+        }
+        return std::max(next, to - m + 1);
+    }
+    // The filter goes on through its block after each match; a match ends the scan only
+    // when the sink asks to stop.
+    bool stopped = false;
+    auto accept = [&](std::int64_t p) {
+        if (p < next || (m_wholeWord && !boundariesAllow(text, p)))
+            return false;
+        next = p + m;
+        stopped = !sink(context, p);
+        return stopped;
+    };
+    vectorScan(text.data(), from, to, accept);
+    return stopped ? -1 : std::max(next, to - m + 1);
 }
 
 std::int64_t LiteralMatcher::find(std::u16string_view text, std::int64_t from,

@@ -43,6 +43,15 @@ public:
     [[nodiscard]] std::int64_t find(std::u16string_view text, std::int64_t from,
                                     std::int64_t to) const;
 
+    /// Receives the start of each match; returns false to stop.
+    using MatchSink = bool (*)(void* context, std::int64_t start);
+    /// Every match lying inside [from, to), in order, each search going on from the end of
+    /// the previous match (as repeated find() calls would), handed to `sink` until it returns
+    /// false. Returns where a search of the text after `to` goes on (the last match's end or
+    /// to - length() + 1, whichever is later), or -1 when the sink stopped.
+    std::int64_t findEach(std::u16string_view text, std::int64_t from, std::int64_t to,
+                          MatchSink sink, void* context) const;
+
     /// The same matcher without the vector filter (the Horspool scan alone), to compare
     /// the two in tests and benchmarks.
     [[nodiscard]] LiteralMatcher withoutVectorScan() const;
@@ -54,7 +63,9 @@ public:
 private:
     LiteralMatcher() = default;
     void prepareProbe();
-    std::int64_t vectorScan(const char16_t* text, std::int64_t from, std::int64_t to) const;
+    template <class Accept>
+    std::int64_t vectorScan(const char16_t* text, std::int64_t from, std::int64_t to,
+                            Accept& accept) const;
     std::int64_t scan(const char16_t* text, std::int64_t from, std::int64_t to) const;
     bool boundariesAllow(std::u16string_view text, std::int64_t start) const;
 

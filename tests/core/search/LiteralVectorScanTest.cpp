@@ -62,6 +62,44 @@ std::vector<std::int64_t> allStarts(const LiteralMatcher& matcher, std::u16strin
     return starts;
 }
 
+/// Matches as the enumeration takes them: each search going on after the previous match.
+std::vector<std::int64_t> eachMatch(const LiteralMatcher& matcher, std::u16string_view text,
+                                    std::int64_t from, std::int64_t to, std::size_t stopAfter) {
+    struct Sink {
+        std::vector<std::int64_t> starts;
+        std::size_t stopAfter;
+    } sink{{}, stopAfter};
+    const std::int64_t next = matcher.findEach(
+        text, from, to,
+        [](void* context, std::int64_t start) {
+            auto& s = *static_cast<Sink*>(context);
+            s.starts.push_back(start);
+            return s.starts.size() < s.stopAfter;
+        },
+        &sink);
+    // Where the search goes on: -1 once stopped, else past the last match and the range.
+    if (sink.starts.size() < stopAfter) {
+        const std::int64_t lastEnd = sink.starts.empty() ? from : sink.starts.back() + matcher.length();
+        EXPECT_EQ(next, std::max(lastEnd, to - matcher.length() + 1));
+    } else {
+        EXPECT_EQ(next, -1);
+    }
+    return sink.starts;
+}
+
+std::vector<std::int64_t> findLoop(const LiteralMatcher& matcher, std::u16string_view text,
+                                   std::int64_t from, std::int64_t to, std::size_t stopAfter) {
+    std::vector<std::int64_t> starts;
+    for (std::int64_t at = from; starts.size() < stopAfter;) {
+        std::int64_t found = matcher.find(text, at, to);
+        if (found < 0)
+            break;
+        starts.push_back(found);
+        at = found + matcher.length();
+    }
+    return starts;
+}
+
 TEST(LiteralVectorScanTest, FindsWhatTheHorspoolScanFinds) {
     std::mt19937 rng(19'2026);
     int vectorQueries = 0;
@@ -94,6 +132,14 @@ TEST(LiteralVectorScanTest, FindsWhatTheHorspoolScanFinds) {
             ASSERT_EQ(allStarts(*vector, text, start, std::max(start, to)),
                       allStarts(horspool, text, start, std::max(start, to)))
                 << "query \"" << u8(query) << "\" text \"" << u8(text) << "\" flags " << flags;
+            // Match by match, as the enumeration takes them, stopped early or not.
+            const std::size_t stopAfter = 1 + rng() % 4;
+            for (std::size_t stop : {stopAfter, std::size_t{1000}}) {
+                auto each = eachMatch(*vector, text, start, std::max(start, to), stop);
+                ASSERT_EQ(each, findLoop(horspool, text, start, std::max(start, to), stop))
+                    << "query \"" << u8(query) << "\" text \"" << u8(text) << "\" flags " << flags;
+                ASSERT_EQ(eachMatch(horspool, text, start, std::max(start, to), stop), each);
+            }
             // Through the engine's enumeration too (budget windows, whole-word retries).
             auto viaEngine = SearchEngine::findAll(*pattern, text, std::nullopt, 1000,
                                                    SearchBudget::unlimited());
