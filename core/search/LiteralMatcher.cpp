@@ -246,9 +246,11 @@ std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
         }
     }
     auto verify = [&](std::int64_t p) {
-        return (m <= 2 || std::memcmp(text + p + 1, needle + 1,
-                                      static_cast<std::size_t>(m - 2) * sizeof(char16_t)) == 0) &&
-               accept(p);
+        // Queries are short: a loop beats a call to memcmp per candidate.
+        for (std::int64_t i = 1; i + 1 < m; ++i)
+            if (text[p + i] != needle[i])
+                return false;
+        return accept(p);
     };
     return literalScan::scan<1>(text, from, limit, m_probe, verify);
 }

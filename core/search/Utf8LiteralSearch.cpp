@@ -210,20 +210,42 @@ std::size_t skipAscii(const char* s, std::size_t from, std::size_t to) {
     return from;
 }
 
-/// Strict UTF-8 validity as the decoder judges it. A multi-byte sequence holds no ASCII byte,
-/// so the data is valid exactly when each run of non-ASCII bytes is valid on its own: the
-/// ASCII between them is skipped 32 bytes at a time and only the runs go to the decoder's
-/// check.
+/// The length of the strictly valid UTF-8 sequence starting with the non-ASCII byte at
+/// `at`, or 0: no overlong forms, no surrogates, nothing above U+10FFFF (the decoder's rules).
+inline std::size_t sequenceLength(const unsigned char* s, std::size_t at, std::size_t n) {
+    const unsigned b = s[at];
+    auto within = [&](std::size_t i, unsigned lo, unsigned hi) {
+        return at + i < n && s[at + i] >= lo && s[at + i] <= hi;
+    };
+    if (b < 0xC2)
+        return 0;
+    if (b < 0xE0)
+        return within(1, 0x80, 0xBF) ? 2 : 0;
+    if (b < 0xF0)
+        return within(1, b == 0xE0 ? 0xA0 : 0x80, b == 0xED ? 0x9F : 0xBF) &&
+                       within(2, 0x80, 0xBF)
+                   ? 3
+                   : 0;
+    if (b < 0xF5)
+        return within(1, b == 0xF0 ? 0x90 : 0x80, b == 0xF4 ? 0x8F : 0xBF) &&
+                       within(2, 0x80, 0xBF) && within(3, 0x80, 0xBF)
+                   ? 4
+                   : 0;
+    return 0;
+}
+
+/// Strict UTF-8 validity as the decoder judges it, with the ASCII skipped 32 bytes at a time.
 bool isValidUtf8(std::string_view bytes) {
-    const char* s = bytes.data();
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
-    for (std::size_t at = skipAscii(s, 0, n); at < n; at = skipAscii(s, at, n)) {
-        std::size_t end = at;
-        while (end < n && static_cast<unsigned char>(s[end]) >= 0x80)
-            ++end;
-        if (!textEncoding::isValidUTF8(bytes.substr(at, end - at)))
-            return false;
-        at = end;
+    for (std::size_t at = skipAscii(bytes.data(), 0, n); at < n;
+         at = skipAscii(bytes.data(), at, n)) {
+        while (at < n && s[at] >= 0x80) {
+            const std::size_t length = sequenceLength(s, at, n);
+            if (length == 0)
+                return false;
+            at += length;
+        }
     }
     return true;
 }

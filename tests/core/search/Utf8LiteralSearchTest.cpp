@@ -188,7 +188,23 @@ TEST(Utf8LiteralSearchTest, AgreesWithTheDecoderAroundTheDetectionSample) {
         "\xEF\xBB\xBF" + a + "\xC3",             // byte order mark, cut character
         "\xEF\xBB\xBF" + a + "\xC4\xB1",
     };
-    for (const std::string& bytes : cases) {
+    std::vector<std::string> all(std::begin(cases), std::end(cases));
+    // Every kind of sequence at the edges of the strict rules (overlong forms, surrogates,
+    // beyond U+10FFFF, cut or interrupted sequences), in a short and in a long file.
+    const unsigned char leads[] = {0x80, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0, 0xE1,
+                                   0xED, 0xEF, 0xF0, 0xF1, 0xF4, 0xF5, 0xFF};
+    const unsigned char seconds[] = {0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0};
+    const unsigned char thirds[] = {0x41, 0x80, 0xBF};
+    for (unsigned char lead : leads)
+        for (unsigned char second : seconds)
+            for (unsigned char third : thirds)
+                for (unsigned char fourth : thirds) {
+                    const std::string sequence{static_cast<char>(lead), static_cast<char>(second),
+                                               static_cast<char>(third), static_cast<char>(fourth)};
+                    all.push_back("ab" + sequence + "cd");
+                    all.push_back(a + std::string(100, 'b') + sequence);
+                }
+    for (const std::string& bytes : all) {
         const DecodedText decoded = TextFileCodec::decode(bytes);
         const bool utf8 = !decoded.isBinary && (decoded.encoding == TextEncoding::utf8 ||
                                                 decoded.encoding == TextEncoding::utf8BOM);
