@@ -200,9 +200,9 @@ __attribute__((target("avx2"))) std::size_t skipAsciiAvx2(const char* s, std::si
 }
 #endif
 
-std::size_t skipAscii(const char* s, std::size_t from, std::size_t to) {
+std::size_t skipAscii(const char* s, std::size_t from, std::size_t to, [[maybe_unused]] bool avx2) {
 #if defined(__x86_64__)
-    if (literalScan::hasAvx2())
+    if (avx2)
         from = skipAsciiAvx2(s, from, to);
 #endif
     while (from < to && static_cast<unsigned char>(s[from]) < 0x80)
@@ -234,18 +234,27 @@ inline std::size_t sequenceLength(const unsigned char* s, std::size_t at, std::s
     return 0;
 }
 
-/// Strict UTF-8 validity as the decoder judges it, with the ASCII skipped 32 bytes at a time.
+/// Strict UTF-8 validity as the decoder judges it, with long ASCII stretches skipped 32
+/// bytes at a time.
 bool isValidUtf8(std::string_view bytes) {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
-    for (std::size_t at = skipAscii(bytes.data(), 0, n); at < n;
-         at = skipAscii(bytes.data(), at, n)) {
-        while (at < n && s[at] >= 0x80) {
-            const std::size_t length = sequenceLength(s, at, n);
-            if (length == 0)
-                return false;
-            at += length;
+    const bool avx2 = literalScan::hasAvx2();
+    std::size_t at = 0;
+    while (at < n) {
+        if (s[at] < 0x80) {
+            // Short ASCII gaps (between the letters of a word) are looked at directly.
+            const std::size_t stop = std::min(n, at + 8);
+            while (at < stop && s[at] < 0x80)
+                ++at;
+            if (at == stop)
+                at = skipAscii(bytes.data(), at, n, avx2);
+            continue;
         }
+        const std::size_t length = sequenceLength(s, at, n);
+        if (length == 0)
+            return false;
+        at += length;
     }
     return true;
 }
