@@ -151,17 +151,28 @@ void fillPadded(std::array<char16_t, 4>& slots, const std::vector<char16_t>& uni
 } // namespace
 
 void LiteralMatcher::prepareProbe() {
+    const auto m = static_cast<std::int64_t>(m_needle.size());
     std::vector<char16_t> first = unitsWithKey(m_needle.front(), m_caseInsensitive);
     std::vector<char16_t> last = unitsWithKey(m_needle.back(), m_caseInsensitive);
     const int firstWidth = probeWidthFor(first.size());
     const int lastWidth = probeWidthFor(last.size());
     if (first.empty() || last.empty() || firstWidth == 0 || lastWidth == 0)
         return; // too many case variants for the filter: Horspool alone
-    const int width = std::max(firstWidth, lastWidth);
+    // A unit from the middle as well, where it has few enough case variants; otherwise the
+    // first unit stands in for it.
+    std::int64_t middleOffset = m / 2;
+    std::vector<char16_t> middle =
+        unitsWithKey(m_needle[static_cast<std::size_t>(middleOffset)], m_caseInsensitive);
+    if (m < 3 || middle.empty() || probeWidthFor(middle.size()) == 0) {
+        middleOffset = 0;
+        middle = first;
+    }
     fillPadded(m_probe.first, first);
     fillPadded(m_probe.last, last);
-    m_probe.lastOffset = static_cast<std::int64_t>(m_needle.size()) - 1;
-    m_probeWidth = width;
+    fillPadded(m_probe.middle, middle);
+    m_probe.lastOffset = m - 1;
+    m_probe.middleOffset = middleOffset;
+    m_probeWidth = std::max({firstWidth, lastWidth, probeWidthFor(middle.size())});
 }
 
 LiteralMatcher LiteralMatcher::withoutVectorScan() const {
@@ -179,6 +190,7 @@ bool LiteralMatcher::isExactFor(std::u16string_view text, std::int64_t from,
         for (std::size_t k = 0; k < 4; ++k)
             probe.first[k] = m_expandingHazards[std::min(i + k, m_expandingHazards.size() - 1)];
         probe.last = probe.first;
+        probe.middle = probe.first;
         if (literalScan::scan<4>(text.data(), from, to, probe, accept) >= 0)
             return false;
     }

@@ -15,13 +15,16 @@
 
 namespace vendrix::literalScan {
 
-/// The units a match may start with and end with, each set padded to four entries by
-/// repeating a member, and the distance from the first unit to the last.
+/// The units a match may start with, end with and hold at `middleOffset`, each set padded
+/// to four entries by repeating a member, and the distances from the first unit. A third
+/// unit keeps frequent near misses ("const" for "count") out of the verifier.
 template <class Unit>
 struct Probe {
     std::array<Unit, 4> first{};
     std::array<Unit, 4> last{};
+    std::array<Unit, 4> middle{};
     std::int64_t lastOffset = 0;
+    std::int64_t middleOffset = 0;
 };
 
 /// True when the processor runs AVX2 code (asked once).
@@ -32,12 +35,13 @@ template <int Width, class Unit, class Verify>
 std::int64_t scanUnits(const Unit* text, std::int64_t from, std::int64_t limit,
                        const Probe<Unit>& probe, Verify& verify) {
     for (std::int64_t p = from; p < limit; ++p) {
-        bool first = false, last = false;
+        bool first = false, last = false, middle = false;
         for (int i = 0; i < Width; ++i) {
             first |= text[p] == probe.first[static_cast<std::size_t>(i)];
             last |= text[p + probe.lastOffset] == probe.last[static_cast<std::size_t>(i)];
+            middle |= text[p + probe.middleOffset] == probe.middle[static_cast<std::size_t>(i)];
         }
-        if (first && last && verify(p))
+        if (first && last && middle && verify(p))
             return p;
     }
     return -1;
@@ -76,22 +80,28 @@ std::int64_t scanSse2(const Unit* text, std::int64_t from, std::int64_t limit,
         else
             return _mm_cmpeq_epi16(a, b);
     };
-    __m128i first[Width], last[Width];
+    __m128i first[Width], last[Width], middle[Width];
     for (int i = 0; i < Width; ++i) {
         first[i] = broadcast(probe.first[static_cast<std::size_t>(i)]);
         last[i] = broadcast(probe.last[static_cast<std::size_t>(i)]);
+        middle[i] = broadcast(probe.middle[static_cast<std::size_t>(i)]);
     }
     std::int64_t p = from;
     for (; p + lanes <= limit; p += lanes) {
         __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p));
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.lastOffset));
+        __m128i c =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.middleOffset));
         __m128i hitA = equal(a, first[0]);
         __m128i hitB = equal(b, last[0]);
+        __m128i hitC = equal(c, middle[0]);
         for (int i = 1; i < Width; ++i) {
             hitA = _mm_or_si128(hitA, equal(a, first[i]));
             hitB = _mm_or_si128(hitB, equal(b, last[i]));
+            hitC = _mm_or_si128(hitC, equal(c, middle[i]));
         }
-        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(hitA, hitB)));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(hitA, hitB), hitC)));
         if (mask != 0)
             if (std::int64_t found = verifyBlock<Unit>(mask, p, verify); found >= 0)
                 return found;
@@ -120,23 +130,29 @@ __attribute__((target("avx2"))) std::int64_t scanAvx2(const Unit* text, std::int
                                                       std::int64_t limit,
                                                       const Probe<Unit>& probe, Verify& verify) {
     constexpr std::int64_t lanes = 32 / sizeof(Unit);
-    __m256i first[Width], last[Width];
+    __m256i first[Width], last[Width], middle[Width];
     for (int i = 0; i < Width; ++i) {
         first[i] = broadcast256(probe.first[static_cast<std::size_t>(i)]);
         last[i] = broadcast256(probe.last[static_cast<std::size_t>(i)]);
+        middle[i] = broadcast256(probe.middle[static_cast<std::size_t>(i)]);
     }
     std::int64_t p = from;
     for (; p + lanes <= limit; p += lanes) {
         __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p));
         __m256i b =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.lastOffset));
+        __m256i c =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.middleOffset));
         __m256i hitA = equal256<Unit>(a, first[0]);
         __m256i hitB = equal256<Unit>(b, last[0]);
+        __m256i hitC = equal256<Unit>(c, middle[0]);
         for (int i = 1; i < Width; ++i) {
             hitA = _mm256_or_si256(hitA, equal256<Unit>(a, first[i]));
             hitB = _mm256_or_si256(hitB, equal256<Unit>(b, last[i]));
+            hitC = _mm256_or_si256(hitC, equal256<Unit>(c, middle[i]));
         }
-        auto mask = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(hitA, hitB)));
+        auto mask = static_cast<unsigned>(
+            _mm256_movemask_epi8(_mm256_and_si256(_mm256_and_si256(hitA, hitB), hitC)));
         if (mask != 0)
             if (std::int64_t found = verifyBlock<Unit>(mask, p, verify); found >= 0)
                 return found;
@@ -146,8 +162,9 @@ __attribute__((target("avx2"))) std::int64_t scanAvx2(const Unit* text, std::int
 
 #endif
 
-/// The first position p in [from, limit) whose unit is in probe.first, whose unit at
-/// p + probe.lastOffset is in probe.last, and that `verify(p)` accepts; -1 if none. Width
+/// The first position p in [from, limit) whose unit is in probe.first, whose units at
+/// p + probe.lastOffset and p + probe.middleOffset are in probe.last and probe.middle, and
+/// that `verify(p)` accepts; -1 if none. 0 <= middleOffset <= lastOffset. Width
 /// (1, 2 or 4) is how many entries of each set are compared. The caller guarantees that
 /// text[limit - 1 + probe.lastOffset] is readable.
 template <int Width, class Unit, class Verify>

@@ -329,9 +329,11 @@ std::int64_t Utf8LiteralSearch::find(std::string_view text, std::int64_t from,
     const std::int64_t limit = to - m + 1;
     literalScan::Probe<unsigned char> probe;
     probe.lastOffset = m - 1;
+    probe.middleOffset = m / 2;
     if (!m_caseInsensitive) {
         probe.first.fill(needle[0]);
         probe.last.fill(needle[m - 1]);
+        probe.middle.fill(needle[m / 2]);
         auto verify = [&](std::int64_t p) {
             return m <= 2 || std::memcmp(s + p + 1, needle + 1, static_cast<size_t>(m - 2)) == 0;
         };
@@ -342,6 +344,7 @@ std::int64_t Utf8LiteralSearch::find(std::string_view text, std::int64_t from,
     };
     probe.first = {needle[0], upper(needle[0]), needle[0], needle[0]};
     probe.last = {needle[m - 1], upper(needle[m - 1]), needle[m - 1], needle[m - 1]};
+    probe.middle = {needle[m / 2], upper(needle[m / 2]), needle[m / 2], needle[m / 2]};
     auto verify = [&](std::int64_t p) {
         for (std::int64_t i = 1; i + 1 < m; ++i)
             if (asciiLower(s[p + i]) != needle[i])
