@@ -27,8 +27,11 @@ struct Probe {
     std::int64_t middleOffset = 0;
 };
 
-/// True when the processor runs AVX2 code (asked once).
+/// True when the processor runs AVX2 code (asked once) and it is allowed.
 [[nodiscard]] bool hasAvx2();
+/// Allows the AVX2 kernels (the default) or keeps every scan on SSE2, so that tests cover
+/// both on a processor that has AVX2.
+void allowAvx2(bool allowed);
 
 /// Position by position: the tail of the vector kernels, and the kernel off x86.
 template <int Width, class Unit, class Verify>

@@ -2,6 +2,7 @@
 // wherever the match lies relative to the vector blocks, the ends of the text and the two
 // pieces of the editor's gap buffer.
 #include "core/search/LiteralMatcher.h"
+#include "core/search/LiteralScan.h"
 #include "core/search/SearchEngine.h"
 #include "core/search/UnicodeText.h"
 #include "core/text/TextStorage.h"
@@ -100,7 +101,14 @@ std::vector<std::int64_t> findLoop(const LiteralMatcher& matcher, std::u16string
     return starts;
 }
 
-TEST(LiteralVectorScanTest, FindsWhatTheHorspoolScanFinds) {
+/// Runs the body once with the widest kernels and once with SSE2 alone.
+class LiteralVectorScanKernels : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { literalScan::allowAvx2(GetParam()); }
+    void TearDown() override { literalScan::allowAvx2(true); }
+};
+
+TEST_P(LiteralVectorScanKernels, FindsWhatTheHorspoolScanFinds) {
     std::mt19937 rng(19'2026);
     int vectorQueries = 0;
     for (int round = 0; round < 2000; ++round) {
@@ -152,7 +160,7 @@ TEST(LiteralVectorScanTest, FindsWhatTheHorspoolScanFinds) {
     EXPECT_GT(vectorQueries, 3000);
 }
 
-TEST(LiteralVectorScanTest, MatchesAtEveryOffsetAroundVectorBlocksAndTextEnds) {
+TEST_P(LiteralVectorScanKernels, MatchesAtEveryOffsetAroundVectorBlocksAndTextEnds) {
     struct Case {
         std::u16string query;  // as typed
         std::u16string inText; // what the text holds
@@ -188,6 +196,8 @@ TEST(LiteralVectorScanTest, MatchesAtEveryOffsetAroundVectorBlocksAndTextEnds) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(AvxAndSse2, LiteralVectorScanKernels, ::testing::Values(true, false));
 
 TEST(LiteralVectorScanTest, SearchesTheGapBufferPiecesAndTheirJoin) {
     std::mt19937 rng(7);
