@@ -11,6 +11,10 @@ packages=(
 if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then
     packages+=(xvfb xdotool imagemagick)
 fi
+# The command-line benchmark scripts in bench/ compare against these; they skip without them.
+if [ "${VENDRIX_WITH_BENCH_TOOLS:-0}" = 1 ]; then
+    packages+=(ripgrep)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
