@@ -1,6 +1,7 @@
 #include "app/document/EditorDocument.h"
 
 #include "app/document/TextEditCommand.h"
+#include "app/document/WholeTextCommand.h"
 
 #include <QFileInfo>
 #include <QUndoStack>
@@ -226,6 +227,10 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges,
         return true;
 
     const std::int64_t length = m_storage->length();
+    if (!options.typing && prepared->size() == 1 && prepared->front().range == TextRange{0, length}) {
+        pushWholeText(std::move(prepared->front().text), options);
+        return true;
+    }
     std::vector<TextEditCommand::Piece> pieces;
     pieces.reserve(prepared->size());
     std::int64_t shift = 0;
@@ -311,6 +316,45 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
     const TextRange editedRange{start, end - start};
 
     m_lineIndex.update(editedRange, changeInLength, *m_storage);
+    finishChange(editedRange, changeInLength);
+}
+
+void EditorDocument::pushWholeText(std::u16string text, const EditOptions& options) {
+    const std::int64_t length = m_storage->length();
+    const TextRange selectionBefore =
+        clampedTo(options.selectionBefore.value_or(m_selection), length);
+    const auto newLength = static_cast<std::int64_t>(text.size());
+    const TextRange selectionAfter = options.selectionAfter.value_or(TextRange{newLength, 0});
+    // One vectorised pass over the new text; the string then moves into its immutable home
+    // without a copy.
+    LineIndex lineIndex{std::u16string_view(text)};
+    TextSnapshot newText(std::make_shared<const std::u16string>(std::move(text)), 0);
+
+    breakTypingRun();
+    m_pushing = true;
+    m_undoStack->push(new WholeTextCommand(*this, std::move(newText), std::move(lineIndex),
+                                           selectionBefore, selectionAfter, options.actionName));
+    m_pushing = false;
+    breakTypingRun();
+    m_selection = clampedTo(selectionAfter, m_storage->length());
+}
+
+void EditorDocument::exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex) {
+    assert(m_storage && lineIndex.length() == text.length());
+    if (!m_storage || lineIndex.length() != text.length())
+        return;
+    // Right after a search the storage's cached snapshot is this very text: keeping it for
+    // the history costs nothing.
+    TextSnapshot previous = m_storage->snapshot();
+    const std::int64_t oldLength = m_storage->length();
+    m_storage->replaceAll(text);
+    std::swap(m_lineIndex, lineIndex);
+    text = std::move(previous);
+    const std::int64_t newLength = m_storage->length();
+    finishChange({0, newLength}, newLength - oldLength);
+}
+
+void EditorDocument::finishChange(TextRange editedRange, std::int64_t changeInLength) {
     ++m_contentRevision;
     // One step may be several replace() calls; the storage's snapshots carry the step count.
     m_storage->setRevision(static_cast<std::uint64_t>(m_contentRevision));
