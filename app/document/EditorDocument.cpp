@@ -339,10 +339,13 @@ void EditorDocument::pushWholeText(std::u16string text, const EditOptions& optio
     m_selection = clampedTo(selectionAfter, m_storage->length());
 }
 
-void EditorDocument::exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex) {
-    assert(m_storage && lineIndex.length() == text.length());
-    if (!m_storage || lineIndex.length() != text.length())
-        return;
+bool EditorDocument::exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex,
+                                       std::int64_t expectedLength) {
+    const bool fits = m_storage && m_storage->length() == expectedLength &&
+                      lineIndex.length() == text.length();
+    assert(fits && "EditorDocument::exchangeWholeText: the step does not fit the text");
+    if (!fits)
+        return false;
     // Right after a search the storage's cached snapshot is this very text: keeping it for
     // the history costs nothing.
     TextSnapshot previous = m_storage->snapshot();
@@ -352,6 +355,7 @@ void EditorDocument::exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex)
     text = std::move(previous);
     const std::int64_t newLength = m_storage->length();
     finishChange({0, newLength}, newLength - oldLength);
+    return true;
 }
 
 void EditorDocument::finishChange(TextRange editedRange, std::int64_t changeInLength) {

@@ -298,8 +298,9 @@ private:
     void pushWholeText(std::u16string text, const EditOptions& options);
     /// Installs `text` with its line index `lineIndex` as the whole text and hands back the
     /// text and index it replaced in the same arguments; reports one change of the whole
-    /// text.
-    void exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex);
+    /// text. A history step that finds a text of another length than `expectedLength` (one
+    /// replaced behind the history's back) changes nothing and gets false.
+    bool exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex, std::int64_t expectedLength);
     /// The bookkeeping after every change of the characters: revision, dirty rule and the
     /// one report to the observers.
     void finishChange(TextRange editedRange, std::int64_t changeInLength);

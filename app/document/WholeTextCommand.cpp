@@ -9,10 +9,16 @@ WholeTextCommand::WholeTextCommand(EditorDocument& document, TextSnapshot text,
                                    TextRange selectionAfter, const QString& actionName)
     : QUndoCommand(actionName), m_document(document), m_otherText(std::move(text)),
       m_otherIndex(std::move(lineIndex)), m_selectionBefore(selectionBefore),
-      m_selectionAfter(selectionAfter) {}
+      m_selectionAfter(selectionAfter), m_currentLength(document.length()) {}
+
+void WholeTextCommand::exchange() {
+    const std::int64_t installed = m_otherText.length();
+    if (m_document.exchangeWholeText(m_otherText, m_otherIndex, m_currentLength))
+        m_currentLength = installed;
+}
 
 void WholeTextCommand::redo() {
-    m_document.exchangeWholeText(m_otherText, m_otherIndex);
+    exchange();
     // The first application is the edit itself: whoever made it sets the selection.
     if (m_hasBeenApplied)
         m_document.restoreSelection(m_selectionAfter);
@@ -20,7 +26,7 @@ void WholeTextCommand::redo() {
 }
 
 void WholeTextCommand::undo() {
-    m_document.exchangeWholeText(m_otherText, m_otherIndex);
+    exchange();
     m_document.restoreSelection(m_selectionBefore);
 }
 

@@ -17,7 +17,8 @@ class EditorDocument;
 /// copies more than the one text it installs, compares anything or keeps per-match records.
 class WholeTextCommand final : public QUndoCommand {
 public:
-    /// `text` and `lineIndex` are the text after the step and its index.
+    /// `text` and `lineIndex` are the text after the step and its index; the document holds
+    /// the text before it.
     WholeTextCommand(EditorDocument& document, TextSnapshot text, LineIndex lineIndex,
                      TextRange selectionBefore, TextRange selectionAfter,
                      const QString& actionName);
@@ -30,11 +31,15 @@ public:
     const TextSnapshot& otherText() const { return m_otherText; }
 
 private:
+    void exchange();
+
     EditorDocument& m_document;
     TextSnapshot m_otherText;
     LineIndex m_otherIndex;
     TextRange m_selectionBefore;
     TextRange m_selectionAfter;
+    /// The length of the text this step expects to find in the document.
+    std::int64_t m_currentLength = 0;
     bool m_hasBeenApplied = false;
 };
 
