@@ -226,6 +226,10 @@ bool EditorDocument::applyEdits(std::vector<TextRange> ranges,
         return true;
 
     const std::int64_t length = m_storage->length();
+    if (!options.typing && prepared->size() == 1 && prepared->front().range == TextRange{0, length}) {
+        pushWholeText(std::move(prepared->front().text), options);
+        return true;
+    }
     std::vector<TextEditCommand::Piece> pieces;
     pieces.reserve(prepared->size());
     std::int64_t shift = 0;
@@ -311,6 +315,10 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
     const TextRange editedRange{start, end - start};
 
     m_lineIndex.update(editedRange, changeInLength, *m_storage);
+    finishChange(editedRange, changeInLength);
+}
+
+void EditorDocument::finishChange(TextRange editedRange, std::int64_t changeInLength) {
     ++m_contentRevision;
     // One step may be several replace() calls; the storage's snapshots carry the step count.
     m_storage->setRevision(static_cast<std::uint64_t>(m_contentRevision));

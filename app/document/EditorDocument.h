@@ -30,6 +30,7 @@ class QUndoStack;
 namespace vendrix::app {
 
 class TextEditCommand;
+class WholeTextCommand;
 
 /// The core's identifier for a Qt one and back: the same 16 bytes in RFC 4122 order, so the
 /// canonical texts agree.
@@ -191,7 +192,10 @@ public:
     bool applyEdit(TextRange range, std::u16string text, const EditOptions& options);
     bool applyEdit(TextRange range, std::u16string text);
     /// Replaces several ranges as one undo step named options.actionName, whether or not the
-    /// document is on screen. Refused (false, nothing changed) when the counts differ, the
+    /// document is on screen. A non-typing edit of one range covering the whole loaded text is
+    /// recorded as a whole-text step: the history keeps the old text as the immutable string
+    /// the storage already shared with its last snapshot, and undo and redo trade texts and
+    /// line indexes instead of replaying replacements. Refused (false, nothing changed) when the counts differ, the
     /// document is read-only (also when loading shows it to be), pending content cannot be
     /// loaded through the load handler, a range lies outside the text or the ranges are not
     /// ascending and disjoint (each starting at or after the end of the previous), or a
@@ -274,6 +278,7 @@ signals:
 
 private:
     friend class TextEditCommand;
+    friend class WholeTextCommand;
 
     struct Replacement {
         TextRange range;
@@ -289,6 +294,16 @@ private:
     /// The one mutation path: applies ascending, disjoint replacements (ranges in the current
     /// text) from the last to the first, then reports the change once.
     void perform(const std::vector<Replacement>& replacements);
+    /// Records `text` replacing the whole text as one whole-text undo step and applies it.
+    void pushWholeText(std::u16string text, const EditOptions& options);
+    /// Installs `text` with its line index `lineIndex` as the whole text and hands back the
+    /// text and index it replaced in the same arguments; reports one change of the whole
+    /// text. A history step that finds a text of another length than `expectedLength` (one
+    /// replaced behind the history's back) changes nothing and gets false.
+    bool exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex, std::int64_t expectedLength);
+    /// The bookkeeping after every change of the characters: revision, dirty rule and the
+    /// one report to the observers.
+    void finishChange(TextRange editedRange, std::int64_t changeInLength);
     void restoreSelection(TextRange selection);
 
     QUuid m_id;

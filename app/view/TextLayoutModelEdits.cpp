@@ -14,6 +14,13 @@ void TextLayoutModel::textChanged(TextRange edited, std::int64_t delta, std::int
     if (!m_document)
         return;
     const LineIndex& index = m_document->lineIndex();
+    if (edited.location == 0 && edited.length == index.length()) {
+        // Nothing of the old text is left (a replace-all, a whole-document format, undo of
+        // one): start over as for a new text. Layouts come back only for what is drawn.
+        m_longestLine = index.longestLineLength();
+        invalidateAll();
+        return;
+    }
     const std::int64_t lineDelta = index.lineCount() - oldLineCount;
     const std::int64_t firstLine = index.lineNumber(edited.location);
     const std::int64_t newLastLine = index.lineNumber(edited.end());

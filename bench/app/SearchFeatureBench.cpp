@@ -3,7 +3,8 @@
 //  - typing into a 64 MB text while the live count of a common word runs (keystroke latency,
 //    median and worst) vs the same typing with the count off;
 //  - replace-all of 1,000,000 matches in 64 MB (plan in the background, one undoable edit)
-//    vs SearchEngine::planReplaceAll + ReplacePlan::applied;
+//    vs SearchEngine::planReplaceAll + ReplacePlan::applied, and undo and redo of it against
+//    the same baseline (each checked to restore the text, its line index and the selection);
 //  - find in all tabs over 20 tabs of 3 MB vs MultiDocumentSearch::search.
 // Wall-clock times: the controller's work crosses threads.
 
@@ -12,9 +13,11 @@
 #include "app/features/search/FindController.h"
 #include "app/view/EditorTextView.h"
 #include "app/window/EditorWindowController.h"
+#include "core/text/LineIndex.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QStringList>
 #include <QThread>
 
 #include <algorithm>
@@ -104,11 +107,17 @@ int main(int argc, char** argv) {
     EditorWindowController window(EditorWindowController::Options{&prompter, nullptr});
     FindController find(window);
 
+    // Naming parts on the command line ("typing", "replace", "tabs") runs only those.
+    const QStringList parts = application.arguments().mid(1);
+    const auto runs = [&](const char* part) {
+        return parts.isEmpty() || parts.contains(QLatin1String(part));
+    };
+
     // 1. Typing while the live count runs.
-    std::printf("preparing 64 MB...\n");
-    std::fflush(stdout);
-    const std::u16string big = makeText(std::size_t{64} << 20);
-    {
+    if (runs("typing")) {
+        std::printf("preparing 64 MB...\n");
+        std::fflush(stdout);
+        const std::u16string big = makeText(std::size_t{64} << 20);
         EditorDocument& document = window.newDocument(big);
         window.select({document.length() / 2, 0});
         find.query = QStringLiteral("value");
@@ -131,8 +140,8 @@ int main(int argc, char** argv) {
         window.closeDocument(document);
     }
 
-    // 2. Replace-all of 1,000,000 matches in 64 MB.
-    {
+    // 2. Replace-all of 1,000,000 matches in 64 MB, then undo and redo of it.
+    if (runs("replace")) {
         std::u16string text;
         text.reserve(std::size_t{64} << 20);
         while (text.size() < (std::size_t{64} << 20) - 70)
@@ -146,6 +155,8 @@ int main(int argc, char** argv) {
         const double core = secondsSince(start);
 
         EditorDocument& document = window.newDocument(text);
+        const TextRange selection{1000, 3};
+        window.select(selection);
         find.query = QStringLiteral("cat");
         find.replacement = QStringLiteral("lion");
         find.matchCase = true;
@@ -160,12 +171,32 @@ int main(int argc, char** argv) {
                     same ? "same text" : "TEXT DIFFERS");
         std::printf("  longest main-thread turn (applying the edit): %.3f s\n", stall);
         std::fflush(stdout);
+
+        // Undo and redo run on the main thread; each is timed up to the next painted state.
+        const auto timeStep = [&](const std::function<void()>& step) {
+            const auto begin = Clock::now();
+            step();
+            QCoreApplication::processEvents();
+            return secondsSince(begin);
+        };
+        const double undo = timeStep([&] { document.undo(); });
+        const std::u16string afterUndo = document.storage()->string();
+        const bool undone = afterUndo == text && document.lineIndex() == LineIndex(afterUndo) &&
+                            window.textView()->selectedRange() == selection;
+        const double redo = timeStep([&] { document.redo(); });
+        const std::u16string afterRedo = document.storage()->string();
+        const bool redone = applied && afterRedo == *applied &&
+                            document.lineIndex() == LineIndex(afterRedo);
+        std::printf("  undo %.3f s (ratio %.2fx of core alone, %s), redo %.3f s (ratio %.2fx, %s)\n",
+                    undo, undo / core, undone ? "text, lines and selection restored" : "UNDO DIFFERS",
+                    redo, redo / core, redone ? "text and lines restored" : "REDO DIFFERS");
+        std::fflush(stdout);
         document.setDirty(false);
         window.closeDocument(document);
     }
 
     // 3. Find in all tabs, 20 tabs of 3 MB.
-    {
+    if (runs("tabs")) {
         std::vector<SearchDocument> documents;
         std::vector<std::u16string> texts;
         for (int i = 0; i < 20; ++i) {

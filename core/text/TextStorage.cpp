@@ -1,5 +1,7 @@
 #include "core/text/TextStorage.h"
 
+#include "core/common/LargeString.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -138,6 +140,31 @@ void TextStorage::replace(TextRange range, std::u16string_view text) {
     ensureGap(insertLength);
     copyUnitsRaw(m_buffer.data() + m_gapStart, text.data(), insertLength);
     m_gapStart += insertLength;
+}
+
+void TextStorage::replaceAll(const TextSnapshot& text) {
+    const std::u16string_view units = text.view();
+    const auto textLength = static_cast<std::int64_t>(units.size());
+    const auto size = static_cast<std::int64_t>(m_buffer.size());
+    ++m_revision;
+    m_snapshot.reset();
+    if (size >= textLength + kMinimumGap && size <= 2 * (textLength + extraGapFor(textLength))) {
+        // The buffer's pages are mapped already: copying into them costs a fraction of
+        // first-touching fresh memory.
+        copyUnitsRaw(m_buffer.data(), units.data(), textLength);
+        m_gapStart = textLength;
+        m_gapEnd = size;
+    } else {
+        const std::int64_t gap = initialGapFor(textLength);
+        m_buffer = {}; // give the old text back first: the peak holds one buffer, not two
+        m_buffer.reserve(static_cast<size_t>(textLength + gap));
+        adviseHugePages(m_buffer.data(), static_cast<size_t>(textLength + gap) * sizeof(char16_t));
+        m_buffer.assign(units.begin(), units.end());
+        m_buffer.resize(static_cast<size_t>(textLength + gap));
+        m_gapStart = textLength;
+        m_gapEnd = textLength + gap;
+    }
+    m_snapshot = text.m_text;
 }
 
 TextSnapshot TextStorage::snapshot() const {

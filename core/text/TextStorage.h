@@ -28,6 +28,8 @@ public:
     std::uint64_t revision() const { return m_revision; }
 
 private:
+    friend class TextStorage; // keeps a snapshot it installed as its own cached copy
+
     std::shared_ptr<const std::u16string> m_text;
     std::uint64_t m_revision = 0;
 };
@@ -65,7 +67,12 @@ public:
     /// Replaces `range` (clamped to the text) by `text`; the one way the text changes.
     /// Bumps revision() by one.
     void replace(TextRange range, std::u16string_view text);
-    /// Increases by one on every replace() unless the owner renumbers it.
+    /// Replaces the whole text by the text of `text` (bumping revision() by one, like
+    /// replace()) and keeps that immutable string as the cached copy snapshot() hands out, so
+    /// a whole-text change costs one copy into the buffer and none for its next snapshot. The
+    /// buffer is reused when the text fits it.
+    void replaceAll(const TextSnapshot& text);
+    /// Increases by one on every replace() or replaceAll() unless the owner renumbers it.
     std::uint64_t revision() const { return m_revision; }
     /// Renumbers the current text: an owner that counts its own steps (one step made of
     /// several replace() calls) keeps the storage, and so its snapshots, on its count. The

@@ -155,8 +155,9 @@ private:
     static Prepared prepare(const SearchPattern& pattern, std::u16string_view text,
                             std::u16string_view replacement, std::int64_t limit,
                             const SearchBudget& budget, std::optional<SearchFailure>& failure);
-    /// Applies a prepared plan; the number of replacements made (0 when refused).
-    std::int64_t apply(EditorDocument& document, const Prepared& prepared);
+    /// Applies a prepared plan, moving its whole text (if any) into the document; the number
+    /// of replacements made (0 when refused).
+    std::int64_t apply(EditorDocument& document, Prepared& prepared);
     void setCountStatus(QString text);
 
     std::shared_ptr<int> m_alive; // its weak copies tell completions the controller lives

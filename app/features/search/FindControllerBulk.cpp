@@ -32,15 +32,19 @@ FindController::Prepared FindController::prepare(const SearchPattern& pattern,
     return prepared;
 }
 
-std::int64_t FindController::apply(EditorDocument& document, const Prepared& prepared) {
+std::int64_t FindController::apply(EditorDocument& document, Prepared& prepared) {
     if (prepared.plan.count == 0)
         return 0;
     const QString name = QStringLiteral("Tümünü Değiştir");
     bool applied = false;
-    if (prepared.wholeText)
-        applied = ctx.applyEdits(document, {TextRange{0, document.length()}}, {*prepared.wholeText},
-                                 name);
-    else
+    if (prepared.wholeText) {
+        // The new text moves all the way into the document's history: a braced list would
+        // copy it.
+        std::vector<std::u16string> whole;
+        whole.push_back(std::move(*prepared.wholeText));
+        prepared.wholeText.reset();
+        applied = ctx.applyEdits(document, {TextRange{0, document.length()}}, std::move(whole), name);
+    } else
         applied = ctx.applyEdits(document, prepared.plan.ranges, prepared.plan.replacements, name);
     return applied ? prepared.plan.count : 0;
 }
@@ -139,7 +143,7 @@ void FindController::replaceInAllTabs() {
             bool partial = false;
             QStringList skipped;
             for (std::size_t i = 0; i < tabs.size(); ++i) {
-                const Prepared& prepared = outcome.prepared[i];
+                Prepared& prepared = outcome.prepared[i];
                 if (prepared.plan.count == 0)
                     continue;
                 EditorDocument* document = tabs[i].document.data();

@@ -183,11 +183,18 @@ TEST_F(FindControllerTest, ReplaceAllIsOneUndoStepInBothPaths) {
             original += u"cat, ";
         original += u"dog\n";
         EditorDocument& document = open(original);
+        view().setSelectedRange({5, 3});
+        std::vector<EditorEvent> changes;
+        EditorObservation observation = controller->observe([&](const EditorEvent& event) {
+            if (event.kind == EditorEvent::Kind::textChanged)
+                changes.push_back(event);
+        });
         find().query = "cat";
         find().replacement = "lion";
         find().replaceAll();
         waitIdle();
         if (c.matches == 0) {
+            observation.cancel();
             EXPECT_EQ(find().status, "Bulunamadı");
             EXPECT_EQ(document.undoStack()->count(), 0);
             continue;
@@ -201,8 +208,26 @@ TEST_F(FindControllerTest, ReplaceAllIsOneUndoStepInBothPaths) {
         EXPECT_EQ(text(document), expected);
         EXPECT_EQ(document.undoStack()->count(), 1);
         EXPECT_EQ(document.undoStack()->undoText(), "Tümünü Değiştir");
+        // One report of the step, from the first replacement to the end of the last.
+        const auto grown = static_cast<std::int64_t>(expected.size() - original.size());
+        ASSERT_EQ(changes.size(), 1u);
+        EXPECT_EQ(changes[0].changeInLength, grown);
+        EXPECT_EQ(changes[0].editedRange.location, 0);
+        const auto lastEnd = static_cast<std::int64_t>(expected.rfind(u"lion") + 4);
+        EXPECT_EQ(changes[0].editedRange.end(),
+                  c.matches > FindController::wholeTextThreshold
+                      ? static_cast<std::int64_t>(expected.size())
+                      : lastEnd);
         document.undo();
         EXPECT_EQ(text(document), original);
+        EXPECT_EQ(document.lineIndex(), LineIndex(original));
+        EXPECT_EQ(view().selectedRange(), (TextRange{5, 3})) << "the selection before the step";
+        ASSERT_EQ(changes.size(), 2u);
+        EXPECT_EQ(changes[1].changeInLength, -grown);
+        document.redo();
+        EXPECT_EQ(text(document), expected);
+        EXPECT_EQ(document.lineIndex(), LineIndex(expected));
+        observation.cancel();
     }
 }
 

@@ -101,6 +101,41 @@ TEST(TextStorageTest, SnapshotsAreSharedPerRevisionAndImmutable) {
     EXPECT_EQ(std::u16string_view(units, 3), u"two");
 }
 
+TEST(TextStorageTest, ReplacingTheWholeTextSharesTheNewString) {
+    TextStorage storage(u"old text");
+    const auto makeSnapshot = [](std::u16string text) {
+        return TextSnapshot(std::make_shared<const std::u16string>(std::move(text)), 0);
+    };
+    // Larger than the buffer (a fresh one), then far smaller (given back), then of a size
+    // that fits (reused); each must leave a gap that later edits use correctly.
+    const std::u16string texts[] = {std::u16string(20000, u'x') + u"\nend",
+                                    u"tiny\ntext", u"same\nsize"};
+    std::uint64_t revision = 0;
+    for (const std::u16string& text : texts) {
+        SCOPED_TRACE(std::string(text.begin(), text.begin() + 4));
+        const TextSnapshot installed = makeSnapshot(text);
+        TextSnapshot before = storage.snapshot();
+        const std::u16string old(before.view());
+        storage.replaceAll(installed);
+        EXPECT_EQ(storage.revision(), ++revision);
+        EXPECT_EQ(storage.string(), text);
+        EXPECT_EQ(before.view(), old) << "earlier snapshots keep their text";
+        TextSnapshot after = storage.snapshot();
+        EXPECT_EQ(after.view().data(), installed.view().data()) << "no copy for the snapshot";
+        EXPECT_EQ(after.revision(), revision);
+
+        std::u16string reference = text;
+        storage.replace({2, 1}, u"AB");
+        reference.replace(2, 1, u"AB");
+        storage.replace({static_cast<std::int64_t>(reference.size()), 0}, u"!");
+        reference += u"!";
+        revision += 2;
+        EXPECT_EQ(storage.string(), reference);
+        EXPECT_EQ(storage.snapshot().view(), reference);
+        EXPECT_EQ(installed.view(), text) << "the installed string is never written to";
+    }
+}
+
 TEST(TextStorageTest, AnOwnerMayNumberTheRevisions) {
     TextStorage storage(u"abc", 41); // a new text continues where the old storage left off
     EXPECT_EQ(storage.snapshot().revision(), 41u);
