@@ -291,26 +291,41 @@ std::int64_t LiteralMatcher::findEach(std::u16string_view text, std::int64_t fro
                                       std::int64_t to, MatchSink sink, void* context) const {
     const std::int64_t m = length();
     std::int64_t next = from; // no match may start before the previous one ended
+    constexpr std::int64_t kBatch = 512;
+    std::int64_t batch[kBatch];
+    std::int64_t held = 0;
     if (m_probeWidth == 0) {
         for (std::int64_t found; (found = find(text, next, to)) >= 0;) {
             next = found + m;
-            if (!sink(context, found))
-                return -1;
+            batch[held++] = found;
+            if (held == kBatch) {
+                if (!sink(context, batch, held))
+                    return -1;
+                held = 0;
+            }
         }
-        return std::max(next, to - m + 1);
+    } else {
+        // The filter goes on through its block after each match; a full batch is handed
+        // over as it fills, and the scan ends early only when the sink asks to stop.
+        bool stopped = false;
+        auto accept = [&](std::int64_t p) {
+            if (p < next || (m_wholeWord && !boundariesAllow(text, p)))
+                return false;
+            next = p + m;
+            batch[held++] = p;
+            if (held < kBatch)
+                return false;
+            stopped = !sink(context, batch, held);
+            held = 0;
+            return stopped;
+        };
+        vectorScan(text.data(), from, to, accept);
+        if (stopped)
+            return -1;
     }
-    // The filter goes on through its block after each match; a match ends the scan only
-    // when the sink asks to stop.
-    bool stopped = false;
-    auto accept = [&](std::int64_t p) {
-        if (p < next || (m_wholeWord && !boundariesAllow(text, p)))
-            return false;
-        next = p + m;
-        stopped = !sink(context, p);
-        return stopped;
-    };
-    vectorScan(text.data(), from, to, accept);
-    return stopped ? -1 : std::max(next, to - m + 1);
+    if (held > 0 && !sink(context, batch, held))
+        return -1;
+    return std::max(next, to - m + 1);
 }
 
 std::int64_t LiteralMatcher::find(std::u16string_view text, std::int64_t from,

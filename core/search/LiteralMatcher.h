@@ -43,8 +43,10 @@ public:
     [[nodiscard]] std::int64_t find(std::u16string_view text, std::int64_t from,
                                     std::int64_t to) const;
 
-    /// Receives the start of each match; returns false to stop.
-    using MatchSink = bool (*)(void* context, std::int64_t start);
+    /// Receives the starts of the next `count` matches, in order (a batch, so that a frequent
+    /// query does not pay a call per match); returns false to stop, ignoring any matches of
+    /// the batch it did not want.
+    using MatchSink = bool (*)(void* context, const std::int64_t* starts, std::int64_t count);
     /// Every match lying inside [from, to), in order, each search going on from the end of
     /// the previous match (as repeated find() calls would), handed to `sink` until it returns
     /// false. Returns where a search of the text after `to` goes on (the last match's end or

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace vendrix {
 
@@ -29,6 +31,41 @@ std::expected<std::optional<TextRange>, SearchFailure> firstMatch(const SearchPa
         return std::unexpected(*failure);
     return found;
 }
+
+/// Collects a find-all's ranges in blocks of fixed size, so that a long result is never
+/// moved while it grows (each doubling of one vector copies it and touches fresh pages), and
+/// hands them over in one vector of the exact size. A short result stays in its first block.
+class RangeCollector {
+public:
+    void add(std::span<const TextRange> ranges) {
+        while (!ranges.empty()) {
+            if (m_current.size() == kBlock) {
+                m_blocks.push_back(std::move(m_current));
+                m_current = {};
+                m_current.reserve(kBlock);
+            }
+            const std::size_t n = std::min(ranges.size(), kBlock - m_current.size());
+            m_current.insert(m_current.end(), ranges.begin(), ranges.begin() + n);
+            ranges = ranges.subspan(n);
+        }
+    }
+    [[nodiscard]] std::size_t size() const { return m_blocks.size() * kBlock + m_current.size(); }
+    std::vector<TextRange> take() {
+        if (m_blocks.empty())
+            return std::move(m_current);
+        std::vector<TextRange> all;
+        all.reserve(size());
+        for (const auto& block : m_blocks)
+            all.insert(all.end(), block.begin(), block.end());
+        all.insert(all.end(), m_current.begin(), m_current.end());
+        return all;
+    }
+
+private:
+    static constexpr std::size_t kBlock = 8192;
+    std::vector<std::vector<TextRange>> m_blocks;
+    std::vector<TextRange> m_current;
+};
 
 } // namespace
 
@@ -64,16 +101,45 @@ std::expected<FindAllResult, SearchFailure> SearchEngine::findAll(const SearchPa
                                                                   std::int64_t limit,
                                                                   const SearchBudget& budget) {
     FindAllResult result;
-    auto failure =
-        enumerateMatchRanges(pattern, text, range.value_or(wholeText(text)), budget,
-                             limit < INT64_MAX ? limit + 1 : limit, [&](TextRange match) {
-                                 if (static_cast<std::int64_t>(result.ranges.size()) >= limit) {
-                                     result.truncated = true;
-                                     return false;
-                                 }
-                                 result.ranges.push_back(match);
-                                 return true;
-                             });
+    RangeCollector ranges;
+    std::int64_t found = 0;
+    auto failure = enumerateMatchRangeBatches(
+        pattern, text, range.value_or(wholeText(text)), budget,
+        limit < INT64_MAX ? limit + 1 : limit, [&](std::span<const TextRange> batch) {
+            const auto wanted = static_cast<std::size_t>(
+                std::min<std::int64_t>(limit - found, static_cast<std::int64_t>(batch.size())));
+            ranges.add(batch.first(wanted));
+            found += static_cast<std::int64_t>(wanted);
+            if (wanted < batch.size()) {
+                result.truncated = true;
+                return false;
+            }
+            return true;
+        });
+    if (failure)
+        return std::unexpected(*failure);
+    result.ranges = ranges.take();
+    return result;
+}
+
+std::expected<MatchCount, SearchFailure> SearchEngine::countAll(const SearchPattern& pattern,
+                                                                std::u16string_view text,
+                                                                std::optional<TextRange> range,
+                                                                std::int64_t limit,
+                                                                const SearchBudget& budget) {
+    MatchCount result;
+    auto failure = enumerateMatchRangeBatches(
+        pattern, text, range.value_or(wholeText(text)), budget,
+        limit < INT64_MAX ? limit + 1 : limit, [&](std::span<const TextRange> batch) {
+            const std::int64_t wanted = std::min<std::int64_t>(
+                limit - result.count, static_cast<std::int64_t>(batch.size()));
+            result.count += wanted;
+            if (wanted < static_cast<std::int64_t>(batch.size())) {
+                result.truncated = true;
+                return false;
+            }
+            return true;
+        });
     if (failure)
         return std::unexpected(*failure);
     return result;
