@@ -75,7 +75,17 @@ private:
     bool m_caseInsensitive = false;
     bool m_wholeWord = false;
     std::array<std::int32_t, 256> m_skip{};
+    template <class Accept>
+    std::int64_t groupScan(const char16_t* text, std::int64_t from, std::int64_t to,
+                           std::int64_t readable, Accept& accept) const;
+
     std::vector<char16_t> m_expandingHazards; // text characters that call for the engine
+    // A query of at most eight units whose every unit matches one text unit, or (without
+    // case) an ASCII letter in either case: verified by one vector compare of the text unit
+    // with 0x20 set where `m_unitFold` has it against `m_units`.
+    bool m_unitsCompare = false;
+    std::array<char16_t, 8> m_units{};
+    std::array<char16_t, 8> m_unitFold{};
     literalScan::Probe<char16_t> m_probe;
     int m_probeWidth = 0; // units compared per end: 1, 2 or 4; 0 without the vector filter
 };
