@@ -32,40 +32,29 @@ std::expected<std::optional<TextRange>, SearchFailure> firstMatch(const SearchPa
     return found;
 }
 
-/// Collects a find-all's ranges in blocks of fixed size, so that a long result is never
-/// moved while it grows (each doubling of one vector copies it and touches fresh pages), and
-/// hands them over in one vector of the exact size. A short result stays in its first block.
-class RangeCollector {
-public:
-    void add(std::span<const TextRange> ranges) {
-        while (!ranges.empty()) {
-            if (m_current.size() == kBlock) {
-                m_blocks.push_back(std::move(m_current));
-                m_current = {};
-                m_current.reserve(kBlock);
-            }
-            const std::size_t n = std::min(ranges.size(), kBlock - m_current.size());
-            m_current.insert(m_current.end(), ranges.begin(), ranges.begin() + n);
-            ranges = ranges.subspan(n);
-        }
-    }
-    [[nodiscard]] std::size_t size() const { return m_blocks.size() * kBlock + m_current.size(); }
-    std::vector<TextRange> take() {
-        if (m_blocks.empty())
-            return std::move(m_current);
-        std::vector<TextRange> all;
-        all.reserve(size());
-        for (const auto& block : m_blocks)
-            all.insert(all.end(), block.begin(), block.end());
-        all.insert(all.end(), m_current.begin(), m_current.end());
-        return all;
-    }
-
-private:
-    static constexpr std::size_t kBlock = 8192;
-    std::vector<std::vector<TextRange>> m_blocks;
-    std::vector<TextRange> m_current;
-};
+/// Makes room in a find-all's result for `needed` ranges, ahead of time by the density of
+/// the matches found so far (the last one ends at `reached` of [start, end)), so that a long
+/// result is seldom moved while it grows: each move copies it and touches fresh pages. The
+/// step is bounded (eight times the room so far, or 64k ranges) so that a dense start of a
+/// sparse text does not reserve far more than it needs.
+void makeRoom(std::vector<TextRange>& ranges, std::size_t needed, std::int64_t start,
+              std::int64_t reached, std::int64_t end, std::int64_t limit) {
+    const std::size_t room = ranges.capacity();
+    if (needed <= room)
+        return;
+    const double scanned = static_cast<double>(std::max<std::int64_t>(reached - start, 1));
+    const double estimate =
+        static_cast<double>(needed) * static_cast<double>(std::max<std::int64_t>(end - start, 1)) /
+        scanned * 1.1;
+    const std::size_t grow = std::max(needed, room + room / 2);
+    const std::size_t most = std::max<std::size_t>(8 * room, std::size_t{1} << 16);
+    std::size_t ahead = estimate >= static_cast<double>(most) ? most
+                                                              : static_cast<std::size_t>(estimate);
+    ahead = std::max(ahead, grow);
+    if (limit < INT64_MAX)
+        ahead = std::min(ahead, static_cast<std::size_t>(limit));
+    ranges.reserve(std::max(ahead, needed));
+}
 
 } // namespace
 
@@ -101,15 +90,23 @@ std::expected<FindAllResult, SearchFailure> SearchEngine::findAll(const SearchPa
                                                                   std::int64_t limit,
                                                                   const SearchBudget& budget) {
     FindAllResult result;
-    RangeCollector ranges;
-    std::int64_t found = 0;
+    const TextRange scope = range.value_or(wholeText(text));
+    const auto length = static_cast<std::int64_t>(text.size());
+    const std::int64_t start = std::clamp<std::int64_t>(scope.location, 0, length);
+    const std::int64_t end = std::clamp<std::int64_t>(scope.end(), start, length);
+    auto& ranges = result.ranges;
     auto failure = enumerateMatchRangeBatches(
-        pattern, text, range.value_or(wholeText(text)), budget,
-        limit < INT64_MAX ? limit + 1 : limit, [&](std::span<const TextRange> batch) {
-            const auto wanted = static_cast<std::size_t>(
-                std::min<std::int64_t>(limit - found, static_cast<std::int64_t>(batch.size())));
-            ranges.add(batch.first(wanted));
-            found += static_cast<std::int64_t>(wanted);
+        pattern, text, scope, budget, limit < INT64_MAX ? limit + 1 : limit,
+        [&](std::span<const TextRange> batch) {
+            const auto found = static_cast<std::int64_t>(ranges.size());
+            const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(
+                limit - found, 0, static_cast<std::int64_t>(batch.size())));
+            if (wanted > 0) {
+                makeRoom(ranges, ranges.size() + wanted, start, batch[wanted - 1].end(), end,
+                         limit);
+                ranges.insert(ranges.end(), batch.begin(),
+                              batch.begin() + static_cast<std::ptrdiff_t>(wanted));
+            }
             if (wanted < batch.size()) {
                 result.truncated = true;
                 return false;
@@ -118,7 +115,6 @@ std::expected<FindAllResult, SearchFailure> SearchEngine::findAll(const SearchPa
         });
     if (failure)
         return std::unexpected(*failure);
-    result.ranges = ranges.take();
     return result;
 }
 
@@ -131,8 +127,8 @@ std::expected<MatchCount, SearchFailure> SearchEngine::countAll(const SearchPatt
     auto failure = enumerateMatchRangeBatches(
         pattern, text, range.value_or(wholeText(text)), budget,
         limit < INT64_MAX ? limit + 1 : limit, [&](std::span<const TextRange> batch) {
-            const std::int64_t wanted = std::min<std::int64_t>(
-                limit - result.count, static_cast<std::int64_t>(batch.size()));
+            const std::int64_t wanted = std::clamp<std::int64_t>(
+                limit - result.count, 0, static_cast<std::int64_t>(batch.size()));
             result.count += wanted;
             if (wanted < static_cast<std::int64_t>(batch.size())) {
                 result.truncated = true;

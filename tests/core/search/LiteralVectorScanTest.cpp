@@ -177,7 +177,7 @@ TEST_P(LiteralVectorScanKernels, ManyMatchesAgreeAcrossBatchesLimitsAndCounts) {
                 auto pattern = SearchPattern::compile(SearchOptions{query, false, matchCase, wholeWord});
                 ASSERT_TRUE(pattern && pattern->literal());
                 const SearchPattern expression = pattern->withoutLiteralFastPath();
-                for (std::int64_t limit : {std::int64_t{0}, std::int64_t{511}, std::int64_t{512},
+                for (std::int64_t limit : {std::int64_t{-1}, std::int64_t{0}, std::int64_t{511}, std::int64_t{512},
                                            std::int64_t{8193}, std::int64_t{INT64_MAX}}) {
                     auto fast = SearchEngine::findAll(*pattern, text, std::nullopt, limit,
                                                       SearchBudget::unlimited());
