@@ -2,9 +2,13 @@
 
 // The literal filter for a search that wants every match (count, find-all): the candidate
 // masks of 64 UTF-16 units at a time (32 with SSE2 alone) are packed to one bit per unit and
-// handed over as a whole, so that a frequent query costs one hard-to-predict branch per
-// group instead of one per candidate. Internal to core/search.
+// handed over as a whole, so that a frequent query costs at most one hard-to-predict branch
+// per group (none when the caller takes every group) instead of one per candidate; and the
+// compare of a short query's units with the text in one vector operation. Internal to
+// core/search.
 #include "core/search/LiteralScan.h"
+
+#include <bit>
 
 namespace vendrix::literalScan {
 
@@ -109,5 +113,45 @@ std::int64_t eachGroup(const char16_t* text, std::int64_t from, std::int64_t lim
     return from;
 #endif
 }
+
+/// Compares up to eight units at once with a query's units (0x20 set in the text units first
+/// where `fold` has it: an ASCII letter in either case).
+class UnitsCompare {
+public:
+    UnitsCompare(const std::array<char16_t, 8>& units, const std::array<char16_t, 8>& fold,
+                 std::int64_t length)
+        : m_wanted((1u << (2 * length)) - 1) {
+#ifdef VENDRIX_LITERAL_SCAN_X86
+        m_units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units.data()));
+        m_fold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fold.data()));
+#else
+        m_units = units;
+        m_fold = fold;
+#endif
+    }
+    /// Eight units at `at` must be readable.
+    bool operator()(const char16_t* at) const {
+#ifdef VENDRIX_LITERAL_SCAN_X86
+        const __m128i text =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), m_fold);
+        const auto same =
+            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(text, m_units)));
+        return (same & m_wanted) == m_wanted;
+#else
+        bool same = true;
+        for (std::size_t i = 0; 2 * i < static_cast<std::size_t>(std::popcount(m_wanted)); ++i)
+            same &= (at[i] | m_fold[i]) == m_units[i];
+        return same;
+#endif
+    }
+
+private:
+    unsigned m_wanted;
+#ifdef VENDRIX_LITERAL_SCAN_X86
+    __m128i m_units, m_fold;
+#else
+    std::array<char16_t, 8> m_units, m_fold;
+#endif
+};
 
 } // namespace vendrix::literalScan

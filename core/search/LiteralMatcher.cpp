@@ -280,50 +280,6 @@ std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
     return literalScan::scan<1>(text, from, limit, m_probe, verify);
 }
 
-namespace {
-
-/// Compares up to eight units at once with a query's units (0x20 set in the text units first
-/// where `fold` has it: an ASCII letter in either case).
-class UnitsCompare {
-public:
-    UnitsCompare(const std::array<char16_t, 8>& units, const std::array<char16_t, 8>& fold,
-                 std::int64_t length)
-        : m_wanted((1u << (2 * length)) - 1) {
-#ifdef VENDRIX_LITERAL_SCAN_X86
-        m_units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units.data()));
-        m_fold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fold.data()));
-#else
-        m_units = units;
-        m_fold = fold;
-#endif
-    }
-    /// Eight units at `at` must be readable.
-    bool operator()(const char16_t* at) const {
-#ifdef VENDRIX_LITERAL_SCAN_X86
-        const __m128i text =
-            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), m_fold);
-        const auto same =
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(text, m_units)));
-        return (same & m_wanted) == m_wanted;
-#else
-        bool same = true;
-        for (std::size_t i = 0; 2 * i < static_cast<std::size_t>(std::popcount(m_wanted)); ++i)
-            same &= (at[i] | m_fold[i]) == m_units[i];
-        return same;
-#endif
-    }
-
-private:
-    unsigned m_wanted;
-#ifdef VENDRIX_LITERAL_SCAN_X86
-    __m128i m_units, m_fold;
-#else
-    std::array<char16_t, 8> m_units, m_fold;
-#endif
-};
-
-} // namespace
-
 template <class Accept>
 std::int64_t LiteralMatcher::groupScan(const char16_t* text, std::int64_t from, std::int64_t to,
                                        std::int64_t readable, Accept& accept) const {
@@ -342,7 +298,7 @@ std::int64_t LiteralMatcher::groupScan(const char16_t* text, std::int64_t from, 
         // Candidates are gathered without branches (four positions written per group
         // whatever the mask holds, the count advanced by its population) and verified a few
         // hundred at a time: a frequent query's matches fall as unpredictably as the text.
-        const UnitsCompare compare(m_units, m_unitFold, m);
+        const literalScan::UnitsCompare compare(m_units, m_unitFold, m);
         constexpr int kPending = 256;
         std::int64_t pending[kPending + 64];
         int held = 0;
