@@ -115,6 +115,10 @@ std::expected<FindAllResult, SearchFailure> SearchEngine::findAll(const SearchPa
         });
     if (failure)
         return std::unexpected(*failure);
+    // Room reserved by an estimate that the rest of the text did not bear out (a dense start)
+    // is given back rather than kept with the result.
+    if (ranges.capacity() > ranges.size() + ranges.size() / 4 + 1024)
+        ranges.shrink_to_fit();
     return result;
 }
 
