@@ -1,11 +1,13 @@
 #include "core/search/LiteralMatcher.h"
 
+#include "core/search/LiteralGroupScan.h"
 #include "core/search/UnicodeText.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -173,6 +175,17 @@ void LiteralMatcher::prepareProbe() {
     m_probe.lastOffset = m - 1;
     m_probe.middleOffset = middleOffset;
     m_probeWidth = std::max({firstWidth, lastWidth, probeWidthFor(middle.size())});
+
+    m_unitsCompare = m <= static_cast<std::int64_t>(m_units.size());
+    for (std::int64_t i = 0; i < m && m_unitsCompare; ++i) {
+        const char16_t key = m_needle[static_cast<std::size_t>(i)];
+        const std::vector<char16_t> units = unitsWithKey(key, m_caseInsensitive);
+        const bool asciiLetter = key >= u'a' && key <= u'z' && units.size() == 2 &&
+                                 units[0] == (key & ~0x20) && units[1] == key;
+        m_unitsCompare = units.size() == 1 || asciiLetter;
+        m_units[static_cast<std::size_t>(i)] = key;
+        m_unitFold[static_cast<std::size_t>(i)] = asciiLetter ? 0x20 : 0;
+    }
 }
 
 LiteralMatcher LiteralMatcher::withoutVectorScan() const {
@@ -267,6 +280,70 @@ std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
     return literalScan::scan<1>(text, from, limit, m_probe, verify);
 }
 
+template <class Accept>
+std::int64_t LiteralMatcher::groupScan(const char16_t* text, std::int64_t from, std::int64_t to,
+                                       std::int64_t readable, Accept& accept) const {
+    const std::int64_t m = length();
+    // Groups end where the text after the last position of a group (a whole group of units,
+    // and eight for the unit compare) is still readable; the rest goes to vectorScan.
+    const std::int64_t limit = std::min(to - m + 1, readable - 64 - 8 - m);
+    auto run = [&]<bool EveryGroup>(auto& group) {
+        switch (m_probeWidth) {
+        case 1: return literalScan::eachGroup<1, EveryGroup>(text, from, limit, m_probe, group);
+        case 2: return literalScan::eachGroup<2, EveryGroup>(text, from, limit, m_probe, group);
+        default: return literalScan::eachGroup<4, EveryGroup>(text, from, limit, m_probe, group);
+        }
+    };
+    if (m_unitsCompare) {
+        // Candidates are gathered without branches (four positions written per group
+        // whatever the mask holds, the count advanced by its population) and verified a few
+        // hundred at a time: a frequent query's matches fall as unpredictably as the text.
+        const literalScan::UnitsCompare compare(m_units, m_unitFold, m);
+        constexpr int kPending = 256;
+        std::int64_t pending[kPending + 64];
+        int held = 0;
+        auto verifyPending = [&] {
+            for (int i = 0; i < held; ++i)
+                if (accept(pending[i], compare(text + pending[i])))
+                    return false;
+            held = 0;
+            return true;
+        };
+        auto group = [&](std::uint64_t mask, std::int64_t p) {
+            constexpr std::uint64_t stop = std::uint64_t{1} << 63;
+            const int count = std::popcount(mask);
+            std::int64_t* out = pending + held;
+            for (int k = 0; k < 4; ++k) {
+                out[k] = p + __builtin_ctzll(mask | stop);
+                mask &= mask - 1;
+            }
+            for (int k = 4; mask != 0; ++k) {
+                out[k] = p + __builtin_ctzll(mask);
+                mask &= mask - 1;
+            }
+            held += count;
+            return held < kPending || verifyPending();
+        };
+        const std::int64_t rest = run.template operator()<true>(group);
+        return rest >= 0 && verifyPending() ? rest : -1;
+    }
+    const char16_t* needle = m_needle.data();
+    const char16_t* keys = m_caseInsensitive ? foldingTables().keys.data() : nullptr;
+    auto group = [&](std::uint64_t mask, std::int64_t p) {
+        do {
+            const std::int64_t q = p + __builtin_ctzll(mask);
+            mask &= mask - 1;
+            bool match = true;
+            for (std::int64_t i = 1; i + 1 < m; ++i)
+                match &= (keys ? keys[text[q + i]] : text[q + i]) == needle[i];
+            if (accept(q, match))
+                return false;
+        } while (mask != 0);
+        return true;
+    };
+    return run.template operator()<false>(group);
+}
+
 std::int64_t LiteralMatcher::scan(const char16_t* text, std::int64_t from, std::int64_t to) const {
     if (m_probeWidth != 0) {
         auto any = [](std::int64_t) { return true; };
@@ -291,26 +368,50 @@ std::int64_t LiteralMatcher::findEach(std::u16string_view text, std::int64_t fro
                                       std::int64_t to, MatchSink sink, void* context) const {
     const std::int64_t m = length();
     std::int64_t next = from; // no match may start before the previous one ended
+    constexpr std::int64_t kBatch = 512;
+    std::int64_t batch[kBatch];
+    std::int64_t held = 0;
     if (m_probeWidth == 0) {
         for (std::int64_t found; (found = find(text, next, to)) >= 0;) {
             next = found + m;
-            if (!sink(context, found))
-                return -1;
+            batch[held++] = found;
+            if (held == kBatch) {
+                if (!sink(context, batch, held))
+                    return -1;
+                held = 0;
+            }
         }
-        return std::max(next, to - m + 1);
+    } else {
+        // The filter goes on through its block after each match; a full batch is handed
+        // over as it fills, and the scan ends early only when the sink asks to stop.
+        // Without branches on the match itself: a frequent query's matches are as hard to
+        // predict as the text.
+        bool stopped = false;
+        auto take = [&](std::int64_t p, bool match) {
+            match &= p >= next;
+            if (m_wholeWord && match)
+                match = boundariesAllow(text, p);
+            batch[held] = p;
+            held += match ? 1 : 0;
+            next = match ? p + m : next;
+            if (held < kBatch)
+                return false;
+            stopped = !sink(context, batch, held);
+            held = 0;
+            return stopped;
+        };
+        auto accept = [&](std::int64_t p) { return take(p, true); };
+        const auto readable = static_cast<std::int64_t>(text.size());
+        const std::int64_t rest = groupScan(text.data(), from, to, readable, take);
+        if (rest < 0 || stopped)
+            return -1;
+        vectorScan(text.data(), rest, to, accept);
+        if (stopped)
+            return -1;
     }
-    // The filter goes on through its block after each match; a match ends the scan only
-    // when the sink asks to stop.
-    bool stopped = false;
-    auto accept = [&](std::int64_t p) {
-        if (p < next || (m_wholeWord && !boundariesAllow(text, p)))
-            return false;
-        next = p + m;
-        stopped = !sink(context, p);
-        return stopped;
-    };
-    vectorScan(text.data(), from, to, accept);
-    return stopped ? -1 : std::max(next, to - m + 1);
+    if (held > 0 && !sink(context, batch, held))
+        return -1;
+    return std::max(next, to - m + 1);
 }
 
 std::int64_t LiteralMatcher::find(std::u16string_view text, std::int64_t from,

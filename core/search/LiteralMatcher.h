@@ -43,8 +43,10 @@ public:
     [[nodiscard]] std::int64_t find(std::u16string_view text, std::int64_t from,
                                     std::int64_t to) const;
 
-    /// Receives the start of each match; returns false to stop.
-    using MatchSink = bool (*)(void* context, std::int64_t start);
+    /// Receives the starts of the next `count` matches, in order (a batch, so that a frequent
+    /// query does not pay a call per match); returns false to stop, ignoring any matches of
+    /// the batch it did not want.
+    using MatchSink = bool (*)(void* context, const std::int64_t* starts, std::int64_t count);
     /// Every match lying inside [from, to), in order, each search going on from the end of
     /// the previous match (as repeated find() calls would), handed to `sink` until it returns
     /// false. Returns where a search of the text after `to` goes on (the last match's end or
@@ -73,7 +75,17 @@ private:
     bool m_caseInsensitive = false;
     bool m_wholeWord = false;
     std::array<std::int32_t, 256> m_skip{};
+    template <class Accept>
+    std::int64_t groupScan(const char16_t* text, std::int64_t from, std::int64_t to,
+                           std::int64_t readable, Accept& accept) const;
+
     std::vector<char16_t> m_expandingHazards; // text characters that call for the engine
+    // A query of at most eight units whose every unit matches one text unit, or (without
+    // case) an ASCII letter in either case: verified by one vector compare of the text unit
+    // with 0x20 set where `m_unitFold` has it against `m_units`.
+    bool m_unitsCompare = false;
+    std::array<char16_t, 8> m_units{};
+    std::array<char16_t, 8> m_unitFold{};
     literalScan::Probe<char16_t> m_probe;
     int m_probeWidth = 0; // units compared per end: 1, 2 or 4; 0 without the vector filter
 };

@@ -7,6 +7,7 @@
 #include <unicode/utext.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -81,23 +82,26 @@ UBool U_CALLCONV onFindProgress(const void* context, int64_t index) {
 /// Units of text scanned by the literal matcher between two budget checks.
 constexpr std::int64_t kLiteralWindow = 1 << 20;
 
+/// Runs the literal matcher over [start, end) a window at a time, checking the budget after
+/// each window and each batch of matches. `deliver(starts, count)` receives the matches and
+/// returns false to stop.
+template <class Deliver>
 std::optional<SearchFailure> enumerateLiteral(const LiteralMatcher& literal,
                                               std::u16string_view text, std::int64_t start,
                                               std::int64_t end, BudgetMeter& meter,
-                                              const MatchHandler& handler) {
+                                              Deliver& deliver) {
     struct Context {
-        const MatchHandler& handler;
+        Deliver& deliver;
         BudgetMeter& meter;
-        std::int64_t length;
-        bool handlerStopped = false;
-    } context{handler, meter, literal.length()};
-    auto sink = [](void* opaque, std::int64_t found) {
+        bool delivererStopped = false;
+    } context{deliver, meter};
+    auto sink = [](void* opaque, const std::int64_t* starts, std::int64_t count) {
         auto& c = *static_cast<Context*>(opaque);
-        if (!c.handler(SearchMatch{TextRange{found, c.length}, nullptr})) {
-            c.handlerStopped = true;
+        if (!c.deliver(starts, count)) {
+            c.delivererStopped = true;
             return false;
         }
-        return c.meter.tick();
+        return c.meter.checkNow();
     };
     const std::int64_t m = literal.length();
     std::int64_t pos = start;
@@ -105,11 +109,25 @@ std::optional<SearchFailure> enumerateLiteral(const LiteralMatcher& literal,
         const std::int64_t windowEnd = std::min(end, pos + kLiteralWindow + m - 1);
         pos = literal.findEach(text, pos, windowEnd, sink, &context);
         if (pos < 0)
-            return context.handlerStopped ? std::nullopt : meter.failure();
+            return context.delivererStopped ? std::nullopt : meter.failure();
         if (!meter.checkNow())
             return meter.failure();
     }
     return std::nullopt;
+}
+
+std::optional<SearchFailure> enumerateLiteralMatches(const LiteralMatcher& literal,
+                                                     std::u16string_view text, std::int64_t start,
+                                                     std::int64_t end, BudgetMeter& meter,
+                                                     const MatchHandler& handler) {
+    const std::int64_t m = literal.length();
+    auto deliver = [&](const std::int64_t* starts, std::int64_t count) {
+        for (std::int64_t i = 0; i < count; ++i)
+            if (!handler(SearchMatch{TextRange{starts[i], m}, nullptr}))
+                return false;
+        return true;
+    };
+    return enumerateLiteral(literal, text, start, end, meter, deliver);
 }
 
 } // namespace
@@ -277,7 +295,7 @@ std::optional<SearchFailure> enumerateMatches(const SearchPattern& pattern,
 
     if (const LiteralMatcher* literal = pattern.literal();
         literal && !anchored && literal->isExactFor(text, start, end))
-        return enumerateLiteral(*literal, text, start, end, meter, handler);
+        return enumerateLiteralMatches(*literal, text, start, end, meter, handler);
 
     Scanner scanner(pattern, text, start, end, meter);
     if (anchored) {
@@ -404,6 +422,39 @@ enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, Tex
         position = std::max(position, slice.to);
     }
     return std::nullopt;
+}
+
+} // namespace vendrix
+
+namespace vendrix {
+
+std::optional<SearchFailure>
+enumerateMatchRangeBatches(const SearchPattern& pattern, std::u16string_view text,
+                           TextRange range, const SearchBudget& budget, std::int64_t maxMatches,
+                           const RangeBatchHandler& handler, ParallelScan parallel) {
+    const LiteralMatcher* literal = pattern.literal();
+    const auto [start, end] = enumerationBounds(text, range);
+    if (!literal || !literal->isExactFor(text, start, end))
+        return enumerateMatchRanges(pattern, text, range, budget, maxMatches,
+                                    [&](TextRange match) { return handler({&match, 1}); },
+                                    parallel);
+    BudgetMeter meter(budget);
+    if (!meter.checkNow())
+        return meter.failure();
+    const std::int64_t m = literal->length();
+    std::array<TextRange, 512> ranges;
+    auto deliver = [&](const std::int64_t* starts, std::int64_t count) {
+        for (std::int64_t done = 0; done < count;) {
+            const std::int64_t n = std::min<std::int64_t>(count - done, ranges.size());
+            for (std::int64_t i = 0; i < n; ++i)
+                ranges[static_cast<std::size_t>(i)] = TextRange{starts[done + i], m};
+            if (!handler({ranges.data(), static_cast<std::size_t>(n)}))
+                return false;
+            done += n;
+        }
+        return true;
+    };
+    return enumerateLiteral(*literal, text, start, end, meter, deliver);
 }
 
 } // namespace vendrix

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
 
 U_NAMESPACE_BEGIN
@@ -64,5 +65,16 @@ using RangeHandler = std::function<bool(TextRange)>;
 enumerateMatchRanges(const SearchPattern& pattern, std::u16string_view text, TextRange range,
                      const SearchBudget& budget, std::int64_t maxMatches,
                      const RangeHandler& handler, ParallelScan parallel = {});
+
+/// Receives a batch of match ranges in text order; returns false to stop (any ranges of the
+/// batch after the last one wanted are ignored).
+using RangeBatchHandler = std::function<bool(std::span<const TextRange>)>;
+
+/// enumerateMatchRanges handing the matches over in batches: a literal query's in blocks of
+/// many matches (so a frequent one costs no call per match), any other one match at a time.
+[[nodiscard]] std::optional<SearchFailure>
+enumerateMatchRangeBatches(const SearchPattern& pattern, std::u16string_view text,
+                           TextRange range, const SearchBudget& budget, std::int64_t maxMatches,
+                           const RangeBatchHandler& handler, ParallelScan parallel = {});
 
 } // namespace vendrix

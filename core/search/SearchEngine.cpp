@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
+#include <vector>
 
 namespace vendrix {
 
@@ -28,6 +30,30 @@ std::expected<std::optional<TextRange>, SearchFailure> firstMatch(const SearchPa
     if (failure)
         return std::unexpected(*failure);
     return found;
+}
+
+/// Makes room in a find-all's result for `needed` ranges, ahead of time by the density of
+/// the matches found so far (the last one ends at `reached` of [start, end)), so that a long
+/// result is seldom moved while it grows: each move copies it and touches fresh pages. The
+/// step is bounded (eight times the room so far, or 64k ranges) so that a dense start of a
+/// sparse text does not reserve far more than it needs.
+void makeRoom(std::vector<TextRange>& ranges, std::size_t needed, std::int64_t start,
+              std::int64_t reached, std::int64_t end, std::int64_t limit) {
+    const std::size_t room = ranges.capacity();
+    if (needed <= room)
+        return;
+    const double scanned = static_cast<double>(std::max<std::int64_t>(reached - start, 1));
+    const double estimate =
+        static_cast<double>(needed) * static_cast<double>(std::max<std::int64_t>(end - start, 1)) /
+        scanned * 1.1;
+    const std::size_t grow = std::max(needed, room + room / 2);
+    const std::size_t most = std::max<std::size_t>(8 * room, std::size_t{1} << 16);
+    std::size_t ahead = estimate >= static_cast<double>(most) ? most
+                                                              : static_cast<std::size_t>(estimate);
+    ahead = std::max(ahead, grow);
+    if (limit < INT64_MAX)
+        ahead = std::min(ahead, static_cast<std::size_t>(limit));
+    ranges.reserve(std::max(ahead, needed));
 }
 
 } // namespace
@@ -64,16 +90,56 @@ std::expected<FindAllResult, SearchFailure> SearchEngine::findAll(const SearchPa
                                                                   std::int64_t limit,
                                                                   const SearchBudget& budget) {
     FindAllResult result;
-    auto failure =
-        enumerateMatchRanges(pattern, text, range.value_or(wholeText(text)), budget,
-                             limit < INT64_MAX ? limit + 1 : limit, [&](TextRange match) {
-                                 if (static_cast<std::int64_t>(result.ranges.size()) >= limit) {
-                                     result.truncated = true;
-                                     return false;
-                                 }
-                                 result.ranges.push_back(match);
-                                 return true;
-                             });
+    const TextRange scope = range.value_or(wholeText(text));
+    const auto length = static_cast<std::int64_t>(text.size());
+    const std::int64_t start = std::clamp<std::int64_t>(scope.location, 0, length);
+    const std::int64_t end = std::clamp<std::int64_t>(scope.end(), start, length);
+    auto& ranges = result.ranges;
+    auto failure = enumerateMatchRangeBatches(
+        pattern, text, scope, budget, limit < INT64_MAX ? limit + 1 : limit,
+        [&](std::span<const TextRange> batch) {
+            const auto found = static_cast<std::int64_t>(ranges.size());
+            const auto wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(
+                limit - found, 0, static_cast<std::int64_t>(batch.size())));
+            if (wanted > 0) {
+                makeRoom(ranges, ranges.size() + wanted, start, batch[wanted - 1].end(), end,
+                         limit);
+                ranges.insert(ranges.end(), batch.begin(),
+                              batch.begin() + static_cast<std::ptrdiff_t>(wanted));
+            }
+            if (wanted < batch.size()) {
+                result.truncated = true;
+                return false;
+            }
+            return true;
+        });
+    if (failure)
+        return std::unexpected(*failure);
+    // Room reserved by an estimate that the rest of the text did not bear out (a dense start)
+    // is given back rather than kept with the result.
+    if (ranges.capacity() > ranges.size() + ranges.size() / 4 + 1024)
+        ranges.shrink_to_fit();
+    return result;
+}
+
+std::expected<MatchCount, SearchFailure> SearchEngine::countAll(const SearchPattern& pattern,
+                                                                std::u16string_view text,
+                                                                std::optional<TextRange> range,
+                                                                std::int64_t limit,
+                                                                const SearchBudget& budget) {
+    MatchCount result;
+    auto failure = enumerateMatchRangeBatches(
+        pattern, text, range.value_or(wholeText(text)), budget,
+        limit < INT64_MAX ? limit + 1 : limit, [&](std::span<const TextRange> batch) {
+            const std::int64_t wanted = std::clamp<std::int64_t>(
+                limit - result.count, 0, static_cast<std::int64_t>(batch.size()));
+            result.count += wanted;
+            if (wanted < static_cast<std::int64_t>(batch.size())) {
+                result.truncated = true;
+                return false;
+            }
+            return true;
+        });
     if (failure)
         return std::unexpected(*failure);
     return result;

@@ -22,6 +22,15 @@ struct FindAllResult {
     friend bool operator==(const FindAllResult&, const FindAllResult&) = default;
 };
 
+/// How many matches a count found.
+struct MatchCount {
+    std::int64_t count = 0;
+    /// More matches existed than the limit allowed.
+    bool truncated = false;
+
+    friend bool operator==(const MatchCount&, const MatchCount&) = default;
+};
+
 /// A planned replace-all: ascending, non-overlapping ranges and what replaces each.
 struct ReplacePlan {
     std::vector<TextRange> ranges;
@@ -48,6 +57,12 @@ struct SearchEngine {
     [[nodiscard]] static std::expected<FindAllResult, SearchFailure>
     findAll(const SearchPattern& pattern, std::u16string_view text, std::optional<TextRange> range,
             std::int64_t limit, const SearchBudget& budget);
+
+    /// The number of matches findAll would return, without building them: for a caller that
+    /// shows only how many there are.
+    [[nodiscard]] static std::expected<MatchCount, SearchFailure>
+    countAll(const SearchPattern& pattern, std::u16string_view text,
+             std::optional<TextRange> range, std::int64_t limit, const SearchBudget& budget);
 
     /// The next match after the selection (forward) or the last one starting before it
     /// (backward), wrapping around the text when `wraps`; none when there is no match.

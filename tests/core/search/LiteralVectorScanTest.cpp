@@ -72,9 +72,10 @@ std::vector<std::int64_t> eachMatch(const LiteralMatcher& matcher, std::u16strin
     } sink{{}, stopAfter};
     const std::int64_t next = matcher.findEach(
         text, from, to,
-        [](void* context, std::int64_t start) {
+        [](void* context, const std::int64_t* starts, std::int64_t count) {
             auto& s = *static_cast<Sink*>(context);
-            s.starts.push_back(start);
+            for (std::int64_t i = 0; i < count && s.starts.size() < s.stopAfter; ++i)
+                s.starts.push_back(starts[i]);
             return s.starts.size() < s.stopAfter;
         },
         &sink);
@@ -112,7 +113,9 @@ TEST_P(LiteralVectorScanKernels, FindsWhatTheHorspoolScanFinds) {
     std::mt19937 rng(19'2026);
     int vectorQueries = 0;
     for (int round = 0; round < 2000; ++round) {
-        const std::u16string text = randomText(rng, 96);
+        // Every fourth text is long enough for the grouped scan of a search for every match
+        // (64 units a group), so candidates also cross group edges.
+        const std::u16string text = randomText(rng, round % 4 == 0 ? 400 : 96);
         std::u16string query;
         if (!text.empty() && round % 3 != 0) {
             std::size_t at = std::uniform_int_distribution<std::size_t>(0, text.size() - 1)(rng);
@@ -158,6 +161,51 @@ TEST_P(LiteralVectorScanKernels, FindsWhatTheHorspoolScanFinds) {
         }
     }
     EXPECT_GT(vectorQueries, 3000);
+}
+
+// Thousands of matches reach the engine in batches and are kept in blocks: the batch and
+// block edges, limits falling on them, overlapping occurrences ("aa" in "aaaaa" counts
+// twice, each search going on after the previous match) and the count-only path must all
+// agree with the expression engine.
+TEST_P(LiteralVectorScanKernels, ManyMatchesAgreeAcrossBatchesLimitsAndCounts) {
+    std::u16string text;
+    for (int i = 0; i < 9000; ++i)
+        text += i % 7 == 0 ? u"aaaaa Aa " : u"xa aA, ";
+    for (const char16_t* query : {u"a", u"aa", u"aA", u"a "}) {
+        for (bool matchCase : {true, false}) {
+            for (bool wholeWord : {false, true}) {
+                auto pattern = SearchPattern::compile(SearchOptions{query, false, matchCase, wholeWord});
+                ASSERT_TRUE(pattern && pattern->literal());
+                const SearchPattern expression = pattern->withoutLiteralFastPath();
+                for (std::int64_t limit : {std::int64_t{-1}, std::int64_t{0}, std::int64_t{511}, std::int64_t{512},
+                                           std::int64_t{8193}, std::int64_t{INT64_MAX}}) {
+                    auto fast = SearchEngine::findAll(*pattern, text, std::nullopt, limit,
+                                                      SearchBudget::unlimited());
+                    auto slow = SearchEngine::findAll(expression, text, std::nullopt, limit,
+                                                      SearchBudget::unlimited());
+                    ASSERT_TRUE(fast && slow);
+                    ASSERT_EQ(*fast, *slow) << u8(query) << " case " << matchCase << " word "
+                                            << wholeWord << " limit " << limit;
+                    auto counted = SearchEngine::countAll(*pattern, text, std::nullopt, limit,
+                                                          SearchBudget::unlimited());
+                    ASSERT_TRUE(counted);
+                    EXPECT_EQ(counted->count, static_cast<std::int64_t>(slow->ranges.size()));
+                    EXPECT_EQ(counted->truncated, slow->truncated);
+                    EXPECT_EQ(SearchEngine::countAll(expression, text, TextRange{5, 700}, limit,
+                                                     SearchBudget::unlimited()),
+                              SearchEngine::countAll(*pattern, text, TextRange{5, 700}, limit,
+                                                     SearchBudget::unlimited()));
+                }
+            }
+        }
+    }
+    auto aa = SearchPattern::compile(SearchOptions{u"aa", false, true, false});
+    auto result = SearchEngine::findAll(*aa, u"aaaaa", std::nullopt, 10, SearchBudget::unlimited());
+    EXPECT_EQ(result->ranges, (std::vector<TextRange>{{0, 2}, {2, 2}}));
+    auto cancelled = std::make_shared<SearchCancellation>();
+    cancelled->cancel();
+    EXPECT_EQ(SearchEngine::countAll(*aa, text, std::nullopt, 10, SearchBudget(1.0, cancelled)).error(),
+              SearchFailure::cancelled());
 }
 
 TEST_P(LiteralVectorScanKernels, MatchesAtEveryOffsetAroundVectorBlocksAndTextEnds) {
