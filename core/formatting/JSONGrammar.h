@@ -18,7 +18,7 @@ public:
     using Kind = JSONFormatter::Kind;
 
     /// Takes the next significant token: the failure message for it, or null when it fits.
-    const char16_t* take(Kind kind) {
+    [[gnu::always_inline]] const char16_t* take(Kind kind) {
         bool valueDone = false;
         switch (m_state) {
         case State::done:

@@ -26,21 +26,28 @@ public:
     JSONStreamSink(std::string_view input, std::string unit)
         : m_input(input), m_src(input.data()), m_unit(std::move(unit)),
           m_limit(std::max<std::uint64_t>(16 * static_cast<std::uint64_t>(input.size()), 67108864)) {
-        // Minified output never exceeds the input (plus the over-copy of short tokens).
-        m_storage.resize(Pretty ? std::max<std::size_t>(input.size() + input.size() / 2, kSlack)
-                                : input.size() + 16);
-        m_data = m_storage.data();
-        m_capacity = m_storage.size();
+        // Minified output never exceeds the input; pretty output is reserved at 1.5 times.
+        resizeUninitialized(Pretty ? input.size() + input.size() / 2 + kSlack
+                                   : input.size() + kSlack);
         m_lineRun = std::string("\n") + std::string(kShortLine - 1, ' ');
     }
 
-    bool push(std::uint32_t start, std::uint32_t end, Kind kind, bool newlineBefore) {
+    [[gnu::always_inline]] bool push(std::uint32_t start, std::uint32_t end, Kind kind,
+                                     bool newlineBefore) {
         if (kind == Kind::lineComment || kind == Kind::blockComment)
             return Pretty ? comment(start, end, kind, newlineBefore) : true;
-        if (const char16_t* message = m_grammar.take(kind))
+        if (const char16_t* message = m_grammar.take(kind)) [[unlikely]]
             return fail(FormatError::at(m_input, start, message), true);
         if constexpr (!Pretty) {
-            return copy(start, end) || fail(FormatProgress::cancelledError(), false);
+            // Minified output is the input without what lies between tokens: adjacent tokens
+            // are collected into runs and each run is copied once.
+            if (start != m_runEnd) {
+                if (!copyRun())
+                    return fail(FormatProgress::cancelledError(), false);
+                m_runStart = start;
+            }
+            m_runEnd = end;
+            return true;
         } else {
             ensure(kSlack);
             if (m_openPending) {
@@ -96,6 +103,8 @@ public:
     std::expected<std::string, FormatError> finish() {
         if (auto summary = m_grammar.finish(m_input); !summary)
             return std::unexpected(std::move(summary.error()));
+        if (!Pretty && !copyRun())
+            return std::unexpected(FormatProgress::cancelledError());
         m_storage.resize(m_size);
         FormatText::finishBytes(m_storage, m_input);
         return std::move(m_storage);
@@ -126,7 +135,12 @@ private:
             grow(m_size + more);
     }
     [[gnu::noinline]] void grow(std::size_t need) {
-        m_storage.resize(std::max(m_storage.size() * 2, need));
+        resizeUninitialized(std::max(m_storage.size() * 2, need));
+    }
+    // Sizes the output storage without filling the new bytes: every byte is written before
+    // the storage is cut to the output's length.
+    void resizeUninitialized(std::size_t size) {
+        m_storage.resize_and_overwrite(size, [](char*, std::size_t n) { return n; });
         m_data = m_storage.data();
         m_capacity = m_storage.size();
     }
@@ -163,6 +177,12 @@ private:
         return copyLong(start, length);
     }
     bool copyLong(std::uint32_t start, std::size_t length);
+    // Copies the pending run of adjacent tokens (minify); false when cancelled meanwhile.
+    bool copyRun() {
+        const std::size_t length = m_runEnd - m_runStart;
+        m_runStart = m_runEnd;
+        return length == 0 || copyLong(m_runEnd - static_cast<std::uint32_t>(length), length);
+    }
     bool comment(std::uint32_t start, std::uint32_t end, Kind kind, bool newlineBefore);
 
     std::string_view m_input;
@@ -178,6 +198,8 @@ private:
     std::uint64_t m_depth = 0;
     Pending m_pending = Pending::none;
     bool m_openPending = false;
+    std::uint32_t m_runStart = 0;
+    std::uint32_t m_runEnd = 0;
     std::uint32_t m_openStart = 0;
     JSONGrammar m_grammar;
     FormatError m_failure;

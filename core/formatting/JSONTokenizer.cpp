@@ -118,7 +118,7 @@ private:
                                           static_cast<std::int64_t>(m_n), 0.0, m_phaseEnd);
     }
     // False when the sink refuses the token.
-    bool push(std::size_t start, std::size_t end, Kind kind) {
+    [[gnu::always_inline]] bool push(std::size_t start, std::size_t end, Kind kind) {
         const bool newline = m_newline;
         m_newline = false;
         return m_sink.push(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
