@@ -25,21 +25,21 @@ LC_ALL=C awk -v target=$((22 << 20)) 'BEGIN {
     printf "]\n";
 }' > "$file"
 
-# best SECONDS: the best wall time of running the command RUNS times (stdout to /dev/null);
-# fails when the command fails.
+# best COMMAND...: "WALL CPU", the best wall time and the best CPU time (user + system) in
+# seconds of RUNS runs with stdout to /dev/null; fails when the command fails. The CPU time
+# is the fairer figure on a machine whose cores are shared.
 best() {
-    local fastest=0
+    local runs_out=""
     for _ in $(seq "$runs"); do
-        local start end
-        start=$(date +%s%N)
-        "$@" > /dev/null
-        end=$(date +%s%N)
-        local elapsed=$((end - start))
-        if [ "$fastest" -eq 0 ] || [ "$elapsed" -lt "$fastest" ]; then fastest=$elapsed; fi
+        local TIMEFORMAT='%R %U %S'
+        runs_out+="$({ time "$@" > /dev/null 2> /dev/null; } 2>&1)"$'\n'
     done
-    echo "$fastest"
+    awk 'NF == 3 { w = $1; c = $2 + $3; if (!n++ || w < bw) bw = w; if (n == 1 || c < bc) bc = c }
+         END { printf "%.3f %.3f\n", bw, bc }' <<< "$runs_out"
 }
-seconds() { awk -v ns="$1" 'BEGIN { printf "%.3f", ns / 1e9 }'; }
+wall() { echo "${1% *}"; }
+cpu() { echo "${1#* }"; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.1f", (b > 0 ? a / b : 0) }'; }
 
 # The formatter's output must be complete: pretty is longer than the input, minify as long.
 pretty_bytes=$("$cli" format json "$file" | wc -c)
@@ -52,15 +52,17 @@ echo "input $input_bytes bytes; pretty output $pretty_bytes bytes; minified $min
 cat "$file" > /dev/null # page cache warm
 pretty=$(best "$cli" format json "$file")
 minify=$(best "$cli" format json-minify "$file")
-echo "vendrix-cli format json:        $(seconds "$pretty") s"
-echo "vendrix-cli format json-minify: $(seconds "$minify") s"
+echo "vendrix-cli format json:        wall $(wall "$pretty") s, cpu $(cpu "$pretty") s"
+echo "vendrix-cli format json-minify: wall $(wall "$minify") s, cpu $(cpu "$minify") s"
 if ! command -v jq > /dev/null; then
     echo "jq not installed: no baseline (apt-get install jq)"
     exit 0
 fi
 jq_pretty=$(best jq . "$file")
 jq_minify=$(best jq -c . "$file")
-echo "jq .:                           $(seconds "$jq_pretty") s"
-echo "jq -c .:                        $(seconds "$jq_minify") s"
-awk -v a="$jq_pretty" -v b="$pretty" 'BEGIN { printf "format json is %.1fx faster than jq . (target >= 15x)\n", a / b }'
-awk -v a="$jq_minify" -v b="$minify" 'BEGIN { printf "json-minify is %.1fx faster than jq -c . (target >= 20x)\n", a / b }'
+echo "jq .:                           wall $(wall "$jq_pretty") s, cpu $(cpu "$jq_pretty") s"
+echo "jq -c .:                        wall $(wall "$jq_minify") s, cpu $(cpu "$jq_minify") s"
+echo "format json vs jq .:     $(ratio "$(wall "$jq_pretty")" "$(wall "$pretty")")x wall," \
+     "$(ratio "$(cpu "$jq_pretty")" "$(cpu "$pretty")")x cpu (target >= 15x)"
+echo "json-minify vs jq -c .:  $(ratio "$(wall "$jq_minify")" "$(wall "$minify")")x wall," \
+     "$(ratio "$(cpu "$jq_minify")" "$(cpu "$minify")")x cpu (target >= 20x)"
