@@ -20,7 +20,8 @@ using Transform = std::function<Result(std::u16string_view, FormatIndent)>;
 using BytesResult = std::expected<std::string, FormatError>;
 using BytesTransform = std::function<BytesResult(std::string_view, FormatIndent)>;
 
-// The JSON kinds work on the file's bytes: UTF-8 input is formatted without conversions.
+// The JSON and markup kinds work on the file's bytes: UTF-8 input is formatted without
+// conversions.
 const std::map<std::string, BytesTransform>& bytesTransforms() {
     static const std::map<std::string, BytesTransform> table = {
         {"json",
@@ -31,20 +32,32 @@ const std::map<std::string, BytesTransform>& bytesTransforms() {
          [](auto bytes, auto) { return JSONFormatter::formatFileBytes(bytes, std::nullopt, false); }},
         {"json-minify-sorted",
          [](auto bytes, auto) { return JSONFormatter::formatFileBytes(bytes, std::nullopt, true); }},
+        {"xml",
+         [](auto bytes, auto indent) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::xml, indent);
+         }},
+        {"html",
+         [](auto bytes, auto indent) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::html, indent);
+         }},
+        {"markup-minify",
+         [](auto bytes, auto) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::xml, std::nullopt);
+         }},
+        {"xml-minify",
+         [](auto bytes, auto) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::xml, std::nullopt);
+         }},
+        {"html-minify",
+         [](auto bytes, auto) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::html, std::nullopt);
+         }},
     };
     return table;
 }
 
 const std::map<std::string, Transform>& transforms() {
     static const std::map<std::string, Transform> table = {
-        {"xml",
-         [](auto text, auto indent) {
-             return DocumentFormatter::pretty(text, DocumentFormatter::Kind::xml, indent);
-         }},
-        {"html",
-         [](auto text, auto indent) {
-             return DocumentFormatter::pretty(text, DocumentFormatter::Kind::html, indent);
-         }},
         {"sql",
          [](auto text, auto indent) {
              return DocumentFormatter::pretty(text, DocumentFormatter::Kind::sql, indent);
@@ -53,12 +66,6 @@ const std::map<std::string, Transform>& transforms() {
          [](auto text, auto indent) {
              return DocumentFormatter::pretty(text, DocumentFormatter::Kind::css, indent);
          }},
-        {"markup-minify",
-         [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::xml); }},
-        {"xml-minify",
-         [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::xml); }},
-        {"html-minify",
-         [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::html); }},
         {"css-minify", [](auto text, auto) { return CSSFormatter::minify(text); }},
     };
     return table;
