@@ -3,6 +3,7 @@
 # `jq -c .` on the same file (page cache warm, output to /dev/null, best wall time of RUNS).
 # Prints each time and the ratio jq / vendrix-cli. Skips the comparison when jq is absent.
 #   bench/cli-format-vs-jq.sh [path/to/vendrix-cli]     (default: build/release/cli/vendrix-cli)
+# BASELINE_CLI=path/to/an/older/vendrix-cli times that one as well, for before/after figures.
 set -euo pipefail
 cli="${1:-build/release/cli/vendrix-cli}"
 runs="${RUNS:-5}"
@@ -54,6 +55,12 @@ pretty=$(best "$cli" format json "$file")
 minify=$(best "$cli" format json-minify "$file")
 echo "vendrix-cli format json:        wall $(wall "$pretty") s, cpu $(cpu "$pretty") s"
 echo "vendrix-cli format json-minify: wall $(wall "$minify") s, cpu $(cpu "$minify") s"
+if [ -n "${BASELINE_CLI:-}" ]; then
+    old_pretty=$(best "$BASELINE_CLI" format json "$file")
+    old_minify=$(best "$BASELINE_CLI" format json-minify "$file")
+    echo "baseline format json:           wall $(wall "$old_pretty") s, cpu $(cpu "$old_pretty") s"
+    echo "baseline format json-minify:    wall $(wall "$old_minify") s, cpu $(cpu "$old_minify") s"
+fi
 if ! command -v jq > /dev/null; then
     echo "jq not installed: no baseline (apt-get install jq)"
     exit 0
@@ -66,3 +73,9 @@ echo "format json vs jq .:     $(ratio "$(wall "$jq_pretty")" "$(wall "$pretty")
      "$(ratio "$(cpu "$jq_pretty")" "$(cpu "$pretty")")x cpu (target >= 15x)"
 echo "json-minify vs jq -c .:  $(ratio "$(wall "$jq_minify")" "$(wall "$minify")")x wall," \
      "$(ratio "$(cpu "$jq_minify")" "$(cpu "$minify")")x cpu (target >= 20x)"
+if [ -n "${BASELINE_CLI:-}" ]; then
+    echo "baseline: format json vs jq .: $(ratio "$(wall "$jq_pretty")" "$(wall "$old_pretty")")x wall," \
+         "$(ratio "$(cpu "$jq_pretty")" "$(cpu "$old_pretty")")x cpu;" \
+         "json-minify vs jq -c .: $(ratio "$(wall "$jq_minify")" "$(wall "$old_minify")")x wall," \
+         "$(ratio "$(cpu "$jq_minify")" "$(cpu "$old_minify")")x cpu"
+fi
