@@ -26,8 +26,9 @@ public:
     JSONStreamSink(std::string_view input, std::string unit)
         : m_input(input), m_src(input.data()), m_unit(std::move(unit)),
           m_limit(std::max<std::uint64_t>(16 * static_cast<std::uint64_t>(input.size()), 67108864)) {
-        // Minified output never exceeds the input; pretty output is reserved at 1.5 times.
-        resizeUninitialized(Pretty ? input.size() + input.size() / 2 + kSlack
+        // Minified output never exceeds the input. Pretty output is reserved at twice the input
+        // (only the pages written are ever touched), which most documents stay within.
+        resizeUninitialized(Pretty ? 2 * input.size() + kSlack
                                    : input.size() + kSlack);
         m_lineRun = std::string("\n") + std::string(kShortLine - 1, ' ');
     }
