@@ -170,8 +170,15 @@ private:
     // Copies a token's bytes; false when cancelled while copying a long one.
     bool copy(std::uint32_t start, std::uint32_t end) {
         const std::size_t length = end - start;
+        // Short tokens go as one fixed-size copy: the room ensured before each token holds
+        // 32 more bytes even after a pending space.
         if (length <= 16 && start + 16 <= m_input.size()) [[likely]] {
             std::memcpy(m_data + m_size, m_src + start, 16);
+            m_size += length;
+            return true;
+        }
+        if (length <= 32 && start + 32 <= m_input.size()) {
+            std::memcpy(m_data + m_size, m_src + start, 32);
             m_size += length;
             return true;
         }
