@@ -6,6 +6,7 @@
 #include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/MarkupFormatter.h"
+#include "core/text/TextEncoding.h"
 
 #include <QFileInfo>
 
@@ -115,6 +116,12 @@ void OpenFormattingQueue::startNext() {
                 auto output = JSONFormatter::streamUTF8(bytes, indent);
                 if (!output)
                     return std::unexpected(std::move(output.error()));
+                if (progress->isCancelled())
+                    return std::unexpected(FormatProgress::cancelledError());
+                // Formatting valid UTF-8 gives valid UTF-8 (token bytes and ASCII white
+                // space), which the file decoder converts in one vectorised pass.
+                if (auto decoded = textEncoding::decode(TextEncoding::utf8, *output))
+                    return std::move(*decoded);
                 return FormatText::finish(std::move(*output), bytes);
             }
             if (kind == OpenPrettyCandidate::json)
