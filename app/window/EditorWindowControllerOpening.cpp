@@ -85,6 +85,11 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
         return;
     }
     file.decoded = TextFileCodec::decode(*bytes);
+    if (prettyOnOpen && windowFiles::keepsUTF8Bytes(*bytes, file.decoded)) {
+        if (file.decoded.encoding == TextEncoding::utf8BOM)
+            bytes->erase(0, 3);
+        file.utf8Bytes = std::move(*bytes);
+    }
     bytes->clear();
     bytes->shrink_to_fit();
     if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))

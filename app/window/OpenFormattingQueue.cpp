@@ -3,8 +3,10 @@
 #include "app/document/EditorDocument.h"
 #include "app/window/EditorWindowController.h"
 #include "core/formatting/FormatProgress.h"
+#include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/MarkupFormatter.h"
+#include "core/text/TextEncoding.h"
 
 #include <QFileInfo>
 
@@ -103,10 +105,25 @@ void OpenFormattingQueue::startNext() {
     // and formats straight from it; the destructor cancels and joins, so `this` outlives
     // every call it posts.
     const std::u16string_view text = m_current->file.decoded.text;
-    m_worker = std::thread([this, serial = ++m_serial, text, kind = m_current->kind,
+    const std::string_view bytes = m_current->file.utf8Bytes;
+    m_worker = std::thread([this, serial = ++m_serial, text, bytes, kind = m_current->kind,
                             indent = m_current->indent, progress = m_progress] {
         Result result = [&]() -> Result {
             FormatProgress::Scope scope(progress);
+            if (kind == OpenPrettyCandidate::json && !bytes.empty()) {
+                // The file's own bytes are the text's UTF-8: format them and decode the
+                // result once.
+                auto output = JSONFormatter::streamUTF8(bytes, indent);
+                if (!output)
+                    return std::unexpected(std::move(output.error()));
+                if (progress->isCancelled())
+                    return std::unexpected(FormatProgress::cancelledError());
+                // Formatting valid UTF-8 gives valid UTF-8 (token bytes and ASCII white
+                // space), which the file decoder converts in one vectorised pass.
+                if (auto decoded = textEncoding::decode(TextEncoding::utf8, *output))
+                    return std::move(*decoded);
+                return FormatText::finish(std::move(*output), bytes);
+            }
             if (kind == OpenPrettyCandidate::json)
                 return JSONFormatter::pretty(text, indent, false);
             return MarkupFormatter::pretty(text,
@@ -145,6 +162,7 @@ void OpenFormattingQueue::finish(std::uint64_t serial, Result result) {
 
     const QString path = job.file.standardizedPath;
     const QString name = nameOf(job.file);
+    std::string().swap(job.file.utf8Bytes);
     if (result) {
         m_lastOutcome = {{"path", path}, {"result", "pretty"}, {"ms", ms}};
         job.file.decoded.text = std::move(*result);

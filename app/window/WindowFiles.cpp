@@ -1,5 +1,6 @@
 #include "app/window/WindowFiles.h"
 
+#include "core/formatting/OpenPrettyCandidate.h"
 #include "core/text/UserFileReader.h"
 #include "core/text/UserFileWriter.h"
 
@@ -96,6 +97,15 @@ QString resolved(const QString& path) {
 bool hasByteOrderMark(std::string_view bytes) {
     auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
     return starts("\xEF\xBB\xBF") || starts("\xFF\xFE") || starts("\xFE\xFF");
+}
+
+bool keepsUTF8Bytes(std::string_view bytes, const DecodedText& decoded) {
+    // Decoding UTF-8 is strict (invalid bytes choose another encoding), so the encoding alone
+    // says the bytes are valid.
+    return !decoded.isBinary &&
+           (decoded.encoding == TextEncoding::utf8 || decoded.encoding == TextEncoding::utf8BOM) &&
+           bytes.size() >= static_cast<std::size_t>(OpenPrettyCandidate::minLineLength) &&
+           std::memchr(bytes.data(), '\r', bytes.size()) == nullptr;
 }
 
 } // namespace vendrix::app::windowFiles

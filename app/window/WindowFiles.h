@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/text/TextFileCodec.h"
 #include "core/text/UserFileError.h"
 
 #include <QString>
@@ -41,5 +42,10 @@ struct ReadFailure {
 [[nodiscard]] QString resolved(const QString& path);
 /// True when the bytes start with a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark.
 [[nodiscard]] bool hasByteOrderMark(std::string_view bytes);
+
+/// True when `bytes`, without a UTF-8 byte-order mark, are exactly the UTF-8 form of the text
+/// `decoded` from them (UTF-8 with no carriage return, which decoding would have turned into
+/// line feeds) and could hold a line long enough for pretty-on-open.
+[[nodiscard]] bool keepsUTF8Bytes(std::string_view bytes, const DecodedText& decoded);
 
 } // namespace vendrix::app::windowFiles

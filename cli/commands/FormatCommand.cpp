@@ -17,21 +17,47 @@ namespace {
 using Result = std::expected<std::u16string, FormatError>;
 using Transform = std::function<Result(std::u16string_view, FormatIndent)>;
 
-const std::map<std::string, Transform>& transforms() {
-    static const std::map<std::string, Transform> table = {
-        {"json", [](auto text, auto indent) { return JSONFormatter::pretty(text, indent, false); }},
+using BytesResult = std::expected<std::string, FormatError>;
+using BytesTransform = std::function<BytesResult(std::string_view, FormatIndent)>;
+
+// The JSON and markup kinds work on the file's bytes: UTF-8 input is formatted without
+// conversions.
+const std::map<std::string, BytesTransform>& bytesTransforms() {
+    static const std::map<std::string, BytesTransform> table = {
+        {"json",
+         [](auto bytes, auto indent) { return JSONFormatter::formatFileBytes(bytes, indent, false); }},
         {"json-sorted",
-         [](auto text, auto indent) { return JSONFormatter::pretty(text, indent, true); }},
-        {"json-minify", [](auto text, auto) { return JSONFormatter::minify(text, false); }},
-        {"json-minify-sorted", [](auto text, auto) { return JSONFormatter::minify(text, true); }},
+         [](auto bytes, auto indent) { return JSONFormatter::formatFileBytes(bytes, indent, true); }},
+        {"json-minify",
+         [](auto bytes, auto) { return JSONFormatter::formatFileBytes(bytes, std::nullopt, false); }},
+        {"json-minify-sorted",
+         [](auto bytes, auto) { return JSONFormatter::formatFileBytes(bytes, std::nullopt, true); }},
         {"xml",
-         [](auto text, auto indent) {
-             return DocumentFormatter::pretty(text, DocumentFormatter::Kind::xml, indent);
+         [](auto bytes, auto indent) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::xml, indent);
          }},
         {"html",
-         [](auto text, auto indent) {
-             return DocumentFormatter::pretty(text, DocumentFormatter::Kind::html, indent);
+         [](auto bytes, auto indent) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::html, indent);
          }},
+        {"markup-minify",
+         [](auto bytes, auto) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::xml, std::nullopt);
+         }},
+        {"xml-minify",
+         [](auto bytes, auto) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::xml, std::nullopt);
+         }},
+        {"html-minify",
+         [](auto bytes, auto) {
+             return MarkupFormatter::formatFileBytes(bytes, MarkupFormatter::Dialect::html, std::nullopt);
+         }},
+    };
+    return table;
+}
+
+const std::map<std::string, Transform>& transforms() {
+    static const std::map<std::string, Transform> table = {
         {"sql",
          [](auto text, auto indent) {
              return DocumentFormatter::pretty(text, DocumentFormatter::Kind::sql, indent);
@@ -40,12 +66,6 @@ const std::map<std::string, Transform>& transforms() {
          [](auto text, auto indent) {
              return DocumentFormatter::pretty(text, DocumentFormatter::Kind::css, indent);
          }},
-        {"markup-minify",
-         [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::xml); }},
-        {"xml-minify",
-         [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::xml); }},
-        {"html-minify",
-         [](auto text, auto) { return MarkupFormatter::minify(text, MarkupFormatter::Dialect::html); }},
         {"css-minify", [](auto text, auto) { return CSSFormatter::minify(text); }},
     };
     return table;
@@ -57,8 +77,8 @@ int reportError(const FormatError& error) {
     return kExitFailure;
 }
 
-int runValidate(std::u16string_view text, bool asJSON) {
-    auto summary = JSONFormatter::validate(text);
+int runValidate(std::string_view bytes, bool asJSON) {
+    auto summary = JSONFormatter::validateFileBytes(bytes);
     if (!summary)
         return reportError(summary.error());
     if (asJSON) {
@@ -113,15 +133,25 @@ int runFormat(std::span<const std::string> args) {
         else if (*value != "2")
             return usageError(command, "--indent must be 2, 4 or tab");
     }
-    const bool known = kind == "json-validate" || kind == "auto" || transforms().contains(kind);
+    const bool known = kind == "json-validate" || kind == "auto" || transforms().contains(kind) ||
+                       bytesTransforms().contains(kind);
     if (!known)
         return usageError(command, "unknown KIND " + kind);
     auto input = readInput(parsed->positionals.size() == 2 ? parsed->positionals[1] : "");
     if (!input)
         return kExitFailure;
-    const std::u16string text = FormatText::fromUTF8(*input);
     if (kind == "json-validate")
-        return runValidate(text, parsed->has("--json"));
+        return runValidate(*input, parsed->has("--json"));
+    if (auto bytesTransform = bytesTransforms().find(kind); bytesTransform != bytesTransforms().end()) {
+        auto output = bytesTransform->second(*input, indent);
+        if (!output)
+            return reportError(output.error());
+        input->clear();
+        input->shrink_to_fit();
+        writeStdout(*output);
+        return kExitOK;
+    }
+    const std::u16string text = FormatText::fromUTF8(*input);
 
     Result result;
     if (kind == "auto") {

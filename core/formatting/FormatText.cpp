@@ -12,6 +12,8 @@ namespace {
 
 // Slices between cancellation checks while converting large texts.
 constexpr std::size_t kSlice = 1 << 20;
+// Output up to this size is decoded in one call when it is valid UTF-8.
+constexpr std::size_t kWholeDecode = std::size_t{256} << 20;
 
 bool isContinuation(unsigned char byte) {
     return (byte & 0xC0) == 0x80;
@@ -60,6 +62,15 @@ void FormatText::finishBytes(std::string& output, std::string_view input) {
 std::expected<std::u16string, FormatError> FormatText::finish(std::string output,
                                                               std::string_view input) {
     finishBytes(output, input);
+    // Valid UTF-8 of a size that converts well within a second goes through the file
+    // decoder's vectorised pass in one piece (it would drop a leading byte-order mark, so such
+    // output takes the sliced path).
+    if (output.size() <= kWholeDecode && !output.starts_with("\xEF\xBB\xBF")) {
+        if (FormatProgress::currentIsCancelled())
+            return std::unexpected(FormatProgress::cancelledError());
+        if (auto decoded = textEncoding::decode(TextEncoding::utf8, output))
+            return std::move(*decoded);
+    }
     std::u16string text;
     text.reserve(output.size());
     std::string_view bytes = output;

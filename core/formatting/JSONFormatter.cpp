@@ -3,6 +3,7 @@
 
 #include "core/formatting/FormatProgress.h"
 #include "core/formatting/FormatText.h"
+#include "core/formatting/JSONGrammar.h"
 
 #include <algorithm>
 #include <limits>
@@ -25,111 +26,21 @@ bool isComment(Kind kind) {
 
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateTokens(
     std::string_view bytes, std::span<const Tok> tokens) {
-    enum class State : std::uint8_t { value, valueOrClose, key, keyOrClose, colon, afterValue, done };
-    Summary summary;
-    std::vector<std::uint8_t> stack; // 1 for an object
-    State state = State::value;
-    Kind previous = Kind::comma;
-    bool anySignificant = false;
+    JSONGrammar grammar;
     FormatProgress::WindowCheckpoints checkpoint(static_cast<std::int64_t>(tokens.size()),
                                                 kValidateFrom, kValidateTo);
-    auto fail = [&](const Tok& tok, std::u16string message) {
-        return std::unexpected(FormatError::at(bytes, tok.start, std::move(message)));
-    };
-
     for (std::size_t index = 0; index < tokens.size(); ++index) {
         if (!checkpoint(static_cast<std::int64_t>(index)))
             return std::unexpected(FormatProgress::cancelledError());
         const Tok& tok = tokens[index];
         if (isComment(tok.kind)) {
-            summary.hasComments = true;
+            grammar.sawComment();
             continue;
         }
-        bool valueDone = false;
-        switch (state) {
-        case State::done:
-            return fail(tok, u"Fazladan içerik (tek bir kök değer bekleniyordu)");
-        case State::valueOrClose:
-            if (tok.kind == Kind::arrClose) {
-                stack.pop_back();
-                valueDone = true;
-                break;
-            }
-            if (tok.kind == Kind::objClose || tok.kind == Kind::colon || tok.kind == Kind::comma)
-                return fail(tok, u"Değer bekleniyordu");
-            [[fallthrough]];
-        case State::value:
-            switch (tok.kind) {
-            case Kind::objOpen:
-            case Kind::arrOpen:
-                stack.push_back(tok.kind == Kind::objOpen);
-                summary.maxDepth = std::max(summary.maxDepth, static_cast<std::int64_t>(stack.size()));
-                state = tok.kind == Kind::objOpen ? State::keyOrClose : State::valueOrClose;
-                break;
-            case Kind::string:
-            case Kind::scalar:
-                valueDone = true;
-                break;
-            case Kind::objClose:
-            case Kind::arrClose:
-                if (!stack.empty() && previous == Kind::comma)
-                    return fail(tok, u"Sondaki virgül");
-                return fail(tok, u"Değer bekleniyordu");
-            default:
-                return fail(tok, u"Değer bekleniyordu");
-            }
-            break;
-        case State::key:
-            if (tok.kind == Kind::string)
-                state = State::colon;
-            else if (tok.kind == Kind::objClose)
-                return fail(tok, u"Sondaki virgül");
-            else
-                return fail(tok, u"Anahtar (çift tırnaklı dize) bekleniyordu");
-            break;
-        case State::keyOrClose:
-            if (tok.kind == Kind::string) {
-                state = State::colon;
-            } else if (tok.kind == Kind::objClose) {
-                stack.pop_back();
-                valueDone = true;
-            } else {
-                return fail(tok, u"Anahtar (çift tırnaklı dize) bekleniyordu");
-            }
-            break;
-        case State::colon:
-            if (tok.kind != Kind::colon)
-                return fail(tok, u"':' bekleniyordu");
-            state = State::value;
-            break;
-        case State::afterValue: {
-            const bool inObject = stack.back();
-            if (tok.kind == Kind::comma) {
-                state = inObject ? State::key : State::value;
-            } else if (tok.kind == (inObject ? Kind::objClose : Kind::arrClose)) {
-                stack.pop_back();
-                valueDone = true;
-            } else {
-                return fail(tok, inObject ? u"',' ya da '}' bekleniyordu"
-                                          : u"',' ya da ']' bekleniyordu");
-            }
-            break;
-        }
-        }
-        if (valueDone) {
-            ++summary.valueCount;
-            state = stack.empty() ? State::done : State::afterValue;
-        }
-        previous = tok.kind;
-        anySignificant = true;
+        if (const char16_t* message = grammar.take(tok.kind))
+            return std::unexpected(FormatError::at(bytes, tok.start, message));
     }
-    if (state == State::done)
-        return summary;
-    if (!anySignificant)
-        return std::unexpected(FormatError::unpositioned(u"Boş girdi"));
-    return std::unexpected(FormatError::at(
-        bytes, static_cast<std::int64_t>(bytes.size()),
-        stack.back() ? u"Beklenmeyen son (kapanmamış '{')" : u"Beklenmeyen son (kapanmamış '[')"));
+    return grammar.finish(bytes);
 }
 
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateUTF8(
@@ -141,6 +52,13 @@ std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateUTF8(
 }
 
 std::expected<std::string, FormatError> JSONFormatter::formatUTF8(
+    std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys) {
+    if (!sortKeys)
+        return streamUTF8(bytes, indent);
+    return formatTokensUTF8(bytes, indent, sortKeys);
+}
+
+std::expected<std::string, FormatError> JSONFormatter::formatTokensUTF8(
     std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys) {
     auto tokens = tokenize(bytes);
     if (!tokens)
@@ -203,6 +121,25 @@ std::expected<std::u16string, FormatError> JSONFormatter::minify(std::u16string_
     if (!output)
         return std::unexpected(std::move(output.error()));
     return FormatText::finish(std::move(*output), *bytes);
+}
+
+std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateFileBytes(
+    std::string_view bytes) {
+    if (FormatText::isValidUTF8(bytes))
+        return validateUTF8(bytes);
+    return validate(FormatText::fromUTF8(bytes));
+}
+
+std::expected<std::string, FormatError> JSONFormatter::formatFileBytes(
+    std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys) {
+    // Valid UTF-8 decodes and encodes back to itself, so the bytes are the formatter's input.
+    if (FormatText::isValidUTF8(bytes))
+        return formatUTF8(bytes, indent, sortKeys);
+    const std::u16string text = FormatText::fromUTF8(bytes);
+    auto result = indent ? pretty(text, *indent, sortKeys) : minify(text, sortKeys);
+    if (!result)
+        return std::unexpected(std::move(result.error()));
+    return FormatText::toUTF8(*result);
 }
 
 } // namespace vendrix

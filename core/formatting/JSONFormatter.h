@@ -89,9 +89,27 @@ struct JSONFormatter {
         std::u16string_view text, bool sortKeys);
 
     /// The same operations on UTF-8 bytes; the output bytes are finished (trailing white space
-    /// removed, a final line feed kept) but not checked for valid UTF-8.
+    /// removed, a final line feed kept) but not checked for valid UTF-8. Unsorted output is
+    /// streamed (streamUTF8), sorted output goes through the token array (formatTokensUTF8).
     [[nodiscard]] static std::expected<Summary, FormatError> validateUTF8(std::string_view bytes);
     [[nodiscard]] static std::expected<std::string, FormatError> formatUTF8(
+        std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys);
+
+    /// The operations on a file's bytes read as UTF-8, invalid sequences standing for U+FFFD:
+    /// valid UTF-8 is worked on in place, anything else is decoded first. The output is UTF-8,
+    /// the same as encoding the result of the text operations on the decoded bytes.
+    [[nodiscard]] static std::expected<Summary, FormatError> validateFileBytes(
+        std::string_view bytes);
+    [[nodiscard]] static std::expected<std::string, FormatError> formatFileBytes(
+        std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys);
+
+    /// Unsorted pretty (with an indent) or minified output in one pass with no token array:
+    /// the same bytes and the same errors as formatTokensUTF8 with sorting off. Progress
+    /// covers 0...1.
+    [[nodiscard]] static std::expected<std::string, FormatError> streamUTF8(
+        std::string_view bytes, std::optional<FormatIndent> indent);
+    /// The token pipeline: tokenize, validate, (sort,) write, finish.
+    [[nodiscard]] static std::expected<std::string, FormatError> formatTokensUTF8(
         std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys);
 
     /// The token array of `bytes` (progress 0...0.45).

@@ -2,6 +2,8 @@
 #include "core/formatting/FormatProgress.h"
 #include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
+#include "core/formatting/JSONScan.h"
+#include "core/formatting/JSONStreamSink.h"
 
 #include <cstdio>
 #include <cstdint>
@@ -20,8 +22,8 @@ namespace {
 using Kind = JSONFormatter::Kind;
 using Tok = JSONFormatter::Tok;
 
-// Tokenizing covers this share of a job's progress.
-constexpr double kPhaseEnd = 0.45;
+// Tokenizing covers this share of a job's progress in the token pipeline.
+constexpr double kTokenPhaseEnd = 0.45;
 
 enum ByteClass : std::uint8_t {
     other,
@@ -92,18 +94,20 @@ std::u16string shownCharacter(std::string_view bytes, std::size_t at) {
     return FormatText::fromUTF8(bytes.substr(at, length));
 }
 
+// Hands the tokens of the bytes, in order, to a sink (see JSONScan.h).
+template <class Sink>
 class Tokenizer {
 public:
-    explicit Tokenizer(std::string_view bytes)
+    Tokenizer(std::string_view bytes, Sink& sink, double phaseEnd)
         : m_bytes(bytes), m_p(reinterpret_cast<const unsigned char*>(bytes.data())),
-          m_n(bytes.size()) {}
+          m_n(bytes.size()), m_sink(sink), m_phaseEnd(phaseEnd) {}
 
-    std::expected<JSONFormatter::TokenArray, FormatError> run();
+    /// None when every token was taken; else the first failure.
+    std::optional<FormatError> run();
 
 private:
-    std::unexpected<FormatError> failAt(std::size_t at, std::u16string message) const {
-        return std::unexpected(FormatError::at(m_bytes, static_cast<std::int64_t>(at),
-                                               std::move(message)));
+    FormatError failAt(std::size_t at, std::u16string message) const {
+        return FormatError::at(m_bytes, static_cast<std::int64_t>(at), std::move(message));
     }
     // A checkpoint once per 64 KiB window of the input; false when cancelled.
     bool checkpoint(std::size_t at) {
@@ -111,17 +115,14 @@ private:
             return true;
         m_nextCheck = (at | 0xFFFF) + 1;
         return FormatProgress::checkpoint(static_cast<std::int64_t>(at),
-                                          static_cast<std::int64_t>(m_n), 0.0, kPhaseEnd);
+                                          static_cast<std::int64_t>(m_n), 0.0, m_phaseEnd);
     }
-    // False when the token array cannot grow.
-    bool push(std::size_t start, std::size_t end, Kind kind) {
-        if (m_tokens.size() == m_tokens.capacity() &&
-            !m_tokens.reserve(m_tokens.capacity() + m_tokens.capacity() / 2 + 16))
-            return false;
-        m_tokens.append(Tok{static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
-                               kind, m_newline});
+    // False when the sink refuses the token.
+    [[gnu::always_inline]] bool push(std::size_t start, std::size_t end, Kind kind) {
+        const bool newline = m_newline;
         m_newline = false;
-        return true;
+        return m_sink.push(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
+                           kind, newline);
     }
     // Scans a string from its opening quote; returns the offset after the closing quote, or
     // sets m_error.
@@ -134,12 +135,14 @@ private:
     const unsigned char* m_p;
     std::size_t m_n;
     std::size_t m_nextCheck = 0;
+    Sink& m_sink;
+    double m_phaseEnd;
     bool m_newline = false;
-    JSONFormatter::TokenArray m_tokens;
     std::optional<FormatError> m_error;
 };
 
-std::size_t Tokenizer::scanString(std::size_t open) {
+template <class Sink>
+std::size_t Tokenizer<Sink>::scanString(std::size_t open) {
     std::size_t j = open + 1;
     for (;;) {
 #if defined(__SSE2__)
@@ -205,7 +208,8 @@ std::size_t Tokenizer::scanString(std::size_t open) {
     }
 }
 
-std::size_t Tokenizer::scanNumber(std::size_t start) {
+template <class Sink>
+std::size_t Tokenizer<Sink>::scanNumber(std::size_t start) {
     std::size_t j = start;
     auto invalid = [&] {
         m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Geçersiz sayı");
@@ -254,7 +258,8 @@ std::size_t Tokenizer::scanNumber(std::size_t start) {
     return j;
 }
 
-std::size_t Tokenizer::scanWord(std::size_t start) {
+template <class Sink>
+std::size_t Tokenizer<Sink>::scanWord(std::size_t start) {
     std::size_t j = start;
     const auto& wordByte = tables().wordByte;
     while (j < m_n && wordByte[m_p[j]]) {
@@ -272,7 +277,8 @@ std::size_t Tokenizer::scanWord(std::size_t start) {
     return 0;
 }
 
-std::size_t Tokenizer::scanComment(std::size_t start, Kind& kind) {
+template <class Sink>
+std::size_t Tokenizer<Sink>::scanComment(std::size_t start, Kind& kind) {
     const unsigned char next = start + 1 < m_n ? m_p[start + 1] : 0;
     if (next == '/') {
         const void* feed = std::memchr(m_p + start + 2, '\n', m_n - start - 2);
@@ -304,16 +310,15 @@ std::size_t Tokenizer::scanComment(std::size_t start, Kind& kind) {
     return 0;
 }
 
-std::expected<JSONFormatter::TokenArray, FormatError> Tokenizer::run() {
+template <class Sink>
+std::optional<FormatError> Tokenizer<Sink>::run() {
     const Tables& t = tables();
-    if (!m_tokens.reserve(m_n / 6 + 16))
-        return std::unexpected(outOfMemory());
     std::size_t i = 0;
     if (m_n >= 3 && m_p[0] == 0xEF && m_p[1] == 0xBB && m_p[2] == 0xBF)
         i = 3;
     while (i < m_n) {
         if (i >= m_nextCheck && !checkpoint(i))
-            return std::unexpected(FormatProgress::cancelledError());
+            return FormatProgress::cancelledError();
         const unsigned char b = m_p[i];
         std::size_t end;
         switch (t.cls[b]) {
@@ -326,37 +331,37 @@ std::expected<JSONFormatter::TokenArray, FormatError> Tokenizer::run() {
             continue;
         case single:
             if (!push(i, i + 1, t.singleKind[b]))
-                return std::unexpected(outOfMemory());
+                return m_sink.failure();
             ++i;
             continue;
         case quote:
             end = scanString(i);
             if (m_error)
-                return std::unexpected(std::move(*m_error));
+                return std::move(m_error);
             if (!push(i, end, Kind::string))
-                return std::unexpected(outOfMemory());
+                return m_sink.failure();
             break;
         case number:
             end = scanNumber(i);
             if (m_error)
-                return std::unexpected(std::move(*m_error));
+                return std::move(m_error);
             if (!push(i, end, Kind::scalar))
-                return std::unexpected(outOfMemory());
+                return m_sink.failure();
             break;
         case word:
             end = scanWord(i);
             if (m_error)
-                return std::unexpected(std::move(*m_error));
+                return std::move(m_error);
             if (!push(i, end, Kind::scalar))
-                return std::unexpected(outOfMemory());
+                return m_sink.failure();
             break;
         case slash: {
             Kind kind = Kind::lineComment;
             end = scanComment(i, kind);
             if (m_error)
-                return std::unexpected(std::move(*m_error));
+                return std::move(m_error);
             if (!push(i, end, kind))
-                return std::unexpected(outOfMemory());
+                return m_sink.failure();
             break;
         }
         case other:
@@ -365,10 +370,31 @@ std::expected<JSONFormatter::TokenArray, FormatError> Tokenizer::run() {
         }
         i = end;
     }
-    return std::move(m_tokens);
+    return std::nullopt;
 }
 
+// Collects the tokens into a token array, reserved for one token per six bytes.
+struct TokenArraySink {
+    JSONFormatter::TokenArray tokens;
+    bool push(std::uint32_t start, std::uint32_t end, Kind kind, bool newlineBefore) {
+        if (tokens.size() == tokens.capacity() &&
+            !tokens.reserve(tokens.capacity() + tokens.capacity() / 2 + 16))
+            return false;
+        tokens.append(Tok{start, end, kind, newlineBefore});
+        return true;
+    }
+    FormatError failure() const { return outOfMemory(); }
+};
+
 } // namespace
+
+template <class Sink>
+std::optional<FormatError> jsonScan::scan(std::string_view bytes, Sink& sink, double phaseEnd) {
+    return Tokenizer<Sink>(bytes, sink, phaseEnd).run();
+}
+
+template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<true>&, double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<false>&, double);
 
 JSONFormatter::TokenArray::TokenArray(TokenArray&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
@@ -405,7 +431,12 @@ bool JSONFormatter::TokenArray::reserve(std::size_t capacity) {
 std::expected<JSONFormatter::TokenArray, FormatError> JSONFormatter::tokenize(std::string_view bytes) {
     if (bytes.size() > maxInputBytes)
         return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
-    return Tokenizer(bytes).run();
+    TokenArraySink sink;
+    if (!sink.tokens.reserve(bytes.size() / 6 + 16))
+        return std::unexpected(outOfMemory());
+    if (auto failure = Tokenizer<TokenArraySink>(bytes, sink, kTokenPhaseEnd).run())
+        return std::unexpected(std::move(*failure));
+    return std::move(sink.tokens);
 }
 
 } // namespace vendrix

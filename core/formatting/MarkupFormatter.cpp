@@ -447,4 +447,21 @@ MarkupFormatter::formatBytes(std::string_view utf8, Dialect dialect,
     return std::move(*out);
 }
 
+std::expected<std::string, FormatError>
+MarkupFormatter::formatFileBytes(std::string_view bytes, Dialect dialect,
+                                 std::optional<FormatIndent> indent) {
+    if (FormatText::isValidUTF8(bytes)) {
+        auto out = formatBytes(bytes, dialect, indent);
+        // The text operations return text: output bytes that are not UTF-8 read as U+FFFD.
+        if (out && !FormatText::isValidUTF8(*out))
+            return FormatText::toUTF8(FormatText::fromUTF8(*out));
+        return out;
+    }
+    const std::u16string text = FormatText::fromUTF8(bytes);
+    auto result = markup::formatText(text, dialect, indent);
+    if (!result)
+        return std::unexpected(std::move(result.error()));
+    return FormatText::toUTF8(*result);
+}
+
 } // namespace vendrix

@@ -61,6 +61,11 @@ struct MarkupFormatter {
     /// feed kept). Error positions refer to `utf8`.
     [[nodiscard]] static std::expected<std::string, FormatError>
     formatBytes(std::string_view utf8, Dialect dialect, std::optional<FormatIndent> indent);
+    /// pretty (with an indent) or minify on a file's bytes read as UTF-8, invalid sequences
+    /// standing for U+FFFD, with UTF-8 output: valid UTF-8 is formatted in place, anything
+    /// else decoded first; the same as encoding the result of the text operations.
+    [[nodiscard]] static std::expected<std::string, FormatError>
+    formatFileBytes(std::string_view bytes, Dialect dialect, std::optional<FormatIndent> indent);
 };
 
 } // namespace vendrix

@@ -25,6 +25,9 @@ TEST(FormatCliTest, JSONKinds) {
         {"format json-sorted", "{\"b\":1,\"a\":2}", "{\n  \"a\": 2,\n  \"b\": 1\n}"},
         {"format json-minify", "{ \"b\" : 1 , // x\n \"a\" : 2 }", "{\"b\":1,\"a\":2}"},
         {"format json-minify-sorted", "{ \"b\" : 1 , \"a\" : 2 }", "{\"a\":2,\"b\":1}"},
+        // Bytes that are not UTF-8 read as U+FFFD; a byte-order mark is not written.
+        {"format json-minify", "\xEF\xBB\xBF[\"\xFF\", \"\xC3\xA7\"]", "[\"\xEF\xBF\xBD\",\"\xC3\xA7\"]"},
+        {"format json", "\xEF\xBB\xBF[\"\xC3\xA7\"]\n", "[\n  \"\xC3\xA7\"\n]\n"},
         {"format json-validate", "{\"a\":[1,{\"b\":null}]} /* c */",
          "Geçerli JSON (derinlik 3, yorum içeriyor)\n"},
         {"format json-validate", "[]", "Geçerli JSON (derinlik 1)\n"},

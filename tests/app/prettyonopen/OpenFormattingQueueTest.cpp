@@ -1,7 +1,9 @@
 #include "app/context/ViewOptionsController.h"
 #include "app/features/formatting/FormattingFeature.h"
 #include "app/window/OpenFormattingQueue.h"
+#include "core/formatting/JSONFormatter.h"
 #include "core/persistence/SettingsBacking.h"
+#include "core/text/TextFileCodec.h"
 #include "tests/app/window/WindowTestSupport.h"
 
 #include <QCoreApplication>
@@ -159,6 +161,42 @@ TEST_F(OpenFormattingQueueTest, TheFeaturesIndentChoiceReachesPrettyOnOpen) {
     controller->openFiles({write("t.json", json(100000))});
     waitIdle();
     EXPECT_EQ(text(active()).substr(0, 3), u"[\n\t");
+}
+
+TEST_F(OpenFormattingQueueTest, EveryEncodingOpensAsFormattingItsDecodedTextWould) {
+    // UTF-8 files are formatted from their bytes, others from the decoded text: the same
+    // pretty text and the same error position either way.
+    setPolicy("always");
+    QByteArray line = "[";
+    while (line.size() < 300000)
+        line += "\"çalış \xF0\x9F\x98\x80 \\u00e7\",";
+    QByteArray broken = line + "1}";
+    line += "1]";
+    QByteArray singleByte = "[";
+    while (singleByte.size() < 200000)
+        singleByte += "\"\xE7" "al\xFD\xFE\",";
+    singleByte += "0]";
+    const QByteArray cases[] = {line, "\xEF\xBB\xBF" + line + "\n",
+                                "/* a\r\nb */\r\n" + line + "\r\n", singleByte, broken,
+                                "\xEF\xBB\xBF" + broken};
+    int index = 0;
+    for (const QByteArray& bytes : cases) {
+        const QString file = write(QStringLiteral("e%1.json").arg(index++), bytes);
+        controller->openFiles({file});
+        waitIdle();
+        const auto expected = JSONFormatter::pretty(TextFileCodec::decode(bytes.toStdString()).text,
+                                                    FormatIndent::spaces(2), false);
+        EditorDocument* document = controller->documentForFile(file);
+        ASSERT_NE(document, nullptr) << index;
+        if (expected) {
+            EXPECT_EQ(text(*document), *expected) << index;
+            EXPECT_EQ(queue().lastOutcome().value("result"), "pretty") << index;
+        } else {
+            EXPECT_EQ(queue().lastOutcome().value("column").toLongLong(), expected.error().column);
+            EXPECT_EQ(queue().lastOutcome().value("message").toString().toStdU16String(),
+                      expected.error().message);
+        }
+    }
 }
 
 } // namespace

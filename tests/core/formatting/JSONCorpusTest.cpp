@@ -2,6 +2,7 @@
 #include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
 
+#include "support/JSONDocuments.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -241,6 +242,15 @@ TEST(JSONValidationCorpusTest, AcceptsEveryValidAndRejectsEveryInvalidDocument) 
     std::cout << "JSON validation corpus: " << accepted << " of " << valid.size()
               << " valid documents accepted, " << rejected << " of " << invalid.size()
               << " invalid documents rejected\n";
+}
+
+TEST(JSONStreamTest, EveryCorpusDocumentGivesTheTokenPipelinesBytesAndErrors) {
+    std::vector<std::string> inputs = propertyCorpus();
+    for (const auto& list : {validDocuments(), invalidDocuments()})
+        for (const CorpusCase& c : list)
+            inputs.push_back(c.text);
+    for (const std::string& input : inputs)
+        EXPECT_EQ(test::streamDisagreement(input), "") << "input: " << input;
 }
 
 // Mutated documents: whatever the damage, every operation ends in a result or a positioned

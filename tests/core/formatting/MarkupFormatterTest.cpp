@@ -1,5 +1,6 @@
 #include "core/formatting/MarkupFormatter.h"
 #include "core/formatting/FormatProgress.h"
+#include "core/formatting/FormatText.h"
 #include "support/FormattingSupport.h"
 #include "support/TestSupport.h"
 
@@ -436,6 +437,38 @@ TEST(MarkupFormatterTest, StopsWhenCancelledWhileRunning) {
         return;
     }
     ADD_FAILURE() << "no run could be cancelled while in flight";
+}
+
+// The command-line tool's byte path against what it did before: decode (invalid bytes as
+// U+FFFD), format the text, encode the result. Same bytes, same errors.
+TEST(MarkupFormatterTest, FileBytesGiveTheDecodedTextsResult) {
+    std::vector<std::string> corpus;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(test::dataPath("formatting/markup")))
+        corpus.push_back(test::readFileBytes(entry.path()));
+    std::mt19937 rng(20261207);
+    const std::string damage = "<>/=\"' a!?-&;\n\t\xC3\xA7\xF0\x9F\x98\x80\xFF\x80";
+    for (int i = 0; i < 2000; ++i) {
+        std::string text = randomMarkup(rng, i % 2 == 0);
+        for (int edits = static_cast<int>(rng() % 3); edits > 0 && !text.empty(); --edits)
+            text.insert(rng() % text.size(), 1, damage[rng() % damage.size()]);
+        corpus.push_back(std::move(text));
+    }
+    for (const std::string& bytes : corpus) {
+        const std::u16string text = FormatText::fromUTF8(bytes);
+        for (Dialect dialect : {xml, html}) {
+            for (auto indent : {std::optional(FormatIndent::spaces(2)),
+                                std::optional<FormatIndent>()}) {
+                auto decoded = indent ? MarkupFormatter::pretty(text, dialect, *indent)
+                                      : MarkupFormatter::minify(text, dialect);
+                auto expected = decoded ? std::expected<std::string, FormatError>(
+                                              FormatText::toUTF8(*decoded))
+                                        : std::unexpected(decoded.error());
+                ASSERT_EQ(MarkupFormatter::formatFileBytes(bytes, dialect, indent), expected)
+                    << bytes;
+            }
+        }
+    }
 }
 
 } // namespace

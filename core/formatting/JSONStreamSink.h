@@ -1,0 +1,221 @@
+#pragma once
+
+#include "core/formatting/FormatProgress.h"
+#include "core/formatting/FormatText.h"
+#include "core/formatting/JSONFormatter.h"
+#include "core/formatting/JSONGrammar.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace vendrix {
+
+/// The streaming JSON formatter's sink: checks each token against the grammar as the tokenizer
+/// hands it over and writes it at once (pretty with `Pretty`, minified without), producing
+/// the same bytes as the token array's writer for unsorted output.
+///
+/// A failure found here (grammar or output size) is final only when the rest of the input
+/// tokenizes: the token pipeline reports a tokenizer error anywhere in the input first, so
+/// the caller re-checks with the validator when `failureNeedsRecheck()`.
+template <bool Pretty>
+class JSONStreamSink {
+public:
+    using Kind = JSONFormatter::Kind;
+
+    JSONStreamSink(std::string_view input, std::string unit)
+        : m_input(input), m_src(input.data()), m_unit(std::move(unit)),
+          m_limit(std::max<std::uint64_t>(16 * static_cast<std::uint64_t>(input.size()), 67108864)) {
+        // Minified output never exceeds the input. Pretty output is reserved at twice the input
+        // (only the pages written are ever touched), which most documents stay within.
+        resizeUninitialized(Pretty ? 2 * input.size() + kSlack
+                                   : input.size() + kSlack);
+        m_lineRun = std::string("\n") + std::string(kShortLine - 1, ' ');
+    }
+
+    [[gnu::always_inline]] bool push(std::uint32_t start, std::uint32_t end, Kind kind,
+                                     bool newlineBefore) {
+        if (kind == Kind::lineComment || kind == Kind::blockComment)
+            return Pretty ? comment(start, end, kind, newlineBefore) : true;
+        if (const char16_t* message = m_grammar.take(kind)) [[unlikely]]
+            return fail(FormatError::at(m_input, start, message), true);
+        if constexpr (!Pretty) {
+            // Minified output is the input without what lies between tokens: adjacent tokens
+            // are collected into runs and each run is copied once.
+            if (start != m_runEnd) {
+                if (!copyRun())
+                    return fail(FormatProgress::cancelledError(), false);
+                m_runStart = start;
+            }
+            m_runEnd = end;
+            return true;
+        } else {
+            ensure(kSlack);
+            if (m_openPending) {
+                m_openPending = false;
+                if (kind == Kind::objClose || kind == Kind::arrClose) {
+                    m_data[m_size++] = m_src[start];
+                    return m_size <= m_limit || tooLarge(m_openStart);
+                }
+                ++m_depth;
+                m_pending = Pending::newline;
+            }
+            switch (kind) {
+            case Kind::objOpen:
+            case Kind::arrOpen:
+                if (!flush())
+                    return tooLarge(start);
+                m_data[m_size++] = m_src[start];
+                m_openPending = true;
+                m_openStart = start;
+                break;
+            case Kind::objClose:
+            case Kind::arrClose:
+                --m_depth;
+                if (!newline())
+                    return tooLarge(start);
+                m_data[m_size++] = m_src[start];
+                m_pending = Pending::none;
+                break;
+            case Kind::colon:
+            case Kind::comma:
+                if (!flush())
+                    return tooLarge(start);
+                m_data[m_size++] = m_src[start];
+                m_pending = kind == Kind::colon ? Pending::space : Pending::newline;
+                break;
+            default:
+                if (!flush())
+                    return tooLarge(start);
+                if (!copy(start, end))
+                    return fail(FormatProgress::cancelledError(), false);
+                m_pending = Pending::none;
+                break;
+            }
+            return m_size <= m_limit || tooLarge(start);
+        }
+    }
+
+    FormatError failure() { return std::move(m_failure); }
+    bool failed() const { return m_failed; }
+    bool failureNeedsRecheck() const { return m_recheck; }
+
+    /// After the whole input was taken: the finished output, or the end-of-input failure.
+    std::expected<std::string, FormatError> finish() {
+        if (auto summary = m_grammar.finish(m_input); !summary)
+            return std::unexpected(std::move(summary.error()));
+        if (!Pretty && !copyRun())
+            return std::unexpected(FormatProgress::cancelledError());
+        m_storage.resize(m_size);
+        FormatText::finishBytes(m_storage, m_input);
+        return std::move(m_storage);
+    }
+
+private:
+    enum class Pending : std::uint8_t { none, space, newline };
+    // Room ensured before each token for its punctuation, a pending space and a short copy.
+    static constexpr std::size_t kSlack = 64;
+    // Line breaks with indentation up to this length are written with one fixed-size copy.
+    static constexpr std::size_t kShortLine = 32;
+    // Tokens longer than this are copied in slices, checking for cancellation between them.
+    static constexpr std::size_t kSlice = 1 << 20;
+
+    bool fail(FormatError error, bool recheck) {
+        m_failure = std::move(error);
+        m_failed = true;
+        m_recheck = recheck;
+        return false;
+    }
+    bool tooLarge(std::uint32_t at) {
+        return fail(FormatError::at(m_input, at,
+                                    u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir"),
+                    true);
+    }
+    void ensure(std::size_t more) {
+        if (m_size + more > m_capacity) [[unlikely]]
+            grow(m_size + more);
+    }
+    [[gnu::noinline]] void grow(std::size_t need) {
+        resizeUninitialized(std::max(m_storage.size() * 2, need));
+    }
+    // Sizes the output storage without filling the new bytes: every byte is written before
+    // the storage is cut to the output's length.
+    void resizeUninitialized(std::size_t size) {
+        m_storage.resize_and_overwrite(size, [](char*, std::size_t n) { return n; });
+        m_data = m_storage.data();
+        m_capacity = m_storage.size();
+    }
+    // A line feed and `depth` indent units; false when that alone would pass the limit.
+    bool newline() {
+        const std::uint64_t lineBytes = 1 + m_depth * m_unit.size();
+        if (m_size + lineBytes > m_limit) [[unlikely]]
+            return false;
+        if (m_lineRunUsable < lineBytes) [[unlikely]]
+            regrowLineRun(lineBytes - 1);
+        ensure(lineBytes + kSlack);
+        std::memcpy(m_data + m_size, m_lineRun.data(), lineBytes <= kShortLine ? kShortLine : lineBytes);
+        m_size += lineBytes;
+        return true;
+    }
+    // Rebuilds the line run: a line feed and at least twice `indentBytes` of indent units.
+    void regrowLineRun(std::uint64_t indentBytes);
+    bool flush() {
+        if (m_pending == Pending::space)
+            m_data[m_size++] = ' ';
+        else if (m_pending == Pending::newline && !newline())
+            return false;
+        m_pending = Pending::none;
+        return true;
+    }
+    // Copies a token's bytes; false when cancelled while copying a long one.
+    bool copy(std::uint32_t start, std::uint32_t end) {
+        const std::size_t length = end - start;
+        // Short tokens go as one fixed-size copy: the room ensured before each token holds
+        // 32 more bytes even after a pending space.
+        if (length <= 16 && start + 16 <= m_input.size()) [[likely]] {
+            std::memcpy(m_data + m_size, m_src + start, 16);
+            m_size += length;
+            return true;
+        }
+        if (length <= 32 && start + 32 <= m_input.size()) {
+            std::memcpy(m_data + m_size, m_src + start, 32);
+            m_size += length;
+            return true;
+        }
+        return copyLong(start, length);
+    }
+    bool copyLong(std::uint32_t start, std::size_t length);
+    // Copies the pending run of adjacent tokens (minify); false when cancelled meanwhile.
+    bool copyRun() {
+        const std::size_t length = m_runEnd - m_runStart;
+        m_runStart = m_runEnd;
+        return length == 0 || copyLong(m_runEnd - static_cast<std::uint32_t>(length), length);
+    }
+    bool comment(std::uint32_t start, std::uint32_t end, Kind kind, bool newlineBefore);
+
+    std::string_view m_input;
+    const char* m_src;
+    std::string m_unit;
+    std::uint64_t m_limit;
+    std::string m_storage;
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+    std::string m_lineRun;
+    std::uint64_t m_lineRunUsable = 1;
+    std::uint64_t m_depth = 0;
+    Pending m_pending = Pending::none;
+    bool m_openPending = false;
+    std::uint32_t m_runStart = 0;
+    std::uint32_t m_runEnd = 0;
+    std::uint32_t m_openStart = 0;
+    JSONGrammar m_grammar;
+    FormatError m_failure;
+    bool m_failed = false;
+    bool m_recheck = false;
+};
+
+extern template class JSONStreamSink<true>;
+extern template class JSONStreamSink<false>;
+
+} // namespace vendrix
