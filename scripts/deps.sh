@@ -11,6 +11,10 @@ packages=(
 if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then
     packages+=(xvfb xdotool imagemagick)
 fi
+# The baseline editor of scripts/bench-huge.sh (optional).
+if [ "${VENDRIX_WITH_BASELINES:-0}" = 1 ]; then
+    packages+=(geany)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

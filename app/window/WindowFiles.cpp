@@ -1,5 +1,6 @@
 #include "app/window/WindowFiles.h"
 
+#include "core/text/UserFileDecoder.h"
 #include "core/text/UserFileReader.h"
 #include "core/text/UserFileWriter.h"
 
@@ -7,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -30,6 +32,9 @@ QString describe(const UserFileError& error, bool writing) {
         return QStringLiteral("Bu bir dosya değil (klasör, aygıt ya da boru); yalnızca normal "
                               "dosyalar açılıp kaydedilebilir.");
     case UserFileErrorKind::tooLarge:
+        if (error.errnoValue == ENOMEM)
+            return QStringLiteral("Dosyayı açmaya yetecek boş bellek yok; başka uygulamaları "
+                                  "kapatıp yeniden deneyin.");
         return QStringLiteral("Dosya açılamayacak kadar büyük (en çok %1 MB).")
             .arg(UserFileReader::defaultMaxSize() >> 20);
     case UserFileErrorKind::noSpace:
@@ -63,6 +68,14 @@ std::expected<std::string, ReadFailure> read(const QString& path) {
         return std::unexpected(
             ReadFailure{failureKind(contents.error().kind), describe(contents.error(), false)});
     return std::move(contents->bytes);
+}
+
+std::expected<DecodedText, ReadFailure> readDecoded(const QString& path) {
+    auto contents = UserFileDecoder::read(nativePath(path));
+    if (!contents)
+        return std::unexpected(
+            ReadFailure{failureKind(contents.error().kind), describe(contents.error(), false)});
+    return std::move(contents->decoded);
 }
 
 std::expected<void, QString> write(const QString& path, std::string_view bytes) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/text/TextFileCodec.h"
+
 #include <QString>
 
 #include <expected>
@@ -19,6 +21,9 @@ struct ReadFailure {
 /// blocking (a FIFO, socket, device or directory is refused, never waited on), up to the
 /// reader's size limit.
 [[nodiscard]] std::expected<std::string, ReadFailure> read(const QString& path);
+/// Reads and decodes a user's file in one buffer (the same checks as read(), and a file the
+/// free memory cannot hold is refused before anything is allocated).
+[[nodiscard]] std::expected<DecodedText, ReadFailure> readDecoded(const QString& path);
 
 /// Saves a user's file through the safe writer: symbolic links followed, atomically where
 /// that keeps the file's identity, mode and owner kept, in place only when the directory
