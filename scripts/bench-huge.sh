@@ -17,10 +17,12 @@ Xvfb $display -screen 0 1280x1024x24 >/dev/null 2>&1 &
 xvfb=$!
 cleanup() { kill "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
-VENDRIX_HUGE_MB=$megabytes "$build/bench/app/bench_huge" --write "$file" >/dev/null
+VENDRIX_HUGE_MB=$megabytes "$build/app/bench_huge" --write "$file" >/dev/null
 sleep 1
 export DISPLAY=$display
 export XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
+export XDG_RUNTIME_DIR=$work/runtime # no hand-over to an editor already running elsewhere
+mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 cat "$file" >/dev/null # page cache warm for every run
 
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo -1; }

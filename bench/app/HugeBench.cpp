@@ -158,6 +158,16 @@ int main(int argc, char** argv) {
             paint();
         });
     };
+    if (qEnvironmentVariableIsSet("VENDRIX_HUGE_PROFILE_MIDDLE")) {
+        // Profiling aid: only keystrokes in the middle, many of them.
+        const double each = typeAt(document->length() / 2);
+        for (int i = 0; i < 2000; ++i) {
+            view->insertText(u"x");
+            paint();
+        }
+        std::printf("middle keystroke %.3f ms\n", each * 1e3);
+        return 0;
+    }
     const double keyStart = typeAt(0);
     const double keyMiddle = typeAt(document->length() / 2);
     const double keyEnd = typeAt(document->length());
