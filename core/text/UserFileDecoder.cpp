@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <optional>
+#include <thread>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -50,6 +51,9 @@ std::size_t normalizeInPlace(char16_t* text, std::size_t length) {
     return write;
 }
 
+/// Files from this size on have their text pages faulted in on a second thread.
+constexpr std::uint64_t kTouchAsideBytes = std::uint64_t{32} << 20;
+
 } // namespace
 
 InPlaceText::InPlaceText(std::uint64_t byteCount) : m_byteCount(byteCount) {
@@ -60,6 +64,22 @@ InPlaceText::InPlaceText(std::uint64_t byteCount) : m_byteCount(byteCount) {
 
 char* InPlaceText::bytes() {
     return reinterpret_cast<char*>(m_buffer.data()) + 2 * m_buffer.size() - m_byteCount;
+}
+
+void InPlaceText::touchTextPages() {
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(m_buffer.data());
+    const std::uintptr_t from = (begin + page - 1) & ~(page - 1);
+    const std::uintptr_t to = reinterpret_cast<std::uintptr_t>(bytes()) & ~(page - 1);
+    if (to <= from)
+        return;
+#if defined(MADV_POPULATE_WRITE)
+    if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) == 0)
+        return;
+#endif
+    // Older kernels: one write a page. The pages are still untouched, so they read as zero.
+    for (std::uintptr_t at = from; at < to; at += page)
+        *reinterpret_cast<volatile char*>(at) = 0;
 }
 
 DecodedText InPlaceText::decode(std::uint64_t count) && {
@@ -120,10 +140,16 @@ std::expected<DecodedUserFile, UserFileError> read(const std::filesystem::path& 
     if (options.memoryPerByte == 0)
         options.memoryPerByte = kMemoryPerByte;
     std::optional<InPlaceText> text;
+    std::jthread toucher; // joined before `text` goes
     auto placed = UserFileReader::readInto(path, options, [&](std::uint64_t size) {
         text.emplace(size);
+        // A large file's text pages are faulted in beside the read instead of after it.
+        if (size >= kTouchAsideBytes)
+            toucher = std::jthread([&text] { text->touchTextPages(); });
         return text->bytes();
     });
+    if (toucher.joinable())
+        toucher.join();
     if (!placed)
         return std::unexpected(placed.error());
     if (placed->grew) {

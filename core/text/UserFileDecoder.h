@@ -27,6 +27,9 @@ public:
     explicit InPlaceText(std::uint64_t byteCount);
     /// Where the file's bytes go: `byteCount` writable bytes.
     char* bytes();
+    /// Faults in the pages in front of the bytes, where most of the text will go. Run on
+    /// another thread while the bytes are read, it overlaps the two kinds of page faults.
+    void touchTextPages();
     /// Decodes the first `count` bytes placed (fewer than `byteCount` when the file ended
     /// early) exactly as TextFileCodec::decode() would, and hands the buffer over as the text.
     DecodedText decode(std::uint64_t count) &&;

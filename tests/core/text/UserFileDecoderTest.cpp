@@ -124,6 +124,25 @@ TEST(UserFileDecoderTest, ReadsDecodesAndFollowsAFileChangingUnderIt) {
     EXPECT_EQ(longer->decoded, TextFileCodec::decode(bytes + "son"));
 }
 
+TEST(UserFileDecoderTest, LargeFileDecodedWhileItsTextPagesAreTouchedAside) {
+    // From 32 MB on, a second thread faults in the text's pages while the bytes are read
+    // into the same buffer; it must leave the bytes alone.
+    test::TempDir dir;
+    const fs::path file = dir.path() / "large.txt";
+    std::string bytes;
+    bytes.reserve(34u << 20);
+    std::mt19937 rng(4);
+    while (bytes.size() < (34u << 20)) {
+        bytes += rng() % 8 == 0 ? "çalış ğüş\r\n" : "plain ascii words of a log line\n";
+        if (rng() % 1000 == 0)
+            bytes += "\xF0\x9F\x98\x80";
+    }
+    test::writeFileBytes(file, bytes);
+    auto read = UserFileDecoder::read(file);
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(read->decoded == TextFileCodec::decode(bytes));
+}
+
 TEST(UserFileDecoderTest, FileBeyondFreeMemoryIsRefusedBeforeAllocating) {
     test::TempDir dir;
     const fs::path file = dir.path() / "big.log";
