@@ -11,9 +11,10 @@ packages=(
 if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then
     packages+=(xvfb xdotool imagemagick)
 fi
-# The baseline editor of scripts/bench-huge.sh (optional).
-if [ "${VENDRIX_WITH_BASELINES:-0}" = 1 ]; then
-    packages+=(geany)
+# The command-line benchmark scripts in bench/ compare against these; they skip without them.
+# Geany is the baseline editor of scripts/bench-huge.sh.
+if [ "${VENDRIX_WITH_BENCH_TOOLS:-0}" = 1 ]; then
+    packages+=(ripgrep geany)
 fi
 
 missing=()

@@ -32,6 +32,13 @@ QPalette darkPalette() {
     palette.setColor(QPalette::PlaceholderText, QColor(0x8A, 0x8A, 0x8A));
     palette.setColor(QPalette::Text, text);
     palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    // The shades would otherwise stay the light palette's: separators (ruler, tabs) and
+    // frames drawn with them would be bright lines on the dark background.
+    palette.setColor(QPalette::Light, QColor(0x55, 0x55, 0x55));
+    palette.setColor(QPalette::Midlight, QColor(0x42, 0x42, 0x42));
+    palette.setColor(QPalette::Mid, QColor(0x4A, 0x4A, 0x4A));
+    palette.setColor(QPalette::Dark, QColor(0x1A, 0x1A, 0x1A));
+    palette.setColor(QPalette::Shadow, QColor(0x0A, 0x0A, 0x0A));
     palette.setColor(QPalette::ButtonText, text);
     palette.setColor(QPalette::BrightText, Qt::red);
     palette.setColor(QPalette::Link, QColor(0x6B, 0xB7, 0xFF));

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include <QMenu>
@@ -35,6 +36,7 @@ class EditorTextView;
 class LineNumberRulerView;
 class FileWatcher;
 class MenuBuilder;
+class OpenFormattingPanel;
 class RecentFiles;
 class OpenFormattingQueue;
 class StatusBarView;
@@ -145,7 +147,18 @@ public:
     void saveActive();
     bool saveAs(EditorDocument& document);
     void saveAll();
+    /// Saves on a worker while the window keeps working (see BackgroundSave); returns when
+    /// the save has finished. The file gets the text as it was when the save began; an edit
+    /// made meanwhile leaves the document dirty. Refused while the document is being saved.
     bool saveDocument(EditorDocument& document, const QString& path);
+    /// True while a save of `document` runs (closing and reloading it wait for it).
+    bool isSaving(const EditorDocument& document) const;
+    /// The progress panel of the running save, once shown.
+    OpenFormattingPanel* saveProgressPanel() const;
+    /// How long a save runs before its progress panel appears.
+    int saveProgressDelayMilliseconds = 500;
+    /// Test seam: handed to every save's writer (UserFileWriteOptions::fault), on the worker.
+    std::function<int(std::string_view operation)> saveFault;
     bool closeDocument(EditorDocument& document);
     void closeOthers(EditorDocument& keep);
     void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {});
@@ -239,6 +252,9 @@ private:
     std::vector<QPointer<QWidget>> m_topAccessories;
     std::vector<QPointer<QWidget>> m_bottomAccessories;
     QPointer<QMenu> m_recentMenu;
+    /// Documents whose save is running.
+    std::vector<const EditorDocument*> m_saving;
+    QPointer<OpenFormattingPanel> m_savePanel;
 
     std::vector<std::unique_ptr<EditorDocument>> m_documents;
     int m_activeIndex = -1;

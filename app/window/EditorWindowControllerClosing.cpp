@@ -12,6 +12,10 @@ namespace msg = windowMessages;
 bool EditorWindowController::closeDocument(EditorDocument& document) {
     if (!indexOf(document))
         return false;
+    if (isSaving(document)) {
+        showMessage(msg::alreadySaving(document.displayName()), 4);
+        return false;
+    }
     if (document.isDirty() && !document.isReadOnly()) {
         if (&document != activeDocument())
             activate(document);
@@ -27,7 +31,8 @@ bool EditorWindowController::closeDocument(EditorDocument& document) {
         if (answer == 0) {
             const bool saved = document.fileURL() ? saveDocument(document, *document.fileURL())
                                                   : saveAs(document);
-            if (!saved || !indexOf(document))
+            // Typing while the save ran left the tab dirty: those edits are not thrown away.
+            if (!saved || !indexOf(document) || document.isDirty())
                 return false;
         } else if (answer != 2) {
             return false;

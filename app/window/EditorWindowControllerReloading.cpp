@@ -12,7 +12,8 @@ namespace vendrix::app {
 namespace msg = windowMessages;
 
 bool EditorWindowController::canReload(const EditorDocument& document) const {
-    return document.fileURL().has_value() && indexOf(document).has_value();
+    return document.fileURL().has_value() && indexOf(document).has_value() &&
+           !isSaving(document);
 }
 
 void EditorWindowController::reloadFromDisk(EditorDocument& document,

@@ -2,11 +2,15 @@
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/context/OpenFormattingPanel.h"
+#include "app/window/BackgroundSave.h"
 #include "app/window/WindowFiles.h"
 #include "app/window/WindowMessages.h"
-#include "core/text/TextFileCodec.h"
 
 #include <QFileInfo>
+#include <QPointer>
+
+#include <algorithm>
 
 namespace vendrix::app {
 
@@ -46,6 +50,10 @@ void EditorWindowController::saveAll() {
 bool EditorWindowController::saveDocument(EditorDocument& document, const QString& path) {
     if (document.isReadOnly())
         return false;
+    if (isSaving(document)) {
+        showMessage(msg::alreadySaving(document.displayName()), 4);
+        return false;
+    }
     const QString requested = windowFiles::standardized(path);
     const QString targetName = QFileInfo(requested).fileName();
     // Compared with links resolved: one file is never open in two tabs through a link.
@@ -64,33 +72,50 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
         prompter().alert(msg::cannotSave(targetName), msg::notLoaded());
         return false;
     }
-    TextStorage* storage = document.storageForReading();
-    auto encoded = TextFileCodec::encode(storage->contiguous(), document.encoding(),
-                                         document.lineEnding());
-    if (!encoded) {
-        const TextEncodingError& error = encoded.error();
-        const QString encodingName =
-            QString::fromUtf8(textEncoding::displayName(document.encoding()));
-        if (error.kind == TextEncodingError::Kind::unencodable)
-            prompter().alert(msg::cannotSave(targetName),
-                             msg::unencodable(encodingName,
-                                              QString::fromStdU16String(error.character)));
-        else
-            prompter().alert(msg::cannotSave(targetName),
-                             QStringLiteral("Metin ") + encodingName +
-                                 QStringLiteral(" kodlamasına dönüştürülemedi."));
-        return false;
-    }
     if (document.fileURL() && windowFiles::standardized(*document.fileURL()) == requested &&
         !confirmOverwrite(document, target))
         return false;
-    // The writer keeps an existing file's permissions and falls back to an in-place write.
-    if (auto written = windowFiles::write(target, *encoded); !written) {
-        prompter().alert(msg::cannotSave(targetName), written.error());
+
+    // The worker saves the text as it is now; the document stays editable meanwhile.
+    BackgroundSave::Request request;
+    request.snapshot = *document.snapshot();
+    request.encoding = document.encoding();
+    request.lineEnding = document.lineEnding();
+    request.target = target;
+    request.title = msg::saving(targetName);
+    BackgroundSave::Options options;
+    options.panelDelayMilliseconds = saveProgressDelayMilliseconds;
+    options.fault = saveFault;
+    options.panelShown = [this](OpenFormattingPanel& panel) { m_savePanel = &panel; };
+    const QPointer<EditorDocument> alive(&document);
+    m_saving.push_back(&document);
+    const BackgroundSave::Result saved =
+        whilePrompting([&] { return BackgroundSave::run(request, window(), options); });
+    std::erase(m_saving, &document);
+    if (!alive || !indexOf(document))
+        return saved.has_value();
+
+    if (!saved) {
+        const TextFileSaveFailure& failure = saved.error();
+        if (failure.wasCancelled()) {
+            showMessage(msg::saveCancelled(targetName), 4);
+        } else if (failure.encoding) {
+            const QString encodingName =
+                QString::fromUtf8(textEncoding::displayName(request.encoding));
+            if (failure.encoding->kind == TextEncodingError::Kind::unencodable)
+                prompter().alert(msg::cannotSave(targetName),
+                                 msg::unencodable(encodingName, QString::fromStdU16String(
+                                                                    failure.encoding->character)));
+            else
+                prompter().alert(msg::cannotSave(targetName),
+                                 QStringLiteral("Metin ") + encodingName +
+                                     QStringLiteral(" kodlamasına dönüştürülemedi."));
+        } else {
+            prompter().alert(msg::cannotSave(targetName),
+                             windowFiles::describeWriteFailure(*failure.file));
+        }
         return false;
     }
-    if (!indexOf(document))
-        return true;
     // A save as when the requested path differs; the tab keeps the name it was given.
     const bool savedAs =
         !document.fileURL() || windowFiles::standardized(*document.fileURL()) != requested;
@@ -104,7 +129,12 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
     document.setDirtiedByDeletionAt(std::nullopt);
     if (fileWatch.update)
         fileWatch.update(document);
-    document.setDirty(false);
+    // Clean only when the file holds what the tab holds: an edit, or a new encoding or line
+    // ending, made while the save ran keeps the tab dirty.
+    const bool unchanged =
+        static_cast<std::uint64_t>(document.contentRevision()) == request.snapshot.revision() &&
+        document.encoding() == request.encoding && document.lineEnding() == request.lineEnding;
+    document.setDirty(!unchanged);
     refreshTabBar();
     if (&document == activeDocument()) {
         refreshTitle();
@@ -114,5 +144,11 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
     flush();
     return true;
 }
+
+bool EditorWindowController::isSaving(const EditorDocument& document) const {
+    return std::find(m_saving.begin(), m_saving.end(), &document) != m_saving.end();
+}
+
+OpenFormattingPanel* EditorWindowController::saveProgressPanel() const { return m_savePanel; }
 
 } // namespace vendrix::app

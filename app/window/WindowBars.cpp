@@ -98,7 +98,15 @@ void WindowBars::refreshStatus() {
     const std::int64_t start = std::clamp<std::int64_t>(selection.location, 0, document->length());
     const std::int64_t line = lines.lineNumber(start);
     m_statusBar->setPosition(line, start - lines.lineStart(line));
-    m_statusBar->setSelectionLength(selection.length);
+    // A column selection counts the selected part of every line of its rectangle.
+    std::int64_t selected = selection.length;
+    if (const ColumnSelectionQuery* column = shown ? view->columnSelection() : nullptr;
+        column && column->isActive()) {
+        selected = 0;
+        for (const TextRange& part : column->lineParts())
+            selected += part.length;
+    }
+    m_statusBar->setSelectionLength(selected);
     m_statusBar->setLineEnding(document->lineEnding());
     m_statusBar->setEncodingText(
         document->isReadOnly() ? QStringLiteral("Salt okunur")

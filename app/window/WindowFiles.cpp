@@ -85,6 +85,8 @@ std::expected<void, QString> write(const QString& path, std::string_view bytes) 
     return {};
 }
 
+QString describeWriteFailure(const UserFileError& error) { return describe(error, true); }
+
 bool isWritable(const QString& path) {
     return UserFileWriter::checkWritable(nativePath(path)).has_value();
 }

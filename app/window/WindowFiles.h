@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/text/TextFileCodec.h"
+#include "core/text/UserFileError.h"
 
 #include <QString>
 
@@ -29,6 +30,9 @@ struct ReadFailure {
 /// that keeps the file's identity, mode and owner kept, in place only when the directory
 /// refuses a new file. Failure: a Turkish description.
 [[nodiscard]] std::expected<void, QString> write(const QString& path, std::string_view bytes);
+
+/// The Turkish sentence for a failed save.
+[[nodiscard]] QString describeWriteFailure(const UserFileError& error);
 
 /// True when an existing file at `path` can be opened for writing (without blocking).
 [[nodiscard]] bool isWritable(const QString& path);

@@ -31,6 +31,15 @@ inline QString longLine(std::int64_t length) {
 inline QString cannotSave(const QString& name) {
     return quoted(name, QStringLiteral(" kaydedilemedi."));
 }
+inline QString saving(const QString& name) {
+    return quoted(name, QStringLiteral(" kaydediliyor…"));
+}
+inline QString saveCancelled(const QString& name) {
+    return QStringLiteral("Kaydetme iptal edildi; “") + name + QStringLiteral("” değişmedi.");
+}
+inline QString alreadySaving(const QString& name) {
+    return quoted(name, QStringLiteral(" zaten kaydediliyor."));
+}
 inline QString openInOtherTab(const QString& otherTab) {
     return QStringLiteral("Bu dosya “") + otherTab +
            QStringLiteral("” sekmesinde açık. Önce o sekmeyi kapatın ya da başka bir ad seçin.");

@@ -1,7 +1,8 @@
 // Colouring in the editor against a plain-text widget with a rule-based highlighter colouring
-// the same JavaScript: a keystroke until its frame is painted coloured (10 MB file), and
-// Ctrl+End in a large file (60 MB by default): time to the first frame and until the visible
-// lines are coloured. CPU milliseconds of the main thread; the printed ratios are the baseline's
+// the same JavaScript: a keystroke until its frame is painted coloured (10 MB file), Ctrl+End
+// in a large file (60 MB by default): time to the first frame and until the visible lines are
+// coloured, and paging down from the top of both files: each Page Down until its frame is
+// painted with the newly visible lines coloured (median and worst frame). CPU milliseconds of the main thread; the printed ratios are the baseline's
 // time over ours (above 1: we are faster). Run with QT_QPA_PLATFORM=offscreen.
 //   bench_highlighting [large-file-MB]
 
@@ -13,12 +14,14 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
 #include <QTextCursor>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -155,6 +158,65 @@ struct Ours {
     HighlightingFeature feature;
 };
 
+constexpr int kPages = 120;
+
+struct Frames {
+    double median = 0;
+    double worst = 0;
+    /// The first visible line after the last page: the pages really moved through the text.
+    std::int64_t reachedLine = 0;
+};
+
+Frames summarize(std::vector<double> frames, std::int64_t reachedLine) {
+    std::sort(frames.begin(), frames.end());
+    return frames.empty() ? Frames{}
+                          : Frames{frames[frames.size() / 2], frames.back(), reachedLine};
+}
+
+void pressPageDown(QWidget& widget) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_PageDown, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &release);
+}
+
+/// Pages down from the top: each frame is the key until the painted frame, with the lines
+/// that came into view coloured.
+Frames pageDown(Ours& ours) {
+    EditorTextView& view = *ours.controller.textView();
+    view.setSelectedRange({0, 0});
+    view.scrollRangeToVisible({0, 0});
+    ours.settle();
+    std::vector<double> frames;
+    for (int i = 0; i < kPages; ++i) {
+        CpuTimer timer;
+        timer.start();
+        pressPageDown(view);
+        ours.settle();
+        frames.push_back(ms(timer));
+    }
+    EditorDocument& document = *ours.controller.activeDocument();
+    return summarize(std::move(frames),
+                     document.lineIndex().lineNumber(view.visibleCharacterRange().location));
+}
+
+/// The same for the baseline, whose highlighter has coloured the whole text already.
+Frames pageDown(QPlainTextEdit& edit) {
+    edit.moveCursor(QTextCursor::Start);
+    QApplication::processEvents();
+    edit.viewport()->repaint();
+    std::vector<double> frames;
+    for (int i = 0; i < kPages; ++i) {
+        CpuTimer timer;
+        timer.start();
+        pressPageDown(edit);
+        QApplication::processEvents();
+        edit.viewport()->repaint();
+        frames.push_back(ms(timer));
+    }
+    return summarize(std::move(frames), edit.cursorForPosition(QPoint(0, 0)).blockNumber());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -167,9 +229,21 @@ int main(int argc, char** argv) {
                     ours > 0 ? baseline / ours : 0.0);
         std::fflush(stdout);
     };
+    auto reportPages = [&](std::size_t mb, const Frames& ours, const Frames& baseline) {
+        char name[64];
+        std::snprintf(name, sizeof name, "page down, median frame (%zu MB)", mb);
+        report(name, ours.median, baseline.median);
+        std::snprintf(name, sizeof name, "page down, worst frame (%zu MB)", mb);
+        report(name, ours.worst, baseline.worst);
+        std::printf("  (%d pages from the top reached line %lld; the baseline line %lld)\n", kPages,
+                    static_cast<long long>(ours.reachedLine),
+                    static_cast<long long>(baseline.reachedLine));
+    };
 
     // Keystroke to coloured frame, 10 MB.
     const std::u16string medium = makeJavaScript(10u << 20);
+    // The baseline shows the text in our font, so that a page holds the same lines.
+    const QFont font = Ours().controller.textView()->editorFont();
     auto typeInto = [&](bool colored) {
         Ours ours;
         EditorDocument& document = ours.open(medium, colored);
@@ -189,13 +263,26 @@ int main(int argc, char** argv) {
     };
     const double oursPlain = typeInto(false);
     const double oursKey = typeInto(true);
+    auto pageDownOurs = [&](const std::u16string& text, bool colored) {
+        Ours ours;
+        ours.open(text, colored);
+        return pageDown(ours);
+    };
+    const Frames oursPage = pageDownOurs(medium, true);
+    const Frames oursPagePlain = pageDownOurs(medium, false);
     if (qEnvironmentVariableIsSet("VENDRIX_BENCH_OURS_ONLY")) {
         std::printf("keystroke: coloured %.3f ms, uncoloured %.3f ms\n", oursKey, oursPlain);
+        std::printf("page down (10 MB): coloured median %.3f worst %.3f ms, uncoloured median "
+                    "%.3f worst %.3f ms, reached line %lld\n",
+                    oursPage.median, oursPage.worst, oursPagePlain.median, oursPagePlain.worst,
+                    static_cast<long long>(oursPage.reachedLine));
         return 0;
     }
     double baseKey = 0;
+    Frames basePage;
     {
         QPlainTextEdit edit;
+        edit.setFont(font);
         edit.resize(1000, 800);
         edit.show();
         edit.setPlainText(QString::fromStdU16String(medium));
@@ -213,13 +300,17 @@ int main(int argc, char** argv) {
             edit.viewport()->repaint();
         }
         baseKey = ms(timer) / keystrokes;
+        basePage = pageDown(edit);
     }
     report("keystroke to coloured frame (10 MB)", oursKey, baseKey);
     report("  (ours uncoloured, for reference)", oursPlain, baseKey);
+    reportPages(10, oursPage, basePage);
+    report("  (ours uncoloured median, for reference)", oursPagePlain.median, basePage.median);
 
     // Ctrl+End in a large file.
     const std::u16string large = makeJavaScript(largeMB << 20);
     double oursFirst = 0, oursColored = 0;
+    Frames oursLargePage, baseLargePage;
     {
         Ours ours;
         EditorDocument& document = ours.open(large);
@@ -232,10 +323,12 @@ int main(int argc, char** argv) {
         oursFirst = ms(timer);
         ours.settle();
         oursColored = ms(timer);
+        oursLargePage = pageDown(ours);
     }
     double baseFirst = 0, baseColored = 0;
     {
         QPlainTextEdit edit;
+        edit.setFont(font);
         edit.resize(1000, 800);
         edit.show();
         edit.setPlainText(QString::fromStdU16String(large));
@@ -251,11 +344,13 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         edit.viewport()->repaint();
         baseColored = ms(timer);
+        baseLargePage = pageDown(edit);
     }
     char name[64];
     std::snprintf(name, sizeof name, "Ctrl+End first frame (%zu MB)", largeMB);
     report(name, oursFirst, baseFirst);
     std::snprintf(name, sizeof name, "Ctrl+End until coloured (%zu MB)", largeMB);
     report(name, oursColored, baseColored);
+    reportPages(largeMB, oursLargePage, baseLargePage);
     return 0;
 }

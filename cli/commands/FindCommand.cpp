@@ -1,7 +1,10 @@
 // vendrix-cli find: the multi-document search over files opened as documents.
 #include "cli/CliSupport.h"
+#include "cli/commands/MappedInput.h"
 #include "cli/commands/SearchCommandSupport.h"
+#include "core/common/Utf8.h"
 #include "core/search/MultiDocumentSearch.h"
+#include "core/search/Utf8LiteralSearch.h"
 
 #include <iostream>
 
@@ -22,36 +25,74 @@ int runFind(std::span<const std::string> args) {
 
     const std::vector<std::string> files(parsed->positionals.begin() + 1,
                                          parsed->positionals.end());
-    std::vector<std::u16string> texts;
-    texts.reserve(files.size());
-    std::vector<SearchDocument> documents;
+    // Every file is read before the search starts, so an unreadable one fails the run early.
+    // A plain query over a UTF-8 file is searched in its bytes; anything else in the text
+    // the editor would show.
+    const auto byteSearch = Utf8LiteralSearch::make(request->pattern);
+    const MappedReadGuard guard;
+    std::vector<std::unique_ptr<MappedInput>> mapped(files.size());
+    std::vector<std::string> owned(files.size());
+    std::vector<std::string_view> bytes(files.size());
     for (size_t i = 0; i < files.size(); ++i) {
-        auto bytes = readInput(files[i]);
-        if (!bytes)
+        if (byteSearch && (mapped[i] = MappedInput::map(files[i]))) {
+            bytes[i] = mapped[i]->bytes();
+            continue;
+        }
+        auto contents = readInput(files[i]);
+        if (!contents)
             return kExitFailure;
-        texts.push_back(documentText(*bytes));
+        owned[i] = std::move(*contents);
+        bytes[i] = owned[i];
     }
-    for (size_t i = 0; i < texts.size(); ++i) {
-        Uuid id;
-        for (size_t b = 0; b < 8; ++b)
-            id.bytes[15 - b] = static_cast<std::uint8_t>(i >> (8 * b));
-        documents.emplace_back(id, std::u16string_view(texts[i]));
-    }
+    std::vector<std::optional<std::u16string>> texts(files.size());
+    auto decode = [&](size_t i) {
+        texts[i] = documentText(bytes[i]);
+        mapped[i].reset();
+        std::string().swap(owned[i]);
+    };
+    if (!byteSearch)
+        for (size_t i = 0; i < files.size(); ++i)
+            decode(i);
 
-    auto result = MultiDocumentSearch::search(request->pattern, documents, request->limit,
-                                              SearchBudget(request->timeoutSeconds, nullptr));
-    if (!result)
-        return searchFailed(result.error());
+    const SearchBudget budget(request->timeoutSeconds, nullptr);
     std::string out;
-    for (const SearchHit& hit : result->hits) {
-        size_t index = 0;
-        for (size_t b = 0; b < 8; ++b)
-            index |= static_cast<size_t>(hit.documentID.bytes[15 - b]) << (8 * b);
-        out += files[index] + ":" + std::to_string(hit.line + 1) + ":" +
-               std::to_string(hit.column + 1) + ": " + toUTF8(hit.preview) + "\n";
+    std::int64_t hitCount = 0;
+    bool truncated = false;
+    auto print = [&](const std::string& file, std::int64_t line, std::int64_t column,
+                     std::u16string_view preview) {
+        out += file + ":" + std::to_string(line + 1) + ":" + std::to_string(column + 1) + ": ";
+        utf8::append(out, preview);
+        out += '\n';
+        ++hitCount;
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::int64_t remaining = request->limit - hitCount;
+        if (remaining < 1) {
+            truncated = true;
+            break;
+        }
+        if (!texts[i]) {
+            auto found = byteSearch->searchIfUtf8(bytes[i], remaining, budget);
+            if (!found)
+                return searchFailed(found.error());
+            if (*found) {
+                for (const Utf8Hit& hit : (*found)->hits)
+                    print(files[i], hit.line, hit.column, hit.preview);
+                truncated = truncated || (*found)->truncated;
+                continue;
+            }
+            decode(i); // not UTF-8: searched as the editor shows it
+        }
+        const SearchDocument document(Uuid{}, std::u16string_view(*texts[i]));
+        auto result = MultiDocumentSearch::search(request->pattern, std::span(&document, 1),
+                                                  remaining, budget);
+        if (!result)
+            return searchFailed(result.error());
+        for (const SearchHit& hit : result->hits)
+            print(files[i], hit.line, hit.column, hit.preview);
+        truncated = truncated || result->truncated;
     }
-    out += std::to_string(result->hits.size()) + " hits" +
-           (result->truncated ? " (truncated)" : "") + "\n";
+    out += std::to_string(hitCount) + " hits" + (truncated ? " (truncated)" : "") + "\n";
     writeStdout(out);
     return kExitOK;
 }

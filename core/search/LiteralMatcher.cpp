@@ -6,6 +6,7 @@
 #include <unicode/ustring.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 namespace vendrix {
@@ -119,16 +120,80 @@ std::optional<LiteralMatcher> LiteralMatcher::make(const SearchOptions& options)
     matcher.m_skip.fill(m);
     for (std::int32_t i = 0; i + 1 < m; ++i)
         matcher.m_skip[matcher.m_needle[static_cast<size_t>(i)] & 0xFF] = m - 1 - i;
+    matcher.prepareProbe();
     return matcher;
+}
+
+namespace {
+
+/// Every unit the matcher compares equal to `key`: the key alone with case, all units with
+/// that fold key without it.
+std::vector<char16_t> unitsWithKey(char16_t key, bool caseInsensitive) {
+    if (!caseInsensitive)
+        return {key};
+    const auto& keys = foldingTables().keys;
+    std::vector<char16_t> units;
+    for (std::size_t u = 0; u < keys.size(); ++u)
+        if (keys[u] == key)
+            units.push_back(static_cast<char16_t>(u));
+    return units;
+}
+
+int probeWidthFor(std::size_t units) {
+    return units <= 1 ? 1 : units == 2 ? 2 : units <= 4 ? 4 : 0;
+}
+
+void fillPadded(std::array<char16_t, 4>& slots, const std::vector<char16_t>& units) {
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        slots[i] = units[std::min(i, units.size() - 1)];
+}
+
+} // namespace
+
+void LiteralMatcher::prepareProbe() {
+    const auto m = static_cast<std::int64_t>(m_needle.size());
+    std::vector<char16_t> first = unitsWithKey(m_needle.front(), m_caseInsensitive);
+    std::vector<char16_t> last = unitsWithKey(m_needle.back(), m_caseInsensitive);
+    const int firstWidth = probeWidthFor(first.size());
+    const int lastWidth = probeWidthFor(last.size());
+    if (first.empty() || last.empty() || firstWidth == 0 || lastWidth == 0)
+        return; // too many case variants for the filter: Horspool alone
+    // A unit from the middle as well, where it has few enough case variants; otherwise the
+    // first unit stands in for it.
+    std::int64_t middleOffset = m / 2;
+    std::vector<char16_t> middle =
+        unitsWithKey(m_needle[static_cast<std::size_t>(middleOffset)], m_caseInsensitive);
+    if (m < 3 || middle.empty() || probeWidthFor(middle.size()) == 0) {
+        middleOffset = 0;
+        middle = first;
+    }
+    fillPadded(m_probe.first, first);
+    fillPadded(m_probe.last, last);
+    fillPadded(m_probe.middle, middle);
+    m_probe.lastOffset = m - 1;
+    m_probe.middleOffset = middleOffset;
+    m_probeWidth = std::max({firstWidth, lastWidth, probeWidthFor(middle.size())});
+}
+
+LiteralMatcher LiteralMatcher::withoutVectorScan() const {
+    LiteralMatcher copy = *this;
+    copy.m_probeWidth = 0;
+    return copy;
 }
 
 bool LiteralMatcher::isExactFor(std::u16string_view text, std::int64_t from,
                                 std::int64_t to) const {
-    auto first = text.begin() + from;
-    auto last = text.begin() + to;
-    for (char16_t hazard : m_expandingHazards)
-        if (std::find(first, last, hazard) != last)
+    // Up to four hazards per pass of the vector filter, each unit its own candidate.
+    auto accept = [](std::int64_t) { return true; };
+    for (std::size_t i = 0; i < m_expandingHazards.size(); i += 4) {
+        literalScan::Probe<char16_t> probe;
+        for (std::size_t k = 0; k < 4; ++k)
+            probe.first[k] = m_expandingHazards[std::min(i + k, m_expandingHazards.size() - 1)];
+        probe.last = probe.first;
+        probe.middle = probe.first;
+        if (literalScan::scan<4>(text.data(), from, to, probe, accept) >= 0)
             return false;
+    }
     return true;
 }
 
@@ -171,7 +236,42 @@ std::int64_t horspool(const char16_t* text, std::int64_t from, std::int64_t to,
 
 } // namespace
 
+template <class Accept>
+std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from, std::int64_t to,
+                                        Accept& accept) const {
+    const std::int64_t m = length();
+    const std::int64_t limit = to - m + 1;
+    const char16_t* needle = m_needle.data();
+    if (m_caseInsensitive) {
+        // The filter passed the first and last units; the ones between are compared here.
+        const char16_t* keys = foldingTables().keys.data();
+        auto verify = [&](std::int64_t p) {
+            for (std::int64_t i = 1; i + 1 < m; ++i)
+                if (keys[text[p + i]] != needle[i])
+                    return false;
+            return accept(p);
+        };
+        switch (m_probeWidth) {
+        case 1: return literalScan::scan<1>(text, from, limit, m_probe, verify);
+        case 2: return literalScan::scan<2>(text, from, limit, m_probe, verify);
+        default: return literalScan::scan<4>(text, from, limit, m_probe, verify);
+        }
+    }
+    auto verify = [&](std::int64_t p) {
+        // Queries are short: a loop beats a call to memcmp per candidate.
+        for (std::int64_t i = 1; i + 1 < m; ++i)
+            if (text[p + i] != needle[i])
+                return false;
+        return accept(p);
+    };
+    return literalScan::scan<1>(text, from, limit, m_probe, verify);
+}
+
 std::int64_t LiteralMatcher::scan(const char16_t* text, std::int64_t from, std::int64_t to) const {
+    if (m_probeWidth != 0) {
+        auto any = [](std::int64_t) { return true; };
+        return vectorScan(text, from, to, any);
+    }
     if (m_caseInsensitive)
         return horspool(text, from, to, m_needle, m_skip, FoldKey{foldingTables().keys.data()});
     return horspool(text, from, to, m_needle, m_skip, ExactKey{});
@@ -185,6 +285,32 @@ bool LiteralMatcher::boundariesAllow(std::u16string_view text, std::int64_t star
         unicodeText::isWordBoundaryBlocker(unicodeText::codePointAt(text, end)))
         return false;
     return true;
+}
+
+std::int64_t LiteralMatcher::findEach(std::u16string_view text, std::int64_t from,
+                                      std::int64_t to, MatchSink sink, void* context) const {
+    const std::int64_t m = length();
+    std::int64_t next = from; // no match may start before the previous one ended
+    if (m_probeWidth == 0) {
+        for (std::int64_t found; (found = find(text, next, to)) >= 0;) {
+            next = found + m;
+            if (!sink(context, found))
+                return -1;
+        }
+        return std::max(next, to - m + 1);
+    }
+    // The filter goes on through its block after each match; a match ends the scan only
+    // when the sink asks to stop.
+    bool stopped = false;
+    auto accept = [&](std::int64_t p) {
+        if (p < next || (m_wholeWord && !boundariesAllow(text, p)))
+            return false;
+        next = p + m;
+        stopped = !sink(context, p);
+        return stopped;
+    };
+    vectorScan(text.data(), from, to, accept);
+    return stopped ? -1 : std::max(next, to - m + 1);
 }
 
 std::int64_t LiteralMatcher::find(std::u16string_view text, std::int64_t from,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/search/LiteralScan.h"
 #include "core/search/SearchOptions.h"
 
 #include <array>
@@ -11,8 +12,11 @@
 
 namespace vendrix {
 
-/// The fast path of a plain (non-expression) search: a Boyer–Moore–Horspool scan over the
-/// UTF-16 units, comparing simple case foldings when case does not matter. It exists only
+/// The fast path of a plain (non-expression) search over the UTF-16 units, comparing simple
+/// case foldings when case does not matter. Candidates are found by a vector filter on the
+/// query's first and last unit (every unit that folds to them without case) and verified
+/// unit by unit; a query whose end units have too many case variants for the filter uses a
+/// Boyer–Moore–Horspool scan instead. It exists only
 /// for queries where it finds exactly the matches of the compiled expression:
 /// - with case: any well-formed query (matches are plain unit comparisons);
 /// - without case: a query of BMP characters none of whose full case foldings expand to
@@ -39,8 +43,29 @@ public:
     [[nodiscard]] std::int64_t find(std::u16string_view text, std::int64_t from,
                                     std::int64_t to) const;
 
+    /// Receives the start of each match; returns false to stop.
+    using MatchSink = bool (*)(void* context, std::int64_t start);
+    /// Every match lying inside [from, to), in order, each search going on from the end of
+    /// the previous match (as repeated find() calls would), handed to `sink` until it returns
+    /// false. Returns where a search of the text after `to` goes on (the last match's end or
+    /// to - length() + 1, whichever is later), or -1 when the sink stopped.
+    std::int64_t findEach(std::u16string_view text, std::int64_t from, std::int64_t to,
+                          MatchSink sink, void* context) const;
+
+    /// The same matcher without the vector filter (the Horspool scan alone), to compare
+    /// the two in tests and benchmarks.
+    [[nodiscard]] LiteralMatcher withoutVectorScan() const;
+    /// True when some text characters (ß for "ss") send a search to the expression engine.
+    [[nodiscard]] bool hasExpansionHazards() const { return !m_expandingHazards.empty(); }
+    /// True when find() uses the vector filter.
+    [[nodiscard]] bool usesVectorScan() const { return m_probeWidth != 0; }
+
 private:
     LiteralMatcher() = default;
+    void prepareProbe();
+    template <class Accept>
+    std::int64_t vectorScan(const char16_t* text, std::int64_t from, std::int64_t to,
+                            Accept& accept) const;
     std::int64_t scan(const char16_t* text, std::int64_t from, std::int64_t to) const;
     bool boundariesAllow(std::u16string_view text, std::int64_t start) const;
 
@@ -49,6 +74,8 @@ private:
     bool m_wholeWord = false;
     std::array<std::int32_t, 256> m_skip{};
     std::vector<char16_t> m_expandingHazards; // text characters that call for the engine
+    literalScan::Probe<char16_t> m_probe;
+    int m_probeWidth = 0; // units compared per end: 1, 2 or 4; 0 without the vector filter
 };
 
 namespace literalFolding {

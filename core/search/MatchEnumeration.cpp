@@ -85,21 +85,28 @@ std::optional<SearchFailure> enumerateLiteral(const LiteralMatcher& literal,
                                               std::u16string_view text, std::int64_t start,
                                               std::int64_t end, BudgetMeter& meter,
                                               const MatchHandler& handler) {
+    struct Context {
+        const MatchHandler& handler;
+        BudgetMeter& meter;
+        std::int64_t length;
+        bool handlerStopped = false;
+    } context{handler, meter, literal.length()};
+    auto sink = [](void* opaque, std::int64_t found) {
+        auto& c = *static_cast<Context*>(opaque);
+        if (!c.handler(SearchMatch{TextRange{found, c.length}, nullptr})) {
+            c.handlerStopped = true;
+            return false;
+        }
+        return c.meter.tick();
+    };
     const std::int64_t m = literal.length();
     std::int64_t pos = start;
     while (pos + m <= end) {
-        std::int64_t windowEnd = std::min(end, pos + kLiteralWindow + m - 1);
-        std::int64_t found = literal.find(text, pos, windowEnd);
-        if (found < 0) {
-            pos = windowEnd - m + 1;
-            if (!meter.checkNow())
-                return meter.failure();
-            continue;
-        }
-        if (!handler(SearchMatch{TextRange{found, m}, nullptr}))
-            return std::nullopt;
-        pos = found + m;
-        if (!meter.tick())
+        const std::int64_t windowEnd = std::min(end, pos + kLiteralWindow + m - 1);
+        pos = literal.findEach(text, pos, windowEnd, sink, &context);
+        if (pos < 0)
+            return context.handlerStopped ? std::nullopt : meter.failure();
+        if (!meter.checkNow())
             return meter.failure();
     }
     return std::nullopt;

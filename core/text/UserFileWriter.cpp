@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <optional>
 #include <vector>
 
 namespace vendrix {
@@ -60,12 +61,13 @@ UserFileError notRegular(const std::string& path, const struct stat& info) {
                          S_ISDIR(info.st_mode) ? EISDIR : EINVAL};
 }
 
-/// Writes every byte from offset 0; EINTR is retried, a write that makes no progress is EIO.
-int writeAll(int fd, std::string_view bytes, const UserFileWriteOptions& options) {
+/// Writes every byte at `offset`; EINTR is retried, a write that makes no progress is EIO.
+int writeAt(int fd, std::string_view bytes, off_t offset, const UserFileWriteOptions& options) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t count = guarded(options, "write", [&] {
-            return ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+            return ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                            offset + static_cast<off_t>(done));
         });
         if (count < 0) {
             if (errno == EINTR)
@@ -78,6 +80,60 @@ int writeAll(int fd, std::string_view bytes, const UserFileWriteOptions& options
     }
     return 0;
 }
+
+UserFileError cancelledError(std::string_view operation, const std::string& path) {
+    return UserFileError{UserFileErrorKind::cancelled, std::string(operation), path, ECANCELED};
+}
+
+bool isCancelled(const UserFileWriteOptions& options) {
+    return options.cancelled && options.cancelled();
+}
+
+/// The sink that writes a content's pieces one after the other into a file from offset 0,
+/// starting the write-back of every few megabytes at once so that the final fsync finds most
+/// of the data already on its way to the disk.
+class PieceWriter {
+public:
+    static constexpr off_t writebackStep = off_t{8} << 20;
+
+    PieceWriter(int fd, const UserFileWriteOptions& options, bool mayCancel)
+        : m_fd(fd), m_options(options), m_mayCancel(mayCancel) {}
+
+    bool operator()(std::string_view piece) {
+        if (m_mayCancel && isCancelled(m_options)) {
+            m_cancelled = true;
+            return false;
+        }
+        if ((m_error = writeAt(m_fd, piece, m_offset, m_options)) != 0)
+            return false;
+        m_offset += static_cast<off_t>(piece.size());
+        if (m_offset - m_startedTo >= writebackStep) {
+            (void)::sync_file_range(m_fd, m_startedTo, m_offset - m_startedTo,
+                                    SYNC_FILE_RANGE_WRITE);
+            m_startedTo = m_offset;
+        }
+        return true;
+    }
+
+    /// Runs the content into the file: the failure, if any, as the error to report.
+    std::optional<UserFileError> run(const UserFileContent& content, const std::string& path) {
+        if (content.produce([this](std::string_view piece) { return (*this)(piece); }))
+            return std::nullopt;
+        if (m_error != 0)
+            return UserFileError::fromErrno("write", path, m_error);
+        return cancelledError(m_cancelled ? "write" : "encode", path);
+    }
+    off_t size() const { return m_offset; }
+
+private:
+    int m_fd;
+    const UserFileWriteOptions& m_options;
+    bool m_mayCancel;
+    off_t m_offset = 0;
+    off_t m_startedTo = 0;
+    int m_error = 0;
+    bool m_cancelled = false;
+};
 
 int syncFile(int fd, const UserFileWriteOptions& options) {
     for (;;) {
@@ -137,22 +193,40 @@ fs::path temporaryPathFor(const fs::path& target) {
 }
 
 std::expected<UserFileWriteResult, UserFileError>
-writeInPlace(std::string_view bytes, const fs::path& target, int fd,
+writeInPlace(const UserFileContent& content, const fs::path& target, int fd,
              const UserFileWriteOptions& options) {
     const std::string name = target.string();
+    // Nothing of the old file is overwritten before the whole content is known to exist
+    // (it may fail to encode) and its size is known: a counting run first, which may still
+    // be cancelled.
+    std::uint64_t size = 0;
+    bool wasCancelled = false;
+    const bool complete = content.produce([&](std::string_view piece) {
+        if (isCancelled(options)) {
+            wasCancelled = true;
+            return false;
+        }
+        size += piece.size();
+        return true;
+    });
+    if (!complete)
+        return std::unexpected(cancelledError(wasCancelled ? "write" : "encode", name));
     // Reserve the blocks first where the file system can, so that a full disk is found before
     // the first old byte is overwritten. Other refusals (not supported) are not errors.
-    if (!bytes.empty()) {
+    if (size > 0) {
         int reserved = guarded(options, "allocate", [&] {
-            return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size()));
+            return ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
         });
         if (reserved != 0 && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
             return std::unexpected(UserFileError::fromErrno("allocate", name, errno));
     }
-    if (int error = writeAll(fd, bytes, options))
-        return std::unexpected(UserFileError::fromErrno("write", name, error));
+    PieceWriter writer(fd, options, /*mayCancel=*/false);
+    if (auto failed = writer.run(content, name))
+        return std::unexpected(std::move(*failed));
+    if (static_cast<std::uint64_t>(writer.size()) != size) // the content changed between runs
+        return std::unexpected(UserFileError::fromErrno("write", name, EIO));
     if (guarded(options, "truncate",
-                [&] { return ::ftruncate(fd, static_cast<off_t>(bytes.size())); }) != 0)
+                [&] { return ::ftruncate(fd, static_cast<off_t>(size)); }) != 0)
         return std::unexpected(UserFileError::fromErrno("truncate", name, errno));
     if (int error = syncFile(fd, options))
         return std::unexpected(UserFileError::fromErrno("fsync", name, error));
@@ -170,7 +244,7 @@ struct AtomicFailure {
 };
 
 std::expected<UserFileWriteResult, AtomicFailure>
-writeAtomically(std::string_view bytes, const fs::path& target, const struct stat* existing,
+writeAtomically(const UserFileContent& content, const fs::path& target, const struct stat* existing,
                 int targetFD, const UserFileWriteOptions& options) {
     const fs::path tempPath = temporaryPathFor(target);
     const std::string tempName = tempPath.string();
@@ -186,20 +260,22 @@ writeAtomically(std::string_view bytes, const fs::path& target, const struct sta
         return std::unexpected(
             AtomicFailure{UserFileError::fromErrno("create", tempName, error), directoryRefused});
     }
-    auto fail = [&](std::string_view operation, const std::string& path, int error,
-                    bool mayWriteInPlace = false) {
+    auto discard = [&](UserFileError error, bool mayWriteInPlace = false) {
         fd.reset();
         ::unlink(tempPath.c_str());
-        return std::unexpected(
-            AtomicFailure{UserFileError::fromErrno(operation, path, error), mayWriteInPlace});
+        return std::unexpected(AtomicFailure{std::move(error), mayWriteInPlace});
+    };
+    auto fail = [&](std::string_view operation, const std::string& path, int error,
+                    bool mayWriteInPlace = false) {
+        return discard(UserFileError::fromErrno(operation, path, error), mayWriteInPlace);
     };
 
     // Without the right to give the new file the old owner and group, replacing would hand
     // the user's file to us; such a file is written in place instead.
     if (existing && ::fchown(fd.get(), existing->st_uid, existing->st_gid) != 0)
         return fail("chown", tempName, errno, /*mayWriteInPlace=*/true);
-    if (int error = writeAll(fd.get(), bytes, options))
-        return fail("write", tempName, error);
+    if (auto failed = PieceWriter(fd.get(), options, /*mayCancel=*/true).run(content, tempName))
+        return discard(std::move(*failed));
     if (existing) {
         // After the write: writing clears set-user-ID and set-group-ID bits.
         (void)::fchmod(fd.get(), existing->st_mode & 07777);
@@ -209,6 +285,9 @@ writeAtomically(std::string_view bytes, const fs::path& target, const struct sta
         return fail("fsync", tempName, error);
     if (fd.close() != 0)
         return fail("close", tempName, errno);
+    // The last moment a cancel can leave the old file in place.
+    if (isCancelled(options))
+        return discard(cancelledError("rename", target.string()));
     if (guarded(options, "rename", [&] { return ::rename(tempPath.c_str(), target.c_str()); }) != 0)
         return fail("rename", target.string(), errno);
     syncDirectory(directoryOf(target));
@@ -263,6 +342,12 @@ std::expected<void, UserFileError> checkWritable(const fs::path& target) {
 
 std::expected<UserFileWriteResult, UserFileError>
 write(std::string_view bytes, const fs::path& path, const UserFileWriteOptions& options) {
+    UserFileContent content{[bytes](const UserFileContent::Sink& sink) { return sink(bytes); }};
+    return write(content, path, options);
+}
+
+std::expected<UserFileWriteResult, UserFileError>
+write(const UserFileContent& content, const fs::path& path, const UserFileWriteOptions& options) {
     auto resolved = resolveTarget(path);
     if (!resolved)
         return std::unexpected(resolved.error());
@@ -293,14 +378,14 @@ write(std::string_view bytes, const fs::path& path, const UserFileWriteOptions& 
             (void)::fcntl(targetFD.get(), F_SETFL, flags & ~O_NONBLOCK);
         // Replacing a hard-linked file would split it from its other names.
         if (info.st_nlink > 1)
-            return writeInPlace(bytes, target, targetFD.get(), options);
+            return writeInPlace(content, target, targetFD.get(), options);
     }
 
-    auto atomic = writeAtomically(bytes, target, exists ? &info : nullptr, targetFD.get(), options);
+    auto atomic = writeAtomically(content, target, exists ? &info : nullptr, targetFD.get(), options);
     if (atomic)
         return std::move(*atomic);
     if (exists && atomic.error().mayWriteInPlace)
-        return writeInPlace(bytes, target, targetFD.get(), options);
+        return writeInPlace(content, target, targetFD.get(), options);
     return std::unexpected(std::move(atomic.error().error));
 }
 

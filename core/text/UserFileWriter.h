@@ -34,6 +34,22 @@ struct UserFileWriteOptions {
     /// "write", "fsync", "rename", "allocate", "truncate"); a non-zero return makes that call
     /// fail with the returned errno.
     std::function<int(std::string_view operation)> fault;
+    /// Asked between pieces of content and once more before the rename; true stops the save
+    /// with `cancelled` and leaves the old file as it was. Never asked once an in-place write
+    /// has begun (stopping there would leave the file half written).
+    std::function<bool()> cancelled = {};
+};
+
+/// A file's bytes made piece by piece, so that a save never holds them all at once.
+/// `produce` hands every byte, in order, to the sink and returns true; it stops and returns
+/// false when the sink returns false (the writer failed or was cancelled) or when the content
+/// itself cannot be made (an unencodable character: the producer's owner knows why, the
+/// writer reports `cancelled` with operation "encode"). It may be called twice: a save
+/// written in place first runs it into a counting sink, so that nothing is overwritten before
+/// the whole content is known to exist and fit. It runs on the writer's thread.
+struct UserFileContent {
+    using Sink = std::function<bool(std::string_view piece)>;
+    std::function<bool(const Sink& sink)> produce;
 };
 
 /// Saves the bytes of a user's file (already encoded by TextFileCodec) safely: through
@@ -67,6 +83,11 @@ resolveTarget(const std::filesystem::path& path);
 ///   or an I/O error is reported and the original is left as it was.
 [[nodiscard]] std::expected<UserFileWriteResult, UserFileError>
 write(std::string_view bytes, const std::filesystem::path& path,
+      const UserFileWriteOptions& options = {});
+
+/// The same save with the bytes made piece by piece by `content` while they are written.
+[[nodiscard]] std::expected<UserFileWriteResult, UserFileError>
+write(const UserFileContent& content, const std::filesystem::path& path,
       const UserFileWriteOptions& options = {});
 
 } // namespace UserFileWriter

@@ -1,8 +1,10 @@
+#include "core/search/SearchPattern.h"
 #include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,6 +123,61 @@ TEST(SearchCliTest, FilesAreReadAndWrittenInTheirDetectedEncoding) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_NE(refused.err.find("windows-1254"), std::string::npos) << refused.err;
     EXPECT_EQ(test::readFileBytes(turkish), "a\xFE\r\n");
+}
+
+// A plain query over UTF-8 files is searched in their bytes; the same query as an escaped
+// regular expression goes through the decoded text. Both must print the same.
+TEST(SearchCliTest, FindOnUtf8BytesPrintsWhatTheDecodedSearchPrints) {
+    test::TempDir dir;
+    std::vector<std::string> files;
+    for (const char* name : {"utf8.txt", "utf8-bom.txt", "mixed-endings.txt", "latin1.txt"})
+        files.push_back(test::dataPath(std::string("text/") + name).string());
+    // Generated files: every line break form, a byte order mark, tabs before the hits, a
+    // line far longer than a preview, four-byte characters before hits, and a file large
+    // enough to be mapped.
+    std::mt19937 rng(19);
+    const char* pieces[] = {"two", "Two", "t", "w", "o", " ", "\t", "\r\n", "\n", "\r",
+                            "\xC3\xBC", "\xC4\xB1", "\xF0\x9F\x98\x80", "_two"};
+    for (int f = 0; f < 3; ++f) {
+        std::string bytes = f == 1 ? "\xEF\xBB\xBF" : "";
+        for (int i = 0; i < 3000; ++i)
+            bytes += pieces[rng() % std::size(pieces)];
+        bytes += std::string(500, 'x') + "two" + std::string(500, 'y') + "\n";
+        if (f == 2) // large enough to be mapped rather than read
+            for (int i = 0; i < 40'000; ++i)
+                bytes += i % 1000 == 0 ? "a two\r\n" : "lorem ipsum dolor\r\n";
+        files.push_back((dir.path() / ("generated" + std::to_string(f) + ".txt")).string());
+        test::writeFileBytes(files.back(), bytes);
+    }
+    struct Case {
+        std::vector<std::string> options;
+        std::string query;
+    };
+    const Case cases[] = {
+        {{}, "two"},
+        {{"--match-case"}, "Two"},
+        {{"--whole-word"}, "two"},
+        {{"--limit", "3"}, "two"},
+        {{"--limit", "0"}, "two"},
+        {{"--match-case", "--whole-word"}, "\xC3\xBC"},
+        {{"--match-case"}, "\xF0\x9F\x98\x80 and"},
+        {{}, "wo"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> plain{"find"};
+        plain.insert(plain.end(), c.options.begin(), c.options.end());
+        std::vector<std::string> regex = plain;
+        regex.push_back("--regex");
+        plain.push_back(c.query);
+        regex.push_back(test::u8(SearchPattern::escapedPattern(test::u16(c.query))));
+        plain.insert(plain.end(), files.begin(), files.end());
+        regex.insert(regex.end(), files.begin(), files.end());
+        CliRun bytes = cli.runArguments(plain);
+        CliRun decoded = cli.runArguments(regex);
+        EXPECT_EQ(bytes.status, 0) << bytes.err;
+        EXPECT_EQ(bytes.out, decoded.out) << c.query;
+        EXPECT_NE(bytes.out.find(" hits"), std::string::npos);
+    }
 }
 
 } // namespace

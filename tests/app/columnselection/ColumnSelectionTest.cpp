@@ -19,6 +19,7 @@ TEST_F(ColumnSelectionTest, AltDragMakesARectangleAndTheStatusShowsItsSize) {
     EXPECT_EQ(*feature->selection(), rect(1, 3, 4, 7));
     EXPECT_EQ(statusText(), QString::fromUtf8("Sütun: 4\u00D74"));
     EXPECT_EQ(feature->lineParts(), (std::vector<TextRange>{{14, 4}, {25, 4}, {36, 4}, {47, 4}}));
+    EXPECT_EQ(controller->statusBar()->field("selection")->label->text(), "Seçim: 16");
     EXPECT_EQ(
         view()->temporaryAttributes().background(BackgroundLayer::columnSelection).ranges.size(),
         4u);

@@ -5,7 +5,10 @@
 #include "app/window/EditorWindowController.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QSessionManager>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -47,6 +50,20 @@ protected:
         document->applyEdit(TextRange{document->length(), 0}, std::move(text));
     }
 
+    static QAction* menuItem(AppDelegate& delegate, const QString& title) {
+        for (QAction* action : delegate.editor()->window()->findChildren<QAction*>())
+            if (action->text() == title)
+                return action;
+        return nullptr;
+    }
+    /// The text of the first tab's buffer in the session as written on disk now.
+    std::u16string savedBuffer() const {
+        auto loaded = SessionStore(sessionDir()).loadReadOnly();
+        if (loaded.state.tabs.empty() || !loaded.state.tabs[0].bufferFile)
+            return {};
+        return SessionStore(sessionDir()).readBuffer(*loaded.state.tabs[0].bufferFile).value_or(u"");
+    }
+
     test::TempDir m_temp;
     ScriptedPrompter m_prompter;
     std::optional<int> m_status;
@@ -78,6 +95,51 @@ TEST_F(AppDelegateTest, LaunchRestoresTheSessionThenOpensRequestedFiles) {
     editor.window()->close();
     EXPECT_EQ(delegate->exitStatus(), 0);
     EXPECT_EQ(SessionStore(sessionDir()).loadReadOnly().state.tabs.size(), 2u);
+}
+
+TEST_F(AppDelegateTest, LogoutWritesTheSessionBeforeTheSignalReturns) {
+    auto delegate = launch();
+    ASSERT_FALSE(m_status);
+    type(*delegate, u"oturum kapanırken");
+    // The desktop's session manager asks for the data at logout; the display connection may
+    // be gone right after, ending the process without the orderly quit. So the text must be
+    // on disk when the request returns, without the event loop running again.
+    auto* manager = QCoreApplication::instance()->findChild<QSessionManager*>();
+    ASSERT_TRUE(manager);
+    const int passes = delegate->session()->saveCount();
+    emit qobject_cast<QGuiApplication*>(QCoreApplication::instance())->commitDataRequest(*manager);
+    EXPECT_EQ(delegate->session()->saveCount(), passes + 1) << "one pass, completed at once";
+    EXPECT_EQ(savedBuffer(), u"oturum kapanırken");
+    EXPECT_FALSE(delegate->exitStatus()) << "the application keeps running until it is ended";
+}
+
+TEST_F(AppDelegateTest, MinimisingTheWindowWritesTheSessionAndZoomTogglesMaximised) {
+    auto delegate = launch();
+    ASSERT_FALSE(m_status);
+    QWidget* window = delegate->editor()->window();
+    QAction* zoom = menuItem(*delegate, QStringLiteral("Yakınlaştır/Uzaklaştır"));
+    QAction* minimise = menuItem(*delegate, QStringLiteral("Küçült"));
+    ASSERT_TRUE(zoom && minimise);
+
+    // Zoom switches between the maximised window and its own frame.
+    zoom->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->isMaximized());
+    zoom->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isMaximized());
+
+    // Minimising hides the window like hiding the application: the session is written now,
+    // not a second later when the edit's own timer would fire.
+    type(*delegate, u"küçültmeden önce");
+    const int passes = delegate->session()->saveCount();
+    minimise->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window->isMinimized());
+    delegate->session()->drain();
+    QCoreApplication::processEvents(); // the pass's completion step
+    EXPECT_GT(delegate->session()->saveCount(), passes);
+    EXPECT_EQ(savedBuffer(), u"küçültmeden önce");
 }
 
 TEST_F(AppDelegateTest, AFailedFinalWriteHoldsTheQuitUntilTheUserDecides) {

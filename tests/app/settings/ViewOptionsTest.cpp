@@ -198,6 +198,10 @@ TEST_F(ViewOptionsFixture, ThemeInstallsAndRemovesADarkPalette) {
     QPalette palette = QApplication::palette();
     EXPECT_LT(palette.color(QPalette::Window).lightness(),
               palette.color(QPalette::WindowText).lightness());
+    // Separators and frames are drawn with the shades: none may stay a light one.
+    for (auto role : {QPalette::Light, QPalette::Midlight, QPalette::Mid, QPalette::Dark,
+                      QPalette::Shadow})
+        EXPECT_LT(palette.color(role).lightness(), 100) << role;
     options().changeSettings(with([](EditorSettings& s) { s.theme = EditorTheme::light; }));
     palette = QApplication::palette();
     EXPECT_GT(palette.color(QPalette::Window).lightness(),

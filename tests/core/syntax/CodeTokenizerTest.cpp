@@ -10,14 +10,7 @@ using test::tokenizeLine;
 using test::tokenizerFor;
 using test::u16;
 
-struct LineCase {
-    const char* name;
-    std::string_view language;
-    const char* line;
-    std::uint32_t stateIn;
-    const char* expected;
-    std::uint32_t stateOut;
-};
+using test::LineCase;
 
 const LineCase kCodeCases[] = {
     {"js keyword and hex number", LanguageID::javascript, "let x = 0x1F;", 0,
@@ -91,13 +84,7 @@ const LineCase kCodeCases[] = {
 };
 
 TEST(CodeTokenizerTest, LineCases) {
-    for (const LineCase& row : kCodeCases) {
-        SCOPED_TRACE(row.name);
-        std::u16string line = u16(row.line);
-        auto result = tokenizeLine(tokenizerFor(row.language), line, row.stateIn);
-        EXPECT_EQ(describe(line, result.tokens), row.expected);
-        EXPECT_EQ(result.state, row.stateOut);
-    }
+    test::expectLineCases(kCodeCases);
 }
 
 TEST(CodeTokenizerTest, LongIdentifiersAreNeverKeywords) {

@@ -9,14 +9,7 @@ using test::tokenizeLine;
 using test::tokenizerFor;
 using test::u16;
 
-struct LineCase {
-    const char* name;
-    std::string_view language;
-    const char* line;
-    std::uint32_t stateIn;
-    const char* expected;
-    std::uint32_t stateOut;
-};
+using test::LineCase;
 
 constexpr std::uint32_t kFence3 = 1 + 256 + 3 * 65536;
 
@@ -131,18 +124,7 @@ const LineCase kCases[] = {
 };
 
 TEST(LineTokenizersTest, LineCases) {
-    for (const LineCase& row : kCases) {
-        SCOPED_TRACE(row.name);
-        std::u16string line = u16(row.line);
-        auto result = tokenizeLine(tokenizerFor(row.language), line, row.stateIn);
-        EXPECT_EQ(describe(line, result.tokens), row.expected);
-        EXPECT_EQ(result.state, row.stateOut);
-        auto withoutCallback =
-            tokenizerFor(row.language)
-                .tokenizeLine(line.data(), static_cast<std::int64_t>(line.size()), row.stateIn,
-                              TokenEmitter{});
-        EXPECT_EQ(withoutCallback, row.stateOut);
-    }
+    test::expectLineCases(kCases);
 }
 
 } // namespace

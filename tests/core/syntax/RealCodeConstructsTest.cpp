@@ -12,14 +12,7 @@ using test::tokenizeLine;
 using test::tokenizerFor;
 using test::u16;
 
-struct LineCase {
-    const char* name;
-    std::string_view language;
-    const char* line;
-    std::uint32_t stateIn;
-    const char* expected;
-    std::uint32_t stateOut;
-};
+using test::LineCase;
 
 const LineCase kLineCases[] = {
     // Regex literals where an operand is expected; division elsewhere.
@@ -87,13 +80,7 @@ const LineCase kLineCases[] = {
 };
 
 TEST(RealCodeConstructsTest, LineCases) {
-    for (const LineCase& row : kLineCases) {
-        SCOPED_TRACE(row.name);
-        std::u16string line = u16(row.line);
-        auto result = tokenizeLine(tokenizerFor(row.language), line, row.stateIn);
-        EXPECT_EQ(describe(line, result.tokens), row.expected);
-        EXPECT_EQ(result.state, row.stateOut);
-    }
+    test::expectLineCases(kLineCases);
 }
 
 /// Each line's tokens, tokenizing the lines in order from state 0; the state after the last

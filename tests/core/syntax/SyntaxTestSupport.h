@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,32 @@ inline std::string describe(std::u16string_view text, const std::vector<Token>& 
         out += "]";
     }
     return out;
+}
+
+/// One line tokenized from a given state: the tokens it must give and the state after it.
+struct LineCase {
+    const char* name;
+    std::string_view language;
+    const char* line;
+    std::uint32_t stateIn;
+    const char* expected;
+    std::uint32_t stateOut;
+};
+
+/// Checks every case; the state after the line must also be the same when no emitter is
+/// given (the engine computes states ahead that way).
+inline void expectLineCases(std::span<const LineCase> cases) {
+    for (const LineCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        const std::u16string line = u16(row.line);
+        const SyntaxTokenizer& tokenizer = tokenizerFor(row.language);
+        auto result = tokenizeLine(tokenizer, line, row.stateIn);
+        EXPECT_EQ(describe(line, result.tokens), row.expected);
+        EXPECT_EQ(result.state, row.stateOut);
+        EXPECT_EQ(tokenizer.tokenizeLine(line.data(), static_cast<std::int64_t>(line.size()),
+                                         row.stateIn, TokenEmitter{}),
+                  row.stateOut);
+    }
 }
 
 } // namespace vendrix::test

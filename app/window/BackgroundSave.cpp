@@ -1,0 +1,67 @@
+#include "app/window/BackgroundSave.h"
+
+#include "app/context/OpenFormattingPanel.h"
+#include "core/formatting/FormatProgress.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QPointer>
+#include <QTimer>
+
+#include <atomic>
+#include <optional>
+#include <thread>
+
+namespace vendrix::app {
+
+BackgroundSave::Result BackgroundSave::run(const Request& request, QWidget* parent,
+                                           const Options& options) {
+    auto progress = std::make_shared<FormatProgress>();
+    UserFileWriteOptions writeOptions;
+    writeOptions.fault = options.fault;
+    writeOptions.cancelled = [progress] { return progress->isCancelled(); };
+    const std::filesystem::path target(QFile::encodeName(request.target).toStdString());
+
+    QEventLoop loop;
+    std::optional<Result> result;
+    std::atomic<bool> finished{false};
+    // The worker reads only the snapshot (immutable, shared) and writes only `result`, which
+    // this thread reads after the join.
+    std::thread worker([&] {
+        Result saved = TextFileSaver::save(
+            request.snapshot.view(), request.encoding, request.lineEnding, target, writeOptions,
+            [&](std::size_t done, std::size_t total) {
+                // The last stretch is the flush to the disk after the final piece.
+                progress->step(static_cast<std::int64_t>(done), static_cast<std::int64_t>(total),
+                               0.0, 0.95);
+            });
+        result = std::move(saved);
+        finished.store(true, std::memory_order_release);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+
+    QPointer<OpenFormattingPanel> panel;
+    QTimer panelTimer;
+    panelTimer.setSingleShot(true);
+    QObject::connect(&panelTimer, &QTimer::timeout, [&] {
+        if (finished.load(std::memory_order_acquire))
+            return;
+        panel = new OpenFormattingPanel(parent, request.title, progress);
+        panel->onCancel = [progress] { progress->cancel(); };
+        panel->present();
+        if (options.panelShown)
+            options.panelShown(*panel);
+    });
+    panelTimer.start(std::max(options.panelDelayMilliseconds, 0));
+    if (!finished.load(std::memory_order_acquire))
+        loop.exec();
+    worker.join();
+    panelTimer.stop();
+    if (panel) {
+        panel->finish();
+        panel->deleteLater();
+    }
+    return std::move(*result);
+}
+
+} // namespace vendrix::app

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/text/TextFileSaver.h"
+#include "core/text/TextStorage.h"
+
+#include <QString>
+
+#include <expected>
+#include <functional>
+#include <string_view>
+
+class QWidget;
+
+namespace vendrix::app {
+
+class OpenFormattingPanel;
+
+/// Saves a snapshot of a document's text on a worker thread: encoded piece by piece straight
+/// into the file (TextFileSaver). The caller waits in a local event loop, so the window keeps
+/// painting and taking input (the document may be edited meanwhile; the file gets the
+/// snapshot). A save still running after `panelDelayMilliseconds` shows a progress panel
+/// whose "Vazgeç" cancels it; a cancelled save leaves the old file as it was.
+class BackgroundSave {
+public:
+    struct Request {
+        TextSnapshot snapshot;
+        TextEncoding encoding = TextEncoding::utf8;
+        LineEnding lineEnding = LineEnding::lf;
+        /// The file to write, symbolic links resolved.
+        QString target;
+        /// The progress panel's title.
+        QString title;
+    };
+    struct Options {
+        int panelDelayMilliseconds = 500;
+        /// Test seam, handed to the writer (UserFileWriteOptions::fault); runs on the worker.
+        std::function<int(std::string_view operation)> fault;
+        /// Called when the progress panel appears.
+        std::function<void(OpenFormattingPanel& panel)> panelShown;
+    };
+    using Result = std::expected<UserFileWriteResult, TextFileSaveFailure>;
+
+    /// Runs the save and returns once the worker has finished (it is joined).
+    static Result run(const Request& request, QWidget* parent, const Options& options);
+};
+
+} // namespace vendrix::app

@@ -1,0 +1,43 @@
+#pragma once
+
+// Large inputs mapped instead of read: the search in a file's bytes then costs no copy and
+// no fresh pages. Only for regular files the reader would accept; anything else (standard
+// input, a FIFO, an empty or too large file, any failure) is left to readInput(), which
+// reports the errors.
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace vendrix::cli {
+
+class MappedInput {
+public:
+    /// None when `path` is better read with readInput().
+    [[nodiscard]] static std::unique_ptr<MappedInput> map(const std::string& path);
+    ~MappedInput();
+    MappedInput(const MappedInput&) = delete;
+    MappedInput& operator=(const MappedInput&) = delete;
+
+    [[nodiscard]] std::string_view bytes() const {
+        return {static_cast<const char*>(m_data), m_size};
+    }
+
+private:
+    MappedInput(void* data, std::size_t size) : m_data(data), m_size(size) {}
+    void* m_data;
+    std::size_t m_size;
+};
+
+/// While one exists, a file that another program truncates under its mapping (SIGBUS on the
+/// next read of a vanished page) ends the run with a message and exit status 1 instead of a
+/// crash. Nothing has been written to standard output by then.
+class MappedReadGuard {
+public:
+    MappedReadGuard();
+    ~MappedReadGuard();
+    MappedReadGuard(const MappedReadGuard&) = delete;
+    MappedReadGuard& operator=(const MappedReadGuard&) = delete;
+};
+
+} // namespace vendrix::cli

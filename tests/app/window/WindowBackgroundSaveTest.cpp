@@ -1,0 +1,149 @@
+// The save runs on a worker while the window keeps working: edits made meanwhile, the
+// progress panel's cancel, and failures reported on the worker's behalf.
+#include "WindowTestSupport.h"
+
+#include "app/context/OpenFormattingPanel.h"
+#include "app/window/WindowMessages.h"
+
+#include <QPushButton>
+#include <QTimer>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace vendrix::app::test {
+namespace {
+
+using Kind = EditorEvent::Kind;
+namespace msg = windowMessages;
+
+class WindowBackgroundSaveTest : public WindowFixture {
+protected:
+    void type(EditorDocument& document, std::u16string_view text) {
+        ASSERT_TRUE(controller->applyEdits(document, {{document.length(), 0}},
+                                           {std::u16string(text)}, "t"));
+    }
+    /// Makes the worker wait before `operation` until `release` is set (at most ten seconds,
+    /// so that a broken event loop fails the test instead of hanging it).
+    void holdWorkerAt(std::string operation, std::atomic<bool>& release) {
+        controller->saveFault = [operation, &release](std::string_view step) {
+            if (step == operation)
+                for (int i = 0; i < 10000 && !release.load(); ++i)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            return 0;
+        };
+    }
+    /// Temporary files left in the folder.
+    QStringList leftovers() const {
+        return QDir(folder.path()).entryList({QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden);
+    }
+};
+
+TEST_F(WindowBackgroundSaveTest, AnEditDuringTheSaveKeepsTheTabDirtyAndTheFileGetsTheSnapshot) {
+    const QString file = write("notes.txt", "old");
+    controller->openFiles({file});
+    EditorDocument& document = active();
+    type(document, u" new");
+
+    std::atomic<bool> edited{false};
+    holdWorkerAt("fsync", edited);
+    bool closeRefused = false, reloadRefused = false;
+    QTimer::singleShot(0, controller.get(), [&] {
+        // Runs while the worker waits: the window takes edits, but not closing or reloading
+        // the tab being saved.
+        EXPECT_TRUE(controller->isSaving(document));
+        type(document, u" more");
+        closeRefused = !controller->closeDocument(document);
+        reloadRefused = !controller->canReload(document);
+        controller->checkDisk(document); // the file changing under the save is no outside change
+        edited = true;
+    });
+    controller->saveActive();
+
+    EXPECT_TRUE(closeRefused);
+    EXPECT_TRUE(reloadRefused);
+    EXPECT_EQ(read(file), "old new");
+    EXPECT_EQ(text(document), u"old new more");
+    EXPECT_TRUE(document.isDirty());
+    EXPECT_FALSE(document.externalChangePending());
+    EXPECT_TRUE(prompter.requests.empty());
+    EXPECT_EQ(kinds().back(), Kind::documentSaved);
+    EXPECT_EQ(document.diskStamp(), DiskStamp::of(file));
+    EXPECT_FALSE(controller->isSaving(document));
+
+    // The next save writes the rest and makes the tab clean.
+    controller->saveFault = nullptr;
+    controller->saveActive();
+    EXPECT_EQ(read(file), "old new more");
+    EXPECT_FALSE(document.isDirty());
+}
+
+TEST_F(WindowBackgroundSaveTest, ANewLineEndingChosenDuringTheSaveKeepsTheTabDirty) {
+    const QString file = write("crlf.txt", "a\nb");
+    controller->openFiles({file});
+    type(active(), u"c");
+    std::atomic<bool> changed{false};
+    holdWorkerAt("rename", changed);
+    QTimer::singleShot(0, controller.get(), [&] {
+        controller->setLineEnding(LineEnding::crlf);
+        changed = true;
+    });
+    controller->saveActive();
+    EXPECT_EQ(read(file), "a\nbc");
+    EXPECT_TRUE(active().isDirty());
+}
+
+TEST_F(WindowBackgroundSaveTest, CancelFromTheProgressPanelLeavesTheOldFile) {
+    const QString file = write("big.txt", "old");
+    controller->openFiles({file});
+    EditorDocument& document = active();
+    type(document, u" new");
+    controller->saveProgressDelayMilliseconds = 0;
+
+    std::atomic<bool> cancelled{false};
+    holdWorkerAt("fsync", cancelled);
+    QString panelTitle;
+    QTimer::singleShot(50, controller.get(), [&] {
+        OpenFormattingPanel* panel = controller->saveProgressPanel();
+        EXPECT_NE(panel, nullptr);
+        if (panel) {
+            panelTitle = panel->title();
+            EXPECT_TRUE(panel->isVisible());
+            panel->cancelButton()->click();
+        }
+        cancelled = true;
+    });
+    controller->saveActive();
+
+    EXPECT_EQ(panelTitle, msg::saving("big.txt"));
+    EXPECT_EQ(read(file), "old");
+    EXPECT_TRUE(leftovers().isEmpty());
+    EXPECT_TRUE(document.isDirty());
+    EXPECT_TRUE(prompter.requests.empty());
+    EXPECT_EQ(statusMessage(), msg::saveCancelled("big.txt"));
+    EXPECT_NE(kinds().back(), Kind::documentSaved);
+}
+
+TEST_F(WindowBackgroundSaveTest, AFailedWriteIsReportedOnceAndTheOldFileStays) {
+    const QString file = write("full.txt", "old");
+    controller->openFiles({file});
+    type(active(), u" new");
+    controller->saveFault = [](std::string_view step) { return step == "write" ? ENOSPC : 0; };
+    controller->saveActive();
+    ASSERT_EQ(prompter.requests.size(), 1u);
+    EXPECT_EQ(prompter.requests[0].message, msg::cannotSave("full.txt"));
+    EXPECT_EQ(prompter.requests[0].detail, "Diskte yer kalmadı.");
+    EXPECT_EQ(read(file), "old");
+    EXPECT_TRUE(leftovers().isEmpty());
+    EXPECT_TRUE(active().isDirty());
+
+    // Closing with "Kaydet" when the save fails keeps the tab.
+    answer(0);
+    EditorDocument& document = active();
+    EXPECT_FALSE(controller->closeDocument(document));
+    EXPECT_TRUE(controller->indexOf(document));
+}
+
+} // namespace
+} // namespace vendrix::app::test
