@@ -12,8 +12,9 @@ if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then
     packages+=(xvfb xdotool imagemagick)
 fi
 # The command-line benchmark scripts in bench/ compare against these; they skip without them.
+# Geany is the baseline editor of scripts/bench-huge.sh.
 if [ "${VENDRIX_WITH_BENCH_TOOLS:-0}" = 1 ]; then
-    packages+=(ripgrep)
+    packages+=(ripgrep geany)
 fi
 
 missing=()

@@ -105,8 +105,10 @@ void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
     // revisions; the new text must not answer to the old number.
     if (m_storage)
         ++m_contentRevision;
-    m_storage = std::make_unique<TextStorage>(text, static_cast<std::uint64_t>(m_contentRevision));
-    m_lineIndex = LineIndex(std::u16string_view(text));
+    // The storage takes the text over (no copy of a large file), and the gap sits after it, so
+    // the index reads one contiguous view.
+    m_storage = TextStorage::adopting(std::move(text), static_cast<std::uint64_t>(m_contentRevision));
+    m_lineIndex = LineIndex(m_storage->pieces({0, m_storage->length()}).first);
     m_pending = PendingContent::none();
     m_undoStack->clear();
     m_selection = clampedTo(m_selection, m_storage->length());

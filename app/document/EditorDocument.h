@@ -173,6 +173,8 @@ public:
     std::int64_t length() const { return m_storage ? m_storage->length() : 0; }
     const PendingContent& pending() const { return m_pending; }
     void setPending(PendingContent pending) { m_pending = std::move(pending); }
+    /// Moves the pending text out (for loading it without a copy); the kind stays.
+    std::u16string takePendingText() { return std::move(m_pending.text); }
     /// Installs a new storage holding `text` (normalised to LF unless `keepLineBreaks`, which
     /// is for binary-looking files shown exactly as decoded), rebuilds the line index and
     /// clears pending. The first load keeps contentRevision; replacing text that was already

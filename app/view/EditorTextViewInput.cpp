@@ -358,7 +358,10 @@ QVariant EditorTextView::inputMethodQuery(Qt::InputMethodQuery query) const {
         const LineIndex& lines = m_document->lineIndex();
         TextRange line = lines.range(lines.lineNumber(m_caret));
         std::int64_t start = std::max(line.location, m_caret - 1000);
-        std::int64_t end = std::min(line.end(), std::max(m_caret, m_anchor) + 1000);
+        // A selection reaching far (up to the whole of a gigabyte line) is cut to a window
+        // that a QString and the int positions below can hold.
+        std::int64_t end =
+            std::min(line.end(), std::min(std::max(m_caret, m_anchor), m_caret + 100000) + 1000);
         if (query == Qt::ImAbsolutePosition)
             return static_cast<qlonglong>(m_caret);
         if (query == Qt::ImCursorPosition)

@@ -16,6 +16,8 @@ namespace {
 
 constexpr std::size_t kCacheLimit = 768;
 constexpr qreal kUnwrappedLineWidth = 1e7;
+/// Texts of up to this many lines get every line's rows estimated at once when wrapping.
+constexpr std::int64_t kEagerRowLines = 65536;
 
 /// The character drawn for a unit that QTextLayout would otherwise break a line at, swallow
 /// or draw as nothing; one for one, so offsets stay the same.
@@ -318,27 +320,50 @@ void TextLayoutModel::rebuildRows() {
         m_rows.assign({});
         return;
     }
-    const auto& starts = m_document->lineIndex().lineStarts();
-    const std::int64_t total = m_document->lineIndex().length();
-    std::vector<std::int32_t> rows(starts.size());
-    for (size_t i = 0; i < starts.size(); ++i) {
-        std::int64_t end = i + 1 < starts.size() ? starts[i + 1] - 1 : total;
-        rows[i] = estimateRows(end - starts[i]);
-    }
-    for (auto& [line, segmentation] : m_long) {
-        std::int64_t sum = 0;
+    for (auto& [line, segmentation] : m_long)
         for (size_t k = 0; k < segmentation.segments().size(); ++k) {
             LineSegment& segment = segmentation.segments()[k];
             if (!segment.rowsExact)
                 segment.rows =
                     estimateRows(segmentation.segmentEnd(static_cast<int>(k)) - segment.start);
-            sum += segment.rows;
         }
-        if (line < static_cast<std::int64_t>(rows.size()))
-            rows[static_cast<size_t>(line)] =
-                static_cast<std::int32_t>(std::min<std::int64_t>(sum, INT32_MAX));
+    const LineIndex& index = m_document->lineIndex();
+    if (index.lineCount() <= kEagerRowLines) {
+        std::vector<std::int32_t> rows(static_cast<size_t>(index.lineCount()));
+        for (size_t line = 0; line < rows.size(); ++line)
+            rows[line] = lineRowEstimate(static_cast<std::int64_t>(line));
+        m_rows.assign(std::move(rows));
+        return;
     }
-    m_rows.assign(std::move(rows));
+    // No pass over millions of lines: each block of lines is estimated from its length as a
+    // whole, and its lines one by one only when the view reaches them.
+    m_rows.reset(
+        index.lineCount(), [this](std::int64_t line) { return lineRowEstimate(line); },
+        [this, &index](std::int64_t first, std::int64_t count) {
+            const std::int64_t end = first + count;
+            const std::int64_t units = (end < index.lineCount() ? index.lineStart(end) - 1
+                                                                : index.length()) -
+                                       index.lineStart(first) - (count - 1);
+            const auto perRow =
+                std::max<std::int64_t>(1, static_cast<std::int64_t>(m_wrapWidth / m_advance));
+            return std::max<std::int64_t>(count, (units + perRow - 1) / perRow);
+        });
+    for (const auto& [line, segmentation] : m_long)
+        refreshLineRows(line);
+}
+
+std::int32_t TextLayoutModel::lineRowEstimate(std::int64_t line) const {
+    const TextRange range = lineRange(line);
+    if (range.length > LineSegmentation::kThreshold / 2) {
+        auto it = m_long.find(line);
+        if (it != m_long.end()) {
+            std::int64_t sum = 0;
+            for (const LineSegment& segment : it->second.segments())
+                sum += segment.rows;
+            return static_cast<std::int32_t>(std::min<std::int64_t>(sum, INT32_MAX));
+        }
+    }
+    return estimateRows(range.length);
 }
 
 qreal TextLayoutModel::lineTop(std::int64_t line) {

@@ -131,6 +131,8 @@ private:
     bool realignWrapStarts(std::int64_t line, LineSegmentation& segments,
                            const LineSegmentation::Change& change);
     int estimateRows(std::int64_t length) const;
+    /// A line's rows before it is laid out (a long line: the sum over its segments).
+    std::int32_t lineRowEstimate(std::int64_t line) const;
     void rebuildRows();
     void refreshLineRows(std::int64_t line);
     void evictIfNeeded();

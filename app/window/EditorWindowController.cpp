@@ -249,7 +249,7 @@ void EditorWindowController::setWrapsLines(bool wraps) {
 void EditorWindowController::recomputeEffectiveWrap() {
     EditorDocument* document = activeDocument();
     const bool longLine = document && document->isLoaded() &&
-                          document->lineIndex().longestLineLength() > 99'999;
+                          document->lineIndex().hasLineLongerThan(99'999);
     const bool effective = m_wrapsLines || longLine;
     if (effective == m_effectiveWrap && m_textView->wrapsLines() == effective)
         return;

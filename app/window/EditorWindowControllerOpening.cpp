@@ -79,19 +79,12 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
     file.standardizedPath = standardized;
     file.stampBeforeReading = DiskStamp::of(path);
     const QString name = QFileInfo(standardized).fileName();
-    auto bytes = windowFiles::read(path);
-    if (!bytes) {
-        prompter().alert(msg::cannotOpen(name), bytes.error().description);
+    auto decoded = windowFiles::readDecoded(path);
+    if (!decoded) {
+        prompter().alert(msg::cannotOpen(name), decoded.error().description);
         return;
     }
-    file.decoded = TextFileCodec::decode(*bytes);
-    if (prettyOnOpen && windowFiles::keepsUTF8Bytes(*bytes, file.decoded)) {
-        if (file.decoded.encoding == TextEncoding::utf8BOM)
-            bytes->erase(0, 3);
-        file.utf8Bytes = std::move(*bytes);
-    }
-    bytes->clear();
-    bytes->shrink_to_fit();
+    file.decoded = std::move(*decoded);
     if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))
         return;
     installOpenedDocument(std::move(file), false);
@@ -280,10 +273,10 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     std::u16string text;
     bool keepLineBreaks = false;
     auto readFile = [&]() -> std::optional<DecodedText> {
-        auto bytes = windowFiles::read(path);
-        if (!bytes)
+        auto decoded = windowFiles::readDecoded(path);
+        if (!decoded)
             return std::nullopt;
-        return TextFileCodec::decode(*bytes);
+        return std::move(*decoded);
     };
     auto failed = [&] {
         // Keeps its pending content: a tab whose file cannot be read now is not an empty
@@ -294,7 +287,7 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     const EditorDocument::PendingContent& pending = document.pending();
     switch (pending.kind) {
     case EditorDocument::PendingContent::Kind::text:
-        text = pending.text;
+        text = document.takePendingText(); // setText() below clears the pending content
         keepLineBreaks = document.isReadOnly();
         break;
     case EditorDocument::PendingContent::Kind::buffer: {
@@ -356,9 +349,8 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     document.setText(std::move(text), keepLineBreaks);
     if (!fileURL)
         document.setDirty(document.length() != 0);
-    const std::int64_t longest = document.lineIndex().longestLineLength();
-    if (longest > 99'999)
-        showMessage(msg::longLine(longest), 12);
+    if (document.lineIndex().hasLineLongerThan(99'999))
+        showMessage(msg::longLine(document.lineIndex().longestLineLength()), 12);
     if (fileURL && !document.diskStamp())
         document.setDiskStamp(DiskStamp::of(path));
     if (fileWatch.update)

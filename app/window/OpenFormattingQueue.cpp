@@ -6,6 +6,7 @@
 #include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/MarkupFormatter.h"
+#include "core/common/Utf8.h"
 #include "core/text/TextEncoding.h"
 
 #include <QFileInfo>
@@ -105,14 +106,19 @@ void OpenFormattingQueue::startNext() {
     // and formats straight from it; the destructor cancels and joins, so `this` outlives
     // every call it posts.
     const std::u16string_view text = m_current->file.decoded.text;
-    const std::string_view bytes = m_current->file.utf8Bytes;
-    m_worker = std::thread([this, serial = ++m_serial, text, bytes, kind = m_current->kind,
+    const bool utf8File = m_current->file.decoded.encoding == TextEncoding::utf8 ||
+                          m_current->file.decoded.encoding == TextEncoding::utf8BOM;
+    m_worker = std::thread([this, serial = ++m_serial, text, utf8File, kind = m_current->kind,
                             indent = m_current->indent, progress = m_progress] {
         Result result = [&]() -> Result {
             FormatProgress::Scope scope(progress);
-            if (kind == OpenPrettyCandidate::json && !bytes.empty()) {
-                // The file's own bytes are the text's UTF-8: format them and decode the
-                // result once.
+            if (kind == OpenPrettyCandidate::json && utf8File) {
+                // The file's bytes went when they were decoded in place; the text's UTF-8 is
+                // those bytes again (decoding UTF-8 is strict, so nothing was replaced), less
+                // the byte-order mark and with line feeds for its line breaks, which is what
+                // formatting the text would see. Format the bytes and decode the result once.
+                std::string bytes;
+                utf8::append(bytes, text);
                 auto output = JSONFormatter::streamUTF8(bytes, indent);
                 if (!output)
                     return std::unexpected(std::move(output.error()));
@@ -162,7 +168,6 @@ void OpenFormattingQueue::finish(std::uint64_t serial, Result result) {
 
     const QString path = job.file.standardizedPath;
     const QString name = nameOf(job.file);
-    std::string().swap(job.file.utf8Bytes);
     if (result) {
         m_lastOutcome = {{"path", path}, {"result", "pretty"}, {"ms", ms}};
         job.file.decoded.text = std::move(*result);

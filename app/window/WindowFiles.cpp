@@ -1,6 +1,6 @@
 #include "app/window/WindowFiles.h"
 
-#include "core/formatting/OpenPrettyCandidate.h"
+#include "core/text/UserFileDecoder.h"
 #include "core/text/UserFileReader.h"
 #include "core/text/UserFileWriter.h"
 
@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -31,6 +32,9 @@ QString describe(const UserFileError& error, bool writing) {
         return QStringLiteral("Bu bir dosya değil (klasör, aygıt ya da boru); yalnızca normal "
                               "dosyalar açılıp kaydedilebilir.");
     case UserFileErrorKind::tooLarge:
+        if (error.errnoValue == ENOMEM)
+            return QStringLiteral("Dosyayı açmaya yetecek boş bellek yok; başka uygulamaları "
+                                  "kapatıp yeniden deneyin.");
         return QStringLiteral("Dosya açılamayacak kadar büyük (en çok %1 MB).")
             .arg(UserFileReader::defaultMaxSize() >> 20);
     case UserFileErrorKind::noSpace:
@@ -66,6 +70,14 @@ std::expected<std::string, ReadFailure> read(const QString& path) {
     return std::move(contents->bytes);
 }
 
+std::expected<DecodedText, ReadFailure> readDecoded(const QString& path) {
+    auto contents = UserFileDecoder::read(nativePath(path));
+    if (!contents)
+        return std::unexpected(
+            ReadFailure{failureKind(contents.error().kind), describe(contents.error(), false)});
+    return std::move(contents->decoded);
+}
+
 std::expected<void, QString> write(const QString& path, std::string_view bytes) {
     auto written = UserFileWriter::write(bytes, nativePath(path));
     if (!written)
@@ -97,15 +109,6 @@ QString resolved(const QString& path) {
 bool hasByteOrderMark(std::string_view bytes) {
     auto starts = [&](std::string_view mark) { return bytes.substr(0, mark.size()) == mark; };
     return starts("\xEF\xBB\xBF") || starts("\xFF\xFE") || starts("\xFE\xFF");
-}
-
-bool keepsUTF8Bytes(std::string_view bytes, const DecodedText& decoded) {
-    // Decoding UTF-8 is strict (invalid bytes choose another encoding), so the encoding alone
-    // says the bytes are valid.
-    return !decoded.isBinary &&
-           (decoded.encoding == TextEncoding::utf8 || decoded.encoding == TextEncoding::utf8BOM) &&
-           bytes.size() >= static_cast<std::size_t>(OpenPrettyCandidate::minLineLength) &&
-           std::memchr(bytes.data(), '\r', bytes.size()) == nullptr;
 }
 
 } // namespace vendrix::app::windowFiles

@@ -22,6 +22,9 @@ struct ReadFailure {
 /// blocking (a FIFO, socket, device or directory is refused, never waited on), up to the
 /// reader's size limit.
 [[nodiscard]] std::expected<std::string, ReadFailure> read(const QString& path);
+/// Reads and decodes a user's file in one buffer (the same checks as read(), and a file the
+/// free memory cannot hold is refused before anything is allocated).
+[[nodiscard]] std::expected<DecodedText, ReadFailure> readDecoded(const QString& path);
 
 /// Saves a user's file through the safe writer: symbolic links followed, atomically where
 /// that keeps the file's identity, mode and owner kept, in place only when the directory
@@ -42,10 +45,5 @@ struct ReadFailure {
 [[nodiscard]] QString resolved(const QString& path);
 /// True when the bytes start with a UTF-8, UTF-16 LE or UTF-16 BE byte-order mark.
 [[nodiscard]] bool hasByteOrderMark(std::string_view bytes);
-
-/// True when `bytes`, without a UTF-8 byte-order mark, are exactly the UTF-8 form of the text
-/// `decoded` from them (UTF-8 with no carriage return, which decoding would have turned into
-/// line feeds) and could hold a line long enough for pretty-on-open.
-[[nodiscard]] bool keepsUTF8Bytes(std::string_view bytes, const DecodedText& decoded);
 
 } // namespace vendrix::app::windowFiles

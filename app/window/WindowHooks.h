@@ -47,10 +47,6 @@ struct OpenedFile {
     QString standardizedPath;
     DecodedText decoded;
     std::optional<DiskStamp> stampBeforeReading;
-    /// The file's bytes when they are exactly the UTF-8 form of `decoded.text` (a UTF-8 file
-    /// without carriage returns, its byte-order mark removed) and long enough to be pretty-
-    /// printed on open, which then formats them without converting the text; else empty.
-    std::string utf8Bytes;
 };
 
 /// The dialogs the window runs; replaceable so that tests can answer them.

@@ -1,7 +1,5 @@
 #include "core/common/Utf8.h"
 
-#include "core/common/LargeString.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -136,10 +134,8 @@ void append(std::string& out, std::u16string_view text) {
         }
     }
     const std::size_t base = out.size();
-    if (out.capacity() < base + length) {
+    if (out.capacity() < base + length)
         out.reserve(base + length);
-        adviseHugePages(out.data() + base, length);
-    }
     out.resize_and_overwrite(base + length, [&](char* data, std::size_t) {
         auto* p = reinterpret_cast<unsigned char*>(data + base);
         std::size_t i = 0;

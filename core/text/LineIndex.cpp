@@ -101,6 +101,8 @@ void LineIndex::rebuild(const TextSource& text) {
     m_pendingFrom = SIZE_MAX;
     m_pendingShift = 0;
     m_length = text.length();
+    m_longest = -1; // found on first request
+    m_longestBound = m_length;
     // Room for lines of 64 units on average, so a large file rarely regrows the table.
     m_lineStarts.reserve(static_cast<size_t>(m_length / 64 + 16));
     m_lineStarts.push_back(0);
@@ -148,11 +150,19 @@ size_t LineIndex::firstStartAfter(std::int64_t offset) const {
 }
 
 std::int64_t LineIndex::longestLineLength() const {
+    if (m_longest >= 0)
+        return m_longest;
     std::int64_t longest = 0;
     const size_t n = m_lineStarts.size();
     for (size_t i = 0; i + 1 < n; ++i)
         longest = std::max(longest, startAt(i + 1) - 1 - startAt(i));
-    return std::max(longest, m_length - startAt(n - 1));
+    m_longest = std::max(longest, m_length - startAt(n - 1));
+    m_longestBound = m_longest;
+    return m_longest;
+}
+
+bool LineIndex::hasLineLongerThan(std::int64_t length) const {
+    return m_longestBound > length && longestLineLength() > length;
 }
 
 std::int64_t LineIndex::lineNumber(std::int64_t offset) const {
@@ -197,6 +207,11 @@ void LineIndex::update(TextRange editedRange, std::int64_t changeInLength,
     const size_t lo = firstStartAfter(loc);
     const size_t hi = firstStartAfter(loc + oldLen);
 
+    // The lines the edit touched, before it: lo - 1 holds loc, hi - 1 holds its end.
+    std::int64_t oldLongest = 0;
+    for (size_t i = lo - 1; i < hi; ++i)
+        oldLongest = std::max(oldLongest, lengthAt(i));
+
     std::vector<std::int64_t> inserted;
     collectStarts(newText, {loc, newLen}, inserted);
 
@@ -218,6 +233,19 @@ void LineIndex::update(TextRange editedRange, std::int64_t changeInLength,
               m_lineStarts.begin() + static_cast<std::ptrdiff_t>(lo));
     m_pendingFrom = lo + inserted.size();
     m_length += changeInLength;
+
+    // The touched lines are now lo - 1 ... lo - 1 + inserted.size(); all others kept theirs.
+    std::int64_t newLongest = 0;
+    for (size_t i = lo - 1; i < lo + inserted.size(); ++i)
+        newLongest = std::max(newLongest, lengthAt(i));
+    if (m_longest >= 0 && oldLongest >= m_longest && newLongest < m_longest) {
+        m_longest = -1; // the longest line got shorter: some other line may now be
+    } else if (m_longest >= 0) {
+        m_longest = std::max(m_longest, newLongest);
+        m_longestBound = m_longest;
+    } else {
+        m_longestBound = std::min(std::max(m_longestBound, newLongest), m_length);
+    }
 
     assert(m_length < (1 << 20) ? matches(newText) : true);
 }

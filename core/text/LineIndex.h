@@ -33,8 +33,13 @@ public:
     std::int64_t length() const { return m_length; }
     /// Number of lines, never below 1.
     std::int64_t lineCount() const { return static_cast<std::int64_t>(m_lineStarts.size()); }
-    /// Length of the longest line without its LF; 0 for an empty text.
+    /// Length of the longest line without its LF; 0 for an empty text. Kept up to date by
+    /// update() at the cost of the lines an edit touched; only an edit that shortens the one
+    /// longest line makes the next call scan all lines again.
     std::int64_t longestLineLength() const;
+    /// True when some line is longer than `length`; answered without any scan whenever the
+    /// longest line is known to be no longer (even after the longest line was shortened).
+    bool hasLineLongerThan(std::int64_t length) const;
 
     /// 0-based line holding `offset`; before 0 gives line 0, at or past the end the last line.
     /// An offset at the start of a line belongs to that line.
@@ -72,12 +77,20 @@ private:
     void movePendingTo(size_t index) const;
     /// Index of the first line start greater than `offset`.
     size_t firstStartAfter(std::int64_t offset) const;
+    /// Length of line `i` (0 <= i < lineCount()), pending shift included.
+    std::int64_t lengthAt(size_t i) const {
+        return (i + 1 < m_lineStarts.size() ? startAt(i + 1) - 1 : m_length) - startAt(i);
+    }
 
     // Entries at m_pendingFrom and later are m_pendingShift short of their true value.
     mutable std::vector<std::int64_t> m_lineStarts;
     mutable size_t m_pendingFrom = SIZE_MAX;
     mutable std::int64_t m_pendingShift = 0;
     std::int64_t m_length = 0;
+    // The longest line's length, -1 while unknown; and a bound no line exceeds, kept even
+    // while the exact value is unknown.
+    mutable std::int64_t m_longest = 0;
+    mutable std::int64_t m_longestBound = 0;
 };
 
 } // namespace vendrix

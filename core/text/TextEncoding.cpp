@@ -305,6 +305,19 @@ bool isValidUTF8(std::string_view bytes) {
                            nullptr) >= 0;
 }
 
+std::size_t decodeValidUTF8(std::string_view bytes, char16_t* out) {
+    const std::int64_t units =
+        walkUTF8<true>(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
+    return units < 0 ? 0 : static_cast<std::size_t>(units);
+}
+
+void decodeSingleByte(TextEncoding encoding, std::string_view bytes, char16_t* out) {
+    const auto table = singleByteTable(encoding);
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < bytes.size(); ++i)
+        out[i] = table[s[i]];
+}
+
 std::expected<std::u16string, TextEncodingError> decode(TextEncoding encoding,
                                                         std::string_view bytes) {
     if (isUTF16(encoding))

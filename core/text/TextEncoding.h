@@ -74,5 +74,17 @@ bool writesBOM(TextEncoding encoding);
 /// truncated sequences.
 bool isValidUTF8(std::string_view bytes);
 
+/// Units of slack that decodeValidUTF8() may write past the text.
+inline constexpr std::size_t kDecodeSlack = 16;
+/// Decodes `bytes`, which must pass isValidUTF8() (a byte order mark is not skipped), into
+/// `out` and returns the units written; up to kDecodeSlack units after them are scratch.
+/// `out` may lie in the same buffer before the bytes: writing never overtakes reading when
+/// the bytes begin at least bytes.size() + 2 × kDecodeSlack bytes after `out` (so a file's
+/// bytes kept at the end of the buffer that receives its text need no second buffer).
+std::size_t decodeValidUTF8(std::string_view bytes, char16_t* out);
+/// Decodes with a single-byte encoding into `out` (`bytes.size()` units). `out` may lie in
+/// the same buffer before the bytes under the same condition as for decodeValidUTF8().
+void decodeSingleByte(TextEncoding encoding, std::string_view bytes, char16_t* out);
+
 } // namespace textEncoding
 } // namespace vendrix

@@ -53,6 +53,21 @@ TextStorage::TextStorage(std::u16string_view text, std::uint64_t revision) : m_r
     m_gapEnd = textLength + gap;
 }
 
+std::unique_ptr<TextStorage> TextStorage::adopting(std::u16string&& text, std::uint64_t revision) {
+    return std::unique_ptr<TextStorage>(new TextStorage(Adopt{}, std::move(text), revision));
+}
+
+TextStorage::TextStorage(Adopt, std::u16string&& text, std::uint64_t revision)
+    : m_buffer(std::move(text)), m_revision(revision) {
+    const auto textLength = static_cast<std::int64_t>(m_buffer.size());
+    // Grows in place when the capacity allows, which a decoded file's does.
+    m_buffer.resize(static_cast<size_t>(textLength + initialGapFor(textLength)));
+    m_gapStart = textLength;
+    m_gapEnd = static_cast<std::int64_t>(m_buffer.size());
+}
+
+std::int64_t TextStorage::gapToOpenWith(std::int64_t length) { return initialGapFor(length); }
+
 std::int64_t TextStorage::length() const {
     return static_cast<std::int64_t>(m_buffer.size()) - (m_gapEnd - m_gapStart);
 }
@@ -218,7 +233,7 @@ void TextStorage::ensureGap(std::int64_t needed) {
     const std::int64_t gap = needed + extraGapFor(textLength + needed);
     const auto afterGap = static_cast<std::int64_t>(m_buffer.size()) - m_gapEnd;
 
-    std::vector<char16_t> grown;
+    std::u16string grown;
     grown.reserve(static_cast<size_t>(textLength + gap));
     grown.assign(m_buffer.begin(), m_buffer.begin() + m_gapStart);
     grown.resize(static_cast<size_t>(m_gapStart + gap));

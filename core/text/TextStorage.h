@@ -43,6 +43,14 @@ public:
     /// A storage holding `text` at `revision` (an owner that numbers its texts itself starts
     /// a new storage where the old one left off).
     explicit TextStorage(std::u16string_view text, std::uint64_t revision = 0);
+    /// A storage that takes over `text`, without copying it when its capacity leaves room for
+    /// the editing gap (see gapToOpenWith()): a freshly decoded file of a gigabyte is not
+    /// copied again.
+    static std::unique_ptr<TextStorage> adopting(std::u16string&& text, std::uint64_t revision);
+
+    /// Spare units after a text of `length` units that a storage opened on it keeps for
+    /// typing; a decoder that reserves them spares the storage a copy.
+    static std::int64_t gapToOpenWith(std::int64_t length);
 
     std::int64_t length() const override;
     void copyUnits(TextRange range, char16_t* out) const override;
@@ -83,10 +91,12 @@ public:
     TextSnapshot snapshot() const;
 
 private:
+    struct Adopt {};
+    TextStorage(Adopt, std::u16string&& text, std::uint64_t revision);
     void moveGapTo(std::int64_t offset);
     void ensureGap(std::int64_t needed);
 
-    std::vector<char16_t> m_buffer; // [0, m_gapStart) text, gap, [m_gapEnd, size) text
+    std::u16string m_buffer; // [0, m_gapStart) text, gap, [m_gapEnd, size) text
     std::int64_t m_gapStart = 0;
     std::int64_t m_gapEnd = 0;
     std::uint64_t m_revision = 0;

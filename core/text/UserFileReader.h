@@ -32,6 +32,24 @@ struct UserFileReadOptions {
     /// Called after each chunk with the bytes read so far and the size the file had when it
     /// was opened; returning false stops the read with a `cancelled` error.
     std::function<bool(std::uint64_t bytesRead, std::uint64_t expectedSize)> progress;
+    /// Memory the caller needs per byte of the file while holding it (the decoded text
+    /// included). When set, a file whose need exceeds the memory the system has available is
+    /// refused as `tooLarge` with ENOMEM before anything is allocated.
+    double memoryPerByte = 0;
+    /// The available memory to judge against; 0 asks the system (MemAvailable).
+    std::uint64_t availableMemory = 0;
+};
+
+/// What readInto() placed: the file's stamp and how many bytes it wrote.
+struct PlacedFile {
+    FileStamp stamp;
+    /// Bytes written to the caller's memory; fewer than the size at opening when the file
+    /// shrank while it was read (`endedEarly`).
+    std::uint64_t size = 0;
+    bool endedEarly = false;
+    /// The file grew past its size at opening while it was read: the bytes beyond were not
+    /// read, and the caller should read it again another way.
+    bool grew = false;
 };
 
 /// The one way the editor, the command-line tool and the state stores read a whole file.
@@ -52,6 +70,16 @@ inline constexpr std::uint64_t kMaxFileSize = std::uint64_t{2} << 30;
 /// Reads the whole regular file at `path`.
 [[nodiscard]] std::expected<UserFileContents, UserFileError>
 read(const std::filesystem::path& path, const UserFileReadOptions& options = {});
+
+/// Reads the whole regular file at `path` into memory that `place(size)` provides for the
+/// size the file has once opened and checked; called once, before the first byte is read.
+/// A `place` that throws std::bad_alloc makes the read fail as `tooLarge` (ENOMEM).
+[[nodiscard]] std::expected<PlacedFile, UserFileError>
+readInto(const std::filesystem::path& path, const UserFileReadOptions& options,
+         const std::function<char*(std::uint64_t size)>& place);
+
+/// The memory the system can give without swapping (MemAvailable), or 0 when unknown.
+[[nodiscard]] std::uint64_t availableMemory();
 
 } // namespace UserFileReader
 } // namespace vendrix

@@ -96,6 +96,39 @@ TEST(LineIndexTest, IncrementalUpdatesEqualRebuild) {
     }
 }
 
+TEST(LineIndexTest, LongestLineFollowsEditsWithoutRescanning) {
+    // Lines grow and shrink; the longest one is asked for only now and then (so the kept
+    // value must survive many edits, including ones that shorten it while it is not asked).
+    std::mt19937 rng(11);
+    std::u16string text = u"short\na much longer line of text\n\nmid length";
+    LineIndex live(text);
+    auto truth = [&] {
+        std::int64_t longest = 0, run = 0;
+        for (char16_t c : text) {
+            run = c == u'\n' ? 0 : run + 1;
+            longest = std::max(longest, run);
+        }
+        return longest;
+    };
+    for (int step = 0; step < 5000; ++step) {
+        size_t loc = rng() % (text.size() + 1);
+        size_t oldLen = rng() % (std::min<size_t>(text.size() - loc, 30) + 1);
+        std::u16string insert;
+        for (size_t n = rng() % 6; n > 0; --n)
+            insert.push_back(rng() % 12 == 0 ? u'\n' : u'x');
+        text.replace(loc, oldLen, insert);
+        live.update({static_cast<std::int64_t>(loc), static_cast<std::int64_t>(insert.size())},
+                    static_cast<std::int64_t>(insert.size()) - static_cast<std::int64_t>(oldLen),
+                    text);
+        const std::int64_t longest = truth();
+        const std::int64_t threshold = static_cast<std::int64_t>(rng() % 60);
+        ASSERT_EQ(live.hasLineLongerThan(threshold), longest > threshold) << "step " << step;
+        if (step % 5 == 0) {
+            ASSERT_EQ(live.longestLineLength(), longest) << "step " << step;
+        }
+    }
+}
+
 TEST(LineIndexTest, SourceReadInChunksBuildsTheSameIndex) {
     std::u16string text;
     for (int i = 0; i < 30000; ++i)
