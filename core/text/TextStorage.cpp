@@ -173,7 +173,6 @@ void TextStorage::replaceAll(const TextSnapshot& text) {
         const std::int64_t gap = initialGapFor(textLength);
         m_buffer = {}; // give the old text back first: the peak holds one buffer, not two
         m_buffer.reserve(static_cast<size_t>(textLength + gap));
-        adviseHugePages(m_buffer.data(), static_cast<size_t>(textLength + gap) * sizeof(char16_t));
         m_buffer.assign(units.begin(), units.end());
         m_buffer.resize(static_cast<size_t>(textLength + gap));
         m_gapStart = textLength;
