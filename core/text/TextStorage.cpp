@@ -135,6 +135,7 @@ void TextStorage::replace(TextRange range, std::u16string_view text) {
     }
 
     const auto insertLength = static_cast<std::int64_t>(text.size());
+    m_chunks.noteReplace(range.location, range.length, insertLength);
     ensureGap(insertLength);
     copyUnitsRaw(m_buffer.data() + m_gapStart, text.data(), insertLength);
     m_gapStart += insertLength;

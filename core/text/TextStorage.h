@@ -2,6 +2,8 @@
 
 #include "core/common/TextRange.h"
 #include "core/common/TextSource.h"
+#include "core/text/TextChunkCache.h"
+#include "core/text/TextChunkSnapshot.h"
 
 #include <cstdint>
 #include <memory>
@@ -75,6 +77,21 @@ public:
     /// An immutable copy of the current text; repeated calls at the same revision share it.
     TextSnapshot snapshot() const;
 
+    /// The current text as shared chunks of about a megabyte. The storage keeps the chunks
+    /// (until dropChunks()) and an edit replaces only those it touches, so after the first
+    /// call the next costs about a chunk per place edited. The first copy of a large text
+    /// can be spread over several calls of prepareChunks().
+    TextChunkSnapshot chunkSnapshot() const { return m_chunks.snapshot(*this, m_revision); }
+    /// Copies stale chunks until at least `budgetUnits` units were copied; true when a
+    /// chunkSnapshot() would copy nothing.
+    bool prepareChunks(std::int64_t budgetUnits) const { return m_chunks.refresh(*this, budgetUnits); }
+    /// The units a chunkSnapshot() would copy now.
+    std::int64_t staleChunkUnits() const { return m_chunks.staleUnits(length()); }
+    /// The units held by the kept chunks (their memory is twice that in bytes).
+    std::int64_t chunkCacheUnits() const { return m_chunks.heldUnits(); }
+    /// Frees the kept chunks; snapshots handed out keep theirs.
+    void dropChunks() const { m_chunks.clear(); }
+
 private:
     void moveGapTo(std::int64_t offset);
     void ensureGap(std::int64_t needed);
@@ -84,6 +101,8 @@ private:
     std::int64_t m_gapEnd = 0;
     std::uint64_t m_revision = 0;
     mutable std::shared_ptr<const std::u16string> m_snapshot; // the current text, cached
+    // Chunked copies for chunkSnapshot(); every change of the text must be reported to it.
+    mutable TextChunkCache m_chunks;
 };
 
 } // namespace vendrix
