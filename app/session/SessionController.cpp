@@ -1,6 +1,7 @@
 #include "app/session/SessionController.h"
 
 #include "app/document/EditorDocument.h"
+#include "core/text/ChunkMemory.h"
 #include "core/text/TextChunkCache.h"
 #include "core/text/TextStorage.h"
 
@@ -48,6 +49,8 @@ SessionController::SessionController(std::unique_ptr<SessionStore> store,
 
 SessionController::~SessionController() {
     m_timer->stop();
+    if (m_preparingSince) // a preparation never captured: its reserved memory goes
+        m_queue->async([] { ChunkMemory::releaseReserve(); });
     drain();
 }
 
@@ -80,6 +83,10 @@ std::optional<QString> SessionController::flush(bool synchronously) {
         // event-loop turns, then capture. A preparation already under way serves this call.
         if (!m_preparingSince) {
             m_preparingSince = std::chrono::steady_clock::now();
+            // Faulting in fresh memory costs several times the copy: the queue does that
+            // meanwhile, and the main thread only copies into what it has ready.
+            const auto blocks = static_cast<std::size_t>(staleUnits(snapshot) / TextChunkCache::defaultChunkUnits);
+            m_queue->async([blocks] { ChunkMemory::reserve(blocks, TextChunkCache::defaultChunkUnits); });
             schedulePreparationStep();
         }
         return std::nullopt;
@@ -149,7 +156,10 @@ void SessionController::releaseCaches() {
 }
 
 std::optional<QString> SessionController::capture(const Snapshot& snapshot, bool synchronously) {
-    // Whatever preparation was under way is served by this capture.
+    // Whatever preparation was under way is served by this capture; the memory it reserved
+    // and did not use goes back (on the queue, before the pass).
+    if (m_preparingSince)
+        m_queue->async([] { ChunkMemory::releaseReserve(); });
     m_preparingSince.reset();
     ++m_preparationStep;
 

@@ -1,29 +1,11 @@
 #include "core/text/TextChunkCache.h"
 
+#include "core/text/ChunkMemory.h"
+
 #include <algorithm>
 #include <limits>
-#include <new>
-
-#include <sys/mman.h>
 
 namespace vendrix {
-
-namespace {
-
-/// Memory for `count` units, not initialised. Chunks come straight from the system, so that
-/// a dropped cache (a hundred megabytes and more for a large text) goes back to it at once
-/// instead of staying in the allocator's heap.
-std::shared_ptr<char16_t[]> allocateUnits(std::int64_t count) {
-    const auto bytes = static_cast<std::size_t>(count) * sizeof(char16_t);
-    if (bytes < (std::size_t{256} << 10))
-        return std::make_shared_for_overwrite<char16_t[]>(static_cast<std::size_t>(count));
-    void* memory = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    if (memory == MAP_FAILED)
-        throw std::bad_alloc();
-    return {static_cast<char16_t*>(memory), [bytes](char16_t* units) { ::munmap(units, bytes); }};
-}
-
-} // namespace
 
 TextChunkCache::TextChunkCache(std::int64_t chunkUnits) : m_chunkUnits(std::max<std::int64_t>(chunkUnits, 1)) {}
 
@@ -120,7 +102,7 @@ bool TextChunkCache::refresh(const TextSource& text, std::int64_t budget) {
         // A stale run of up to one and a half chunks is copied whole; a longer one is split.
         const std::int64_t length = m_entries[i].length;
         const std::int64_t piece = length <= m_chunkUnits + m_chunkUnits / 2 ? length : m_chunkUnits;
-        std::shared_ptr<char16_t[]> units = allocateUnits(piece);
+        std::shared_ptr<char16_t[]> units = ChunkMemory::allocate(piece);
         text.copyUnits({start, piece}, units.get());
         if (piece < length)
             m_entries.insert(m_entries.begin() + static_cast<std::ptrdiff_t>(i) + 1,

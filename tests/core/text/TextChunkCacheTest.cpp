@@ -1,3 +1,4 @@
+#include "core/text/ChunkMemory.h"
 #include "core/text/TextChunkCache.h"
 #include "core/text/TextStorage.h"
 
@@ -138,6 +139,26 @@ TEST(TextChunkCacheTest, RefreshCopiesABoundedAmountAndStartsOverWhenTheLengthDi
     EXPECT_FALSE(cache.isActive());
     EXPECT_EQ(cache.heldUnits(), 0);
     EXPECT_EQ(cache.snapshot(StringTextSource(u""), 0).length(), 0);
+}
+
+TEST(TextChunkCacheTest, ReservedChunkMemoryIsTakenByExactSizeAndReleased) {
+    constexpr std::int64_t units = TextChunkCache::defaultChunkUnits;
+    ChunkMemory::releaseReserve();
+    ChunkMemory::reserve(2, units);
+    EXPECT_EQ(ChunkMemory::reservedBlocks(), 2u);
+    {
+        auto other = ChunkMemory::allocate(units + 1); // another size: fresh memory
+        EXPECT_EQ(ChunkMemory::reservedBlocks(), 2u);
+        auto taken = ChunkMemory::allocate(units);
+        EXPECT_EQ(ChunkMemory::reservedBlocks(), 1u);
+        taken[units - 1] = u'z';
+        other[units] = u'y';
+        EXPECT_EQ(taken[units - 1], u'z');
+        auto small = ChunkMemory::allocate(10); // from the heap, the reserve untouched
+        EXPECT_EQ(ChunkMemory::reservedBlocks(), 1u);
+    }
+    ChunkMemory::releaseReserve();
+    EXPECT_EQ(ChunkMemory::reservedBlocks(), 0u);
 }
 
 // The storage's own cache at its real chunk size: edits on and across the megabyte borders.
