@@ -8,6 +8,7 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -86,7 +87,13 @@ std::optional<QString> SessionController::flush(bool synchronously) {
             // Faulting in fresh memory costs several times the copy: the queue does that
             // meanwhile, and the main thread only copies into what it has ready.
             const auto blocks = static_cast<std::size_t>(staleUnits(snapshot) / TextChunkCache::defaultChunkUnits);
-            m_queue->async([blocks] { ChunkMemory::reserve(blocks, TextChunkCache::defaultChunkUnits); });
+            auto reserving = std::make_shared<std::atomic<bool>>(false);
+            m_reserving = reserving;
+            m_queue->async([blocks, reserving] {
+                reserving->store(true);
+                ChunkMemory::reserve(blocks, TextChunkCache::defaultChunkUnits);
+                reserving->store(false);
+            });
             schedulePreparationStep();
         }
         return std::nullopt;
@@ -121,9 +128,11 @@ void SessionController::prepareStep() {
         if (!bufferIsStale(*document))
             continue;
         rememberCache(document);
-        // One chunk at a time, until the step's time is used up.
+        // One chunk at a time, until the step's time is used up or the queue, busy faulting
+        // in memory, has none ready yet (a queue still busy with a pass is not waited for).
         while (!document->storage()->prepareChunks(TextChunkCache::defaultChunkUnits)) {
-            if (std::chrono::steady_clock::now() - start >= m_stepTime) {
+            const bool waitForMemory = m_reserving && m_reserving->load() && ChunkMemory::reservedBlocks() == 0;
+            if (waitForMemory || std::chrono::steady_clock::now() - start >= m_stepTime) {
                 current = false;
                 break;
             }

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -129,6 +130,8 @@ private:
     std::optional<std::chrono::steady_clock::time_point> m_preparingSince;
     std::uint64_t m_preparationStep = 0; // a posted step runs only while this is unchanged
     std::chrono::microseconds m_stepTime{1000};
+    // True while the queue is faulting in memory for the preparation under way.
+    std::shared_ptr<std::atomic<bool>> m_reserving;
     // Documents whose storage keeps chunk copies for the passes.
     std::vector<QPointer<EditorDocument>> m_cachingDocuments;
     // Last: destroyed first, so no pass outlives the store.
