@@ -40,7 +40,8 @@ void copyUnitsRaw(char16_t* out, const char16_t* from, std::int64_t count) {
 
 TextStorage::TextStorage() = default;
 
-TextStorage::TextStorage(std::u16string_view text, std::uint64_t revision) : m_revision(revision) {
+TextStorage::TextStorage(std::u16string_view text, std::uint64_t revision)
+    : m_revision(revision), m_chunksRevision(revision) {
     // One allocation and one copy: a freshly opened document needs no other work here.
     const auto textLength = static_cast<std::int64_t>(text.size());
     const std::int64_t gap = initialGapFor(textLength);
@@ -109,6 +110,7 @@ std::u16string_view TextStorage::contiguous(TextRange range) {
 
 void TextStorage::replace(TextRange range, std::u16string_view text) {
     range = clampRange(range, length());
+    const bool chunksInStep = m_chunksRevision == m_revision;
     ++m_revision;
     m_snapshot.reset(); // a stale copy of a large text should not outlive its revision
 
@@ -135,7 +137,10 @@ void TextStorage::replace(TextRange range, std::u16string_view text) {
     }
 
     const auto insertLength = static_cast<std::int64_t>(text.size());
-    m_chunks.noteReplace(range.location, range.length, insertLength);
+    if (chunksInStep) {
+        m_chunks.noteReplace(range.location, range.length, insertLength);
+        m_chunksRevision = m_revision;
+    }
     ensureGap(insertLength);
     copyUnitsRaw(m_buffer.data() + m_gapStart, text.data(), insertLength);
     m_gapStart += insertLength;
