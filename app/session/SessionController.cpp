@@ -1,10 +1,14 @@
 #include "app/session/SessionController.h"
 
 #include "app/document/EditorDocument.h"
+#include "core/text/ChunkMemory.h"
+#include "core/text/TextChunkCache.h"
 #include "core/text/TextStorage.h"
 
 #include <QMetaObject>
+#include <QTimer>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -12,10 +16,28 @@
 
 namespace vendrix::app {
 
+namespace {
+
+/// Stale units a flush copies on the spot: two chunks, well under a millisecond.
+constexpr std::int64_t immediateCopyUnits = 2 * TextChunkCache::defaultChunkUnits;
+/// A preparation outrun by the edits (something rewrites large parts of a text on every
+/// turn) captures what is there after this long rather than never.
+constexpr std::chrono::seconds preparationLimit{2};
+
+/// True when the pass must write `document`'s text: an unsaved, loaded text whose buffer
+/// does not hold its current revision.
+bool bufferIsStale(const EditorDocument& document) {
+    return document.isLoaded() && document.isDirty() && !document.isReadOnly() &&
+           !(document.persistedRevision() == document.contentRevision() &&
+             document.bufferOnDisk() == document.bufferFileName());
+}
+
+} // namespace
+
 /// Everything one write pass needs, captured on the main thread: the buffers to write (as
 /// immutable snapshots), the session state and the buffer names to keep.
 struct SessionController::Pass {
-    std::vector<std::pair<std::string, TextSnapshot>> buffers;
+    std::vector<std::pair<std::string, TextChunkSnapshot>> buffers;
     SessionState state;
     std::set<std::string> keep;
 };
@@ -28,6 +50,8 @@ SessionController::SessionController(std::unique_ptr<SessionStore> store,
 
 SessionController::~SessionController() {
     m_timer->stop();
+    if (m_preparingSince) // a preparation never captured: its reserved memory goes
+        m_queue->async([] { ChunkMemory::releaseReserve(); });
     drain();
 }
 
@@ -55,6 +79,98 @@ std::optional<QString> SessionController::flush(bool synchronously) {
     if (!snapshotProvider)
         return std::nullopt;
     const Snapshot snapshot = snapshotProvider();
+    if (!synchronously && staleUnits(snapshot) > immediateCopyUnits) {
+        // Copying the changed texts now would stall typing: copy them over the next few
+        // event-loop turns, then capture. A preparation already under way serves this call.
+        if (!m_preparingSince) {
+            m_preparingSince = std::chrono::steady_clock::now();
+            // Faulting in fresh memory costs several times the copy: the queue does that
+            // meanwhile, and the main thread only copies into what it has ready.
+            const auto blocks = static_cast<std::size_t>(staleUnits(snapshot) / TextChunkCache::defaultChunkUnits);
+            auto reserving = std::make_shared<std::atomic<bool>>(false);
+            m_reserving = reserving;
+            m_queue->async([blocks, reserving] {
+                reserving->store(true);
+                ChunkMemory::reserve(blocks, TextChunkCache::defaultChunkUnits);
+                reserving->store(false);
+            });
+            schedulePreparationStep();
+        }
+        return std::nullopt;
+    }
+    return capture(snapshot, synchronously);
+}
+
+std::int64_t SessionController::staleUnits(const Snapshot& snapshot) {
+    std::int64_t stale = 0;
+    for (EditorDocument* document : snapshot.docs)
+        if (bufferIsStale(*document))
+            stale += document->storage()->staleChunkUnits();
+    return stale;
+}
+
+void SessionController::schedulePreparationStep() {
+    QTimer::singleShot(0, this, [this, step = m_preparationStep] {
+        if (step == m_preparationStep && m_preparingSince)
+            prepareStep();
+    });
+}
+
+void SessionController::prepareStep() {
+    if (!snapshotProvider) {
+        m_preparingSince.reset();
+        return;
+    }
+    const Snapshot snapshot = snapshotProvider();
+    const auto start = std::chrono::steady_clock::now();
+    bool current = true;
+    for (EditorDocument* document : snapshot.docs) {
+        if (!bufferIsStale(*document))
+            continue;
+        rememberCache(document);
+        // One chunk at a time, until the step's time is used up or the queue, busy faulting
+        // in memory, has none ready yet (a queue still busy with a pass is not waited for).
+        while (!document->storage()->prepareChunks(TextChunkCache::defaultChunkUnits)) {
+            const bool waitForMemory = m_reserving && m_reserving->load() && ChunkMemory::reservedBlocks() == 0;
+            if (waitForMemory || std::chrono::steady_clock::now() - start >= m_stepTime) {
+                current = false;
+                break;
+            }
+        }
+        if (!current)
+            break;
+    }
+    if (current || std::chrono::steady_clock::now() - *m_preparingSince >= preparationLimit) {
+        m_timer->stop();
+        m_firstPendingAt.reset();
+        (void)capture(snapshot, false);
+    } else {
+        schedulePreparationStep();
+    }
+}
+
+void SessionController::rememberCache(EditorDocument* document) {
+    for (const QPointer<EditorDocument>& known : m_cachingDocuments)
+        if (known == document)
+            return;
+    std::erase_if(m_cachingDocuments, [](const QPointer<EditorDocument>& known) { return !known; });
+    m_cachingDocuments.emplace_back(document);
+}
+
+void SessionController::releaseCaches() {
+    for (const QPointer<EditorDocument>& document : m_cachingDocuments)
+        if (document && document->isLoaded())
+            document->storage()->dropChunks();
+    m_cachingDocuments.clear();
+}
+
+std::optional<QString> SessionController::capture(const Snapshot& snapshot, bool synchronously) {
+    // Whatever preparation was under way is served by this capture; the memory it reserved
+    // and did not use goes back (on the queue, before the pass).
+    if (m_preparingSince)
+        m_queue->async([] { ChunkMemory::releaseReserve(); });
+    m_preparingSince.reset();
+    ++m_preparationStep;
 
     auto pass = std::make_shared<Pass>();
     std::vector<WrittenBuffer> written;
@@ -66,7 +182,9 @@ std::optional<QString> SessionController::flush(bool synchronously) {
             const bool current = document->persistedRevision() == document->contentRevision() &&
                                  document->bufferOnDisk() == record.bufferFile;
             if (!current) {
-                pass->buffers.emplace_back(*record.bufferFile, *document->snapshot());
+                // Shares every chunk that did not change since the last pass.
+                rememberCache(document);
+                pass->buffers.emplace_back(*record.bufferFile, document->storage()->chunkSnapshot());
                 written.push_back({document, document->contentRevision(), *record.bufferFile});
             }
         }
@@ -132,7 +250,7 @@ void SessionController::drain() {
 
 std::optional<QString> SessionController::run(SessionStore& store, const Pass& pass) {
     for (const auto& [name, text] : pass.buffers)
-        if (auto written = store.writeBuffer(text.view(), name); !written)
+        if (auto written = store.writeBuffer(text, name); !written)
             return describe(written.error());
     if (auto written = store.writeSession(pass.state); !written)
         return describe(written.error());
@@ -145,6 +263,10 @@ void SessionController::complete(const std::optional<QString>& outcome,
     ++m_saveCount;
     m_lastSavedAt = m_timer->now();
     m_lastError = outcome;
+    // Typing goes on (a pass is pending or being prepared): the next pass copies only what
+    // changed. Otherwise the copies are not worth their memory until the next change.
+    if (!m_timer->isActive() && !m_preparingSince)
+        releaseCaches();
     if (!outcome)
         return;
     for (const WrittenBuffer& buffer : written)

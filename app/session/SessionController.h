@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -27,7 +28,11 @@ class EditorDocument;
 ///
 /// A pass never reads a live document off the main thread: the main thread takes the tab
 /// records and a snapshot of each changed unsaved text; encoding and writing run on the
-/// queue. Passes never overlap. The document's session bookkeeping (persistedRevision,
+/// queue. Passes never overlap. The snapshots are chunked copies that the storage keeps
+/// between passes while typing goes on, so a pass copies only the chunks that changed; when
+/// more than a couple of megabytes must be copied (the first pass over a large text), an
+/// asynchronous flush copies them a millisecond per event-loop turn and captures the pass
+/// when they are current. The copies are dropped after a pass when no change is pending. The document's session bookkeeping (persistedRevision,
 /// bufferOnDisk) is updated optimistically before the write and rolled back when it fails.
 /// Main thread only, except for the pass itself.
 class SessionController final : public QObject {
@@ -70,6 +75,9 @@ public:
     std::optional<QString> flush(bool synchronously);
     /// Blocks until every queued pass has finished.
     void drain();
+    /// The main-thread time one step of copying a large changed text may take before it
+    /// lets events through (about a millisecond; zero copies one chunk per step).
+    void setPreparationStepTime(std::chrono::microseconds time) { m_stepTime = time; }
 
     /// The text of a session buffer, read on the calling thread. `unreadable` (as opposed to
     /// `missing`) means the text may exist: keep the tab pending rather than empty.
@@ -100,6 +108,15 @@ private:
     };
     struct Pass;
 
+    /// Units of the texts this pass would write that are not copied yet.
+    static std::int64_t staleUnits(const Snapshot& snapshot);
+    void schedulePreparationStep();
+    void prepareStep();
+    /// Takes the records and copies and queues the pass (the flush proper).
+    std::optional<QString> capture(const Snapshot& snapshot, bool synchronously);
+    void rememberCache(EditorDocument* document);
+    /// Frees the chunk copies kept for the passes.
+    void releaseCaches();
     static std::optional<QString> run(SessionStore& store, const Pass& pass);
     void complete(const std::optional<QString>& outcome, const std::vector<WrittenBuffer>& written);
 
@@ -109,6 +126,14 @@ private:
     int m_saveCount = 0;
     std::optional<QString> m_lastError;
     std::optional<SessionTimer::TimePoint> m_lastSavedAt;
+    // A large changed text is copied a step per event-loop turn before its pass is captured.
+    std::optional<std::chrono::steady_clock::time_point> m_preparingSince;
+    std::uint64_t m_preparationStep = 0; // a posted step runs only while this is unchanged
+    std::chrono::microseconds m_stepTime{1000};
+    // True while the queue is faulting in memory for the preparation under way.
+    std::shared_ptr<std::atomic<bool>> m_reserving;
+    // Documents whose storage keeps chunk copies for the passes.
+    std::vector<QPointer<EditorDocument>> m_cachingDocuments;
     // Last: destroyed first, so no pass outlives the store.
     std::unique_ptr<WorkQueue> m_queue;
 };

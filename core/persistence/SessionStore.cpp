@@ -303,12 +303,41 @@ SessionStore::readBuffer(std::string_view name) const {
     return utf8::decode(*bytes);
 }
 
+namespace {
+
+/// The UTF-8 form of `text`, read a block at a time (as utf8::encode() would give it: a
+/// surrogate pair split by a block border is held back and encoded whole).
+std::string encodeUtf8(const TextSource& text) {
+    constexpr std::int64_t blockUnits = std::int64_t{1} << 16;
+    const std::int64_t length = text.length();
+    std::vector<char16_t> block(static_cast<std::size_t>(std::min(length, blockUnits)));
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(length + length / 4));
+    for (std::int64_t at = 0; at < length;) {
+        std::int64_t count = std::min(blockUnits, length - at);
+        text.copyUnits({at, count}, block.data());
+        const char16_t last = block[static_cast<std::size_t>(count) - 1];
+        if (at + count < length && count > 1 && last >= 0xD800 && last <= 0xDBFF)
+            --count; // a high surrogate goes with the next block, where its partner is
+        utf8::append(bytes, {block.data(), static_cast<std::size_t>(count)});
+        at += count;
+    }
+    return bytes;
+}
+
+} // namespace
+
 std::expected<void, SessionStoreError> SessionStore::writeBuffer(std::u16string_view text,
+                                                                 std::string_view name) {
+    return writeBuffer(StringTextSource(text), name);
+}
+
+std::expected<void, SessionStoreError> SessionStore::writeBuffer(const TextSource& text,
                                                                  std::string_view name) {
     auto path = buffersURL() / std::string(name);
     if (!isValidBufferName(name))
         return std::unexpected(SessionStoreError{"name", path.string(), EINVAL});
-    std::string bytes = utf8::encode(text);
+    std::string bytes = encodeUtf8(text);
     auto written = AtomicFile::write(bytes, path, fileMode);
     if (!written && written.error().operation == "open" && written.error().errnoValue == ENOENT) {
         // "buffers" vanished while the editor ran; recreate it rather than fail every pass.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/TextSource.h"
 #include "core/persistence/SessionState.h"
 
 #include <expected>
@@ -119,6 +120,9 @@ public:
 
     /// Writes a buffer file atomically with mode 0600. Only valid buffer names are accepted.
     [[nodiscard]] std::expected<void, SessionStoreError> writeBuffer(std::u16string_view text,
+                                                                     std::string_view name);
+    /// The same for a text read piece by piece (a snapshot held in chunks).
+    [[nodiscard]] std::expected<void, SessionStoreError> writeBuffer(const TextSource& text,
                                                                      std::string_view name);
 
     /// Deletes every non-directory entry of "buffers" that is not kept, and returns the deleted

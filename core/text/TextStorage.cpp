@@ -42,7 +42,8 @@ void copyUnitsRaw(char16_t* out, const char16_t* from, std::int64_t count) {
 
 TextStorage::TextStorage() = default;
 
-TextStorage::TextStorage(std::u16string_view text, std::uint64_t revision) : m_revision(revision) {
+TextStorage::TextStorage(std::u16string_view text, std::uint64_t revision)
+    : m_revision(revision), m_chunksRevision(revision) {
     // One allocation and one copy: a freshly opened document needs no other work here.
     const auto textLength = static_cast<std::int64_t>(text.size());
     const std::int64_t gap = initialGapFor(textLength);
@@ -58,7 +59,7 @@ std::unique_ptr<TextStorage> TextStorage::adopting(std::u16string&& text, std::u
 }
 
 TextStorage::TextStorage(Adopt, std::u16string&& text, std::uint64_t revision)
-    : m_buffer(std::move(text)), m_revision(revision) {
+    : m_buffer(std::move(text)), m_revision(revision), m_chunksRevision(revision) {
     const auto textLength = static_cast<std::int64_t>(m_buffer.size());
     // Grows in place when the capacity allows, which a decoded file's does.
     m_buffer.resize(static_cast<size_t>(textLength + initialGapFor(textLength)));
@@ -126,6 +127,7 @@ std::u16string_view TextStorage::contiguous(TextRange range) {
 
 void TextStorage::replace(TextRange range, std::u16string_view text) {
     range = clampRange(range, length());
+    const bool chunksInStep = m_chunksRevision == m_revision;
     ++m_revision;
     m_snapshot.reset(); // a stale copy of a large text should not outlive its revision
 
@@ -152,6 +154,10 @@ void TextStorage::replace(TextRange range, std::u16string_view text) {
     }
 
     const auto insertLength = static_cast<std::int64_t>(text.size());
+    if (chunksInStep) {
+        m_chunks.noteReplace(range.location, range.length, insertLength);
+        m_chunksRevision = m_revision;
+    }
     ensureGap(insertLength);
     copyUnitsRaw(m_buffer.data() + m_gapStart, text.data(), insertLength);
     m_gapStart += insertLength;
@@ -163,6 +169,7 @@ void TextStorage::replaceAll(const TextSnapshot& text) {
     const auto size = static_cast<std::int64_t>(m_buffer.size());
     ++m_revision;
     m_snapshot.reset();
+    m_chunks.clear(); // every kept chunk holds the old text
     if (size >= textLength + kMinimumGap && size <= 2 * (textLength + extraGapFor(textLength))) {
         // The buffer's pages are mapped already: copying into them costs a fraction of
         // first-touching fresh memory.

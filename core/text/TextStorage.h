@@ -2,6 +2,8 @@
 
 #include "core/common/TextRange.h"
 #include "core/common/TextSource.h"
+#include "core/text/TextChunkCache.h"
+#include "core/text/TextChunkSnapshot.h"
 
 #include <cstdint>
 #include <memory>
@@ -85,14 +87,50 @@ public:
     /// Renumbers the current text: an owner that counts its own steps (one step made of
     /// several replace() calls) keeps the storage, and so its snapshots, on its count. The
     /// owner must never give two different texts the same number.
-    void setRevision(std::uint64_t revision) { m_revision = revision; }
+    void setRevision(std::uint64_t revision) {
+        if (m_chunksRevision == m_revision)
+            m_chunksRevision = revision;
+        m_revision = revision;
+    }
 
     /// An immutable copy of the current text; repeated calls at the same revision share it.
     TextSnapshot snapshot() const;
 
+    /// The current text as shared chunks of about a megabyte. The storage keeps the chunks
+    /// (until dropChunks()) and an edit replaces only those it touches, so after the first
+    /// call the next costs about a chunk per place edited. The first copy of a large text
+    /// can be spread over several calls of prepareChunks().
+    TextChunkSnapshot chunkSnapshot() const {
+        syncChunks();
+        return m_chunks.snapshot(*this, m_revision);
+    }
+    /// Copies stale chunks until at least `budgetUnits` units were copied; true when a
+    /// chunkSnapshot() would copy nothing.
+    bool prepareChunks(std::int64_t budgetUnits) const {
+        syncChunks();
+        return m_chunks.refresh(*this, budgetUnits);
+    }
+    /// The units a chunkSnapshot() would copy now.
+    std::int64_t staleChunkUnits() const {
+        syncChunks();
+        return m_chunks.staleUnits(length());
+    }
+    /// The units held by the kept chunks (their memory is twice that in bytes).
+    std::int64_t chunkCacheUnits() const { return m_chunks.heldUnits(); }
+    /// Frees the kept chunks; snapshots handed out keep theirs.
+    void dropChunks() const { m_chunks.clear(); }
+
 private:
     struct Adopt {};
     TextStorage(Adopt, std::u16string&& text, std::uint64_t revision);
+    /// Drops the kept chunks when the text changed without them being told (a change that
+    /// bypassed replace() but moved the revision on): a stale copy is never handed out.
+    void syncChunks() const {
+        if (m_chunksRevision != m_revision) {
+            m_chunks.clear();
+            m_chunksRevision = m_revision;
+        }
+    }
     void moveGapTo(std::int64_t offset);
     void ensureGap(std::int64_t needed);
 
@@ -101,6 +139,9 @@ private:
     std::int64_t m_gapEnd = 0;
     std::uint64_t m_revision = 0;
     mutable std::shared_ptr<const std::u16string> m_snapshot; // the current text, cached
+    // Chunked copies for chunkSnapshot(); every change of the text must be reported to it.
+    mutable TextChunkCache m_chunks;
+    mutable std::uint64_t m_chunksRevision = 0; // the revision m_chunks is in step with
 };
 
 } // namespace vendrix

@@ -1,6 +1,9 @@
 #include "app/document/EditorDocument.h"
 #include "app/session/SessionController.h"
 #include "app/session/SessionRestore.h"
+#include "core/common/Utf8.h"
+#include "core/text/TextChunkCache.h"
+#include "core/text/TextStorage.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -208,6 +211,72 @@ TEST_F(SessionControllerTest, AFailedPassRollsBackAndIsRetriedFiveSecondsLater) 
     auto failure = m_session->flush(true);
     ASSERT_TRUE(failure);
     EXPECT_TRUE(failure->contains(QString::fromStdString(buffers().string())));
+}
+
+// A large unsaved text is copied for the pass over several event-loop turns, with typing in
+// between; the pass writes exactly the text of the moment it captured, and the next passes
+// copy only the chunks that changed.
+TEST_F(SessionControllerTest, ALargeTextIsCopiedBetweenEventsAndThePassWritesWhatItCaptured) {
+    constexpr std::int64_t chunk = TextChunkCache::defaultChunkUnits;
+    std::u16string initial;
+    for (std::int64_t i = 0; initial.size() < static_cast<std::size_t>(6 * chunk); ++i)
+        initial += i % 9 == 8 ? u"öğe\n" : u"satır ";
+    EditorDocument& document = addDocument(initial);
+    m_session->setPreparationStepTime(0us); // one chunk per turn
+    int edits = 0;
+    auto edit = [&] {
+        const std::int64_t length = document.length();
+        const std::int64_t border = (edits % 5 + 1) * chunk;
+        switch (edits++ % 6) {
+        case 0: document.applyEdit({std::min(border, length), 0}, u"[sınır]"); break;
+        case 1: document.applyEdit({std::min(border, length) - 4, 9}, u"<üstünden>"); break;
+        case 2: document.applyEdit({0, 1}, u"Ş"); break;
+        case 3: document.applyEdit({length, 0}, u"son"); break;
+        // A surrogate pair across the writer's 64 Ki-unit blocks.
+        case 4: document.applyEdit({65535, 0}, u"\U0001F600"); break;
+        default: document.applyEdit({length / 2 - 2 * chunk, chunk + 3}, u""); break;
+        }
+        m_session->scheduleSave();
+    };
+
+    auto captureWhileTyping = [&] {
+        (void)m_session->flush(false);
+        int turns = 0;
+        // Captured once the bookkeeping names the current revision.
+        while (document.persistedRevision() != document.contentRevision() && turns < 500) {
+            if (++turns % 3 == 1)
+                edit();
+            QCoreApplication::processEvents();
+        }
+        return turns;
+    };
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const int turns = captureWhileTyping();
+        ASSERT_EQ(document.persistedRevision(), document.contentRevision());
+        EXPECT_GE(turns, 3) << "copied over several turns";
+        const std::u16string captured = document.storage()->string();
+        edit(); // typing goes on while the pass writes
+        settle();
+        ASSERT_FALSE(m_session->lastError());
+        EXPECT_TRUE(bufferText(document) == utf8::encode(captured)) << "the buffer holds the captured text";
+        EXPECT_GE(document.storage()->chunkCacheUnits(), document.length() - 2 * chunk)
+            << "a pass is pending: the copies are kept for it";
+        // Three chunks far apart change: more than a flush copies on the spot.
+        document.applyEdit({0, 0}, u"a");
+        document.applyEdit({3 * chunk + 10, 0}, u"b");
+        document.applyEdit({document.length(), 0}, u"c");
+    }
+
+    // A change of one chunk is captured on the spot; with nothing pending, the copies go.
+    captureWhileTyping();
+    type(document, u"!"); // while that pass writes
+    settle();
+    (void)m_session->flush(false);
+    EXPECT_EQ(document.persistedRevision(), document.contentRevision());
+    settle();
+    EXPECT_TRUE(bufferText(document) == utf8::encode(document.storage()->string()));
+    EXPECT_EQ(document.storage()->chunkCacheUnits(), 0);
 }
 
 // A restored tab whose buffer cannot be read stays pending, and its buffer — possibly the

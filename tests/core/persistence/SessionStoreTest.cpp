@@ -1,3 +1,4 @@
+#include "core/common/Utf8.h"
 #include "core/persistence/SessionStore.h"
 #include "support/TestSupport.h"
 
@@ -393,6 +394,23 @@ TEST_F(SessionStoreTest, BufferNameSpellingDifferingInCaseIsReadAndKept) {
     // Once the editor writes the canonical name, the old spelling is superseded.
     ASSERT_TRUE(store->writeBuffer(u16("yeni"), upper));
     EXPECT_EQ(store->pruneBuffers({upper}), std::vector<std::string>{});
+}
+
+// A text read piece by piece is written byte for byte as the same text in one string:
+// surrogate pairs across the writer's 64 Ki-unit blocks stay whole, lone ones become U+FFFD.
+TEST_F(SessionStoreTest, BufferFromATextSourceMatchesTheWholeString) {
+    auto store = start();
+    const std::string name = SessionStore::bufferName(Uuid::random());
+    std::u16string text(65535, u'a');
+    text += u"\U0001F600"; // high surrogate last in the first block
+    text += std::u16string(65534, u'b');
+    text += char16_t(0xDC00); // a lone low surrogate first in the third block
+    text += u"ğ";
+    text += char16_t(0xD800); // a lone high surrogate at the very end
+    for (const std::u16string& sample : {text, text.substr(0, 65536), std::u16string()}) {
+        ASSERT_TRUE(store->writeBuffer(StringTextSource(sample), name));
+        EXPECT_TRUE(readFileBytes(store->buffersURL() / name) == utf8::encode(sample)) << sample.size();
+    }
 }
 
 TEST_F(SessionStoreTest, StaleCopyUnderAnotherSpellingIsAdoptedUnderAFreshIdentity) {
