@@ -39,17 +39,16 @@ MultiDocumentSearch::search(const SearchPattern& pattern, std::span<const Search
         result.truncated = result.truncated || documentTruncated;
         // Only documents with hits pay for a line index.
         const LineIndex index(text);
-        const auto& starts = index.lineStarts();
         std::int64_t line = 0;
         for (const TextRange& range : ranges) {
             while (line + 1 < index.lineCount() &&
-                   starts[static_cast<size_t>(line + 1)] <= range.location)
+                   index.lineStart(line + 1) <= range.location)
                 ++line;
             SearchHit hit;
             hit.documentID = document.id;
             hit.range = range;
             hit.line = line;
-            hit.column = range.location - starts[static_cast<size_t>(line)];
+            hit.column = range.location - index.lineStart(line);
             hit.preview = SearchHit::makePreview(text, index.range(line), range.location);
             result.hits.push_back(std::move(hit));
         }

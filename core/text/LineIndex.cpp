@@ -14,6 +14,8 @@ namespace vendrix {
 namespace {
 
 constexpr std::int64_t kChunkUnits = 65536;
+/// The least width of the gap kept in the table of starts.
+constexpr size_t kMinGap = 64;
 
 #if defined(__x86_64__)
 /// The AVX2 form of the scan below: 32 units a step, two mask bits per unit.
@@ -90,55 +92,84 @@ void collectStarts(const TextSource& source, TextRange range, std::vector<std::i
 
 } // namespace
 
-LineIndex::LineIndex() : m_lineStarts{0} {}
+LineIndex::LineIndex() : m_starts{0}, m_gapBegin(1), m_gapEnd(1) {}
 
 LineIndex::LineIndex(std::u16string_view text) : LineIndex(StringTextSource(text)) {}
 
 LineIndex::LineIndex(const TextSource& text) { rebuild(text); }
 
 void LineIndex::rebuild(const TextSource& text) {
-    m_lineStarts.clear();
-    m_pendingFrom = SIZE_MAX;
+    m_starts.clear();
     m_pendingShift = 0;
     m_length = text.length();
     m_longest = -1; // found on first request
     m_longestBound = m_length;
     // Room for lines of 64 units on average, so a large file rarely regrows the table.
-    m_lineStarts.reserve(static_cast<size_t>(m_length / 64 + 16));
-    m_lineStarts.push_back(0);
-    collectStarts(text, {0, m_length}, m_lineStarts);
-    if (m_lineStarts.capacity() > 4 * m_lineStarts.size() + 4096)
-        m_lineStarts.shrink_to_fit();
+    m_starts.reserve(static_cast<size_t>(m_length / 64 + 16));
+    m_starts.push_back(0);
+    collectStarts(text, {0, m_length}, m_starts);
+    if (m_starts.capacity() > 4 * m_starts.size() + 4096)
+        m_starts.shrink_to_fit();
+    // The gap starts at the end, in whatever room the table already has.
+    const size_t n = m_starts.size();
+    m_starts.resize(n + std::min(m_starts.capacity() - n, std::max(kMinGap, n / 32)));
+    m_gapBegin = n;
+    m_gapEnd = m_starts.size();
 }
 
-void LineIndex::movePendingTo(size_t index) const {
-    if (m_pendingShift == 0) {
-        m_pendingFrom = index;
-        return;
+void LineIndex::moveGapTo(size_t index) const {
+    index = std::min(index, count());
+    const size_t gap = m_gapEnd - m_gapBegin;
+    const std::int64_t shift = m_pendingShift;
+    std::int64_t* s = m_starts.data();
+    if (gap != 0 || shift != 0) {
+        if (index > m_gapBegin) // later entries move before the gap and take the shift on
+            for (size_t i = m_gapBegin; i < index; ++i)
+                s[i] = s[i + gap] + shift;
+        else // earlier entries move behind the gap and give the shift up
+            for (size_t i = m_gapBegin; i > index; --i)
+                s[i - 1 + gap] = s[i - 1] - shift;
     }
-    const size_t n = m_lineStarts.size();
-    index = std::min(index, n);
-    if (m_pendingFrom > n)
-        m_pendingFrom = n;
-    // Entries between the old and the new boundary change sides.
-    if (index > m_pendingFrom)
-        for (size_t i = m_pendingFrom; i < index; ++i)
-            m_lineStarts[i] += m_pendingShift;
-    else
-        for (size_t i = index; i < m_pendingFrom; ++i)
-            m_lineStarts[i] -= m_pendingShift;
-    m_pendingFrom = index;
+    m_gapBegin = index;
+    m_gapEnd = index + gap;
 }
 
-const std::vector<std::int64_t>& LineIndex::lineStarts() const {
-    movePendingTo(m_lineStarts.size());
-    m_pendingShift = 0;
-    m_pendingFrom = SIZE_MAX;
-    return m_lineStarts;
+void LineIndex::widenGap(size_t units) {
+    if (m_gapEnd - m_gapBegin >= units)
+        return;
+    // Widen in proportion to the table, so that regrowing stays rare however many lines
+    // are added.
+    const size_t newGap = units + std::max(kMinGap, count() / 32);
+    std::vector<std::int64_t> grown;
+    grown.reserve(count() + newGap);
+    grown.insert(grown.end(), m_starts.begin(),
+                 m_starts.begin() + static_cast<std::ptrdiff_t>(m_gapBegin));
+    grown.resize(m_gapBegin + newGap);
+    grown.insert(grown.end(), m_starts.begin() + static_cast<std::ptrdiff_t>(m_gapEnd),
+                 m_starts.end());
+    m_starts.swap(grown);
+    m_gapEnd = m_gapBegin + newGap;
+}
+
+std::vector<std::int64_t> LineIndex::lineStarts() const {
+    std::vector<std::int64_t> starts;
+    starts.reserve(count());
+    for (size_t i = 0; i < count(); ++i)
+        starts.push_back(startAt(i));
+    return starts;
+}
+
+bool operator==(const LineIndex& a, const LineIndex& b) {
+    if (a.m_length != b.m_length || a.count() != b.count())
+        return false;
+    for (size_t i = 0; i < a.count(); ++i)
+        if (a.startAt(i) != b.startAt(i))
+            return false;
+    return true;
 }
 
 size_t LineIndex::firstStartAfter(std::int64_t offset) const {
-    size_t lo = 0, hi = m_lineStarts.size();
+    size_t lo = 0, hi = count();
     while (lo < hi) {
         size_t mid = lo + (hi - lo) / 2;
         if (startAt(mid) <= offset)
@@ -153,7 +184,7 @@ std::int64_t LineIndex::longestLineLength() const {
     if (m_longest >= 0)
         return m_longest;
     std::int64_t longest = 0;
-    const size_t n = m_lineStarts.size();
+    const size_t n = count();
     for (size_t i = 0; i + 1 < n; ++i)
         longest = std::max(longest, startAt(i + 1) - 1 - startAt(i));
     m_longest = std::max(longest, m_length - startAt(n - 1));
@@ -166,7 +197,7 @@ bool LineIndex::hasLineLongerThan(std::int64_t length) const {
 }
 
 std::int64_t LineIndex::lineNumber(std::int64_t offset) const {
-    if (m_lineStarts.size() == 1 || offset <= 0)
+    if (count() == 1 || offset <= 0)
         return 0;
     return static_cast<std::int64_t>(firstStartAfter(offset)) - 1;
 }
@@ -215,23 +246,16 @@ void LineIndex::update(TextRange editedRange, std::int64_t changeInLength,
     std::vector<std::int64_t> inserted;
     collectStarts(newText, {loc, newLen}, inserted);
 
-    // Every start from hi on moves by the change: fold it into the pending shift, after
-    // moving the pending boundary to hi (which costs the distance from the previous edit).
-    movePendingTo(hi);
+    // Every start from hi on moves by the change: move the gap to hi (which costs the
+    // distance from the previous edit) and fold the change into the pending shift behind it.
+    moveGapTo(hi);
     m_pendingShift += changeInLength;
-
-    const auto removed = static_cast<std::ptrdiff_t>(hi - lo);
-    const auto added = static_cast<std::ptrdiff_t>(inserted.size());
-    if (added > removed)
-        m_lineStarts.insert(m_lineStarts.begin() + static_cast<std::ptrdiff_t>(hi),
-                            static_cast<size_t>(added - removed), 0);
-    else if (added < removed)
-        m_lineStarts.erase(m_lineStarts.begin() + static_cast<std::ptrdiff_t>(lo) + added,
-                           m_lineStarts.begin() + static_cast<std::ptrdiff_t>(hi));
-    // The new entries are stored as true values; the pending region begins after them.
+    // The starts in lo..<hi, now just before the gap, join it; the new ones fill its front.
+    m_gapBegin = lo;
+    widenGap(inserted.size());
     std::copy(inserted.begin(), inserted.end(),
-              m_lineStarts.begin() + static_cast<std::ptrdiff_t>(lo));
-    m_pendingFrom = lo + inserted.size();
+              m_starts.begin() + static_cast<std::ptrdiff_t>(m_gapBegin));
+    m_gapBegin += inserted.size();
     m_length += changeInLength;
 
     // The touched lines are now lo - 1 ... lo - 1 + inserted.size(); all others kept theirs.

@@ -25,14 +25,13 @@ public:
     /// Builds from any text source, reading at most 65,536 units per fetch.
     explicit LineIndex(const TextSource& text);
 
-    /// Offset at which each line begins; strictly increasing, starting with 0. Settles any
-    /// pending shift first, which costs the lines after the last edit: hot paths use
-    /// lineStart(), range() and lineNumber() instead.
-    const std::vector<std::int64_t>& lineStarts() const;
+    /// Offset at which each line begins; strictly increasing, starting with 0. A copy of the
+    /// whole table (for tests and checks): hot paths use lineStart(), range() and lineNumber().
+    std::vector<std::int64_t> lineStarts() const;
     /// Length of the indexed text.
     std::int64_t length() const { return m_length; }
     /// Number of lines, never below 1.
-    std::int64_t lineCount() const { return static_cast<std::int64_t>(m_lineStarts.size()); }
+    std::int64_t lineCount() const { return static_cast<std::int64_t>(count()); }
     /// Length of the longest line without its LF; 0 for an empty text. Kept up to date by
     /// update() at the cost of the lines an edit touched; only an edit that shortens the one
     /// longest line makes the next call scan all lines again.
@@ -52,9 +51,9 @@ public:
     /// Updates the index after an edit of the text. `editedRange` is the range of the new
     /// text that replaced the old, `changeInLength` is new length - old length, `newText` is
     /// the whole new text. Costs the edited text plus the number of line starts between this
-    /// edit and the previous one: the shift of all later starts is kept pending and settled
-    /// lazily, so typing in the middle of a million-line text stays cheap. An edit that adds
-    /// or removes line breaks also moves the later entries of the table once.
+    /// edit and the previous one: the table keeps a gap at the last edit, and the shift of all
+    /// starts after it is kept pending and settled lazily as the gap moves, so typing or adding
+    /// and removing line breaks in a million-line text stays cheap wherever the cursor is.
     /// An inconsistent report (the replaced length negative, or lengths not adding up) is a
     /// programming error: debug builds stop, release builds rebuild the index from the text.
     void update(TextRange editedRange, std::int64_t changeInLength, const TextSource& newText);
@@ -63,28 +62,33 @@ public:
     /// True when the index equals one built from `text` (used by debug checks and tests).
     bool matches(const TextSource& text) const;
 
-    friend bool operator==(const LineIndex& a, const LineIndex& b) {
-        return a.m_length == b.m_length && a.lineStarts() == b.lineStarts();
-    }
+    friend bool operator==(const LineIndex& a, const LineIndex& b);
 
 private:
     void rebuild(const TextSource& text);
-    /// The start of line `i` (0 <= i < lineCount()), pending shift included.
+    /// Number of entries, the gap excluded.
+    size_t count() const { return m_starts.size() - (m_gapEnd - m_gapBegin); }
+    /// The start of line `i` (0 <= i < count()), pending shift included.
     std::int64_t startAt(size_t i) const {
-        return m_lineStarts[i] + (i >= m_pendingFrom ? m_pendingShift : 0);
+        return i < m_gapBegin ? m_starts[i] : m_starts[i + (m_gapEnd - m_gapBegin)] + m_pendingShift;
     }
-    /// Makes the entries from `index` on carry the pending shift themselves.
-    void movePendingTo(size_t index) const;
+    /// Moves the gap (and with it the boundary of the pending shift) before entry `index`;
+    /// the entries passing it take on or give up the shift. Costs the distance moved.
+    void moveGapTo(size_t index) const;
+    /// Makes the gap at least `units` entries wide.
+    void widenGap(size_t units);
     /// Index of the first line start greater than `offset`.
     size_t firstStartAfter(std::int64_t offset) const;
-    /// Length of line `i` (0 <= i < lineCount()), pending shift included.
+    /// Length of line `i` (0 <= i < count()), pending shift included.
     std::int64_t lengthAt(size_t i) const {
-        return (i + 1 < m_lineStarts.size() ? startAt(i + 1) - 1 : m_length) - startAt(i);
+        return (i + 1 < count() ? startAt(i + 1) - 1 : m_length) - startAt(i);
     }
 
-    // Entries at m_pendingFrom and later are m_pendingShift short of their true value.
-    mutable std::vector<std::int64_t> m_lineStarts;
-    mutable size_t m_pendingFrom = SIZE_MAX;
+    // The table of starts with a gap of unused entries at m_gapBegin..<m_gapEnd. Entries
+    // before the gap hold their true value; those after it are m_pendingShift short of it.
+    mutable std::vector<std::int64_t> m_starts;
+    mutable size_t m_gapBegin = 0;
+    mutable size_t m_gapEnd = 0;
     mutable std::int64_t m_pendingShift = 0;
     std::int64_t m_length = 0;
     // The longest line's length, -1 while unknown; and a bound no line exceeds, kept even

@@ -69,11 +69,15 @@ TEST(LineIndexTest, IncrementalUpdatesEqualRebuild) {
     LineIndex live(text);
     const char16_t alphabet[] = {u'a', u'\n', u'b', u'\n', u'\u00e7', u' '};
     for (int step = 0; step < 3000; ++step) {
-        size_t loc = rng() % (text.size() + 1);
-        size_t oldLen = rng() % (std::min<size_t>(text.size() - loc, 12) + 1);
+        // Edits at the start, the end and anywhere; now and then a run of many line breaks
+        // or a long deletion, so the table's gap fills up, regrows and moves far.
+        const unsigned where = rng() % 4;
+        size_t loc = where == 0 ? 0 : where == 1 ? text.size() : rng() % (text.size() + 1);
+        const bool bulk = step % 37 == 0;
+        size_t oldLen = rng() % (std::min<size_t>(text.size() - loc, bulk ? 400 : 12) + 1);
         std::u16string insert;
-        for (size_t n = rng() % 10; n > 0; --n)
-            insert.push_back(alphabet[rng() % std::size(alphabet)]);
+        for (size_t n = rng() % (bulk ? 300 : 10); n > 0; --n)
+            insert.push_back(bulk && n % 3 != 0 ? u'\n' : alphabet[rng() % std::size(alphabet)]);
         text.replace(loc, oldLen, insert);
         SplitSource source(text, rng() % (text.size() + 1));
         live.update({static_cast<std::int64_t>(loc), static_cast<std::int64_t>(insert.size())},
