@@ -70,7 +70,8 @@ private:
     size_t count() const { return m_starts.size() - (m_gapEnd - m_gapBegin); }
     /// The start of line `i` (0 <= i < count()), pending shift included.
     std::int64_t startAt(size_t i) const {
-        return i < m_gapBegin ? m_starts[i] : m_starts[i + (m_gapEnd - m_gapBegin)] + m_pendingShift;
+        return i < m_gapBegin ? m_starts[i]
+                              : m_starts[i + (m_gapEnd - m_gapBegin)] + m_pendingShift;
     }
     /// Moves the gap (and with it the boundary of the pending shift) before entry `index`;
     /// the entries passing it take on or give up the shift. Costs the distance moved.
