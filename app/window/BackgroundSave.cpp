@@ -16,7 +16,7 @@ namespace vendrix::app {
 
 BackgroundSave::Result BackgroundSave::run(const Request& request, QWidget* parent,
                                            const Options& options,
-                                           std::optional<std::uint64_t>* capturedRevision) {
+                                           std::optional<TextChunkSnapshot>* captured) {
     auto progress = std::make_shared<FormatProgress>();
     UserFileWriteOptions writeOptions;
     writeOptions.fault = options.fault;
@@ -40,8 +40,6 @@ BackgroundSave::Result BackgroundSave::run(const Request& request, QWidget* pare
             cancelled();
             return;
         }
-        if (capturedRevision)
-            *capturedRevision = snapshot->revision();
         // The worker reads only the snapshot (immutable, its chunks shared) and writes only
         // `result`, which this thread reads after the join.
         worker = std::thread([&] {
@@ -98,6 +96,8 @@ BackgroundSave::Result BackgroundSave::run(const Request& request, QWidget* pare
         panel->finish();
         panel->deleteLater();
     }
+    if (captured)
+        *captured = std::move(snapshot);
     return std::move(*result);
 }
 

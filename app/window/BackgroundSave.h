@@ -49,9 +49,10 @@ public:
     using Result = std::expected<UserFileWriteResult, TextFileSaveFailure>;
 
     /// Runs the save and returns once the worker has finished (it is joined).
-    /// `capturedRevision`, when given, receives the revision of the snapshot written.
+    /// `captured`, when given, receives the snapshot written (its revision names the text
+    /// the file now holds; its chunks stay alive as long as the caller keeps it).
     static Result run(const Request& request, QWidget* parent, const Options& options,
-                      std::optional<std::uint64_t>* capturedRevision = nullptr);
+                      std::optional<TextChunkSnapshot>* captured = nullptr);
 };
 
 } // namespace vendrix::app

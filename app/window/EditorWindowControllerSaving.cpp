@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 namespace vendrix::app {
 
@@ -114,12 +115,19 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
     options.panelShown = [this](OpenFormattingPanel& panel) { m_savePanel = &panel; };
     m_saving.push_back(&document);
     document.holdChunks();
-    std::optional<std::uint64_t> captured;
+    std::optional<TextChunkSnapshot> written;
     const BackgroundSave::Result saved = whilePrompting(
-        [&] { return BackgroundSave::run(request, window(), options, &captured); });
+        [&] { return BackgroundSave::run(request, window(), options, &written); });
     std::erase(m_saving, &document);
+    const std::optional<std::uint64_t> captured =
+        written ? std::optional(written->revision()) : std::nullopt;
     if (alive)
         alive->releaseChunks();
+    if (written) {
+        // Giving back a large text's chunks takes milliseconds (tens of megabytes unmapped):
+        // the snapshot, now their last holder but for chunks edited since, goes on a thread.
+        std::thread([chunks = std::move(*written)]() mutable { chunks = {}; }).detach();
+    }
     if (!alive || !indexOf(document))
         return saved.has_value();
 
