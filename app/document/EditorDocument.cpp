@@ -135,6 +135,17 @@ std::optional<TextSnapshot> EditorDocument::snapshot() const {
     return m_storage->snapshot();
 }
 
+std::optional<TextChunkSnapshot> EditorDocument::chunkSnapshot() const {
+    if (!m_storage)
+        return std::nullopt;
+    return m_storage->chunkSnapshot();
+}
+
+void EditorDocument::releaseChunks() {
+    if (m_chunkHolds > 0 && --m_chunkHolds == 0 && m_storage)
+        m_storage->dropChunks();
+}
+
 EditorDocument::HookID EditorDocument::addChangeFilter(ChangeFilter filter) {
     return m_filters.add(std::move(filter));
 }

@@ -188,6 +188,14 @@ public:
     /// The text at contentRevision (its revision() equals contentRevision()), for work on
     /// other threads; none while the content is pending.
     std::optional<TextSnapshot> snapshot() const;
+    /// The same as shared chunks the storage keeps (TextStorage::chunkSnapshot); none while
+    /// the content is pending.
+    std::optional<TextChunkSnapshot> chunkSnapshot() const;
+    /// The storage keeps its chunk copies while anyone holds them (the session between its
+    /// passes, a save while it prepares and writes); the last release frees them. Snapshots
+    /// handed out keep their chunks whatever happens here.
+    void holdChunks() { ++m_chunkHolds; }
+    void releaseChunks();
 
     // Edits.
     /// One undoable edit of `range`. See applyEdits().
@@ -324,6 +332,7 @@ private:
     LineIndex m_lineIndex;
     PendingContent m_pending;
     std::int64_t m_contentRevision = 0;
+    int m_chunkHolds = 0;
     std::optional<std::int64_t> m_persistedRevision;
     std::optional<std::string> m_bufferOnDisk;
     std::optional<DiskStamp> m_diskStamp;

@@ -155,12 +155,13 @@ void SessionController::rememberCache(EditorDocument* document) {
             return;
     std::erase_if(m_cachingDocuments, [](const QPointer<EditorDocument>& known) { return !known; });
     m_cachingDocuments.emplace_back(document);
+    document->holdChunks();
 }
 
 void SessionController::releaseCaches() {
     for (const QPointer<EditorDocument>& document : m_cachingDocuments)
-        if (document && document->isLoaded())
-            document->storage()->dropChunks();
+        if (document)
+            document->releaseChunks(); // a save preparing or writing keeps them
     m_cachingDocuments.clear();
 }
 

@@ -7,6 +7,7 @@
 
 #include <expected>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 class QWidget;
@@ -16,14 +17,21 @@ namespace vendrix::app {
 class OpenFormattingPanel;
 
 /// Saves a snapshot of a document's text on a worker thread: encoded piece by piece straight
-/// into the file (TextFileSaver). The caller waits in a local event loop, so the window keeps
+/// into the file (TextFileSaver). The snapshot is a chunked copy; copying a large text for it
+/// is spread over event-loop turns (`prepare`, a short step per turn) before it is taken, and
+/// the worker starts then. The caller waits in a local event loop, so the window keeps
 /// painting and taking input (the document may be edited meanwhile; the file gets the
 /// snapshot). A save still running after `panelDelayMilliseconds` shows a progress panel
-/// whose "Vazgeç" cancels it; a cancelled save leaves the old file as it was.
+/// whose "Vazgeç" cancels it, preparation included; a cancelled save leaves the old file as
+/// it was.
 class BackgroundSave {
 public:
     struct Request {
-        TextSnapshot snapshot;
+        /// One short step of copying the text; true when `capture` would copy little. Called
+        /// once right away and then once per event-loop turn until it returns true.
+        std::function<bool()> prepare;
+        /// Takes the snapshot to write; none when the text is gone (the save is cancelled).
+        std::function<std::optional<TextChunkSnapshot>()> capture;
         TextEncoding encoding = TextEncoding::utf8;
         LineEnding lineEnding = LineEnding::lf;
         /// The file to write, symbolic links resolved.
@@ -41,7 +49,10 @@ public:
     using Result = std::expected<UserFileWriteResult, TextFileSaveFailure>;
 
     /// Runs the save and returns once the worker has finished (it is joined).
-    static Result run(const Request& request, QWidget* parent, const Options& options);
+    /// `captured`, when given, receives the snapshot written (its revision names the text
+    /// the file now holds; its chunks stay alive as long as the caller keeps it).
+    static Result run(const Request& request, QWidget* parent, const Options& options,
+                      std::optional<TextChunkSnapshot>* captured = nullptr);
 };
 
 } // namespace vendrix::app

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -157,6 +158,9 @@ public:
     OpenFormattingPanel* saveProgressPanel() const;
     /// How long a save runs before its progress panel appears.
     int saveProgressDelayMilliseconds = 500;
+    /// The main-thread time one step of copying a large text for a save takes before it lets
+    /// events through (zero copies one chunk per step).
+    std::chrono::microseconds saveCopyStepTime{1000};
     /// Test seam: handed to every save's writer (UserFileWriteOptions::fault), on the worker.
     std::function<int(std::string_view operation)> saveFault;
     bool closeDocument(EditorDocument& document);

@@ -11,10 +11,18 @@
 #include <QPointer>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace vendrix::app {
 
 namespace msg = windowMessages;
+
+namespace {
+/// Stale units a save copies on the spot when it takes its snapshot: two chunks, well under
+/// a millisecond.
+constexpr std::int64_t immediateSaveCopyUnits = 2 * TextChunkCache::defaultChunkUnits;
+} // namespace
 
 void EditorWindowController::saveActive() {
     EditorDocument* document = activeDocument();
@@ -76,9 +84,27 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
         !confirmOverwrite(document, target))
         return false;
 
-    // The worker saves the text as it is now; the document stays editable meanwhile.
+    // The worker saves the text as it is when the snapshot is taken; the document stays
+    // editable meanwhile. The snapshot shares the chunks the storage keeps, so only their
+    // first copy costs: a large one is made a short step per event-loop turn. The chunks are
+    // held for the save, so the session letting go of them does not waste the copy.
+    const QPointer<EditorDocument> alive(&document);
     BackgroundSave::Request request;
-    request.snapshot = *document.snapshot();
+    request.prepare = [alive, stepTime = saveCopyStepTime] {
+        if (!alive || !alive->isLoaded())
+            return true;
+        const TextStorage& storage = *alive->storage();
+        if (storage.staleChunkUnits() <= immediateSaveCopyUnits)
+            return true;
+        const auto start = std::chrono::steady_clock::now();
+        while (!storage.prepareChunks(TextChunkCache::defaultChunkUnits))
+            if (std::chrono::steady_clock::now() - start >= stepTime)
+                return false;
+        return true;
+    };
+    request.capture = [alive] {
+        return alive ? alive->chunkSnapshot() : std::nullopt;
+    };
     request.encoding = document.encoding();
     request.lineEnding = document.lineEnding();
     request.target = target;
@@ -87,11 +113,21 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
     options.panelDelayMilliseconds = saveProgressDelayMilliseconds;
     options.fault = saveFault;
     options.panelShown = [this](OpenFormattingPanel& panel) { m_savePanel = &panel; };
-    const QPointer<EditorDocument> alive(&document);
     m_saving.push_back(&document);
-    const BackgroundSave::Result saved =
-        whilePrompting([&] { return BackgroundSave::run(request, window(), options); });
+    document.holdChunks();
+    std::optional<TextChunkSnapshot> written;
+    const BackgroundSave::Result saved = whilePrompting(
+        [&] { return BackgroundSave::run(request, window(), options, &written); });
     std::erase(m_saving, &document);
+    const std::optional<std::uint64_t> captured =
+        written ? std::optional(written->revision()) : std::nullopt;
+    if (alive)
+        alive->releaseChunks();
+    if (written) {
+        // Giving back a large text's chunks takes milliseconds (tens of megabytes unmapped):
+        // the snapshot, now their last holder but for chunks edited since, goes on a thread.
+        std::thread([chunks = std::move(*written)]() mutable { chunks = {}; }).detach();
+    }
     if (!alive || !indexOf(document))
         return saved.has_value();
 
@@ -132,7 +168,7 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
     // Clean only when the file holds what the tab holds: an edit, or a new encoding or line
     // ending, made while the save ran keeps the tab dirty.
     const bool unchanged =
-        static_cast<std::uint64_t>(document.contentRevision()) == request.snapshot.revision() &&
+        captured && static_cast<std::uint64_t>(document.contentRevision()) == *captured &&
         document.encoding() == request.encoding && document.lineEnding() == request.lineEnding;
     document.setDirty(!unchanged);
     refreshTabBar();

@@ -4,6 +4,7 @@
 
 #include "app/context/OpenFormattingPanel.h"
 #include "app/window/WindowMessages.h"
+#include "core/text/TextChunkCache.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -76,6 +77,63 @@ TEST_F(WindowBackgroundSaveTest, AnEditDuringTheSaveKeepsTheTabDirtyAndTheFileGe
     controller->saveFault = nullptr;
     controller->saveActive();
     EXPECT_EQ(read(file), "old new more");
+    EXPECT_FALSE(document.isDirty());
+}
+
+TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevisionCaptured) {
+    // Five chunks: copied one per event-loop turn before the worker starts.
+    const QByteArray original(5 * TextChunkCache::defaultChunkUnits, 'x');
+    const QString file = write("large.txt", original);
+    controller->openFiles({file});
+    EditorDocument& document = active();
+    ASSERT_TRUE(document.ensureLoaded());
+    controller->saveCopyStepTime = std::chrono::microseconds(0);
+
+    std::atomic<bool> workerWaiting{false}, release{false};
+    controller->saveFault = [&](std::string_view step) {
+        if (step == "fsync") {
+            workerWaiting = true;
+            for (int i = 0; i < 10000 && !release.load(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return 0;
+    };
+    bool preparing = false;
+    std::int64_t keptBefore = 0, keptWhileSessionLetGo = 0;
+    QTimer::singleShot(0, controller.get(), [&] {
+        // Still copying: this edit is part of the text the save captures.
+        preparing = document.storage()->staleChunkUnits() > 0 && !workerWaiting;
+        type(document, u"A");
+        // The session letting go of the chunks it kept does not free those the save prepares.
+        keptBefore = document.storage()->chunkCacheUnits();
+        document.holdChunks();
+        document.releaseChunks();
+        keptWhileSessionLetGo = document.storage()->chunkCacheUnits();
+    });
+    QTimer afterCapture;
+    QObject::connect(&afterCapture, &QTimer::timeout, [&] {
+        if (!workerWaiting || release)
+            return;
+        type(document, u"B"); // after the capture: not in the file, the tab stays dirty
+        release = true;
+    });
+    afterCapture.start(1);
+    controller->saveActive();
+    afterCapture.stop();
+
+    EXPECT_TRUE(preparing);
+    EXPECT_GT(keptBefore, 0);
+    EXPECT_EQ(keptWhileSessionLetGo, keptBefore);
+    EXPECT_TRUE(release.load());
+    EXPECT_EQ(read(file), original + "A");
+    EXPECT_EQ(document.length(), original.size() + 2);
+    EXPECT_TRUE(document.isDirty());
+    // The save held the only claim on the chunks: their memory is given back.
+    EXPECT_EQ(document.storage()->chunkCacheUnits(), 0);
+
+    controller->saveFault = nullptr;
+    controller->saveActive();
+    EXPECT_EQ(read(file), original + "AB");
     EXPECT_FALSE(document.isDirty());
 }
 
