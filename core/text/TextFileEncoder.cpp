@@ -156,7 +156,8 @@ std::string_view TextFileEncoder::next(unsigned char* out) {
     if (!m_wroteBOM) {
         m_wroteBOM = true;
         const std::string_view bom = byteOrderMark(m_encoding);
-        std::memcpy(out, bom.data(), bom.size());
+        if (!bom.empty()) // most encodings have none, and its data() may then be null
+            std::memcpy(out, bom.data(), bom.size());
         written = bom.size();
     }
     const std::size_t length = this->length();
