@@ -25,6 +25,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <utility>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -157,8 +158,10 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
     session->onStatusMessage = [editor](const QString& text, int seconds) {
         editor->showMessage(text, seconds);
     };
-    connect(editor, &EditorWindowController::quitRequested, this,
-            [this] { terminate(Termination::quitCommand); });
+    connect(editor, &EditorWindowController::quitRequested, this, [this] {
+        const auto reason = std::exchange(m_quitAfterPrompt, std::nullopt);
+        terminate(reason.value_or(Termination::quitCommand));
+    });
 
     RestoredSession restored = restoreSession(loaded);
     editor->restoreDocuments(std::move(restored.documents), restored.selectedIndex);
@@ -308,6 +311,16 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event) {
 void AppDelegate::terminate(Termination reason) {
     if (m_terminating || m_finished || !m_session)
         return;
+    if (m_editor && m_editor->isPresentingPrompt()) {
+        // Ending the event loops now would close the prompt with an answer nobody gave. The
+        // window writes the session at once and quits when the prompt has been answered; a
+        // signal's reason is kept (then nobody is asked should that final write fail).
+        if (!m_quitAfterPrompt || *m_quitAfterPrompt == Termination::quitCommand ||
+            *m_quitAfterPrompt == Termination::windowClosed)
+            m_quitAfterPrompt = reason;
+        m_editor->requestQuit();
+        return;
+    }
     m_terminating = true;
     if (m_editor) {
         m_editor->captureActiveViewState();

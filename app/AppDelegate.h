@@ -67,6 +67,8 @@ public:
     /// Open requests: opened at once when the editor exists, else at the end of launch.
     void openFiles(const QStringList& paths);
     /// The orderly quit. Exits the event loop unless the user keeps the application running.
+    /// While the window shows a prompt the session is written at once and the quit follows
+    /// when the prompt has been answered.
     void terminate(Termination reason);
 
     /// Replace the disk follow-up after restoring (default: the window watches and checks its
@@ -113,6 +115,8 @@ private:
     std::unique_ptr<SingleInstance> m_singleInstance;
     std::unique_ptr<Prompter> m_ownPrompter;
     QString m_socketPath;
+    /// Why the quit waiting for the window's prompt was asked for.
+    std::optional<Termination> m_quitAfterPrompt;
     bool m_terminating = false;
     bool m_finished = false;
     std::optional<int> m_exitStatus;

@@ -312,7 +312,13 @@ void EditorWindowController::show() {
 
 void EditorWindowController::requestQuit() {
     if (m_promptDepth > 0) {
+        // The prompt's own event loop must end by its answer, so the quit waits for it. But
+        // on a shutdown nobody may answer before the process is killed: write the session
+        // now, as the quit itself would.
         m_quitQueued = true;
+        captureActiveViewState();
+        if (session.flush)
+            session.flush(true);
         return;
     }
     emit quitRequested();

@@ -188,7 +188,8 @@ public:
     void captureActiveViewState();
     void saveWindowGeometry();
     void show();
-    /// Asks the application to quit (after any open prompt has been answered).
+    /// Asks the application to quit. While a prompt is open the quit waits until it has been
+    /// answered, and the session is written at once meanwhile.
     void requestQuit();
     /// True while a prompt or panel of this window runs its own event loop.
     bool isPresentingPrompt() const { return m_promptDepth > 0; }

@@ -7,13 +7,16 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 namespace vendrix::app {
 namespace {
@@ -28,11 +31,12 @@ protected:
     }
     void TearDown() override { qunsetenv("XDG_RUNTIME_DIR"); }
 
-    std::unique_ptr<AppDelegate> launch(const QStringList& files = {}) {
+    std::unique_ptr<AppDelegate> launch(const QStringList& files = {},
+                                        Prompter* prompter = nullptr) {
         AppDelegate::Options options;
         options.sessionDirectory = QString::fromStdString(sessionDir().string());
         options.settingsFile = QString::fromStdString((m_temp.path() / "settings.plist").string());
-        options.prompter = &m_prompter;
+        options.prompter = prompter ? prompter : &m_prompter;
         options.canShowAlerts = false;
         auto delegate = std::make_unique<AppDelegate>(options);
         m_status = delegate->finishLaunching(files);
@@ -140,6 +144,58 @@ TEST_F(AppDelegateTest, MinimisingTheWindowWritesTheSessionAndZoomTogglesMaximis
     QCoreApplication::processEvents(); // the pass's completion step
     EXPECT_GT(delegate->session()->saveCount(), passes);
     EXPECT_EQ(savedBuffer(), u"küçültmeden önce");
+}
+
+/// Handles events until `answer` is called, like a modal message box. (Not a QEventLoop: once
+/// an earlier test has ended the application's loop, a new one returns at once.)
+class LoopingPrompter final : public Prompter {
+public:
+    PromptAnswer ask(const PromptRequest&) override {
+        m_answer.reset();
+        if (whileOpen)
+            QTimer::singleShot(0, whileOpen);
+        while (!m_answer)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        return {*m_answer, false};
+    }
+    void answer(int button) { m_answer = button; }
+    std::function<void()> whileOpen;
+
+private:
+    std::optional<int> m_answer;
+};
+
+TEST_F(AppDelegateTest, AQuitDuringAPromptWritesTheSessionAtOnceAndQuitsOnceItIsAnswered) {
+    LoopingPrompter prompter;
+    auto delegate = launch({}, &prompter);
+    ASSERT_FALSE(m_status);
+    type(*delegate, u"yazıldı mı?");
+    PromptRequest question;
+    question.message = QStringLiteral("Biçimlendirilsin mi?");
+    question.buttons = {QStringLiteral("Biçimlendir"), QStringLiteral("Olduğu Gibi Aç")};
+
+    std::u16string onDiskBefore, onDiskMeanwhile;
+    std::optional<int> statusMeanwhile = -1;
+    prompter.whileOpen = [&] {
+        onDiskBefore = savedBuffer();
+        // A shutdown: the signal arrives, nobody answers, the process is killed later.
+        delegate->terminate(AppDelegate::Termination::terminateSignal);
+        delegate->terminate(AppDelegate::Termination::quitCommand);
+        onDiskMeanwhile = savedBuffer();
+        statusMeanwhile = delegate->exitStatus();
+        QTimer::singleShot(10, [&] { prompter.answer(1); });
+    };
+    const PromptAnswer answer = delegate->editor()->prompter().ask(question);
+    EXPECT_EQ(onDiskBefore, u"") << "the edit's own write is a second away";
+    EXPECT_EQ(onDiskMeanwhile, u"yazıldı mı?") << "written while the prompt was open";
+    EXPECT_FALSE(statusMeanwhile) << "the prompt keeps running";
+    EXPECT_EQ(answer.button, 1) << "the prompt ends by its answer, not by the quit";
+    EXPECT_FALSE(delegate->exitStatus());
+
+    // The quit follows from the event loop, along the usual path.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delegate->exitStatus(), 0);
+    EXPECT_EQ(savedBuffer(), u"yazıldı mı?");
 }
 
 TEST_F(AppDelegateTest, AFailedFinalWriteHoldsTheQuitUntilTheUserDecides) {

@@ -154,6 +154,8 @@ TEST(WindowPromptTest, RequestsArrivingDuringAPromptWaitForIt) {
     QFile(file).open(QIODevice::WriteOnly);
     int quits = 0;
     QObject::connect(&controller, &EditorWindowController::quitRequested, [&] { ++quits; });
+    std::vector<bool> flushes; // synchronously?
+    controller.session.flush = [&](bool synchronously) { flushes.push_back(synchronously); };
     std::size_t countInside = 0;
     prompter.duringPrompt = [&] {
         controller.openFiles({file});
@@ -163,6 +165,8 @@ TEST(WindowPromptTest, RequestsArrivingDuringAPromptWaitForIt) {
     EXPECT_FALSE(controller.closeDocument(*controller.activeDocument())); // "Vazgeç"
     EXPECT_EQ(countInside, 1u);
     EXPECT_EQ(quits, 0);
+    // Nobody may answer on a shutdown: the waiting quit has written the session already.
+    EXPECT_EQ(flushes, std::vector<bool>{true});
     QCoreApplication::processEvents();
     EXPECT_EQ(controller.documentCount(), 2u);
     EXPECT_EQ(quits, 1);
