@@ -122,6 +122,34 @@ bool FindController::isStale(const Snapshot& snapshot, const QString& action) {
     return true;
 }
 
+std::optional<FindController::ActiveRequest> FindController::beginOnActive(const QString& action,
+                                                                          bool edits) {
+    if (edits && refuseReadOnlyActive())
+        return std::nullopt;
+    auto pattern = compile(action);
+    if (!pattern)
+        return std::nullopt;
+    auto snapshot = snapshotActive();
+    if (!snapshot)
+        return std::nullopt;
+    const int generation = beginMain();
+    return ActiveRequest{std::move(*pattern), std::move(*snapshot), generation};
+}
+
+bool FindController::acceptOnActive(int generation, const Snapshot& snapshot,
+                                    const QString& action, double timeout,
+                                    const SearchFailure* failure) {
+    if (!finishMain(generation))
+        return false;
+    if (failure)
+        reportFailure(*failure, action, timeout);
+    if (failure || isStale(snapshot, action)) {
+        runIdleWaiters();
+        return false;
+    }
+    return true;
+}
+
 bool FindController::finishMain(int generation) {
     if (generation != mainGeneration)
         return false;
@@ -163,44 +191,38 @@ QString FindController::positionStatus(const EditorDocument& document, TextRange
 
 void FindController::find(bool forward) {
     const QString action = forward ? QStringLiteral("findNext") : QStringLiteral("findPrevious");
-    auto pattern = compile(action);
-    if (!pattern)
+    auto request = beginOnActive(action, false);
+    if (!request)
         return;
-    auto snapshot = snapshotActive();
-    if (!snapshot)
-        return;
-    const int generation = beginMain();
     const double timeout = interactiveTimeout;
     const bool wrapAround = wraps;
     const QString shownQuery = query;
     using Result = std::expected<std::optional<TextRange>, SearchFailure>;
     mainTask = m_background.run(
         timeout,
-        [pattern = *pattern, text = snapshot->text, selection = snapshot->selection, forward,
+        [pattern = std::move(request->pattern), text = request->snapshot.text,
+         selection = request->snapshot.selection, forward,
          wrapAround](const SearchBudget& budget) {
             return SearchEngine::findNext(pattern, text.view(), selection, forward, wrapAround,
                                           budget);
         },
-        [this, generation, snapshot = *snapshot, action, timeout, shownQuery](Result result) {
-            if (!finishMain(generation))
+        [this, generation = request->generation, snapshot = request->snapshot, action, timeout,
+         shownQuery](Result result) {
+            if (!acceptOnActive(generation, snapshot, action, timeout,
+                                result ? nullptr : &result.error()))
                 return;
-            if (!result) {
-                reportFailure(result.error(), action, timeout);
-            } else if (!isStale(snapshot, action)) {
-                if (!*result) {
-                    const QString text = QStringLiteral("Bulunamadı: ") + shownQuery;
-                    setStatus(text, true);
-                    setOutcome(action, QStringLiteral("notFound"),
-                               {{QStringLiteral("message"), text}});
-                } else {
-                    const TextRange range = **result;
-                    ctx.select(range);
-                    FindIndicator::flash(ctx.textView(), range);
-                    setStatus(positionStatus(*snapshot.document, range), false);
-                    setOutcome(action, QStringLiteral("found"),
-                               {{QStringLiteral("location"), qint64(range.location)},
-                                {QStringLiteral("length"), qint64(range.length)}});
-                }
+            if (!*result) {
+                const QString text = QStringLiteral("Bulunamadı: ") + shownQuery;
+                setStatus(text, true);
+                setOutcome(action, QStringLiteral("notFound"), {{QStringLiteral("message"), text}});
+            } else {
+                const TextRange range = **result;
+                ctx.select(range);
+                FindIndicator::flash(ctx.textView(), range);
+                setStatus(positionStatus(*snapshot.document, range), false);
+                setOutcome(action, QStringLiteral("found"),
+                           {{QStringLiteral("location"), qint64(range.location)},
+                            {QStringLiteral("length"), qint64(range.length)}});
             }
             runIdleWaiters();
         });
@@ -217,36 +239,24 @@ bool FindController::refuseReadOnlyActive() {
 
 void FindController::replace() {
     const QString action = QStringLiteral("replace");
-    if (refuseReadOnlyActive())
+    auto request = beginOnActive(action, true);
+    if (!request)
         return;
-    auto pattern = compile(action);
-    if (!pattern)
-        return;
-    auto snapshot = snapshotActive();
-    if (!snapshot)
-        return;
-    const int generation = beginMain();
     const double timeout = interactiveTimeout;
     using Result = std::expected<std::optional<std::u16string>, SearchFailure>;
     mainTask = m_background.run(
         timeout,
-        [pattern = *pattern, text = snapshot->text, selection = snapshot->selection,
+        [pattern = std::move(request->pattern), text = request->snapshot.text,
+         selection = request->snapshot.selection,
          with = toU16(replacement)](const SearchBudget& budget) {
             return SearchEngine::replacementForSelection(pattern, text.view(), selection, with,
                                                          budget);
         },
-        [this, generation, snapshot = *snapshot, action, timeout](Result result) {
-            if (!finishMain(generation))
+        [this, generation = request->generation, snapshot = request->snapshot, action,
+         timeout](Result result) {
+            if (!acceptOnActive(generation, snapshot, action, timeout,
+                                result ? nullptr : &result.error()))
                 return;
-            if (!result) {
-                reportFailure(result.error(), action, timeout);
-                runIdleWaiters();
-                return;
-            }
-            if (isStale(snapshot, action)) {
-                runIdleWaiters();
-                return;
-            }
             if (*result) {
                 // The range is the selection that was searched, not whatever is selected now.
                 EditorDocument& document = *snapshot.document;

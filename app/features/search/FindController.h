@@ -134,8 +134,23 @@ private:
         TextSnapshot text;
     };
 
+    /// A request on the active tab: its pattern, what it searches and its request number.
+    struct ActiveRequest {
+        SearchPattern pattern;
+        Snapshot snapshot;
+        int generation = 0;
+    };
+
     /// Compiles the options; reports a failure for `action` and returns none.
     std::optional<SearchPattern> compile(const QString& action);
+    /// The start of every operation on the active tab: refuses a read-only tab when the
+    /// operation `edits`, compiles, takes the snapshot and begins the request; none (with the
+    /// reason reported) when it cannot start.
+    std::optional<ActiveRequest> beginOnActive(const QString& action, bool edits);
+    /// The start of its completion: false, with the idle waiters run, when the request was
+    /// superseded, failed (reported) or the tab changed meanwhile (reported).
+    bool acceptOnActive(int generation, const Snapshot& snapshot, const QString& action,
+                        double timeout, const SearchFailure* failure);
     /// Cancels the running operation and shows "Aranıyor…"; returns the new request number.
     int beginMain();
     /// Says so and returns true when the active document is read-only.

@@ -51,15 +51,9 @@ std::int64_t FindController::apply(EditorDocument& document, Prepared& prepared)
 
 void FindController::replaceAll() {
     const QString action = QStringLiteral("replaceAll");
-    if (refuseReadOnlyActive())
+    auto request = beginOnActive(action, true);
+    if (!request)
         return;
-    auto pattern = compile(action);
-    if (!pattern)
-        return;
-    auto snapshot = snapshotActive();
-    if (!snapshot)
-        return;
-    const int generation = beginMain();
     const double timeout = bulkTimeout;
     struct Outcome {
         Prepared prepared;
@@ -67,33 +61,30 @@ void FindController::replaceAll() {
     };
     mainTask = m_background.run(
         timeout,
-        [pattern = *pattern, text = snapshot->text, with = toU16(replacement),
-         limit = replaceLimit](const SearchBudget& budget) {
+        [pattern = std::move(request->pattern), text = request->snapshot.text,
+         with = toU16(replacement), limit = replaceLimit](const SearchBudget& budget) {
             Outcome outcome;
             outcome.prepared = prepare(pattern, text.view(), with, limit, budget, outcome.failure);
             return outcome;
         },
-        [this, generation, snapshot = *snapshot, action, timeout](Outcome outcome) {
-            if (!finishMain(generation))
+        [this, generation = request->generation, snapshot = request->snapshot, action,
+         timeout](Outcome outcome) {
+            if (!acceptOnActive(generation, snapshot, action, timeout,
+                                outcome.failure ? &*outcome.failure : nullptr))
                 return;
-            if (outcome.failure)
-                reportFailure(*outcome.failure, action, timeout);
-            else if (!isStale(snapshot, action)) {
-                const std::int64_t count = apply(*snapshot.document, outcome.prepared);
-                QString text = count > 0 ? QStringLiteral("%1 eşleşme değiştirildi")
-                                               .arg(static_cast<long long>(count))
-                                         : QStringLiteral("Bulunamadı");
-                // A plan cut short by its limit must not read as a complete replacement.
-                const bool partial = count > 0 && outcome.prepared.plan.truncated;
-                if (partial)
-                    text += QStringLiteral(" — sınıra ulaşıldı, kalan eşleşmeler değiştirilmedi");
-                setStatus(text, partial || count == 0);
-                setOutcome(action,
-                           count > 0 ? QStringLiteral("replaced") : QStringLiteral("notFound"),
-                           {{QStringLiteral("count"), qint64(count)},
-                            {QStringLiteral("message"), text},
-                            {QStringLiteral("truncated"), partial}});
-            }
+            const std::int64_t count = apply(*snapshot.document, outcome.prepared);
+            QString text = count > 0 ? QStringLiteral("%1 eşleşme değiştirildi")
+                                           .arg(static_cast<long long>(count))
+                                     : QStringLiteral("Bulunamadı");
+            // A plan cut short by its limit must not read as a complete replacement.
+            const bool partial = count > 0 && outcome.prepared.plan.truncated;
+            if (partial)
+                text += QStringLiteral(" — sınıra ulaşıldı, kalan eşleşmeler değiştirilmedi");
+            setStatus(text, partial || count == 0);
+            setOutcome(action, count > 0 ? QStringLiteral("replaced") : QStringLiteral("notFound"),
+                       {{QStringLiteral("count"), qint64(count)},
+                        {QStringLiteral("message"), text},
+                        {QStringLiteral("truncated"), partial}});
             runIdleWaiters();
         });
 }
