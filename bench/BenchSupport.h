@@ -1,6 +1,8 @@
 #pragma once
 
 // Helpers shared by the benchmarks: deterministic generated inputs and a ratio printer.
+#include "core/common/Utf8.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -36,6 +38,13 @@ inline std::string makeMostlyAsciiText(std::size_t bytes, unsigned seed = 42) {
         }
     }
     return out;
+}
+
+/// makeMostlyAsciiText(64 MB) as UTF-16, made on first use and kept for the process: the
+/// document the search benchmarks scan.
+inline const std::u16string& mostlyAsciiText64() {
+    static const std::u16string text = utf8::decode(makeMostlyAsciiText(64u << 20));
+    return text;
 }
 
 /// Collects per-benchmark seconds and prints "name: X× baseline" lines at exit.

@@ -10,8 +10,6 @@
 #include "core/search/LiteralMatcher.h"
 #include "core/search/SearchEngine.h"
 
-#include <unicode/unistr.h>
-
 #include <cstring>
 #include <ctime>
 #include <fstream>
@@ -25,16 +23,7 @@ using vendrix::SearchBudget;
 using vendrix::SearchEngine;
 using vendrix::SearchOptions;
 using vendrix::SearchPattern;
-
-const std::u16string& text64() {
-    static const std::u16string decoded = [] {
-        std::string utf8 = vendrix::bench::makeMostlyAsciiText(64u << 20);
-        icu::UnicodeString s = icu::UnicodeString::fromUTF8(utf8);
-        return std::u16string(reinterpret_cast<const char16_t*>(s.getBuffer()),
-                              static_cast<size_t>(s.length()));
-    }();
-    return decoded;
-}
+using vendrix::bench::mostlyAsciiText64;
 
 /// MemAvailable from /proc/meminfo, in bytes (0 when unknown).
 std::uint64_t availableMemory() {
@@ -55,7 +44,7 @@ const std::u16string& text1G() {
         constexpr std::size_t units = std::size_t{1} << 30;
         if (availableMemory() < 4 * units * sizeof(char16_t))
             return std::u16string();
-        const std::u16string& piece = text64();
+        const std::u16string& piece = mostlyAsciiText64();
         std::u16string out;
         out.reserve(units);
         while (out.size() + piece.size() <= units)
@@ -67,7 +56,7 @@ const std::u16string& text1G() {
 }
 
 const std::u16string& textFor(const benchmark::State& state) {
-    return state.range(0) == 1 ? text1G() : text64();
+    return state.range(0) == 1 ? text1G() : mostlyAsciiText64();
 }
 std::string sizeName(const benchmark::State& state) {
     return state.range(0) == 1 ? " [1 GB]" : " [64 MB]";
@@ -103,7 +92,7 @@ void BM_Floor_MemchrAbsent(benchmark::State& state) {
     const std::u16string& text = textFor(state);
     // A byte value the buffer does not hold, so memchr reads all of it.
     bool seen[256] = {};
-    for (char16_t unit : text64()) {
+    for (char16_t unit : mostlyAsciiText64()) {
         seen[unit & 0xFF] = true;
         seen[unit >> 8] = true;
     }
@@ -224,7 +213,7 @@ BENCHMARK(BM_Vector_FrequentNoCase)->Unit(benchmark::kMillisecond)->Iterations(3
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    text64(); // generate the inputs outside the measurements
+    mostlyAsciiText64(); // generate the inputs outside the measurements
     if (text1G().empty())
         std::printf("Less than 4 GB of memory free: the 1 GB runs are skipped.\n");
     benchmark::RunSpecifiedBenchmarks();

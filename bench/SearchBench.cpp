@@ -8,8 +8,6 @@
 #include "core/search/BackgroundSearch.h"
 #include "core/search/SearchEngine.h"
 
-#include <unicode/unistr.h>
-
 #include <ctime>
 #include <functional>
 #include <limits>
@@ -20,16 +18,7 @@ using vendrix::SearchBudget;
 using vendrix::SearchEngine;
 using vendrix::SearchOptions;
 using vendrix::SearchPattern;
-
-const std::u16string& text() {
-    static const std::u16string decoded = [] {
-        std::string utf8 = vendrix::bench::makeMostlyAsciiText(64u << 20);
-        icu::UnicodeString s = icu::UnicodeString::fromUTF8(utf8);
-        return std::u16string(reinterpret_cast<const char16_t*>(s.getBuffer()),
-                              static_cast<size_t>(s.length()));
-    }();
-    return decoded;
-}
+using vendrix::bench::mostlyAsciiText64;
 
 constexpr std::u16string_view kWord = u"count";
 
@@ -45,7 +34,7 @@ void recordAverage(benchmark::State& state, const std::string& name, double seco
 }
 
 void BM_Baseline_HorspoolLiteral(benchmark::State& state) {
-    const std::u16string& haystack = text();
+    const std::u16string& haystack = mostlyAsciiText64();
     double total = 0;
     std::size_t found = 0;
     for (auto _ : state) {
@@ -73,7 +62,7 @@ void runFindAll(benchmark::State& state, const std::string& name, SearchOptions 
         state.SkipWithError("pattern does not compile");
         return;
     }
-    const std::u16string& haystack = text();
+    const std::u16string& haystack = mostlyAsciiText64();
     double total = 0;
     std::size_t found = 0;
     for (auto _ : state) {
@@ -132,7 +121,7 @@ BENCHMARK(BM_FindAll_Regex_TurkishWord)->Unit(benchmark::kMillisecond)->Iteratio
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    text(); // generate the input outside the measurements
+    mostlyAsciiText64(); // generate the input outside the measurements
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     vendrix::bench::RatioReport::shared().print("baseline: horspool_searcher literal");
