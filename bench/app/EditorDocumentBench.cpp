@@ -3,6 +3,7 @@
 // text. Times are CPU time of this thread, the machine running it being shared.
 
 #include "app/document/EditorDocument.h"
+#include "bench/app/BenchText.h"
 
 #include <QCoreApplication>
 #include <QUndoStack>
@@ -24,26 +25,6 @@ double threadSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-/// Source-like lines of 20 to 100 units, deterministic. (The shared generator lives with the
-/// Google Benchmark support, which this executable does not link.)
-std::u16string makeText(std::size_t units) {
-    static constexpr std::u16string_view words[] = {u"int",   u"return", u"value", u"for", u"while",
-                                                    u"çalış", u"öğe",    u"{",     u"}",   u"= 0;"};
-    std::u16string out;
-    out.reserve(units + 128);
-    std::uint32_t state = 42;
-    std::size_t line = 0;
-    while (out.size() < units) {
-        state = state * 1664525u + 1013904223u;
-        out += words[(state >> 16) % std::size(words)];
-        line += 6;
-        out += line > 20 + (state >> 8) % 80 ? u'\n' : u' ';
-        if (out.back() == u'\n')
-            line = 0;
-    }
-    return out;
-}
-
 /// Runs `operation` `count` times and returns the seconds per run.
 double measure(int count, const std::function<void()>& operation) {
     const double start = threadSeconds();
@@ -56,7 +37,7 @@ double measure(int count, const std::function<void()>& operation) {
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
-    const std::u16string text = makeText(std::size_t{64} << 20);
+    const std::u16string text = vendrix::bench::makeSourceText(std::size_t{64} << 20);
     std::vector<std::pair<const char*, double>> results;
 
     results.emplace_back("copy of the whole text (baseline)", measure(3, [&] {
