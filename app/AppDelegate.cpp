@@ -5,6 +5,7 @@
 #include "app/context/MenuBuilder.h"
 #include "app/context/Prompter.h"
 #include "app/document/EditorDocument.h"
+#include "app/platform/FirstPaintExit.h"
 #include "app/platform/SignalPipe.h"
 #include "app/platform/SingleInstance.h"
 #include "app/session/SessionController.h"
@@ -43,32 +44,6 @@ bool platformShowsWindows() {
     const QString platform = QGuiApplication::platformName();
     return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
-
-/// For start-up measurements: with VENDRIX_EXIT_AFTER_FIRST_PAINT=1 in the environment the
-/// process exits with status 0 as soon as the first paint event of any widget of `window` has
-/// been handled. It skips the orderly quit on purpose (no session write, no teardown).
-class FirstPaintExit final : public QObject {
-public:
-    FirstPaintExit(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !m_armed) {
-            auto* widget = qobject_cast<QWidget*>(watched);
-            if (widget && widget->window() == m_window) {
-                m_armed = true;
-                QTimer::singleShot(0, [] {
-                    std::fflush(nullptr);
-                    ::_exit(0);
-                });
-            }
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_window;
-    bool m_armed = false;
-};
 
 } // namespace
 
@@ -179,6 +154,7 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
     m_menuBuilder->complete();
     editor->replayToObservers();
 
+    // For start-up measurements: exit right after the first paint.
     if (qEnvironmentVariableIntValue("VENDRIX_EXIT_AFTER_FIRST_PAINT") == 1)
         QCoreApplication::instance()->installEventFilter(new FirstPaintExit(editor->window(), this));
     editor->show(); // also makes the text view the focus
