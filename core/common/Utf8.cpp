@@ -1,5 +1,7 @@
 #include "core/common/Utf8.h"
 
+#include "core/common/Utf8Scalar.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -156,21 +158,7 @@ void append(std::string& out, std::u16string_view text) {
                 else
                     c = 0xFFFD;
             }
-            if (c < 0x80) {
-                *p++ = static_cast<unsigned char>(c);
-            } else if (c < 0x800) {
-                *p++ = static_cast<unsigned char>(0xC0 | (c >> 6));
-                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            } else if (c < 0x10000) {
-                *p++ = static_cast<unsigned char>(0xE0 | (c >> 12));
-                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            } else {
-                *p++ = static_cast<unsigned char>(0xF0 | (c >> 18));
-                *p++ = static_cast<unsigned char>(0x80 | ((c >> 12) & 0x3F));
-                *p++ = static_cast<unsigned char>(0x80 | ((c >> 6) & 0x3F));
-                *p++ = static_cast<unsigned char>(0x80 | (c & 0x3F));
-            }
+            p = writeScalar(c, p);
         }
         return base + length;
     });
