@@ -1,18 +1,30 @@
 #pragma once
 
 #include "core/formatting/FormatError.h"
+#include "core/formatting/JSONFormatter.h"
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace vendrix::jsonScan {
 
-/// Tokenizes UTF-8 `bytes` in one pass, handing each token to the sink in input order:
+/// Tokenizes UTF-8 bytes or UTF-16 units in one pass, handing each token to the sink in input
+/// order:
 ///   bool push(std::uint32_t start, std::uint32_t end, JSONFormatter::Kind, bool newlineBefore)
-/// returns false to stop, and then `FormatError failure()` is the result. Progress checkpoints
-/// cover 0...`phaseEnd` of the bound FormatProgress. None when every token was taken, else the
-/// tokenizer's first error (or the sink's failure). Instantiated for the sinks of this library.
-template <class Sink>
-std::optional<FormatError> scan(std::string_view bytes, Sink& sink, double phaseEnd);
+/// returns false to stop, and then `FormatError failure()` is the result. A UTF-16 sink also
+/// has `void loneSurrogate()`, called for each unpaired surrogate in a string or a comment.
+/// Progress checkpoints cover 0...`phaseEnd` of the bound FormatProgress. None when every
+/// token was taken, else the tokenizer's first error (or the sink's failure). Instantiated for
+/// the sinks of this library.
+template <class CharT, class Sink>
+std::optional<FormatError> scan(std::basic_string_view<CharT> units, Sink& sink, double phaseEnd);
+
+/// A sink that takes every token: scanning with it finds the first tokenizer error.
+struct CheckSink {
+    bool push(std::uint32_t, std::uint32_t, JSONFormatter::Kind, bool) { return true; }
+    void loneSurrogate() {}
+    FormatError failure() { return {}; }
+};
 
 } // namespace vendrix::jsonScan

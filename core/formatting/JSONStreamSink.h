@@ -4,6 +4,7 @@
 #include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/JSONGrammar.h"
+#include "core/formatting/JSONUnits.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,24 +14,33 @@ namespace vendrix {
 
 /// The streaming JSON formatter's sink: checks each token against the grammar as the tokenizer
 /// hands it over and writes it at once (pretty with `Pretty`, minified without), producing
-/// the same bytes as the token array's writer for unsorted output.
+/// the same bytes as the token array's writer for unsorted output. On UTF-16 units
+/// (`CharT` char16_t) it produces the UTF-16 form of that output.
 ///
 /// A failure found here (grammar or output size) is final only when the rest of the input
 /// tokenizes: the token pipeline reports a tokenizer error anywhere in the input first, so
 /// the caller re-checks with the validator when `failureNeedsRecheck()`.
-template <bool Pretty>
+///
+/// The output limit is counted in UTF-8 bytes. On UTF-16 the sink cannot count those cheaply;
+/// it stops at a third of the limit in units, below which the byte count cannot pass it, and
+/// `hitLimit()` then tells the caller to decide on the UTF-8 form.
+template <class CharT, bool Pretty>
 class JSONStreamSink {
 public:
     using Kind = JSONFormatter::Kind;
+    using View = std::basic_string_view<CharT>;
+    using String = std::basic_string<CharT>;
+    static constexpr bool kWide = sizeof(CharT) > 1;
 
-    JSONStreamSink(std::string_view input, std::string unit)
-        : m_input(input), m_src(input.data()), m_unit(std::move(unit)),
-          m_limit(std::max<std::uint64_t>(16 * static_cast<std::uint64_t>(input.size()), 67108864)) {
+    JSONStreamSink(View input, std::string_view unit)
+        : m_input(input), m_src(input.data()), m_unit(unit.begin(), unit.end()),
+          m_limit(std::max<std::uint64_t>(16 * static_cast<std::uint64_t>(input.size()), 67108864) /
+                  (kWide ? 3 : 1)) {
         // Minified output never exceeds the input. Pretty output is reserved at twice the input
         // (only the pages written are ever touched), which most documents stay within.
         resizeUninitialized(Pretty ? 2 * input.size() + kSlack
                                    : input.size() + kSlack);
-        m_lineRun = std::string("\n") + std::string(kShortLine - 1, ' ');
+        m_lineRun = String(1, CharT('\n')) + String(kShortLine - 1, CharT(' '));
     }
 
     [[gnu::always_inline]] bool push(std::uint32_t start, std::uint32_t end, Kind kind,
@@ -99,15 +109,33 @@ public:
     FormatError failure() { return std::move(m_failure); }
     bool failed() const { return m_failed; }
     bool failureNeedsRecheck() const { return m_recheck; }
+    bool hitLimit() const { return m_hitLimit; }
+    /// Notes an unpaired surrogate in the input: the finished output has U+FFFD for each.
+    void loneSurrogate() { m_repair = true; }
 
-    /// After the whole input was taken: the finished output, or the end-of-input failure.
-    std::expected<std::string, FormatError> finish() {
+    /// After the whole input was taken: the finished output (trailing spaces, tabs and line
+    /// feeds removed, a final line feed when the input ends with one), or the end-of-input
+    /// failure.
+    std::expected<String, FormatError> finish() {
         if (auto summary = m_grammar.finish(m_input); !summary)
             return std::unexpected(std::move(summary.error()));
         if (!Pretty && !copyRun())
             return std::unexpected(FormatProgress::cancelledError());
-        m_storage.resize(m_size);
-        FormatText::finishBytes(m_storage, m_input);
+        if constexpr (kWide) {
+            ensure(1);
+            std::size_t end = m_size;
+            while (end > 0 && (m_data[end - 1] == ' ' || m_data[end - 1] == '\t' ||
+                               m_data[end - 1] == '\n'))
+                --end;
+            if (m_repair)
+                JSONUnits<char16_t>::replaceLoneSurrogates(m_data, end);
+            if (!m_input.empty() && m_input.back() == '\n')
+                m_data[end++] = '\n'; // the slack beyond m_size leaves room
+            m_storage.resize(end);
+        } else {
+            m_storage.resize(m_size);
+            FormatText::finishBytes(m_storage, m_input);
+        }
         return std::move(m_storage);
     }
 
@@ -127,6 +155,7 @@ private:
         return false;
     }
     bool tooLarge(std::uint32_t at) {
+        m_hitLimit = true;
         return fail(FormatError::at(m_input, at,
                                     u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir"),
                     true);
@@ -141,7 +170,7 @@ private:
     // Sizes the output storage without filling the new bytes: every byte is written before
     // the storage is cut to the output's length.
     void resizeUninitialized(std::size_t size) {
-        m_storage.resize_and_overwrite(size, [](char*, std::size_t n) { return n; });
+        m_storage.resize_and_overwrite(size, [](CharT*, std::size_t n) { return n; });
         m_data = m_storage.data();
         m_capacity = m_storage.size();
     }
@@ -153,7 +182,8 @@ private:
         if (m_lineRunUsable < lineBytes) [[unlikely]]
             regrowLineRun(lineBytes - 1);
         ensure(lineBytes + kSlack);
-        std::memcpy(m_data + m_size, m_lineRun.data(), lineBytes <= kShortLine ? kShortLine : lineBytes);
+        std::memcpy(m_data + m_size, m_lineRun.data(),
+                    (lineBytes <= kShortLine ? kShortLine : lineBytes) * sizeof(CharT));
         m_size += lineBytes;
         return true;
     }
@@ -173,12 +203,12 @@ private:
         // Short tokens go as one fixed-size copy: the room ensured before each token holds
         // 32 more bytes even after a pending space.
         if (length <= 16 && start + 16 <= m_input.size()) [[likely]] {
-            std::memcpy(m_data + m_size, m_src + start, 16);
+            std::memcpy(m_data + m_size, m_src + start, 16 * sizeof(CharT));
             m_size += length;
             return true;
         }
         if (length <= 32 && start + 32 <= m_input.size()) {
-            std::memcpy(m_data + m_size, m_src + start, 32);
+            std::memcpy(m_data + m_size, m_src + start, 32 * sizeof(CharT));
             m_size += length;
             return true;
         }
@@ -193,15 +223,15 @@ private:
     }
     bool comment(std::uint32_t start, std::uint32_t end, Kind kind, bool newlineBefore);
 
-    std::string_view m_input;
-    const char* m_src;
-    std::string m_unit;
+    View m_input;
+    const CharT* m_src;
+    String m_unit;
     std::uint64_t m_limit;
-    std::string m_storage;
-    char* m_data = nullptr;
+    String m_storage;
+    CharT* m_data = nullptr;
     std::size_t m_size = 0;
     std::size_t m_capacity = 0;
-    std::string m_lineRun;
+    String m_lineRun;
     std::uint64_t m_lineRunUsable = 1;
     std::uint64_t m_depth = 0;
     Pending m_pending = Pending::none;
@@ -213,9 +243,13 @@ private:
     FormatError m_failure;
     bool m_failed = false;
     bool m_recheck = false;
+    bool m_hitLimit = false;
+    bool m_repair = false;
 };
 
-extern template class JSONStreamSink<true>;
-extern template class JSONStreamSink<false>;
+extern template class JSONStreamSink<char, true>;
+extern template class JSONStreamSink<char, false>;
+extern template class JSONStreamSink<char16_t, true>;
+extern template class JSONStreamSink<char16_t, false>;
 
 } // namespace vendrix

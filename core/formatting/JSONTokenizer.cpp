@@ -4,16 +4,13 @@
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/JSONScan.h"
 #include "core/formatting/JSONStreamSink.h"
+#include "core/formatting/JSONUnits.h"
 
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace vendrix {
 
@@ -94,12 +91,34 @@ std::u16string shownCharacter(std::string_view bytes, std::size_t at) {
     return FormatText::fromUTF8(bytes.substr(at, length));
 }
 
-// Hands the tokens of the bytes, in order, to a sink (see JSONScan.h).
-template <class Sink>
+// The same for UTF-16: a surrogate pair is one character, an unpaired surrogate shows as
+// U+FFFD (what it becomes in UTF-8).
+std::u16string shownCharacter(std::u16string_view text, std::size_t at) {
+    using Units = JSONUnits<char16_t>;
+    const char16_t unit = text[at];
+    if (unit < 0x20) {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(unit));
+        return FormatText::fromUTF8(buffer);
+    }
+    if (Units::isHighSurrogate(unit) && at + 1 < text.size() && Units::isLowSurrogate(text[at + 1]))
+        return std::u16string(text.substr(at, 2));
+    if ((unit & 0xF800) == 0xD800)
+        return u"\uFFFD";
+    return std::u16string(1, unit);
+}
+
+// Hands the tokens of the code units, in order, to a sink (see JSONScan.h). UTF-16 units are
+// told apart from UTF-8 bytes only in string bodies and comments, where an unpaired surrogate
+// is reported to the sink (`loneSurrogate()`): it stands for U+FFFD.
+template <class CharT, class Sink>
 class Tokenizer {
 public:
-    Tokenizer(std::string_view bytes, Sink& sink, double phaseEnd)
-        : m_bytes(bytes), m_p(reinterpret_cast<const unsigned char*>(bytes.data())),
+    using Units = JSONUnits<CharT>;
+    using Unit = typename Units::Unit;
+
+    Tokenizer(std::basic_string_view<CharT> bytes, Sink& sink, double phaseEnd)
+        : m_bytes(bytes), m_p(reinterpret_cast<const Unit*>(bytes.data())),
           m_n(bytes.size()), m_sink(sink), m_phaseEnd(phaseEnd) {}
 
     /// None when every token was taken; else the first failure.
@@ -131,8 +150,28 @@ private:
     std::size_t scanWord(std::size_t start);
     std::size_t scanComment(std::size_t start, Kind& kind);
 
-    std::string_view m_bytes;
-    const unsigned char* m_p;
+    static ByteClass classOf(Unit u) {
+        if constexpr (Units::kWide)
+            return u < 0x80 ? tables().cls[u] : other;
+        else
+            return tables().cls[u];
+    }
+    static bool isWordUnit(Unit u) {
+        if constexpr (Units::kWide)
+            return u >= 0x80 || tables().wordByte[u];
+        else
+            return tables().wordByte[u];
+    }
+    // Reports an unpaired surrogate in a comment to the sink.
+    void checkComment(std::size_t start, std::size_t end) {
+        if constexpr (Units::kWide) {
+            if (Units::hasLoneSurrogate(m_bytes.substr(start, end - start)))
+                m_sink.loneSurrogate();
+        }
+    }
+
+    std::basic_string_view<CharT> m_bytes;
+    const Unit* m_p;
     std::size_t m_n;
     std::size_t m_nextCheck = 0;
     Sink& m_sink;
@@ -141,48 +180,53 @@ private:
     std::optional<FormatError> m_error;
 };
 
-template <class Sink>
-std::size_t Tokenizer<Sink>::scanString(std::size_t open) {
+template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::scanString(std::size_t open) {
     std::size_t j = open + 1;
     for (;;) {
 #if defined(__SSE2__)
-        // Skip sixteen plain bytes at a time: anything but a quote, a backslash or a control byte.
-        const __m128i quoteV = _mm_set1_epi8('"');
-        const __m128i slashV = _mm_set1_epi8('\\');
-        const __m128i controlMax = _mm_set1_epi8(0x1F);
-        while (j + 16 <= m_n) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p + j));
-            const __m128i hit = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(v, quoteV), _mm_cmpeq_epi8(v, slashV)),
-                _mm_cmpeq_epi8(_mm_max_epu8(v, controlMax), controlMax));
-            const int mask = _mm_movemask_epi8(hit);
+        // Skip a block of plain units at a time: anything but a quote, a backslash, a control
+        // unit (or, in UTF-16, a surrogate).
+        while (j + Units::kBlock <= m_n) {
+            const unsigned mask = Units::special(m_p + j);
             if (mask != 0) {
-                j += static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+                j += Units::firstIndex(mask);
                 break;
             }
-            j += 16;
+            j += Units::kBlock;
             if (j >= m_nextCheck && !checkpoint(j)) {
                 m_error = FormatProgress::cancelledError();
                 return 0;
             }
         }
 #endif
-        while (j < m_n && m_p[j] != '"' && m_p[j] != '\\' && m_p[j] >= 0x20)
+        while (j < m_n && !Units::isSpecial(m_p[j]))
             ++j;
         if (j >= m_n) {
             m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(open), u"Kapanmamış dize");
             return 0;
         }
-        const unsigned char b = m_p[j];
+        const Unit b = m_p[j];
         if (b == '"')
             return j + 1;
+        if constexpr (Units::kWide) {
+            if ((b & 0xF800) == 0xD800) {
+                if (Units::isHighSurrogate(b) && j + 1 < m_n && Units::isLowSurrogate(m_p[j + 1])) {
+                    j += 2;
+                } else {
+                    m_sink.loneSurrogate();
+                    ++j;
+                }
+                continue;
+            }
+        }
         if (b == '\\') {
             if (j + 1 >= m_n) {
                 m_error =
                     FormatError::at(m_bytes, static_cast<std::int64_t>(open), u"Kapanmamış dize");
                 return 0;
             }
-            const unsigned char e = m_p[j + 1];
+            const Unit e = m_p[j + 1];
             if (e == '"' || e == '\\' || e == '/' || e == 'b' || e == 'f' || e == 'n' ||
                 e == 'r' || e == 't') {
                 j += 2;
@@ -208,8 +252,8 @@ std::size_t Tokenizer<Sink>::scanString(std::size_t open) {
     }
 }
 
-template <class Sink>
-std::size_t Tokenizer<Sink>::scanNumber(std::size_t start) {
+template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::scanNumber(std::size_t start) {
     std::size_t j = start;
     auto invalid = [&] {
         m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Geçersiz sayı");
@@ -253,16 +297,15 @@ std::size_t Tokenizer<Sink>::scanNumber(std::size_t start) {
         m_error = FormatProgress::cancelledError();
         return 0;
     }
-    if (j < m_n && (tables().wordByte[m_p[j]] || m_p[j] == '.'))
+    if (j < m_n && (isWordUnit(m_p[j]) || m_p[j] == '.'))
         return invalid();
     return j;
 }
 
-template <class Sink>
-std::size_t Tokenizer<Sink>::scanWord(std::size_t start) {
+template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::scanWord(std::size_t start) {
     std::size_t j = start;
-    const auto& wordByte = tables().wordByte;
-    while (j < m_n && wordByte[m_p[j]]) {
+    while (j < m_n && isWordUnit(m_p[j])) {
         ++j;
         // A run can be as long as the input: keep answering cancellation.
         if (j >= m_nextCheck && !checkpoint(j)) {
@@ -270,58 +313,66 @@ std::size_t Tokenizer<Sink>::scanWord(std::size_t start) {
             return 0;
         }
     }
-    const std::string_view text = m_bytes.substr(start, j - start);
-    if (text == "true" || text == "false" || text == "null")
+    const auto text = m_bytes.substr(start, j - start);
+    auto is = [&](std::string_view word) {
+        return text.size() == word.size() && std::equal(word.begin(), word.end(), text.begin());
+    };
+    if (is("true") || is("false") || is("null"))
         return j;
     m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Geçersiz değer");
     return 0;
 }
 
-template <class Sink>
-std::size_t Tokenizer<Sink>::scanComment(std::size_t start, Kind& kind) {
-    const unsigned char next = start + 1 < m_n ? m_p[start + 1] : 0;
+template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::scanComment(std::size_t start, Kind& kind) {
+    const Unit next = start + 1 < m_n ? m_p[start + 1] : 0;
     if (next == '/') {
-        const void* feed = std::memchr(m_p + start + 2, '\n', m_n - start - 2);
-        const std::size_t lineEnd =
-            feed ? static_cast<std::size_t>(static_cast<const unsigned char*>(feed) - m_p) : m_n;
+        const auto feed = m_bytes.find(CharT('\n'), start + 2);
+        const std::size_t lineEnd = feed == m_bytes.npos ? m_n : feed;
         std::size_t end = lineEnd;
         while (end > start + 2 && (m_p[end - 1] == ' ' || m_p[end - 1] == '\t' || m_p[end - 1] == '\r'))
             --end;
         kind = Kind::lineComment;
+        checkComment(start, end);
         return end;
     }
     if (next == '*') {
         std::size_t j = start + 2;
         while (j < m_n) {
-            const void* star = std::memchr(m_p + j, '*', m_n - j);
-            if (!star)
+            const auto star = m_bytes.find(CharT('*'), j);
+            if (star == m_bytes.npos)
                 break;
-            j = static_cast<std::size_t>(static_cast<const unsigned char*>(star) - m_p);
+            j = star;
             if (j + 1 < m_n && m_p[j + 1] == '/') {
                 kind = Kind::blockComment;
+                checkComment(start, j + 2);
                 return j + 2;
             }
             ++j;
         }
-        m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Kapanmamış yorum");
+    m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Kapanmamış yorum");
         return 0;
     }
     m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Beklenmeyen karakter '/'");
     return 0;
 }
 
-template <class Sink>
-std::optional<FormatError> Tokenizer<Sink>::run() {
+template <class CharT, class Sink>
+std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
     const Tables& t = tables();
     std::size_t i = 0;
-    if (m_n >= 3 && m_p[0] == 0xEF && m_p[1] == 0xBB && m_p[2] == 0xBF)
+    if constexpr (Units::kWide) {
+        if (m_n >= 1 && m_p[0] == 0xFEFF)
+            i = 1;
+    } else if (m_n >= 3 && m_p[0] == 0xEF && m_p[1] == 0xBB && m_p[2] == 0xBF) {
         i = 3;
+    }
     while (i < m_n) {
         if (i >= m_nextCheck && !checkpoint(i))
             return FormatProgress::cancelledError();
-        const unsigned char b = m_p[i];
+        const Unit b = m_p[i];
         std::size_t end;
-        switch (t.cls[b]) {
+        switch (classOf(b)) {
         case space:
             ++i;
             continue;
@@ -388,13 +439,22 @@ struct TokenArraySink {
 
 } // namespace
 
-template <class Sink>
-std::optional<FormatError> jsonScan::scan(std::string_view bytes, Sink& sink, double phaseEnd) {
-    return Tokenizer<Sink>(bytes, sink, phaseEnd).run();
+template <class CharT, class Sink>
+std::optional<FormatError> jsonScan::scan(std::basic_string_view<CharT> units, Sink& sink,
+                                          double phaseEnd) {
+    return Tokenizer<CharT, Sink>(units, sink, phaseEnd).run();
 }
 
-template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<true>&, double);
-template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<false>&, double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<char, true>&,
+                                                   double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<char, false>&,
+                                                   double);
+template std::optional<FormatError> jsonScan::scan(std::u16string_view,
+                                                   JSONStreamSink<char16_t, true>&, double);
+template std::optional<FormatError> jsonScan::scan(std::u16string_view,
+                                                   JSONStreamSink<char16_t, false>&, double);
+template std::optional<FormatError> jsonScan::scan(std::u16string_view, jsonScan::CheckSink&,
+                                                   double);
 
 JSONFormatter::TokenArray::TokenArray(TokenArray&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
@@ -434,7 +494,7 @@ std::expected<JSONFormatter::TokenArray, FormatError> JSONFormatter::tokenize(st
     TokenArraySink sink;
     if (!sink.tokens.reserve(bytes.size() / 6 + 16))
         return std::unexpected(outOfMemory());
-    if (auto failure = Tokenizer<TokenArraySink>(bytes, sink, kTokenPhaseEnd).run())
+    if (auto failure = Tokenizer<char, TokenArraySink>(bytes, sink, kTokenPhaseEnd).run())
         return std::unexpected(std::move(*failure));
     return std::move(sink.tokens);
 }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace vendrix {
 namespace {
 
@@ -57,6 +59,57 @@ TEST(JSONStreamTest, OutputLimitFailsAtTheSameTokenUnlessAnEarlierFaultWins) {
     }
     EXPECT_EQ(JSONFormatter::streamUTF8(deep, FormatIndent::spaces(40)).error().message,
               u"Çıktı çok büyük (aşırı iç içe yapı); Küçült kullanılabilir");
+}
+
+// What the UTF-16 stream stands for: the text's UTF-8 form streamed, finished and decoded.
+std::expected<std::u16string, FormatError> throughBytes(std::u16string_view text,
+                                                        std::optional<FormatIndent> indent) {
+    auto bytes = FormatText::inputBytes(text);
+    auto output = JSONFormatter::streamUTF8(*bytes, indent);
+    if (!output)
+        return std::unexpected(output.error());
+    return FormatText::finish(std::move(*output), *bytes);
+}
+
+TEST(JSONStreamTest, UTF16StreamGivesTheUTF8StreamsTextAndErrors) {
+    // Generated documents as text, some with unpaired surrogates put anywhere (in strings,
+    // comments, words, between tokens) or next to a pair.
+    test::JSONDocuments documents(20261208);
+    std::mt19937 rng(5);
+    const std::u16string inserts[] = {u"\xD800", u"\xDFFF", u"\xDBFF\xDC00", u"\xDC00\xD800",
+                                      u"\xD83D", u"\xFEFF", u"\u00E7"};
+    const std::optional<FormatIndent> indents[] = {FormatIndent::spaces(2), FormatIndent::tab(),
+                                                   FormatIndent::spaces(0), std::nullopt};
+    int failures = 0;
+    for (int round = 0; round < 6000; ++round) {
+        std::u16string text = FormatText::fromUTF8(documents.next());
+        for (int e = round % 3 == 0 ? 1 + static_cast<int>(rng() % 3) : 0; e > 0; --e)
+            text.insert(rng() % (text.size() + 1), inserts[rng() % std::size(inserts)]);
+        for (const auto& indent : indents) {
+            const auto streamed = JSONFormatter::streamUTF16(text, indent);
+            ASSERT_EQ(streamed, throughBytes(text, indent))
+                << "input: " << FormatText::toUTF8(text) << (indent ? " pretty" : " minify");
+            failures += !streamed;
+        }
+    }
+    EXPECT_GT(failures, 2000);
+    EXPECT_LT(failures, 20000);
+}
+
+TEST(JSONStreamTest, UTF16StreamPastItsUnitLimitAnswersAsTheUTF8Stream) {
+    // Nesting whose output passes a third of the byte limit in units: within the limit with
+    // a narrow indent, past it with a wide one, and a later tokenizer error in either case.
+    const std::u16string deep = std::u16string(1400, u'[') + u"\"\x00E7\xD800\"" +
+                                std::u16string(1400, u']');
+    for (const std::u16string& text : {deep, deep + u" @", u"[}" + deep}) {
+        for (int width : {4, 16, 40}) {
+            const auto indent = FormatIndent::spaces(width);
+            const auto streamed = JSONFormatter::streamUTF16(text, indent);
+            EXPECT_EQ(streamed, throughBytes(text, indent)) << width;
+        }
+    }
+    EXPECT_TRUE(JSONFormatter::streamUTF16(deep, FormatIndent::spaces(16)).has_value());
+    EXPECT_FALSE(JSONFormatter::streamUTF16(deep, FormatIndent::spaces(40)).has_value());
 }
 
 } // namespace
