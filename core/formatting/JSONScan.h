@@ -2,6 +2,7 @@
 
 #include "core/formatting/FormatError.h"
 #include "core/formatting/JSONFormatter.h"
+#include "core/formatting/JSONGrammar.h"
 
 #include <cstdint>
 #include <optional>
@@ -25,6 +26,30 @@ struct CheckSink {
     bool push(std::uint32_t, std::uint32_t, JSONFormatter::Kind, bool) { return true; }
     void loneSurrogate() {}
     FormatError failure() { return {}; }
+};
+
+/// A sink that takes every token, checks the significant ones against the grammar (keeping
+/// the first failure) and counts them: after a scan the token pipeline's verdict is the
+/// tokenizer's error, else `grammarError`, else the grammar's end-of-input verdict.
+struct GrammarSink {
+    explicit GrammarSink(std::string_view input) : input(input) {}
+    [[gnu::always_inline]] bool push(std::uint32_t start, std::uint32_t, JSONFormatter::Kind kind,
+                                     bool) {
+        ++tokens;
+        if (kind == JSONFormatter::Kind::lineComment || kind == JSONFormatter::Kind::blockComment) {
+            grammar.sawComment();
+        } else if (!grammarError) {
+            if (const char16_t* message = grammar.take(kind)) [[unlikely]]
+                grammarError = FormatError::at(input, start, message);
+        }
+        return true;
+    }
+    FormatError failure() { return {}; }
+
+    std::string_view input;
+    JSONGrammar grammar;
+    std::optional<FormatError> grammarError;
+    std::uint64_t tokens = 0;
 };
 
 } // namespace vendrix::jsonScan

@@ -37,7 +37,7 @@ struct Tables {
     ByteClass cls[256];
     Kind singleKind[256];
     bool wordByte[256]; // letters, digits, _ and bytes from 0x80
-    Tables() {
+    constexpr Tables() : cls(), singleKind(), wordByte() {
         for (int b = 0; b < 256; ++b) {
             cls[b] = other;
             singleKind[b] = Kind::comma;
@@ -62,17 +62,19 @@ struct Tables {
     }
 };
 
-const Tables& tables() {
-    static const Tables instance;
-    return instance;
+constexpr Tables kTables;
+
+constexpr const Tables& tables() {
+    return kTables;
 }
 
-bool isDigit(unsigned char b) {
-    return b >= '0' && b <= '9';
+// Code units are compared as unsigned values: UTF-16 units must not be cut to a byte.
+constexpr bool isDigit(unsigned u) {
+    return u - '0' <= 9u;
 }
 
-bool isHex(unsigned char b) {
-    return isDigit(b) || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F');
+constexpr bool isHex(unsigned u) {
+    return isDigit(u) || ((u | 0x20) - 'a' <= 5u);
 }
 
 FormatError outOfMemory() {
@@ -147,6 +149,8 @@ private:
     // sets m_error.
     std::size_t scanString(std::size_t open);
     std::size_t scanNumber(std::size_t start);
+    // The end of the run of digits from `j`; sets m_cancelled when cancelled meanwhile.
+    std::size_t skipDigits(std::size_t j);
     std::size_t scanWord(std::size_t start);
     std::size_t scanComment(std::size_t start, Kind& kind);
 
@@ -177,6 +181,7 @@ private:
     Sink& m_sink;
     double m_phaseEnd;
     bool m_newline = false;
+    bool m_cancelled = false;
     std::optional<FormatError> m_error;
 };
 
@@ -253,29 +258,34 @@ std::size_t Tokenizer<CharT, Sink>::scanString(std::size_t open) {
 }
 
 template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::skipDigits(std::size_t j) {
+    // Digit runs can be as long as the input: answer cancellation once per 64 KiB of them.
+    for (;;) {
+        const std::size_t stop = std::min(m_n, j + 65536);
+        while (j < stop && isDigit(m_p[j]))
+            ++j;
+        if (j < stop || j == m_n)
+            return j;
+        if (j >= m_nextCheck && !checkpoint(j)) {
+            m_cancelled = true;
+            return j;
+        }
+    }
+}
+
+template <class CharT, class Sink>
 std::size_t Tokenizer<CharT, Sink>::scanNumber(std::size_t start) {
     std::size_t j = start;
     auto invalid = [&] {
         m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Geçersiz sayı");
         return std::size_t{0};
     };
-    // Digit runs can be as long as the input: keep answering cancellation.
-    bool cancelled = false;
-    auto skipDigits = [&] {
-        while (j < m_n && isDigit(m_p[j])) {
-            ++j;
-            if (j >= m_nextCheck && !checkpoint(j)) {
-                cancelled = true;
-                return;
-            }
-        }
-    };
     if (m_p[j] == '-')
         ++j;
     if (j < m_n && m_p[j] == '0') {
         ++j;
     } else if (j < m_n && m_p[j] >= '1' && m_p[j] <= '9') {
-        skipDigits();
+        j = skipDigits(j + 1);
     } else {
         return invalid();
     }
@@ -283,7 +293,7 @@ std::size_t Tokenizer<CharT, Sink>::scanNumber(std::size_t start) {
         ++j;
         if (j >= m_n || !isDigit(m_p[j]))
             return invalid();
-        skipDigits();
+        j = skipDigits(j + 1);
     }
     if (j < m_n && (m_p[j] == 'e' || m_p[j] == 'E')) {
         ++j;
@@ -291,9 +301,9 @@ std::size_t Tokenizer<CharT, Sink>::scanNumber(std::size_t start) {
             ++j;
         if (j >= m_n || !isDigit(m_p[j]))
             return invalid();
-        skipDigits();
+        j = skipDigits(j + 1);
     }
-    if (cancelled) {
+    if (m_cancelled) [[unlikely]] {
         m_error = FormatProgress::cancelledError();
         return 0;
     }
@@ -454,6 +464,8 @@ template std::optional<FormatError> jsonScan::scan(std::u16string_view,
 template std::optional<FormatError> jsonScan::scan(std::u16string_view,
                                                    JSONStreamSink<char16_t, false>&, double);
 template std::optional<FormatError> jsonScan::scan(std::u16string_view, jsonScan::CheckSink&,
+                                                   double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::GrammarSink&,
                                                    double);
 
 JSONFormatter::TokenArray::TokenArray(TokenArray&& other) noexcept
