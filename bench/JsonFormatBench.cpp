@@ -2,6 +2,7 @@
 // (parse + dump) and a plain copy of the input measured in the same run.
 #include "bench/BenchSupport.h"
 #include "core/formatting/FormatText.h"
+#include "core/formatting/JSONBlockStream.h"
 #include "core/formatting/JSONFormatter.h"
 
 #include <nlohmann/json.hpp>
@@ -131,6 +132,32 @@ void BM_Validate(benchmark::State& state) {
     });
 }
 
+// The command-line tool's way: a checking pass, then the output in 1 MiB blocks (here
+// dropped) instead of one string.
+void BM_PrettyBlocks(benchmark::State& state) {
+    measure(state, "vendrix pretty (check + blocks)", [] {
+        std::size_t size = 0;
+        const auto indent = FormatIndent::spaces(2);
+        if (!std::holds_alternative<vendrix::JSONBlockStream::Fits>(
+                vendrix::JSONBlockStream::check(document(), indent)))
+            return std::size_t{0};
+        auto failure = vendrix::JSONBlockStream::write(document(), indent, [&](std::string_view b) {
+            size += b.size();
+            return true;
+        });
+        return failure ? 0 : size;
+    });
+}
+
+void BM_Check(benchmark::State& state) {
+    measure(state, "vendrix check", [] {
+        return std::holds_alternative<vendrix::JSONBlockStream::Fits>(
+                   vendrix::JSONBlockStream::check(document(), FormatIndent::spaces(2)))
+                   ? document().size()
+                   : 0;
+    });
+}
+
 // The editor's entry points, which add the UTF-16 <-> UTF-8 conversions of the document text.
 const std::u16string& documentText() {
     static const std::u16string text = vendrix::FormatText::fromUTF8(document());
@@ -161,6 +188,8 @@ BENCHMARK(BM_Pretty)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PrettySorted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Minify)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Validate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrettyBlocks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Check)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PrettyUTF16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MinifyUTF16)->Unit(benchmark::kMillisecond);
 

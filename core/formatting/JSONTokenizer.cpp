@@ -145,6 +145,32 @@ private:
         return m_sink.push(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
                            kind, newline);
     }
+    // Scans the string at `i` and hands it over, moving `i` past it; false with m_error set
+    // on a failure.
+    [[gnu::always_inline]] bool takeString(std::size_t& i) {
+        const std::size_t end = scanString(i);
+        if (end == 0) [[unlikely]]
+            return false;
+        if (!push(i, end, Kind::string)) [[unlikely]] {
+            m_error = m_sink.failure();
+            return false;
+        }
+        i = end;
+        return true;
+    }
+    // Takes the comma or colon that mostly follows a value right after it, where its branch
+    // predicts far better than in the dispatch on the next unit; false with m_error set when
+    // the sink refuses it.
+    [[gnu::always_inline]] bool takePunctuation(std::size_t& i) {
+        if (i < m_n && (m_p[i] == ',' || m_p[i] == ':')) {
+            if (!push(i, i + 1, m_p[i] == ',' ? Kind::comma : Kind::colon)) [[unlikely]] {
+                m_error = m_sink.failure();
+                return false;
+            }
+            ++i;
+        }
+        return true;
+    }
     // Scans a string from its opening quote; returns the offset after the closing quote, or
     // sets m_error.
     std::size_t scanString(std::size_t open);
@@ -258,7 +284,7 @@ std::size_t Tokenizer<CharT, Sink>::scanString(std::size_t open) {
 }
 
 template <class CharT, class Sink>
-std::size_t Tokenizer<CharT, Sink>::skipDigits(std::size_t j) {
+inline std::size_t Tokenizer<CharT, Sink>::skipDigits(std::size_t j) {
     // Digit runs can be as long as the input: answer cancellation once per 64 KiB of them.
     for (;;) {
         const std::size_t stop = std::min(m_n, j + 65536);
@@ -390,32 +416,54 @@ std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
             m_newline = true;
             ++i;
             continue;
-        case single:
-            if (!push(i, i + 1, t.singleKind[b]))
+        case single: {
+            const Kind kind = t.singleKind[b];
+            if (!push(i, i + 1, kind))
                 return m_sink.failure();
             ++i;
+            if (kind == Kind::objClose || kind == Kind::arrClose) {
+                if (!takePunctuation(i))
+                    return std::move(m_error);
+            } else if (i < m_n && m_p[i] == '"') {
+                goto strings; // a key after '{' or ',', a string value after ':' or '['
+            }
             continue;
+        }
         case quote:
-            end = scanString(i);
-            if (m_error)
-                return std::move(m_error);
-            if (!push(i, end, Kind::string))
-                return m_sink.failure();
-            break;
+        strings:
+            // Members and lists of strings: a string, its colon or comma, the next string...
+            do {
+                if (!takeString(i) || !takePunctuation(i))
+                    return std::move(m_error);
+            } while (i < m_nextCheck && i < m_n && m_p[i] == '"');
+            if (i < m_nextCheck && i < m_n && (isDigit(m_p[i]) || m_p[i] == '-'))
+                goto numbers; // a member's number
+            continue;
         case number:
+        numbers:
             end = scanNumber(i);
-            if (m_error)
+            if (end == 0) [[unlikely]]
                 return std::move(m_error);
             if (!push(i, end, Kind::scalar))
                 return m_sink.failure();
-            break;
+            i = end;
+            if (!takePunctuation(i))
+                return std::move(m_error);
+            if (i < m_nextCheck && i < m_n && m_p[i] == '"')
+                goto strings; // the next member's key
+            continue;
         case word:
             end = scanWord(i);
-            if (m_error)
+            if (end == 0) [[unlikely]]
                 return std::move(m_error);
             if (!push(i, end, Kind::scalar))
                 return m_sink.failure();
-            break;
+            i = end;
+            if (!takePunctuation(i))
+                return std::move(m_error);
+            if (i < m_nextCheck && i < m_n && m_p[i] == '"')
+                goto strings;
+            continue;
         case slash: {
             Kind kind = Kind::lineComment;
             end = scanComment(i, kind);
