@@ -98,24 +98,22 @@ int runValidate(std::string_view bytes, bool asJSON) {
     return kExitOK;
 }
 
-// Unsorted JSON in valid UTF-8 is checked first and then written to standard output in
-// blocks as it is formatted, so that no page of a whole output is ever touched; an input that
-// fails gives its error and no output, as the whole-output path does. None when the input
-// needs that path (not UTF-8, or an output that may pass the size limit).
+// Unsorted JSON in valid UTF-8 is written to standard output in blocks as it is formatted,
+// once the whole input is known to format, so that no page of a whole output is ever
+// touched; an input that fails gives its error and no output, as the whole-output path does.
+// None when the input needs that path (not UTF-8, or an output that may pass the size limit).
 std::optional<int> streamJSON(std::string_view bytes, std::optional<FormatIndent> indent) {
     if (!FormatText::isValidUTF8(bytes))
-        return std::nullopt;
-    auto check = JSONBlockStream::check(bytes, indent);
-    if (auto* error = std::get_if<FormatError>(&check))
-        return reportError(*error);
-    if (std::holds_alternative<JSONBlockStream::MayNotFit>(check))
         return std::nullopt;
     const JSONBlockStream::Consumer toStdout = [](std::string_view block) {
         writeStdout(block); // exits on a write failure
         return true;
     };
-    if (auto failure = JSONBlockStream::write(bytes, indent, toStdout, kOutputBlock))
-        return reportError(*failure);
+    auto result = JSONBlockStream::format(bytes, indent, toStdout, kOutputBlock);
+    if (auto* error = std::get_if<FormatError>(&result))
+        return reportError(*error);
+    if (std::holds_alternative<JSONBlockStream::MayNotFit>(result))
+        return std::nullopt;
     return kExitOK;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace vendrix::jsonScan {
 
@@ -50,6 +51,37 @@ struct GrammarSink {
     JSONGrammar grammar;
     std::optional<FormatError> grammarError;
     std::uint64_t tokens = 0;
+};
+
+// The check of every token (see GrammarSink) that also keeps the runs of adjacent significant
+// tokens, which joined are the minified output, while they stay few.
+struct RunSink : GrammarSink {
+    using GrammarSink::GrammarSink;
+    [[gnu::always_inline]] bool push(std::uint32_t start, std::uint32_t end,
+                                     JSONFormatter::Kind kind, bool newlineBefore) {
+        GrammarSink::push(start, end, kind, newlineBefore);
+        if (kind == JSONFormatter::Kind::lineComment || kind == JSONFormatter::Kind::blockComment)
+            return true;
+        if (start == runEnd) {
+            runEnd = end;
+            return true;
+        }
+        if (runEnd != runStart && !tooMany) {
+            runs.push_back({runStart, runEnd});
+            tooMany = runs.size() > maxRuns;
+        }
+        runStart = start;
+        runEnd = end;
+        return true;
+    }
+    struct Run {
+        std::uint32_t start, end;
+    };
+    std::vector<Run> runs;
+    std::size_t maxRuns = 0;
+    bool tooMany = false;
+    std::uint32_t runStart = 0;
+    std::uint32_t runEnd = 0;
 };
 
 } // namespace vendrix::jsonScan

@@ -51,7 +51,11 @@ public:
     /// instead of keeping it whole; finish() then gives an empty string. White space at the
     /// end of a block is held back until more output follows it (the output's trailing white
     /// space is dropped).
-    void streamTo(const Consumer& consumer, std::size_t blockSize) {
+    ///
+    /// `checked` when the input is known to be valid JSON: the grammar is then not checked
+    /// again.
+    void streamTo(const Consumer& consumer, std::size_t blockSize, bool checked) {
+        m_checked = checked;
         m_consumer = &consumer;
         m_blockSize = blockSize;
         m_softLimit = std::min<std::uint64_t>(m_limit, blockSize);
@@ -62,8 +66,10 @@ public:
                                      bool newlineBefore) {
         if (kind == Kind::lineComment || kind == Kind::blockComment)
             return Pretty ? comment(start, end, kind, newlineBefore) : true;
-        if (const char16_t* message = m_grammar.take(kind)) [[unlikely]]
-            return fail(FormatError::at(m_input, start, message), true);
+        if (!m_checked) {
+            if (const char16_t* message = m_grammar.take(kind)) [[unlikely]]
+                return fail(FormatError::at(m_input, start, message), true);
+        }
         if constexpr (!Pretty) {
             // Minified output is the input without what lies between tokens: adjacent tokens
             // are collected into runs and each run is copied once.
@@ -141,7 +147,7 @@ public:
     /// feeds removed, a final line feed when the input ends with one), or the end-of-input
     /// failure.
     std::expected<String, FormatError> finish() {
-        if (auto summary = m_grammar.finish(m_input); !summary)
+        if (auto summary = m_grammar.finish(m_input); !summary && !m_checked)
             return std::unexpected(std::move(summary.error()));
         if (!Pretty && !copyRun())
             return std::unexpected(FormatProgress::cancelledError());
@@ -301,6 +307,7 @@ private:
     bool m_failed = false;
     bool m_recheck = false;
     bool m_hitLimit = false;
+    bool m_checked = false;
     const Consumer* m_consumer = nullptr;
     std::size_t m_blockSize = 0;
     // The limit on the buffer's size before it goes to the consumer or passes the limit.

@@ -515,6 +515,7 @@ template std::optional<FormatError> jsonScan::scan(std::u16string_view, jsonScan
                                                    double);
 template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::GrammarSink&,
                                                    double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::RunSink&, double);
 
 JSONFormatter::TokenArray::TokenArray(TokenArray&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),

@@ -121,7 +121,7 @@ TEST(JSONStreamTest, UTF16StreamPastItsUnitLimitAnswersAsTheUTF8Stream) {
     EXPECT_FALSE(JSONFormatter::streamUTF16(deep, FormatIndent::spaces(40)).has_value());
 }
 
-TEST(JSONStreamTest, BlockStreamChecksThenHandsOverTheStreamsBytesInBlocks) {
+TEST(JSONStreamTest, BlockStreamHandsOverTheStreamsBytesInBlocksOrItsErrorAlone) {
     // Tiny blocks put block ends everywhere, also inside white space held back at a block's end.
     test::JSONDocuments documents(20261209);
     const std::optional<FormatIndent> indents[] = {FormatIndent::spaces(2), FormatIndent::tab(),
@@ -132,16 +132,9 @@ TEST(JSONStreamTest, BlockStreamChecksThenHandsOverTheStreamsBytesInBlocks) {
             continue;
         for (const auto& indent : indents) {
             const auto whole = JSONFormatter::streamUTF8(input, indent);
-            const auto check = JSONBlockStream::check(input, indent);
-            if (!whole) {
-                ASSERT_TRUE(std::holds_alternative<FormatError>(check)) << input;
-                ASSERT_EQ(std::get<FormatError>(check), whole.error()) << input;
-                continue;
-            }
-            ASSERT_TRUE(std::holds_alternative<JSONBlockStream::Fits>(check)) << input;
             std::string joined;
             int blocks = 0;
-            const auto failure = JSONBlockStream::write(
+            const auto result = JSONBlockStream::format(
                 input, indent,
                 [&](std::string_view block) {
                     EXPECT_FALSE(block.empty());
@@ -150,20 +143,41 @@ TEST(JSONStreamTest, BlockStreamChecksThenHandsOverTheStreamsBytesInBlocks) {
                     return true;
                 },
                 1 + round % 50);
-            ASSERT_FALSE(failure) << input;
+            if (!whole) {
+                ASSERT_TRUE(std::holds_alternative<FormatError>(result)) << input;
+                ASSERT_EQ(std::get<FormatError>(result), whole.error()) << input;
+                ASSERT_EQ(blocks, 0) << input;
+                continue;
+            }
+            ASSERT_TRUE(std::holds_alternative<JSONBlockStream::Done>(result)) << input;
             ASSERT_EQ(joined, *whole) << input;
             if (joined.size() > 400)
                 EXPECT_GT(blocks, 1) << input;
         }
     }
+    auto none = [](std::string_view) {
+        ADD_FAILURE() << "a block was handed over";
+        return false;
+    };
     // Deep nesting with a wide indent may pass the output limit: the whole output decides.
     const std::string deep = std::string(3000, '[') + std::string(3000, ']');
     EXPECT_TRUE(std::holds_alternative<JSONBlockStream::MayNotFit>(
-        JSONBlockStream::check(deep, FormatIndent::spaces(40))));
-    EXPECT_TRUE(std::holds_alternative<JSONBlockStream::Fits>(JSONBlockStream::check(deep, std::nullopt)));
+        JSONBlockStream::format(deep, FormatIndent::spaces(40), none)));
     // A consumer that refuses a block stops the formatting with a failure.
     const std::string list = "[" + std::string(1000, '1') + "," + std::string(1000, '2') + "]";
-    EXPECT_TRUE(JSONBlockStream::write(list, std::nullopt, [](std::string_view) { return false; }, 64));
+    for (const auto& indent : indents) {
+        EXPECT_TRUE(std::holds_alternative<FormatError>(
+            JSONBlockStream::format(list, indent, [](std::string_view) { return false; }, 64)));
+    }
+    // Minified output of many short runs takes the writing pass instead of keeping the runs.
+    std::string spaced = "[";
+    for (int i = 0; i < 3000; ++i)
+        spaced += (i ? " , " : "") + std::to_string(i % 10);
+    spaced += " ]\n";
+    std::string joined;
+    EXPECT_TRUE(std::holds_alternative<JSONBlockStream::Done>(JSONBlockStream::format(
+        spaced, std::nullopt, [&](std::string_view b) { return joined += b, true; }, 100)));
+    EXPECT_EQ(joined, *JSONFormatter::streamUTF8(spaced, std::nullopt));
 }
 
 } // namespace
