@@ -245,8 +245,11 @@ private:
         if (m_lineRunUsable < lineBytes) [[unlikely]]
             regrowLineRun(lineBytes - 1);
         ensure(lineBytes + kSlack);
-        std::memcpy(m_data + m_size, m_lineRun.data(),
-                    (lineBytes <= kShortLine ? kShortLine : lineBytes) * sizeof(CharT));
+        // A short line break is one fixed-size copy, which compiles to a few moves.
+        if (lineBytes <= kShortLine) [[likely]]
+            std::memcpy(m_data + m_size, m_lineRun.data(), kShortLine * sizeof(CharT));
+        else
+            std::memcpy(m_data + m_size, m_lineRun.data(), lineBytes * sizeof(CharT));
         m_size += lineBytes;
         return true;
     }

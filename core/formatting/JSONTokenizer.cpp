@@ -173,7 +173,23 @@ private:
     }
     // Scans a string from its opening quote; returns the offset after the closing quote, or
     // sets m_error.
-    std::size_t scanString(std::size_t open);
+    // The common string, one block with its closing quote and nothing special before it, is
+    // taken here; anything else goes on in scanStringRest.
+    [[gnu::always_inline]] std::size_t scanString(std::size_t open) {
+        std::size_t j = open + 1;
+#if defined(__SSE2__)
+        if (j + Units::kBlock <= m_n) [[likely]] {
+            const unsigned mask = Units::special(m_p + j);
+            if (mask == 0)
+                return scanStringRest(open, j + Units::kBlock);
+            j += Units::firstIndex(mask);
+            if (m_p[j] == '"') [[likely]]
+                return j + 1;
+        }
+#endif
+        return scanStringRest(open, j);
+    }
+    [[gnu::noinline]] std::size_t scanStringRest(std::size_t open, std::size_t j);
     std::size_t scanNumber(std::size_t start);
     // The end of the run of digits from `j`; sets m_cancelled when cancelled meanwhile.
     std::size_t skipDigits(std::size_t j);
@@ -212,8 +228,7 @@ private:
 };
 
 template <class CharT, class Sink>
-std::size_t Tokenizer<CharT, Sink>::scanString(std::size_t open) {
-    std::size_t j = open + 1;
+std::size_t Tokenizer<CharT, Sink>::scanStringRest(std::size_t open, std::size_t j) {
     for (;;) {
 #if defined(__SSE2__)
         // Skip a block of plain units at a time: anything but a quote, a backslash, a control
