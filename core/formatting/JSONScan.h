@@ -33,7 +33,7 @@ struct CheckSink {
 /// the first failure) and counts them: after a scan the token pipeline's verdict is the
 /// tokenizer's error, else `grammarError`, else the grammar's end-of-input verdict.
 struct GrammarSink {
-    explicit GrammarSink(std::string_view input) : input(input) {}
+    explicit GrammarSink(std::string_view bytes) : input(bytes) {}
     [[gnu::always_inline]] bool push(std::uint32_t start, std::uint32_t, JSONFormatter::Kind kind,
                                      bool) {
         ++tokens;

@@ -140,6 +140,8 @@ public:
     bool failed() const { return m_failed; }
     bool failureNeedsRecheck() const { return m_recheck; }
     bool hitLimit() const { return m_hitLimit; }
+    /// True when the input is known to be valid JSON (see streamTo).
+    bool checked() const { return m_checked; }
     /// Notes an unpaired surrogate in the input: the finished output has U+FFFD for each.
     void loneSurrogate() { m_repair = true; }
 

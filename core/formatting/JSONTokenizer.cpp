@@ -145,6 +145,22 @@ private:
         return m_sink.push(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
                            kind, newline);
     }
+    // True when the sink knows the input to be valid JSON: numbers and literals are then
+    // only skipped.
+    bool checked() const {
+        if constexpr (requires { m_sink.checked(); })
+            return m_sink.checked();
+        else
+            return false;
+    }
+    // The end of the number at `i` in input known to be valid (a number is followed by white
+    // space, punctuation or a comment there).
+    std::size_t skipNumber(std::size_t i) const {
+        while (i < m_n && (isDigit(m_p[i]) || m_p[i] == '.' || m_p[i] == 'e' || m_p[i] == 'E' ||
+                           m_p[i] == '+' || m_p[i] == '-'))
+            ++i;
+        return i;
+    }
     // Scans the string at `i` and hands it over, moving `i` past it; false with m_error set
     // on a failure.
     [[gnu::always_inline]] bool takeString(std::size_t& i) {
@@ -179,12 +195,14 @@ private:
         std::size_t j = open + 1;
 #if defined(__SSE2__)
         if (j + Units::kBlock <= m_n) [[likely]] {
-            const unsigned mask = Units::special(m_p + j);
+            unsigned quotes = 0;
+            const unsigned mask = Units::special(m_p + j, quotes);
             if (mask == 0)
                 return scanStringRest(open, j + Units::kBlock);
+            // The first special unit is the closing quote when its bit is a quote's.
+            if (mask & (0u - mask) & quotes) [[likely]]
+                return j + Units::firstIndex(mask) + 1;
             j += Units::firstIndex(mask);
-            if (m_p[j] == '"') [[likely]]
-                return j + 1;
         }
 #endif
         return scanStringRest(open, j);
@@ -456,7 +474,7 @@ std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
             continue;
         case number:
         numbers:
-            end = scanNumber(i);
+            end = checked() ? skipNumber(i) : scanNumber(i);
             if (end == 0) [[unlikely]]
                 return std::move(m_error);
             if (!push(i, end, Kind::scalar))
@@ -468,7 +486,7 @@ std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
                 goto strings; // the next member's key
             continue;
         case word:
-            end = scanWord(i);
+            end = checked() ? i + (m_p[i] == 'f' ? 5 : 4) : scanWord(i);
             if (end == 0) [[unlikely]]
                 return std::move(m_error);
             if (!push(i, end, Kind::scalar))
