@@ -74,6 +74,7 @@ JSONBlockStream::Result JSONBlockStream::format(std::string_view bytes,
                                                 const Consumer& consumer, std::size_t blockBytes) {
     if (bytes.size() > JSONFormatter::maxInputBytes)
         return FormatError::unpositioned(u"Girdi çok büyük");
+    blockBytes = std::max<std::size_t>(blockBytes, 1);
     if (!indent)
         return minify(bytes, consumer, blockBytes);
     jsonScan::GrammarSink sink(bytes);

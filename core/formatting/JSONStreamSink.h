@@ -240,7 +240,7 @@ private:
         m_capacity = m_storage.size();
     }
     // A line feed and `depth` indent units; false when that alone would pass the limit.
-    bool newline() {
+    [[gnu::always_inline]] bool newline() {
         const std::uint64_t lineBytes = 1 + m_depth * m_unit.size();
         if (m_size + lineBytes > m_limit) [[unlikely]]
             return false;
@@ -257,7 +257,7 @@ private:
     }
     // Rebuilds the line run: a line feed and at least twice `indentBytes` of indent units.
     void regrowLineRun(std::uint64_t indentBytes);
-    bool flush() {
+    [[gnu::always_inline]] bool flush() {
         if (m_pending == Pending::space)
             m_data[m_size++] = ' ';
         else if (m_pending == Pending::newline && !newline())
@@ -266,7 +266,7 @@ private:
         return true;
     }
     // Copies a token's bytes; false when cancelled while copying a long one.
-    bool copy(std::uint32_t start, std::uint32_t end) {
+    [[gnu::always_inline]] bool copy(std::uint32_t start, std::uint32_t end) {
         const std::size_t length = end - start;
         // Short tokens go as one fixed-size copy: the room ensured before each token holds
         // 32 more bytes even after a pending space.
