@@ -161,6 +161,22 @@ private:
             ++i;
         return i;
     }
+    // The end of the run of spaces, tabs and carriage returns from `i` (indentation mostly).
+    [[gnu::always_inline]] std::size_t skipBlanks(std::size_t i) const {
+#if defined(__SSE2__)
+        while (i + Units::kBlock <= m_n && i < m_nextCheck) {
+            const unsigned mask = Units::nonBlank(m_p + i);
+            if (mask != 0)
+                return i + Units::firstIndex(mask);
+            i += Units::kBlock;
+        }
+#endif
+        // Up to the next checkpoint at most: the main loop answers cancellation there.
+        const std::size_t stop = std::min(m_n, m_nextCheck);
+        while (i < stop && (m_p[i] == ' ' || m_p[i] == '\t' || m_p[i] == '\r'))
+            ++i;
+        return i;
+    }
     // Scans the string at `i` and hands it over, moving `i` past it; false with m_error set
     // on a failure.
     [[gnu::always_inline]] bool takeString(std::size_t& i) {
@@ -442,12 +458,11 @@ std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
         const Unit b = m_p[i];
         std::size_t end;
         switch (classOf(b)) {
-        case space:
-            ++i;
-            continue;
         case lineFeed:
             m_newline = true;
-            ++i;
+            [[fallthrough]];
+        case space:
+            i = skipBlanks(i + 1);
             continue;
         case single: {
             const Kind kind = t.singleKind[b];
