@@ -47,6 +47,22 @@ FormatError FormatError::at(std::string_view input, std::int64_t byteOffset,
     return FormatError{std::move(message), line, column, offset};
 }
 
+FormatError FormatError::at(std::u16string_view input, std::int64_t unitOffset,
+                            std::u16string message) {
+    const auto end = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(unitOffset, 0, static_cast<std::int64_t>(input.size())));
+    std::int64_t line = 1;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (input[i] == u'\n') {
+            ++line;
+            lineStart = i + 1;
+        }
+    }
+    return FormatError{std::move(message), line, static_cast<std::int64_t>(end - lineStart) + 1,
+                       static_cast<std::int64_t>(end)};
+}
+
 FormatError FormatError::unpositioned(std::u16string message) {
     return FormatError{std::move(message), 1, 1, 0};
 }

@@ -25,6 +25,10 @@ struct FormatError {
     /// A negative offset counts as 0, one beyond the input as the input's length.
     [[nodiscard]] static FormatError at(std::string_view input, std::int64_t byteOffset,
                                         std::u16string message);
+    /// The error for a fault found at unit `unitOffset` of the UTF-16 `input`, clamped like
+    /// the byte form.
+    [[nodiscard]] static FormatError at(std::u16string_view input, std::int64_t unitOffset,
+                                        std::u16string message);
     /// The error with no position (line 1, column 1, offset 0).
     [[nodiscard]] static FormatError unpositioned(std::u16string message);
 

@@ -103,6 +103,8 @@ std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validate(
 std::expected<std::u16string, FormatError> JSONFormatter::pretty(std::u16string_view text,
                                                                  FormatIndent indent,
                                                                  bool sortKeys) {
+    if (!sortKeys)
+        return streamUTF16(text, indent);
     auto bytes = inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
@@ -114,6 +116,8 @@ std::expected<std::u16string, FormatError> JSONFormatter::pretty(std::u16string_
 
 std::expected<std::u16string, FormatError> JSONFormatter::minify(std::u16string_view text,
                                                                  bool sortKeys) {
+    if (!sortKeys)
+        return streamUTF16(text, std::nullopt);
     auto bytes = inputBytes(text);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));

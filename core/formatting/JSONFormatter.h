@@ -108,6 +108,10 @@ struct JSONFormatter {
     /// covers 0...1.
     [[nodiscard]] static std::expected<std::string, FormatError> streamUTF8(
         std::string_view bytes, std::optional<FormatIndent> indent);
+    /// The same on UTF-16 text, UTF-16 out: the result of streamUTF8 on the text's UTF-8 form,
+    /// decoded (unpaired surrogates become U+FFFD), and finished. Positions are the same.
+    [[nodiscard]] static std::expected<std::u16string, FormatError> streamUTF16(
+        std::u16string_view text, std::optional<FormatIndent> indent);
     /// The token pipeline: tokenize, validate, (sort,) write, finish.
     [[nodiscard]] static std::expected<std::string, FormatError> formatTokensUTF8(
         std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys);

@@ -102,10 +102,10 @@ public:
     /// Notes a comment for the summary.
     void sawComment() { m_summary.hasComments = true; }
 
-    /// The end of the input `bytes`: the summary when one complete root value was read, else
+    /// The end of the input `bytes` (UTF-8, or UTF-16 units): the summary when one complete root value was read, else
     /// "Boş girdi" or the unclosed-end failure positioned at the end.
-    [[nodiscard]] std::expected<JSONFormatter::Summary, FormatError> finish(
-        std::string_view bytes) const {
+    template <class View = std::string_view>
+    [[nodiscard]] std::expected<JSONFormatter::Summary, FormatError> finish(View bytes) const {
         if (m_state == State::done)
             return m_summary;
         if (!m_anySignificant)

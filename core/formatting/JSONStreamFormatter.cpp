@@ -6,23 +6,24 @@
 
 namespace vendrix {
 
-template <bool Pretty>
-void JSONStreamSink<Pretty>::regrowLineRun(std::uint64_t indentBytes) {
+template <class CharT, bool Pretty>
+void JSONStreamSink<CharT, Pretty>::regrowLineRun(std::uint64_t indentBytes) {
     const std::uint64_t target = 2 * indentBytes;
-    std::string run = m_unit;
+    String run = m_unit;
     run.reserve(target);
     while (run.size() < target)
         run.append(run, 0, std::min<std::uint64_t>(run.size(), target - run.size()));
-    m_lineRun = "\n" + run;
+    m_lineRun = CharT('\n') + run;
     m_lineRunUsable = m_lineRun.size();
-    m_lineRun.resize(std::max<std::size_t>(m_lineRun.size(), kShortLine), ' ');
+    m_lineRun.resize(std::max<std::size_t>(m_lineRun.size(), kShortLine), CharT(' '));
 }
 
-template <bool Pretty>
-bool JSONStreamSink<Pretty>::copyLong(std::uint32_t start, std::size_t length) {
+template <class CharT, bool Pretty>
+bool JSONStreamSink<CharT, Pretty>::copyLong(std::uint32_t start, std::size_t length) {
     ensure(length + kSlack);
     for (std::size_t done = 0; done < length; done += kSlice) {
-        std::memcpy(m_data + m_size + done, m_src + start + done, std::min(kSlice, length - done));
+        std::memcpy(m_data + m_size + done, m_src + start + done,
+                    std::min(kSlice, length - done) * sizeof(CharT));
         if (length - done > kSlice && FormatProgress::currentIsCancelled())
             return false;
     }
@@ -30,8 +31,8 @@ bool JSONStreamSink<Pretty>::copyLong(std::uint32_t start, std::size_t length) {
     return true;
 }
 
-template <bool Pretty>
-bool JSONStreamSink<Pretty>::comment(std::uint32_t start, std::uint32_t end, Kind kind,
+template <class CharT, bool Pretty>
+bool JSONStreamSink<CharT, Pretty>::comment(std::uint32_t start, std::uint32_t end, Kind kind,
                                      bool newlineBefore) {
     ensure(kSlack);
     if (m_openPending) {
@@ -40,7 +41,7 @@ bool JSONStreamSink<Pretty>::comment(std::uint32_t start, std::uint32_t end, Kin
         ++m_depth;
         m_pending = Pending::newline;
     }
-    if (m_size == 0) {
+    if (m_size + m_written == 0) {
         m_pending = Pending::newline;
     } else if (newlineBefore) {
         if (!newline())
@@ -53,17 +54,19 @@ bool JSONStreamSink<Pretty>::comment(std::uint32_t start, std::uint32_t end, Kin
     }
     if (!copy(start, end))
         return fail(FormatProgress::cancelledError(), false);
-    return m_size <= m_limit || tooLarge(start);
+    return m_size <= m_softLimit || pastSoftLimit(start);
 }
 
-template class JSONStreamSink<true>;
-template class JSONStreamSink<false>;
+template class JSONStreamSink<char, true>;
+template class JSONStreamSink<char, false>;
+template class JSONStreamSink<char16_t, true>;
+template class JSONStreamSink<char16_t, false>;
 
 namespace {
 
 template <bool Pretty>
-std::expected<std::string, FormatError> stream(std::string_view bytes, std::string unit) {
-    JSONStreamSink<Pretty> sink(bytes, std::move(unit));
+std::expected<std::string, FormatError> stream(std::string_view bytes, std::string_view unit) {
+    JSONStreamSink<char, Pretty> sink(bytes, unit);
     if (auto failure = jsonScan::scan(bytes, sink, 1.0)) {
         // A grammar or size failure stands only when no tokenizer error follows it.
         if (sink.failed() && sink.failureNeedsRecheck()) {
@@ -75,6 +78,38 @@ std::expected<std::string, FormatError> stream(std::string_view bytes, std::stri
     return sink.finish();
 }
 
+// The UTF-16 stream; none when the output passes the sink's unit limit, and the UTF-8 form
+// decides.
+template <bool Pretty>
+std::optional<std::expected<std::u16string, FormatError>> stream16(std::u16string_view text,
+                                                                   std::string_view unit) {
+    JSONStreamSink<char16_t, Pretty> sink(text, unit);
+    if (auto failure = jsonScan::scan(text, sink, 1.0)) {
+        if (sink.hitLimit())
+            return std::nullopt;
+        // A grammar failure stands only when no tokenizer error follows it.
+        if (sink.failed() && sink.failureNeedsRecheck()) {
+            jsonScan::CheckSink check;
+            if (auto tokenizerError = jsonScan::scan(text, check, 1.0))
+                return std::unexpected(std::move(*tokenizerError));
+        }
+        return std::unexpected(std::move(*failure));
+    }
+    return sink.finish();
+}
+
+// The text's UTF-8 form streamed and decoded: what the UTF-16 stream stands for.
+std::expected<std::u16string, FormatError> throughUTF8(std::u16string_view text,
+                                                       std::optional<FormatIndent> indent) {
+    auto bytes = FormatText::inputBytes(text);
+    if (!bytes)
+        return std::unexpected(std::move(bytes.error()));
+    auto output = JSONFormatter::streamUTF8(*bytes, indent);
+    if (!output)
+        return std::unexpected(std::move(output.error()));
+    return FormatText::finish(std::move(*output), *bytes);
+}
+
 } // namespace
 
 std::expected<std::string, FormatError> JSONFormatter::streamUTF8(
@@ -83,7 +118,22 @@ std::expected<std::string, FormatError> JSONFormatter::streamUTF8(
         return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
     if (indent)
         return stream<true>(bytes, indent->unit());
-    return stream<false>(bytes, std::string());
+    return stream<false>(bytes, std::string_view());
+}
+
+std::expected<std::u16string, FormatError> JSONFormatter::streamUTF16(
+    std::u16string_view text, std::optional<FormatIndent> indent) {
+    if (text.size() > maxInputBytes)
+        return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
+    // Whether the UTF-8 form passes the byte limit is not known without encoding it; a text
+    // that might is taken through that form.
+    if (text.size() > maxInputBytes / 3)
+        return throughUTF8(text, indent);
+    auto result = indent ? stream16<true>(text, indent->unit())
+                         : stream16<false>(text, std::string_view());
+    if (!result)
+        return throughUTF8(text, indent);
+    return std::move(*result);
 }
 
 } // namespace vendrix

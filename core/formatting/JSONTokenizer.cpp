@@ -4,6 +4,7 @@
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/JSONScan.h"
 #include "core/formatting/JSONStreamSink.h"
+#include "core/formatting/JSONUnits.h"
 
 #include <cstdio>
 #include <cstdint>
@@ -11,19 +12,11 @@
 #include <cstring>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace vendrix {
 
 namespace {
 
 using Kind = JSONFormatter::Kind;
-using Tok = JSONFormatter::Tok;
-
-// Tokenizing covers this share of a job's progress in the token pipeline.
-constexpr double kTokenPhaseEnd = 0.45;
 
 enum ByteClass : std::uint8_t {
     other,
@@ -40,7 +33,7 @@ struct Tables {
     ByteClass cls[256];
     Kind singleKind[256];
     bool wordByte[256]; // letters, digits, _ and bytes from 0x80
-    Tables() {
+    constexpr Tables() : cls(), singleKind(), wordByte() {
         for (int b = 0; b < 256; ++b) {
             cls[b] = other;
             singleKind[b] = Kind::comma;
@@ -65,21 +58,19 @@ struct Tables {
     }
 };
 
-const Tables& tables() {
-    static const Tables instance;
-    return instance;
+constexpr Tables kTables;
+
+constexpr const Tables& tables() {
+    return kTables;
 }
 
-bool isDigit(unsigned char b) {
-    return b >= '0' && b <= '9';
+// Code units are compared as unsigned values: UTF-16 units must not be cut to a byte.
+constexpr bool isDigit(unsigned u) {
+    return u - '0' <= 9u;
 }
 
-bool isHex(unsigned char b) {
-    return isDigit(b) || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F');
-}
-
-FormatError outOfMemory() {
-    return FormatError::unpositioned(u"Girdi çok büyük");
+constexpr bool isHex(unsigned u) {
+    return isDigit(u) || ((u | 0x20) - 'a' <= 5u);
 }
 
 // The character that starts at `at` as shown in the unexpected-character message.
@@ -94,12 +85,34 @@ std::u16string shownCharacter(std::string_view bytes, std::size_t at) {
     return FormatText::fromUTF8(bytes.substr(at, length));
 }
 
-// Hands the tokens of the bytes, in order, to a sink (see JSONScan.h).
-template <class Sink>
+// The same for UTF-16: a surrogate pair is one character, an unpaired surrogate shows as
+// U+FFFD (what it becomes in UTF-8).
+std::u16string shownCharacter(std::u16string_view text, std::size_t at) {
+    using Units = JSONUnits<char16_t>;
+    const char16_t unit = text[at];
+    if (unit < 0x20) {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(unit));
+        return FormatText::fromUTF8(buffer);
+    }
+    if (Units::isHighSurrogate(unit) && at + 1 < text.size() && Units::isLowSurrogate(text[at + 1]))
+        return std::u16string(text.substr(at, 2));
+    if ((unit & 0xF800) == 0xD800)
+        return u"\uFFFD";
+    return std::u16string(1, unit);
+}
+
+// Hands the tokens of the code units, in order, to a sink (see JSONScan.h). UTF-16 units are
+// told apart from UTF-8 bytes only in string bodies and comments, where an unpaired surrogate
+// is reported to the sink (`loneSurrogate()`): it stands for U+FFFD.
+template <class CharT, class Sink>
 class Tokenizer {
 public:
-    Tokenizer(std::string_view bytes, Sink& sink, double phaseEnd)
-        : m_bytes(bytes), m_p(reinterpret_cast<const unsigned char*>(bytes.data())),
+    using Units = JSONUnits<CharT>;
+    using Unit = typename Units::Unit;
+
+    Tokenizer(std::basic_string_view<CharT> bytes, Sink& sink, double phaseEnd)
+        : m_bytes(bytes), m_p(reinterpret_cast<const Unit*>(bytes.data())),
           m_n(bytes.size()), m_sink(sink), m_phaseEnd(phaseEnd) {}
 
     /// None when every token was taken; else the first failure.
@@ -124,65 +137,168 @@ private:
         return m_sink.push(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
                            kind, newline);
     }
+    // True when the sink knows the input to be valid JSON: numbers and literals are then
+    // only skipped.
+    bool checked() const {
+        if constexpr (requires { m_sink.checked(); })
+            return m_sink.checked();
+        else
+            return false;
+    }
+    // The end of the number at `i` in input known to be valid (a number is followed by white
+    // space, punctuation or a comment there).
+    std::size_t skipNumber(std::size_t i) const {
+        while (i < m_n && (isDigit(m_p[i]) || m_p[i] == '.' || m_p[i] == 'e' || m_p[i] == 'E' ||
+                           m_p[i] == '+' || m_p[i] == '-'))
+            ++i;
+        return i;
+    }
+    // The end of the run of spaces, tabs and carriage returns from `i` (indentation mostly).
+    [[gnu::always_inline]] std::size_t skipBlanks(std::size_t i) const {
+#if defined(__SSE2__)
+        while (i + Units::kBlock <= m_n && i < m_nextCheck) {
+            const unsigned mask = Units::nonBlank(m_p + i);
+            if (mask != 0)
+                return i + Units::firstIndex(mask);
+            i += Units::kBlock;
+        }
+#endif
+        // Up to the next checkpoint at most: the main loop answers cancellation there.
+        const std::size_t stop = std::min(m_n, m_nextCheck);
+        while (i < stop && (m_p[i] == ' ' || m_p[i] == '\t' || m_p[i] == '\r'))
+            ++i;
+        return i;
+    }
+    // Scans the string at `i` and hands it over, moving `i` past it; false with m_error set
+    // on a failure.
+    [[gnu::always_inline]] bool takeString(std::size_t& i) {
+        const std::size_t end = scanString(i);
+        if (end == 0) [[unlikely]]
+            return false;
+        if (!push(i, end, Kind::string)) [[unlikely]] {
+            m_error = m_sink.failure();
+            return false;
+        }
+        i = end;
+        return true;
+    }
+    // Takes the comma or colon that mostly follows a value right after it, where its branch
+    // predicts far better than in the dispatch on the next unit; false with m_error set when
+    // the sink refuses it.
+    [[gnu::always_inline]] bool takePunctuation(std::size_t& i) {
+        if (i < m_n && (m_p[i] == ',' || m_p[i] == ':')) {
+            if (!push(i, i + 1, m_p[i] == ',' ? Kind::comma : Kind::colon)) [[unlikely]] {
+                m_error = m_sink.failure();
+                return false;
+            }
+            ++i;
+        }
+        return true;
+    }
     // Scans a string from its opening quote; returns the offset after the closing quote, or
     // sets m_error.
-    std::size_t scanString(std::size_t open);
+    // The common string, one block with its closing quote and nothing special before it, is
+    // taken here; anything else goes on in scanStringRest.
+    [[gnu::always_inline]] std::size_t scanString(std::size_t open) {
+        std::size_t j = open + 1;
+#if defined(__SSE2__)
+        if (j + Units::kBlock <= m_n) [[likely]] {
+            unsigned quotes = 0;
+            const unsigned mask = Units::special(m_p + j, quotes);
+            if (mask == 0)
+                return scanStringRest(open, j + Units::kBlock);
+            // The first special unit is the closing quote when its bit is a quote's.
+            if (mask & (0u - mask) & quotes) [[likely]]
+                return j + Units::firstIndex(mask) + 1;
+            j += Units::firstIndex(mask);
+        }
+#endif
+        return scanStringRest(open, j);
+    }
+    [[gnu::noinline]] std::size_t scanStringRest(std::size_t open, std::size_t j);
     std::size_t scanNumber(std::size_t start);
+    // The end of the run of digits from `j`; sets m_cancelled when cancelled meanwhile.
+    std::size_t skipDigits(std::size_t j);
     std::size_t scanWord(std::size_t start);
     std::size_t scanComment(std::size_t start, Kind& kind);
 
-    std::string_view m_bytes;
-    const unsigned char* m_p;
+    static ByteClass classOf(Unit u) {
+        if constexpr (Units::kWide)
+            return u < 0x80 ? tables().cls[u] : other;
+        else
+            return tables().cls[u];
+    }
+    static bool isWordUnit(Unit u) {
+        if constexpr (Units::kWide)
+            return u >= 0x80 || tables().wordByte[u];
+        else
+            return tables().wordByte[u];
+    }
+    // Reports an unpaired surrogate in a comment to the sink.
+    void checkComment(std::size_t start, std::size_t end) {
+        if constexpr (Units::kWide) {
+            if (Units::hasLoneSurrogate(m_bytes.substr(start, end - start)))
+                m_sink.loneSurrogate();
+        }
+    }
+
+    std::basic_string_view<CharT> m_bytes;
+    const Unit* m_p;
     std::size_t m_n;
     std::size_t m_nextCheck = 0;
     Sink& m_sink;
     double m_phaseEnd;
     bool m_newline = false;
+    bool m_cancelled = false;
     std::optional<FormatError> m_error;
 };
 
-template <class Sink>
-std::size_t Tokenizer<Sink>::scanString(std::size_t open) {
-    std::size_t j = open + 1;
+template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::scanStringRest(std::size_t open, std::size_t j) {
     for (;;) {
 #if defined(__SSE2__)
-        // Skip sixteen plain bytes at a time: anything but a quote, a backslash or a control byte.
-        const __m128i quoteV = _mm_set1_epi8('"');
-        const __m128i slashV = _mm_set1_epi8('\\');
-        const __m128i controlMax = _mm_set1_epi8(0x1F);
-        while (j + 16 <= m_n) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_p + j));
-            const __m128i hit = _mm_or_si128(
-                _mm_or_si128(_mm_cmpeq_epi8(v, quoteV), _mm_cmpeq_epi8(v, slashV)),
-                _mm_cmpeq_epi8(_mm_max_epu8(v, controlMax), controlMax));
-            const int mask = _mm_movemask_epi8(hit);
+        // Skip a block of plain units at a time: anything but a quote, a backslash, a control
+        // unit (or, in UTF-16, a surrogate).
+        while (j + Units::kBlock <= m_n) {
+            const unsigned mask = Units::special(m_p + j);
             if (mask != 0) {
-                j += static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+                j += Units::firstIndex(mask);
                 break;
             }
-            j += 16;
+            j += Units::kBlock;
             if (j >= m_nextCheck && !checkpoint(j)) {
                 m_error = FormatProgress::cancelledError();
                 return 0;
             }
         }
 #endif
-        while (j < m_n && m_p[j] != '"' && m_p[j] != '\\' && m_p[j] >= 0x20)
+        while (j < m_n && !Units::isSpecial(m_p[j]))
             ++j;
         if (j >= m_n) {
             m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(open), u"Kapanmamış dize");
             return 0;
         }
-        const unsigned char b = m_p[j];
+        const Unit b = m_p[j];
         if (b == '"')
             return j + 1;
+        if constexpr (Units::kWide) {
+            if ((b & 0xF800) == 0xD800) {
+                if (Units::isHighSurrogate(b) && j + 1 < m_n && Units::isLowSurrogate(m_p[j + 1])) {
+                    j += 2;
+                } else {
+                    m_sink.loneSurrogate();
+                    ++j;
+                }
+                continue;
+            }
+        }
         if (b == '\\') {
             if (j + 1 >= m_n) {
                 m_error =
                     FormatError::at(m_bytes, static_cast<std::int64_t>(open), u"Kapanmamış dize");
                 return 0;
             }
-            const unsigned char e = m_p[j + 1];
+            const Unit e = m_p[j + 1];
             if (e == '"' || e == '\\' || e == '/' || e == 'b' || e == 'f' || e == 'n' ||
                 e == 'r' || e == 't') {
                 j += 2;
@@ -208,30 +324,35 @@ std::size_t Tokenizer<Sink>::scanString(std::size_t open) {
     }
 }
 
-template <class Sink>
-std::size_t Tokenizer<Sink>::scanNumber(std::size_t start) {
+template <class CharT, class Sink>
+inline std::size_t Tokenizer<CharT, Sink>::skipDigits(std::size_t j) {
+    // Digit runs can be as long as the input: answer cancellation once per 64 KiB of them.
+    for (;;) {
+        const std::size_t stop = std::min(m_n, j + 65536);
+        while (j < stop && isDigit(m_p[j]))
+            ++j;
+        if (j < stop || j == m_n)
+            return j;
+        if (j >= m_nextCheck && !checkpoint(j)) {
+            m_cancelled = true;
+            return j;
+        }
+    }
+}
+
+template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::scanNumber(std::size_t start) {
     std::size_t j = start;
     auto invalid = [&] {
         m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Geçersiz sayı");
         return std::size_t{0};
-    };
-    // Digit runs can be as long as the input: keep answering cancellation.
-    bool cancelled = false;
-    auto skipDigits = [&] {
-        while (j < m_n && isDigit(m_p[j])) {
-            ++j;
-            if (j >= m_nextCheck && !checkpoint(j)) {
-                cancelled = true;
-                return;
-            }
-        }
     };
     if (m_p[j] == '-')
         ++j;
     if (j < m_n && m_p[j] == '0') {
         ++j;
     } else if (j < m_n && m_p[j] >= '1' && m_p[j] <= '9') {
-        skipDigits();
+        j = skipDigits(j + 1);
     } else {
         return invalid();
     }
@@ -239,7 +360,7 @@ std::size_t Tokenizer<Sink>::scanNumber(std::size_t start) {
         ++j;
         if (j >= m_n || !isDigit(m_p[j]))
             return invalid();
-        skipDigits();
+        j = skipDigits(j + 1);
     }
     if (j < m_n && (m_p[j] == 'e' || m_p[j] == 'E')) {
         ++j;
@@ -247,22 +368,21 @@ std::size_t Tokenizer<Sink>::scanNumber(std::size_t start) {
             ++j;
         if (j >= m_n || !isDigit(m_p[j]))
             return invalid();
-        skipDigits();
+        j = skipDigits(j + 1);
     }
-    if (cancelled) {
+    if (m_cancelled) [[unlikely]] {
         m_error = FormatProgress::cancelledError();
         return 0;
     }
-    if (j < m_n && (tables().wordByte[m_p[j]] || m_p[j] == '.'))
+    if (j < m_n && (isWordUnit(m_p[j]) || m_p[j] == '.'))
         return invalid();
     return j;
 }
 
-template <class Sink>
-std::size_t Tokenizer<Sink>::scanWord(std::size_t start) {
+template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::scanWord(std::size_t start) {
     std::size_t j = start;
-    const auto& wordByte = tables().wordByte;
-    while (j < m_n && wordByte[m_p[j]]) {
+    while (j < m_n && isWordUnit(m_p[j])) {
         ++j;
         // A run can be as long as the input: keep answering cancellation.
         if (j >= m_nextCheck && !checkpoint(j)) {
@@ -270,91 +390,120 @@ std::size_t Tokenizer<Sink>::scanWord(std::size_t start) {
             return 0;
         }
     }
-    const std::string_view text = m_bytes.substr(start, j - start);
-    if (text == "true" || text == "false" || text == "null")
+    const auto text = m_bytes.substr(start, j - start);
+    auto is = [&](std::string_view word) {
+        return text.size() == word.size() && std::equal(word.begin(), word.end(), text.begin());
+    };
+    if (is("true") || is("false") || is("null"))
         return j;
     m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Geçersiz değer");
     return 0;
 }
 
-template <class Sink>
-std::size_t Tokenizer<Sink>::scanComment(std::size_t start, Kind& kind) {
-    const unsigned char next = start + 1 < m_n ? m_p[start + 1] : 0;
+template <class CharT, class Sink>
+std::size_t Tokenizer<CharT, Sink>::scanComment(std::size_t start, Kind& kind) {
+    const Unit next = start + 1 < m_n ? m_p[start + 1] : 0;
     if (next == '/') {
-        const void* feed = std::memchr(m_p + start + 2, '\n', m_n - start - 2);
-        const std::size_t lineEnd =
-            feed ? static_cast<std::size_t>(static_cast<const unsigned char*>(feed) - m_p) : m_n;
+        const auto feed = m_bytes.find(CharT('\n'), start + 2);
+        const std::size_t lineEnd = feed == m_bytes.npos ? m_n : feed;
         std::size_t end = lineEnd;
         while (end > start + 2 && (m_p[end - 1] == ' ' || m_p[end - 1] == '\t' || m_p[end - 1] == '\r'))
             --end;
         kind = Kind::lineComment;
+        checkComment(start, end);
         return end;
     }
     if (next == '*') {
         std::size_t j = start + 2;
         while (j < m_n) {
-            const void* star = std::memchr(m_p + j, '*', m_n - j);
-            if (!star)
+            const auto star = m_bytes.find(CharT('*'), j);
+            if (star == m_bytes.npos)
                 break;
-            j = static_cast<std::size_t>(static_cast<const unsigned char*>(star) - m_p);
+            j = star;
             if (j + 1 < m_n && m_p[j + 1] == '/') {
                 kind = Kind::blockComment;
+                checkComment(start, j + 2);
                 return j + 2;
             }
             ++j;
         }
-        m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Kapanmamış yorum");
+    m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Kapanmamış yorum");
         return 0;
     }
     m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Beklenmeyen karakter '/'");
     return 0;
 }
 
-template <class Sink>
-std::optional<FormatError> Tokenizer<Sink>::run() {
+template <class CharT, class Sink>
+std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
     const Tables& t = tables();
     std::size_t i = 0;
-    if (m_n >= 3 && m_p[0] == 0xEF && m_p[1] == 0xBB && m_p[2] == 0xBF)
+    if constexpr (Units::kWide) {
+        if (m_n >= 1 && m_p[0] == 0xFEFF)
+            i = 1;
+    } else if (m_n >= 3 && m_p[0] == 0xEF && m_p[1] == 0xBB && m_p[2] == 0xBF) {
         i = 3;
+    }
     while (i < m_n) {
         if (i >= m_nextCheck && !checkpoint(i))
             return FormatProgress::cancelledError();
-        const unsigned char b = m_p[i];
+        const Unit b = m_p[i];
         std::size_t end;
-        switch (t.cls[b]) {
-        case space:
-            ++i;
-            continue;
+        switch (classOf(b)) {
         case lineFeed:
             m_newline = true;
-            ++i;
+            [[fallthrough]];
+        case space:
+            i = skipBlanks(i + 1);
             continue;
-        case single:
-            if (!push(i, i + 1, t.singleKind[b]))
+        case single: {
+            const Kind kind = t.singleKind[b];
+            if (!push(i, i + 1, kind))
                 return m_sink.failure();
             ++i;
+            if (kind == Kind::objClose || kind == Kind::arrClose) {
+                if (!takePunctuation(i))
+                    return std::move(m_error);
+            } else if (i < m_n && m_p[i] == '"') {
+                goto strings; // a key after '{' or ',', a string value after ':' or '['
+            }
             continue;
+        }
         case quote:
-            end = scanString(i);
-            if (m_error)
-                return std::move(m_error);
-            if (!push(i, end, Kind::string))
-                return m_sink.failure();
-            break;
+        strings:
+            // Members and lists of strings: a string, its colon or comma, the next string...
+            do {
+                if (!takeString(i) || !takePunctuation(i))
+                    return std::move(m_error);
+            } while (i < m_nextCheck && i < m_n && m_p[i] == '"');
+            if (i < m_nextCheck && i < m_n && (isDigit(m_p[i]) || m_p[i] == '-'))
+                goto numbers; // a member's number
+            continue;
         case number:
-            end = scanNumber(i);
-            if (m_error)
+        numbers:
+            end = checked() ? skipNumber(i) : scanNumber(i);
+            if (end == 0) [[unlikely]]
                 return std::move(m_error);
             if (!push(i, end, Kind::scalar))
                 return m_sink.failure();
-            break;
+            i = end;
+            if (!takePunctuation(i))
+                return std::move(m_error);
+            if (i < m_nextCheck && i < m_n && m_p[i] == '"')
+                goto strings; // the next member's key
+            continue;
         case word:
-            end = scanWord(i);
-            if (m_error)
+            end = checked() ? i + (m_p[i] == 'f' ? 5 : 4) : scanWord(i);
+            if (end == 0) [[unlikely]]
                 return std::move(m_error);
             if (!push(i, end, Kind::scalar))
                 return m_sink.failure();
-            break;
+            i = end;
+            if (!takePunctuation(i))
+                return std::move(m_error);
+            if (i < m_nextCheck && i < m_n && m_p[i] == '"')
+                goto strings;
+            continue;
         case slash: {
             Kind kind = Kind::lineComment;
             end = scanComment(i, kind);
@@ -373,70 +522,29 @@ std::optional<FormatError> Tokenizer<Sink>::run() {
     return std::nullopt;
 }
 
-// Collects the tokens into a token array, reserved for one token per six bytes.
-struct TokenArraySink {
-    JSONFormatter::TokenArray tokens;
-    bool push(std::uint32_t start, std::uint32_t end, Kind kind, bool newlineBefore) {
-        if (tokens.size() == tokens.capacity() &&
-            !tokens.reserve(tokens.capacity() + tokens.capacity() / 2 + 16))
-            return false;
-        tokens.append(Tok{start, end, kind, newlineBefore});
-        return true;
-    }
-    FormatError failure() const { return outOfMemory(); }
-};
 
 } // namespace
 
-template <class Sink>
-std::optional<FormatError> jsonScan::scan(std::string_view bytes, Sink& sink, double phaseEnd) {
-    return Tokenizer<Sink>(bytes, sink, phaseEnd).run();
+template <class CharT, class Sink>
+std::optional<FormatError> jsonScan::scan(std::basic_string_view<CharT> units, Sink& sink,
+                                          double phaseEnd) {
+    return Tokenizer<CharT, Sink>(units, sink, phaseEnd).run();
 }
 
-template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<true>&, double);
-template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<false>&, double);
-
-JSONFormatter::TokenArray::TokenArray(TokenArray&& other) noexcept
-    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
-      m_capacity(std::exchange(other.m_capacity, 0)) {}
-
-JSONFormatter::TokenArray& JSONFormatter::TokenArray::operator=(TokenArray&& other) noexcept {
-    if (this != &other) {
-        std::free(m_data);
-        m_data = std::exchange(other.m_data, nullptr);
-        m_size = std::exchange(other.m_size, 0);
-        m_capacity = std::exchange(other.m_capacity, 0);
-    }
-    return *this;
-}
-
-JSONFormatter::TokenArray::~TokenArray() {
-    std::free(m_data);
-}
-
-bool JSONFormatter::TokenArray::reserve(std::size_t capacity) {
-    if (capacity <= m_capacity)
-        return true;
-    if (capacity > SIZE_MAX / sizeof(Tok))
-        return false;
-    // Tok is trivially copyable, so realloc may move (or remap) the storage.
-    void* grown = std::realloc(m_data, capacity * sizeof(Tok));
-    if (grown == nullptr)
-        return false;
-    m_data = static_cast<Tok*>(grown);
-    m_capacity = capacity;
-    return true;
-}
-
-std::expected<JSONFormatter::TokenArray, FormatError> JSONFormatter::tokenize(std::string_view bytes) {
-    if (bytes.size() > maxInputBytes)
-        return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
-    TokenArraySink sink;
-    if (!sink.tokens.reserve(bytes.size() / 6 + 16))
-        return std::unexpected(outOfMemory());
-    if (auto failure = Tokenizer<TokenArraySink>(bytes, sink, kTokenPhaseEnd).run())
-        return std::unexpected(std::move(*failure));
-    return std::move(sink.tokens);
-}
+template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<char, true>&,
+                                                   double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<char, false>&,
+                                                   double);
+template std::optional<FormatError> jsonScan::scan(std::u16string_view,
+                                                   JSONStreamSink<char16_t, true>&, double);
+template std::optional<FormatError> jsonScan::scan(std::u16string_view,
+                                                   JSONStreamSink<char16_t, false>&, double);
+template std::optional<FormatError> jsonScan::scan(std::u16string_view, jsonScan::CheckSink&,
+                                                   double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::GrammarSink&,
+                                                   double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::RunSink&, double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::TokenArraySink&,
+                                                   double);
 
 } // namespace vendrix
