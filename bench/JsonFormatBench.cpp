@@ -2,6 +2,7 @@
 // (parse + dump) and a plain copy of the input measured in the same run.
 #include "bench/BenchSupport.h"
 #include "core/formatting/FormatText.h"
+#include "core/formatting/JSONBlockStream.h"
 #include "core/formatting/JSONFormatter.h"
 
 #include <nlohmann/json.hpp>
@@ -131,6 +132,25 @@ void BM_Validate(benchmark::State& state) {
     });
 }
 
+// The command-line tool's way: the output in 1 MiB blocks (here counted and dropped) once
+// the input is known to format, instead of one string.
+std::size_t blocks(std::optional<FormatIndent> indent) {
+    std::size_t size = 0;
+    auto result = vendrix::JSONBlockStream::format(document(), indent, [&](std::string_view b) {
+        size += b.size();
+        return true;
+    });
+    return std::holds_alternative<vendrix::JSONBlockStream::Done>(result) ? size : 0;
+}
+
+void BM_PrettyBlocks(benchmark::State& state) {
+    measure(state, "vendrix pretty (blocks)", [] { return blocks(FormatIndent::spaces(2)); });
+}
+
+void BM_MinifyBlocks(benchmark::State& state) {
+    measure(state, "vendrix minify (blocks)", [] { return blocks(std::nullopt); });
+}
+
 // The editor's entry points, which add the UTF-16 <-> UTF-8 conversions of the document text.
 const std::u16string& documentText() {
     static const std::u16string text = vendrix::FormatText::fromUTF8(document());
@@ -161,6 +181,8 @@ BENCHMARK(BM_Pretty)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PrettySorted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Minify)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Validate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PrettyBlocks)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MinifyBlocks)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PrettyUTF16)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MinifyUTF16)->Unit(benchmark::kMillisecond);
 

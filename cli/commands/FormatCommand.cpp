@@ -1,8 +1,10 @@
 // vendrix-cli format: the document formatters on a file or standard input.
 #include "cli/CliSupport.h"
+#include "cli/commands/MappedInput.h"
 #include "core/formatting/CSSFormatter.h"
 #include "core/formatting/DocumentFormatter.h"
 #include "core/formatting/FormatText.h"
+#include "core/formatting/JSONBlockStream.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/MarkupFormatter.h"
 
@@ -71,6 +73,9 @@ const std::map<std::string, Transform>& transforms() {
     return table;
 }
 
+// The size of the blocks of streamed output.
+constexpr std::size_t kOutputBlock = std::size_t{1} << 20;
+
 int reportError(const FormatError& error) {
     const std::string text = FormatText::toUTF8(error.description()) + "\n";
     std::fwrite(text.data(), 1, text.size(), stderr);
@@ -90,6 +95,25 @@ int runValidate(std::string_view bytes, bool asJSON) {
         writeStdout("Geçerli JSON (derinlik " + std::to_string(summary->maxDepth) +
                     (summary->hasComments ? ", yorum içeriyor" : "") + ")\n");
     }
+    return kExitOK;
+}
+
+// Unsorted JSON in valid UTF-8 is written to standard output in blocks as it is formatted,
+// once the whole input is known to format, so that no page of a whole output is ever
+// touched; an input that fails gives its error and no output, as the whole-output path does.
+// None when the input needs that path (not UTF-8, or an output that may pass the size limit).
+std::optional<int> streamJSON(std::string_view bytes, std::optional<FormatIndent> indent) {
+    if (!FormatText::isValidUTF8(bytes))
+        return std::nullopt;
+    const JSONBlockStream::Consumer toStdout = [](std::string_view block) {
+        writeStdout(block); // exits on a write failure
+        return true;
+    };
+    auto result = JSONBlockStream::format(bytes, indent, toStdout, kOutputBlock);
+    if (auto* error = std::get_if<FormatError>(&result))
+        return reportError(*error);
+    if (std::holds_alternative<JSONBlockStream::MayNotFit>(result))
+        return std::nullopt;
     return kExitOK;
 }
 
@@ -137,7 +161,17 @@ int runFormat(std::span<const std::string> args) {
                        bytesTransforms().contains(kind);
     if (!known)
         return usageError(command, "unknown KIND " + kind);
-    auto input = readInput(parsed->positionals.size() == 2 ? parsed->positionals[1] : "");
+    const std::string path = parsed->positionals.size() == 2 ? parsed->positionals[1] : "";
+    if (kind == "json" || kind == "json-minify") {
+        // A large file is mapped rather than read: its bytes are then never copied.
+        const MappedReadGuard guard;
+        if (auto mapped = MappedInput::map(path)) {
+            const auto bytesIndent = kind == "json" ? std::optional(indent) : std::nullopt;
+            if (auto status = streamJSON(mapped->bytes(), bytesIndent))
+                return *status;
+        }
+    }
+    auto input = readInput(path);
     if (!input)
         return kExitFailure;
     if (kind == "json-validate")

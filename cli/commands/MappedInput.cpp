@@ -19,7 +19,7 @@ constexpr off_t kSmallestMapped = off_t{1} << 20;
 struct sigaction previousBusAction {};
 
 void onBusError(int) {
-    static const char message[] = "vendrix-cli: a file was truncated while it was searched\n";
+    static const char message[] = "vendrix-cli: a file was truncated while it was read\n";
     (void)!::write(STDERR_FILENO, message, sizeof message - 1);
     ::_exit(kExitFailure);
 }

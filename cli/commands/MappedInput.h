@@ -31,7 +31,9 @@ private:
 
 /// While one exists, a file that another program truncates under its mapping (SIGBUS on the
 /// next read of a vanished page) ends the run with a message and exit status 1 instead of a
-/// crash. Nothing has been written to standard output by then.
+/// crash. A search has written nothing to standard output by then; formatted JSON, which is
+/// written in blocks after the whole file was checked, may have been partly written when the
+/// truncation comes between the check and the end of the output.
 class MappedReadGuard {
 public:
     MappedReadGuard();

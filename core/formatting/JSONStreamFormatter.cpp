@@ -41,7 +41,7 @@ bool JSONStreamSink<CharT, Pretty>::comment(std::uint32_t start, std::uint32_t e
         ++m_depth;
         m_pending = Pending::newline;
     }
-    if (m_size == 0) {
+    if (m_size + m_written == 0) {
         m_pending = Pending::newline;
     } else if (newlineBefore) {
         if (!newline())
@@ -54,7 +54,7 @@ bool JSONStreamSink<CharT, Pretty>::comment(std::uint32_t start, std::uint32_t e
     }
     if (!copy(start, end))
         return fail(FormatProgress::cancelledError(), false);
-    return m_size <= m_limit || tooLarge(start);
+    return m_size <= m_softLimit || pastSoftLimit(start);
 }
 
 template class JSONStreamSink<char, true>;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
 
 namespace vendrix {
@@ -31,6 +32,8 @@ public:
     using View = std::basic_string_view<CharT>;
     using String = std::basic_string<CharT>;
     static constexpr bool kWide = sizeof(CharT) > 1;
+    /// Takes a block of finished output; false to stop (a write failure).
+    using Consumer = std::function<bool(View)>;
 
     JSONStreamSink(View input, std::string_view unit)
         : m_input(input), m_src(input.data()), m_unit(unit.begin(), unit.end()),
@@ -41,14 +44,32 @@ public:
         resizeUninitialized(Pretty ? 2 * input.size() + kSlack
                                    : input.size() + kSlack);
         m_lineRun = String(1, CharT('\n')) + String(kShortLine - 1, CharT(' '));
+        m_softLimit = m_limit;
+    }
+
+    /// Hands the output to `consumer` in blocks of about `blockSize` units as it is produced
+    /// instead of keeping it whole; finish() then gives an empty string. White space at the
+    /// end of a block is held back until more output follows it (the output's trailing white
+    /// space is dropped).
+    ///
+    /// `checked` when the input is known to be valid JSON: the grammar is then not checked
+    /// again.
+    void streamTo(const Consumer& consumer, std::size_t blockSize, bool checked) {
+        m_checked = checked;
+        m_consumer = &consumer;
+        m_blockSize = blockSize;
+        m_softLimit = std::min<std::uint64_t>(m_limit, blockSize);
+        m_runLimit = static_cast<std::uint32_t>(std::min<std::size_t>(blockSize, UINT32_MAX));
     }
 
     [[gnu::always_inline]] bool push(std::uint32_t start, std::uint32_t end, Kind kind,
                                      bool newlineBefore) {
         if (kind == Kind::lineComment || kind == Kind::blockComment)
             return Pretty ? comment(start, end, kind, newlineBefore) : true;
-        if (const char16_t* message = m_grammar.take(kind)) [[unlikely]]
-            return fail(FormatError::at(m_input, start, message), true);
+        if (!m_checked) {
+            if (const char16_t* message = m_grammar.take(kind)) [[unlikely]]
+                return fail(FormatError::at(m_input, start, message), true);
+        }
         if constexpr (!Pretty) {
             // Minified output is the input without what lies between tokens: adjacent tokens
             // are collected into runs and each run is copied once.
@@ -56,8 +77,17 @@ public:
                 if (!copyRun())
                     return fail(FormatProgress::cancelledError(), false);
                 m_runStart = start;
+                if (m_size > m_softLimit && !pastSoftLimit(start)) [[unlikely]]
+                    return false;
             }
             m_runEnd = end;
+            if (m_runEnd - m_runStart > m_runLimit) [[unlikely]] {
+                // A long run of output that is streamed goes in blocks too.
+                if (!copyRun())
+                    return fail(FormatProgress::cancelledError(), false);
+                if (m_size > m_softLimit && !pastSoftLimit(start))
+                    return false;
+            }
             return true;
         } else {
             ensure(kSlack);
@@ -65,7 +95,7 @@ public:
                 m_openPending = false;
                 if (kind == Kind::objClose || kind == Kind::arrClose) {
                     m_data[m_size++] = m_src[start];
-                    return m_size <= m_limit || tooLarge(m_openStart);
+                    return m_size <= m_softLimit || pastSoftLimit(m_openStart);
                 }
                 ++m_depth;
                 m_pending = Pending::newline;
@@ -102,7 +132,7 @@ public:
                 m_pending = Pending::none;
                 break;
             }
-            return m_size <= m_limit || tooLarge(start);
+            return m_size <= m_softLimit || pastSoftLimit(start);
         }
     }
 
@@ -110,6 +140,8 @@ public:
     bool failed() const { return m_failed; }
     bool failureNeedsRecheck() const { return m_recheck; }
     bool hitLimit() const { return m_hitLimit; }
+    /// True when the input is known to be valid JSON (see streamTo).
+    bool checked() const { return m_checked; }
     /// Notes an unpaired surrogate in the input: the finished output has U+FFFD for each.
     void loneSurrogate() { m_repair = true; }
 
@@ -117,10 +149,22 @@ public:
     /// feeds removed, a final line feed when the input ends with one), or the end-of-input
     /// failure.
     std::expected<String, FormatError> finish() {
-        if (auto summary = m_grammar.finish(m_input); !summary)
+        if (auto summary = m_grammar.finish(m_input); !summary && !m_checked)
             return std::unexpected(std::move(summary.error()));
         if (!Pretty && !copyRun())
             return std::unexpected(FormatProgress::cancelledError());
+        if (m_consumer) {
+            std::size_t end = m_size;
+            while (end > 0 && (m_data[end - 1] == ' ' || m_data[end - 1] == '\t' ||
+                               m_data[end - 1] == '\n'))
+                --end;
+            ensure(1);
+            if (!m_input.empty() && m_input.back() == '\n')
+                m_data[end++] = '\n';
+            if (end > 0 && !(*m_consumer)(View(m_data, end)))
+                return std::unexpected(writeFailure());
+            return String();
+        }
         if constexpr (kWide) {
             ensure(1);
             std::size_t end = m_size;
@@ -154,6 +198,27 @@ private:
         m_recheck = recheck;
         return false;
     }
+    static FormatError writeFailure() { return FormatError::unpositioned(u"Çıktı yazılamadı"); }
+    // The buffer passed the block size or the output limit: the output is too large, or the
+    // finished part of the buffer goes to the consumer.
+    [[gnu::noinline]] bool pastSoftLimit(std::uint32_t at) {
+        if (m_size > m_limit || !m_consumer)
+            return tooLarge(at);
+        std::size_t keep = m_size;
+        while (keep > 0 && (m_data[keep - 1] == ' ' || m_data[keep - 1] == '\t' ||
+                            m_data[keep - 1] == '\n'))
+            --keep;
+        if (keep == 0)
+            return true;
+        if (!(*m_consumer)(View(m_data, keep)))
+            return fail(writeFailure(), false);
+        std::memmove(m_data, m_data + keep, (m_size - keep) * sizeof(CharT));
+        m_size -= keep;
+        m_limit -= keep;
+        m_written += keep;
+        m_softLimit = std::min<std::uint64_t>(m_limit, m_blockSize);
+        return true;
+    }
     bool tooLarge(std::uint32_t at) {
         m_hitLimit = true;
         return fail(FormatError::at(m_input, at,
@@ -175,21 +240,24 @@ private:
         m_capacity = m_storage.size();
     }
     // A line feed and `depth` indent units; false when that alone would pass the limit.
-    bool newline() {
+    [[gnu::always_inline]] bool newline() {
         const std::uint64_t lineBytes = 1 + m_depth * m_unit.size();
         if (m_size + lineBytes > m_limit) [[unlikely]]
             return false;
         if (m_lineRunUsable < lineBytes) [[unlikely]]
             regrowLineRun(lineBytes - 1);
         ensure(lineBytes + kSlack);
-        std::memcpy(m_data + m_size, m_lineRun.data(),
-                    (lineBytes <= kShortLine ? kShortLine : lineBytes) * sizeof(CharT));
+        // A short line break is one fixed-size copy, which compiles to a few moves.
+        if (lineBytes <= kShortLine) [[likely]]
+            std::memcpy(m_data + m_size, m_lineRun.data(), kShortLine * sizeof(CharT));
+        else
+            std::memcpy(m_data + m_size, m_lineRun.data(), lineBytes * sizeof(CharT));
         m_size += lineBytes;
         return true;
     }
     // Rebuilds the line run: a line feed and at least twice `indentBytes` of indent units.
     void regrowLineRun(std::uint64_t indentBytes);
-    bool flush() {
+    [[gnu::always_inline]] bool flush() {
         if (m_pending == Pending::space)
             m_data[m_size++] = ' ';
         else if (m_pending == Pending::newline && !newline())
@@ -198,7 +266,7 @@ private:
         return true;
     }
     // Copies a token's bytes; false when cancelled while copying a long one.
-    bool copy(std::uint32_t start, std::uint32_t end) {
+    [[gnu::always_inline]] bool copy(std::uint32_t start, std::uint32_t end) {
         const std::size_t length = end - start;
         // Short tokens go as one fixed-size copy: the room ensured before each token holds
         // 32 more bytes even after a pending space.
@@ -244,6 +312,15 @@ private:
     bool m_failed = false;
     bool m_recheck = false;
     bool m_hitLimit = false;
+    bool m_checked = false;
+    const Consumer* m_consumer = nullptr;
+    std::size_t m_blockSize = 0;
+    // The limit on the buffer's size before it goes to the consumer or passes the limit.
+    std::uint64_t m_softLimit = 0;
+    // Units already handed to the consumer (m_limit counts from the buffer's start).
+    std::uint64_t m_written = 0;
+    // The longest run of adjacent tokens collected before it is copied (minified).
+    std::uint32_t m_runLimit = UINT32_MAX;
     bool m_repair = false;
 };
 

@@ -37,7 +37,7 @@ struct Tables {
     ByteClass cls[256];
     Kind singleKind[256];
     bool wordByte[256]; // letters, digits, _ and bytes from 0x80
-    Tables() {
+    constexpr Tables() : cls(), singleKind(), wordByte() {
         for (int b = 0; b < 256; ++b) {
             cls[b] = other;
             singleKind[b] = Kind::comma;
@@ -62,17 +62,19 @@ struct Tables {
     }
 };
 
-const Tables& tables() {
-    static const Tables instance;
-    return instance;
+constexpr Tables kTables;
+
+constexpr const Tables& tables() {
+    return kTables;
 }
 
-bool isDigit(unsigned char b) {
-    return b >= '0' && b <= '9';
+// Code units are compared as unsigned values: UTF-16 units must not be cut to a byte.
+constexpr bool isDigit(unsigned u) {
+    return u - '0' <= 9u;
 }
 
-bool isHex(unsigned char b) {
-    return isDigit(b) || (b >= 'a' && b <= 'f') || (b >= 'A' && b <= 'F');
+constexpr bool isHex(unsigned u) {
+    return isDigit(u) || ((u | 0x20) - 'a' <= 5u);
 }
 
 FormatError outOfMemory() {
@@ -143,10 +145,72 @@ private:
         return m_sink.push(static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(end),
                            kind, newline);
     }
+    // True when the sink knows the input to be valid JSON: numbers and literals are then
+    // only skipped.
+    bool checked() const {
+        if constexpr (requires { m_sink.checked(); })
+            return m_sink.checked();
+        else
+            return false;
+    }
+    // The end of the number at `i` in input known to be valid (a number is followed by white
+    // space, punctuation or a comment there).
+    std::size_t skipNumber(std::size_t i) const {
+        while (i < m_n && (isDigit(m_p[i]) || m_p[i] == '.' || m_p[i] == 'e' || m_p[i] == 'E' ||
+                           m_p[i] == '+' || m_p[i] == '-'))
+            ++i;
+        return i;
+    }
+    // Scans the string at `i` and hands it over, moving `i` past it; false with m_error set
+    // on a failure.
+    [[gnu::always_inline]] bool takeString(std::size_t& i) {
+        const std::size_t end = scanString(i);
+        if (end == 0) [[unlikely]]
+            return false;
+        if (!push(i, end, Kind::string)) [[unlikely]] {
+            m_error = m_sink.failure();
+            return false;
+        }
+        i = end;
+        return true;
+    }
+    // Takes the comma or colon that mostly follows a value right after it, where its branch
+    // predicts far better than in the dispatch on the next unit; false with m_error set when
+    // the sink refuses it.
+    [[gnu::always_inline]] bool takePunctuation(std::size_t& i) {
+        if (i < m_n && (m_p[i] == ',' || m_p[i] == ':')) {
+            if (!push(i, i + 1, m_p[i] == ',' ? Kind::comma : Kind::colon)) [[unlikely]] {
+                m_error = m_sink.failure();
+                return false;
+            }
+            ++i;
+        }
+        return true;
+    }
     // Scans a string from its opening quote; returns the offset after the closing quote, or
     // sets m_error.
-    std::size_t scanString(std::size_t open);
+    // The common string, one block with its closing quote and nothing special before it, is
+    // taken here; anything else goes on in scanStringRest.
+    [[gnu::always_inline]] std::size_t scanString(std::size_t open) {
+        std::size_t j = open + 1;
+#if defined(__SSE2__)
+        if (j + Units::kBlock <= m_n) [[likely]] {
+            unsigned quotes = 0;
+            const unsigned mask = Units::special(m_p + j, quotes);
+            if (mask == 0)
+                return scanStringRest(open, j + Units::kBlock);
+            // The first special unit is the closing quote when its bit is a quote's.
+            if (mask & (0u - mask) & quotes) [[likely]]
+                return j + Units::firstIndex(mask) + 1;
+            j += Units::firstIndex(mask);
+        }
+#endif
+        return scanStringRest(open, j);
+    }
+    [[gnu::noinline]] std::size_t scanStringRest(std::size_t open, std::size_t j);
     std::size_t scanNumber(std::size_t start);
+    // The end of the run of digits from `j`; sets m_cancelled when cancelled meanwhile.
+    std::size_t skipDigits(std::size_t j);
     std::size_t scanWord(std::size_t start);
     std::size_t scanComment(std::size_t start, Kind& kind);
 
@@ -177,12 +241,12 @@ private:
     Sink& m_sink;
     double m_phaseEnd;
     bool m_newline = false;
+    bool m_cancelled = false;
     std::optional<FormatError> m_error;
 };
 
 template <class CharT, class Sink>
-std::size_t Tokenizer<CharT, Sink>::scanString(std::size_t open) {
-    std::size_t j = open + 1;
+std::size_t Tokenizer<CharT, Sink>::scanStringRest(std::size_t open, std::size_t j) {
     for (;;) {
 #if defined(__SSE2__)
         // Skip a block of plain units at a time: anything but a quote, a backslash, a control
@@ -253,29 +317,34 @@ std::size_t Tokenizer<CharT, Sink>::scanString(std::size_t open) {
 }
 
 template <class CharT, class Sink>
+inline std::size_t Tokenizer<CharT, Sink>::skipDigits(std::size_t j) {
+    // Digit runs can be as long as the input: answer cancellation once per 64 KiB of them.
+    for (;;) {
+        const std::size_t stop = std::min(m_n, j + 65536);
+        while (j < stop && isDigit(m_p[j]))
+            ++j;
+        if (j < stop || j == m_n)
+            return j;
+        if (j >= m_nextCheck && !checkpoint(j)) {
+            m_cancelled = true;
+            return j;
+        }
+    }
+}
+
+template <class CharT, class Sink>
 std::size_t Tokenizer<CharT, Sink>::scanNumber(std::size_t start) {
     std::size_t j = start;
     auto invalid = [&] {
         m_error = FormatError::at(m_bytes, static_cast<std::int64_t>(start), u"Geçersiz sayı");
         return std::size_t{0};
     };
-    // Digit runs can be as long as the input: keep answering cancellation.
-    bool cancelled = false;
-    auto skipDigits = [&] {
-        while (j < m_n && isDigit(m_p[j])) {
-            ++j;
-            if (j >= m_nextCheck && !checkpoint(j)) {
-                cancelled = true;
-                return;
-            }
-        }
-    };
     if (m_p[j] == '-')
         ++j;
     if (j < m_n && m_p[j] == '0') {
         ++j;
     } else if (j < m_n && m_p[j] >= '1' && m_p[j] <= '9') {
-        skipDigits();
+        j = skipDigits(j + 1);
     } else {
         return invalid();
     }
@@ -283,7 +352,7 @@ std::size_t Tokenizer<CharT, Sink>::scanNumber(std::size_t start) {
         ++j;
         if (j >= m_n || !isDigit(m_p[j]))
             return invalid();
-        skipDigits();
+        j = skipDigits(j + 1);
     }
     if (j < m_n && (m_p[j] == 'e' || m_p[j] == 'E')) {
         ++j;
@@ -291,9 +360,9 @@ std::size_t Tokenizer<CharT, Sink>::scanNumber(std::size_t start) {
             ++j;
         if (j >= m_n || !isDigit(m_p[j]))
             return invalid();
-        skipDigits();
+        j = skipDigits(j + 1);
     }
-    if (cancelled) {
+    if (m_cancelled) [[unlikely]] {
         m_error = FormatProgress::cancelledError();
         return 0;
     }
@@ -380,32 +449,54 @@ std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
             m_newline = true;
             ++i;
             continue;
-        case single:
-            if (!push(i, i + 1, t.singleKind[b]))
+        case single: {
+            const Kind kind = t.singleKind[b];
+            if (!push(i, i + 1, kind))
                 return m_sink.failure();
             ++i;
+            if (kind == Kind::objClose || kind == Kind::arrClose) {
+                if (!takePunctuation(i))
+                    return std::move(m_error);
+            } else if (i < m_n && m_p[i] == '"') {
+                goto strings; // a key after '{' or ',', a string value after ':' or '['
+            }
             continue;
+        }
         case quote:
-            end = scanString(i);
-            if (m_error)
-                return std::move(m_error);
-            if (!push(i, end, Kind::string))
-                return m_sink.failure();
-            break;
+        strings:
+            // Members and lists of strings: a string, its colon or comma, the next string...
+            do {
+                if (!takeString(i) || !takePunctuation(i))
+                    return std::move(m_error);
+            } while (i < m_nextCheck && i < m_n && m_p[i] == '"');
+            if (i < m_nextCheck && i < m_n && (isDigit(m_p[i]) || m_p[i] == '-'))
+                goto numbers; // a member's number
+            continue;
         case number:
-            end = scanNumber(i);
-            if (m_error)
+        numbers:
+            end = checked() ? skipNumber(i) : scanNumber(i);
+            if (end == 0) [[unlikely]]
                 return std::move(m_error);
             if (!push(i, end, Kind::scalar))
                 return m_sink.failure();
-            break;
+            i = end;
+            if (!takePunctuation(i))
+                return std::move(m_error);
+            if (i < m_nextCheck && i < m_n && m_p[i] == '"')
+                goto strings; // the next member's key
+            continue;
         case word:
-            end = scanWord(i);
-            if (m_error)
+            end = checked() ? i + (m_p[i] == 'f' ? 5 : 4) : scanWord(i);
+            if (end == 0) [[unlikely]]
                 return std::move(m_error);
             if (!push(i, end, Kind::scalar))
                 return m_sink.failure();
-            break;
+            i = end;
+            if (!takePunctuation(i))
+                return std::move(m_error);
+            if (i < m_nextCheck && i < m_n && m_p[i] == '"')
+                goto strings;
+            continue;
         case slash: {
             Kind kind = Kind::lineComment;
             end = scanComment(i, kind);
@@ -455,6 +546,9 @@ template std::optional<FormatError> jsonScan::scan(std::u16string_view,
                                                    JSONStreamSink<char16_t, false>&, double);
 template std::optional<FormatError> jsonScan::scan(std::u16string_view, jsonScan::CheckSink&,
                                                    double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::GrammarSink&,
+                                                   double);
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::RunSink&, double);
 
 JSONFormatter::TokenArray::TokenArray(TokenArray&& other) noexcept
     : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),

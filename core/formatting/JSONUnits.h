@@ -37,6 +37,17 @@ struct JSONUnits<char> {
             _mm_cmpeq_epi8(_mm_max_epu8(v, controlMax), controlMax));
         return static_cast<unsigned>(_mm_movemask_epi8(hit));
     }
+    /// `special`, with the bits of the quotes in `quotes`.
+    static unsigned special(const Unit* p, unsigned& quotes) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i controlMax = _mm_set1_epi8(0x1F);
+        const __m128i quote = _mm_cmpeq_epi8(v, _mm_set1_epi8('"'));
+        const __m128i hit = _mm_or_si128(
+            _mm_or_si128(quote, _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
+            _mm_cmpeq_epi8(_mm_max_epu8(v, controlMax), controlMax));
+        quotes = static_cast<unsigned>(_mm_movemask_epi8(quote));
+        return static_cast<unsigned>(_mm_movemask_epi8(hit));
+    }
     /// The unit index of the lowest set bit of a `special` mask.
     static unsigned firstIndex(unsigned mask) { return static_cast<unsigned>(__builtin_ctz(mask)); }
 #endif
@@ -66,6 +77,21 @@ struct JSONUnits<char16_t> {
         const __m128i hit = _mm_or_si128(
             _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('"')), _mm_cmpeq_epi16(v, _mm_set1_epi16('\\'))),
             _mm_or_si128(control, surrogate));
+        return static_cast<unsigned>(_mm_movemask_epi8(hit));
+    }
+    static unsigned special(const Unit* p, unsigned& quotes) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i zero = _mm_setzero_si128();
+        const __m128i control = _mm_cmpeq_epi16(
+            _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFFE0))), zero);
+        const __m128i surrogate =
+            _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800))),
+                            _mm_set1_epi16(static_cast<short>(0xD800)));
+        const __m128i quote = _mm_cmpeq_epi16(v, _mm_set1_epi16('"'));
+        const __m128i hit = _mm_or_si128(
+            _mm_or_si128(quote, _mm_cmpeq_epi16(v, _mm_set1_epi16('\\'))),
+            _mm_or_si128(control, surrogate));
+        quotes = static_cast<unsigned>(_mm_movemask_epi8(quote));
         return static_cast<unsigned>(_mm_movemask_epi8(hit));
     }
     static unsigned firstIndex(unsigned mask) { return static_cast<unsigned>(__builtin_ctz(mask)) / 2; }

@@ -2,6 +2,9 @@
 #include "support/CliRunner.h"
 #include "support/TestSupport.h"
 
+#include "core/formatting/FormatText.h"
+#include "core/formatting/JSONFormatter.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -70,6 +73,46 @@ TEST(FormatCliTest, FileArgumentAndErrors) {
     run = cli.run("format auto", withInput("plain words"));
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("Bu belge için biçimlendirici yok"), std::string::npos);
+}
+
+TEST(FormatCliTest, LargeJSONFilesAreStreamedOnlyWhenTheyFormat) {
+    // Files of megabytes are mapped, checked and written in blocks; whatever fails gives its
+    // error and no output, and input the blocks cannot take goes the whole-output way.
+    std::string records = "[";
+    for (int i = 0; records.size() < (3 << 20); ++i)
+        records += (i ? ",\n" : "") + std::string("{\"id\": ") + std::to_string(i) +
+                   ", \"name\": \"çalış \\u00e7 " + std::to_string(i) + "\", \"v\": [1.5e3, true, null]}";
+    const std::string deep = std::string(12, '[') + std::string(1 << 20, '1').insert(1, ",") +
+                             std::string(12, ']');
+    struct Case {
+        std::string bytes;
+        std::optional<vendrix::FormatIndent> indent;
+    } cases[] = {
+        {records + "]\n", vendrix::FormatIndent::spaces(4)},
+        {records + "]", std::nullopt},
+        {records + ",]\n", vendrix::FormatIndent::spaces(2)},     // fails at the end
+        {records + "] /* x", std::nullopt},                      // a tokenizer error last
+        {"[\"\xFF\"," + records.substr(1) + "]", std::nullopt}, // not UTF-8
+        {deep, vendrix::FormatIndent::spaces(4)},                 // may pass the output limit
+    };
+    TempDir dir;
+    const auto file = dir.path() / "big.json";
+    for (const Case& c : cases) {
+        vendrix::test::writeFileBytes(file, c.bytes);
+        const std::string args = c.indent ? (c.indent->spaceCount() == 4 ? "format json --indent 4"
+                                                                        : "format json")
+                                          : "format json-minify";
+        const CliRun run = cli.run(args + " " + shellQuoted(file.string()), withInput(""));
+        const auto expected = vendrix::JSONFormatter::formatFileBytes(c.bytes, c.indent, false);
+        if (expected) {
+            EXPECT_EQ(run.status, 0) << args << ": " << run.err;
+            EXPECT_TRUE(run.out == *expected) << args << ": " << run.out.size() << " bytes";
+        } else {
+            EXPECT_EQ(run.status, 1) << args;
+            EXPECT_EQ(run.out.size(), 0u) << args;
+            EXPECT_EQ(run.err, vendrix::FormatText::toUTF8(expected.error().description()) + "\n");
+        }
+    }
 }
 
 TEST(FormatCliTest, MarkupSQLAndCSSKinds) {

@@ -1,6 +1,7 @@
 // The streaming JSON formatter and the file-bytes entry point against the token pipeline and
 // the decoding path: the same bytes and the same errors for generated documents.
 #include "core/formatting/FormatText.h"
+#include "core/formatting/JSONBlockStream.h"
 #include "core/formatting/JSONFormatter.h"
 
 #include "support/JSONDocuments.h"
@@ -92,6 +93,14 @@ TEST(JSONStreamTest, UTF16StreamGivesTheUTF8StreamsTextAndErrors) {
             failures += !streamed;
         }
     }
+    // Units above 0xFF whose low byte is a digit, a hex letter, '.' or a letter of a word.
+    for (const std::u16string text : {u"1\u0131", u"[\"\\u00\u0131\u0130\"]", u"\u0131", u"-\u0130",
+                                      u"1.\u0131", u"1e\u0131", u"tru\u0165", u"1\u012E0",
+                                      u"[1,\u015B]", u"\"\\u\u0161\u0161\u0161\u0161\""}) {
+        for (const auto& indent : indents)
+            EXPECT_EQ(JSONFormatter::streamUTF16(text, indent), throughBytes(text, indent))
+                << FormatText::toUTF8(text);
+    }
     EXPECT_GT(failures, 2000);
     EXPECT_LT(failures, 20000);
 }
@@ -110,6 +119,65 @@ TEST(JSONStreamTest, UTF16StreamPastItsUnitLimitAnswersAsTheUTF8Stream) {
     }
     EXPECT_TRUE(JSONFormatter::streamUTF16(deep, FormatIndent::spaces(16)).has_value());
     EXPECT_FALSE(JSONFormatter::streamUTF16(deep, FormatIndent::spaces(40)).has_value());
+}
+
+TEST(JSONStreamTest, BlockStreamHandsOverTheStreamsBytesInBlocksOrItsErrorAlone) {
+    // Tiny blocks put block ends everywhere, also inside white space held back at a block's end.
+    test::JSONDocuments documents(20261209);
+    const std::optional<FormatIndent> indents[] = {FormatIndent::spaces(2), FormatIndent::tab(),
+                                                   std::nullopt};
+    for (int round = 0; round < 3000; ++round) {
+        const std::string input = documents.next();
+        if (!FormatText::isValidUTF8(input))
+            continue;
+        for (const auto& indent : indents) {
+            const auto whole = JSONFormatter::streamUTF8(input, indent);
+            std::string joined;
+            int blocks = 0;
+            const auto result = JSONBlockStream::format(
+                input, indent,
+                [&](std::string_view block) {
+                    EXPECT_FALSE(block.empty());
+                    joined += block;
+                    ++blocks;
+                    return true;
+                },
+                1 + round % 50);
+            if (!whole) {
+                ASSERT_TRUE(std::holds_alternative<FormatError>(result)) << input;
+                ASSERT_EQ(std::get<FormatError>(result), whole.error()) << input;
+                ASSERT_EQ(blocks, 0) << input;
+                continue;
+            }
+            ASSERT_TRUE(std::holds_alternative<JSONBlockStream::Done>(result)) << input;
+            ASSERT_EQ(joined, *whole) << input;
+            if (joined.size() > 400)
+                EXPECT_GT(blocks, 1) << input;
+        }
+    }
+    auto none = [](std::string_view) {
+        ADD_FAILURE() << "a block was handed over";
+        return false;
+    };
+    // Deep nesting with a wide indent may pass the output limit: the whole output decides.
+    const std::string deep = std::string(3000, '[') + std::string(3000, ']');
+    EXPECT_TRUE(std::holds_alternative<JSONBlockStream::MayNotFit>(
+        JSONBlockStream::format(deep, FormatIndent::spaces(40), none)));
+    // A consumer that refuses a block stops the formatting with a failure.
+    const std::string list = "[" + std::string(1000, '1') + "," + std::string(1000, '2') + "]";
+    for (const auto& indent : indents) {
+        EXPECT_TRUE(std::holds_alternative<FormatError>(
+            JSONBlockStream::format(list, indent, [](std::string_view) { return false; }, 64)));
+    }
+    // Minified output of many short runs takes the writing pass instead of keeping the runs.
+    std::string spaced = "[";
+    for (int i = 0; i < 3000; ++i)
+        spaced += (i ? " , " : "") + std::to_string(i % 10);
+    spaced += " ]\n";
+    std::string joined;
+    EXPECT_TRUE(std::holds_alternative<JSONBlockStream::Done>(JSONBlockStream::format(
+        spaced, std::nullopt, [&](std::string_view b) { return joined += b, true; }, 100)));
+    EXPECT_EQ(joined, *JSONFormatter::streamUTF8(spaced, std::nullopt));
 }
 
 } // namespace
