@@ -120,7 +120,7 @@ void OpenFormattingQueue::startNext() {
                 TextStorage::gapToOpenWith(static_cast<std::int64_t>(pretty.size())));
             if (pretty.capacity() < pretty.size() + gap)
                 pretty.reserve(pretty.size() + gap);
-            finished.lineIndex = LineIndex(std::u16string_view(pretty));
+            finished.lineIndex = LineIndex::ofLargeText(pretty);
             finished.lineIndex.longestLineLength();
         }
         finished.original = std::move(original);

@@ -179,8 +179,8 @@ TEST_F(OpenFormattingQueueTest, TheFeaturesIndentChoiceReachesPrettyOnOpen) {
 }
 
 TEST_F(OpenFormattingQueueTest, EveryEncodingOpensAsFormattingItsDecodedTextWould) {
-    // UTF-8 files are formatted from their bytes, others from the decoded text: the same
-    // pretty text and the same error position either way.
+    // Whatever the file's encoding, the tab gets exactly what formatting its decoded text
+    // gives, or the same error position.
     setPolicy("always");
     QByteArray line = "[";
     while (line.size() < 300000)
