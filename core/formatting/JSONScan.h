@@ -22,6 +22,20 @@ namespace vendrix::jsonScan {
 template <class CharT, class Sink>
 std::optional<FormatError> scan(std::basic_string_view<CharT> units, Sink& sink, double phaseEnd);
 
+/// Collects the tokens into a token array (the token pipeline); fails only when memory is
+/// exhausted.
+struct TokenArraySink {
+    JSONFormatter::TokenArray tokens;
+    bool push(std::uint32_t start, std::uint32_t end, JSONFormatter::Kind kind, bool newlineBefore) {
+        if (tokens.size() == tokens.capacity() &&
+            !tokens.reserve(tokens.capacity() + tokens.capacity() / 2 + 16))
+            return false;
+        tokens.append(JSONFormatter::Tok{start, end, kind, newlineBefore});
+        return true;
+    }
+    FormatError failure() const { return FormatError::unpositioned(u"Girdi çok büyük"); }
+};
+
 /// A sink that takes every token: scanning with it finds the first tokenizer error.
 struct CheckSink {
     bool push(std::uint32_t, std::uint32_t, JSONFormatter::Kind, bool) { return true; }

@@ -17,10 +17,6 @@ namespace vendrix {
 namespace {
 
 using Kind = JSONFormatter::Kind;
-using Tok = JSONFormatter::Tok;
-
-// Tokenizing covers this share of a job's progress in the token pipeline.
-constexpr double kTokenPhaseEnd = 0.45;
 
 enum ByteClass : std::uint8_t {
     other,
@@ -75,10 +71,6 @@ constexpr bool isDigit(unsigned u) {
 
 constexpr bool isHex(unsigned u) {
     return isDigit(u) || ((u | 0x20) - 'a' <= 5u);
-}
-
-FormatError outOfMemory() {
-    return FormatError::unpositioned(u"Girdi çok büyük");
 }
 
 // The character that starts at `at` as shown in the unexpected-character message.
@@ -158,6 +150,22 @@ private:
     std::size_t skipNumber(std::size_t i) const {
         while (i < m_n && (isDigit(m_p[i]) || m_p[i] == '.' || m_p[i] == 'e' || m_p[i] == 'E' ||
                            m_p[i] == '+' || m_p[i] == '-'))
+            ++i;
+        return i;
+    }
+    // The end of the run of spaces, tabs and carriage returns from `i` (indentation mostly).
+    [[gnu::always_inline]] std::size_t skipBlanks(std::size_t i) const {
+#if defined(__SSE2__)
+        while (i + Units::kBlock <= m_n && i < m_nextCheck) {
+            const unsigned mask = Units::nonBlank(m_p + i);
+            if (mask != 0)
+                return i + Units::firstIndex(mask);
+            i += Units::kBlock;
+        }
+#endif
+        // Up to the next checkpoint at most: the main loop answers cancellation there.
+        const std::size_t stop = std::min(m_n, m_nextCheck);
+        while (i < stop && (m_p[i] == ' ' || m_p[i] == '\t' || m_p[i] == '\r'))
             ++i;
         return i;
     }
@@ -442,12 +450,11 @@ std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
         const Unit b = m_p[i];
         std::size_t end;
         switch (classOf(b)) {
-        case space:
-            ++i;
-            continue;
         case lineFeed:
             m_newline = true;
-            ++i;
+            [[fallthrough]];
+        case space:
+            i = skipBlanks(i + 1);
             continue;
         case single: {
             const Kind kind = t.singleKind[b];
@@ -515,18 +522,6 @@ std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
     return std::nullopt;
 }
 
-// Collects the tokens into a token array, reserved for one token per six bytes.
-struct TokenArraySink {
-    JSONFormatter::TokenArray tokens;
-    bool push(std::uint32_t start, std::uint32_t end, Kind kind, bool newlineBefore) {
-        if (tokens.size() == tokens.capacity() &&
-            !tokens.reserve(tokens.capacity() + tokens.capacity() / 2 + 16))
-            return false;
-        tokens.append(Tok{start, end, kind, newlineBefore});
-        return true;
-    }
-    FormatError failure() const { return outOfMemory(); }
-};
 
 } // namespace
 
@@ -549,48 +544,7 @@ template std::optional<FormatError> jsonScan::scan(std::u16string_view, jsonScan
 template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::GrammarSink&,
                                                    double);
 template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::RunSink&, double);
-
-JSONFormatter::TokenArray::TokenArray(TokenArray&& other) noexcept
-    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
-      m_capacity(std::exchange(other.m_capacity, 0)) {}
-
-JSONFormatter::TokenArray& JSONFormatter::TokenArray::operator=(TokenArray&& other) noexcept {
-    if (this != &other) {
-        std::free(m_data);
-        m_data = std::exchange(other.m_data, nullptr);
-        m_size = std::exchange(other.m_size, 0);
-        m_capacity = std::exchange(other.m_capacity, 0);
-    }
-    return *this;
-}
-
-JSONFormatter::TokenArray::~TokenArray() {
-    std::free(m_data);
-}
-
-bool JSONFormatter::TokenArray::reserve(std::size_t capacity) {
-    if (capacity <= m_capacity)
-        return true;
-    if (capacity > SIZE_MAX / sizeof(Tok))
-        return false;
-    // Tok is trivially copyable, so realloc may move (or remap) the storage.
-    void* grown = std::realloc(m_data, capacity * sizeof(Tok));
-    if (grown == nullptr)
-        return false;
-    m_data = static_cast<Tok*>(grown);
-    m_capacity = capacity;
-    return true;
-}
-
-std::expected<JSONFormatter::TokenArray, FormatError> JSONFormatter::tokenize(std::string_view bytes) {
-    if (bytes.size() > maxInputBytes)
-        return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
-    TokenArraySink sink;
-    if (!sink.tokens.reserve(bytes.size() / 6 + 16))
-        return std::unexpected(outOfMemory());
-    if (auto failure = Tokenizer<char, TokenArraySink>(bytes, sink, kTokenPhaseEnd).run())
-        return std::unexpected(std::move(*failure));
-    return std::move(sink.tokens);
-}
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::TokenArraySink&,
+                                                   double);
 
 } // namespace vendrix

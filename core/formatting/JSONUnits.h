@@ -48,6 +48,14 @@ struct JSONUnits<char> {
         quotes = static_cast<unsigned>(_mm_movemask_epi8(quote));
         return static_cast<unsigned>(_mm_movemask_epi8(hit));
     }
+    /// A bit per unit of the block at `p` that is not a space, a tab or a carriage return.
+    static unsigned nonBlank(const Unit* p) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i blank = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))),
+            _mm_cmpeq_epi8(v, _mm_set1_epi8('\r')));
+        return static_cast<unsigned>(_mm_movemask_epi8(blank)) ^ 0xFFFFu;
+    }
     /// The unit index of the lowest set bit of a `special` mask.
     static unsigned firstIndex(unsigned mask) { return static_cast<unsigned>(__builtin_ctz(mask)); }
 #endif
@@ -93,6 +101,13 @@ struct JSONUnits<char16_t> {
             _mm_or_si128(control, surrogate));
         quotes = static_cast<unsigned>(_mm_movemask_epi8(quote));
         return static_cast<unsigned>(_mm_movemask_epi8(hit));
+    }
+    static unsigned nonBlank(const Unit* p) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i blank = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(' ')), _mm_cmpeq_epi16(v, _mm_set1_epi16('\t'))),
+            _mm_cmpeq_epi16(v, _mm_set1_epi16('\r')));
+        return static_cast<unsigned>(_mm_movemask_epi8(blank)) ^ 0xFFFFu;
     }
     static unsigned firstIndex(unsigned mask) { return static_cast<unsigned>(__builtin_ctz(mask)) / 2; }
 #endif

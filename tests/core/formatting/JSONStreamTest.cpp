@@ -105,6 +105,29 @@ TEST(JSONStreamTest, UTF16StreamGivesTheUTF8StreamsTextAndErrors) {
     EXPECT_LT(failures, 20000);
 }
 
+TEST(JSONStreamTest, WideIndentationReadsBackToTheSameDocument) {
+    // Long runs of blanks (skipped a block at a time): pretty output read again gives itself,
+    // and its minified form is the original's, on bytes and on text.
+    test::JSONDocuments documents(20261210);
+    int checked = 0;
+    for (int round = 0; round < 2000; ++round) {
+        const std::string input = documents.next();
+        const auto indent = round % 2 ? FormatIndent::spaces(23) : FormatIndent::tab();
+        const auto pretty = JSONFormatter::streamUTF8(input, indent);
+        if (!pretty || pretty->size() > 200000)
+            continue;
+        const std::string spaced = *pretty + std::string(round % 40, ' ') + "\r\n";
+        EXPECT_EQ(JSONFormatter::streamUTF8(spaced, indent), JSONFormatter::streamUTF8(*pretty + "\n", indent));
+        EXPECT_EQ(JSONFormatter::streamUTF8(spaced, std::nullopt),
+                  JSONFormatter::streamUTF8(input + (input.ends_with('\n') ? "" : "\n"), std::nullopt))
+            << input;
+        const std::u16string text = FormatText::fromUTF8(spaced);
+        EXPECT_EQ(JSONFormatter::streamUTF16(text, indent), throughBytes(text, indent));
+        ++checked;
+    }
+    EXPECT_GT(checked, 500);
+}
+
 TEST(JSONStreamTest, UTF16StreamPastItsUnitLimitAnswersAsTheUTF8Stream) {
     // Nesting whose output passes a third of the byte limit in units: within the limit with
     // a narrow indent, past it with a wide one, and a later tokenizer error in either case.
