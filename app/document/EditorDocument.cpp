@@ -98,17 +98,24 @@ QString EditorDocument::displayName() const {
 }
 
 void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
-    assert(!m_notifying && "EditorDocument::setText from inside an edit report");
     if (!keepLineBreaks)
         normalizeInPlace(text);
+    // The storage takes the text over (no copy of a large file), and the gap sits after it, so
+    // the index reads one contiguous view.
+    LineIndex lineIndex{std::u16string_view(text)};
+    setText(std::move(text), std::move(lineIndex));
+}
+
+void EditorDocument::setText(std::u16string text, LineIndex lineIndex) {
+    assert(!m_notifying && "EditorDocument::setText from inside an edit report");
+    assert(lineIndex.length() == static_cast<std::int64_t>(text.size()) &&
+           "EditorDocument::setText: the line index is of another text");
     // Work started on the old text (a search, a formatting job, a session write) compares
     // revisions; the new text must not answer to the old number.
     if (m_storage)
         ++m_contentRevision;
-    // The storage takes the text over (no copy of a large file), and the gap sits after it, so
-    // the index reads one contiguous view.
     m_storage = TextStorage::adopting(std::move(text), static_cast<std::uint64_t>(m_contentRevision));
-    m_lineIndex = LineIndex(m_storage->pieces({0, m_storage->length()}).first);
+    m_lineIndex = std::move(lineIndex);
     m_pending = PendingContent::none();
     m_undoStack->clear();
     m_selection = clampedTo(m_selection, m_storage->length());

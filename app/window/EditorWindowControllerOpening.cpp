@@ -105,7 +105,8 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     document.setDiskStamp(file.stampBeforeReading ? file.stampBeforeReading
                                                   : DiskStamp::of(file.standardizedPath));
     const bool binary = file.decoded.isBinary;
-    document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text)));
+    document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text),
+                                                               std::move(file.lineIndex)));
 
     EditorDocument* untouched = activeDocument();
     if (untouched && (untouched->fileURL() || untouched->isDirty() || !untouched->isLoaded() ||
@@ -271,6 +272,7 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     const auto& fileURL = document.fileURL();
     const QString path = fileURL.value_or(QString());
     std::u16string text;
+    std::optional<LineIndex> lineIndex; // built with the text already (pretty-on-open)
     bool keepLineBreaks = false;
     auto readFile = [&]() -> std::optional<DecodedText> {
         auto decoded = windowFiles::readDecoded(path);
@@ -288,6 +290,7 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     switch (pending.kind) {
     case EditorDocument::PendingContent::Kind::text:
         text = document.takePendingText(); // setText() below clears the pending content
+        lineIndex = document.takePendingLineIndex();
         keepLineBreaks = document.isReadOnly();
         break;
     case EditorDocument::PendingContent::Kind::buffer: {
@@ -346,7 +349,10 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     case EditorDocument::PendingContent::Kind::empty:
         break;
     }
-    document.setText(std::move(text), keepLineBreaks);
+    if (lineIndex)
+        document.setText(std::move(text), std::move(*lineIndex));
+    else
+        document.setText(std::move(text), keepLineBreaks);
     if (!fileURL)
         document.setDirty(document.length() != 0);
     if (document.lineIndex().hasLineLongerThan(99'999))

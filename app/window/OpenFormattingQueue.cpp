@@ -3,11 +3,9 @@
 #include "app/document/EditorDocument.h"
 #include "app/window/EditorWindowController.h"
 #include "core/formatting/FormatProgress.h"
-#include "core/formatting/FormatText.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/MarkupFormatter.h"
-#include "core/common/Utf8.h"
-#include "core/text/TextEncoding.h"
+#include "core/text/TextStorage.h"
 
 #include <QFileInfo>
 
@@ -34,6 +32,8 @@ OpenFormattingQueue::~OpenFormattingQueue() {
         m_progress->cancel();
     if (m_worker.joinable())
         m_worker.join();
+    if (m_release.joinable())
+        m_release.join();
     if (m_panel)
         delete m_panel.data();
 }
@@ -91,6 +91,47 @@ void OpenFormattingQueue::startNext() {
     m_progress = std::make_shared<FormatProgress>();
     m_startedAt.start();
 
+    // The worker holds the file's text while it runs and hands it back with the result (a
+    // cancel may still come before the result is taken). The destructor cancels and joins, so
+    // `this` outlives every call the worker posts.
+    m_worker = std::thread([this, serial = ++m_serial, kind = m_current->kind,
+                            indent = m_current->indent, progress = m_progress,
+                            original = std::move(m_current->file.decoded.text)]() mutable {
+        Finished finished;
+        finished.result = [&]() -> Result {
+            FormatProgress::Scope scope(progress);
+            const std::u16string_view text = original;
+            if (kind == OpenPrettyCandidate::json)
+                return JSONFormatter::pretty(text, indent, false);
+            return MarkupFormatter::pretty(text,
+                                           kind == OpenPrettyCandidate::xml
+                                               ? MarkupFormatter::Dialect::xml
+                                               : MarkupFormatter::Dialect::html,
+                                           indent);
+        }();
+        if (progress->isCancelled() && finished.result)
+            finished.result = std::unexpected(FormatProgress::cancelledError());
+        if (finished.result) {
+            // Everything the document would do with the text on the main thread, done here:
+            // room for the storage's editing gap (the formatter's output usually has it, so
+            // this rarely copies), and the line index with its longest line.
+            std::u16string& pretty = *finished.result;
+            const std::size_t gap = static_cast<std::size_t>(
+                TextStorage::gapToOpenWith(static_cast<std::int64_t>(pretty.size())));
+            if (pretty.capacity() < pretty.size() + gap)
+                pretty.reserve(pretty.size() + gap);
+            finished.lineIndex = LineIndex::ofLargeText(pretty);
+            finished.lineIndex.longestLineLength();
+        }
+        finished.original = std::move(original);
+        QMetaObject::invokeMethod(
+            this, [this, serial, finished = std::move(finished)]() mutable {
+                finish(serial, std::move(finished));
+            },
+            Qt::QueuedConnection);
+    });
+
+    // The panel is made while the worker already runs.
     auto* panel = new OpenFormattingPanel(
         m_editor.window(), quoted(nameOf(m_current->file)) + QStringLiteral(" güzelleştiriliyor…"),
         m_progress);
@@ -101,54 +142,9 @@ void OpenFormattingQueue::startNext() {
     };
     m_panel = panel;
     panel->present();
-
-    // The worker reads the job's text in place (the job is not touched until it finishes)
-    // and formats straight from it; the destructor cancels and joins, so `this` outlives
-    // every call it posts.
-    const std::u16string_view text = m_current->file.decoded.text;
-    const bool utf8File = m_current->file.decoded.encoding == TextEncoding::utf8 ||
-                          m_current->file.decoded.encoding == TextEncoding::utf8BOM;
-    m_worker = std::thread([this, serial = ++m_serial, text, utf8File, kind = m_current->kind,
-                            indent = m_current->indent, progress = m_progress] {
-        Result result = [&]() -> Result {
-            FormatProgress::Scope scope(progress);
-            if (kind == OpenPrettyCandidate::json && utf8File) {
-                // The file's bytes went when they were decoded in place; the text's UTF-8 is
-                // those bytes again (decoding UTF-8 is strict, so nothing was replaced), less
-                // the byte-order mark and with line feeds for its line breaks, which is what
-                // formatting the text would see. Format the bytes and decode the result once.
-                std::string bytes;
-                utf8::append(bytes, text);
-                auto output = JSONFormatter::streamUTF8(bytes, indent);
-                if (!output)
-                    return std::unexpected(std::move(output.error()));
-                if (progress->isCancelled())
-                    return std::unexpected(FormatProgress::cancelledError());
-                // Formatting valid UTF-8 gives valid UTF-8 (token bytes and ASCII white
-                // space), which the file decoder converts in one vectorised pass.
-                if (auto decoded = textEncoding::decode(TextEncoding::utf8, *output))
-                    return std::move(*decoded);
-                return FormatText::finish(std::move(*output), bytes);
-            }
-            if (kind == OpenPrettyCandidate::json)
-                return JSONFormatter::pretty(text, indent, false);
-            return MarkupFormatter::pretty(text,
-                                           kind == OpenPrettyCandidate::xml
-                                               ? MarkupFormatter::Dialect::xml
-                                               : MarkupFormatter::Dialect::html,
-                                           indent);
-        }();
-        if (progress->isCancelled() && result)
-            result = std::unexpected(FormatProgress::cancelledError());
-        QMetaObject::invokeMethod(
-            this, [this, serial, result = std::move(result)]() mutable {
-                finish(serial, std::move(result));
-            },
-            Qt::QueuedConnection);
-    });
 }
 
-void OpenFormattingQueue::finish(std::uint64_t serial, Result result) {
+void OpenFormattingQueue::finish(std::uint64_t serial, Finished finished) {
     if (!m_current || serial != m_serial)
         return;
     const qint64 ms = m_startedAt.elapsed();
@@ -159,18 +155,31 @@ void OpenFormattingQueue::finish(std::uint64_t serial, Result result) {
         m_panel->deleteLater();
     }
     m_panel = nullptr;
+    Result& result = finished.result;
     // A cancel that came after the formatter's last checkpoint still counts as a cancel.
     if (m_progress->isCancelled() && result)
         result = std::unexpected(FormatProgress::cancelledError());
     m_progress.reset();
     OpenFormattingJob job = std::move(*m_current);
     m_current.reset();
+    if (result) {
+        // Freeing the file's own text (tens of megabytes) takes milliseconds: a thread does
+        // it while the formatted text is installed.
+        if (m_release.joinable())
+            m_release.join();
+        m_release = std::thread([text = std::move(finished.original)]() mutable {
+            std::u16string().swap(text);
+        });
+    } else {
+        job.file.decoded.text = std::move(finished.original);
+    }
 
     const QString path = job.file.standardizedPath;
     const QString name = nameOf(job.file);
     if (result) {
         m_lastOutcome = {{"path", path}, {"result", "pretty"}, {"ms", ms}};
         job.file.decoded.text = std::move(*result);
+        job.file.lineIndex = std::move(finished.lineIndex);
         m_editor.installOpenedDocument(std::move(job.file), true);
         if (EditorDocument* document = m_editor.documentForFile(path);
             document && !document->languageID())

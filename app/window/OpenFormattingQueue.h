@@ -5,6 +5,7 @@
 #include "core/formatting/FormatIndent.h"
 #include "core/formatting/OpenPrettyCandidate.h"
 #include "core/persistence/EditorSettings.h"
+#include "core/text/LineIndex.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -68,7 +69,14 @@ public:
 
 private:
     using Result = std::expected<std::u16string, FormatError>;
-    void finish(std::uint64_t serial, Result result);
+    /// What the worker hands back: the formatted text with its line index, or the failure and
+    /// the file's own text (which the worker holds while it runs).
+    struct Finished {
+        Result result;
+        LineIndex lineIndex;
+        std::u16string original;
+    };
+    void finish(std::uint64_t serial, Finished finished);
 
     EditorWindowController& m_editor;
     std::deque<OpenFormattingJob> m_queue;
@@ -77,6 +85,8 @@ private:
     QElapsedTimer m_startedAt;
     QPointer<OpenFormattingPanel> m_panel;
     std::thread m_worker;
+    /// Frees the text a formatted file no longer needs.
+    std::thread m_release;
     std::uint64_t m_serial = 0;
     QVariantMap m_lastOutcome;
 };

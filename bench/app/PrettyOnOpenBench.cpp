@@ -122,7 +122,12 @@ int main(int argc, char** argv) {
         file.write(oneLineJSON(20 << 20));
     }
     const OpenRun twenty = openPretty(path);
-    std::printf("progress-bar refreshes per second while formatting 20 MB: %.1f (timer: 10)\n",
-                twenty.refreshesPerSecond);
+    if (twenty.formatMs < OpenFormattingPanel::refreshMilliseconds)
+        std::printf("progress bar while formatting 20 MB: the job took %lld ms, less than one "
+                    "refresh interval (%d ms)\n",
+                    static_cast<long long>(twenty.formatMs), OpenFormattingPanel::refreshMilliseconds);
+    else
+        std::printf("progress-bar refreshes per second while formatting 20 MB: %.1f (timer: 10)\n",
+                    twenty.refreshesPerSecond);
     return 0;
 }

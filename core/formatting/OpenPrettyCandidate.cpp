@@ -68,18 +68,21 @@ std::optional<OpenPrettyCandidate> candidateForContent(std::u16string_view text)
     return OpenPrettyCandidate::xml;
 }
 
+// Looks for a line feed only within the first minLineLength units of each line: a line with
+// none there is long enough, so a one-line file is decided from its first 100,000 units
+// instead of a scan of the whole text.
 bool hasLongLine(std::u16string_view text) {
-    std::size_t lineStart = 0;
-    while (lineStart <= text.size()) {
-        const std::size_t feed = text.find(u'\n', lineStart);
-        const std::size_t end = feed == std::u16string_view::npos ? text.size() : feed;
-        if (static_cast<std::int64_t>(end - lineStart) >= OpenPrettyCandidate::minLineLength)
+    const auto minimum = static_cast<std::size_t>(OpenPrettyCandidate::minLineLength);
+    const char16_t* const end = text.data() + text.size();
+    for (const char16_t* line = text.data();;) {
+        const auto left = static_cast<std::size_t>(end - line);
+        if (left < minimum)
+            return false;
+        const char16_t* feed = std::char_traits<char16_t>::find(line, minimum, u'\n');
+        if (!feed)
             return true;
-        if (feed == std::u16string_view::npos)
-            break;
-        lineStart = feed + 1;
+        line = feed + 1;
     }
-    return false;
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <cassert>
 #include <cstring>
 #include <memory>
+#include <thread>
 
 #if defined(__SSE2__)
 #include <immintrin.h>
@@ -115,6 +116,43 @@ void LineIndex::rebuild(const TextSource& text) {
     m_starts.resize(n + std::min(m_starts.capacity() - n, std::max(kMinGap, n / 32)));
     m_gapBegin = n;
     m_gapEnd = m_starts.size();
+}
+
+LineIndex LineIndex::ofLargeText(std::u16string_view text) {
+    constexpr size_t kParallelFrom = size_t{1} << 22;
+    if (text.size() < kParallelFrom)
+        return LineIndex(text);
+    // Room for lines of 8 units on average: untouched capacity costs no memory, while
+    // regrowing a table of millions of starts copies it.
+    const size_t half = text.size() / 2;
+    std::vector<std::int64_t> later;
+    std::thread scanner([&] {
+        later.reserve((text.size() - half) / 8 + kMinGap);
+        collectStarts(text.data() + half, static_cast<std::int64_t>(text.size() - half),
+                      static_cast<std::int64_t>(half), later);
+    });
+    std::vector<std::int64_t> starts;
+    starts.reserve(text.size() / 8 + 2 * kMinGap);
+    starts.push_back(0);
+    collectStarts(text.data(), static_cast<std::int64_t>(half), 0, starts);
+    scanner.join();
+
+    // One table for both halves, with the gap at its end as rebuild() leaves it.
+    const size_t n = starts.size() + later.size();
+    const size_t gap = std::max(kMinGap, n / 32);
+    if (starts.capacity() < n + gap)
+        starts.reserve(n + gap);
+    starts.insert(starts.end(), later.begin(), later.end());
+    starts.resize(n + gap);
+    LineIndex index;
+    index.m_starts = std::move(starts);
+    index.m_gapBegin = n;
+    index.m_gapEnd = n + gap;
+    index.m_pendingShift = 0;
+    index.m_length = static_cast<std::int64_t>(text.size());
+    index.m_longest = -1; // found on first request
+    index.m_longestBound = index.m_length;
+    return index;
 }
 
 void LineIndex::moveGapTo(size_t index) const {

@@ -24,6 +24,9 @@ public:
     explicit LineIndex(std::u16string_view text);
     /// Builds from any text source, reading at most 65,536 units per fetch.
     explicit LineIndex(const TextSource& text);
+    /// The same index as LineIndex(text), for a large text scanned in two halves at once (a
+    /// second thread takes the later half); for a worker that made the text and indexes it.
+    static LineIndex ofLargeText(std::u16string_view text);
 
     /// Offset at which each line begins; strictly increasing, starting with 0. A copy of the
     /// whole table (for tests and checks): hot paths use lineStart(), range() and lineNumber().

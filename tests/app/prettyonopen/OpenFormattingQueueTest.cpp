@@ -151,6 +151,21 @@ TEST_F(OpenFormattingQueueTest, EscapeCancelsAndInvalidFilesOpenAsTheyAre) {
     EXPECT_EQ(queue().lastOutcome().value("column").toLongLong(), 100000);
 }
 
+TEST_F(OpenFormattingQueueTest, ACancelAfterTheWorkerIsDoneStillOpensTheFileAsItIs) {
+    // The worker hands the file's text back with the formatted one; a cancel that comes
+    // before the result is taken must find it there.
+    setPolicy("always");
+    const QByteArray bytes = json(150000);
+    controller->openFiles({write("late.json", bytes)});
+    ASSERT_NE(queue().panel(), nullptr);
+    QTest::qSleep(1000); // the worker finishes; its result waits for the event loop
+    QTest::keyClick(queue().panel(), Qt::Key_Escape);
+    waitIdle();
+    EXPECT_EQ(queue().lastOutcome().value("result"), "cancelled");
+    EXPECT_EQ(text(active()), QString::fromLatin1(bytes).toStdU16String());
+    EXPECT_FALSE(active().isDirty());
+}
+
 TEST_F(OpenFormattingQueueTest, TheFeaturesIndentChoiceReachesPrettyOnOpen) {
     setPolicy("always");
     settings.set(SettingsValue("4"), "formatting.indent");
@@ -164,8 +179,8 @@ TEST_F(OpenFormattingQueueTest, TheFeaturesIndentChoiceReachesPrettyOnOpen) {
 }
 
 TEST_F(OpenFormattingQueueTest, EveryEncodingOpensAsFormattingItsDecodedTextWould) {
-    // UTF-8 files are formatted from their bytes, others from the decoded text: the same
-    // pretty text and the same error position either way.
+    // Whatever the file's encoding, the tab gets exactly what formatting its decoded text
+    // gives, or the same error position.
     setPolicy("always");
     QByteArray line = "[";
     while (line.size() < 300000)
@@ -190,6 +205,9 @@ TEST_F(OpenFormattingQueueTest, EveryEncodingOpensAsFormattingItsDecodedTextWoul
         ASSERT_NE(document, nullptr) << index;
         if (expected) {
             EXPECT_EQ(text(*document), *expected) << index;
+            // The index came with the text from the worker.
+            EXPECT_TRUE(document->lineIndex().matches(StringTextSource(*expected))) << index;
+            EXPECT_GT(document->lineIndex().lineCount(), 1000) << index;
             EXPECT_EQ(queue().lastOutcome().value("result"), "pretty") << index;
         } else {
             EXPECT_EQ(queue().lastOutcome().value("column").toLongLong(), expected.error().column);

@@ -162,6 +162,7 @@ TEST(DocumentFormatterTest, DispatchesJSONWithKeysInInputOrder) {
 
 TEST(OpenPrettyCandidateTest, ExtensionFirstThenContentThenLineLength) {
     const std::u16string longLine(100000, u'a');
+    const std::u16string nearly(99999, u'a');
     struct Case {
         const char* name;
         std::u16string text;
@@ -182,6 +183,14 @@ TEST(OpenPrettyCandidateTest, ExtensionFirstThenContentThenLineLength) {
         {"long line later", u"[\n" + longLine + u"\n]", u"a.json", std::nullopt,
          OpenPrettyCandidate::json},
         {"plain text", u"hello" + longLine, u"notes.txt", std::nullopt, std::nullopt},
+        // The scan looks for a line feed only within a line's first 100,000 units.
+        {"99,999 units, then short lines", nearly + u"\n1,\n2]", u"a.json", std::nullopt,
+         std::nullopt},
+        {"100,000 units up to a line feed", u"[" + nearly + u"\n]", u"a.json", std::nullopt,
+         OpenPrettyCandidate::json},
+        {"100,000 units ending the text", u"[\n" + nearly + u"]", u"a.json", std::nullopt,
+         OpenPrettyCandidate::json},
+        {"99,999 units ending the text", u"[\n" + nearly, u"a.json", std::nullopt, std::nullopt},
         {"dot in directory only", u"x", u"dir.json/file", 200000, std::nullopt},
     };
     for (const Case& c : cases)

@@ -140,6 +140,27 @@ TEST(LineIndexTest, SourceReadInChunksBuildsTheSameIndex) {
     EXPECT_EQ(LineIndex(SplitSource(text, 70001)), LineIndex(text));
 }
 
+TEST(LineIndexTest, ALargeTextScannedInTwoHalvesGivesTheSameIndex) {
+    // Line feeds just before, at and after the point where the halves meet, and at the end.
+    std::u16string text(std::size_t{5} << 20, u'x');
+    const std::size_t half = text.size() / 2;
+    for (std::size_t at : {std::size_t{0}, half - 1, half, half + 1, text.size() - 1})
+        text[at] = u'\n';
+    for (std::size_t at = 7; at < text.size(); at += 13)
+        text[at] = u'\n';
+    LineIndex halves = LineIndex::ofLargeText(text);
+    LineIndex whole(text);
+    ASSERT_EQ(halves, whole);
+    EXPECT_EQ(halves.longestLineLength(), whole.longestLineLength());
+    // The gap is in order: edits after it keep the index right.
+    text.insert(half, u"ab\ncd");
+    halves.update({static_cast<std::int64_t>(half), 5}, 5, text);
+    text.insert(0, u"\n");
+    halves.update({0, 1}, 1, text);
+    EXPECT_EQ(halves, LineIndex(text));
+    EXPECT_EQ(LineIndex::ofLargeText(u"a\nb"), LineIndex(u"a\nb"));
+}
+
 TEST(LineEndingTest, DetectNormalizeApply) {
     EXPECT_EQ(lineEnding::detect(u""), std::nullopt);
     EXPECT_EQ(lineEnding::detect(u"abc"), std::nullopt);
