@@ -1,4 +1,5 @@
-// Scrolling a text taller than a scroll bar's int range: the bar maps the 64-bit offset.
+// Scroll ranges: a text taller than a scroll bar's int range (the bar maps the 64-bit
+// offset), and the horizontal range over the longest line.
 #include "ViewTestSupport.h"
 
 #include "app/view/ScrollBarMapping.h"
@@ -50,6 +51,30 @@ TEST(ScrollBarMappingTest, IsExactWhileTheContentFitsAndProportionalBeyond) {
         EXPECT_NEAR(big.barStep(1'000'000), 1'000'000.0 * ScrollBarMapping::kBarLimit / maximum,
                     1.0);
     }
+}
+
+TEST(HorizontalScrollTest, TheRangeReachesTheLongestLineAndGrowsInSteps) {
+    ViewFixture fits(u"short\nlines");
+    EXPECT_EQ(fits.view->horizontalScrollBar()->maximum(), 0);
+
+    ViewFixture f(std::u16string(200, u'w') + u"\nx");
+    QScrollBar* bar = f.view->horizontalScrollBar();
+    const qreal lineEnd = f.view->layoutModel().advance() * 200;
+    EXPECT_GE(bar->maximum() + f.view->viewport()->width(), lineEnd);
+    // Typing at the end of the longest line keeps the caret in view; the range grows only
+    // now and then, not by a column a keystroke.
+    f.view->setSelectedRange({200, 0});
+    int changes = 0;
+    for (int i = 0; i < 40; ++i) {
+        const int before = bar->maximum();
+        f.type(QStringLiteral("w"));
+        changes += bar->maximum() != before ? 1 : 0;
+        const QRectF caret = f.view->caretRect();
+        ASSERT_GE(caret.left(), 0) << i;
+        ASSERT_LE(caret.right(), f.view->viewport()->width()) << i;
+    }
+    EXPECT_LE(changes, 3);
+    EXPECT_GE(bar->maximum() + f.view->viewport()->width(), lineEnd + 40 * f.view->layoutModel().advance());
 }
 
 /// A text of empty lines taller than kBarLimit pixels at the largest font (about ten million
