@@ -53,7 +53,6 @@ EditorTextView::EditorTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     };
     m_baseFont = defaultEditorFont();
     applyFont();
-    verticalScrollBar()->setSingleStep(static_cast<int>(m_layout.lineHeight()));
     resize(800, 600);
 }
 
@@ -287,8 +286,7 @@ void EditorTextView::applyFont() {
     keepAnchor();
     m_layout.setFont(font);
     applyWrapWidth();
-    verticalScrollBar()->setSingleStep(static_cast<int>(m_layout.lineHeight()));
-    updateScrollBars();
+    updateScrollBars(); // the bar's line step follows the line height
     restoreAnchor();
     viewport()->update();
     emit viewChanged();

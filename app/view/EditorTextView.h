@@ -2,6 +2,7 @@
 
 #include "app/document/DocumentHooks.h"
 #include "app/view/ColumnSelectionQuery.h"
+#include "app/view/ScrollBarMapping.h"
 #include "app/view/TemporaryAttributes.h"
 #include "app/view/TextInputHandler.h"
 #include "app/view/TextLayoutModel.h"
@@ -202,6 +203,10 @@ private:
     /// Lays out the pages above and below the visible one while the user is idle.
     void prefetchNeighbourPages();
     void updateScrollBars();
+    /// The vertical scroll offset in content pixels (64-bit: the bar only mirrors it).
+    std::int64_t scrollY() const { return m_scrollY; }
+    /// Scrolls to content y `y` (clamped to the scroll range) and sets the bar to match.
+    void setScrollY(std::int64_t y);
     void applyWrapWidth();
     void applyFont();
     void keepAnchor();
@@ -301,6 +306,12 @@ private:
     QPointF m_middlePressPoint;
     bool m_middlePressed = false;
     bool m_middleDragged = false;
+
+    // The vertical scroll offset, and how the bar's int range shows it; m_settingBar is set
+    // while the view itself moves the bar.
+    std::int64_t m_scrollY = 0;
+    ScrollBarMapping m_verticalMapping;
+    bool m_settingBar = false;
 
     bool m_prefetchScheduled = false;
     qreal m_prefetchedTop = -1;

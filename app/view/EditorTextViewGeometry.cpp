@@ -14,16 +14,23 @@
 
 namespace vendrix::app {
 
+namespace {
+
+/// Columns by which the horizontal scroll range grows at a time.
+constexpr int kWidthStepColumns = 32;
+
+} // namespace
+
 // MARK: Geometry
 
 QPointF EditorTextView::contentToViewport(QPointF point) const {
     return {point.x() + kInset - horizontalScrollBar()->value(),
-            point.y() + kInset - verticalScrollBar()->value()};
+            point.y() + kInset - static_cast<qreal>(m_scrollY)};
 }
 
 QPointF EditorTextView::viewportToContent(QPointF point) const {
     return {point.x() - kInset + horizontalScrollBar()->value(),
-            point.y() - kInset + verticalScrollBar()->value()};
+            point.y() - kInset + static_cast<qreal>(m_scrollY)};
 }
 
 EditorTextView::RowAt EditorTextView::rowAt(std::int64_t offset, bool upstream) {
@@ -148,15 +155,29 @@ std::int64_t EditorTextView::offsetAt(QPointF viewportPoint) {
 }
 
 QPointF EditorTextView::scrollOrigin() const {
-    return {static_cast<qreal>(horizontalScrollBar()->value()),
-            static_cast<qreal>(verticalScrollBar()->value())};
+    return {static_cast<qreal>(horizontalScrollBar()->value()), static_cast<qreal>(m_scrollY)};
 }
 
 void EditorTextView::setScrollOrigin(QPointF origin) {
     updateScrollBars();
     horizontalScrollBar()->setValue(static_cast<int>(origin.x()));
-    verticalScrollBar()->setValue(static_cast<int>(origin.y()));
+    setScrollY(static_cast<std::int64_t>(std::max<qreal>(0, origin.y())));
     keepAnchor();
+}
+
+void EditorTextView::setScrollY(std::int64_t y) {
+    y = std::clamp<std::int64_t>(y, 0, m_verticalMapping.maximum());
+    QScrollBar* vertical = verticalScrollBar();
+    const int barValue = m_verticalMapping.toBar(y);
+    if (y == m_scrollY && barValue == vertical->value())
+        return;
+    const bool moved = y != m_scrollY;
+    m_scrollY = y;
+    m_settingBar = true;
+    vertical->setValue(barValue);
+    m_settingBar = false;
+    if (moved)
+        scrollContentsBy(0, 0);
 }
 
 void EditorTextView::ensureOffsetVisible(std::int64_t offset, bool upstream) {
@@ -165,11 +186,11 @@ void EditorTextView::ensureOffsetVisible(std::int64_t offset, bool upstream) {
     QRectF rect = contentRectForOffset(offset, false, upstream);
     updateScrollBars();
     const qreal height = viewport()->height() - 2 * kInset;
-    QScrollBar* vertical = verticalScrollBar();
-    if (rect.top() < vertical->value())
-        vertical->setValue(static_cast<int>(std::floor(rect.top())));
-    else if (rect.bottom() > vertical->value() + height)
-        vertical->setValue(static_cast<int>(std::ceil(rect.bottom() - height)));
+    const auto top = static_cast<qreal>(m_scrollY);
+    if (rect.top() < top)
+        setScrollY(static_cast<std::int64_t>(std::floor(rect.top())));
+    else if (rect.bottom() > top + height)
+        setScrollY(static_cast<std::int64_t>(std::ceil(rect.bottom() - height)));
     if (!m_layout.wraps()) {
         const qreal width = viewport()->width() - 2 * kInset;
         QScrollBar* horizontal = horizontalScrollBar();
@@ -196,17 +217,30 @@ void EditorTextView::updateScrollBars() {
     const qreal viewHeight = viewport()->height();
     const qreal viewWidth = viewport()->width();
     QScrollBar* vertical = verticalScrollBar();
-    int maxY = static_cast<int>(std::min<qreal>(
-        INT_MAX / 2, std::max<qreal>(0, m_layout.contentHeight() + 2 * kInset - viewHeight)));
-    vertical->setRange(0, maxY);
-    vertical->setPageStep(static_cast<int>(viewHeight));
+    // The content may be taller than an int: the bar shows the offset through the mapping.
+    m_verticalMapping.setMaximum(static_cast<std::int64_t>(
+        std::ceil(std::max<qreal>(0, m_layout.contentHeight() + 2 * kInset - viewHeight))));
+    m_settingBar = true;
+    vertical->setRange(0, m_verticalMapping.barMaximum());
+    vertical->setPageStep(m_verticalMapping.barStep(static_cast<std::int64_t>(viewHeight)));
+    vertical->setSingleStep(
+        m_verticalMapping.barStep(static_cast<std::int64_t>(m_layout.lineHeight())));
+    m_settingBar = false;
+    // A shorter text may have cut the offset back; the bar's value follows the new scale.
+    setScrollY(m_scrollY);
     QScrollBar* horizontal = horizontalScrollBar();
     if (m_layout.wraps()) {
         horizontal->setRange(0, 0);
     } else {
-        int maxX = static_cast<int>(
-            std::min<qreal>(INT_MAX / 2, std::max<qreal>(0, m_layout.contentWidth() + 2 * kInset +
-                                                                m_layout.advance() - viewWidth)));
+        // Typing at the end of the longest line widens the text by a column a keystroke; the
+        // range grows in steps of kWidthStepColumns so that the bar is not repainted (a
+        // full-height repaint) on every keystroke.
+        qreal overflow = m_layout.contentWidth() + 2 * kInset + m_layout.advance() - viewWidth;
+        if (overflow > 0) {
+            const qreal step = kWidthStepColumns * m_layout.advance();
+            overflow = std::ceil(overflow / step) * step;
+        }
+        int maxX = static_cast<int>(std::min<qreal>(INT_MAX / 2, std::max<qreal>(0, overflow)));
         horizontal->setRange(0, std::max(maxX, horizontal->value()));
         horizontal->setPageStep(static_cast<int>(viewWidth));
         horizontal->setSingleStep(static_cast<int>(m_layout.advance() * 4));
@@ -216,7 +250,7 @@ void EditorTextView::updateScrollBars() {
 void EditorTextView::keepAnchor() {
     if (m_restoringAnchor)
         return;
-    qreal y = verticalScrollBar()->value();
+    const auto y = static_cast<qreal>(m_scrollY);
     m_anchorLine = m_layout.lineAtY(y);
     m_anchorOffset = y - m_layout.lineTop(m_anchorLine);
 }
@@ -225,16 +259,21 @@ void EditorTextView::restoreAnchor() {
     if (!m_document)
         return;
     m_anchorLine = std::min(m_anchorLine, m_layout.lineCount() - 1);
-    int wanted = static_cast<int>(m_layout.lineTop(m_anchorLine) + m_anchorOffset);
-    if (wanted == verticalScrollBar()->value())
+    const auto wanted =
+        static_cast<std::int64_t>(m_layout.lineTop(m_anchorLine) + m_anchorOffset);
+    if (wanted == m_scrollY)
         return;
     m_restoringAnchor = true;
     updateScrollBars();
-    verticalScrollBar()->setValue(wanted);
+    setScrollY(wanted);
     m_restoringAnchor = false;
 }
 
-void EditorTextView::scrollContentsBy(int, int) {
+void EditorTextView::scrollContentsBy(int, int dy) {
+    if (m_settingBar)
+        return; // setScrollY() or updateScrollBars() moves the bar and follows up itself
+    if (dy != 0) // the bar moved by the user (drag, click in the groove, its arrows)
+        m_scrollY = m_verticalMapping.fromBar(verticalScrollBar()->value());
     keepAnchor();
     viewport()->update();
     emit viewChanged();

@@ -203,8 +203,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         if (alt)
             break;
         if (control) {
-            verticalScrollBar()->setValue(verticalScrollBar()->value() -
-                                          static_cast<int>(m_layout.lineHeight()));
+            setScrollY(m_scrollY - static_cast<std::int64_t>(m_layout.lineHeight()));
             return;
         }
         moveVertically(-1, shift);
@@ -213,8 +212,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         if (alt)
             break;
         if (control) {
-            verticalScrollBar()->setValue(verticalScrollBar()->value() +
-                                          static_cast<int>(m_layout.lineHeight()));
+            setScrollY(m_scrollY + static_cast<std::int64_t>(m_layout.lineHeight()));
             return;
         }
         moveVertically(1, shift);
@@ -237,8 +235,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
             1, static_cast<int>((viewport()->height() - 2 * kInset) / m_layout.lineHeight()) - 1);
         if (event->key() == Qt::Key_PageUp)
             rows = -rows;
-        QScrollBar* vertical = verticalScrollBar();
-        vertical->setValue(vertical->value() + rows * static_cast<int>(m_layout.lineHeight()));
+        setScrollY(m_scrollY + rows * static_cast<std::int64_t>(m_layout.lineHeight()));
         moveVertically(rows, shift);
         return;
     }

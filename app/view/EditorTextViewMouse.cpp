@@ -104,7 +104,7 @@ void EditorTextView::extendMouseSelection(QPointF point) {
             dx = static_cast<int>(point.x() - area.right());
     }
     if (dx != 0 || dy != 0) {
-        verticalScrollBar()->setValue(verticalScrollBar()->value() + dy);
+        setScrollY(m_scrollY + dy);
         horizontalScrollBar()->setValue(horizontalScrollBar()->value() + dx);
         if (!m_autoScrollTimer.isActive())
             m_autoScrollTimer.start(40, this);
@@ -193,8 +193,7 @@ void EditorTextView::wheelEvent(QWheelEvent* event) {
         delta = QPointF(delta.y(), delta.x());
     horizontalScrollBar()->setValue(horizontalScrollBar()->value() -
                                     static_cast<int>(std::round(delta.x())));
-    verticalScrollBar()->setValue(verticalScrollBar()->value() -
-                                  static_cast<int>(std::round(delta.y())));
+    setScrollY(m_scrollY - static_cast<std::int64_t>(std::round(delta.y())));
     event->accept();
 }
 

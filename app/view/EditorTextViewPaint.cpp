@@ -25,13 +25,13 @@ QColor withAlpha(QColor color, qreal alpha) {
 } // namespace
 
 std::vector<EditorTextView::VisibleRow> EditorTextView::visibleRows() {
-    const qreal top = verticalScrollBar()->value();
+    const auto top = static_cast<qreal>(m_scrollY);
     return rowsBetween(top, top + viewport()->height());
 }
 
 void EditorTextView::prefetchNeighbourPages() {
     m_prefetchScheduled = false;
-    const qreal top = verticalScrollBar()->value();
+    const auto top = static_cast<qreal>(m_scrollY);
     if (!m_document || top == m_prefetchedTop || !isVisible())
         return;
     m_prefetchedTop = top;
@@ -314,7 +314,7 @@ void EditorTextView::paintEvent(QPaintEvent* event) {
         restoreAnchor();
         updateScrollBars();
     }
-    if (!m_prefetchScheduled && m_prefetchedTop != verticalScrollBar()->value()) {
+    if (!m_prefetchScheduled && m_prefetchedTop != static_cast<qreal>(m_scrollY)) {
         m_prefetchScheduled = true;
         QTimer::singleShot(0, this, [this] { prefetchNeighbourPages(); });
     }

@@ -36,14 +36,20 @@ LineNumberRulerView::LineNumberRulerView(EditorTextView* textView, LineIndexProv
     m_font.setStyleHint(QFont::SansSerif);
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(textView, &EditorTextView::viewChanged, this, [this] { update(); });
-    connect(textView, &EditorTextView::selectionChanged, this, [this] { update(); });
+    connect(textView, &EditorTextView::selectionChanged, this, [this] {
+        if (caretLine() != m_paintedCaretLine)
+            update();
+    });
     connect(textView, &EditorTextView::documentChanged, this, [this] {
         updateThickness(false);
         update();
     });
     connect(textView, &EditorTextView::textChanged, this, [this] {
         updateThickness(false);
-        update();
+        // Numbers move when lines come or go, or (wrapped) when a line's rows change.
+        const LineIndex* index = m_lineIndexProvider ? m_lineIndexProvider() : nullptr;
+        if (!index || index->lineCount() != m_paintedLineCount || m_textView->wrapsLines())
+            update();
     });
     updateThickness(true);
 }
@@ -66,7 +72,16 @@ void LineNumberRulerView::updateThickness(bool force) {
     update();
 }
 
+std::int64_t LineNumberRulerView::caretLine() const {
+    const LineIndex* index = m_lineIndexProvider ? m_lineIndexProvider() : nullptr;
+    if (!m_textView || !index || !m_textView->document())
+        return 0;
+    return index->lineNumber(m_textView->selectedRange().location);
+}
+
 void LineNumberRulerView::paintEvent(QPaintEvent* event) {
+    m_paintedLineCount = -1;
+    m_paintedCaretLine = -1;
     QPainter painter(this);
     const QPalette& colors = palette();
     painter.fillRect(event->rect(), colors.color(QPalette::Base));
@@ -80,7 +95,9 @@ void LineNumberRulerView::paintEvent(QPaintEvent* event) {
     QColor secondary = colors.color(QPalette::Text);
     secondary.setAlphaF(0.5f);
     const QColor primary = colors.color(QPalette::Text);
-    const std::int64_t caretLine = index->lineNumber(m_textView->selectedRange().location);
+    const std::int64_t caretLine = this->caretLine();
+    m_paintedLineCount = index->lineCount();
+    m_paintedCaretLine = caretLine;
     const qreal viewportTop = m_textView->viewport()->y() - y();
     const qreal right = width() - kRightMargin;
 

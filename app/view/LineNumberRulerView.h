@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 
 namespace vendrix {
@@ -39,11 +40,18 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    /// The line of the caret in the shown document (0 without one).
+    std::int64_t caretLine() const;
+
     QPointer<EditorTextView> m_textView;
     LineIndexProvider m_lineIndexProvider;
     QFont m_font;
     int m_digitCount = 0;
     int m_thickness = 0;
+    // What the last paint showed: typing within a line or moving the caret along it changes
+    // neither, and needs no repaint.
+    std::int64_t m_paintedLineCount = -1;
+    std::int64_t m_paintedCaretLine = -1;
 };
 
 } // namespace vendrix::app

@@ -93,7 +93,7 @@ void collectStarts(const TextSource& source, TextRange range, std::vector<std::i
 
 } // namespace
 
-LineIndex::LineIndex() : m_starts{0}, m_gapBegin(1), m_gapEnd(1) {}
+LineIndex::LineIndex() : m_starts{0}, m_blockShift{0}, m_gapBegin(1), m_gapEnd(1) {}
 
 LineIndex::LineIndex(std::u16string_view text) : LineIndex(StringTextSource(text)) {}
 
@@ -101,7 +101,6 @@ LineIndex::LineIndex(const TextSource& text) { rebuild(text); }
 
 void LineIndex::rebuild(const TextSource& text) {
     m_starts.clear();
-    m_pendingShift = 0;
     m_length = text.length();
     m_longest = -1; // found on first request
     m_longestBound = m_length;
@@ -109,6 +108,10 @@ void LineIndex::rebuild(const TextSource& text) {
     m_starts.reserve(static_cast<size_t>(m_length / 64 + 16));
     m_starts.push_back(0);
     collectStarts(text, {0, m_length}, m_starts);
+    finishTable();
+}
+
+void LineIndex::finishTable() {
     if (m_starts.capacity() > 4 * m_starts.size() + 4096)
         m_starts.shrink_to_fit();
     // The gap starts at the end, in whatever room the table already has.
@@ -116,6 +119,7 @@ void LineIndex::rebuild(const TextSource& text) {
     m_starts.resize(n + std::min(m_starts.capacity() - n, std::max(kMinGap, n / 32)));
     m_gapBegin = n;
     m_gapEnd = m_starts.size();
+    m_blockShift.assign((m_starts.size() >> kShiftBits) + 1, 0);
 }
 
 LineIndex LineIndex::ofLargeText(std::u16string_view text) {
@@ -138,35 +142,55 @@ LineIndex LineIndex::ofLargeText(std::u16string_view text) {
     scanner.join();
 
     // One table for both halves, with the gap at its end as rebuild() leaves it.
-    const size_t n = starts.size() + later.size();
-    const size_t gap = std::max(kMinGap, n / 32);
-    if (starts.capacity() < n + gap)
-        starts.reserve(n + gap);
     starts.insert(starts.end(), later.begin(), later.end());
-    starts.resize(n + gap);
     LineIndex index;
     index.m_starts = std::move(starts);
-    index.m_gapBegin = n;
-    index.m_gapEnd = n + gap;
-    index.m_pendingShift = 0;
     index.m_length = static_cast<std::int64_t>(text.size());
     index.m_longest = -1; // found on first request
     index.m_longestBound = index.m_length;
+    index.finishTable();
     return index;
 }
 
-void LineIndex::moveGapTo(size_t index) const {
+void LineIndex::shiftFrom(size_t index, std::int64_t delta) {
+    if (index >= count() || delta == 0)
+        return;
+    const size_t slot = slotOf(index);
+    const size_t block = slot >> kShiftBits;
+    // The rest of the block, gap slots included (their values are never read).
+    const size_t blockEnd = std::min(m_starts.size(), (block + 1) << kShiftBits);
+    for (size_t i = slot; i < blockEnd; ++i)
+        m_starts[i] += delta;
+    for (size_t b = block + 1; b < m_blockShift.size(); ++b)
+        m_blockShift[b] += delta;
+}
+
+void LineIndex::moveGapTo(size_t index) {
     index = std::min(index, count());
     const size_t gap = m_gapEnd - m_gapBegin;
-    const std::int64_t shift = m_pendingShift;
     std::int64_t* s = m_starts.data();
-    if (gap != 0 || shift != 0) {
-        if (index > m_gapBegin) // later entries move before the gap and take the shift on
-            for (size_t i = m_gapBegin; i < index; ++i)
-                s[i] = s[i + gap] + shift;
-        else // earlier entries move behind the gap and give the shift up
-            for (size_t i = m_gapBegin; i > index; --i)
-                s[i - 1 + gap] = s[i - 1] - shift;
+    const std::int64_t* shift = m_blockShift.data();
+    constexpr size_t kBlock = size_t{1} << kShiftBits;
+    // An entry that changes block takes on the difference of the two blocks' shifts; entries
+    // are moved in runs that stay within one source and one destination block.
+    if (gap != 0 && index > m_gapBegin) { // later entries move before the gap
+        for (size_t i = m_gapBegin; i < index;) {
+            const size_t from = i + gap;
+            const size_t run = std::min({index - i, kBlock - (i % kBlock), kBlock - (from % kBlock)});
+            const std::int64_t adjust = shift[from >> kShiftBits] - shift[i >> kShiftBits];
+            for (size_t k = 0; k < run; ++k)
+                s[i + k] = s[from + k] + adjust;
+            i += run;
+        }
+    } else if (gap != 0) { // earlier entries move behind the gap, the last first
+        for (size_t i = m_gapBegin; i > index;) {
+            const size_t to = i - 1 + gap; // the last entry of this run goes here
+            const size_t run = std::min({i - index, (i - 1) % kBlock + 1, to % kBlock + 1});
+            const std::int64_t adjust = shift[(i - 1) >> kShiftBits] - shift[to >> kShiftBits];
+            for (size_t k = 1; k <= run; ++k)
+                s[i - k + gap] = s[i - k] + adjust;
+            i -= run;
+        }
     }
     m_gapBegin = index;
     m_gapEnd = index + gap;
@@ -177,16 +201,18 @@ void LineIndex::widenGap(size_t units) {
         return;
     // Widen in proportion to the table, so that regrowing stays rare however many lines
     // are added.
+    // The new table holds true values: its blocks start without a shift.
     const size_t newGap = units + std::max(kMinGap, count() / 32);
     std::vector<std::int64_t> grown;
     grown.reserve(count() + newGap);
-    grown.insert(grown.end(), m_starts.begin(),
-                 m_starts.begin() + static_cast<std::ptrdiff_t>(m_gapBegin));
+    for (size_t i = 0; i < m_gapBegin; ++i)
+        grown.push_back(valueAt(i));
     grown.resize(m_gapBegin + newGap);
-    grown.insert(grown.end(), m_starts.begin() + static_cast<std::ptrdiff_t>(m_gapEnd),
-                 m_starts.end());
+    for (size_t i = m_gapEnd; i < m_starts.size(); ++i)
+        grown.push_back(valueAt(i));
     m_starts.swap(grown);
     m_gapEnd = m_gapBegin + newGap;
+    m_blockShift.assign((m_starts.size() >> kShiftBits) + 1, 0);
 }
 
 std::vector<std::int64_t> LineIndex::lineStarts() const {
@@ -284,16 +310,23 @@ void LineIndex::update(TextRange editedRange, std::int64_t changeInLength,
     std::vector<std::int64_t> inserted;
     collectStarts(newText, {loc, newLen}, inserted);
 
-    // Every start from hi on moves by the change: move the gap to hi (which costs the
-    // distance from the previous edit) and fold the change into the pending shift behind it.
-    moveGapTo(hi);
-    m_pendingShift += changeInLength;
-    // The starts in lo..<hi, now just before the gap, join it; the new ones fill its front.
-    m_gapBegin = lo;
-    widenGap(inserted.size());
-    std::copy(inserted.begin(), inserted.end(),
-              m_starts.begin() + static_cast<std::ptrdiff_t>(m_gapBegin));
-    m_gapBegin += inserted.size();
+    // Every start from hi on moves by the change.
+    if (lo == hi && inserted.empty()) {
+        // The same lines: no entry comes or goes, the gap stays where it is.
+        shiftFrom(hi, changeInLength);
+    } else {
+        // Move the gap to hi (which costs the distance from where it was) and shift what
+        // follows it; the starts in lo..<hi, now just before the gap, join it and the new
+        // ones fill its front.
+        moveGapTo(hi);
+        shiftFrom(hi, changeInLength);
+        m_gapBegin = lo;
+        widenGap(inserted.size());
+        for (std::int64_t start : inserted) {
+            m_starts[m_gapBegin] = start - m_blockShift[m_gapBegin >> kShiftBits];
+            ++m_gapBegin;
+        }
+    }
     m_length += changeInLength;
 
     // The touched lines are now lo - 1 ... lo - 1 + inserted.size(); all others kept theirs.

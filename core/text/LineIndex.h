@@ -15,8 +15,7 @@ namespace vendrix {
 /// and a text ending with LF has an empty last line.
 ///
 /// Every index-taking query clamps its argument to the valid range instead of reading out of
-/// bounds. A value type; not shared between threads without copying (even const queries may
-/// settle a pending shift, see update()).
+/// bounds. A value type; not shared between threads without copying.
 class LineIndex {
 public:
     /// The index of an empty text.
@@ -53,10 +52,10 @@ public:
 
     /// Updates the index after an edit of the text. `editedRange` is the range of the new
     /// text that replaced the old, `changeInLength` is new length - old length, `newText` is
-    /// the whole new text. Costs the edited text plus the number of line starts between this
-    /// edit and the previous one: the table keeps a gap at the last edit, and the shift of all
-    /// starts after it is kept pending and settled lazily as the gap moves, so typing or adding
-    /// and removing line breaks in a million-line text stays cheap wherever the cursor is.
+    /// the whole new text. Costs the edited text plus a few thousand entries when the edit
+    /// keeps the number of lines: the starts after it move by a per-block shift. An edit that
+    /// adds or removes line breaks also moves the table's gap from the previous such edit,
+    /// which costs the line starts between the two.
     /// An inconsistent report (the replaced length negative, or lengths not adding up) is a
     /// programming error: debug builds stop, release builds rebuild the index from the text.
     void update(TextRange editedRange, std::int64_t changeInLength, const TextSource& newText);
@@ -69,31 +68,40 @@ public:
 
 private:
     void rebuild(const TextSource& text);
+    /// After the starts are in m_starts: trims spare room and opens the gap at the end.
+    void finishTable();
     /// Number of entries, the gap excluded.
     size_t count() const { return m_starts.size() - (m_gapEnd - m_gapBegin); }
-    /// The start of line `i` (0 <= i < count()), pending shift included.
-    std::int64_t startAt(size_t i) const {
-        return i < m_gapBegin ? m_starts[i]
-                              : m_starts[i + (m_gapEnd - m_gapBegin)] + m_pendingShift;
+    /// Entries of the table per block shift.
+    static constexpr unsigned kShiftBits = 12;
+    /// Where entry `i` (0 <= i < count()) is kept in the table.
+    size_t slotOf(size_t i) const { return i < m_gapBegin ? i : i + (m_gapEnd - m_gapBegin); }
+    /// The value held at `slot`, its block's shift included.
+    std::int64_t valueAt(size_t slot) const {
+        return m_starts[slot] + m_blockShift[slot >> kShiftBits];
     }
-    /// Moves the gap (and with it the boundary of the pending shift) before entry `index`;
-    /// the entries passing it take on or give up the shift. Costs the distance moved.
-    void moveGapTo(size_t index) const;
+    /// The start of line `i` (0 <= i < count()).
+    std::int64_t startAt(size_t i) const { return valueAt(slotOf(i)); }
+    /// Adds `delta` to every start from entry `index` on: the rest of its block one by one,
+    /// the later blocks through their shift.
+    void shiftFrom(size_t index, std::int64_t delta);
+    /// Moves the gap before entry `index`. Costs the distance moved.
+    void moveGapTo(size_t index);
     /// Makes the gap at least `units` entries wide.
     void widenGap(size_t units);
     /// Index of the first line start greater than `offset`.
     size_t firstStartAfter(std::int64_t offset) const;
-    /// Length of line `i` (0 <= i < count()), pending shift included.
+    /// Length of line `i` (0 <= i < count()).
     std::int64_t lengthAt(size_t i) const {
         return (i + 1 < count() ? startAt(i + 1) - 1 : m_length) - startAt(i);
     }
 
-    // The table of starts with a gap of unused entries at m_gapBegin..<m_gapEnd. Entries
-    // before the gap hold their true value; those after it are m_pendingShift short of it.
-    mutable std::vector<std::int64_t> m_starts;
-    mutable size_t m_gapBegin = 0;
-    mutable size_t m_gapEnd = 0;
-    mutable std::int64_t m_pendingShift = 0;
+    // The table of starts with a gap of unused entries at m_gapBegin..<m_gapEnd. An entry
+    // holds its start less the shift of its block of 2^kShiftBits slots.
+    std::vector<std::int64_t> m_starts;
+    std::vector<std::int64_t> m_blockShift;
+    size_t m_gapBegin = 0;
+    size_t m_gapEnd = 0;
     std::int64_t m_length = 0;
     // The longest line's length, -1 while unknown; and a bound no line exceeds, kept even
     // while the exact value is unknown.

@@ -10,11 +10,12 @@ namespace vendrix {
 /// Row counts of the lines of a wrapped text with prefix sums, so that the y position of a
 /// line and the line at a y position cost O(log lines).
 ///
-/// Lines are kept in blocks of about kBlockLines. A block made by reset() holds only an
-/// estimate of its rows until one of its lines is asked about; then its lines are estimated
-/// one by one (materialised) and the block's sum corrected. Wrapping a text of millions of
-/// lines so costs one estimate per block, not a pass over every line, and a block's
-/// correction moves only what lies after it. Queries are const but may materialise.
+/// Lines are kept in blocks of about kBlockLines (an edit lets a block grow to twice that).
+/// A block made by reset() holds only an estimate of its rows until one of its lines is asked
+/// about; then its lines are estimated one by one (materialised) and the block's sum
+/// corrected. Wrapping a text of millions of lines so costs one estimate per block, not a
+/// pass over every line, and a block's correction moves only what lies after it. Queries are
+/// const but may materialise.
 class RowIndex {
 public:
     /// The rows of one line (from its length, or as laid out).

@@ -65,4 +65,37 @@ TEST(LineNumberRulerView, FollowsTheDocumentShown) {
     f.ruler->repaint(); // draws from the visible fragments without failing
 }
 
+/// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+    int count = 0;
+};
+
+TEST(LineNumberRulerView, RepaintsWhenItsNumbersOrTheCaretLineChangeOnly) {
+    RulerFixture f(u"one\ntwo\nthree");
+    PaintCounter paints;
+    f.ruler->installEventFilter(&paints);
+    auto paintsAfter = [&](auto&& action) {
+        QApplication::processEvents();
+        const int before = paints.count;
+        action();
+        QApplication::processEvents();
+        return paints.count - before;
+    };
+    f.view->setSelectedRange({1, 0});
+    EXPECT_EQ(paintsAfter([&] { f.type(QStringLiteral("xy")); }), 0);
+    EXPECT_EQ(paintsAfter([&] { f.key(Qt::Key_Right); }), 0);
+    // The caret on another line is shown in another colour; a new line moves the numbers.
+    EXPECT_GT(paintsAfter([&] { f.key(Qt::Key_Down); }), 0);
+    EXPECT_GT(paintsAfter([&] { f.key(Qt::Key_Return); }), 0);
+    EXPECT_GT(paintsAfter([&] { f.key(Qt::Key_Backspace); }), 0);
+    // Wrapped, typing may change a line's rows and so move the numbers below it.
+    f.view->setWrapsLines(true);
+    EXPECT_GT(paintsAfter([&] { f.type(QStringLiteral("z")); }), 0);
+}
+
 } // namespace

@@ -100,6 +100,55 @@ TEST(LineIndexTest, IncrementalUpdatesEqualRebuild) {
     }
 }
 
+TEST(LineIndexTest, EditsFarApartInATableOfManyBlocksEqualRebuild) {
+    // Tens of thousands of lines, so that the starts span many blocks of the table: typing
+    // (the same lines) shifts later blocks without moving the gap, line breaks move it, and
+    // both kinds of edit alternate at far-apart places.
+    std::mt19937 rng(11);
+    std::u16string text;
+    for (int line = 0; line < 30000; ++line)
+        text += std::u16string(rng() % 9, u'a') + u'\n';
+    LineIndex live(text);
+    for (int step = 0; step < 1500; ++step) {
+        const size_t loc = rng() % (text.size() + 1);
+        std::u16string insert;
+        size_t oldLen = 0;
+        switch (rng() % 4) {
+        case 0: // typing, or deleting within a line
+        case 1:
+            if (rng() % 2 != 0) {
+                insert = u"xyz";
+            } else {
+                while (loc + oldLen < text.size() && text[loc + oldLen] != u'\n' && oldLen < 3)
+                    ++oldLen;
+            }
+            break;
+        case 2: // line breaks added
+            insert = std::u16string(1 + rng() % 5000 / 1000, u'\n');
+            break;
+        default: // lines removed, now and then thousands of them
+            oldLen = std::min<size_t>(text.size() - loc, rng() % (step % 50 == 0 ? 40000 : 30));
+            break;
+        }
+        text.replace(loc, oldLen, insert);
+        live.update({static_cast<std::int64_t>(loc), static_cast<std::int64_t>(insert.size())},
+                    static_cast<std::int64_t>(insert.size()) - static_cast<std::int64_t>(oldLen),
+                    text);
+        const LineIndex fresh(text);
+        ASSERT_EQ(live.lineCount(), fresh.lineCount()) << "step " << step;
+        for (int probe = 0; probe < 4; ++probe) {
+            auto offset = static_cast<std::int64_t>(rng() % (text.size() + 1));
+            ASSERT_EQ(live.lineNumber(offset), fresh.lineNumber(offset)) << "step " << step;
+            auto line = static_cast<std::int64_t>(rng() % static_cast<size_t>(fresh.lineCount()));
+            ASSERT_EQ(live.range(line), fresh.range(line)) << "step " << step;
+        }
+        if (step % 25 == 0) {
+            ASSERT_EQ(live, fresh) << "step " << step;
+        }
+    }
+    EXPECT_EQ(live, LineIndex(text));
+}
+
 TEST(LineIndexTest, LongestLineFollowsEditsWithoutRescanning) {
     // Lines grow and shrink; the longest one is asked for only now and then (so the kept
     // value must survive many edits, including ones that shorten it while it is not asked).
