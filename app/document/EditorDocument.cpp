@@ -98,9 +98,17 @@ QString EditorDocument::displayName() const {
 }
 
 void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
-    assert(!m_notifying && "EditorDocument::setText from inside an edit report");
     if (!keepLineBreaks)
         normalizeInPlace(text);
+    installText(std::move(text), std::nullopt);
+}
+
+void EditorDocument::setText(std::u16string text, LineIndex index) {
+    installText(std::move(text), std::move(index));
+}
+
+void EditorDocument::installText(std::u16string text, std::optional<LineIndex> index) {
+    assert(!m_notifying && "EditorDocument::setText from inside an edit report");
     // Work started on the old text (a search, a formatting job, a session write) compares
     // revisions; the new text must not answer to the old number.
     if (m_storage)
@@ -108,7 +116,8 @@ void EditorDocument::setText(std::u16string text, bool keepLineBreaks) {
     // The storage takes the text over (no copy of a large file), and the gap sits after it, so
     // the index reads one contiguous view.
     m_storage = TextStorage::adopting(std::move(text), static_cast<std::uint64_t>(m_contentRevision));
-    m_lineIndex = LineIndex(m_storage->pieces({0, m_storage->length()}).first);
+    m_lineIndex = index ? std::move(*index) : LineIndex(m_storage->pieces({0, m_storage->length()}).first);
+    assert(m_lineIndex.length() == m_storage->length());
     m_pending = PendingContent::none();
     m_undoStack->clear();
     m_selection = clampedTo(m_selection, m_storage->length());

@@ -182,6 +182,9 @@ public:
     /// left to the caller. The undo history is cleared, since its steps describe the replaced
     /// text. Observers are not called (nothing was edited); emits textReplaced().
     void setText(std::u16string text, bool keepLineBreaks = false);
+    /// The same with the text taken exactly as it is and `index` as its line index (built for
+    /// exactly this text, for instance on the thread that read the file).
+    void setText(std::u16string text, LineIndex index);
     /// Loads pending content through the load handler if needed; true when the text is then
     /// loaded.
     bool ensureLoaded();
@@ -287,6 +290,8 @@ signals:
     void textReplaced();
 
 private:
+    /// setText() with the text as it is: the given line index, or one built from the storage.
+    void installText(std::u16string text, std::optional<LineIndex> index);
     friend class TextEditCommand;
     friend class WholeTextCommand;
 

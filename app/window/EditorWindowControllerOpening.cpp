@@ -4,9 +4,11 @@
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
+#include "app/window/BackgroundOpen.h"
 #include "app/window/WindowFiles.h"
 #include "app/window/WindowMessages.h"
 #include "core/text/TextFileCodec.h"
+#include "core/text/UserFileReader.h"
 
 #include <QFileInfo>
 #include <QMainWindow>
@@ -32,7 +34,24 @@ void EditorWindowController::openFiles(const QStringList& paths) {
         m_queuedOpens += paths;
         return;
     }
-    for (const QString& path : paths) {
+    m_openQueue += paths;
+    drainOpenQueue();
+}
+
+BackgroundOpen* EditorWindowController::backgroundOpen() const { return m_backgroundOpen; }
+
+bool EditorWindowController::isOpening() const {
+    return !m_backgroundOpen.isNull() || !m_openQueue.isEmpty();
+}
+
+void EditorWindowController::drainOpenQueue() {
+    // A prompt shown while a file opens (pretty-on-open) may let more requests in; they join
+    // the queue and the loop below takes them.
+    if (m_draining)
+        return;
+    m_draining = true;
+    while (m_backgroundOpen.isNull() && !m_openQueue.isEmpty() && m_promptDepth == 0) {
+        const QString path = m_openQueue.takeFirst();
         const QString standardized = windowFiles::standardized(path);
         if (EditorDocument* open = documentForFile(standardized)) {
             activate(*open);
@@ -42,6 +61,9 @@ void EditorWindowController::openFiles(const QStringList& paths) {
             continue;
         readAndOpen(path, standardized);
     }
+    m_draining = false;
+    if (!isOpening())
+        emit openingFinished();
 }
 
 bool EditorWindowController::openDroppedFiles(const QList<QUrl>& urls) {
@@ -79,12 +101,46 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
     file.standardizedPath = standardized;
     file.stampBeforeReading = DiskStamp::of(path);
     const QString name = QFileInfo(standardized).fileName();
+    // Reading and decoding a large file take long enough to be seen: on a worker, behind a
+    // panel. One beyond the reader's limit is refused at once, below, without reading.
+    if (file.stampBeforeReading && file.stampBeforeReading->size >= backgroundOpenBytes &&
+        static_cast<std::uint64_t>(file.stampBeforeReading->size) <= UserFileReader::defaultMaxSize()) {
+        auto* job = new BackgroundOpen(
+            m_window.get(), path, name, openProgressDelayMilliseconds,
+            [this, file](BackgroundOpen::Result result) mutable {
+                if (m_backgroundOpen)
+                    m_backgroundOpen->deleteLater();
+                m_backgroundOpen = nullptr;
+                openedInBackground(std::move(file), std::move(result));
+                drainOpenQueue();
+            },
+            backgroundOpenStep);
+        job->setParent(this);
+        m_backgroundOpen = job;
+        return;
+    }
     auto decoded = windowFiles::readDecoded(path);
     if (!decoded) {
         prompter().alert(msg::cannotOpen(name), decoded.error().description);
         return;
     }
     file.decoded = std::move(*decoded);
+    if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))
+        return;
+    installOpenedDocument(std::move(file), false);
+}
+
+void EditorWindowController::openedInBackground(
+    OpenedFile file, std::expected<LoadedTextFile, windowFiles::ReadFailure> result) {
+    if (!result) {
+        // Cancelled: nothing opens, and the memory went with the worker's result.
+        if (result.error().kind != windowFiles::ReadFailure::Kind::cancelled)
+            prompter().alert(msg::cannotOpen(QFileInfo(file.standardizedPath).fileName()),
+                             result.error().description);
+        return;
+    }
+    file.decoded = std::move(result->file.decoded);
+    file.lineIndex = std::move(result->index);
     if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))
         return;
     installOpenedDocument(std::move(file), false);
@@ -105,6 +161,10 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     document.setDiskStamp(file.stampBeforeReading ? file.stampBeforeReading
                                                   : DiskStamp::of(file.standardizedPath));
     const bool binary = file.decoded.isBinary;
+    // The reader's line index fits the text only while the text is the one it read.
+    std::optional<LineIndex> index = std::move(file.lineIndex);
+    if (pretty || (index && index->length() != static_cast<std::int64_t>(file.decoded.text.size())))
+        index.reset();
     document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text)));
 
     EditorDocument* untouched = activeDocument();
@@ -112,10 +172,10 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
                       untouched->length() != 0))
         untouched = nullptr;
 
-    const std::size_t index = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
-    installDocument(std::move(created), index);
+    const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
+    installDocument(std::move(created), at);
     // Loaded at once; a binary-looking (read-only) file keeps its text exactly as decoded.
-    loadPendingContent(document);
+    loadPendingContent(document, std::move(index));
     if (pretty) {
         document.setDirty(true);
         document.setPersistedRevision(std::nullopt);
@@ -266,6 +326,11 @@ void EditorWindowController::showActiveDocument() {
 }
 
 void EditorWindowController::loadPendingContent(EditorDocument& document) {
+    loadPendingContent(document, std::nullopt);
+}
+
+void EditorWindowController::loadPendingContent(EditorDocument& document,
+                                                std::optional<LineIndex> index) {
     if (document.isLoaded())
         return;
     const auto& fileURL = document.fileURL();
@@ -285,6 +350,8 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
         std::fprintf(stderr, "Vendrix: dosya okunamadı: %s\n", path.toLocal8Bit().constData());
     };
     const EditorDocument::PendingContent& pending = document.pending();
+    if (pending.kind != EditorDocument::PendingContent::Kind::text)
+        index.reset();
     switch (pending.kind) {
     case EditorDocument::PendingContent::Kind::text:
         text = document.takePendingText(); // setText() below clears the pending content
@@ -346,7 +413,10 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     case EditorDocument::PendingContent::Kind::empty:
         break;
     }
-    document.setText(std::move(text), keepLineBreaks);
+    if (index) // decoded text, already LF-only where it may be (or binary, kept as is)
+        document.setText(std::move(text), std::move(*index));
+    else
+        document.setText(std::move(text), keepLineBreaks);
     if (!fileURL)
         document.setDirty(document.length() != 0);
     if (document.lineIndex().hasLineLongerThan(99'999))

@@ -2,6 +2,7 @@
 
 #include "app/document/DiskStamp.h"
 #include "core/persistence/SessionStore.h"
+#include "core/text/LineIndex.h"
 #include "core/text/TextFileCodec.h"
 
 #include <QString>
@@ -47,6 +48,9 @@ struct OpenedFile {
     QString standardizedPath;
     DecodedText decoded;
     std::optional<DiskStamp> stampBeforeReading;
+    /// The line index of `decoded.text` when the reader built it; unused once the text is
+    /// replaced (pretty-printed).
+    std::optional<LineIndex> lineIndex;
 };
 
 /// The dialogs the window runs; replaceable so that tests can answer them.
