@@ -45,13 +45,16 @@ bool platformShowsWindows() {
 
 /// For start-up measurements: with VENDRIX_EXIT_AFTER_FIRST_PAINT=1 in the environment the
 /// process exits with status 0 as soon as the first paint event of any widget of `window` has
-/// been handled. It skips the orderly quit on purpose (no session write, no teardown).
+/// been handled once no file is being opened (a large file named on the command line opens
+/// on a worker: its first paint is the one that counts). It skips the orderly quit on purpose
+/// (no session write, no teardown).
 class FirstPaintExit final : public QObject {
 public:
-    FirstPaintExit(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
+    FirstPaintExit(EditorWindowController* editor, QObject* parent)
+        : QObject(parent), m_editor(editor), m_window(editor->window()) {}
 
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !m_armed) {
+        if (event->type() == QEvent::Paint && !m_armed && !m_editor->isOpening()) {
             auto* widget = qobject_cast<QWidget*>(watched);
             if (widget && widget->window() == m_window) {
                 m_armed = true;
@@ -65,6 +68,7 @@ public:
     }
 
 private:
+    EditorWindowController* m_editor;
     QWidget* m_window;
     bool m_armed = false;
 };
@@ -177,7 +181,7 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
     editor->replayToObservers();
 
     if (qEnvironmentVariableIntValue("VENDRIX_EXIT_AFTER_FIRST_PAINT") == 1)
-        QCoreApplication::instance()->installEventFilter(new FirstPaintExit(editor->window(), this));
+        QCoreApplication::instance()->installEventFilter(new FirstPaintExit(editor, this));
     editor->show(); // also makes the text view the focus
     editor->window()->installEventFilter(this);
     if (QWindow* handle = editor->window()->windowHandle())

@@ -24,6 +24,13 @@ public:
     explicit LineIndex(std::u16string_view text);
     /// Builds from any text source, reading at most 65,536 units per fetch.
     explicit LineIndex(const TextSource& text);
+    /// Adopts a table of line starts made with appendLineStarts() over the whole text of
+    /// `length` units, beginning with the entry 0 (so that parts of a text can be scanned
+    /// while others are still being produced).
+    LineIndex(std::vector<std::int64_t> starts, std::int64_t length);
+    /// Appends `base + i + 1` for every LF at position i of `units`.
+    static void appendLineStarts(std::u16string_view units, std::int64_t base,
+                                 std::vector<std::int64_t>& starts);
 
     /// Offset at which each line begins; strictly increasing, starting with 0. A copy of the
     /// whole table (for tests and checks): hot paths use lineStart(), range() and lineNumber().
@@ -66,6 +73,8 @@ public:
 
 private:
     void rebuild(const TextSource& text);
+    /// After the starts are in m_starts: trims spare room and opens the gap at the end.
+    void finishTable();
     /// Number of entries, the gap excluded.
     size_t count() const { return m_starts.size() - (m_gapEnd - m_gapBegin); }
     /// The start of line `i` (0 <= i < count()), pending shift included.
