@@ -245,7 +245,11 @@ private:
     /// Opens queued paths until one goes to a background open or the queue is empty.
     void drainOpenQueue();
     void openedInBackground(OpenedFile file, std::expected<LoadedTextFile, windowFiles::ReadFailure> result);
-    void loadPendingContent(EditorDocument& document, std::optional<LineIndex> index);
+    void loadPendingContent(EditorDocument& document, std::optional<LineIndex> index,
+                            std::optional<DecodedText> preread = std::nullopt);
+    /// For a shown document whose pending file is large: reads it on a worker (BackgroundOpen)
+    /// and loads and shows it when read; true while that runs.
+    bool loadInBackground(EditorDocument& document);
     void removeDocument(std::size_t index);
     void restoreGeometry();
     void runQueuedRequests();
@@ -295,6 +299,9 @@ private:
     QStringList m_openQueue;
     bool m_draining = false;
     QPointer<BackgroundOpen> m_backgroundOpen;
+    /// The lazy load of a large restored file, and its document.
+    QPointer<BackgroundOpen> m_backgroundLoad;
+    QPointer<EditorDocument> m_backgroundLoadDocument;
     bool m_quitQueued = false;
     bool m_queueRunScheduled = false;
 };

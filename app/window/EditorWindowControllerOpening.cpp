@@ -41,7 +41,7 @@ void EditorWindowController::openFiles(const QStringList& paths) {
 BackgroundOpen* EditorWindowController::backgroundOpen() const { return m_backgroundOpen; }
 
 bool EditorWindowController::isOpening() const {
-    return !m_backgroundOpen.isNull() || !m_openQueue.isEmpty();
+    return !m_backgroundOpen.isNull() || !m_backgroundLoad.isNull() || !m_openQueue.isEmpty();
 }
 
 void EditorWindowController::drainOpenQueue() {
@@ -303,10 +303,11 @@ void EditorWindowController::showActiveDocument() {
     m_textView->breakUndoCoalescing();
     if (!document)
         return;
-    if (!document->isLoaded())
+    if (!document->isLoaded() && !loadInBackground(*document))
         loadPendingContent(*document);
     if (!document->isLoaded()) {
-        // The content could not be loaded: nothing to show or edit until a retry succeeds.
+        // The content could not be loaded (or is being read in the background): nothing to
+        // show or edit until it is.
         m_textView->setDocument(nullptr);
         refreshTabBar();
         refreshStatusBar();
@@ -330,7 +331,8 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
 }
 
 void EditorWindowController::loadPendingContent(EditorDocument& document,
-                                                std::optional<LineIndex> index) {
+                                                std::optional<LineIndex> index,
+                                                std::optional<DecodedText> preread) {
     if (document.isLoaded())
         return;
     const auto& fileURL = document.fileURL();
@@ -350,7 +352,9 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
         std::fprintf(stderr, "Vendrix: dosya okunamadı: %s\n", path.toLocal8Bit().constData());
     };
     const EditorDocument::PendingContent& pending = document.pending();
-    if (pending.kind != EditorDocument::PendingContent::Kind::text)
+    // A prebuilt index belongs to text handed over: opened, or read in the background.
+    if (pending.kind != EditorDocument::PendingContent::Kind::text &&
+        !(pending.kind == EditorDocument::PendingContent::Kind::file && preread))
         index.reset();
     switch (pending.kind) {
     case EditorDocument::PendingContent::Kind::text:
@@ -397,7 +401,7 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
     }
     case EditorDocument::PendingContent::Kind::file:
         if (fileURL) {
-            auto decoded = readFile();
+            auto decoded = preread ? std::move(preread) : readFile();
             if (!decoded) {
                 failed();
                 return;

@@ -1,0 +1,58 @@
+// Lazy loading of a large file in the background, for a restored tab shown at start-up.
+#include "app/window/EditorWindowController.h"
+
+#include "app/document/EditorDocument.h"
+#include "app/window/BackgroundOpen.h"
+#include "app/window/WindowMessages.h"
+#include "core/text/UserFileReader.h"
+
+#include <QFileInfo>
+#include <QMainWindow>
+
+#include <cstdio>
+
+namespace vendrix::app {
+
+bool EditorWindowController::loadInBackground(EditorDocument& document) {
+    if (document.pending().kind != EditorDocument::PendingContent::Kind::file || !document.fileURL())
+        return false;
+    if (m_backgroundLoad && m_backgroundLoadDocument == &document)
+        return true;
+    const QString path = *document.fileURL();
+    const std::optional<DiskStamp> stamp = DiskStamp::of(path);
+    if (!stamp || stamp->size < backgroundOpenBytes ||
+        static_cast<std::uint64_t>(stamp->size) > UserFileReader::defaultMaxSize())
+        return false;
+    // Only the shown tab loads this way: another tab's load gives way.
+    delete m_backgroundLoad;
+    m_backgroundLoadDocument = &document;
+    QPointer<EditorDocument> target(&document);
+    auto* job = new BackgroundOpen(
+        m_window.get(), path, QFileInfo(path).fileName(), openProgressDelayMilliseconds,
+        [this, target, path](BackgroundOpen::Result result) {
+            if (m_backgroundLoad)
+                m_backgroundLoad->deleteLater();
+            m_backgroundLoad = nullptr;
+            m_backgroundLoadDocument = nullptr;
+            const bool waiting = target && indexOf(*target) && !target->isLoaded() &&
+                                 target->pending().kind == EditorDocument::PendingContent::Kind::file;
+            if (waiting && !result &&
+                result.error().kind != windowFiles::ReadFailure::Kind::cancelled) {
+                // As for a file read here: the tab stays pending, with a message.
+                showMessage(windowMessages::fileNotFound(path), 8);
+                std::fprintf(stderr, "Vendrix: dosya okunamadı: %s\n", path.toLocal8Bit().constData());
+            } else if (waiting && result) {
+                loadPendingContent(*target, std::move(result->index), std::move(result->file.decoded));
+                if (target == activeDocument())
+                    showActiveDocument();
+            }
+            if (!isOpening())
+                emit openingFinished();
+        },
+        backgroundOpenStep);
+    job->setParent(this);
+    m_backgroundLoad = job;
+    return true;
+}
+
+} // namespace vendrix::app
