@@ -11,6 +11,17 @@ QString BackgroundOpen::title(const QString& name) {
     return QStringLiteral("“") + name + QStringLiteral("” açılıyor…");
 }
 
+void BackgroundOpen::whenNotBusy(QObject* context, std::function<bool()> busy,
+                                 std::function<void()> step) {
+    if (!busy()) {
+        step();
+        return;
+    }
+    QTimer::singleShot(50, context, [context, busy = std::move(busy), step = std::move(step)]() mutable {
+        whenNotBusy(context, std::move(busy), std::move(step));
+    });
+}
+
 BackgroundOpen::BackgroundOpen(QWidget* panelParent, QString path, QString name,
                                int panelDelayMilliseconds, std::function<void(Result)> done,
                                std::function<void(double)> step)

@@ -48,6 +48,9 @@ public:
     OpenFormattingPanel* panel() const { return m_panel; }
     /// The panel's title for a file name.
     static QString title(const QString& name);
+    /// Runs `step` once `busy` answers false, asking again every 50 ms from `context`'s
+    /// event loop (a result that arrives while a prompt is up waits for it to close).
+    static void whenNotBusy(QObject* context, std::function<bool()> busy, std::function<void()> step);
 
 private:
     void finish();

@@ -27,29 +27,37 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
     delete m_backgroundLoad;
     m_backgroundLoadDocument = &document;
     QPointer<EditorDocument> target(&document);
+    auto self = std::make_shared<QPointer<BackgroundOpen>>();
+    // Applied once no prompt is up, like an opened file.
+    auto apply = [this, target, path, self](BackgroundOpen::Result& result) {
+        if (m_backgroundLoad != *self)
+            return; // given way to another tab's load meanwhile
+        m_backgroundLoad->deleteLater();
+        m_backgroundLoad = nullptr;
+        m_backgroundLoadDocument = nullptr;
+        const bool waiting = target && indexOf(*target) && !target->isLoaded() &&
+                             target->pending().kind == EditorDocument::PendingContent::Kind::file;
+        if (waiting && !result && result.error().kind != windowFiles::ReadFailure::Kind::cancelled) {
+            // As for a file read here: the tab stays pending, with a message.
+            showMessage(windowMessages::fileNotFound(path), 8);
+            std::fprintf(stderr, "Vendrix: dosya okunamadı: %s\n", path.toLocal8Bit().constData());
+        } else if (waiting && result) {
+            loadPendingContent(*target, std::move(result->index), std::move(result->file.decoded));
+            if (target == activeDocument())
+                showActiveDocument();
+        }
+        if (!isOpening())
+            emit openingFinished();
+    };
     auto* job = new BackgroundOpen(
         m_window.get(), path, QFileInfo(path).fileName(), openProgressDelayMilliseconds,
-        [this, target, path](BackgroundOpen::Result result) {
-            if (m_backgroundLoad)
-                m_backgroundLoad->deleteLater();
-            m_backgroundLoad = nullptr;
-            m_backgroundLoadDocument = nullptr;
-            const bool waiting = target && indexOf(*target) && !target->isLoaded() &&
-                                 target->pending().kind == EditorDocument::PendingContent::Kind::file;
-            if (waiting && !result &&
-                result.error().kind != windowFiles::ReadFailure::Kind::cancelled) {
-                // As for a file read here: the tab stays pending, with a message.
-                showMessage(windowMessages::fileNotFound(path), 8);
-                std::fprintf(stderr, "Vendrix: dosya okunamadı: %s\n", path.toLocal8Bit().constData());
-            } else if (waiting && result) {
-                loadPendingContent(*target, std::move(result->index), std::move(result->file.decoded));
-                if (target == activeDocument())
-                    showActiveDocument();
-            }
-            if (!isOpening())
-                emit openingFinished();
+        [this, apply](BackgroundOpen::Result read) {
+            auto shared = std::make_shared<BackgroundOpen::Result>(std::move(read));
+            BackgroundOpen::whenNotBusy(
+                this, [this] { return isPresentingPrompt(); }, [apply, shared] { apply(*shared); });
         },
         backgroundOpenStep);
+    *self = job;
     job->setParent(this);
     m_backgroundLoad = job;
     return true;

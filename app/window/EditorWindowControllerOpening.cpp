@@ -107,12 +107,19 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
         static_cast<std::uint64_t>(file.stampBeforeReading->size) <= UserFileReader::defaultMaxSize()) {
         auto* job = new BackgroundOpen(
             m_window.get(), path, name, openProgressDelayMilliseconds,
-            [this, file](BackgroundOpen::Result result) mutable {
-                if (m_backgroundOpen)
-                    m_backgroundOpen->deleteLater();
-                m_backgroundOpen = nullptr;
-                openedInBackground(std::move(file), std::move(result));
-                drainOpenQueue();
+            [this, file](BackgroundOpen::Result result) {
+                // Installed once no prompt is up: a flow waiting on one (closing tabs, say)
+                // must not see the tab list change under it.
+                auto shared = std::make_shared<BackgroundOpen::Result>(std::move(result));
+                BackgroundOpen::whenNotBusy(
+                    this, [this] { return m_promptDepth > 0; },
+                    [this, file, shared]() mutable {
+                        if (m_backgroundOpen)
+                            m_backgroundOpen->deleteLater();
+                        m_backgroundOpen = nullptr;
+                        openedInBackground(std::move(file), std::move(*shared));
+                        drainOpenQueue();
+                    });
             },
             backgroundOpenStep);
         job->setParent(this);
