@@ -1,4 +1,5 @@
-// Lazy loading of a large file in the background, for a restored tab shown at start-up.
+// Large files read in the background: the state of the opens, an opened file's result, and
+// the lazy load of a restored tab shown at start-up.
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
@@ -12,6 +13,28 @@
 #include <cstdio>
 
 namespace vendrix::app {
+
+BackgroundOpen* EditorWindowController::backgroundOpen() const { return m_backgroundOpen; }
+
+bool EditorWindowController::isOpening() const {
+    return !m_backgroundOpen.isNull() || !m_backgroundLoad.isNull() || !m_openQueue.isEmpty();
+}
+
+void EditorWindowController::openedInBackground(
+    OpenedFile file, std::expected<LoadedTextFile, windowFiles::ReadFailure> result) {
+    if (!result) {
+        // Cancelled: nothing opens, and the memory went with the worker's result.
+        if (result.error().kind != windowFiles::ReadFailure::Kind::cancelled)
+            prompter().alert(windowMessages::cannotOpen(QFileInfo(file.standardizedPath).fileName()),
+                             result.error().description);
+        return;
+    }
+    file.decoded = std::move(result->file.decoded);
+    file.lineIndex = std::move(result->index);
+    if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))
+        return;
+    installOpenedDocument(std::move(file), false);
+}
 
 bool EditorWindowController::loadInBackground(EditorDocument& document) {
     if (document.pending().kind != EditorDocument::PendingContent::Kind::file || !document.fileURL())

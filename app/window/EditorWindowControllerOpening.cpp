@@ -38,12 +38,6 @@ void EditorWindowController::openFiles(const QStringList& paths) {
     drainOpenQueue();
 }
 
-BackgroundOpen* EditorWindowController::backgroundOpen() const { return m_backgroundOpen; }
-
-bool EditorWindowController::isOpening() const {
-    return !m_backgroundOpen.isNull() || !m_backgroundLoad.isNull() || !m_openQueue.isEmpty();
-}
-
 void EditorWindowController::drainOpenQueue() {
     // A prompt shown while a file opens (pretty-on-open) may let more requests in; they join
     // the queue and the loop below takes them.
@@ -132,22 +126,6 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
         return;
     }
     file.decoded = std::move(*decoded);
-    if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))
-        return;
-    installOpenedDocument(std::move(file), false);
-}
-
-void EditorWindowController::openedInBackground(
-    OpenedFile file, std::expected<LoadedTextFile, windowFiles::ReadFailure> result) {
-    if (!result) {
-        // Cancelled: nothing opens, and the memory went with the worker's result.
-        if (result.error().kind != windowFiles::ReadFailure::Kind::cancelled)
-            prompter().alert(msg::cannotOpen(QFileInfo(file.standardizedPath).fileName()),
-                             result.error().description);
-        return;
-    }
-    file.decoded = std::move(result->file.decoded);
-    file.lineIndex = std::move(result->index);
     if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))
         return;
     installOpenedDocument(std::move(file), false);
