@@ -30,9 +30,10 @@ void EditorWindowController::openedInBackground(
         return;
     }
     file.decoded = std::move(result->file.decoded);
-    file.lineIndex = std::move(result->index);
+    // Pretty-on-open replaces the text it takes, so it does not get this text's index.
     if (!file.decoded.isBinary && prettyOnOpen && prettyOnOpen(file))
         return;
+    file.lineIndex = std::move(result->index);
     installOpenedDocument(std::move(file), false);
 }
 

@@ -146,9 +146,10 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     document.setDiskStamp(file.stampBeforeReading ? file.stampBeforeReading
                                                   : DiskStamp::of(file.standardizedPath));
     const bool binary = file.decoded.isBinary;
-    // The reader's line index fits the text only while the text is the one it read.
+    // A line index built with the text (on the worker that read it) is taken as it is; one
+    // that does not fit the text is a fault, and the text is indexed here instead.
     std::optional<LineIndex> index = std::move(file.lineIndex);
-    if (pretty || (index && index->length() != static_cast<std::int64_t>(file.decoded.text.size())))
+    if (index && index->length() != static_cast<std::int64_t>(file.decoded.text.size()))
         index.reset();
     document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text)));
 

@@ -48,8 +48,8 @@ struct OpenedFile {
     QString standardizedPath;
     DecodedText decoded;
     std::optional<DiskStamp> stampBeforeReading;
-    /// The line index of `decoded.text` when the reader built it; unused once the text is
-    /// replaced (pretty-printed).
+    /// The line index of `decoded.text`, when it was built already (on the worker that read
+    /// the file).
     std::optional<LineIndex> lineIndex;
 };
 
