@@ -1,5 +1,6 @@
 #include "core/text/TextFileLoader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
@@ -83,10 +84,17 @@ std::expected<LoadedTextFile, UserFileError> load(const std::filesystem::path& p
         return !progress || progress(share * kReadFraction);
     };
     std::optional<FollowingIndexer> indexer;
+    bool stopped = false;
     auto decoded = UserFileDecoder::read(path, options, [&](const char16_t* text, std::size_t units) {
         if (!indexer)
             indexer.emplace(expected);
         indexer->decoded(text, units);
+        // Units stand in for bytes here: close enough for a bar. Decoding itself goes on
+        // after a cancel; its result is dropped below.
+        if (progress && !stopped && expected > 0) {
+            const double share = std::min(1.0, static_cast<double>(units) / static_cast<double>(expected));
+            stopped = !progress(kReadFraction + share * (kDecodedFraction - kReadFraction));
+        }
     });
     if (indexer)
         indexer->finish();
@@ -95,7 +103,7 @@ std::expected<LoadedTextFile, UserFileError> load(const std::filesystem::path& p
     const auto cancelled = [&] {
         return std::unexpected(UserFileError{UserFileErrorKind::cancelled, "read", path.string(), ECANCELED});
     };
-    if (progress && !progress(kDecodedFraction))
+    if (stopped || (progress && !progress(kDecodedFraction)))
         return cancelled(); // the decoded text goes with `decoded`
     LoadedTextFile loaded{std::move(*decoded), LineIndex()};
     const std::u16string& text = loaded.file.decoded.text;

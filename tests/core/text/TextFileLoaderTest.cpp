@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -61,12 +62,21 @@ TEST(TextFileLoaderTest, CancelledWhileReadingOrAfterDecodingFailsAsCancelled) {
     test::TempDir dir;
     const fs::path file = dir.path() / "lines.txt";
     test::writeFileBytes(file, manyLines("\n"));
-    for (double at : {0.1, TextFileLoader::kDecodedFraction, 1.0}) {
+    for (double at : {0.1, 0.8, TextFileLoader::kDecodedFraction, 1.0}) { // 0.8: while decoding
         auto loaded = TextFileLoader::load(file, {.chunkSize = 1 << 20, .progress = {}},
                                            [&](double fraction) { return fraction < at; });
         ASSERT_FALSE(loaded) << at;
         EXPECT_EQ(loaded.error().kind, UserFileErrorKind::cancelled);
     }
+    // The bar moves while the text is decoded, not only once it is.
+    std::vector<double> fractions;
+    ASSERT_TRUE(TextFileLoader::load(file, {}, [&](double fraction) {
+        fractions.push_back(fraction);
+        return true;
+    }));
+    EXPECT_TRUE(std::ranges::any_of(fractions, [](double f) {
+        return f > TextFileLoader::kReadFraction && f < TextFileLoader::kDecodedFraction;
+    }));
     auto missing = TextFileLoader::load(dir.path() / "missing.txt");
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.error().kind, UserFileErrorKind::notFound);
