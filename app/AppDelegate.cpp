@@ -154,9 +154,12 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
     m_menuBuilder->complete();
     editor->replayToObservers();
 
-    // For start-up measurements: exit right after the first paint.
+    // For start-up measurements: exit right after the first paint once no file is being
+    // opened (a large file named on the command line opens on a worker: its first paint is
+    // the one that counts).
     if (qEnvironmentVariableIntValue("VENDRIX_EXIT_AFTER_FIRST_PAINT") == 1)
-        QCoreApplication::instance()->installEventFilter(new FirstPaintExit(editor->window(), this));
+        QCoreApplication::instance()->installEventFilter(new FirstPaintExit(
+            editor->window(), this, [editor] { return editor->isOpening(); }));
     editor->show(); // also makes the text view the focus
     editor->window()->installEventFilter(this);
     if (QWindow* handle = editor->window()->windowHandle())

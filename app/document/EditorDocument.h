@@ -22,7 +22,6 @@
 #include <memory>
 #include <optional>
 #include <span>
-#include <utility>
 #include <string>
 #include <vector>
 
@@ -65,19 +64,15 @@ public:
         std::u16string text;
         /// The session buffer file name, for Kind::buffer.
         std::string bufferName;
-        /// For Kind::text: the line index of `text`, when it was built already (on a worker);
-        /// the text is then LF-only as it stands.
-        std::optional<LineIndex> lineIndex;
 
         static PendingContent none() { return {}; }
-        static PendingContent ofText(std::u16string text,
-                                     std::optional<LineIndex> lineIndex = std::nullopt) {
-            return {Kind::text, std::move(text), {}, std::move(lineIndex)};
+        static PendingContent ofText(std::u16string text) {
+            return {Kind::text, std::move(text), {}};
         }
         static PendingContent ofBuffer(std::string name) {
-            return {Kind::buffer, {}, std::move(name), {}};
+            return {Kind::buffer, {}, std::move(name)};
         }
-        static PendingContent ofFile() { return {Kind::file, {}, {}, {}}; }
+        static PendingContent ofFile() { return {Kind::file, {}, {}}; }
         friend bool operator==(const PendingContent&, const PendingContent&) = default;
     };
 
@@ -180,8 +175,6 @@ public:
     void setPending(PendingContent pending) { m_pending = std::move(pending); }
     /// Moves the pending text out (for loading it without a copy); the kind stays.
     std::u16string takePendingText() { return std::move(m_pending.text); }
-    /// Moves the pending text's ready-built line index out, if it has one.
-    std::optional<LineIndex> takePendingLineIndex() { return std::exchange(m_pending.lineIndex, {}); }
     /// Installs a new storage holding `text` (normalised to LF unless `keepLineBreaks`, which
     /// is for binary-looking files shown exactly as decoded), rebuilds the line index and
     /// clears pending. The first load keeps contentRevision; replacing text that was already
@@ -189,9 +182,10 @@ public:
     /// left to the caller. The undo history is cleared, since its steps describe the replaced
     /// text. Observers are not called (nothing was edited); emits textReplaced().
     void setText(std::u16string text, bool keepLineBreaks = false);
-    /// The same for an LF-only text whose line index was built already (on a worker, for a
-    /// large text): the text is adopted as it stands and no pass over it is made here.
-    void setText(std::u16string text, LineIndex lineIndex);
+    /// The same with the text taken exactly as it is (LF-only) and `index` as its line index
+    /// (built for exactly this text, on the worker that read or formatted it): no pass over a
+    /// large text is made here.
+    void setText(std::u16string text, LineIndex index);
     /// Loads pending content through the load handler if needed; true when the text is then
     /// loaded.
     bool ensureLoaded();

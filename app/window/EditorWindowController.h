@@ -3,6 +3,7 @@
 #include "app/context/EditorContext.h"
 #include "app/context/EditorObservation.h"
 #include "app/context/Prompter.h"
+#include "app/window/WindowFiles.h"
 #include "app/window/WindowHooks.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
@@ -32,6 +33,7 @@ class SettingsBacking;
 
 namespace vendrix::app {
 
+class BackgroundOpen;
 class EditorDocument;
 class EditorTextView;
 class LineNumberRulerView;
@@ -143,6 +145,17 @@ public:
     void ensureDocument();
     /// Loads a document's pending content now (its loadHandler).
     void loadPendingContent(EditorDocument& document);
+    /// Files from this size on are read on a worker behind a progress panel (BackgroundOpen);
+    /// the paths after such a file wait for it, so tabs keep the order asked for.
+    std::int64_t backgroundOpenBytes = std::int64_t{32} << 20;
+    /// How long a background open runs before its progress panel appears.
+    int openProgressDelayMilliseconds = 500;
+    /// Test seam: handed to every background open (BackgroundOpen's `step`); runs on its worker.
+    std::function<void(double fraction)> backgroundOpenStep;
+    /// The running background open, if any.
+    BackgroundOpen* backgroundOpen() const;
+    /// True while files wait to be opened or one is read in the background.
+    bool isOpening() const;
 
     // Saving, closing, reloading.
     void saveActive();
@@ -203,6 +216,8 @@ public:
 signals:
     /// The user chose "Vendrix'ten Çık" (or a quit request arrived and may run now).
     void quitRequested();
+    /// Every requested open has finished (opened, failed or cancelled).
+    void openingFinished();
 
 private:
     /// After the save encoding or line ending changed: dirty when there is a file, bars and
@@ -228,6 +243,14 @@ private:
     void documentTextChanged(EditorDocument& document, TextRange range, std::int64_t delta);
     void broadcast(EditorEvent::Kind kind, EditorDocument* document);
     void readAndOpen(const QString& path, const QString& standardized);
+    /// Opens queued paths until one goes to a background open or the queue is empty.
+    void drainOpenQueue();
+    void openedInBackground(OpenedFile file, std::expected<LoadedTextFile, windowFiles::ReadFailure> result);
+    void loadPendingContent(EditorDocument& document, std::optional<LineIndex> index,
+                            std::optional<DecodedText> preread = std::nullopt);
+    /// For a shown document whose pending file is large: reads it on a worker (BackgroundOpen)
+    /// and loads and shows it when read; true while that runs.
+    bool loadInBackground(EditorDocument& document);
     void removeDocument(std::size_t index);
     void restoreGeometry();
     void runQueuedRequests();
@@ -273,6 +296,13 @@ private:
 
     int m_promptDepth = 0;
     QStringList m_queuedOpens;
+    /// Paths waiting behind a background open (see drainOpenQueue()).
+    QStringList m_openQueue;
+    bool m_draining = false;
+    QPointer<BackgroundOpen> m_backgroundOpen;
+    /// The lazy load of a large restored file, and its document.
+    QPointer<BackgroundOpen> m_backgroundLoad;
+    QPointer<EditorDocument> m_backgroundLoadDocument;
     bool m_quitQueued = false;
     bool m_queueRunScheduled = false;
 };

@@ -4,9 +4,11 @@
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
+#include "app/window/BackgroundOpen.h"
 #include "app/window/WindowFiles.h"
 #include "app/window/WindowMessages.h"
 #include "core/text/TextFileCodec.h"
+#include "core/text/UserFileReader.h"
 
 #include <QFileInfo>
 #include <QMainWindow>
@@ -32,7 +34,18 @@ void EditorWindowController::openFiles(const QStringList& paths) {
         m_queuedOpens += paths;
         return;
     }
-    for (const QString& path : paths) {
+    m_openQueue += paths;
+    drainOpenQueue();
+}
+
+void EditorWindowController::drainOpenQueue() {
+    // A prompt shown while a file opens (pretty-on-open) may let more requests in; they join
+    // the queue and the loop below takes them.
+    if (m_draining)
+        return;
+    m_draining = true;
+    while (m_backgroundOpen.isNull() && !m_openQueue.isEmpty() && m_promptDepth == 0) {
+        const QString path = m_openQueue.takeFirst();
         const QString standardized = windowFiles::standardized(path);
         if (EditorDocument* open = documentForFile(standardized)) {
             activate(*open);
@@ -42,6 +55,9 @@ void EditorWindowController::openFiles(const QStringList& paths) {
             continue;
         readAndOpen(path, standardized);
     }
+    m_draining = false;
+    if (!isOpening())
+        emit openingFinished();
 }
 
 bool EditorWindowController::openDroppedFiles(const QList<QUrl>& urls) {
@@ -79,6 +95,31 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
     file.standardizedPath = standardized;
     file.stampBeforeReading = DiskStamp::of(path);
     const QString name = QFileInfo(standardized).fileName();
+    // Reading and decoding a large file take long enough to be seen: on a worker, behind a
+    // panel. One beyond the reader's limit is refused at once, below, without reading.
+    if (file.stampBeforeReading && file.stampBeforeReading->size >= backgroundOpenBytes &&
+        static_cast<std::uint64_t>(file.stampBeforeReading->size) <= UserFileReader::defaultMaxSize()) {
+        auto* job = new BackgroundOpen(
+            m_window.get(), path, name, openProgressDelayMilliseconds,
+            [this, file](BackgroundOpen::Result result) {
+                // Installed once no prompt is up: a flow waiting on one (closing tabs, say)
+                // must not see the tab list change under it.
+                auto shared = std::make_shared<BackgroundOpen::Result>(std::move(result));
+                BackgroundOpen::whenNotBusy(
+                    this, [this] { return m_promptDepth > 0; },
+                    [this, file, shared]() mutable {
+                        if (m_backgroundOpen)
+                            m_backgroundOpen->deleteLater();
+                        m_backgroundOpen = nullptr;
+                        openedInBackground(std::move(file), std::move(*shared));
+                        drainOpenQueue();
+                    });
+            },
+            backgroundOpenStep);
+        job->setParent(this);
+        m_backgroundOpen = job;
+        return;
+    }
     auto decoded = windowFiles::readDecoded(path);
     if (!decoded) {
         prompter().alert(msg::cannotOpen(name), decoded.error().description);
@@ -105,18 +146,22 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     document.setDiskStamp(file.stampBeforeReading ? file.stampBeforeReading
                                                   : DiskStamp::of(file.standardizedPath));
     const bool binary = file.decoded.isBinary;
-    document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text),
-                                                               std::move(file.lineIndex)));
+    // A line index built with the text (on the worker that read it) is taken as it is; one
+    // that does not fit the text is a fault, and the text is indexed here instead.
+    std::optional<LineIndex> index = std::move(file.lineIndex);
+    if (index && index->length() != static_cast<std::int64_t>(file.decoded.text.size()))
+        index.reset();
+    document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text)));
 
     EditorDocument* untouched = activeDocument();
     if (untouched && (untouched->fileURL() || untouched->isDirty() || !untouched->isLoaded() ||
                       untouched->length() != 0))
         untouched = nullptr;
 
-    const std::size_t index = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
-    installDocument(std::move(created), index);
+    const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
+    installDocument(std::move(created), at);
     // Loaded at once; a binary-looking (read-only) file keeps its text exactly as decoded.
-    loadPendingContent(document);
+    loadPendingContent(document, std::move(index));
     if (pretty) {
         document.setDirty(true);
         document.setPersistedRevision(std::nullopt);
@@ -244,10 +289,11 @@ void EditorWindowController::showActiveDocument() {
     m_textView->breakUndoCoalescing();
     if (!document)
         return;
-    if (!document->isLoaded())
+    if (!document->isLoaded() && !loadInBackground(*document))
         loadPendingContent(*document);
     if (!document->isLoaded()) {
-        // The content could not be loaded: nothing to show or edit until a retry succeeds.
+        // The content could not be loaded (or is being read in the background): nothing to
+        // show or edit until it is.
         m_textView->setDocument(nullptr);
         refreshTabBar();
         refreshStatusBar();
@@ -267,12 +313,17 @@ void EditorWindowController::showActiveDocument() {
 }
 
 void EditorWindowController::loadPendingContent(EditorDocument& document) {
+    loadPendingContent(document, std::nullopt);
+}
+
+void EditorWindowController::loadPendingContent(EditorDocument& document,
+                                                std::optional<LineIndex> index,
+                                                std::optional<DecodedText> preread) {
     if (document.isLoaded())
         return;
     const auto& fileURL = document.fileURL();
     const QString path = fileURL.value_or(QString());
     std::u16string text;
-    std::optional<LineIndex> lineIndex; // built with the text already (pretty-on-open)
     bool keepLineBreaks = false;
     auto readFile = [&]() -> std::optional<DecodedText> {
         auto decoded = windowFiles::readDecoded(path);
@@ -287,10 +338,13 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
         std::fprintf(stderr, "Vendrix: dosya okunamadı: %s\n", path.toLocal8Bit().constData());
     };
     const EditorDocument::PendingContent& pending = document.pending();
+    // A prebuilt index belongs to text handed over: opened, or read in the background.
+    if (pending.kind != EditorDocument::PendingContent::Kind::text &&
+        !(pending.kind == EditorDocument::PendingContent::Kind::file && preread))
+        index.reset();
     switch (pending.kind) {
     case EditorDocument::PendingContent::Kind::text:
         text = document.takePendingText(); // setText() below clears the pending content
-        lineIndex = document.takePendingLineIndex();
         keepLineBreaks = document.isReadOnly();
         break;
     case EditorDocument::PendingContent::Kind::buffer: {
@@ -333,7 +387,7 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     }
     case EditorDocument::PendingContent::Kind::file:
         if (fileURL) {
-            auto decoded = readFile();
+            auto decoded = preread ? std::move(preread) : readFile();
             if (!decoded) {
                 failed();
                 return;
@@ -349,8 +403,8 @@ void EditorWindowController::loadPendingContent(EditorDocument& document) {
     case EditorDocument::PendingContent::Kind::empty:
         break;
     }
-    if (lineIndex)
-        document.setText(std::move(text), std::move(*lineIndex));
+    if (index) // decoded text, already LF-only where it may be (or binary, kept as is)
+        document.setText(std::move(text), std::move(*index));
     else
         document.setText(std::move(text), keepLineBreaks);
     if (!fileURL)

@@ -55,6 +55,8 @@ ReadFailure::Kind failureKind(UserFileErrorKind kind) {
         return ReadFailure::Kind::notAFile;
     case UserFileErrorKind::tooLarge:
         return ReadFailure::Kind::tooLarge;
+    case UserFileErrorKind::cancelled:
+        return ReadFailure::Kind::cancelled;
     default:
         return ReadFailure::Kind::unreadable;
     }
@@ -76,6 +78,15 @@ std::expected<DecodedText, ReadFailure> readDecoded(const QString& path) {
         return std::unexpected(
             ReadFailure{failureKind(contents.error().kind), describe(contents.error(), false)});
     return std::move(contents->decoded);
+}
+
+std::expected<LoadedTextFile, ReadFailure> load(const QString& path,
+                                                TextFileLoader::Progress progress) {
+    auto loaded = TextFileLoader::load(nativePath(path), {}, std::move(progress));
+    if (!loaded)
+        return std::unexpected(
+            ReadFailure{failureKind(loaded.error().kind), describe(loaded.error(), false)});
+    return std::move(*loaded);
 }
 
 std::expected<void, QString> write(const QString& path, std::string_view bytes) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/text/TextFileCodec.h"
+#include "core/text/TextFileLoader.h"
 #include "core/text/UserFileError.h"
 
 #include <QString>
@@ -13,7 +14,7 @@ namespace vendrix::app::windowFiles {
 
 /// Why a user file could not be read. `description` is a complete Turkish sentence.
 struct ReadFailure {
-    enum class Kind { notFound, notAFile, tooLarge, unreadable };
+    enum class Kind { notFound, notAFile, tooLarge, unreadable, cancelled };
     Kind kind = Kind::unreadable;
     QString description;
 };
@@ -25,6 +26,10 @@ struct ReadFailure {
 /// Reads and decodes a user's file in one buffer (the same checks as read(), and a file the
 /// free memory cannot hold is refused before anything is allocated).
 [[nodiscard]] std::expected<DecodedText, ReadFailure> readDecoded(const QString& path);
+/// readDecoded() and the text's line index, with progress and cancellation (see
+/// TextFileLoader); runs on any thread. A cancelled load fails with the kind `cancelled`.
+[[nodiscard]] std::expected<LoadedTextFile, ReadFailure> load(const QString& path,
+                                                              TextFileLoader::Progress progress);
 
 /// Saves a user's file through the safe writer: symbolic links followed, atomically where
 /// that keeps the file's identity, mode and owner kept, in place only when the directory

@@ -48,8 +48,8 @@ struct OpenedFile {
     QString standardizedPath;
     DecodedText decoded;
     std::optional<DiskStamp> stampBeforeReading;
-    /// The line index of `decoded.text`, when it was built already (pretty-on-open builds the
-    /// index of the formatted text on its worker).
+    /// The line index of `decoded.text`, when it was built already (on the worker that read
+    /// the file, or on pretty-on-open's worker for the formatted text).
     std::optional<LineIndex> lineIndex;
 };
 

@@ -111,6 +111,19 @@ void LineIndex::rebuild(const TextSource& text) {
     finishTable();
 }
 
+LineIndex::LineIndex(std::vector<std::int64_t> starts, std::int64_t length)
+    : m_starts(std::move(starts)), m_length(length), m_longest(-1), m_longestBound(length) {
+    assert(!m_starts.empty() && m_starts.front() == 0 && m_starts.back() <= length);
+    if (m_starts.empty())
+        m_starts.push_back(0);
+    finishTable();
+}
+
+void LineIndex::appendLineStarts(std::u16string_view units, std::int64_t base,
+                                 std::vector<std::int64_t>& starts) {
+    collectStarts(units.data(), static_cast<std::int64_t>(units.size()), base, starts);
+}
+
 void LineIndex::finishTable() {
     if (m_starts.capacity() > 4 * m_starts.size() + 4096)
         m_starts.shrink_to_fit();

@@ -26,6 +26,13 @@ public:
     /// The same index as LineIndex(text), for a large text scanned in two halves at once (a
     /// second thread takes the later half); for a worker that made the text and indexes it.
     static LineIndex ofLargeText(std::u16string_view text);
+    /// Adopts a table of line starts made with appendLineStarts() over the whole text of
+    /// `length` units, beginning with the entry 0 (so that parts of a text can be scanned
+    /// while others are still being produced).
+    LineIndex(std::vector<std::int64_t> starts, std::int64_t length);
+    /// Appends `base + i + 1` for every LF at position i of `units`.
+    static void appendLineStarts(std::u16string_view units, std::int64_t base,
+                                 std::vector<std::int64_t>& starts);
 
     /// Offset at which each line begins; strictly increasing, starting with 0. A copy of the
     /// whole table (for tests and checks): hot paths use lineStart(), range() and lineNumber().

@@ -82,7 +82,8 @@ void InPlaceText::touchTextPages() {
         *reinterpret_cast<volatile char*>(at) = 0;
 }
 
-DecodedText InPlaceText::decode(std::uint64_t count) && {
+DecodedText InPlaceText::decode(std::uint64_t count, const DecodedPrefix& prefix,
+                                std::size_t blockBytes) && {
     const std::string_view data(bytes(), static_cast<std::size_t>(std::min(count, m_byteCount)));
     const DetectedEncoding detected = TextFileCodec::detectEncoding(data);
     if (isUTF16(detected.encoding)) {
@@ -96,7 +97,30 @@ DecodedText InPlaceText::decode(std::uint64_t count) && {
     result.encoding = detected.encoding;
     const bool hasCR = std::memchr(data.data(), '\r', data.size()) != nullptr;
     char16_t* out = m_buffer.data();
-    std::size_t units = data.size();
+    // Block by block, front to back: the same single forward pass, with the units written so
+    // far final (and told) when no normalisation follows.
+    const DecodedPrefix* tell = prefix && (result.isBinary || !hasCR) ? &prefix : nullptr;
+    blockBytes = std::max<std::size_t>(blockBytes, 4);
+    std::size_t units = 0;
+    const auto inBlocks = [&](std::string_view body, bool utf8, TextEncoding encoding) {
+        while (!body.empty()) {
+            std::size_t take = std::min(blockBytes, body.size());
+            // Valid UTF-8 splits only before a lead byte; one is at most three bytes back.
+            while (utf8 && take < body.size() &&
+                   (static_cast<unsigned char>(body[take]) & 0xC0) == 0x80)
+                --take;
+            const std::string_view block = body.substr(0, take);
+            if (utf8) {
+                units += textEncoding::decodeValidUTF8(block, out + units);
+            } else {
+                textEncoding::decodeSingleByte(encoding, block, out + units);
+                units += block.size();
+            }
+            body.remove_prefix(take);
+            if (tell)
+                (*tell)(out, units);
+        }
+    };
     if (detected.encoding == TextEncoding::utf8 || detected.encoding == TextEncoding::utf8BOM) {
         std::string_view body = data;
         if (body.starts_with("\xEF\xBB\xBF"))
@@ -104,13 +128,13 @@ DecodedText InPlaceText::decode(std::uint64_t count) && {
         // Detection validated the whole of a file it calls UTF-8; one with a byte order mark
         // is checked here, and falls back to ISO-8859-1 like any undecodable file.
         if (detected.encoding == TextEncoding::utf8 || textEncoding::isValidUTF8(body)) {
-            units = textEncoding::decodeValidUTF8(body, out);
+            inBlocks(body, true, TextEncoding::utf8);
         } else {
             result.encoding = TextEncoding::isoLatin1;
-            textEncoding::decodeSingleByte(TextEncoding::isoLatin1, data, out);
+            inBlocks(data, false, TextEncoding::isoLatin1);
         }
     } else {
-        textEncoding::decodeSingleByte(detected.encoding, data, out);
+        inBlocks(data, false, detected.encoding);
     }
     if (!result.isBinary && hasCR) {
         result.lineEnding = lineEnding::detect(std::u16string_view(out, units)).value_or(LineEnding::lf);
@@ -136,7 +160,8 @@ DecodedText InPlaceText::decode(std::uint64_t count) && {
 namespace UserFileDecoder {
 
 std::expected<DecodedUserFile, UserFileError> read(const std::filesystem::path& path,
-                                                   UserFileReadOptions options) {
+                                                   UserFileReadOptions options,
+                                                   const DecodedPrefix& prefix) {
     if (options.memoryPerByte == 0)
         options.memoryPerByte = kMemoryPerByte;
     std::optional<InPlaceText> text;
@@ -161,7 +186,7 @@ std::expected<DecodedUserFile, UserFileError> read(const std::filesystem::path& 
         return DecodedUserFile{TextFileCodec::decode(contents->bytes), contents->stamp,
                                contents->endedEarly};
     }
-    return DecodedUserFile{std::move(*text).decode(placed->size), placed->stamp,
+    return DecodedUserFile{std::move(*text).decode(placed->size, prefix), placed->stamp,
                            placed->endedEarly};
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace vendrix {
@@ -17,6 +18,12 @@ struct DecodedUserFile {
     /// The file shrank while it was read; `decoded` holds what was there.
     bool endedEarly = false;
 };
+
+/// Told on the decoding thread that the first `finalUnits` units at `text` are decoded and
+/// final (the counts grow call by call). A text that needs its line breaks normalised after
+/// decoding, or UTF-16, is told nothing. The units stay at `text` when the text is handed
+/// over as DecodedText (the buffer moves, it is not copied).
+using DecodedPrefix = std::function<void(const char16_t* text, std::size_t finalUnits)>;
 
 /// One buffer that first holds a file's bytes at its end and then, decoded in place, its
 /// text at its front: opening a file costs the memory of its text and nothing more, and the
@@ -32,7 +39,11 @@ public:
     void touchTextPages();
     /// Decodes the first `count` bytes placed (fewer than `byteCount` when the file ended
     /// early) exactly as TextFileCodec::decode() would, and hands the buffer over as the text.
-    DecodedText decode(std::uint64_t count) &&;
+    /// Decoding goes `blockBytes` of the file at a time, telling `prefix` after each block.
+    DecodedText decode(std::uint64_t count, const DecodedPrefix& prefix = {},
+                       std::size_t blockBytes = kBlockBytes) &&;
+
+    static constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
 
 private:
     std::u16string m_buffer;
@@ -48,7 +59,8 @@ namespace UserFileDecoder {
 inline constexpr double kMemoryPerByte = 2.3;
 
 [[nodiscard]] std::expected<DecodedUserFile, UserFileError>
-read(const std::filesystem::path& path, UserFileReadOptions options = {});
+read(const std::filesystem::path& path, UserFileReadOptions options = {},
+     const DecodedPrefix& prefix = {});
 
 } // namespace UserFileDecoder
 } // namespace vendrix

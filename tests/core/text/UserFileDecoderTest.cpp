@@ -79,6 +79,41 @@ TEST(InPlaceTextTest, DecodesExactlyLikeTheCodec) {
     }
 }
 
+TEST(InPlaceTextTest, DecodedBlockByBlockTellsOnlyFinalUnits) {
+    // Tiny blocks put block edges inside multi-byte characters and next to CRs; every prefix
+    // told must already be the final text's, and the whole must equal the codec's.
+    std::mt19937 rng(7);
+    for (int round = 0; round < 3000; ++round) {
+        const std::string bytes = randomFile(rng);
+        const std::size_t block = 4 + rng() % 9;
+        const DecodedText expected = TextFileCodec::decode(bytes);
+        std::vector<std::u16string> told;
+        InPlaceText text(bytes.size());
+        std::memcpy(text.bytes(), bytes.data(), bytes.size());
+        const DecodedText decoded = std::move(text).decode(
+            bytes.size(), [&](const char16_t* units, std::size_t count) { told.emplace_back(units, count); },
+            block);
+        ASSERT_EQ(decoded, expected) << "round " << round;
+        std::size_t previous = 0;
+        for (const std::u16string& prefix : told) {
+            ASSERT_GT(prefix.size(), previous) << "round " << round;
+            ASSERT_EQ(prefix, decoded.text.substr(0, prefix.size())) << "round " << round;
+            previous = prefix.size();
+        }
+        // Told to the end exactly when nothing changes after decoding.
+        const bool final = (told.empty() ? 0 : told.back().size()) == decoded.text.size();
+        const bool normalised = !decoded.isBinary && bytes.find('\r') != std::string::npos;
+        const TextEncoding detected = TextFileCodec::detectEncoding(bytes).encoding;
+        const bool utf16 = detected == TextEncoding::utf16LE || detected == TextEncoding::utf16BE ||
+                           detected == TextEncoding::utf16LENoBOM ||
+                           detected == TextEncoding::utf16BENoBOM;
+        if (!normalised && !utf16)
+            EXPECT_TRUE(final) << "round " << round;
+        if (normalised || utf16)
+            EXPECT_TRUE(told.empty()) << "round " << round;
+    }
+}
+
 TEST(UserFileDecoderTest, ReadsDecodesAndFollowsAFileChangingUnderIt) {
     test::TempDir dir;
     const fs::path file = dir.path() / "a.txt";

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/context/OpenFormattingPanel.h"
+#include "app/window/WindowFiles.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <expected>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+class QWidget;
+
+namespace vendrix {
+class FormatProgress;
+}
+
+namespace vendrix::app {
+
+/// Reads, decodes and indexes one large file on a worker thread while the window goes on
+/// painting and taking input. Once the open has run `panelDelayMilliseconds` a progress panel
+/// appears ("“name” açılıyor…", a bar, "Vazgeç"; Escape too); cancelling stops the worker,
+/// which frees whatever it had read. `done` runs on the main thread exactly once, after the
+/// worker has finished: with the loaded file, the failure, or the kind `cancelled`.
+/// Destroying the object cancels the worker and waits for it, without calling `done`.
+class BackgroundOpen final : public QObject {
+    Q_OBJECT
+
+public:
+    using Result = std::expected<LoadedTextFile, windowFiles::ReadFailure>;
+
+    /// `step`, when given, runs on the worker before the read starts (with 0) and at every
+    /// progress report (a test seam: it may hold the worker at a chosen point).
+    BackgroundOpen(QWidget* panelParent, QString path, QString name, int panelDelayMilliseconds,
+                   std::function<void(Result)> done, std::function<void(double)> step = {});
+    ~BackgroundOpen() override;
+
+    /// Asks the worker to stop; `done` follows with `cancelled` (unless it had finished).
+    void cancel();
+    const QString& path() const { return m_path; }
+    /// The progress panel, once it has appeared.
+    OpenFormattingPanel* panel() const { return m_panel; }
+    /// The panel's title for a file name.
+    static QString title(const QString& name);
+    /// Runs `step` once `busy` answers false, asking again every 50 ms from `context`'s
+    /// event loop (a result that arrives while a prompt is up waits for it to close).
+    static void whenNotBusy(QObject* context, std::function<bool()> busy, std::function<void()> step);
+
+private:
+    void finish();
+
+    QString m_path;
+    std::shared_ptr<FormatProgress> m_progress;
+    std::function<void(Result)> m_done;
+    std::optional<Result> m_result; // written by the worker before it sets m_finished
+    std::atomic<bool> m_finished{false};
+    QPointer<OpenFormattingPanel> m_panel;
+    QTimer m_panelTimer;
+    std::thread m_worker;
+};
+
+} // namespace vendrix::app
