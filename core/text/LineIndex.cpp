@@ -143,15 +143,27 @@ LineIndex LineIndex::ofLargeText(std::u16string_view text) {
     if (starts.capacity() < n + gap)
         starts.reserve(n + gap);
     starts.insert(starts.end(), later.begin(), later.end());
+    return adopting(std::move(starts), static_cast<std::int64_t>(text.size()));
+}
+
+LineIndex LineIndex::adopting(std::vector<std::int64_t> starts, std::int64_t length) {
+    assert(!starts.empty() && starts.front() == 0 && starts.back() <= length);
+    if (starts.empty())
+        starts.push_back(0);
+    // The gap at the table's end, as rebuild() leaves it.
+    const size_t n = starts.size();
+    const size_t gap = std::max(kMinGap, n / 32);
+    if (starts.capacity() < n + gap)
+        starts.reserve(n + gap);
     starts.resize(n + gap);
     LineIndex index;
     index.m_starts = std::move(starts);
     index.m_gapBegin = n;
     index.m_gapEnd = n + gap;
     index.m_pendingShift = 0;
-    index.m_length = static_cast<std::int64_t>(text.size());
+    index.m_length = length;
     index.m_longest = -1; // found on first request
-    index.m_longestBound = index.m_length;
+    index.m_longestBound = length;
     return index;
 }
 

@@ -27,6 +27,10 @@ public:
     /// The same index as LineIndex(text), for a large text scanned in two halves at once (a
     /// second thread takes the later half); for a worker that made the text and indexes it.
     static LineIndex ofLargeText(std::u16string_view text);
+    /// The index of a text of `length` units whose line starts `starts` holds as lineStarts()
+    /// would (0 first, then the offset after each LF): for a writer that noted them as it
+    /// wrote the text. The table is taken over without a pass over the text.
+    static LineIndex adopting(std::vector<std::int64_t> starts, std::int64_t length);
 
     /// Offset at which each line begins; strictly increasing, starting with 0. A copy of the
     /// whole table (for tests and checks): hot paths use lineStart(), range() and lineNumber().
