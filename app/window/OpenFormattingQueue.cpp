@@ -125,8 +125,7 @@ void OpenFormattingQueue::startNext() {
             finished.lineIndex =
                 lineStarts.empty()
                     ? LineIndex::ofLargeText(pretty)
-                    : LineIndex::adopting(std::move(lineStarts),
-                                          static_cast<std::int64_t>(pretty.size()));
+                    : LineIndex(std::move(lineStarts), static_cast<std::int64_t>(pretty.size()));
             finished.lineIndex.longestLineLength();
         }
         finished.original = std::move(original);

@@ -109,6 +109,23 @@ void LineIndex::rebuild(const TextSource& text) {
     m_starts.reserve(static_cast<size_t>(m_length / 64 + 16));
     m_starts.push_back(0);
     collectStarts(text, {0, m_length}, m_starts);
+    finishTable();
+}
+
+LineIndex::LineIndex(std::vector<std::int64_t> starts, std::int64_t length)
+    : m_starts(std::move(starts)), m_length(length), m_longest(-1), m_longestBound(length) {
+    assert(!m_starts.empty() && m_starts.front() == 0 && m_starts.back() <= length);
+    if (m_starts.empty())
+        m_starts.push_back(0);
+    finishTable();
+}
+
+void LineIndex::appendLineStarts(std::u16string_view units, std::int64_t base,
+                                 std::vector<std::int64_t>& starts) {
+    collectStarts(units.data(), static_cast<std::int64_t>(units.size()), base, starts);
+}
+
+void LineIndex::finishTable() {
     if (m_starts.capacity() > 4 * m_starts.size() + 4096)
         m_starts.shrink_to_fit();
     // The gap starts at the end, in whatever room the table already has.
@@ -143,27 +160,15 @@ LineIndex LineIndex::ofLargeText(std::u16string_view text) {
     if (starts.capacity() < n + gap)
         starts.reserve(n + gap);
     starts.insert(starts.end(), later.begin(), later.end());
-    return adopting(std::move(starts), static_cast<std::int64_t>(text.size()));
-}
-
-LineIndex LineIndex::adopting(std::vector<std::int64_t> starts, std::int64_t length) {
-    assert(!starts.empty() && starts.front() == 0 && starts.back() <= length);
-    if (starts.empty())
-        starts.push_back(0);
-    // The gap at the table's end, as rebuild() leaves it.
-    const size_t n = starts.size();
-    const size_t gap = std::max(kMinGap, n / 32);
-    if (starts.capacity() < n + gap)
-        starts.reserve(n + gap);
     starts.resize(n + gap);
     LineIndex index;
     index.m_starts = std::move(starts);
     index.m_gapBegin = n;
     index.m_gapEnd = n + gap;
     index.m_pendingShift = 0;
-    index.m_length = length;
+    index.m_length = static_cast<std::int64_t>(text.size());
     index.m_longest = -1; // found on first request
-    index.m_longestBound = length;
+    index.m_longestBound = index.m_length;
     return index;
 }
 

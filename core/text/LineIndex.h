@@ -27,10 +27,13 @@ public:
     /// The same index as LineIndex(text), for a large text scanned in two halves at once (a
     /// second thread takes the later half); for a worker that made the text and indexes it.
     static LineIndex ofLargeText(std::u16string_view text);
-    /// The index of a text of `length` units whose line starts `starts` holds as lineStarts()
-    /// would (0 first, then the offset after each LF): for a writer that noted them as it
-    /// wrote the text. The table is taken over without a pass over the text.
-    static LineIndex adopting(std::vector<std::int64_t> starts, std::int64_t length);
+    /// Adopts a table of line starts made with appendLineStarts() over the whole text of
+    /// `length` units, beginning with the entry 0 (so that parts of a text can be scanned
+    /// while others are still being produced).
+    LineIndex(std::vector<std::int64_t> starts, std::int64_t length);
+    /// Appends `base + i + 1` for every LF at position i of `units`.
+    static void appendLineStarts(std::u16string_view units, std::int64_t base,
+                                 std::vector<std::int64_t>& starts);
 
     /// Offset at which each line begins; strictly increasing, starting with 0. A copy of the
     /// whole table (for tests and checks): hot paths use lineStart(), range() and lineNumber().
@@ -73,6 +76,8 @@ public:
 
 private:
     void rebuild(const TextSource& text);
+    /// After the starts are in m_starts: trims spare room and opens the gap at the end.
+    void finishTable();
     /// Number of entries, the gap excluded.
     size_t count() const { return m_starts.size() - (m_gapEnd - m_gapBegin); }
     /// The start of line `i` (0 <= i < count()), pending shift included.

@@ -161,13 +161,11 @@ TEST(LineIndexTest, ALargeTextScannedInTwoHalvesGivesTheSameIndex) {
     EXPECT_EQ(LineIndex::ofLargeText(u"a\nb"), LineIndex(u"a\nb"));
     // A table noted by the text's writer is taken over as the index, and edits after it too.
     for (std::u16string_view small : {u"", u"\n", u"abc", u"a\n\nb\n"}) {
-        LineIndex adopted = LineIndex::adopting(LineIndex(small).lineStarts(),
-                                                static_cast<std::int64_t>(small.size()));
+        LineIndex adopted(LineIndex(small).lineStarts(), static_cast<std::int64_t>(small.size()));
         EXPECT_EQ(adopted, LineIndex(small));
         EXPECT_EQ(adopted.longestLineLength(), LineIndex(small).longestLineLength());
     }
-    LineIndex adopted =
-        LineIndex::adopting(LineIndex(text).lineStarts(), static_cast<std::int64_t>(text.size()));
+    LineIndex adopted(LineIndex(text).lineStarts(), static_cast<std::int64_t>(text.size()));
     text.insert(half / 2, u"x\ny");
     adopted.update({static_cast<std::int64_t>(half / 2), 3}, 3, text);
     EXPECT_EQ(adopted, LineIndex(text));
