@@ -81,7 +81,7 @@ bool JSONStreamSink<CharT, Pretty>::comment(std::uint32_t start, std::uint32_t e
     if (!copy(start, end))
         return fail(FormatProgress::cancelledError(), false);
     if (m_lineStarts) {
-        // A block comment may hold line breaks (a line comment ends before its own).
+        // A block comment may hold line breaks.
         const std::size_t from = m_size - (end - start);
         for (std::size_t i = from; i < m_size; ++i)
             if (m_data[i] == '\n')
