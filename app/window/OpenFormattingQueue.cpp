@@ -98,11 +98,13 @@ void OpenFormattingQueue::startNext() {
                             indent = m_current->indent, progress = m_progress,
                             original = std::move(m_current->file.decoded.text)]() mutable {
         Finished finished;
+        // The JSON formatter notes its output's line starts as it writes them.
+        std::vector<std::int64_t> lineStarts;
         finished.result = [&]() -> Result {
             FormatProgress::Scope scope(progress);
             const std::u16string_view text = original;
             if (kind == OpenPrettyCandidate::json)
-                return JSONFormatter::pretty(text, indent, false);
+                return JSONFormatter::pretty(text, indent, lineStarts);
             return MarkupFormatter::pretty(text,
                                            kind == OpenPrettyCandidate::xml
                                                ? MarkupFormatter::Dialect::xml
@@ -120,7 +122,10 @@ void OpenFormattingQueue::startNext() {
                 TextStorage::gapToOpenWith(static_cast<std::int64_t>(pretty.size())));
             if (pretty.capacity() < pretty.size() + gap)
                 pretty.reserve(pretty.size() + gap);
-            finished.lineIndex = LineIndex::ofLargeText(pretty);
+            finished.lineIndex =
+                lineStarts.empty()
+                    ? LineIndex::ofLargeText(pretty)
+                    : LineIndex(std::move(lineStarts), static_cast<std::int64_t>(pretty.size()));
             finished.lineIndex.longestLineLength();
         }
         finished.original = std::move(original);

@@ -87,6 +87,12 @@ struct JSONFormatter {
         std::u16string_view text, FormatIndent indent, bool sortKeys);
     [[nodiscard]] static std::expected<std::u16string, FormatError> minify(
         std::u16string_view text, bool sortKeys);
+    /// Unsorted pretty output, the same as pretty(text, indent, false), with its line starts
+    /// in `lineStarts` as LineIndex holds them (0, then the offset after each line feed):
+    /// recorded while writing, so a caller indexing the output needs no pass over it. Left
+    /// empty when the output was not made that way (or on failure).
+    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(
+        std::u16string_view text, FormatIndent indent, std::vector<std::int64_t>& lineStarts);
 
     /// The same operations on UTF-8 bytes; the output bytes are finished (trailing white space
     /// removed, a final line feed kept) but not checked for valid UTF-8. Unsorted output is

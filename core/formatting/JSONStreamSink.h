@@ -10,6 +10,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vendrix {
 
@@ -60,6 +61,19 @@ public:
         m_blockSize = blockSize;
         m_softLimit = std::min<std::uint64_t>(m_limit, blockSize);
         m_runLimit = static_cast<std::uint32_t>(std::min<std::size_t>(blockSize, UINT32_MAX));
+    }
+
+    /// Records the output's line starts in `starts` as it is written (UTF-16 output kept
+    /// whole): 0, then the offset after each line feed of the finished output, as the line
+    /// index of that output holds them. Strings of valid JSON hold no line feed; comments may.
+    void recordLineStarts(std::vector<std::int64_t>& starts) {
+        m_lineStarts = &starts;
+        starts.clear();
+        // Room for lines of 4 input units on average: untouched capacity costs no memory,
+        // while regrowing a table of millions of starts copies it.
+        starts.reserve(m_input.size() / 4 + 1024);
+        preferHugePages(starts.data(), starts.capacity() * sizeof(std::int64_t));
+        starts.push_back(0);
     }
 
     [[gnu::always_inline]] bool push(std::uint32_t start, std::uint32_t end, Kind kind,
@@ -173,8 +187,17 @@ public:
                 --end;
             if (m_repair)
                 JSONUnits<char16_t>::replaceLoneSurrogates(m_data, end);
-            if (!m_input.empty() && m_input.back() == '\n')
+            if (m_lineStarts) {
+                // The trimmed line feeds go with their line starts.
+                while (m_lineStarts->size() > 1 &&
+                       m_lineStarts->back() > static_cast<std::int64_t>(end))
+                    m_lineStarts->pop_back();
+            }
+            if (!m_input.empty() && m_input.back() == '\n') {
                 m_data[end++] = '\n'; // the slack beyond m_size leaves room
+                if (m_lineStarts)
+                    m_lineStarts->push_back(static_cast<std::int64_t>(end));
+            }
             m_storage.resize(end);
         } else {
             m_storage.resize(m_size);
@@ -238,7 +261,10 @@ private:
         m_storage.resize_and_overwrite(size, [](CharT*, std::size_t n) { return n; });
         m_data = m_storage.data();
         m_capacity = m_storage.size();
+        preferHugePages(m_data, m_capacity * sizeof(CharT));
     }
+    // Asks for huge pages for a large buffer not yet written.
+    static void preferHugePages(const void* data, std::size_t bytes);
     // A line feed and `depth` indent units; false when that alone would pass the limit.
     [[gnu::always_inline]] bool newline() {
         const std::uint64_t lineBytes = 1 + m_depth * m_unit.size();
@@ -252,6 +278,8 @@ private:
             std::memcpy(m_data + m_size, m_lineRun.data(), kShortLine * sizeof(CharT));
         else
             std::memcpy(m_data + m_size, m_lineRun.data(), lineBytes * sizeof(CharT));
+        if (m_lineStarts)
+            m_lineStarts->push_back(static_cast<std::int64_t>(m_size + 1));
         m_size += lineBytes;
         return true;
     }
@@ -322,6 +350,7 @@ private:
     // The longest run of adjacent tokens collected before it is copied (minified).
     std::uint32_t m_runLimit = UINT32_MAX;
     bool m_repair = false;
+    std::vector<std::int64_t>* m_lineStarts = nullptr;
 };
 
 extern template class JSONStreamSink<char, true>;

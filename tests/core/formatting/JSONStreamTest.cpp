@@ -144,6 +144,48 @@ TEST(JSONStreamTest, UTF16StreamPastItsUnitLimitAnswersAsTheUTF8Stream) {
     EXPECT_FALSE(JSONFormatter::streamUTF16(deep, FormatIndent::spaces(40)).has_value());
 }
 
+// The line starts of a text as its line index holds them: 0, then the offset after each LF.
+std::vector<std::int64_t> lineStartsOf(std::u16string_view text) {
+    std::vector<std::int64_t> starts{0};
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == u'\n')
+            starts.push_back(static_cast<std::int64_t>(i + 1));
+    return starts;
+}
+
+TEST(JSONStreamTest, PrettyNotesTheLineStartsOfItsOutput) {
+    // The same output and errors as plain pretty output, and the output's own line starts
+    // (comments holding line feeds, trailing white space cut, a final line feed kept).
+    const auto check = [](const std::u16string& text, FormatIndent indent) {
+        std::vector<std::int64_t> starts{42};
+        const auto pretty = JSONFormatter::pretty(text, indent, starts);
+        ASSERT_EQ(pretty, JSONFormatter::pretty(text, indent, false)) << FormatText::toUTF8(text);
+        if (pretty)
+            ASSERT_EQ(starts, lineStartsOf(*pretty)) << FormatText::toUTF8(text);
+        else
+            ASSERT_TRUE(starts.empty());
+    };
+    test::JSONDocuments documents(20261211);
+    for (int round = 0; round < 3000; ++round)
+        check(FormatText::fromUTF8(documents.next()),
+              round % 2 ? FormatIndent::spaces(2) : FormatIndent::tab());
+    for (const std::u16string text :
+         {u"", u"\n", u"1", u"1\n", u"{}", u"[]\n\n", u"[1,{\"a\":[]}]", u"/* a\nb */",
+          u"// x\n[1, /* a\r\nb\n */ 2] // y\n", u"[1,\n// c\r\n2]  \n", u"[\"\xD800\"]\n",
+          u"{\"a\":1 /*\n*/}", u"[1,2", u"[\"a\nb\"]"})
+        check(text, FormatIndent::spaces(4));
+    // Large enough for the buffers' huge pages; and past the unit limit, where the output
+    // is made on bytes and notes no starts.
+    std::u16string large = u"[";
+    for (int i = 0; large.size() < (std::size_t{3} << 20); ++i)
+        large += u"{\"k\":[1,2,{\"x\":\"\u00e7\"}]}, /* c\n */";
+    check(large + u"0]\n", FormatIndent::spaces(2));
+    const std::u16string deep = std::u16string(1400, u'[') + u"1" + std::u16string(1400, u']');
+    std::vector<std::int64_t> starts;
+    ASSERT_TRUE(JSONFormatter::pretty(deep, FormatIndent::spaces(16), starts));
+    EXPECT_TRUE(starts.empty());
+}
+
 TEST(JSONStreamTest, BlockStreamHandsOverTheStreamsBytesInBlocksOrItsErrorAlone) {
     // Tiny blocks put block ends everywhere, also inside white space held back at a block's end.
     test::JSONDocuments documents(20261209);

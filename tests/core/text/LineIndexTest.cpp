@@ -208,6 +208,16 @@ TEST(LineIndexTest, ALargeTextScannedInTwoHalvesGivesTheSameIndex) {
     halves.update({0, 1}, 1, text);
     EXPECT_EQ(halves, LineIndex(text));
     EXPECT_EQ(LineIndex::ofLargeText(u"a\nb"), LineIndex(u"a\nb"));
+    // A table noted by the text's writer is taken over as the index, and edits after it too.
+    for (std::u16string_view small : {u"", u"\n", u"abc", u"a\n\nb\n"}) {
+        LineIndex adopted(LineIndex(small).lineStarts(), static_cast<std::int64_t>(small.size()));
+        EXPECT_EQ(adopted, LineIndex(small));
+        EXPECT_EQ(adopted.longestLineLength(), LineIndex(small).longestLineLength());
+    }
+    LineIndex adopted(LineIndex(text).lineStarts(), static_cast<std::int64_t>(text.size()));
+    text.insert(half / 2, u"x\ny");
+    adopted.update({static_cast<std::int64_t>(half / 2), 3}, 3, text);
+    EXPECT_EQ(adopted, LineIndex(text));
 }
 
 TEST(LineEndingTest, DetectNormalizeApply) {
