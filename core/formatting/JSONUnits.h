@@ -30,12 +30,8 @@ struct JSONUnits<char> {
 #if defined(__SSE2__)
     /// A bit per unit of the block at `p` (bit i for unit i) that is special.
     static unsigned special(const Unit* p) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i controlMax = _mm_set1_epi8(0x1F);
-        const __m128i hit = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('"')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\\'))),
-            _mm_cmpeq_epi8(_mm_max_epu8(v, controlMax), controlMax));
-        return static_cast<unsigned>(_mm_movemask_epi8(hit));
+        unsigned quotes; // the compiler drops what is not used
+        return special(p, quotes);
     }
     /// `special`, with the bits of the quotes in `quotes`.
     static unsigned special(const Unit* p, unsigned& quotes) {
@@ -75,17 +71,8 @@ struct JSONUnits<char16_t> {
 #if defined(__SSE2__)
     /// Two bits per unit of the block at `p` (bits 2i and 2i+1 for unit i) that is special.
     static unsigned special(const Unit* p) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i zero = _mm_setzero_si128();
-        const __m128i control = _mm_cmpeq_epi16(
-            _mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFFE0))), zero);
-        const __m128i surrogate =
-            _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800))),
-                            _mm_set1_epi16(static_cast<short>(0xD800)));
-        const __m128i hit = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16('"')), _mm_cmpeq_epi16(v, _mm_set1_epi16('\\'))),
-            _mm_or_si128(control, surrogate));
-        return static_cast<unsigned>(_mm_movemask_epi8(hit));
+        unsigned quotes; // the compiler drops what is not used
+        return special(p, quotes);
     }
     static unsigned special(const Unit* p, unsigned& quotes) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
