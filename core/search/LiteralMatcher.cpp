@@ -175,6 +175,19 @@ void LiteralMatcher::prepareProbe() {
     m_probe.lastOffset = m - 1;
     m_probe.middleOffset = middleOffset;
     m_probeWidth = std::max({firstWidth, lastWidth, probeWidthFor(middle.size())});
+    // Where every filtered unit is a single unit or an ASCII letter in either case, the group
+    // filter compares once per position after setting 0x20 (the padded slot 1 holds the
+    // lower-case letter or the single unit).
+    auto foldOf = [](const std::vector<char16_t>& units, char16_t& fold) {
+        fold = 0;
+        if (units.size() == 1)
+            return true;
+        const char16_t lower = units[1];
+        fold = 0x20;
+        return units.size() == 2 && lower >= u'a' && lower <= u'z' && units[0] == (lower & ~0x20);
+    };
+    m_groupFolded = m_probeWidth == 2 && foldOf(first, m_probe.firstFold) &&
+                    foldOf(last, m_probe.lastFold) && foldOf(middle, m_probe.middleFold);
 
     m_unitsCompare = m <= static_cast<std::int64_t>(m_units.size());
     for (std::int64_t i = 0; i < m && m_unitsCompare; ++i) {
@@ -191,6 +204,7 @@ void LiteralMatcher::prepareProbe() {
 LiteralMatcher LiteralMatcher::withoutVectorScan() const {
     LiteralMatcher copy = *this;
     copy.m_probeWidth = 0;
+    copy.m_groupFolded = false;
     return copy;
 }
 
@@ -288,6 +302,9 @@ std::int64_t LiteralMatcher::groupScan(const char16_t* text, std::int64_t from, 
     // and eight for the unit compare) is still readable; the rest goes to vectorScan.
     const std::int64_t limit = std::min(to - m + 1, readable - 64 - 8 - m);
     auto run = [&]<bool EveryGroup>(auto& group) {
+        if (m_groupFolded)
+            return literalScan::eachGroup<literalScan::kFoldedWidth, EveryGroup>(
+                text, from, limit, m_probe, group);
         switch (m_probeWidth) {
         case 1: return literalScan::eachGroup<1, EveryGroup>(text, from, limit, m_probe, group);
         case 2: return literalScan::eachGroup<2, EveryGroup>(text, from, limit, m_probe, group);

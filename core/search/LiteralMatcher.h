@@ -88,6 +88,7 @@ private:
     std::array<char16_t, 8> m_unitFold{};
     literalScan::Probe<char16_t> m_probe;
     int m_probeWidth = 0; // units compared per end: 1, 2 or 4; 0 without the vector filter
+    bool m_groupFolded = false; // the group filter folds ASCII letters (see prepareProbe)
 };
 
 namespace literalFolding {

@@ -25,6 +25,11 @@ struct Probe {
     std::array<Unit, 4> middle{};
     std::int64_t lastOffset = 0;
     std::int64_t middleOffset = 0;
+    /// For the folded group filter: 0x20 where a filtered unit is an ASCII letter in either
+    /// case (the text unit with 0x20 set equals the lower-case key), 0 for a single unit.
+    Unit firstFold = 0;
+    Unit lastFold = 0;
+    Unit middleFold = 0;
 };
 
 /// True when the processor runs AVX2 code (asked once) and it is allowed.
