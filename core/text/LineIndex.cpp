@@ -156,13 +156,7 @@ LineIndex LineIndex::ofLargeText(std::u16string_view text) {
 
     // One table for both halves, with the gap at its end as rebuild() leaves it.
     starts.insert(starts.end(), later.begin(), later.end());
-    LineIndex index;
-    index.m_starts = std::move(starts);
-    index.m_length = static_cast<std::int64_t>(text.size());
-    index.m_longest = -1; // found on first request
-    index.m_longestBound = index.m_length;
-    index.finishTable();
-    return index;
+    return LineIndex(std::move(starts), static_cast<std::int64_t>(text.size()));
 }
 
 void LineIndex::shiftFrom(size_t index, std::int64_t delta) {
