@@ -199,12 +199,42 @@ void LiteralMatcher::prepareProbe() {
         m_units[static_cast<std::size_t>(i)] = key;
         m_unitFold[static_cast<std::size_t>(i)] = asciiLetter ? 0x20 : 0;
     }
+    prepareByteQuery();
+}
+
+void LiteralMatcher::prepareByteQuery() {
+    const auto m = static_cast<std::int64_t>(m_needle.size());
+    if (!m_unitsCompare || m_wholeWord)
+        return;
+    for (std::int64_t i = 0; i < m; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        if (m_units[k] < 0x01 || m_units[k] > 0xFE)
+            return;
+    }
+    // Matches of a query that overlaps itself ("aa", "abab") exclude each other.
+    const std::u16string_view needle = m_needle;
+    for (std::int64_t k = 1; k < m; ++k)
+        if (needle.substr(0, static_cast<std::size_t>(k)) ==
+            needle.substr(static_cast<std::size_t>(m - k)))
+            return;
+    for (std::int64_t i = 0; i < m; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        m_byteQuery.units[k] = static_cast<std::uint8_t>(m_units[k]);
+        m_byteQuery.fold[k] = static_cast<std::uint8_t>(m_unitFold[k]);
+    }
+    m_byteQuery.length = static_cast<int>(m);
+}
+
+std::int64_t LiteralMatcher::countMatches(std::u16string_view text, std::int64_t from,
+                                          std::int64_t to) const {
+    return literalScan::countPositions(text.data(), from, to - length() + 1, m_byteQuery);
 }
 
 LiteralMatcher LiteralMatcher::withoutVectorScan() const {
     LiteralMatcher copy = *this;
     copy.m_probeWidth = 0;
     copy.m_groupFolded = false;
+    copy.m_byteQuery = {};
     return copy;
 }
 

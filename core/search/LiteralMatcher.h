@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/search/LiteralCount.h"
 #include "core/search/LiteralScan.h"
 #include "core/search/SearchOptions.h"
 
@@ -54,6 +55,16 @@ public:
     std::int64_t findEach(std::u16string_view text, std::int64_t from, std::int64_t to,
                           MatchSink sink, void* context) const;
 
+    /// True when countMatches() counts without finding the matches one by one: a query of
+    /// at most eight units without whole words, each unit in U+0001...U+00FE (an ASCII letter
+    /// in either case without case), that cannot overlap itself (so every position where
+    /// it matches holds a match of the sequential search).
+    [[nodiscard]] bool countsAlone() const { return m_byteQuery.length != 0; }
+    /// When countsAlone(): the number of matches lying inside [from, to), as findEach would
+    /// hand them over.
+    [[nodiscard]] std::int64_t countMatches(std::u16string_view text, std::int64_t from,
+                                            std::int64_t to) const;
+
     /// The same matcher without the vector filter (the Horspool scan alone), to compare
     /// the two in tests and benchmarks.
     [[nodiscard]] LiteralMatcher withoutVectorScan() const;
@@ -65,6 +76,7 @@ public:
 private:
     LiteralMatcher() = default;
     void prepareProbe();
+    void prepareByteQuery();
     template <class Accept>
     std::int64_t vectorScan(const char16_t* text, std::int64_t from, std::int64_t to,
                             Accept& accept) const;
@@ -89,6 +101,7 @@ private:
     literalScan::Probe<char16_t> m_probe;
     int m_probeWidth = 0; // units compared per end: 1, 2 or 4; 0 without the vector filter
     bool m_groupFolded = false; // the group filter folds ASCII letters (see prepareProbe)
+    literalScan::ByteQuery m_byteQuery; // length 0 unless countsAlone()
 };
 
 namespace literalFolding {

@@ -457,4 +457,28 @@ enumerateMatchRangeBatches(const SearchPattern& pattern, std::u16string_view tex
     return enumerateLiteral(*literal, text, start, end, meter, deliver);
 }
 
+std::optional<std::expected<std::int64_t, SearchFailure>>
+countLiteralMatches(const SearchPattern& pattern, std::u16string_view text, TextRange range,
+                    const SearchBudget& budget, std::int64_t maxMatches) {
+    const LiteralMatcher* literal = pattern.literal();
+    if (!literal || !literal->countsAlone())
+        return std::nullopt;
+    const auto [start, end] = enumerationBounds(text, range);
+    if (!literal->isExactFor(text, start, end))
+        return std::nullopt;
+    BudgetMeter meter(budget);
+    if (!meter.checkNow())
+        return std::unexpected(*meter.failure());
+    const std::int64_t m = literal->length();
+    std::int64_t count = 0;
+    for (std::int64_t pos = start; pos + m <= end && count <= std::max<std::int64_t>(maxMatches, 0);) {
+        const std::int64_t windowEnd = std::min(end, pos + kLiteralWindow + m - 1);
+        count += literal->countMatches(text, pos, windowEnd);
+        pos = windowEnd - m + 1;
+        if (!meter.checkNow())
+            return std::unexpected(*meter.failure());
+    }
+    return count;
+}
+
 } // namespace vendrix

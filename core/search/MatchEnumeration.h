@@ -7,6 +7,7 @@
 #include <unicode/uversion.h>
 
 #include <cstdint>
+#include <expected>
 #include <functional>
 #include <optional>
 #include <span>
@@ -76,5 +77,13 @@ using RangeBatchHandler = std::function<bool(std::span<const TextRange>)>;
 enumerateMatchRangeBatches(const SearchPattern& pattern, std::u16string_view text,
                            TextRange range, const SearchBudget& budget, std::int64_t maxMatches,
                            const RangeBatchHandler& handler, ParallelScan parallel = {});
+
+/// The number of matches of `range`, for a plain query whose matcher counts them without
+/// finding each (LiteralMatcher::countsAlone()); none for any other pattern or text. The
+/// budget is checked between windows of the text; counting stops once more than
+/// `maxMatches` were seen (the count returned is then above it, not exact).
+[[nodiscard]] std::optional<std::expected<std::int64_t, SearchFailure>>
+countLiteralMatches(const SearchPattern& pattern, std::u16string_view text, TextRange range,
+                    const SearchBudget& budget, std::int64_t maxMatches);
 
 } // namespace vendrix

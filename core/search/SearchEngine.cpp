@@ -128,6 +128,14 @@ std::expected<MatchCount, SearchFailure> SearchEngine::countAll(const SearchPatt
                                                                 std::int64_t limit,
                                                                 const SearchBudget& budget) {
     MatchCount result;
+    if (auto counted = countLiteralMatches(pattern, text, range.value_or(wholeText(text)), budget,
+                                           limit)) {
+        if (!*counted)
+            return std::unexpected(counted->error());
+        result.count = std::clamp<std::int64_t>(**counted, 0, std::max<std::int64_t>(limit, 0));
+        result.truncated = **counted > result.count;
+        return result;
+    }
     auto failure = enumerateMatchRangeBatches(
         pattern, text, range.value_or(wholeText(text)), budget,
         limit < INT64_MAX ? limit + 1 : limit, [&](std::span<const TextRange> batch) {

@@ -245,6 +245,76 @@ TEST_P(LiteralVectorScanKernels, MatchesAtEveryOffsetAroundVectorBlocksAndTextEn
     }
 }
 
+// The count that compares every position as bytes: text units that narrow to a byte near a
+// query unit's (0x100 and 0x7FFF saturate to 0xFF, 0x8000 and above to 0, 0x8061 has 'a' as
+// its low byte), case variants, matches around the narrowing blocks (8160 and 4080 positions)
+// and the ends of the range, and ranges starting anywhere.
+TEST_P(LiteralVectorScanKernels, CountsWithoutFindingExactlyWhatTheSearchFinds) {
+    const std::u16string units = u"abcAB-\u00E9\u00FE\u00C9";
+    const std::u16string noise[] = {u"\u0000", u"\u00FF", u"\u0100", u"\u01FE", u"\u7FFF",
+                                    u"\u8000", u"\u8061", u"\uFF41", u"\uFFFE", u"\n", u"x"};
+    std::mt19937 rng(61);
+    int countedAlone = 0;
+    for (int round = 0; round < 300; ++round) {
+        std::u16string query;
+        const std::size_t length = 1 + rng() % 8;
+        while (query.size() < length)
+            query += units[rng() % units.size()];
+        const bool matchCase = rng() % 2 == 0;
+        auto pattern = SearchPattern::compile(SearchOptions{query, false, matchCase, false});
+        ASSERT_TRUE(pattern && pattern->literal());
+        const LiteralMatcher& matcher = *pattern->literal();
+        if (!matcher.countsAlone())
+            continue;
+        ++countedAlone;
+        std::u16string text;
+        const std::size_t size = round % 10 == 0 ? 8000 + rng() % 9000 : rng() % 600;
+        while (text.size() < size) {
+            const unsigned pick = rng() % 8;
+            text += pick == 0 ? recased(rng, query)
+                    : pick < 4 ? std::u16string(1, units[rng() % units.size()])
+                               : noise[rng() % std::size(noise)];
+        }
+        const auto total = static_cast<std::int64_t>(text.size());
+        const std::int64_t from = rng() % 3 == 0 ? 0 : static_cast<std::int64_t>(rng() % (total + 1));
+        const std::int64_t to = rng() % 3 == 0 ? total : from + static_cast<std::int64_t>(rng() % (total - from + 1));
+        const std::vector<std::int64_t> found = eachMatch(matcher, text, from, to, SIZE_MAX);
+        ASSERT_EQ(matcher.countMatches(text, from, to), static_cast<std::int64_t>(found.size()))
+            << "query \"" << u8(query) << "\" case " << matchCase << " range " << from << "-" << to;
+        auto counted = SearchEngine::countAll(*pattern, text, std::nullopt, INT64_MAX,
+                                              SearchBudget::unlimited());
+        auto expression = SearchEngine::findAll(pattern->withoutLiteralFastPath(), text,
+                                                std::nullopt, INT64_MAX, SearchBudget::unlimited());
+        ASSERT_TRUE(counted && expression);
+        ASSERT_EQ(counted->count, static_cast<std::int64_t>(expression->ranges.size()))
+            << "query \"" << u8(query) << "\" case " << matchCase;
+    }
+    EXPECT_GT(countedAlone, 150);
+
+    // Queries that overlap themselves, whole words and units outside the bytes are counted
+    // by finding the matches.
+    for (const SearchOptions& options :
+         {SearchOptions{u"aba", false, true, false}, SearchOptions{u"aA", false, false, false},
+          SearchOptions{u"ab", false, true, true}, SearchOptions{u"\u00FF", false, true, false},
+          SearchOptions{u"a\u0100", false, true, false}, SearchOptions{u"abcdefghi", false, true, false}})
+        EXPECT_FALSE(SearchPattern::compile(options)->literal()->countsAlone()) << u8(options.query);
+
+    // Across the engine's windows of a million units, and with a limit.
+    std::u16string large(std::size_t{1} << 21, u'.');
+    for (std::size_t at : {std::size_t{0}, (std::size_t{1} << 20) - 3, (std::size_t{1} << 20) + 3,
+                           (std::size_t{1} << 21) - 5})
+        large.replace(at, 5, u"COUNT");
+    auto count = SearchPattern::compile(SearchOptions{u"count", false, false, false});
+    ASSERT_TRUE(count->literal()->countsAlone());
+    EXPECT_EQ(SearchEngine::countAll(*count, large, std::nullopt, INT64_MAX, SearchBudget::unlimited()),
+              (MatchCount{4, false}));
+    EXPECT_EQ(SearchEngine::countAll(*count, large, std::nullopt, 3, SearchBudget::unlimited()),
+              (MatchCount{3, true}));
+    EXPECT_EQ(SearchEngine::countAll(*count, large, TextRange{1, (std::int64_t{1} << 20) + 5},
+                                     INT64_MAX, SearchBudget::unlimited()),
+              (MatchCount{1, false}));
+}
+
 INSTANTIATE_TEST_SUITE_P(AvxAndSse2, LiteralVectorScanKernels, ::testing::Values(true, false));
 
 TEST(LiteralVectorScanTest, SearchesTheGapBufferPiecesAndTheirJoin) {
