@@ -1,5 +1,6 @@
 #include "app/context/EditorContext.h"
 
+#include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
 
 namespace vendrix::app {
@@ -13,6 +14,13 @@ std::optional<EditorContext::ColumnSelectionInfo> EditorContext::columnSelection
         return std::nullopt;
     return ColumnSelectionInfo{query->boundingRange(), query->lineParts(),
                                query->isRectangularWithWidth()};
+}
+
+void EditorContext::loadPending(std::vector<EditorDocument*> documents,
+                                std::function<void(bool completed)> then) {
+    for (EditorDocument* document : documents)
+        document->ensureLoaded();
+    then(true);
 }
 
 } // namespace vendrix::app

@@ -86,6 +86,15 @@ public:
     virtual void setLanguage(std::optional<std::string> languageID, EditorDocument& document) = 0;
     /// Makes `document` the active tab, loading it if needed.
     virtual void activate(EditorDocument& document) = 0;
+    /// Loads the pending content of `documents` and then calls `then` (on the main thread,
+    /// perhaps before returning). Large files are read on a worker behind a progress panel
+    /// that can be cancelled, one after the other, so the window keeps working; `then` gets
+    /// false when the user cancelled such a read: the large files not read yet stay pending
+    /// (the small ones are loaded all the same). A document that could not be read, or was
+    /// closed meanwhile, is simply not loaded: callers check isLoaded() afterwards. Here (test
+    /// doubles): each document is loaded at once.
+    virtual void loadPending(std::vector<EditorDocument*> documents,
+                             std::function<void(bool completed)> then);
     /// Recomputes the built-in status-bar fields.
     virtual void refreshStatusBar() = 0;
     /// The owner of the editor settings (font, tabs, theme, display options); null where

@@ -86,6 +86,8 @@ public:
     using EditorContext::applyEdits;
     void setLanguage(std::optional<std::string> languageID, EditorDocument& document) override;
     void activate(EditorDocument& document) override;
+    void loadPending(std::vector<EditorDocument*> documents,
+                     std::function<void(bool completed)> then) override;
     void refreshStatusBar() override;
     ViewOptionsController* viewOptions() override { return m_viewOptions.get(); }
     SettingsBacking* settingsBacking() const override { return m_settings; }
@@ -248,9 +250,16 @@ private:
     void openedInBackground(OpenedFile file, std::expected<LoadedTextFile, windowFiles::ReadFailure> result);
     void loadPendingContent(EditorDocument& document, std::optional<LineIndex> index,
                             std::optional<DecodedText> preread = std::nullopt);
-    /// For a shown document whose pending file is large: reads it on a worker (BackgroundOpen)
-    /// and loads and shows it when read; true while that runs.
+    /// For a document whose pending file is large: reads it on a worker (BackgroundOpen) and
+    /// loads it (showing it when it is the active one) when read; true while that runs.
     bool loadInBackground(EditorDocument& document);
+    /// Whether the document's pending content is a file large enough for loadInBackground.
+    bool readsInBackground(const EditorDocument& document) const;
+    /// The documents' load handler: see loadPendingContent and loadInBackground.
+    void loadRequested(EditorDocument& document);
+    struct PendingLoad;
+    /// One step of loadPending: loads documents until one is read in the background.
+    void continuePendingLoad(const std::shared_ptr<PendingLoad>& load);
     void removeDocument(std::size_t index);
     void restoreGeometry();
     void runQueuedRequests();
@@ -303,6 +312,9 @@ private:
     /// The lazy load of a large restored file, and its document.
     QPointer<BackgroundOpen> m_backgroundLoad;
     QPointer<EditorDocument> m_backgroundLoadDocument;
+    /// Called when a background load ends (read, failed or cancelled) with its document
+    /// (null when closed meanwhile) and whether the user cancelled it.
+    std::vector<std::function<void(EditorDocument* document, bool cancelled)>> m_backgroundLoadWaiters;
     bool m_quitQueued = false;
     bool m_queueRunScheduled = false;
 };

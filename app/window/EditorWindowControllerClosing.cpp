@@ -3,6 +3,7 @@
 
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
+#include "app/window/BackgroundOpen.h"
 #include "app/window/WindowMessages.h"
 
 namespace vendrix::app {
@@ -52,6 +53,9 @@ void EditorWindowController::removeDocument(std::size_t index) {
     if (fileWatch.stop)
         fileWatch.stop(*closed);
     closed->setLoadHandler(nullptr);
+    // Its file is no longer wanted: a read of it running in the background stops.
+    if (m_backgroundLoad && m_backgroundLoadDocument == closed.get())
+        m_backgroundLoad->cancel();
     closed->closeDown();
     if (wasActive)
         m_activeIndex = -1;

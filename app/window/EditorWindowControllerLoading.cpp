@@ -1,5 +1,5 @@
-// Large files read in the background: the state of the opens, an opened file's result, and
-// the lazy load of a restored tab shown at start-up.
+// Large files read in the background: the state of the opens, an opened file's result, the
+// lazy load of a restored tab shown at start-up, and the loads features wait for.
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QMainWindow>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vendrix::app {
@@ -37,17 +38,37 @@ void EditorWindowController::openedInBackground(
     installOpenedDocument(std::move(file), false);
 }
 
-bool EditorWindowController::loadInBackground(EditorDocument& document) {
-    if (document.pending().kind != EditorDocument::PendingContent::Kind::file || !document.fileURL())
+bool EditorWindowController::readsInBackground(const EditorDocument& document) const {
+    if (document.isLoaded() || document.pending().kind != EditorDocument::PendingContent::Kind::file ||
+        !document.fileURL())
         return false;
+    const std::optional<DiskStamp> stamp = DiskStamp::of(*document.fileURL());
+    return stamp && stamp->size >= backgroundOpenBytes &&
+           static_cast<std::uint64_t>(stamp->size) <= UserFileReader::defaultMaxSize();
+}
+
+void EditorWindowController::loadRequested(EditorDocument& document) {
+    // Being read in the background: the text arrives when the read ends. Reading it here as
+    // well would hold the window for as long as the worker takes.
+    if (m_backgroundLoad && m_backgroundLoadDocument == &document)
+        return;
+    // The shown tab (its read cancelled before) is read in the background again.
+    if (&document == activeDocument() && loadInBackground(document))
+        return;
+    // Any other tab is read here, however large its file: the callers that reach one (an edit
+    // applied to a hidden tab) have no way to wait. Features that need several tabs, such as
+    // the searches across tabs, go through loadPending first.
+    loadPendingContent(document);
+}
+
+bool EditorWindowController::loadInBackground(EditorDocument& document) {
     if (m_backgroundLoad && m_backgroundLoadDocument == &document)
         return true;
-    const QString path = *document.fileURL();
-    const std::optional<DiskStamp> stamp = DiskStamp::of(path);
-    if (!stamp || stamp->size < backgroundOpenBytes ||
-        static_cast<std::uint64_t>(stamp->size) > UserFileReader::defaultMaxSize())
+    if (!readsInBackground(document))
         return false;
-    // Only the shown tab loads this way: another tab's load gives way.
+    const QString path = *document.fileURL();
+    // One file is read at a time, and the tab being shown comes first: a running read of
+    // another tab gives way (a feature waiting for that tab starts it again afterwards).
     delete m_backgroundLoad;
     m_backgroundLoadDocument = &document;
     QPointer<EditorDocument> target(&document);
@@ -70,6 +91,10 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
             if (target == activeDocument())
                 showActiveDocument();
         }
+        const bool cancelled =
+            !result && result.error().kind == windowFiles::ReadFailure::Kind::cancelled;
+        for (auto& waiter : std::exchange(m_backgroundLoadWaiters, {}))
+            waiter(target.data(), cancelled);
         if (!isOpening())
             emit openingFinished();
     };
@@ -85,6 +110,63 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
     job->setParent(this);
     m_backgroundLoad = job;
     return true;
+}
+
+struct EditorWindowController::PendingLoad {
+    /// Still to load, in the order asked for.
+    std::vector<QPointer<EditorDocument>> documents;
+    std::function<void(bool completed)> then;
+    /// The user cancelled a read: the remaining large files are not read.
+    bool cancelled = false;
+};
+
+void EditorWindowController::loadPending(std::vector<EditorDocument*> documents,
+                                         std::function<void(bool completed)> then) {
+    auto load = std::make_shared<PendingLoad>();
+    for (EditorDocument* document : documents)
+        load->documents.emplace_back(document);
+    load->then = std::move(then);
+    continuePendingLoad(load);
+}
+
+void EditorWindowController::continuePendingLoad(const std::shared_ptr<PendingLoad>& load) {
+    auto& queue = load->documents;
+    while (!queue.empty()) {
+        EditorDocument* document = queue.front().data();
+        if (!document || !indexOf(*document) || document->isLoaded()) {
+            queue.erase(queue.begin());
+            continue;
+        }
+        const bool large = readsInBackground(*document);
+        if (!large || load->cancelled) {
+            // A small file is read here, quickly; after a cancel a large one stays pending.
+            if (!large)
+                document->ensureLoaded();
+            queue.erase(queue.begin());
+            continue;
+        }
+        // Waits for the running read, or starts this document's. Whatever that read's
+        // outcome, its document is not tried again (a file that cannot be read stays pending).
+        if (!m_backgroundLoad && !loadInBackground(*document)) {
+            document->ensureLoaded(); // the file shrank meanwhile
+            queue.erase(queue.begin());
+            continue;
+        }
+        m_backgroundLoadWaiters.push_back([this, load](EditorDocument* read, bool cancelled) {
+            auto& waiting = load->documents;
+            const auto at = std::ranges::find(waiting, read, [](const QPointer<EditorDocument>& each) {
+                return each.data();
+            });
+            if (read && at != waiting.end()) {
+                waiting.erase(at);
+                load->cancelled = load->cancelled || cancelled;
+            }
+            continuePendingLoad(load);
+        });
+        return;
+    }
+    if (auto then = std::exchange(load->then, nullptr))
+        then(!load->cancelled);
 }
 
 } // namespace vendrix::app

@@ -234,7 +234,7 @@ void EditorWindowController::installDocument(std::unique_ptr<EditorDocument> doc
     // The document lives only while it is in the list, so its hooks need no removal.
     installed.addChangeObserver([this](EditorDocument& changed, TextRange range,
                                        std::int64_t delta) { documentTextChanged(changed, range, delta); });
-    installed.setLoadHandler([this](EditorDocument& pending) { loadPendingContent(pending); });
+    installed.setLoadHandler([this](EditorDocument& pending) { loadRequested(pending); });
     refreshTabBar();
 }
 

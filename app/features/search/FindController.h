@@ -170,6 +170,14 @@ private:
     static Prepared prepare(const SearchPattern& pattern, std::u16string_view text,
                             std::u16string_view replacement, std::int64_t limit,
                             const SearchBudget& budget, std::optional<SearchFailure>& failure);
+    /// Begins a request over several tabs: loads their pending content (large files on a
+    /// worker, see EditorContext::loadPending), then runs `step` unless a newer request came.
+    void afterLoading(std::vector<EditorDocument*> documents,
+                      std::function<void(int generation, bool completed)> step);
+    /// The two all-tabs operations once their tabs are loaded; tabs still pending are left
+    /// out and named in the status.
+    void replaceInLoadedTabs(int generation, const SearchPattern& pattern, bool completed);
+    void findInLoadedTabs(int generation, const SearchPattern& pattern);
     /// Applies a prepared plan, moving its whole text (if any) into the document; the number
     /// of replacements made (0 when refused).
     std::int64_t apply(EditorDocument& document, Prepared& prepared);

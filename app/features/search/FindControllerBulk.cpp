@@ -89,20 +89,56 @@ void FindController::replaceAll() {
         });
 }
 
+void FindController::afterLoading(std::vector<EditorDocument*> documents,
+                                  std::function<void(int generation, bool completed)> step) {
+    const int generation = beginMain();
+    // Busy while large files are read: a newer request supersedes this one, and the step
+    // does not run for it.
+    mainTask = std::make_shared<SearchCancellation>();
+    ctx.loadPending(std::move(documents), [this, alive = std::weak_ptr<int>(m_alive), generation,
+                                           step = std::move(step)](bool completed) {
+        if (alive.lock() && generation == mainGeneration)
+            step(generation, completed);
+    });
+}
+
 void FindController::replaceInAllTabs() {
-    const QString action = QStringLiteral("replaceInAllTabs");
-    auto pattern = compile(action);
+    auto pattern = compile(QStringLiteral("replaceInAllTabs"));
     if (!pattern)
         return;
+    std::vector<EditorDocument*> editable;
+    for (EditorDocument* document : ctx.documents())
+        if (!document->isReadOnly())
+            editable.push_back(document);
+    afterLoading(std::move(editable), [this, pattern = std::move(*pattern)](int generation, bool completed) {
+        replaceInLoadedTabs(generation, pattern, completed);
+    });
+}
+
+void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pattern, bool completed) {
+    const QString action = QStringLiteral("replaceInAllTabs");
+    if (!completed) {
+        // Replacing in some tabs only would leave the others unlike them: nothing changes.
+        finishMain(generation);
+        const QString text = QStringLiteral("Vazgeçildi: hiçbir sekmede değiştirilmedi");
+        setStatus(text, false);
+        setOutcome(action, QStringLiteral("cancelled"), {{QStringLiteral("message"), text}});
+        runIdleWaiters();
+        return;
+    }
     std::vector<TabSnapshot> tabs;
     std::vector<TextSnapshot> texts;
+    QStringList unread;
     for (EditorDocument* document : ctx.documents()) {
-        if (document->isReadOnly() || !document->ensureLoaded())
+        if (document->isReadOnly())
             continue;
+        if (!document->isLoaded()) {
+            unread << quoted(*document);
+            continue;
+        }
         tabs.push_back({document, document->contentRevision(), document->storage()->snapshot()});
         texts.push_back(tabs.back().text);
     }
-    const int generation = beginMain();
     const double timeout = bulkTimeout;
     struct Outcome {
         std::vector<Prepared> prepared;
@@ -110,7 +146,7 @@ void FindController::replaceInAllTabs() {
     };
     mainTask = m_background.run(
         timeout,
-        [pattern = *pattern, texts = std::move(texts), with = toU16(replacement),
+        [pattern, texts = std::move(texts), with = toU16(replacement),
          limit = replaceLimit](const SearchBudget& budget) {
             Outcome outcome;
             for (const TextSnapshot& text : texts) {
@@ -121,7 +157,7 @@ void FindController::replaceInAllTabs() {
             }
             return outcome;
         },
-        [this, generation, tabs = std::move(tabs), action, timeout](Outcome outcome) {
+        [this, generation, tabs = std::move(tabs), unread, action, timeout](Outcome outcome) {
             if (!finishMain(generation))
                 return;
             if (outcome.failure) {
@@ -162,9 +198,12 @@ void FindController::replaceInAllTabs() {
             if (!skipped.isEmpty())
                 text += QStringLiteral("; arama sırasında değişen sekmeler atlandı: ") +
                         skipped.join(QStringLiteral(", "));
-            const bool isError = replaced == 0 || partial || !skipped.isEmpty();
+            if (!unread.isEmpty())
+                text += QStringLiteral("; yüklenemeyen sekmeler atlandı: ") +
+                        unread.join(QStringLiteral(", "));
+            const bool isError = replaced == 0 || partial || !skipped.isEmpty() || !unread.isEmpty();
             setStatus(text, isError);
-            if (!skipped.isEmpty())
+            if (!skipped.isEmpty() || !unread.isEmpty())
                 ctx.showMessage(text, 8);
             setOutcome(action,
                        replaced > 0        ? QStringLiteral("replaced")
@@ -172,30 +211,42 @@ void FindController::replaceInAllTabs() {
                                            : QStringLiteral("stale"),
                        {{QStringLiteral("count"), qint64(replaced)},
                         {QStringLiteral("message"), text},
-                        {QStringLiteral("skipped"), skipped}});
+                        {QStringLiteral("skipped"), skipped},
+                        {QStringLiteral("unread"), unread}});
             runIdleWaiters();
         });
 }
 
 void FindController::findInAllTabs() {
-    const QString action = QStringLiteral("findInAllTabs");
-    auto pattern = compile(action);
+    auto pattern = compile(QStringLiteral("findInAllTabs"));
     if (!pattern)
         return;
+    afterLoading(ctx.documents(), [this, pattern = std::move(*pattern)](int generation, bool) {
+        // After a cancelled read the search runs over the tabs that are loaded, and says
+        // which ones it left out.
+        findInLoadedTabs(generation, pattern);
+    });
+}
+
+void FindController::findInLoadedTabs(int generation, const SearchPattern& pattern) {
+    const QString action = QStringLiteral("findInAllTabs");
     std::vector<SearchDocument> documents;
-    for (EditorDocument* document : ctx.documents())
-        if (document->ensureLoaded())
+    QStringList unread;
+    for (EditorDocument* document : ctx.documents()) {
+        if (document->isLoaded())
             documents.emplace_back(toCoreUuid(document->id()), document->storage()->snapshot());
-    const int generation = beginMain();
+        else
+            unread << quoted(*document);
+    }
     const double timeout = bulkTimeout;
     using Result = std::expected<MultiDocumentResult, SearchFailure>;
     mainTask = m_background.run(
         timeout,
-        [pattern = *pattern, documents = std::move(documents)](const SearchBudget& budget) {
+        [pattern, documents = std::move(documents)](const SearchBudget& budget) {
             return MultiDocumentSearch::search(pattern, documents,
                                                MultiDocumentSearch::defaultLimit, budget);
         },
-        [this, generation, action, timeout](Result result) {
+        [this, generation, unread, action, timeout](Result result) {
             if (!finishMain(generation))
                 return;
             if (!result) {
@@ -205,15 +256,21 @@ void FindController::findInAllTabs() {
             }
             const auto hits = static_cast<long long>(result->hits.size());
             const auto tabs = static_cast<long long>(result->documentCount);
-            const QString text = result->truncated
-                                     ? QStringLiteral("%1+ sonuç (%2 sekme) — ilk %1 gösteriliyor")
-                                           .arg(hits)
-                                           .arg(tabs)
-                                     : QStringLiteral("%1 sonuç (%2 sekme)").arg(hits).arg(tabs);
-            setStatus(text, false);
-            setOutcome(
-                action, hits > 0 ? QStringLiteral("found") : QStringLiteral("notFound"),
-                {{QStringLiteral("count"), qint64(hits)}, {QStringLiteral("message"), text}});
+            QString text = result->truncated
+                               ? QStringLiteral("%1+ sonuç (%2 sekme) — ilk %1 gösteriliyor")
+                                     .arg(hits)
+                                     .arg(tabs)
+                               : QStringLiteral("%1 sonuç (%2 sekme)").arg(hits).arg(tabs);
+            if (!unread.isEmpty()) {
+                text += QStringLiteral("; yüklenmeyen sekmeler aranmadı: ") +
+                        unread.join(QStringLiteral(", "));
+                ctx.showMessage(text, 8);
+            }
+            setStatus(text, !unread.isEmpty());
+            setOutcome(action, hits > 0 ? QStringLiteral("found") : QStringLiteral("notFound"),
+                       {{QStringLiteral("count"), qint64(hits)},
+                        {QStringLiteral("message"), text},
+                        {QStringLiteral("unread"), unread}});
             if (onResults)
                 onResults(*result);
             runIdleWaiters();
