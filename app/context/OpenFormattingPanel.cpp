@@ -1,5 +1,6 @@
 #include "app/context/OpenFormattingPanel.h"
 
+#include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QProgressBar>
@@ -56,7 +57,12 @@ void OpenFormattingPanel::present() {
 void OpenFormattingPanel::finish() {
     m_finished = true;
     m_timer.stop();
+    const bool wasActive = isActiveWindow() || QApplication::activeWindow() == nullptr;
     hide();
+    // Without a window manager to hand activation back, the window under the panel would
+    // take typing but none of its shortcuts until clicked.
+    if (wasActive && parentWidget() && parentWidget()->window()->isVisible())
+        parentWidget()->window()->activateWindow();
 }
 
 void OpenFormattingPanel::reject() {

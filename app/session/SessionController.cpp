@@ -38,6 +38,9 @@ bool bufferIsStale(const EditorDocument& document) {
 /// immutable snapshots), the session state and the buffer names to keep.
 struct SessionController::Pass {
     std::vector<std::pair<std::string, TextChunkSnapshot>> buffers;
+    /// A synchronous pass reads the documents' texts in place: the main thread waits for it,
+    /// so nothing changes them meanwhile, and a quit copies nothing before writing.
+    std::vector<std::pair<std::string, const TextSource*>> liveBuffers;
     SessionState state;
     std::set<std::string> keep;
 };
@@ -183,9 +186,13 @@ std::optional<QString> SessionController::capture(const Snapshot& snapshot, bool
             const bool current = document->persistedRevision() == document->contentRevision() &&
                                  document->bufferOnDisk() == record.bufferFile;
             if (!current) {
-                // Shares every chunk that did not change since the last pass.
-                rememberCache(document);
-                pass->buffers.emplace_back(*record.bufferFile, document->storage()->chunkSnapshot());
+                if (synchronously) {
+                    pass->liveBuffers.emplace_back(*record.bufferFile, document->storage());
+                } else {
+                    // Shares every chunk that did not change since the last pass.
+                    rememberCache(document);
+                    pass->buffers.emplace_back(*record.bufferFile, document->storage()->chunkSnapshot());
+                }
                 written.push_back({document, document->contentRevision(), *record.bufferFile});
             }
         }
@@ -252,6 +259,9 @@ void SessionController::drain() {
 std::optional<QString> SessionController::run(SessionStore& store, const Pass& pass) {
     for (const auto& [name, text] : pass.buffers)
         if (auto written = store.writeBuffer(text, name); !written)
+            return describe(written.error());
+    for (const auto& [name, text] : pass.liveBuffers)
+        if (auto written = store.writeBuffer(*text, name); !written)
             return describe(written.error());
     if (auto written = store.writeSession(pass.state); !written)
         return describe(written.error());

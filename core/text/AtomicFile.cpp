@@ -142,7 +142,7 @@ std::size_t removeStaleTemporaries(const std::filesystem::path& directory) {
 namespace {
 
 struct Target {
-    std::string_view data;
+    const BlockSource& contents;
     std::string path;
     std::string dir;
     std::string tempPath;
@@ -173,8 +173,15 @@ std::expected<void, AtomicFileError> replace(const Target& target, bool nameless
         return std::unexpected(AtomicFileError{operation, errorPath, error});
     };
 
-    if (!writeAll(fd, target.data))
-        return failAfterOpen("write", target.tempPath, errno);
+    int writeError = 0;
+    const bool written = target.contents([&](std::string_view block) {
+        if (writeAll(fd, block))
+            return true;
+        writeError = errno;
+        return false;
+    });
+    if (!written)
+        return failAfterOpen("write", target.tempPath, writeError != 0 ? writeError : EIO);
 
     // Where not permitted, the owner stays (and perhaps the group); the mode is set after,
     // because a change of owner clears the set-user-ID and set-group-ID bits.
@@ -210,7 +217,13 @@ std::expected<void, AtomicFileError> replace(const Target& target, bool nameless
 std::expected<void, AtomicFileError> write(std::string_view data, const std::filesystem::path& path,
                                            unsigned permissions,
                                            std::optional<AtomicFileOwner> owner) {
-    Target target{data, path.string(), directoryOf(path), {}, static_cast<mode_t>(permissions),
+    return write([data](const BlockSink& sink) { return sink(data); }, path, permissions, owner);
+}
+
+std::expected<void, AtomicFileError> write(const BlockSource& contents,
+                                           const std::filesystem::path& path, unsigned permissions,
+                                           std::optional<AtomicFileOwner> owner) {
+    Target target{contents, path.string(), directoryOf(path), {}, static_cast<mode_t>(permissions),
                   owner};
     target.tempPath = target.dir + "/." + path.filename().string() + "." +
                       Uuid::random().uuidString() + ".tmp";

@@ -2,6 +2,7 @@
 
 #include <expected>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,18 @@ namespace AtomicFile {
 /// call from several threads.
 [[nodiscard]] std::expected<void, AtomicFileError>
 write(std::string_view data, const std::filesystem::path& path, unsigned permissions,
+      std::optional<AtomicFileOwner> owner = std::nullopt);
+
+/// Receives the next block of a file's contents; false when it could not be written.
+using BlockSink = std::function<bool(std::string_view block)>;
+/// Hands a file's contents to the sink block by block, from the start, and stops with false
+/// as soon as the sink does. May be asked more than once (a write that starts over).
+using BlockSource = std::function<bool(const BlockSink& sink)>;
+
+/// write() of contents made while they are written (a large text encoded a block at a time
+/// needs no second copy of itself in memory).
+[[nodiscard]] std::expected<void, AtomicFileError>
+write(const BlockSource& contents, const std::filesystem::path& path, unsigned permissions,
       std::optional<AtomicFileOwner> owner = std::nullopt);
 
 /// True for the names write() gives its temporary files: "." NAME "." UUID ".tmp" with a

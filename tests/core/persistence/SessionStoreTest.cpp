@@ -406,10 +406,13 @@ TEST_F(SessionStoreTest, BufferFromATextSourceMatchesTheWholeString) {
     text += std::u16string(65534, u'b');
     text += char16_t(0xDC00); // a lone low surrogate first in the third block
     text += u"ğ";
+    text += u"\uFEFF\u0000\u07FF\u0800\uFFFF\U0010FFFF";
     text += char16_t(0xD800); // a lone high surrogate at the very end
     for (const std::u16string& sample : {text, text.substr(0, 65536), std::u16string()}) {
         ASSERT_TRUE(store->writeBuffer(StringTextSource(sample), name));
         EXPECT_TRUE(readFileBytes(store->buffersURL() / name) == utf8::encode(sample)) << sample.size();
+        // Read back as the general decoder reads the same bytes (lone surrogates as U+FFFD).
+        EXPECT_TRUE(store->readBuffer(name) == utf8::decode(utf8::encode(sample))) << sample.size();
     }
 }
 

@@ -62,6 +62,37 @@ TEST(AtomicFileTest, FailuresNameTheOperationAndLeaveNothingBehind) {
     EXPECT_FALSE(hasTempFiles(dir.path()));
 }
 
+// Contents made while written: every block in order; a source that stops part-way (it could
+// not make its next block, or the disk refused one) leaves the old file as it was.
+TEST(AtomicFileTest, BlockContentsAreWrittenInOrderAndAStopKeepsTheOldFile) {
+    test::TempDir dir;
+    fs::path target = dir.path() / "buffer.txt";
+    test::writeFileBytes(target, "old");
+    std::string expected;
+    for (int i = 0; i < 300; ++i)
+        expected += std::string(static_cast<std::size_t>(i % 7) * 1000, static_cast<char>('a' + i % 26));
+    auto blocks = [](int stopAt) {
+        return [stopAt](const AtomicFile::BlockSink& sink) {
+            for (int i = 0; i < 300; ++i) {
+                if (i == stopAt)
+                    return false;
+                if (!sink(std::string(static_cast<std::size_t>(i % 7) * 1000, static_cast<char>('a' + i % 26))))
+                    return false;
+            }
+            return true;
+        };
+    };
+    auto stopped = AtomicFile::write(blocks(150), target, 0600);
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error().operation, "write");
+    EXPECT_EQ(test::readFileBytes(target), "old");
+    EXPECT_FALSE(hasTempFiles(dir.path()));
+
+    ASSERT_TRUE(AtomicFile::write(blocks(-1), target, 0600));
+    EXPECT_TRUE(test::readFileBytes(target) == expected);
+    EXPECT_FALSE(hasTempFiles(dir.path()));
+}
+
 TEST(AtomicFileTest, SymlinkIsReplacedAndTargetKept) {
     test::TempDir dir;
     fs::path target = dir.path() / "target";
