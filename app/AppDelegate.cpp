@@ -127,6 +127,7 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
     editor->session.readBuffer = [session](const std::string& name) {
         return session->readBuffer(name);
     };
+    editor->session.buffersDirectory = [session] { return session->buffersDirectory(); };
     session->snapshotProvider = [editor] {
         return SessionController::Snapshot{editor->documents(), editor->activeDocument()};
     };

@@ -85,6 +85,8 @@ public:
     readBuffer(const std::string& name) const {
         return m_store->readBuffer(name);
     }
+    /// Where the buffer files are (see SessionStore::readBufferIn).
+    [[nodiscard]] std::filesystem::path buffersDirectory() const { return m_store->buffersURL(); }
 
     SnapshotProvider snapshotProvider;
     ErrorHandler onError;

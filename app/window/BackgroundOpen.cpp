@@ -24,7 +24,7 @@ void BackgroundOpen::whenNotBusy(QObject* context, std::function<bool()> busy,
 
 BackgroundOpen::BackgroundOpen(QWidget* panelParent, QString path, QString name,
                                int panelDelayMilliseconds, std::function<void(Result)> done,
-                               std::function<void(double)> step)
+                               std::function<void(double)> step, Loader load)
     : m_path(std::move(path)), m_progress(std::make_shared<FormatProgress>()),
       m_done(std::move(done)) {
     m_panelTimer.setSingleShot(true);
@@ -40,14 +40,16 @@ BackgroundOpen::BackgroundOpen(QWidget* panelParent, QString path, QString name,
     m_panelTimer.start(std::max(panelDelayMilliseconds, 0));
     // The worker touches only the progress object (thread-safe), its own copy of the path and
     // m_result, which the main thread reads after joining it.
-    m_worker = std::thread([this, progress = m_progress, path = m_path, step = std::move(step)] {
+    m_worker = std::thread([this, progress = m_progress, path = m_path, step = std::move(step),
+                            load = std::move(load)] {
         if (step)
             step(0.0);
-        Result result = windowFiles::load(path, [&](double fraction) {
+        const auto report = [&](double fraction) {
             if (step)
                 step(fraction);
             return progress->step(static_cast<std::int64_t>(fraction * 1e6), 1'000'000, 0.0, 1.0);
-        });
+        };
+        Result result = load ? load(report) : windowFiles::load(path, report);
         m_result = std::move(result);
         m_finished.store(true, std::memory_order_release);
         QMetaObject::invokeMethod(this, &BackgroundOpen::finish, Qt::QueuedConnection);

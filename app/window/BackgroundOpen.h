@@ -34,11 +34,15 @@ class BackgroundOpen final : public QObject {
 
 public:
     using Result = std::expected<LoadedTextFile, windowFiles::ReadFailure>;
+    /// Reads something other than the file at `path` (a session buffer): runs on the worker,
+    /// reporting progress like windowFiles::load and failing as `cancelled` when told to stop.
+    using Loader = std::function<Result(const std::function<bool(double)>& progress)>;
 
     /// `step`, when given, runs on the worker before the read starts (with 0) and at every
     /// progress report (a test seam: it may hold the worker at a chosen point).
     BackgroundOpen(QWidget* panelParent, QString path, QString name, int panelDelayMilliseconds,
-                   std::function<void(Result)> done, std::function<void(double)> step = {});
+                   std::function<void(Result)> done, std::function<void(double)> step = {},
+                   Loader load = {});
     ~BackgroundOpen() override;
 
     /// Asks the worker to stop; `done` follows with `cancelled` (unless it had finished).

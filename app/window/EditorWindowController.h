@@ -253,8 +253,12 @@ private:
     /// For a document whose pending file is large: reads it on a worker (BackgroundOpen) and
     /// loads it (showing it when it is the active one) when read; true while that runs.
     bool loadInBackground(EditorDocument& document);
-    /// Whether the document's pending content is a file large enough for loadInBackground.
+    /// Whether the document's pending content is a file or a session buffer large enough for
+    /// loadInBackground.
     bool readsInBackground(const EditorDocument& document) const;
+    /// The session buffer holding the document's pending text when it is large enough to be
+    /// read on a worker.
+    std::optional<std::filesystem::path> largeBufferFile(const EditorDocument& document) const;
     /// The documents' load handler: see loadPendingContent and loadInBackground.
     void loadRequested(EditorDocument& document);
     struct PendingLoad;

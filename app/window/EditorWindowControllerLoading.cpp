@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QMainWindow>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -38,7 +40,23 @@ void EditorWindowController::openedInBackground(
     installOpenedDocument(std::move(file), false);
 }
 
+std::optional<std::filesystem::path> EditorWindowController::largeBufferFile(
+    const EditorDocument& document) const {
+    if (document.isLoaded() || document.pending().kind != EditorDocument::PendingContent::Kind::buffer ||
+        !session.buffersDirectory)
+        return std::nullopt;
+    std::filesystem::path file = session.buffersDirectory() / document.pending().bufferName;
+    struct stat info {};
+    // Anything but a large regular file (a buffer under another spelling, a link, missing) is
+    // read here, with the reader's own checks and messages.
+    if (::lstat(file.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < backgroundOpenBytes)
+        return std::nullopt;
+    return file;
+}
+
 bool EditorWindowController::readsInBackground(const EditorDocument& document) const {
+    if (largeBufferFile(document))
+        return true;
     if (document.isLoaded() || document.pending().kind != EditorDocument::PendingContent::Kind::file ||
         !document.fileURL())
         return false;
@@ -66,7 +84,17 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
         return true;
     if (!readsInBackground(document))
         return false;
-    const QString path = *document.fileURL();
+    // A restored tab's unsaved text, kept in a session buffer, or its file.
+    const EditorDocument::PendingContent::Kind kind = document.pending().kind;
+    const bool buffer = kind == EditorDocument::PendingContent::Kind::buffer;
+    const QString path = document.fileURL().value_or(QString());
+    const QString name = path.isEmpty() ? document.displayName() : QFileInfo(path).fileName();
+    BackgroundOpen::Loader loader;
+    if (buffer)
+        loader = [directory = session.buffersDirectory(), bufferName = document.pending().bufferName](
+                     const std::function<bool(double)>& progress) {
+            return windowFiles::loadBuffer(directory, bufferName, progress);
+        };
     // One file is read at a time, and the tab being shown comes first: a running read of
     // another tab gives way (a feature waiting for that tab starts it again afterwards).
     delete m_backgroundLoad;
@@ -74,15 +102,21 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
     QPointer<EditorDocument> target(&document);
     auto self = std::make_shared<QPointer<BackgroundOpen>>();
     // Applied once no prompt is up, like an opened file.
-    auto apply = [this, target, path, self](BackgroundOpen::Result& result) {
+    auto apply = [this, target, path, self, kind, buffer](BackgroundOpen::Result& result) {
         if (m_backgroundLoad != *self)
             return; // given way to another tab's load meanwhile
         m_backgroundLoad->deleteLater();
         m_backgroundLoad = nullptr;
         m_backgroundLoadDocument = nullptr;
         const bool waiting = target && indexOf(*target) && !target->isLoaded() &&
-                             target->pending().kind == EditorDocument::PendingContent::Kind::file;
-        if (waiting && !result && result.error().kind != windowFiles::ReadFailure::Kind::cancelled) {
+                             target->pending().kind == kind;
+        if (waiting && buffer && !result &&
+            result.error().kind != windowFiles::ReadFailure::Kind::cancelled) {
+            // Read again here, where a missing or unreadable buffer gets its own handling.
+            loadPendingContent(*target);
+            if (target == activeDocument())
+                showActiveDocument();
+        } else if (waiting && !result && result.error().kind != windowFiles::ReadFailure::Kind::cancelled) {
             // As for a file read here: the tab stays pending, with a message.
             showMessage(windowMessages::fileNotFound(path), 8);
             std::fprintf(stderr, "Vendrix: dosya okunamadı: %s\n", path.toLocal8Bit().constData());
@@ -99,13 +133,13 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
             emit openingFinished();
     };
     auto* job = new BackgroundOpen(
-        m_window.get(), path, QFileInfo(path).fileName(), openProgressDelayMilliseconds,
+        m_window.get(), path, name, openProgressDelayMilliseconds,
         [this, apply](BackgroundOpen::Result read) {
             auto shared = std::make_shared<BackgroundOpen::Result>(std::move(read));
             BackgroundOpen::whenNotBusy(
                 this, [this] { return isPresentingPrompt(); }, [apply, shared] { apply(*shared); });
         },
-        backgroundOpenStep);
+        backgroundOpenStep, std::move(loader));
     *self = job;
     job->setParent(this);
     m_backgroundLoad = job;

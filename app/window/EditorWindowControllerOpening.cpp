@@ -340,7 +340,8 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
     const EditorDocument::PendingContent& pending = document.pending();
     // A prebuilt index belongs to text handed over: opened, or read in the background.
     if (pending.kind != EditorDocument::PendingContent::Kind::text &&
-        !(pending.kind == EditorDocument::PendingContent::Kind::file && preread))
+        !(pending.kind == EditorDocument::PendingContent::Kind::file && preread) &&
+        !(pending.kind == EditorDocument::PendingContent::Kind::buffer && preread))
         index.reset();
     switch (pending.kind) {
     case EditorDocument::PendingContent::Kind::text:
@@ -349,7 +350,9 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
         break;
     case EditorDocument::PendingContent::Kind::buffer: {
         std::optional<std::u16string> buffer;
-        if (session.readBuffer) {
+        if (preread) {
+            buffer = std::move(preread->text); // read in the background, LF-only
+        } else if (session.readBuffer) {
             auto read = session.readBuffer(pending.bufferName);
             if (read) {
                 buffer = std::move(*read);

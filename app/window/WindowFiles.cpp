@@ -3,6 +3,8 @@
 #include "core/text/UserFileDecoder.h"
 #include "core/text/UserFileReader.h"
 #include "core/text/UserFileWriter.h"
+#include "core/persistence/SessionStore.h"
+#include "core/text/LineEnding.h"
 
 #include <QDir>
 #include <QFile>
@@ -87,6 +89,32 @@ std::expected<LoadedTextFile, ReadFailure> load(const QString& path,
         return std::unexpected(
             ReadFailure{failureKind(loaded.error().kind), describe(loaded.error(), false)});
     return std::move(*loaded);
+}
+
+std::expected<LoadedTextFile, ReadFailure> loadBuffer(const std::filesystem::path& directory,
+                                                      const std::string& name,
+                                                      const TextFileLoader::Progress& progress) {
+    const auto cancelled = [] {
+        return std::unexpected(ReadFailure{ReadFailure::Kind::cancelled, {}});
+    };
+    if (progress && !progress(0.0))
+        return cancelled();
+    auto text = SessionStore::readBufferIn(directory, name);
+    if (!text)
+        return std::unexpected(ReadFailure{text.error().kind == BufferReadError::Kind::missing
+                                               ? ReadFailure::Kind::notFound
+                                               : ReadFailure::Kind::unreadable,
+                                           QString::fromLocal8Bit(std::strerror(text.error().errnoValue))});
+    if (progress && !progress(TextFileLoader::kReadFraction))
+        return cancelled();
+    if (lineEnding::needsNormalization(*text))
+        *text = lineEnding::normalizeToLF(*text);
+    LoadedTextFile loaded;
+    loaded.index = LineIndex(std::u16string_view(*text));
+    loaded.file.decoded.text = std::move(*text);
+    if (progress && !progress(1.0))
+        return cancelled();
+    return loaded;
 }
 
 std::expected<void, QString> write(const QString& path, std::string_view bytes) {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <expected>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -30,6 +31,12 @@ struct ReadFailure {
 /// TextFileLoader); runs on any thread. A cancelled load fails with the kind `cancelled`.
 [[nodiscard]] std::expected<LoadedTextFile, ReadFailure> load(const QString& path,
                                                               TextFileLoader::Progress progress);
+/// A session buffer (SessionStore::readBufferIn) brought to LF-only line breaks, as a
+/// document takes it, with its line index; progress and cancellation as for load(). Runs on
+/// any thread. A buffer that cannot be read fails as `unreadable` (or `notFound`).
+[[nodiscard]] std::expected<LoadedTextFile, ReadFailure>
+loadBuffer(const std::filesystem::path& directory, const std::string& name,
+           const TextFileLoader::Progress& progress);
 
 /// Saves a user's file through the safe writer: symbolic links followed, atomically where
 /// that keeps the file's identity, mode and owner kept, in place only when the directory

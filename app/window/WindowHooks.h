@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -26,6 +27,9 @@ struct WindowSessionHooks {
     /// `unreadable` (the text may exist; the tab must stay pending, not become empty).
     std::function<std::expected<std::u16string, BufferReadError>(const std::string& bufferName)>
         readBuffer;
+    /// The folder of the buffer files, for reading a large one on a worker (through
+    /// SessionStore::readBufferIn); when empty, buffers are read through readBuffer alone.
+    std::function<std::filesystem::path()> buffersDirectory;
 };
 
 /// What the file watcher does for the window. Every hook may be empty.

@@ -281,12 +281,17 @@ bool SessionStore::isValidBufferName(std::string_view name) {
 
 std::expected<std::u16string, BufferReadError>
 SessionStore::readBuffer(std::string_view name) const {
+    return readBufferIn(buffersURL(), name);
+}
+
+std::expected<std::u16string, BufferReadError>
+SessionStore::readBufferIn(const std::filesystem::path& buffers, std::string_view name) {
     using Kind = BufferReadError::Kind;
     if (!isValidBufferName(name))
         return std::unexpected(BufferReadError{Kind::unreadable, EINVAL});
-    auto bytes = posixFiles::readFile(buffersURL() / std::string(name), /*followFinalLink=*/false);
+    auto bytes = posixFiles::readFile(buffers / std::string(name), /*followFinalLink=*/false);
     if (!bytes && bytes.error() == ENOENT) {
-        auto listing = posixFiles::listDirectory(buffersURL());
+        auto listing = posixFiles::listDirectory(buffers);
         if (!listing) {
             // No "buffers" directory at all means no buffer; anything else is a failure to look.
             Kind kind = listing.error() == ENOENT ? Kind::missing : Kind::unreadable;
@@ -295,7 +300,7 @@ SessionStore::readBuffer(std::string_view name) const {
         auto resolved = resolveBufferName(name, *listing);
         if (!resolved || *resolved == name)
             return std::unexpected(BufferReadError{Kind::missing, ENOENT});
-        bytes = posixFiles::readFile(buffersURL() / *resolved, /*followFinalLink=*/false);
+        bytes = posixFiles::readFile(buffers / *resolved, /*followFinalLink=*/false);
     }
     if (!bytes) {
         Kind kind = bytes.error() == ENOENT ? Kind::missing : Kind::unreadable;

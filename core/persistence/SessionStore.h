@@ -117,6 +117,10 @@ public:
     /// otherwise (invalid name, not a regular file, open or read error).
     [[nodiscard]] std::expected<std::u16string, BufferReadError>
     readBuffer(std::string_view name) const;
+    /// readBuffer() of the buffers in `buffers` (a store's buffersURL()), for a reader on
+    /// another thread that must not depend on the store's lifetime.
+    [[nodiscard]] static std::expected<std::u16string, BufferReadError>
+    readBufferIn(const std::filesystem::path& buffers, std::string_view name);
 
     /// Writes a buffer file atomically with mode 0600. Only valid buffer names are accepted.
     [[nodiscard]] std::expected<void, SessionStoreError> writeBuffer(std::u16string_view text,
