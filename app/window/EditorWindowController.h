@@ -156,6 +156,8 @@ public:
     std::function<void(double fraction)> backgroundOpenStep;
     /// The running background open, if any.
     BackgroundOpen* backgroundOpen() const;
+    /// The running background read of a pending tab's large file, if any.
+    BackgroundOpen* backgroundLoad() const;
     /// True while files wait to be opened or one is read in the background.
     bool isOpening() const;
 

@@ -17,6 +17,8 @@ namespace vendrix::app {
 
 BackgroundOpen* EditorWindowController::backgroundOpen() const { return m_backgroundOpen; }
 
+BackgroundOpen* EditorWindowController::backgroundLoad() const { return m_backgroundLoad; }
+
 bool EditorWindowController::isOpening() const {
     return !m_backgroundOpen.isNull() || !m_backgroundLoad.isNull() || !m_openQueue.isEmpty();
 }
