@@ -257,6 +257,8 @@ private:
     bool loadInBackground(EditorDocument& document);
     /// Whether the document's pending content is a file large enough for loadInBackground.
     bool readsInBackground(const EditorDocument& document) const;
+    /// Whether the document's file is being read in the background right now.
+    bool isLoadingInBackground(const EditorDocument& document) const;
     /// The documents' load handler: see loadPendingContent and loadInBackground.
     void loadRequested(EditorDocument& document);
     struct PendingLoad;

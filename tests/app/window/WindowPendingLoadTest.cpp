@@ -187,6 +187,9 @@ TEST_F(WindowPendingLoadTest, TheShownTabBeingReadIsWaitedForNotReadAgain) {
     EXPECT_FALSE(small->isLoaded());
     // Asking the shown tab for its text while the worker reads it does not read it here.
     EXPECT_FALSE(small->ensureLoaded());
+    EXPECT_FALSE(controller->saveDocument(*small, *small->fileURL())); // nothing to save yet
+    EXPECT_EQ(statusMessage(), "“big2.txt” henüz açılıyor; açıldıktan sonra kaydedin.");
+    EXPECT_TRUE(prompter.requests.empty());
     find->findInAllTabs();
     QCoreApplication::processEvents();
     EXPECT_TRUE(find->isBusy());
