@@ -187,7 +187,8 @@ public:
     /// large text is made here.
     void setText(std::u16string text, LineIndex index);
     /// Loads pending content through the load handler if needed; true when the text is then
-    /// loaded.
+    /// loaded. False also while the owner reads a large file in the background instead (the
+    /// text arrives later, announced as documentLoaded).
     bool ensureLoaded();
     /// The text at contentRevision (its revision() equals contentRevision()), for work on
     /// other threads; none while the content is pending.

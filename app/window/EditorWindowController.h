@@ -156,6 +156,8 @@ public:
     std::function<void(double fraction)> backgroundOpenStep;
     /// The running background open, if any.
     BackgroundOpen* backgroundOpen() const;
+    /// The running background read of a pending tab's large file, if any.
+    BackgroundOpen* backgroundLoad() const;
     /// True while files wait to be opened or one is read in the background.
     bool isOpening() const;
 
@@ -259,6 +261,8 @@ private:
     /// The session buffer holding the document's pending text when it is large enough to be
     /// read on a worker.
     std::optional<std::filesystem::path> largeBufferFile(const EditorDocument& document) const;
+    /// Whether the document's file is being read in the background right now.
+    bool isLoadingInBackground(const EditorDocument& document) const;
     /// The documents' load handler: see loadPendingContent and loadInBackground.
     void loadRequested(EditorDocument& document);
     struct PendingLoad;

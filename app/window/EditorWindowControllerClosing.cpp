@@ -54,7 +54,7 @@ void EditorWindowController::removeDocument(std::size_t index) {
         fileWatch.stop(*closed);
     closed->setLoadHandler(nullptr);
     // Its file is no longer wanted: a read of it running in the background stops.
-    if (m_backgroundLoad && m_backgroundLoadDocument == closed.get())
+    if (isLoadingInBackground(*closed))
         m_backgroundLoad->cancel();
     closed->closeDown();
     if (wasActive)

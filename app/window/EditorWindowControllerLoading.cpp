@@ -19,6 +19,8 @@ namespace vendrix::app {
 
 BackgroundOpen* EditorWindowController::backgroundOpen() const { return m_backgroundOpen; }
 
+BackgroundOpen* EditorWindowController::backgroundLoad() const { return m_backgroundLoad; }
+
 bool EditorWindowController::isOpening() const {
     return !m_backgroundOpen.isNull() || !m_backgroundLoad.isNull() || !m_openQueue.isEmpty();
 }
@@ -65,10 +67,14 @@ bool EditorWindowController::readsInBackground(const EditorDocument& document) c
            static_cast<std::uint64_t>(stamp->size) <= UserFileReader::defaultMaxSize();
 }
 
+bool EditorWindowController::isLoadingInBackground(const EditorDocument& document) const {
+    return m_backgroundLoad && m_backgroundLoadDocument == &document;
+}
+
 void EditorWindowController::loadRequested(EditorDocument& document) {
     // Being read in the background: the text arrives when the read ends. Reading it here as
     // well would hold the window for as long as the worker takes.
-    if (m_backgroundLoad && m_backgroundLoadDocument == &document)
+    if (isLoadingInBackground(document))
         return;
     // The shown tab (its read cancelled before) is read in the background again.
     if (&document == activeDocument() && loadInBackground(document))
@@ -80,7 +86,7 @@ void EditorWindowController::loadRequested(EditorDocument& document) {
 }
 
 bool EditorWindowController::loadInBackground(EditorDocument& document) {
-    if (m_backgroundLoad && m_backgroundLoadDocument == &document)
+    if (isLoadingInBackground(document))
         return true;
     if (!readsInBackground(document))
         return false;

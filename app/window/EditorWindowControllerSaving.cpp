@@ -76,6 +76,11 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
         return false;
     }
     if (!document.ensureLoaded()) {
+        // Its large file is being read in the background: nothing to save yet.
+        if (isLoadingInBackground(document)) {
+            showMessage(msg::stillOpening(document.displayName()), 4);
+            return false;
+        }
         // The content never arrived: writing the empty text would wipe the file.
         prompter().alert(msg::cannotSave(targetName), msg::notLoaded());
         return false;

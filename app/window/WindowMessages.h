@@ -40,6 +40,9 @@ inline QString saveCancelled(const QString& name) {
 inline QString alreadySaving(const QString& name) {
     return quoted(name, QStringLiteral(" zaten kaydediliyor."));
 }
+inline QString stillOpening(const QString& name) {
+    return quoted(name, QStringLiteral(" henüz açılıyor; açıldıktan sonra kaydedin."));
+}
 inline QString openInOtherTab(const QString& otherTab) {
     return QStringLiteral("Bu dosya “") + otherTab +
            QStringLiteral("” sekmesinde açık. Önce o sekmeyi kapatın ya da başka bir ad seçin.");
