@@ -1,7 +1,7 @@
 #include "core/text/UserFileDecoder.h"
 
+#include <algorithm>
 #include <condition_variable>
-#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -12,6 +12,9 @@ namespace {
 
 /// Files from this size on have their text pages faulted in on a second thread.
 constexpr std::uint64_t kTouchAsideBytes = std::uint64_t{32} << 20;
+
+/// Bytes decoded beside the read between two looks at whether to stop.
+constexpr std::uint64_t kStretchBytes = std::uint64_t{32} << 20;
 
 /// Decodes the bytes of an InPlaceText on its own thread as the reader reports them placed,
 /// so that decoding runs beside the reading rather than after it.
@@ -59,9 +62,11 @@ private:
                     return;
                 arrived = m_arrived;
             }
-            if (!text.decodeArrived(arrived, prefix))
+            // A bounded stretch at a time, so that a stop waits for little.
+            const std::uint64_t upTo = std::min(arrived, done + kStretchBytes);
+            if (!text.decodeArrived(upTo, prefix))
                 return; // nothing more to do before all the bytes are in
-            done = arrived;
+            done = upTo;
         }
     }
 
