@@ -109,7 +109,7 @@ std::expected<LoadedTextFile, UserFileError> load(const std::filesystem::path& p
         // here. Units stand in for bytes: close enough for a bar. Decoding itself goes on
         // after a cancel; its result is dropped below.
         const std::uint64_t size = expected;
-        if (progress && !stopped && size > 0 && std::this_thread::get_id() == loading) {
+        if (std::this_thread::get_id() == loading && progress && !stopped && size > 0) {
             const double share = std::min(1.0, static_cast<double>(units) / static_cast<double>(size));
             stopped = !report(kReadFraction + share * (kDecodedFraction - kReadFraction));
         }
