@@ -70,19 +70,19 @@ char* InPlaceText::bytes() {
 }
 
 void InPlaceText::touchTextPages() {
+#if defined(MADV_POPULATE_WRITE)
     const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
     const auto begin = reinterpret_cast<std::uintptr_t>(m_buffer.data());
     const std::uintptr_t from = (begin + page - 1) & ~(page - 1);
     const std::uintptr_t to = reinterpret_cast<std::uintptr_t>(bytes()) & ~(page - 1);
-    if (to <= from)
-        return;
-#if defined(MADV_POPULATE_WRITE)
-    if (::madvise(reinterpret_cast<void*>(from), to - from, MADV_POPULATE_WRITE) == 0)
-        return;
+    // In slices: populating holds the address space's lock, and a thread being started (its
+    // stack mapped) meanwhile would wait for all of it. Where the kernel cannot populate,
+    // the decoder faults the pages in itself: writing to them here could undo its text.
+    constexpr std::uintptr_t kSlice = std::uintptr_t{32} << 20;
+    for (std::uintptr_t at = from; at < to; at += kSlice)
+        if (::madvise(reinterpret_cast<void*>(at), std::min(kSlice, to - at), MADV_POPULATE_WRITE) != 0)
+            return;
 #endif
-    // Older kernels: one write a page. The pages are still untouched, so they read as zero.
-    for (std::uintptr_t at = from; at < to; at += page)
-        *reinterpret_cast<volatile char*>(at) = 0;
 }
 
 bool InPlaceText::decodeArrived(std::uint64_t arrived, const DecodedPrefix& prefix,
