@@ -99,12 +99,15 @@ std::expected<DecodedUserFile, UserFileError> read(const std::filesystem::path& 
     };
     auto placed = UserFileReader::readInto(path, options, [&](std::uint64_t size) {
         text.emplace(size);
-        // A large file's text pages are faulted in beside the read instead of after it.
-        if (size >= kTouchAsideBytes)
-            toucher = std::jthread([&text] { text->touchTextPages(); });
-        // One read chunk or less leaves nothing to decode beside the reading.
+        // One read chunk or less leaves nothing to decode beside the reading. Decoding beside
+        // it, the decoder faults the text's pages in itself, each just before it writes there
+        // (a page touched aside long before has left the cache by then: 1 GB opened in
+        // 0.72 s against 0.80 s with them touched aside, on two cores). Otherwise a large
+        // file's text pages are faulted in beside the read instead of after it.
         if (size > options.chunkSize)
             ahead.start(*text, prefix);
+        else if (size >= kTouchAsideBytes)
+            toucher = std::jthread([&text] { text->touchTextPages(); });
         return text->bytes();
     });
     ahead.stop();

@@ -233,8 +233,9 @@ TEST(UserFileDecoderTest, ReadsDecodesAndFollowsAFileChangingUnderIt) {
 }
 
 TEST(UserFileDecoderTest, LargeFileDecodedWhileItsTextPagesAreTouchedAside) {
-    // From 32 MB on, a second thread faults in the text's pages while the bytes are read
-    // into the same buffer; it must leave the bytes alone.
+    // From 32 MB on, a file read in one chunk has a second thread fault in the text's pages
+    // while the bytes are read into the same buffer; it must leave the bytes alone. Read in
+    // chunks, the same file is decoded beside its read.
     test::TempDir dir;
     const fs::path file = dir.path() / "large.txt";
     std::string bytes;
@@ -246,9 +247,13 @@ TEST(UserFileDecoderTest, LargeFileDecodedWhileItsTextPagesAreTouchedAside) {
             bytes += "\xF0\x9F\x98\x80";
     }
     test::writeFileBytes(file, bytes);
-    auto read = UserFileDecoder::read(file);
+    const DecodedText expected = TextFileCodec::decode(bytes);
+    auto read = UserFileDecoder::read(file, {.chunkSize = 64u << 20, .progress = {}});
     ASSERT_TRUE(read);
-    EXPECT_TRUE(read->decoded == TextFileCodec::decode(bytes));
+    EXPECT_TRUE(read->decoded == expected);
+    auto beside = UserFileDecoder::read(file);
+    ASSERT_TRUE(beside);
+    EXPECT_TRUE(beside->decoded == expected);
 }
 
 /// About 5 MB of UTF-8 lines with two- to four-byte characters: more than one decoding block,
