@@ -74,13 +74,19 @@ std::array<char16_t, 256> singleByteTable(TextEncoding e) {
     return table;
 }
 
-/// Walks strict UTF-8. With Write, stores UTF-16 at `out`, which must have 16 units of slack
-/// past the decoded length. Returns the number of UTF-16 units, or -1 at the first invalid
-/// sequence.
+/// How far walkUTF8() went: the bytes taken (fewer than given at the first invalid sequence)
+/// and the UTF-16 units they make.
+struct Walked {
+    size_t bytes = 0;
+    size_t units = 0;
+};
+
+/// Walks strict UTF-8 up to its first invalid sequence. With Write, stores UTF-16 at `out`,
+/// which must have 16 units of slack past the decoded length.
 template <bool Write>
-std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
+Walked walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
     size_t i = 0;
-    std::int64_t units = 0;
+    size_t units = 0;
     while (i < n) {
 #if defined(__SSE2__)
         // Sixteen ASCII bytes at a time: the common case in source files and logs.
@@ -116,10 +122,10 @@ std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
             return at < n && s[at] >= lo && s[at] <= hi;
         };
         if (b < 0xC2)
-            return -1; // stray continuation byte or overlong two-byte form
+            return {i, units}; // stray continuation byte or overlong two-byte form
         if (b < 0xE0) {
             if (!cont(i + 1, 0x80, 0xBF))
-                return -1;
+                return {i, units};
             if constexpr (Write)
                 out[units] = static_cast<char16_t>(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
             ++units;
@@ -128,7 +134,7 @@ std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
             unsigned lo = b == 0xE0 ? 0xA0 : 0x80; // no overlongs
             unsigned hi = b == 0xED ? 0x9F : 0xBF; // no surrogates
             if (!cont(i + 1, lo, hi) || !cont(i + 2, 0x80, 0xBF))
-                return -1;
+                return {i, units};
             if constexpr (Write)
                 out[units] = static_cast<char16_t>(((b & 0x0F) << 12) | ((s[i + 1] & 0x3F) << 6) |
                                                    (s[i + 2] & 0x3F));
@@ -138,7 +144,7 @@ std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
             unsigned lo = b == 0xF0 ? 0x90 : 0x80; // no overlongs
             unsigned hi = b == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
             if (!cont(i + 1, lo, hi) || !cont(i + 2, 0x80, 0xBF) || !cont(i + 3, 0x80, 0xBF))
-                return -1;
+                return {i, units};
             if constexpr (Write) {
                 char32_t cp = ((b & 0x07) << 18) | ((s[i + 1] & 0x3F) << 12) |
                               ((s[i + 2] & 0x3F) << 6) | (s[i + 3] & 0x3F);
@@ -149,10 +155,10 @@ std::int64_t walkUTF8(const unsigned char* s, size_t n, char16_t* out) {
             units += 2;
             i += 4;
         } else {
-            return -1;
+            return {i, units};
         }
     }
-    return units;
+    return {i, units};
 }
 
 std::expected<std::u16string, TextEncodingError> decodeUTF8(TextEncoding e, std::string_view bytes) {
@@ -161,12 +167,12 @@ std::expected<std::u16string, TextEncodingError> decodeUTF8(TextEncoding e, std:
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     // One pass that validates and decodes: UTF-16 never needs more units than UTF-8 has
     // bytes, plus slack for the last widened block.
-    std::int64_t units = 0;
+    Walked walked;
     std::u16string text = buildUTF16String(bytes.size() + 16, [&](char16_t* out) {
-        units = walkUTF8<true>(s, bytes.size(), out);
-        return units < 0 ? 0 : units;
+        walked = walkUTF8<true>(s, bytes.size(), out);
+        return walked.bytes < bytes.size() ? 0 : walked.units;
     });
-    if (units < 0)
+    if (walked.bytes < bytes.size())
         return std::unexpected(TextEncodingError::invalidData(e));
     return text;
 }
@@ -302,13 +308,19 @@ bool writesBOM(TextEncoding encoding) {
 
 bool isValidUTF8(std::string_view bytes) {
     return walkUTF8<false>(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                           nullptr) >= 0;
+                           nullptr)
+               .bytes == bytes.size();
 }
 
 std::size_t decodeValidUTF8(std::string_view bytes, char16_t* out) {
-    const std::int64_t units =
+    const DecodedUTF8 decoded = decodeUTF8Prefix(bytes, out);
+    return decoded.bytes == bytes.size() ? decoded.units : 0;
+}
+
+DecodedUTF8 decodeUTF8Prefix(std::string_view bytes, char16_t* out) {
+    const Walked walked =
         walkUTF8<true>(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), out);
-    return units < 0 ? 0 : static_cast<std::size_t>(units);
+    return {walked.bytes, walked.units};
 }
 
 void decodeSingleByte(TextEncoding encoding, std::string_view bytes, char16_t* out) {

@@ -82,6 +82,15 @@ inline constexpr std::size_t kDecodeSlack = 16;
 /// the bytes begin at least bytes.size() + 2 × kDecodeSlack bytes after `out` (so a file's
 /// bytes kept at the end of the buffer that receives its text need no second buffer).
 std::size_t decodeValidUTF8(std::string_view bytes, char16_t* out);
+/// The longest valid UTF-8 start of some bytes: how many bytes, and the units they make.
+struct DecodedUTF8 {
+    std::size_t bytes = 0;
+    std::size_t units = 0;
+};
+/// Decodes `bytes` up to their first invalid sequence, under the same conditions as
+/// decodeValidUTF8(): the units for all the bytes when they pass isValidUTF8(), else the units
+/// for the valid bytes before the first invalid sequence (scratch may follow them).
+DecodedUTF8 decodeUTF8Prefix(std::string_view bytes, char16_t* out);
 /// Decodes with a single-byte encoding into `out` (`bytes.size()` units). `out` may lie in
 /// the same buffer before the bytes under the same condition as for decodeValidUTF8().
 void decodeSingleByte(TextEncoding encoding, std::string_view bytes, char16_t* out);

@@ -24,16 +24,6 @@ std::optional<TextEncoding> utf16WithoutBOM(std::string_view sample) {
     return std::nullopt;
 }
 
-bool hasWindows1254Byte(std::string_view data) {
-    for (char ch : data) {
-        auto b = static_cast<unsigned char>(ch);
-        if ((b >= 0x80 && b <= 0x9F) || b == 0xD0 || b == 0xDD || b == 0xDE || b == 0xF0 ||
-            b == 0xFD || b == 0xFE)
-            return true;
-    }
-    return false;
-}
-
 /// True when the bytes, read in `encoding`, certainly hold no CR: in UTF-8 and the single-byte
 /// encodings the byte 0D is CR and nothing else, and the bytes are half the size of the text.
 bool bytesRuleOutCR(std::string_view data, TextEncoding encoding) {
@@ -76,10 +66,6 @@ bool looksBinary(std::string_view sample, size_t nulCount) {
     return suspicious * 10 >= sample.size();
 }
 
-namespace {
-
-/// Detection steps that look only at the sample: byte order marks, UTF-16 without one and the
-/// binary test. None when the whole data must decide.
 std::optional<DetectedEncoding> detectFromSample(std::string_view data) {
     const std::string_view sample = data.substr(0, kSampleSize);
     if (sample.starts_with("\xEF\xBB\xBF"))
@@ -97,6 +83,18 @@ std::optional<DetectedEncoding> detectFromSample(std::string_view data) {
     }
     return std::nullopt;
 }
+
+bool hasWindows1254Byte(std::string_view data) {
+    for (char ch : data) {
+        auto b = static_cast<unsigned char>(ch);
+        if ((b >= 0x80 && b <= 0x9F) || b == 0xD0 || b == 0xDD || b == 0xDE || b == 0xF0 ||
+            b == 0xFD || b == 0xFE)
+            return true;
+    }
+    return false;
+}
+
+namespace {
 
 DetectedEncoding singleByteGuess(std::string_view data) {
     return {hasWindows1254Byte(data) ? TextEncoding::windows1254 : TextEncoding::isoLatin1, false};

@@ -4,6 +4,7 @@
 #include "core/text/TextEncoding.h"
 
 #include <expected>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,13 @@ inline constexpr size_t kSampleSize = 65536;
 /// Encoding and binary detection: byte order marks, UTF-16 without one, the binary test,
 /// strict UTF-8 over the whole data, then a single-byte guess.
 [[nodiscard]] DetectedEncoding detectEncoding(std::string_view data);
+/// The detection steps that look only at the first kSampleSize bytes: byte order marks,
+/// UTF-16 without one and the binary test. None when the whole data must decide (strict UTF-8,
+/// else the single-byte guess).
+[[nodiscard]] std::optional<DetectedEncoding> detectFromSample(std::string_view data);
+/// True when some byte of `data` makes the single-byte guess Windows-1254 rather than
+/// ISO-8859-1 (made when the data is not UTF-8).
+[[nodiscard]] bool hasWindows1254Byte(std::string_view data);
 /// Reads a file's bytes; never fails (anything undecodable falls back to ISO-8859-1).
 [[nodiscard]] DecodedText decode(std::string_view data);
 /// Reads with a chosen encoding and no detection; fails with invalidData.

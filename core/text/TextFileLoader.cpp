@@ -1,6 +1,7 @@
 #include "core/text/TextFileLoader.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
@@ -76,24 +77,41 @@ private:
 
 std::expected<LoadedTextFile, UserFileError> load(const std::filesystem::path& path,
                                                   UserFileReadOptions options, Progress progress) {
-    std::uint64_t expected = 0;
+    // Told from the loading thread only, never lower than before (a file read again after it
+    // grew starts its read over).
+    double reported = 0;
+    const auto report = [&](double fraction) {
+        reported = std::max(reported, fraction);
+        return !progress || progress(reported);
+    };
+    std::atomic<std::uint64_t> expected = 0;
     options.progress = [&](std::uint64_t done, std::uint64_t size) {
         expected = size;
         const double share =
             size == 0 ? 1.0 : std::min(1.0, static_cast<double>(done) / static_cast<double>(size));
-        return !progress || progress(share * kReadFraction);
+        return report(share * kReadFraction);
     };
+    const std::thread::id loading = std::this_thread::get_id();
     std::optional<FollowingIndexer> indexer;
+    bool withdrawn = false;
     bool stopped = false;
     auto decoded = UserFileDecoder::read(path, options, [&](const char16_t* text, std::size_t units) {
+        if (units == 0) {
+            // What was told is no longer the text: the index is made afresh below.
+            indexer.reset();
+            withdrawn = true;
+            return;
+        }
         if (!indexer)
             indexer.emplace(expected);
         indexer->decoded(text, units);
-        // Units stand in for bytes here: close enough for a bar. Decoding itself goes on
+        // Decoding beside the read is shown by the read's progress; what is left after it,
+        // here. Units stand in for bytes: close enough for a bar. Decoding itself goes on
         // after a cancel; its result is dropped below.
-        if (progress && !stopped && expected > 0) {
-            const double share = std::min(1.0, static_cast<double>(units) / static_cast<double>(expected));
-            stopped = !progress(kReadFraction + share * (kDecodedFraction - kReadFraction));
+        const std::uint64_t size = expected;
+        if (std::this_thread::get_id() == loading && progress && !stopped && size > 0) {
+            const double share = std::min(1.0, static_cast<double>(units) / static_cast<double>(size));
+            stopped = !report(kReadFraction + share * (kDecodedFraction - kReadFraction));
         }
     });
     if (indexer)
@@ -103,15 +121,22 @@ std::expected<LoadedTextFile, UserFileError> load(const std::filesystem::path& p
     const auto cancelled = [&] {
         return std::unexpected(UserFileError{UserFileErrorKind::cancelled, "read", path.string(), ECANCELED});
     };
-    if (stopped || (progress && !progress(kDecodedFraction)))
+    if (stopped || !report(kDecodedFraction))
         return cancelled(); // the decoded text goes with `decoded`
     LoadedTextFile loaded{std::move(*decoded), LineIndex()};
     const std::u16string& text = loaded.file.decoded.text;
-    if (indexer && indexer->scanned() == text.size())
-        loaded.index = LineIndex(indexer->takeStarts(), static_cast<std::int64_t>(text.size()));
-    else // normalised after decoding, UTF-16, or read again: indexed here
+    const std::size_t scanned = indexer && !withdrawn ? indexer->scanned() : 0;
+    if (scanned > 0 && scanned <= text.size()) {
+        // The units told are the text's first; those after them (normalised, or decoded
+        // after the last report) are indexed here.
+        std::vector<std::int64_t> starts = indexer->takeStarts();
+        LineIndex::appendLineStarts(std::u16string_view(text).substr(scanned),
+                                    static_cast<std::int64_t>(scanned), starts);
+        loaded.index = LineIndex(std::move(starts), static_cast<std::int64_t>(text.size()));
+    } else { // UTF-16, or read again: indexed here
         loaded.index = LineIndex(std::u16string_view(text));
-    if (progress && !progress(1.0))
+    }
+    if (!report(1.0))
         return cancelled();
     return loaded;
 }

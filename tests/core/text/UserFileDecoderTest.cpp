@@ -79,6 +79,31 @@ TEST(InPlaceTextTest, DecodesExactlyLikeTheCodec) {
     }
 }
 
+/// What a DecodedPrefix was told, checked as it is told: counts grow, nothing follows a
+/// withdrawal, and the units told are kept as they were then.
+struct Told {
+    std::u16string units; // as told, before anything could change them
+    bool withdrawn = false;
+    bool afterWithdrawal = false;
+    DecodedPrefix prefix() {
+        return [this](const char16_t* text, std::size_t count) {
+            afterWithdrawal = afterWithdrawal || withdrawn;
+            if (count == 0) {
+                withdrawn = true;
+                units.clear();
+                return;
+            }
+            ASSERT_GT(count, units.size());
+            units.append(text + units.size(), count - units.size());
+        };
+    }
+};
+
+bool isUTF16(TextEncoding e) {
+    return e == TextEncoding::utf16LE || e == TextEncoding::utf16BE ||
+           e == TextEncoding::utf16LENoBOM || e == TextEncoding::utf16BENoBOM;
+}
+
 TEST(InPlaceTextTest, DecodedBlockByBlockTellsOnlyFinalUnits) {
     // Tiny blocks put block edges inside multi-byte characters and next to CRs; every prefix
     // told must already be the final text's, and the whole must equal the codec's.
@@ -87,30 +112,78 @@ TEST(InPlaceTextTest, DecodedBlockByBlockTellsOnlyFinalUnits) {
         const std::string bytes = randomFile(rng);
         const std::size_t block = 4 + rng() % 9;
         const DecodedText expected = TextFileCodec::decode(bytes);
-        std::vector<std::u16string> told;
+        Told told;
         InPlaceText text(bytes.size());
         std::memcpy(text.bytes(), bytes.data(), bytes.size());
-        const DecodedText decoded = std::move(text).decode(
-            bytes.size(), [&](const char16_t* units, std::size_t count) { told.emplace_back(units, count); },
-            block);
+        const DecodedText decoded = std::move(text).decode(bytes.size(), told.prefix(), block);
         ASSERT_EQ(decoded, expected) << "round " << round;
-        std::size_t previous = 0;
-        for (const std::u16string& prefix : told) {
-            ASSERT_GT(prefix.size(), previous) << "round " << round;
-            ASSERT_EQ(prefix, decoded.text.substr(0, prefix.size())) << "round " << round;
-            previous = prefix.size();
-        }
-        // Told to the end exactly when nothing changes after decoding.
-        const bool final = (told.empty() ? 0 : told.back().size()) == decoded.text.size();
+        ASSERT_FALSE(told.afterWithdrawal) << "round " << round;
+        EXPECT_EQ(told.units, decoded.text.substr(0, told.units.size())) << "round " << round;
+        // Told to the end exactly when nothing changes after decoding; withdrawn only when
+        // the bytes were not UTF-8 after all.
         const bool normalised = !decoded.isBinary && bytes.find('\r') != std::string::npos;
-        const TextEncoding detected = TextFileCodec::detectEncoding(bytes).encoding;
-        const bool utf16 = detected == TextEncoding::utf16LE || detected == TextEncoding::utf16BE ||
-                           detected == TextEncoding::utf16LENoBOM ||
-                           detected == TextEncoding::utf16BENoBOM;
-        if (!normalised && !utf16)
-            EXPECT_TRUE(final) << "round " << round;
-        if (normalised || utf16)
-            EXPECT_TRUE(told.empty()) << "round " << round;
+        const bool utf8 = expected.encoding == TextEncoding::utf8 || expected.encoding == TextEncoding::utf8BOM;
+        if (!normalised && (utf8 || decoded.isBinary))
+            EXPECT_EQ(told.units.size(), decoded.text.size()) << "round " << round;
+        if (told.withdrawn || isUTF16(expected.encoding))
+            EXPECT_TRUE(told.units.empty()) << "round " << round;
+        if (utf8 || decoded.isBinary)
+            EXPECT_FALSE(told.withdrawn) << "round " << round;
+    }
+}
+
+/// Over kSampleSize bytes that decoding takes for UTF-8 (or, by the first bytes, for UTF-8
+/// with a byte order mark, binary or UTF-16), with characters of two to four bytes, with or
+/// without a byte that makes the single-byte guess Windows-1254.
+std::string longHead(std::mt19937& rng) {
+    static const char* plain[] = {"abc def ", "\n", "\xC3\xA7", "\xE4\xB8\xAD", "\xF1\xAF\xAA\xBC", "\t"};
+    static const char* marked[] = {"\xC4\x9E", "\xE2\x82\xAC", "\xF0\x9F\x98\x80"};
+    std::string bytes;
+    const int kind = static_cast<int>(rng() % 6);
+    if (kind == 0)
+        bytes = "\xEF\xBB\xBF";
+    if (kind == 1)
+        bytes = "\xFF\xFE";
+    while (bytes.size() < TextFileCodec::kSampleSize + rng() % 3000) {
+        if (kind == 2 && rng() % 3 == 0)
+            bytes += '\0'; // binary by its sample
+        else if (kind == 3 && rng() % 2 == 0)
+            bytes += marked[rng() % std::size(marked)];
+        else
+            bytes += plain[rng() % std::size(plain)];
+    }
+    return bytes;
+}
+
+TEST(InPlaceTextTest, DecodedWhileTheBytesArriveEqualsTheCodec) {
+    // Bytes placed a random stretch at a time, the rest of the buffer holding bytes that are
+    // never UTF-8: decoding ahead must take only what has arrived, and a guess that a later
+    // byte proves wrong (a broken or truncated character, a stray byte, far past the first
+    // blocks) must come out as the codec's decoding of the whole, with what was told withdrawn.
+    std::mt19937 rng(31);
+    for (int round = 0; round < 400; ++round) {
+        std::string bytes = longHead(rng) + randomFile(rng);
+        if (round % 4 == 0)
+            bytes += static_cast<char>(0x80 + rng() % 128); // not UTF-8 only at the very end
+        const std::size_t block = 4 + rng() % 300;
+        const DecodedText expected = TextFileCodec::decode(bytes);
+        Told told;
+        InPlaceText text(bytes.size());
+        std::memset(text.bytes(), 0xFF, bytes.size());
+        std::size_t arrived = 0;
+        while (arrived < bytes.size()) {
+            const std::size_t more = std::min<std::size_t>(bytes.size() - arrived, 1 + rng() % 9000);
+            std::memcpy(text.bytes() + arrived, bytes.data() + arrived, more);
+            arrived += more;
+            if (rng() % 8 != 0)
+                text.decodeArrived(arrived, told.prefix(), block);
+        }
+        const DecodedText decoded = std::move(text).decode(bytes.size(), told.prefix(), block);
+        ASSERT_EQ(decoded, expected) << "round " << round;
+        ASSERT_FALSE(told.afterWithdrawal) << "round " << round;
+        EXPECT_EQ(told.units, decoded.text.substr(0, told.units.size())) << "round " << round;
+        if (expected.encoding == TextEncoding::utf8 || expected.encoding == TextEncoding::utf8BOM)
+            EXPECT_FALSE(told.withdrawn) << "round " << round;
     }
 }
 
@@ -160,8 +233,9 @@ TEST(UserFileDecoderTest, ReadsDecodesAndFollowsAFileChangingUnderIt) {
 }
 
 TEST(UserFileDecoderTest, LargeFileDecodedWhileItsTextPagesAreTouchedAside) {
-    // From 32 MB on, a second thread faults in the text's pages while the bytes are read
-    // into the same buffer; it must leave the bytes alone.
+    // From 32 MB on, a file read in one chunk has a second thread fault in the text's pages
+    // while the bytes are read into the same buffer; it must leave the bytes alone. Read in
+    // chunks, the same file is decoded beside its read.
     test::TempDir dir;
     const fs::path file = dir.path() / "large.txt";
     std::string bytes;
@@ -173,9 +247,110 @@ TEST(UserFileDecoderTest, LargeFileDecodedWhileItsTextPagesAreTouchedAside) {
             bytes += "\xF0\x9F\x98\x80";
     }
     test::writeFileBytes(file, bytes);
-    auto read = UserFileDecoder::read(file);
+    const DecodedText expected = TextFileCodec::decode(bytes);
+    auto read = UserFileDecoder::read(file, {.chunkSize = 64u << 20, .progress = {}});
     ASSERT_TRUE(read);
-    EXPECT_TRUE(read->decoded == TextFileCodec::decode(bytes));
+    EXPECT_TRUE(read->decoded == expected);
+    auto beside = UserFileDecoder::read(file);
+    ASSERT_TRUE(beside);
+    EXPECT_TRUE(beside->decoded == expected);
+}
+
+/// About 5 MB of UTF-8 lines with two- to four-byte characters: more than one decoding block,
+/// read in many chunks.
+std::string fiveMegabytes() {
+    std::string bytes;
+    std::mt19937 rng(12);
+    while (bytes.size() < (5u << 20))
+        bytes += rng() % 4 == 0 ? "çalış ğüş 中文 \xF0\x9F\x98\x80\n" : "plain words of a line\n";
+    return bytes;
+}
+
+TEST(UserFileDecoderTest, DecodedBesideTheReadFallsBackWhereTheGuessWasWrong) {
+    test::TempDir dir;
+    const fs::path file = dir.path() / "big.txt";
+    const std::string base = fiveMegabytes();
+    // Put at the start of a line about `fromEnd` bytes before the end.
+    const auto near = [&](std::string bytes, std::size_t fromEnd, std::string_view put) {
+        return bytes.insert(bytes.rfind('\n', bytes.size() - fromEnd) + 1, put);
+    };
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool withdrawn;
+    };
+    const Case cases[] = {
+        {"not UTF-8 near the end", near(base, 100, "\xE7"), true},
+        {"a Windows-1254 byte near the end", near(base, 7, "\x9E"), true},
+        {"NUL far in", near(base, 1000, std::string_view("\0", 1)), false},
+        {"CR only in the last block", near(base, 50, "\r\n"), false},
+        {"byte order mark", "\xEF\xBB\xBF" + base, false},
+        {"byte order mark, not UTF-8 at the end", "\xEF\xBB\xBF" + base + "\xC3", true},
+        {"UTF-16", "\xFF\xFE" + base, false},
+    };
+    for (const Case& c : cases) {
+        test::writeFileBytes(file, c.bytes);
+        Told told;
+        auto read = UserFileDecoder::read(file, {.chunkSize = 256 << 10, .progress = {}}, told.prefix());
+        ASSERT_TRUE(read) << c.name;
+        const DecodedText expected = TextFileCodec::decode(c.bytes);
+        EXPECT_TRUE(read->decoded == expected) << c.name;
+        EXPECT_EQ(told.withdrawn, c.withdrawn) << c.name;
+        EXPECT_FALSE(told.afterWithdrawal) << c.name;
+        EXPECT_TRUE(told.units == std::u16string_view(expected.text).substr(0, told.units.size())) << c.name;
+    }
+}
+
+TEST(UserFileDecoderTest, FileChangingOrCancelledWhileDecodedBesideTheRead) {
+    test::TempDir dir;
+    const fs::path file = dir.path() / "big.txt";
+    const std::string bytes = fiveMegabytes();
+    const UserFileReadOptions chunks{.chunkSize = 256 << 10, .progress = {}};
+    // Truncated mid-read, inside a character: what was read is decoded as the codec would.
+    test::writeFileBytes(file, bytes);
+    std::size_t cut = 3u << 20;
+    while ((static_cast<unsigned char>(bytes[cut]) & 0xC0) != 0x80)
+        ++cut;
+    UserFileReadOptions options = chunks;
+    options.progress = [&](std::uint64_t done, std::uint64_t) {
+        if (done == (1u << 20))
+            EXPECT_EQ(::truncate(file.c_str(), static_cast<off_t>(cut)), 0);
+        return true;
+    };
+    Told told;
+    auto shrunk = UserFileDecoder::read(file, options, told.prefix());
+    ASSERT_TRUE(shrunk);
+    EXPECT_TRUE(shrunk->endedEarly);
+    EXPECT_TRUE(shrunk->decoded == TextFileCodec::decode(std::string_view(bytes).substr(0, cut)));
+    EXPECT_TRUE(told.units == std::u16string_view(shrunk->decoded.text).substr(0, told.units.size()));
+
+    // Appended to near the end of the read: read again, and whatever was told is withdrawn.
+    test::writeFileBytes(file, bytes);
+    bool appended = false;
+    options.progress = [&](std::uint64_t done, std::uint64_t) {
+        if (done == (5u << 20) && !appended) {
+            appended = true;
+            FILE* out = std::fopen(file.c_str(), "ab");
+            std::fputs("son", out);
+            std::fclose(out);
+        }
+        return true;
+    };
+    told = Told();
+    auto longer = UserFileDecoder::read(file, options, told.prefix());
+    ASSERT_TRUE(longer);
+    EXPECT_TRUE(longer->decoded == TextFileCodec::decode(bytes + "son"));
+    EXPECT_TRUE(told.units.empty());
+    EXPECT_FALSE(told.afterWithdrawal);
+
+    // Cancelled halfway: fails, having withdrawn whatever it told before freeing the text.
+    options.progress = [&](std::uint64_t done, std::uint64_t) { return done < (5u << 19); };
+    told = Told();
+    auto cancelled = UserFileDecoder::read(file, options, told.prefix());
+    ASSERT_FALSE(cancelled);
+    EXPECT_EQ(cancelled.error().kind, UserFileErrorKind::cancelled);
+    EXPECT_TRUE(told.units.empty());
+    EXPECT_FALSE(told.afterWithdrawal);
 }
 
 TEST(UserFileDecoderTest, FileBeyondFreeMemoryIsRefusedBeforeAllocating) {
