@@ -44,10 +44,19 @@ int runFind(std::span<const std::string> args) {
         owned[i] = std::move(*contents);
         bytes[i] = owned[i];
     }
+    // What was read from a mapped file counts only while the file is still the one mapped.
+    auto checkMapped = [&] {
+        for (const auto& input : mapped)
+            if (input)
+                input->exitIfChanged();
+    };
     std::vector<std::optional<std::u16string>> texts(files.size());
     auto decode = [&](size_t i) {
         texts[i] = documentText(bytes[i]);
-        mapped[i].reset();
+        if (mapped[i]) {
+            mapped[i]->exitIfChanged();
+            mapped[i].reset();
+        }
         std::string().swap(owned[i]);
     };
     if (!byteSearch)
@@ -73,8 +82,10 @@ int runFind(std::span<const std::string> args) {
         }
         if (!texts[i]) {
             auto found = byteSearch->searchIfUtf8(bytes[i], remaining, budget);
-            if (!found)
+            if (!found) {
+                checkMapped();
                 return searchFailed(found.error());
+            }
             if (*found) {
                 for (const Utf8Hit& hit : (*found)->hits)
                     print(files[i], hit.line, hit.column, hit.preview);
@@ -86,13 +97,16 @@ int runFind(std::span<const std::string> args) {
         const SearchDocument document(Uuid{}, std::u16string_view(*texts[i]));
         auto result = MultiDocumentSearch::search(request->pattern, std::span(&document, 1),
                                                   remaining, budget);
-        if (!result)
+        if (!result) {
+            checkMapped();
             return searchFailed(result.error());
+        }
         for (const SearchHit& hit : result->hits)
             print(files[i], hit.line, hit.column, hit.preview);
         truncated = truncated || result->truncated;
     }
     out += std::to_string(hitCount) + " hits" + (truncated ? " (truncated)" : "") + "\n";
+    checkMapped();
     writeStdout(out);
     return kExitOK;
 }

@@ -101,15 +101,21 @@ int runValidate(std::string_view bytes, bool asJSON) {
 // Unsorted JSON in valid UTF-8 is written to standard output in blocks as it is formatted,
 // once the whole input is known to format, so that no page of a whole output is ever
 // touched; an input that fails gives its error and no output, as the whole-output path does.
+// Each block, and the error or success, counts only while the mapped file is unchanged.
 // None when the input needs that path (not UTF-8, or an output that may pass the size limit).
-std::optional<int> streamJSON(std::string_view bytes, std::optional<FormatIndent> indent) {
-    if (!FormatText::isValidUTF8(bytes))
+std::optional<int> streamJSON(const MappedInput& input, std::optional<FormatIndent> indent) {
+    const std::string_view bytes = input.bytes();
+    if (!FormatText::isValidUTF8(bytes)) {
+        input.exitIfChanged();
         return std::nullopt;
-    const JSONBlockStream::Consumer toStdout = [](std::string_view block) {
+    }
+    const JSONBlockStream::Consumer toStdout = [&input](std::string_view block) {
+        input.exitIfChanged();
         writeStdout(block); // exits on a write failure
         return true;
     };
     auto result = JSONBlockStream::format(bytes, indent, toStdout, kOutputBlock);
+    input.exitIfChanged();
     if (auto* error = std::get_if<FormatError>(&result))
         return reportError(*error);
     if (std::holds_alternative<JSONBlockStream::MayNotFit>(result))
@@ -167,7 +173,7 @@ int runFormat(std::span<const std::string> args) {
         const MappedReadGuard guard;
         if (auto mapped = MappedInput::map(path)) {
             const auto bytesIndent = kind == "json" ? std::optional(indent) : std::nullopt;
-            if (auto status = streamJSON(mapped->bytes(), bytesIndent))
+            if (auto status = streamJSON(*mapped, bytesIndent))
                 return *status;
         }
     }

@@ -5,6 +5,7 @@
 // input, a FIFO, an empty or too large file, any failure) is left to readInput(), which
 // reports the errors.
 #include <cstddef>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,10 +24,21 @@ public:
         return {static_cast<const char*>(m_data), m_size};
     }
 
+    /// Ends the run as a truncation under the mapping does (the message, exit status 1) when
+    /// the file no longer has the size and modification time it had when it was mapped. A
+    /// file that shrinks inside its last page raises no SIGBUS: the mapping keeps the page
+    /// and reads zeros past the new end. So what was read from the mapping is trusted only
+    /// after this check, made before the first byte of output that depends on it and before
+    /// the run reports success or an error in the input.
+    void exitIfChanged() const;
+
 private:
-    MappedInput(void* data, std::size_t size) : m_data(data), m_size(size) {}
+    MappedInput(int fd, void* data, std::size_t size, timespec modified)
+        : m_fd(fd), m_data(data), m_size(size), m_modified(modified) {}
+    int m_fd; // kept open, so the check looks at the file that was mapped, whatever its name
     void* m_data;
     std::size_t m_size;
+    timespec m_modified;
 };
 
 /// While one exists, a file that another program truncates under its mapping (SIGBUS on the

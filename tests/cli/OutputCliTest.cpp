@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vendrix {
@@ -186,6 +190,115 @@ TEST(OutputCliTest, TheNextRunSweepsStaleTemporaryFilesAndNothingElse) {
     EXPECT_EQ(entries(dir), expected);
     for (const auto& name : kept)
         EXPECT_EQ(test::readFileBytes(dir / name), "the user's") << name;
+}
+
+/// Runs `arguments` stopped at `point` of a test build (VENDRIX_CLI_TEST_PAUSE) and calls
+/// `change` while the run waits there; `paused` tells whether the run got there at all.
+CliRun runChangingInputAt(const std::string& arguments, const std::string& point,
+                          const std::function<void()>& change, bool& paused) {
+    test::TempDir dir;
+    const std::string fifo = (dir.path() / "pause").string();
+    EXPECT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::atomic<bool> finished = false;
+    CliRun run;
+    std::thread runner([&] {
+        run =
+            cli.run(arguments, test::withEnvironment("VENDRIX_CLI_TEST_PAUSE", point + ":" + fifo));
+        finished = true;
+        // A reader, however brief, lets the opening below return when the run never paused.
+        const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (reader >= 0)
+            ::close(reader);
+    });
+    const int writer = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC); // the run is waiting
+    paused = !finished;
+    if (paused)
+        change();
+    if (writer >= 0)
+        ::close(writer); // the run goes on
+    runner.join();
+    return run;
+}
+
+// A mapped file that shrinks inside its last page reads as zeros past its new end instead of
+// faulting; the run must still end with the truncation message and exit 1, and write nothing.
+// The file is changed after mapping (before anything was read) and just before the first
+// comparison (after everything the output needs was read).
+TEST(OutputCliTest, AnInputChangedWhileMappedFailsTheRunWithNoOutput) {
+    test::TempDir dir;
+    // Each file ends 2048 bytes into a page, so a cut of a few bytes stays inside it.
+    auto endMidPage = [](std::string bytes, const std::string& tail) {
+        const size_t used = (bytes.size() + tail.size()) % 4096;
+        return bytes + std::string((4096 + 2048 - used) % 4096, 'x') + tail;
+    };
+    std::string records = "[";
+    for (int i = 0; records.size() < (2 << 20); ++i)
+        records += "{\"id\":" + std::to_string(i) + ",\"v\":[1.5,true,null]},";
+    const std::string json = endMidPage(records + "{\"pad\":\"", "\"}]");
+    // Hits on a long last line, the case whose previews kept the old text.
+    std::string lines;
+    while (lines.size() < 1000)
+        lines += "one needle\n";
+    const std::string longLast =
+        endMidPage(lines + std::string(3 << 19, 'a') + " needle ", "needle");
+    // Windows-1254: not UTF-8, so the bytes are decoded rather than searched in place.
+    std::string turkish;
+    while (turkish.size() < (3 << 19))
+        turkish += "ka\xFE needle \xDD\xE7\n";
+    turkish = endMidPage(turkish, "needle\n");
+
+    auto shrink = [](const std::string& path, off_t bytes) {
+        return [path, bytes] {
+            ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(fs::file_size(path)) - bytes), 0);
+        };
+    };
+    auto rewriteOneByte = [](const std::string& path) {
+        return [path] { // a digit for a digit: the same size, a new modification time
+            const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+            ASSERT_GE(fd, 0);
+            EXPECT_EQ(::pwrite(fd, "7", 1, 7), 1);
+            ::close(fd);
+        };
+    };
+    const std::string j = (dir.path() / "data.json").string(),
+                      l = (dir.path() / "long.txt").string(),
+                      t = (dir.path() / "turkish.txt").string();
+    struct Case {
+        std::string file, bytes, arguments, point;
+        std::function<void()> change;
+    } cases[] = {
+        {j, json, "format json-minify", "check", shrink(j, 34)},
+        {j, json, "format json-minify", "mapped", shrink(j, 34)},
+        {j, json, "format json", "check", shrink(j, 34)},
+        {j, json, "format json", "mapped", shrink(j, 34)}, // not the error the zeros give
+        {j, json, "format json", "check", rewriteOneByte(j)},
+        {j, json, "format json", "mapped", shrink(j, 1 << 20)}, // whole pages: SIGBUS
+        {l, longLast, "find needle", "check", shrink(l, 1)},
+        {l, longLast, "find needle", "mapped", shrink(l, 1)},
+        {t, turkish, "find needle", "mapped", shrink(t, 3)},
+        {t, turkish, "find needle", "check", rewriteOneByte(t)},
+    };
+    const auto hourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    std::set<std::string> pausedOnce;
+    for (const Case& c : cases) {
+        const std::string arguments = c.arguments + " " + shellQuoted(c.file);
+        const std::string label = arguments + " at " + c.point;
+        test::writeFileBytes(c.file, c.bytes);
+        fs::last_write_time(c.file, hourAgo); // any write from now on gives a new time
+        bool paused = false;
+        if (pausedOnce.insert(arguments).second) { // a pause alone changes nothing
+            const CliRun unchanged = runChangingInputAt(
+                arguments, c.point, [] {}, paused);
+            ASSERT_TRUE(paused) << label;
+            EXPECT_EQ(unchanged.status, 0) << label << ": " << unchanged.err;
+            EXPECT_EQ(unchanged.out, cli.run(arguments).out) << label;
+        }
+        const CliRun changed = runChangingInputAt(arguments, c.point, c.change, paused);
+        ASSERT_TRUE(paused) << label;
+        EXPECT_EQ(changed.status, 1) << label;
+        EXPECT_EQ(changed.err, "vendrix-cli: a file was truncated while it was read\n") << label;
+        EXPECT_EQ(changed.out, "") << label;
+    }
 }
 
 } // namespace
