@@ -4,6 +4,10 @@
 #include "core/text/TextFileCodec.h"
 #include "core/text/UserFileReader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <new>
 
@@ -44,33 +48,78 @@ bool FileSearcher::isAscii(std::string_view bytes) {
     return (any & 0x8080808080808080ULL) == 0;
 }
 
+std::expected<std::size_t, FileSearchResult> FileSearcher::read(const std::string& path) {
+    // The editor's reader (UserFileReader) costs nine system calls a file; a search of a
+    // tree of small files spends more time in them than in the search, so this reads the
+    // same way with four: a non-blocking open (a FIFO put in the file's place cannot hang
+    // the search), a look at what was opened, the read, the close.
+    auto failed = [&](FileSearchResult::Status status, int errnoValue) {
+        FileSearchResult result;
+        result.path = path;
+        result.status = status;
+        result.errnoValue = errnoValue;
+        return std::unexpected(std::move(result));
+    };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return failed(FileSearchResult::Status::unreadable, errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0)
+        return failed(FileSearchResult::Status::unreadable, errno);
+    if (!S_ISREG(info.st_mode))
+        return failed(FileSearchResult::Status::unreadable,
+                      S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    const auto size = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
+    if (size > m_maxFileSize)
+        return failed(FileSearchResult::Status::tooLarge, EFBIG);
+    const auto needed = static_cast<std::size_t>(std::max<std::uint64_t>(size, 1));
+    if (needed > m_capacity) {
+        m_buffer.reset();
+        m_capacity = 0;
+        m_buffer.reset(new (std::nothrow) char[needed]);
+        if (!m_buffer)
+            return failed(FileSearchResult::Status::unreadable, ENOMEM);
+        m_capacity = needed;
+    }
+    // The bytes the file had when it was opened; a file that shrinks meanwhile ends early.
+    std::size_t filled = 0;
+    bool blocking = false;
+    while (filled < size) {
+        const ssize_t count = ::read(fd, m_buffer.get() + filled, size - filled);
+        if (count > 0) {
+            filled += static_cast<std::size_t>(count);
+            continue;
+        }
+        if (count == 0)
+            break;
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN && !blocking) {
+            // Only non-blocking was asked of a regular file (a network file system may
+            // take it at its word): read it as usual.
+            blocking = true;
+            (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            continue;
+        }
+        return failed(FileSearchResult::Status::unreadable, errno);
+    }
+    return filled;
+}
+
 std::expected<FileSearchResult, SearchFailure>
 FileSearcher::search(const std::string& path, std::int64_t limit, const SearchBudget& budget) {
     if (auto failure = budget.check())
         return std::unexpected(*failure);
+    auto size = read(path);
+    if (!size)
+        return std::move(size.error());
     FileSearchResult result;
     result.path = path;
-    UserFileReadOptions options;
-    options.maxSize = m_maxFileSize;
-    auto place = [this](std::uint64_t size) -> char* {
-        const auto needed = static_cast<std::size_t>(std::max<std::uint64_t>(size, 1));
-        if (needed > m_capacity) {
-            m_buffer.reset();
-            m_buffer.reset(new char[needed]);
-            m_capacity = needed;
-        }
-        return m_buffer.get();
-    };
-    auto placed = UserFileReader::readInto(path, options, place);
-    if (!placed) {
-        result.status = placed.error().kind == UserFileErrorKind::tooLarge &&
-                                placed.error().errnoValue != ENOMEM
-                            ? FileSearchResult::Status::tooLarge
-                            : FileSearchResult::Status::unreadable;
-        result.errnoValue = placed.error().errnoValue;
-        return result;
-    }
-    const std::string_view bytes(m_buffer.get(), static_cast<std::size_t>(placed->size));
+    const std::string_view bytes(m_buffer.get(), *size);
     struct Release {
         FileSearcher* searcher;
         ~Release() {

@@ -80,6 +80,9 @@ public:
     [[nodiscard]] static bool isAscii(std::string_view bytes);
 
 private:
+    /// Reads the file into m_buffer; its size, or the result to report instead.
+    std::expected<std::size_t, FileSearchResult> read(const std::string& path);
+
     std::shared_ptr<const FileSearchPlan> m_plan;
     std::uint64_t m_maxFileSize;
     std::unique_ptr<char[]> m_buffer;
