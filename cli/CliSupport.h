@@ -41,7 +41,7 @@ const std::map<std::string, CliCommand>& registeredCommands();
 struct ParsedArgs {
     std::map<std::string, std::string> values; // options that take a value (the last one)
     std::vector<std::pair<std::string, std::string>> allValues; // every value, in order
-    std::set<std::string> flags;               // options without a value
+    std::set<std::string> flags;                                // options without a value
     std::vector<std::string> positionals;
     bool has(const std::string& flag) const { return flags.contains(flag); }
     std::optional<std::string> value(const std::string& option) const;

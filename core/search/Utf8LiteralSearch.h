@@ -43,7 +43,8 @@ public:
     /// Like make(), but also for an ASCII query without case whose letters other characters
     /// fold like (i, k, s): exact only for bytes that are all ASCII, where no such character
     /// can occur. The caller checks the bytes.
-    [[nodiscard]] static std::optional<Utf8LiteralSearch> makeForAscii(const SearchPattern& pattern);
+    [[nodiscard]] static std::optional<Utf8LiteralSearch>
+    makeForAscii(const SearchPattern& pattern);
 
     /// True when TextFileCodec::decode reads `bytes` as UTF-8 (with or without a byte order
     /// mark): the bytes can then be searched as they are.

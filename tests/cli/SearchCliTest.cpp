@@ -208,7 +208,8 @@ TEST(SearchCliTest, FindWalksFoldersWithTheirIgnoreRules) {
     EXPECT_TRUE(small.out.ends_with("\n3 hits\n")) << small.out;
     EXPECT_NE(small.err.find("1 file over the size limit skipped"), std::string::npos) << small.err;
 
-    CliRun everything = cli.runArguments({"find", "--hidden", "--no-ignore", "--limit", "5", "word", r});
+    CliRun everything =
+        cli.runArguments({"find", "--hidden", "--no-ignore", "--limit", "5", "word", r});
     EXPECT_EQ(everything.out.substr(0, everything.out.find('\n')), r + "/.h/c.txt:1:1: word");
     EXPECT_TRUE(everything.out.ends_with(r + "/sub/d.txt:1:5: two words\n5 hits (truncated)\n"))
         << everything.out;
