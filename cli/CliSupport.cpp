@@ -39,6 +39,14 @@ std::optional<std::string> ParsedArgs::value(const std::string& option) const {
     return it->second;
 }
 
+std::vector<std::string> ParsedArgs::valuesOf(const std::string& option) const {
+    std::vector<std::string> found;
+    for (const auto& [name, value] : allValues)
+        if (name == option)
+            found.push_back(value);
+    return found;
+}
+
 std::expected<ParsedArgs, int> parseArgs(const CliCommand& command,
                                          std::span<const std::string> args,
                                          std::set<std::string> valueOptions,
@@ -77,6 +85,7 @@ std::expected<ParsedArgs, int> parseArgs(const CliCommand& command,
             } else {
                 return std::unexpected(usageError(command, "option " + name + " needs a value"));
             }
+            parsed.allValues.emplace_back(name, parsed.values[name]);
         } else if (flagOptions.contains(name) && !inlineValue) {
             parsed.flags.insert(name);
         } else {

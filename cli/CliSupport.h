@@ -39,11 +39,14 @@ const std::map<std::string, CliCommand>& registeredCommands();
 
 /// Parsed arguments: options by name ("--as") and positionals in order.
 struct ParsedArgs {
-    std::map<std::string, std::string> values; // options that take a value
-    std::set<std::string> flags;               // options without a value
+    std::map<std::string, std::string> values; // options that take a value (the last one)
+    std::vector<std::pair<std::string, std::string>> allValues; // every value, in order
+    std::set<std::string> flags;                                // options without a value
     std::vector<std::string> positionals;
     bool has(const std::string& flag) const { return flags.contains(flag); }
     std::optional<std::string> value(const std::string& option) const;
+    /// Every value given for a repeatable option, in order.
+    std::vector<std::string> valuesOf(const std::string& option) const;
 };
 
 /// Parses `args` given the options that take a value and the flags; "--" ends the options,

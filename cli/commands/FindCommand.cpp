@@ -1,5 +1,6 @@
 // vendrix-cli find: the multi-document search over files opened as documents.
 #include "cli/CliSupport.h"
+#include "cli/commands/FolderFind.h"
 #include "cli/commands/MappedInput.h"
 #include "cli/commands/SearchCommandSupport.h"
 #include "core/common/Utf8.h"
@@ -14,17 +15,22 @@ namespace {
 extern const CliCommand kFind;
 
 int runFind(std::span<const std::string> args) {
-    auto parsed = parseArgs(kFind, args, kSearchValueOptions, kSearchFlags);
+    std::set<std::string> valueOptions = kSearchValueOptions, flags = kSearchFlags;
+    valueOptions.insert(kFolderValueOptions.begin(), kFolderValueOptions.end());
+    flags.insert(kFolderFlags.begin(), kFolderFlags.end());
+    auto parsed = parseArgs(kFind, args, valueOptions, flags);
     if (!parsed)
         return parsed.error();
     if (parsed->positionals.size() < 2)
-        return usageError(kFind, "a pattern and at least one file are needed");
+        return usageError(kFind, "a pattern and at least one file or folder are needed");
     auto request = searchRequest(kFind, *parsed, MultiDocumentSearch::defaultLimit);
     if (!request)
         return request.error();
 
     const std::vector<std::string> files(parsed->positionals.begin() + 1,
                                          parsed->positionals.end());
+    if (wantsFolderFind(*parsed, files))
+        return runFolderFind(kFind, *parsed, *request, files);
     // Every file is read before the search starts, so an unreadable one fails the run early.
     // A plain query over a UTF-8 file is searched in its bytes; anything else in the text
     // the editor would show.
@@ -114,18 +120,31 @@ int runFind(std::span<const std::string> args) {
 const CliCommand kFind{
     "find", "search files for a text or regular expression",
     "Usage: vendrix-cli find [--regex] [--match-case] [--whole-word] [--limit N]\n"
-    "                        [--timeout SECONDS] PATTERN FILE...\n\n"
+    "                        [--timeout SECONDS] [--hidden] [--no-ignore] [--follow]\n"
+    "                        [--glob GLOB]... [--max-filesize SIZE] PATTERN PATH...\n\n"
     "Searches the files as the editor opens them (encoding detected, line breaks read as\n"
     "LF) and prints each hit as FILE:LINE:COLUMN: PREVIEW (line and UTF-16 column\n"
     "1-based), then \"N hits\", or \"N hits (truncated)\" when the limit (default 10000)\n"
     "cut the search short.\n\n"
-    "  --regex        PATTERN is an ICU regular expression\n"
-    "  --match-case   letter case is significant\n"
-    "  --whole-word   matches may not touch a letter, digit or underscore\n"
-    "  --limit N      stop after N hits\n"
-    "  --timeout S    time budget in seconds (default 10)\n\n"
-    "Exit status: 0 done, 1 invalid or empty pattern or unreadable file, 2 usage,\n"
-    "3 the time budget ran out.\n",
+    "A folder is searched recursively, its files in path order, several at a time. Hidden\n"
+    "files and folders, .git, .hg and .svn are skipped, and so is what .gitignore files\n"
+    "(inside a git work tree), .git/info/exclude and .ignore files exclude, files the\n"
+    "editor would open as binary, and symbolic links. A file named on the command line is\n"
+    "always searched.\n\n"
+    "  --regex            PATTERN is an ICU regular expression\n"
+    "  --match-case       letter case is significant\n"
+    "  --whole-word       matches may not touch a letter, digit or underscore\n"
+    "  --limit N          stop after N hits\n"
+    "  --timeout S        time budget in seconds (default 10)\n"
+    "  --hidden           search hidden files and folders too\n"
+    "  --no-ignore        do not read .gitignore, .ignore and .git/info/exclude\n"
+    "  --follow           follow symbolic links (a link back into the tree is skipped)\n"
+    "  --glob GLOB        search only files matching GLOB (gitignore syntax, relative to\n"
+    "                     the folder); !GLOB excludes; repeatable, the last match decides\n"
+    "  --max-filesize S   skip files larger than S bytes (suffix K, M or G); skipped files\n"
+    "                     are counted on standard error\n\n"
+    "Exit status: 0 done, 1 invalid or empty pattern or unreadable file or folder (the\n"
+    "hits of the others are printed), 2 usage, 3 the time budget ran out.\n",
     runFind};
 
 static CommandRegistrar registrar{kFind};

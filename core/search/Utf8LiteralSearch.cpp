@@ -88,10 +88,20 @@ unsigned char asciiLower(unsigned char b) { return b >= 'A' && b <= 'Z' ? b + 32
 } // namespace
 
 std::optional<Utf8LiteralSearch> Utf8LiteralSearch::make(const SearchPattern& pattern) {
+    return make(pattern, false);
+}
+
+std::optional<Utf8LiteralSearch> Utf8LiteralSearch::makeForAscii(const SearchPattern& pattern) {
+    return make(pattern, true);
+}
+
+std::optional<Utf8LiteralSearch> Utf8LiteralSearch::make(const SearchPattern& pattern,
+                                                         bool onlyAscii) {
     const SearchOptions& options = pattern.options();
     const LiteralMatcher* literal = pattern.literal();
     // Line breaks in the query would meet CR and CR LF, which the decoded text no longer has.
-    if (options.isRegex || !literal || literal->hasExpansionHazards() ||
+    // Characters that fold into several (ß into "ss") are not ASCII.
+    if (options.isRegex || !literal || (literal->hasExpansionHazards() && !onlyAscii) ||
         options.query.find_first_of(u"\r\n") != std::u16string::npos)
         return std::nullopt;
     Utf8LiteralSearch search;
@@ -105,7 +115,7 @@ std::optional<Utf8LiteralSearch> Utf8LiteralSearch::make(const SearchPattern& pa
             keys.push_back(literalFolding::key(c));
         }
         // No other character may fold like a query letter (K for k, ſ for s, İ and ı for i).
-        for (char32_t c = 0x80; c < 0x10000; ++c)
+        for (char32_t c = 0x80; c < 0x10000 && !onlyAscii; ++c)
             if (!unicodeText::isSurrogate(static_cast<char16_t>(c)) &&
                 keys.find(literalFolding::key(static_cast<char16_t>(c))) != std::u16string::npos)
                 return std::nullopt;

@@ -40,6 +40,11 @@ class Utf8LiteralSearch {
 public:
     /// None when the pattern needs the decoded text.
     [[nodiscard]] static std::optional<Utf8LiteralSearch> make(const SearchPattern& pattern);
+    /// Like make(), but also for an ASCII query without case whose letters other characters
+    /// fold like (i, k, s): exact only for bytes that are all ASCII, where no such character
+    /// can occur. The caller checks the bytes.
+    [[nodiscard]] static std::optional<Utf8LiteralSearch>
+    makeForAscii(const SearchPattern& pattern);
 
     /// True when TextFileCodec::decode reads `bytes` as UTF-8 (with or without a byte order
     /// mark): the bytes can then be searched as they are.
@@ -54,6 +59,7 @@ public:
 
 private:
     Utf8LiteralSearch() = default;
+    static std::optional<Utf8LiteralSearch> make(const SearchPattern& pattern, bool onlyAscii);
     std::int64_t find(std::string_view text, std::int64_t from, std::int64_t to) const;
     bool boundariesAllow(std::string_view text, std::int64_t start) const;
 

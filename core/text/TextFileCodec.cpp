@@ -74,8 +74,10 @@ std::optional<DetectedEncoding> detectFromSample(std::string_view data) {
         return DetectedEncoding{TextEncoding::utf16LE, false};
     if (sample.starts_with("\xFE\xFF"))
         return DetectedEncoding{TextEncoding::utf16BE, false};
-    const size_t nulCount = static_cast<size_t>(std::count(sample.begin(), sample.end(), '\0'));
-    if (nulCount > 0) {
+    // Most samples have no NUL at all: memchr says so at memory speed, where counting them
+    // would cost a slow pass over every file opened or searched.
+    if (std::memchr(sample.data(), 0, sample.size()) != nullptr) {
+        const auto nulCount = static_cast<size_t>(std::count(sample.begin(), sample.end(), '\0'));
         if (auto utf16 = utf16WithoutBOM(sample))
             return DetectedEncoding{*utf16, false};
         if (looksBinary(sample, nulCount))

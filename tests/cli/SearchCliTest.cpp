@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -178,6 +179,65 @@ TEST(SearchCliTest, FindOnUtf8BytesPrintsWhatTheDecodedSearchPrints) {
         EXPECT_EQ(bytes.out, decoded.out) << c.query;
         EXPECT_NE(bytes.out.find(" hits"), std::string::npos);
     }
+}
+
+TEST(SearchCliTest, FindWalksFoldersWithTheirIgnoreRules) {
+    test::TempDir dir;
+    const std::filesystem::path& root = dir.path();
+    std::filesystem::create_directories(root / ".git");
+    std::filesystem::create_directories(root / ".h");
+    std::filesystem::create_directories(root / "sub");
+    test::writeFileBytes(root / ".gitignore", "*.log\n");
+    test::writeFileBytes(root / "a.txt", "word one\n");
+    test::writeFileBytes(root / "b.log", "word\n");
+    test::writeFileBytes(root / ".h" / "c.txt", "word\n");
+    test::writeFileBytes(root / "sub" / "d.txt", "two words\n");
+    test::writeFileBytes(root / "sub" / "e.c", "word\n");
+    test::writeFileBytes(root / "big.txt", std::string(2990, 'x') + "word\n");
+    const std::string r = root.string();
+
+    CliRun plain = cli.runArguments({"find", "word", r + "/"});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, r + "/a.txt:1:1: word one\n" + r + "/big.txt:1:2991: \xE2\x80\xA6" +
+                             std::string(196, 'x') + "word\n" + r + "/sub/d.txt:1:5: two words\n" +
+                             r + "/sub/e.c:1:1: word\n4 hits\n");
+    EXPECT_EQ(plain.err, "");
+
+    CliRun small = cli.runArguments({"find", "--max-filesize", "1K", "word", r});
+    EXPECT_EQ(small.status, 0);
+    EXPECT_TRUE(small.out.ends_with("\n3 hits\n")) << small.out;
+    EXPECT_NE(small.err.find("1 file over the size limit skipped"), std::string::npos) << small.err;
+
+    CliRun everything =
+        cli.runArguments({"find", "--hidden", "--no-ignore", "--limit", "5", "word", r});
+    EXPECT_EQ(everything.out.substr(0, everything.out.find('\n')), r + "/.h/c.txt:1:1: word");
+    EXPECT_TRUE(everything.out.ends_with(r + "/sub/d.txt:1:5: two words\n5 hits (truncated)\n"))
+        << everything.out;
+
+    CliRun globs = cli.runArguments(
+        {"find", "--glob", "*.txt", "--glob=!sub/**", "--glob", "*.c", "word", r, r + "/b.log"});
+    EXPECT_EQ(globs.out, r + "/a.txt:1:1: word one\n" + r + "/big.txt:1:2991: \xE2\x80\xA6" +
+                             std::string(196, 'x') + "word\n" + r + "/sub/e.c:1:1: word\n" + r +
+                             "/b.log:1:1: word\n4 hits\n");
+
+    std::filesystem::create_directory_symlink(root, root / "sub" / "up");
+    CliRun follow = cli.runArguments({"find", "--follow", "word", r + "/sub"});
+    EXPECT_EQ(follow.status, 0);
+    EXPECT_TRUE(follow.out.ends_with(r + "/sub/up/big.txt:1:2991: \xE2\x80\xA6" +
+                                     std::string(196, 'x') + "word\n4 hits\n"))
+        << follow.out;
+    EXPECT_NE(follow.err.find(r + "/sub/up/sub: symbolic link back"), std::string::npos);
+    EXPECT_EQ(cli.runArguments({"find", "word", r}).err, "");
+    CliRun loop = cli.runArguments({"find", "--follow", "word", r});
+    EXPECT_TRUE(loop.out.ends_with("\n4 hits\n")) << loop.out;
+    EXPECT_NE(loop.err.find(r + "/sub/up: symbolic link back"), std::string::npos) << loop.err;
+
+    CliRun missing = cli.runArguments({"find", "word", r, r + "/nothing"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find(r + "/nothing"), std::string::npos);
+    EXPECT_EQ(cli.runArguments({"find", "--max-filesize", "lots", "word", r}).status, 2);
+    EXPECT_EQ(cli.runArguments({"find", "word", r, "--glob"}).status, 2);
 }
 
 } // namespace
