@@ -80,6 +80,35 @@ TEST_F(WindowBackgroundSaveTest, AnEditDuringTheSaveKeepsTheTabDirtyAndTheFileGe
     EXPECT_FALSE(document.isDirty());
 }
 
+// "Kaydet" in the close prompt, and typing goes on while that save is held: the tab is not
+// closed (which would lose the typing and free the document under the running save); the file
+// gets the text from before the typing.
+TEST_F(WindowBackgroundSaveTest, TypingDuringTheSaveOfAClosingTabKeepsItOpenAndDirty) {
+    const QString file = write("notes.txt", "old");
+    controller->openFiles({file});
+    EditorDocument& document = active();
+    type(document, u" new");
+
+    std::atomic<bool> typed{false};
+    holdWorkerAt("fsync", typed);
+    bool typedWhileSaving = false;
+    QTimer::singleShot(0, controller.get(), [&] {
+        typedWhileSaving = controller->isSaving(document);
+        type(document, u" more");
+        typed = true;
+    });
+    answer(0); // Kaydet
+    EXPECT_FALSE(controller->closeDocument(document));
+    ASSERT_TRUE(controller->indexOf(document));
+
+    EXPECT_TRUE(typedWhileSaving);
+    EXPECT_EQ(prompter.requests.size(), 1u);
+    EXPECT_EQ(read(file), "old new");
+    EXPECT_EQ(text(document), u"old new more");
+    EXPECT_TRUE(document.isDirty());
+    EXPECT_FALSE(controller->isSaving(document));
+}
+
 TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevisionCaptured) {
     // Five chunks: copied one per event-loop turn before the worker starts.
     const QByteArray original(5 * TextChunkCache::defaultChunkUnits, 'x');
