@@ -6,6 +6,7 @@
 #include "app/window/WindowMessages.h"
 #include "core/text/TextChunkCache.h"
 
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -98,7 +99,11 @@ TEST_F(WindowBackgroundSaveTest, TypingDuringTheSaveOfAClosingTabKeepsItOpenAndD
         typed = true;
     });
     answer(0); // Kaydet
+    const QPointer<EditorDocument> alive(&document);
     EXPECT_FALSE(controller->closeDocument(document));
+    // Checked through a guard: a closed tab's document is gone, and a fresh one may take its
+    // address.
+    ASSERT_TRUE(alive);
     ASSERT_TRUE(controller->indexOf(document));
 
     EXPECT_TRUE(typedWhileSaving);
