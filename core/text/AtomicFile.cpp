@@ -148,15 +148,30 @@ struct Target {
     std::string tempPath;
     mode_t mode;
     std::optional<AtomicFileOwner> owner;
+    const Fault& fault;
+
+    /// Runs `call` unless the test seam injects a failure for `operation`; errno holds the
+    /// failure either way.
+    template <typename Call> auto guarded(std::string_view operation, Call call) const {
+        if (fault) {
+            if (int injected = fault(operation)) {
+                errno = injected;
+                return decltype(call())(-1);
+            }
+        }
+        return call();
+    }
 };
 
 /// One attempt at the replacement, through a nameless temporary file or a named one. A
 /// nameless attempt the system cannot do fails with operation "nameless".
 std::expected<void, AtomicFileError> replace(const Target& target, bool nameless) {
     bool named = !nameless;
-    int fd = nameless ? ::open(target.dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, target.mode)
-                      : ::open(target.tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                               target.mode);
+    int fd = target.guarded("open", [&] {
+        return nameless ? ::open(target.dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, target.mode)
+                        : ::open(target.tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                 target.mode);
+    });
     if (fd < 0) {
         const int error = errno;
         const bool unsupported = error == EOPNOTSUPP || error == EISDIR || error == EINVAL;
@@ -175,7 +190,7 @@ std::expected<void, AtomicFileError> replace(const Target& target, bool nameless
 
     int writeError = 0;
     const bool written = target.contents([&](std::string_view block) {
-        if (writeAll(fd, block))
+        if (target.guarded("write", [&] { return writeAll(fd, block) ? 0 : -1; }) == 0)
             return true;
         writeError = errno;
         return false;
@@ -193,7 +208,7 @@ std::expected<void, AtomicFileError> replace(const Target& target, bool nameless
 
     int syncResult;
     do {
-        syncResult = ::fsync(fd);
+        syncResult = target.guarded("fsync", [&] { return ::fsync(fd); });
     } while (syncResult != 0 && errno == EINTR);
     if (syncResult != 0)
         return failAfterOpen("fsync", target.tempPath, errno);
@@ -204,7 +219,8 @@ std::expected<void, AtomicFileError> replace(const Target& target, bool nameless
         named = true;
     }
     // The lock stays until the rename is done, so the named file is never taken for litter.
-    if (::rename(target.tempPath.c_str(), target.path.c_str()) != 0)
+    if (target.guarded("rename",
+                       [&] { return ::rename(target.tempPath.c_str(), target.path.c_str()); }) != 0)
         return failAfterOpen("rename", target.path, errno);
     ::close(fd);
 
@@ -216,15 +232,23 @@ std::expected<void, AtomicFileError> replace(const Target& target, bool nameless
 
 std::expected<void, AtomicFileError> write(std::string_view data, const std::filesystem::path& path,
                                            unsigned permissions,
-                                           std::optional<AtomicFileOwner> owner) {
-    return write([data](const BlockSink& sink) { return sink(data); }, path, permissions, owner);
+                                           std::optional<AtomicFileOwner> owner,
+                                           const Fault& fault) {
+    return write([data](const BlockSink& sink) { return sink(data); }, path, permissions, owner,
+                 fault);
 }
 
 std::expected<void, AtomicFileError> write(const BlockSource& contents,
                                            const std::filesystem::path& path, unsigned permissions,
-                                           std::optional<AtomicFileOwner> owner) {
-    Target target{contents, path.string(), directoryOf(path), {}, static_cast<mode_t>(permissions),
-                  owner};
+                                           std::optional<AtomicFileOwner> owner,
+                                           const Fault& fault) {
+    Target target{.contents = contents,
+                  .path = path.string(),
+                  .dir = directoryOf(path),
+                  .tempPath = {},
+                  .mode = static_cast<mode_t>(permissions),
+                  .owner = owner,
+                  .fault = fault};
     target.tempPath = target.dir + "/." + path.filename().string() + "." +
                       Uuid::random().uuidString() + ".tmp";
     sweepOnce(target.dir);

@@ -30,6 +30,10 @@ struct AtomicFileOwner {
 /// loss, sees either the whole old file or the whole new one.
 namespace AtomicFile {
 
+/// Test seam: called before each system call of a write with the step's name ("open",
+/// "write", "fsync", "rename"); a non-zero return makes that call fail with the returned errno.
+using Fault = std::function<int(std::string_view operation)>;
+
 /// Writes `data` to a temporary file in the directory of `path` with mode `permissions`
 /// (e.g. 0600), fsyncs it, renames it over `path` and fsyncs the directory so that the
 /// completed replacement survives a power loss. A symbolic link at `path` is replaced by a
@@ -45,7 +49,7 @@ namespace AtomicFile {
 /// call from several threads.
 [[nodiscard]] std::expected<void, AtomicFileError>
 write(std::string_view data, const std::filesystem::path& path, unsigned permissions,
-      std::optional<AtomicFileOwner> owner = std::nullopt);
+      std::optional<AtomicFileOwner> owner = std::nullopt, const Fault& fault = {});
 
 /// Receives the next block of a file's contents; false when it could not be written.
 using BlockSink = std::function<bool(std::string_view block)>;
@@ -57,7 +61,7 @@ using BlockSource = std::function<bool(const BlockSink& sink)>;
 /// needs no second copy of itself in memory).
 [[nodiscard]] std::expected<void, AtomicFileError>
 write(const BlockSource& contents, const std::filesystem::path& path, unsigned permissions,
-      std::optional<AtomicFileOwner> owner = std::nullopt);
+      std::optional<AtomicFileOwner> owner = std::nullopt, const Fault& fault = {});
 
 /// True for the names write() gives its temporary files: "." NAME "." UUID ".tmp" with a
 /// non-empty NAME and an upper-case UUID as this program writes them.

@@ -6,6 +6,7 @@
 #include "app/window/WindowMessages.h"
 #include "core/text/TextChunkCache.h"
 
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -78,6 +79,39 @@ TEST_F(WindowBackgroundSaveTest, AnEditDuringTheSaveKeepsTheTabDirtyAndTheFileGe
     controller->saveActive();
     EXPECT_EQ(read(file), "old new more");
     EXPECT_FALSE(document.isDirty());
+}
+
+// "Kaydet" in the close prompt, and typing goes on while that save is held: the tab is not
+// closed (which would lose the typing and free the document under the running save); the file
+// gets the text from before the typing.
+TEST_F(WindowBackgroundSaveTest, TypingDuringTheSaveOfAClosingTabKeepsItOpenAndDirty) {
+    const QString file = write("notes.txt", "old");
+    controller->openFiles({file});
+    EditorDocument& document = active();
+    type(document, u" new");
+
+    std::atomic<bool> typed{false};
+    holdWorkerAt("fsync", typed);
+    bool typedWhileSaving = false;
+    QTimer::singleShot(0, controller.get(), [&] {
+        typedWhileSaving = controller->isSaving(document);
+        type(document, u" more");
+        typed = true;
+    });
+    answer(0); // Kaydet
+    const QPointer<EditorDocument> alive(&document);
+    EXPECT_FALSE(controller->closeDocument(document));
+    // Checked through a guard: a closed tab's document is gone, and a fresh one may take its
+    // address.
+    ASSERT_TRUE(alive);
+    ASSERT_TRUE(controller->indexOf(document));
+
+    EXPECT_TRUE(typedWhileSaving);
+    EXPECT_EQ(prompter.requests.size(), 1u);
+    EXPECT_EQ(read(file), "old new");
+    EXPECT_EQ(text(document), u"old new more");
+    EXPECT_TRUE(document.isDirty());
+    EXPECT_FALSE(controller->isSaving(document));
 }
 
 TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevisionCaptured) {

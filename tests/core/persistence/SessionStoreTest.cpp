@@ -396,6 +396,39 @@ TEST_F(SessionStoreTest, BufferNameSpellingDifferingInCaseIsReadAndKept) {
     EXPECT_EQ(store->pruneBuffers({upper}), std::vector<std::string>{});
 }
 
+// Two spellings of one buffer on disk and a third named in the session: the newest file is the
+// tab's text, whichever spelling it has, and the older one is adopted as a tab of its own,
+// never pruned as if it were the tab's.
+TEST_F(SessionStoreTest, OfSeveralSpellingsTheNewestFileIsTheTabsText) {
+    const Uuid id = *Uuid::parse("0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D");
+    const std::string upper = SessionStore::bufferName(id);
+    const std::string lower = "0a1b2c3d-4e5f-4a6b-8c7d-9e0f1a2b3c4d.txt";
+    const std::string named = "0a1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D.txt";
+    for (const bool upperIsNewer : {false, true}) {
+        auto store = start();
+        const std::string& newer = upperIsNewer ? upper : lower;
+        const std::string& older = upperIsNewer ? lower : upper;
+        writeFileBytes(store->buffersURL() / newer, "son yazılan");
+        writeFileBytes(store->buffersURL() / older, "eski yazılan");
+        setModifiedTime(store->buffersURL() / newer, 2'000'000);
+        setModifiedTime(store->buffersURL() / older, 1'000'000);
+        SessionTab tab;
+        tab.id = id;
+        tab.isDirty = true;
+        tab.bufferFile = named;
+        ASSERT_TRUE(store->writeSession(SessionState({tab}, id)));
+
+        EXPECT_EQ(store->readBuffer(named), u16("son yazılan")) << newer;
+        auto result = SessionStore(dir()).loadReadOnly();
+        ASSERT_EQ(result.state.tabs.size(), 2u) << newer;
+        EXPECT_EQ(result.state.tabs[1].bufferFile, older);
+        EXPECT_EQ(store->pruneBuffers({named}), std::vector<std::string>{older});
+        EXPECT_EQ(entriesOf(store->buffersURL()), std::set<std::string>{newer});
+        store.reset();
+        fs::remove_all(dir());
+    }
+}
+
 // A text read piece by piece is written byte for byte as the same text in one string:
 // surrogate pairs across the writer's 64 Ki-unit blocks stay whole, lone ones become U+FFFD.
 TEST_F(SessionStoreTest, BufferFromATextSourceMatchesTheWholeString) {

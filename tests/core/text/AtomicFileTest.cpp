@@ -10,6 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
+#include <vector>
+
 namespace vendrix {
 namespace {
 
@@ -60,6 +63,34 @@ TEST(AtomicFileTest, FailuresNameTheOperationAndLeaveNothingBehind) {
     EXPECT_EQ(overDir.error().operation, "rename");
     EXPECT_EQ(overDir.error().path, (dir.path() / "adir").string());
     EXPECT_FALSE(hasTempFiles(dir.path()));
+}
+
+// A failing fsync means the new contents may never reach the disk: the write reports it as that
+// failure, the old file stays byte for byte and no temporary file is left, whether the temporary
+// file was still nameless or already named (a file system without nameless files).
+TEST(AtomicFileTest, AFailedFsyncIsReportedAndKeepsTheOldFile) {
+    for (const bool named : {false, true}) {
+        test::TempDir dir;
+        const fs::path target = dir.path() / "settings.plist";
+        const std::string old("eski\0ayarlar\xFD", 13);
+        test::writeFileBytes(target, old);
+        bool refusedNameless = false;
+        auto fault = [&](std::string_view step) {
+            if (named && step == "open" && !std::exchange(refusedNameless, true))
+                return EOPNOTSUPP;
+            return step == "fsync" ? EIO : 0;
+        };
+        auto written = AtomicFile::write("yeni ayarlar", target, 0600, std::nullopt, fault);
+        ASSERT_FALSE(written) << named;
+        EXPECT_EQ(written.error().operation, "fsync") << named;
+        EXPECT_EQ(written.error().errnoValue, EIO) << named;
+        EXPECT_TRUE(written.error().path.starts_with((dir.path() / ".settings.plist.").string()));
+        EXPECT_TRUE(test::readFileBytes(target) == old) << named;
+        std::vector<std::string> left;
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"settings.plist"}) << named;
+    }
 }
 
 // Contents made while written: every block in order; a source that stops part-way (it could

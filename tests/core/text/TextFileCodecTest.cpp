@@ -163,6 +163,18 @@ TEST(TextFileCodecTest, Detection) {
         {"controls without NUL", std::string(50, '\x01'), {TextEncoding::utf8, false}},
         {"invalid utf-8 with FD", "ab\xFD", {TextEncoding::windows1254, false}},
         {"invalid utf-8 with E7 F6", "\xE7\xF6", {TextEncoding::isoLatin1, false}},
+        // One letter decides between Windows-1254 and ISO-8859-1: each byte below is the only
+        // non-ASCII byte of its file. D0 DD DE F0 FD FE are ĞİŞğış and 80-9F printable only in
+        // Windows-1254; A0 (no-break space) is the same in both.
+        {"only D0 (Ğ)", "a\xD0z", {TextEncoding::windows1254, false}},
+        {"only DD (İ)", "a\xDDz", {TextEncoding::windows1254, false}},
+        {"only DE (Ş)", "a\xDEz", {TextEncoding::windows1254, false}},
+        {"only F0 (ğ)", "da\xF0", {TextEncoding::windows1254, false}},
+        {"only FD (ı)", "a\xFDz", {TextEncoding::windows1254, false}},
+        {"only FE (ş)", "a\xFEz", {TextEncoding::windows1254, false}},
+        {"only 80 (€)", "5\x80", {TextEncoding::windows1254, false}},
+        {"only 9F (Ÿ)", "\x9Fz", {TextEncoding::windows1254, false}},
+        {"only A0 (no-break space)", "a\xA0z", {TextEncoding::isoLatin1, false}},
         {"turkish utf-8", "çalışğ", {TextEncoding::utf8, false}},
     };
     for (const auto& c : cases)
