@@ -278,14 +278,13 @@ TEST_F(ColumnSelectionTest, CaseCommandsChangeEachLinePartAndKeepTheRectangle) {
     EXPECT_TRUE(feature->isActive());
     view()->undo();
     EXPECT_EQ(text(), u"aBC Def\nxYZ Uvw\n");
-    // Carets: not taken; the command runs on the lines of the bounding range and column
-    // mode ends.
+    // Carets: not taken; the command runs on the bounding range and column mode ends.
     feature->select(rect(0, 1, 1, 1));
     EXPECT_FALSE(feature->transformLineParts(
         [](std::u16string_view s) { return std::u16string(s); }, QStringLiteral("küçük harf")));
     EXPECT_EQ(feature->boundingRange(), (TextRange{1, 8}));
     menuItem(QStringLiteral("küçük harf"))->trigger();
-    EXPECT_EQ(text(), u"abc def\nxyz uvw\n");
+    EXPECT_EQ(text(), u"abc def\nxYZ Uvw\n");
     EXPECT_FALSE(feature->isActive());
 }
 
