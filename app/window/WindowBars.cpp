@@ -93,15 +93,21 @@ void WindowBars::refreshStatus() {
         return;
     EditorTextView* view = m_controller.textView();
     const bool shown = view->document() == document;
-    const TextRange selection = shown ? view->selectedRange() : document->selection();
+    const ColumnSelectionQuery* column = shown ? view->columnSelection() : nullptr;
+    if (column && !column->isActive())
+        column = nullptr;
+    // In column mode the view's selection is a caret at the rectangle's active point; the
+    // position is where the rectangle starts (its top-left corner) and the selection counts
+    // the selected part of every line.
+    const TextRange selection = column  ? column->boundingRange()
+                                : shown ? view->selectedRange()
+                                        : document->selection();
     const LineIndex& lines = document->lineIndex();
     const std::int64_t start = std::clamp<std::int64_t>(selection.location, 0, document->length());
     const std::int64_t line = lines.lineNumber(start);
     m_statusBar->setPosition(line, start - lines.lineStart(line));
-    // A column selection counts the selected part of every line of its rectangle.
     std::int64_t selected = selection.length;
-    if (const ColumnSelectionQuery* column = shown ? view->columnSelection() : nullptr;
-        column && column->isActive()) {
+    if (column) {
         selected = 0;
         for (const TextRange& part : column->lineParts())
             selected += part.length;

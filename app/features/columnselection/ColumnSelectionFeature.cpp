@@ -296,6 +296,10 @@ void ColumnSelectionFeature::scheduleStatus() {
 
 void ColumnSelectionFeature::refreshStatus() {
     m_statusScheduled = false;
+    // The built-in position and selection fields follow the rectangle too, also when its
+    // active point moves within virtual space (no caret move reports that).
+    if (m_ctx)
+        m_ctx->refreshStatusBar();
     if (!m_statusField || !m_statusField->label)
         return;
     QLabel* label = m_statusField->label;

@@ -33,8 +33,9 @@ struct StatusBarField;
 /// click stays the primary paste), or Alt+Shift+arrows, make a column selection; while it is
 /// active, typing, deleting, input methods, cut, copy and paste act on every line of it, each
 /// change applied as one replacement with its own undo record (consecutive typing extends
-/// one). Leaves column mode on Escape, a plain click, navigation keys, its exit command and
-/// any change of the text it did not make.
+/// one); the case commands change each line's part and keep the rectangle. Leaves column mode
+/// on Escape, a plain click, navigation keys, Return (one line break at the active point), its
+/// exit command and any change of the text it did not make.
 class ColumnSelectionFeature final : public QObject,
                                      public EditorFeature,
                                      public TextInputHandler,

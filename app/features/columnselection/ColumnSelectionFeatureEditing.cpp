@@ -336,8 +336,8 @@ void ColumnSelectionFeature::pasteText(std::u16string pasted, bool column) {
         return;
     }
     const ColumnPoint corner{m_selection->topLine(), m_selection->leftColumn()};
-    // A text with a line break but one line (Return, or "x" and a final LF) goes in as a
-    // stream, so the line break is kept.
+    // A text with a line break but one line ("x" and a final LF) goes in as a stream, so the
+    // line break is kept.
     if (pieces.size() > 1 && static_cast<std::int64_t>(pieces.size()) == m_selection->lineCount())
         apply(ColumnEditing::pasteColumn(pieces, corner, *m_selection, text(), lines, tabWidth()),
               pasteName, Coalescing::none);

@@ -160,12 +160,10 @@ bool ColumnSelectionFeature::keyPress(QKeyEvent& event) {
         leave(true);
         return true;
     }
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !control && !alt) {
-        typeText(u"\n");
-        return true;
-    }
-    if (isNavigationKey(key)) {
-        // The view moves the caret from the rectangle's active point.
+    const bool lineBreak = (key == Qt::Key_Return || key == Qt::Key_Enter) && !control && !alt;
+    if (isNavigationKey(key) || lineBreak) {
+        // The view moves the caret from the rectangle's active point, or breaks the line
+        // there (one line break, not one per line of the rectangle).
         leave(true);
         return false;
     }

@@ -159,8 +159,12 @@ std::optional<FormattingFeature::Target> FormattingFeature::target(EditorDocumen
     if (!document.ensureLoaded() || document.storage() == nullptr)
         return std::nullopt;
     const std::int64_t length = document.length();
-    TextRange range = m_context->textView() ? m_context->textView()->selectedRange()
-                                            : document.selection();
+    // A column selection formats the text from its top-left to its bottom-right corner.
+    const auto column =
+        &document == m_context->activeDocument() ? m_context->columnSelection() : std::nullopt;
+    TextRange range = column                  ? column->bounds
+                      : m_context->textView() ? m_context->textView()->selectedRange()
+                                              : document.selection();
     range.location = std::clamp<std::int64_t>(range.location, 0, length);
     range.length = std::clamp<std::int64_t>(range.length, 0, length - range.location);
     Target result;

@@ -72,8 +72,11 @@ void HighlightingFeature::toggleComment() {
         document ? LanguageCatalog::definition(document->languageID()) : nullptr;
     std::optional<CommentToggler::Edit> edit;
     if (document && !document->isReadOnly() && document->isLoaded() && definition) {
-        const TextRange selection =
-            m_view->document() == document ? m_view->selectedRange() : document->selection();
+        // A column selection comments every line its rectangle covers.
+        const auto column = m_context->columnSelection();
+        const TextRange selection = column                           ? column->bounds
+                                    : m_view->document() == document ? m_view->selectedRange()
+                                                                     : document->selection();
         edit = CommentToggler::toggle(*document->storage(), selection, definition->lineComment,
                                       definition->blockComment);
     }

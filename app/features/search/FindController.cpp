@@ -106,8 +106,13 @@ std::optional<FindController::Snapshot> FindController::snapshotActive() const {
     snapshot.revision = document->contentRevision();
     snapshot.text = document->storage()->snapshot();
     EditorTextView* view = ctx.textView();
-    snapshot.selection =
-        view && view->document() == document ? view->selectedRange() : document->selection();
+    // In column mode the view's own selection is only a caret at the rectangle's active
+    // point; the search goes on from the whole rectangle.
+    if (const auto column = ctx.columnSelection())
+        snapshot.selection = column->bounds;
+    else
+        snapshot.selection =
+            view && view->document() == document ? view->selectedRange() : document->selection();
     return snapshot;
 }
 

@@ -154,6 +154,16 @@ void SearchFeature::runLineOperation(LineOperation operation, const QString& tit
                         operation == LineOperation::titleCase;
     if (column && isCase && column->hasWidth) {
         // Each line's part of the rectangle changes on its own.
+        const auto transform = [operation](std::u16string_view original) {
+            return operation == LineOperation::upperCase   ? LineOperations::upper(original)
+                   : operation == LineOperation::lowerCase ? LineOperations::lower(original)
+                                                           : LineOperations::title(original);
+        };
+        // The view's column selection applies it itself, so that its rectangle stays
+        // selected (an edit made here would end column mode).
+        if (ColumnSelectionQuery* query = view->columnSelection();
+            query && query->isActive() && query->transformLineParts(transform, title))
+            return;
         std::vector<TextRange> ranges;
         std::vector<std::u16string> replacements;
         for (const TextRange& part : column->lineParts) {
@@ -161,10 +171,7 @@ void SearchFeature::runLineOperation(LineOperation operation, const QString& tit
                 continue;
             const auto original = text.substr(static_cast<std::size_t>(part.location),
                                               static_cast<std::size_t>(part.length));
-            std::u16string changed =
-                operation == LineOperation::upperCase   ? LineOperations::upper(original)
-                : operation == LineOperation::lowerCase ? LineOperations::lower(original)
-                                                        : LineOperations::title(original);
+            std::u16string changed = transform(original);
             if (changed != original) {
                 ranges.push_back(part);
                 replacements.push_back(std::move(changed));

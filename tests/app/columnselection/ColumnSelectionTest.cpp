@@ -1,6 +1,7 @@
 // Making, editing and leaving column selections through real mouse and key events.
 #include "ColumnTestSupport.h"
 
+#include <QElapsedTimer>
 #include <QInputMethodEvent>
 #include <QMimeData>
 
@@ -182,11 +183,13 @@ TEST_F(ColumnSelectionTest, PlainPasteRules) {
     feature->select(rect(0, 1, 2, 2));
     view()->paste();
     EXPECT_EQ(text(), u"0p\nq23456789\nacdefghij\nACDEFGHIJ\nklmnopqrst\nKLMNOPQRST\n");
-    // Return in a one-line rectangle breaks the line there.
+    // Return leaves column mode and breaks the line once, at the active point; the
+    // rectangle's text stays.
     feature->select(rect(1, 2, 1, 4));
     key(Qt::Key_Return);
-    EXPECT_EQ(text(), u"0p\nq2\n56789\nacdefghij\nACDEFGHIJ\nklmnopqrst\nKLMNOPQRST\n");
+    EXPECT_EQ(text(), u"0p\nq234\n56789\nacdefghij\nACDEFGHIJ\nklmnopqrst\nKLMNOPQRST\n");
     EXPECT_FALSE(feature->isActive());
+    EXPECT_EQ(view()->selectedRange(), (TextRange{8, 0}));
     view()->undo();
     // One line is typed into every line.
     QApplication::clipboard()->setText("#");
@@ -255,32 +258,89 @@ TEST_F(ColumnSelectionTest, MenuValidation) {
     EXPECT_EQ(text(), kGrid);
 }
 
-TEST_F(ColumnSelectionTest, CasePerLinePartKeepsTheRectangle) {
+TEST_F(ColumnSelectionTest, CaseCommandsChangeEachLinePartAndKeepTheRectangle) {
     open(u"abc def\nxyz uvw\n");
-    feature->select(rect(0, 1, 1, 5));
-    ASSERT_TRUE(feature->transformLineParts(
-        [](std::u16string_view s) {
-            std::u16string out(s);
-            for (char16_t& c : out)
-                if (c >= u'a' && c <= u'z')
-                    c = static_cast<char16_t>(c - 32);
-            return out;
-        },
-        QStringLiteral("BÜYÜK HARF")));
+    drag(pointOf(0, 1), pointOf(1, 5), Qt::LeftButton, Qt::AltModifier);
+    menuItem(QStringLiteral("BÜYÜK HARF"))->trigger();
     EXPECT_EQ(text(), u"aBC Def\nxYZ Uvw\n");
+    ASSERT_TRUE(feature->isActive());
     EXPECT_EQ(*feature->selection(), rect(0, 1, 1, 5));
     EXPECT_EQ(document().undoStack()->undoText(), "BÜYÜK HARF");
-    // Nothing changes: no step, a message.
+    // The same rectangle takes the next command, each its own step.
+    menuItem(QStringLiteral("Başlık Harfi"))->trigger();
+    EXPECT_EQ(text(), u"aBc Def\nxYz Uvw\n");
+    EXPECT_EQ(*feature->selection(), rect(0, 1, 1, 5));
+    // Nothing changes: no step, a message, the rectangle stays.
     const int steps = document().undoStack()->count();
-    feature->transformLineParts([](std::u16string_view s) { return std::u16string(s); },
-                                QStringLiteral("küçük harf"));
+    menuItem(QStringLiteral("Başlık Harfi"))->trigger();
     EXPECT_EQ(document().undoStack()->count(), steps);
     EXPECT_EQ(message(), QStringLiteral("Değişiklik yok"));
-    // Carets: not taken (the command runs on the bounding range instead).
+    EXPECT_TRUE(feature->isActive());
+    view()->undo();
+    EXPECT_EQ(text(), u"aBC Def\nxYZ Uvw\n");
+    // Carets: not taken; the command runs on the bounding range and column mode ends.
     feature->select(rect(0, 1, 1, 1));
     EXPECT_FALSE(feature->transformLineParts(
         [](std::u16string_view s) { return std::u16string(s); }, QStringLiteral("küçük harf")));
     EXPECT_EQ(feature->boundingRange(), (TextRange{1, 8}));
+    menuItem(QStringLiteral("küçük harf"))->trigger();
+    EXPECT_EQ(text(), u"abc def\nxYZ Uvw\n");
+    EXPECT_FALSE(feature->isActive());
+}
+
+TEST_F(ColumnSelectionTest, CtrlSlashTogglesEveryLineOfTheRectangle) {
+    open(u"alpha\nbeta\ngamma\ndelta\n").setLanguageID("python");
+    drag(pointOf(1, 1), pointOf(2, 3), Qt::LeftButton, Qt::AltModifier);
+    key(Qt::Key_Slash, Qt::ControlModifier);
+    EXPECT_EQ(text(), u"alpha\n# beta\n# gamma\ndelta\n");
+    EXPECT_EQ(document().undoStack()->undoText(), "Yorumu Aç/Kapat");
+    // The commented lines are selected; the same keys take the comments off again.
+    EXPECT_EQ(view()->selectedRange(), (TextRange{6, 14}));
+    key(Qt::Key_Slash, Qt::ControlModifier);
+    EXPECT_EQ(text(), u"alpha\nbeta\ngamma\ndelta\n");
+}
+
+TEST_F(ColumnSelectionTest, FormattingTakesTheRectanglesBoundingRange) {
+    open(u"abc\n[1,\n2]\nxyz");
+    drag(pointOf(1, 0), pointOf(2, 2), Qt::LeftButton, Qt::AltModifier);
+    menuItem(QStringLiteral("JSON Küçült"))->trigger();
+    EXPECT_EQ(text(), u"abc\n[1,2]\nxyz");
+    EXPECT_EQ(view()->selectedRange(), (TextRange{4, 5}));
+    EXPECT_TRUE(prompter.requests.empty());
+}
+
+TEST_F(ColumnSelectionTest, FindGoesOnFromTheRectangle) {
+    open(u"foo bar foo\nfoo bar foo\nfoo\n");
+    find().query = QStringLiteral("foo");
+    // Dragged upwards: the view's caret sits at the top-left corner, the rectangle ends
+    // inside the second "foo" of line 1.
+    drag(pointOf(1, 2), pointOf(0, 0), Qt::LeftButton, Qt::AltModifier);
+    key(Qt::Key_F3);
+    QElapsedTimer timer;
+    timer.start();
+    while (find().isBusy() && timer.elapsed() < 15000)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(view()->selectedRange(), (TextRange{20, 3}));
+    EXPECT_FALSE(feature->isActive());
+}
+
+TEST_F(ColumnSelectionTest, PositionFieldShowsTheRectanglesStart) {
+    open(kGrid);
+    drag(pointOf(1, 2), pointOf(3, 5), Qt::LeftButton, Qt::AltModifier);
+    EXPECT_EQ(positionText(), "Sat 2, Süt 3");
+    // In the virtual space of a short line the active point moves and the caret does not;
+    // the fields follow all the same.
+    open(u"abcdef\nab\n");
+    drag(pointOf(0, 5), pointOf(1, 6), Qt::LeftButton, Qt::AltModifier);
+    EXPECT_EQ(positionText(), "Sat 1, Süt 6");
+    for (int step = 0; step < 3; ++step)
+        key(Qt::Key_Left, Qt::AltModifier | Qt::ShiftModifier);
+    EXPECT_EQ(*feature->selection(), rect(0, 5, 1, 3));
+    EXPECT_EQ(view()->selectedRange(), (TextRange{9, 0}));
+    EXPECT_EQ(positionText(), "Sat 1, Süt 4");
+    EXPECT_EQ(controller->statusBar()->field("selection")->label->text(), "Seçim: 2");
+    key(Qt::Key_Escape);
+    EXPECT_EQ(positionText(), "Sat 2, Süt 3");
 }
 
 } // namespace

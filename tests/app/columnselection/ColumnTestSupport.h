@@ -1,9 +1,13 @@
 #pragma once
 
+#include "app/Features.h"
+#include "app/context/EditorFeature.h"
 #include "app/context/MenuBuilder.h"
 #include "app/context/Prompter.h"
 #include "app/document/EditorDocument.h"
 #include "app/features/columnselection/ColumnSelectionFeature.h"
+#include "app/features/search/FindController.h"
+#include "app/features/search/SearchFeature.h"
 #include "app/view/EditorTextView.h"
 #include "app/window/EditorWindowController.h"
 #include "app/window/StatusBarView.h"
@@ -21,26 +25,43 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace vendrix::app::test {
 
-/// The real window controller with the column selection attached and the menus built, shown
-/// offscreen so that mouse and key events reach the text view.
+/// The real window controller with every feature attached as the application attaches them
+/// (the column selection last) and the menus built, shown offscreen and active so that mouse
+/// and key events, shortcuts included, reach the text view.
 class ColumnFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         controller = std::make_unique<EditorWindowController>(
             EditorWindowController::Options{&prompter, nullptr});
         controller->ensureDocument();
-        feature = std::make_unique<ColumnSelectionFeature>();
+        for (std::unique_ptr<EditorFeature>& made : makeFeatures()) {
+            if (auto* column = dynamic_cast<ColumnSelectionFeature*>(made.get())) {
+                made.release();
+                feature.reset(column);
+            } else {
+                others.push_back(std::move(made));
+            }
+        }
+        ASSERT_TRUE(feature);
+        for (const std::unique_ptr<EditorFeature>& other : others)
+            other->attach(*controller);
         feature->attach(*controller);
         menus = std::make_unique<MenuBuilder>();
         controller->attachMenus(*menus);
+        for (const std::unique_ptr<EditorFeature>& other : others)
+            other->contributeMenus(*menus);
         feature->contributeMenus(*menus);
         menus->complete();
         controller->replayToObservers();
         controller->show();
+        controller->window()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
         view()->setEditorFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
         view()->setTabWidth(4);
         view()->setFocus();
@@ -48,6 +69,7 @@ protected:
     }
     void TearDown() override {
         feature.reset();
+        others.clear();
         controller.reset();
         menus.reset();
     }
@@ -102,6 +124,16 @@ protected:
                          std::int64_t col1) {
         return {{line0, col0}, {line1, col1}, std::nullopt};
     }
+    FindController& find() {
+        for (const std::unique_ptr<EditorFeature>& other : others)
+            if (auto* search = dynamic_cast<SearchFeature*>(other.get()))
+                return *search->find;
+        throw std::logic_error("no search feature");
+    }
+    QString positionText() {
+        QApplication::processEvents();
+        return controller->statusBar()->field("position")->label->text();
+    }
     QAction* menuItem(const QString& title) {
         for (QAction* action : menus->mainMenu()->findChildren<QAction*>())
             if (action->text() == title)
@@ -113,6 +145,8 @@ protected:
     std::unique_ptr<MenuBuilder> menus;
     std::unique_ptr<EditorWindowController> controller;
     std::unique_ptr<ColumnSelectionFeature> feature;
+    /// Formatting, highlighting and search, in the application's order.
+    std::vector<std::unique_ptr<EditorFeature>> others;
 };
 
 } // namespace vendrix::app::test
