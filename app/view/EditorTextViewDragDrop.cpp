@@ -135,8 +135,7 @@ void EditorTextView::dropEvent(QDropEvent* event) {
     }
     // What was dropped is selected where it landed (the change delegate may have rewritten
     // its line breaks, so its length is measured).
-    const std::int64_t inserted =
-        m_document->length() - lengthBefore + (move ? source.length : 0);
+    const std::int64_t inserted = m_document->length() - lengthBefore + (move ? source.length : 0);
     setSelection(start, start + inserted);
     ensureCaretVisible();
     setFocus(Qt::OtherFocusReason);

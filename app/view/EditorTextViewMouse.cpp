@@ -13,8 +13,8 @@
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <utility>
 #include <cmath>
+#include <utility>
 
 namespace vendrix::app {
 

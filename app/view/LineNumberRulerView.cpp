@@ -66,8 +66,8 @@ void LineNumberRulerView::followZoom() {
     // The numbers keep their proportion to the text: zooming the text zooms them too.
     const qreal base = m_textView->editorFont().pointSizeF();
     const qreal shown = m_textView->layoutModel().font().pointSizeF();
-    const qreal size =
-        base > 0 && shown > 0 ? std::clamp(kBasePointSize * shown / base, 6.0, 72.0) : kBasePointSize;
+    const qreal size = base > 0 && shown > 0 ? std::clamp(kBasePointSize * shown / base, 6.0, 72.0)
+                                             : kBasePointSize;
     if (std::abs(size - m_font.pointSizeF()) < 0.01)
         return;
     m_font.setPointSizeF(size);

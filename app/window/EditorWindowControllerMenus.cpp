@@ -166,35 +166,42 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
                    (redo ? document->undoStack()->canRedo() : document->undoStack()->canUndo());
         };
     };
-    QAction* undo = builder.addItem(
-        MenuID::edit, MenuCommand{QStringLiteral("Geri Al"), edit(EditCommand::undo),
-                                  {keys(Qt::CTRL | Qt::Key_Z)}, canUndo(false)});
+    QAction* undo = builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Geri Al"),
+                                                              edit(EditCommand::undo),
+                                                              {keys(Qt::CTRL | Qt::Key_Z)},
+                                                              canUndo(false)});
     QAction* redo = builder.addItem(
-        MenuID::edit, MenuCommand{QStringLiteral("Yinele"), edit(EditCommand::redo),
-                                  {keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), keys(Qt::CTRL | Qt::Key_Y)},
-                                  canUndo(true)});
+        MenuID::edit,
+        MenuCommand{QStringLiteral("Yinele"),
+                    edit(EditCommand::redo),
+                    {keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), keys(Qt::CTRL | Qt::Key_Y)},
+                    canUndo(true)});
     builder.addSeparator(MenuID::edit);
     auto can = [this](TextCommand command) {
         return [this, command] { return canRunEditCommand(command, m_textView); };
     };
     QAction* cut = builder.addItem(
-        MenuID::edit, MenuCommand{QStringLiteral("Kes"), edit(EditCommand::cut),
+        MenuID::edit, MenuCommand{QStringLiteral("Kes"),
+                                  edit(EditCommand::cut),
                                   {keys(Qt::CTRL | Qt::Key_X), keys(Qt::SHIFT | Qt::Key_Delete)},
                                   can(TextCommand::cut)});
     QAction* copy = builder.addItem(
-        MenuID::edit, MenuCommand{QStringLiteral("Kopyala"), edit(EditCommand::copy),
+        MenuID::edit, MenuCommand{QStringLiteral("Kopyala"),
+                                  edit(EditCommand::copy),
                                   {keys(Qt::CTRL | Qt::Key_C), keys(Qt::CTRL | Qt::Key_Insert)},
                                   can(TextCommand::copy)});
     QAction* paste = builder.addItem(
-        MenuID::edit, MenuCommand{QStringLiteral("Yapıştır"), edit(EditCommand::paste),
+        MenuID::edit, MenuCommand{QStringLiteral("Yapıştır"),
+                                  edit(EditCommand::paste),
                                   {keys(Qt::CTRL | Qt::Key_V), keys(Qt::SHIFT | Qt::Key_Insert)},
                                   can(TextCommand::paste)});
-    QAction* erase = builder.addItem(
-        MenuID::edit, MenuCommand{QStringLiteral("Sil"), edit(EditCommand::deleteSelection), {},
-                                  can(TextCommand::deleteSelection)});
-    QAction* selectAll = builder.addItem(
-        MenuID::edit, MenuCommand{QStringLiteral("Tümünü Seç"), edit(EditCommand::selectAll),
-                                  {keys(Qt::CTRL | Qt::Key_A)}});
+    QAction* erase = builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Sil"),
+                                                               edit(EditCommand::deleteSelection),
+                                                               {},
+                                                               can(TextCommand::deleteSelection)});
+    QAction* selectAll = builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Tümünü Seç"),
+                                                                   edit(EditCommand::selectAll),
+                                                                   {keys(Qt::CTRL | Qt::Key_A)}});
     // The text area's context menu: the features' items for the text under the pointer,
     // then these same actions (so their enabled state is the Edit menu's), in three groups.
     m_textMenuItems = {undo, redo, nullptr, cut, copy, paste, erase, nullptr, selectAll};

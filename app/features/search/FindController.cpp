@@ -220,8 +220,7 @@ void FindController::find(bool forward) {
                 const TextRange range = **result;
                 ctx.select(range);
                 FindIndicator::flash(ctx.textView(), range);
-                setStatus(positionStatus(*snapshot.document, range), false,
-                          StatusScope::position);
+                setStatus(positionStatus(*snapshot.document, range), false, StatusScope::position);
                 setOutcome(action, QStringLiteral("found"),
                            {{QStringLiteral("location"), qint64(range.location)},
                             {QStringLiteral("length"), qint64(range.length)}});

@@ -215,8 +215,8 @@ TEST_F(ViewOptionsFixture, EscapeClosesTheSettingsWindowAndTheRulerZoomsWithTheT
 
     // Escape closes the settings window from any of its controls.
     SettingsWindowController& settings = settingsWindow();
-    for (QWidget* control : {static_cast<QWidget*>(settings.sizeField),
-                             static_cast<QWidget*>(settings.wrapBox)}) {
+    for (QWidget* control :
+         {static_cast<QWidget*>(settings.sizeField), static_cast<QWidget*>(settings.wrapBox)}) {
         settings.showAndRaise();
         ASSERT_TRUE(QTest::qWaitForWindowActive(settings.window()));
         control->setFocus();

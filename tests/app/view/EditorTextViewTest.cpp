@@ -276,7 +276,8 @@ TEST(EditorTextView, DraggingTheSelectionMovesItOrWithControlCopiesItInOneUndoSt
     auto dragSelection = [&](std::int64_t from, std::int64_t to) {
         target = f.pointOf(to);
         QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, f.pointOf(from));
-        const QPointF away = QPointF(f.pointOf(from)) + QPointF(0, 3 * QApplication::startDragDistance());
+        const QPointF away =
+            QPointF(f.pointOf(from)) + QPointF(0, 3 * QApplication::startDragDistance());
         QMouseEvent move(QEvent::MouseMove, away, viewport->mapToGlobal(away), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(viewport, &move);

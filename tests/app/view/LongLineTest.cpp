@@ -100,8 +100,7 @@ TEST(LongLine, TheCaretStaysInViewAfterCtrlEndInAWrappedLineNeverLaidOut) {
     EXPECT_EQ(f.view->caretOffset(), static_cast<std::int64_t>(text.size()) + 6);
     // Scrolling away by hand is left alone: the caret is not pulled back into view.
     QWheelEvent wheel(QPointF(50, 50), f.view->mapToGlobal(QPoint(50, 50)), QPoint(),
-                      QPoint(0, 120 * 20), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
-                      false);
+                      QPoint(0, 120 * 20), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(f.view->viewport(), &wheel);
     f.view->viewport()->repaint();
     QApplication::processEvents();

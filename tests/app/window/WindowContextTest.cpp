@@ -289,8 +289,8 @@ TEST_F(WindowContextTest, TheTextAreasContextMenuOffersTheEditItemsAndTheFeature
 
     // The Menu key and Shift+F10 open it at the caret; its items act on the text.
     controller->select({0, 5});
-    for (auto [key, modifiers] : {std::pair{Qt::Key_Menu, Qt::NoModifier},
-                                  std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+    for (auto [key, modifiers] :
+         {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
         QTest::keyClick(view, key, modifiers);
         QMenu* menu = view->contextMenu();
         ASSERT_TRUE(menu && menu->isVisible()) << key;
