@@ -34,10 +34,10 @@ void EditorTextView::dragSelection() {
     const TextRange range = selectedRange();
     if (!m_document || range.empty())
         return;
-    auto* data = new QMimeData;
-    data->setText(selectedText());
+    auto* dragged = new QMimeData;
+    dragged->setText(selectedText());
     auto* drag = new QDrag(this);
-    drag->setMimeData(data);
+    drag->setMimeData(dragged);
     QPointer<EditorTextView> self(this);
     m_draggingSelection = true;
     // Only a drop inside this view moves text. Dropped on another program the text is
@@ -57,8 +57,8 @@ void EditorTextView::dragSelection() {
 }
 
 bool EditorTextView::acceptDrag(QDropEvent* event) {
-    const QMimeData* data = event->mimeData();
-    if (!m_document || !isEditable() || !data || !data->hasText()) {
+    const QMimeData* dropped = event->mimeData();
+    if (!m_document || !isEditable() || !dropped || !dropped->hasText()) {
         setDropOffset(-1);
         event->ignore();
         return false;

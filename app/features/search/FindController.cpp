@@ -230,10 +230,10 @@ void FindController::find(bool forward) {
 }
 
 void FindController::activeDocumentChanged() {
+    // What was said of the previous tab goes; a match selected in this one shows its n/m.
     if (m_statusScope == StatusScope::activeTab)
-        setStatus({}, false);
-    else
-        refreshPosition();
+        m_statusScope = StatusScope::position;
+    refreshPosition();
 }
 
 void FindController::refreshPosition() {

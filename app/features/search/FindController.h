@@ -111,8 +111,9 @@ public:
     /// The query or an option changed: the count follows after the short delay.
     void optionsChanged() { scheduleCount(queryCountDelayMs); }
 
-    /// The active tab changed: a status about the previous tab's text ("Bulunamadı: …") goes,
-    /// and the n/m of a found match is computed again for the new tab (see refreshPosition).
+    /// The active tab changed: a status about the previous tab's text ("2/3", "Bulunamadı:
+    /// …") goes; the new tab's selection shows its n/m when it is a counted match (see
+    /// refreshPosition).
     void activeDocumentChanged();
     /// After the last find found a match, the status says which of the counted matches the
     /// selection is ("2/3"): recomputed here when the text, the selection or the count

@@ -218,7 +218,8 @@ TEST_F(ViewOptionsFixture, EscapeClosesTheSettingsWindowAndTheRulerZoomsWithTheT
     for (QWidget* control :
          {static_cast<QWidget*>(settings.sizeField), static_cast<QWidget*>(settings.wrapBox)}) {
         settings.showAndRaise();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(settings.window()));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return QApplication::activeWindow() == settings.window(); }));
         control->setFocus();
         QTest::keyClick(control, Qt::Key_Escape);
         EXPECT_FALSE(settings.window()->isVisible()) << control->metaObject()->className();
