@@ -6,12 +6,15 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class QMenu;
 class QWidget;
 
 namespace vendrix {
@@ -39,6 +42,14 @@ public:
         /// The rectangle has a positive width (not just a column of carets).
         bool hasWidth = false;
     };
+
+    /// Adds items for the text under the pointer to the text area's context menu (a
+    /// feature's corrections or commands for one word): called with the menu, the view and
+    /// `offset`, the text offset under the pointer (the caret's when the menu was opened from
+    /// the keyboard), each time the menu opens. Items added here come first, above the Edit
+    /// items; a provider that has nothing to offer adds nothing.
+    using ContextMenuProvider =
+        std::function<void(QMenu& menu, EditorTextView& view, std::int64_t offset)>;
 
     virtual ~EditorContext() = default;
 
@@ -108,6 +119,19 @@ public:
     /// Where the settings are kept (for values a feature owns, such as "formatting.indent");
     /// null when nothing is kept.
     virtual SettingsBacking* settingsBacking() const { return nullptr; }
+
+    /// Registers a context-menu provider; providers are asked in the order registered. The
+    /// token's cancel() removes it (features cancel theirs when they go).
+    EditorObservation addContextMenuProvider(ContextMenuProvider provider);
+    /// Asks every provider for the menu opened at `offset` in `view` (the window calls it
+    /// while building the menu, before its own items).
+    void fillContextMenu(QMenu& menu, EditorTextView& view, std::int64_t offset) const;
+
+private:
+    using ContextMenuProviders = std::map<std::uint64_t, std::shared_ptr<ContextMenuProvider>>;
+    std::shared_ptr<ContextMenuProviders> m_contextMenuProviders =
+        std::make_shared<ContextMenuProviders>();
+    std::uint64_t m_nextProviderID = 0;
 };
 
 } // namespace vendrix::app

@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -56,6 +57,11 @@ SettingsWindowController::SettingsWindowController(ViewOptionsController& option
     : QObject(nullptr), m_options(options) {
     m_window = std::make_unique<QWidget>(parent, Qt::Window);
     m_window->setWindowTitle(title);
+    // Every change is already applied, so Escape simply closes the window, as its close
+    // button does.
+    auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), m_window.get());
+    close->setContext(Qt::WindowShortcut);
+    connect(close, &QShortcut::activated, m_window.get(), &QWidget::close);
     build();
     m_window->resize(440, 300);
     refresh();

@@ -42,6 +42,7 @@ EditorTextView::EditorTextView(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setAcceptDrops(true);
     viewport()->setAutoFillBackground(false);
     setFrameShape(QFrame::NoFrame);
     // The document normalises to LF before asking; normalising here too keeps the rule
@@ -121,6 +122,7 @@ void EditorTextView::setDocument(EditorDocument* document) {
 
 void EditorTextView::installDocument() {
     m_prefetchedTop = -1;
+    stopFollowing();
     m_attributes.clear();
     m_layout.setDocument(m_document);
     m_lineCount = m_document ? m_document->lineIndex().lineCount() : 1;
@@ -172,6 +174,7 @@ void EditorTextView::documentTextChanged(TextRange edited, std::int64_t delta) {
     m_preferredX = -1;
     m_caretUpstream = false;
     if (!m_ownEdit) {
+        stopFollowing(); // the offset kept in view may have moved
         // Someone else changed the text (undo, a feature): keep the selection in place.
         m_anchor = offsetAfterEdit(m_anchor, edited, delta, EditAffinity::upstream);
         m_caret = offsetAfterEdit(m_caret, edited, delta, EditAffinity::upstream);

@@ -19,6 +19,9 @@
 #include <string>
 #include <vector>
 
+class QDrag;
+class QMenu;
+
 namespace vendrix {
 class TextNavigation;
 }
@@ -158,6 +161,22 @@ public:
     /// Places `widget` in a left margin of `width` pixels beside the text (the ruler).
     void setLeftMarginWidget(QWidget* widget, int width);
 
+    // Context menu.
+    /// Fills the text area's context menu for `offset`, the text offset under the pointer
+    /// (the caret's when the menu is opened from the keyboard).
+    using ContextMenuFiller = std::function<void(QMenu& menu, std::int64_t offset)>;
+    void setContextMenuFiller(ContextMenuFiller filler) { m_contextMenuFiller = std::move(filler); }
+    /// Opens the context menu for `offset` at `viewportPoint` (right click, the Menu key,
+    /// Shift+F10). Nothing opens without a filler, when the filler adds nothing, or while the
+    /// menu is already open.
+    void showContextMenu(std::int64_t offset, QPoint viewportPoint);
+    /// The context menu while it is open.
+    QMenu* contextMenu() const;
+
+    /// Runs the drag of the selected text and returns its outcome: QDrag::exec by default
+    /// (replaceable for tests: the offscreen platform has no drags).
+    std::function<Qt::DropAction(QDrag& drag, Qt::DropActions actions)> runDrag;
+
 signals:
     void selectionChanged();
     void textChanged(vendrix::TextRange editedRange, qint64 changeInLength);
@@ -181,6 +200,13 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool event(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    // Dragging text: moved inside the view (copied with Ctrl), dropped text from elsewhere
+    // inserted; see EditorTextViewDragDrop.cpp.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     struct VisibleRow {
@@ -240,13 +266,30 @@ private:
     void moveToRowEdge(bool toEnd, bool extend);
     void moveVertically(int rows, bool extend);
     void ensureCaretVisible();
+    /// Scrolls `offset` into view and keeps it there while wrapped rows laid out later
+    /// correct their estimated heights, until the user scrolls or the text changes
+    /// elsewhere (see followAfterLayout).
     void ensureOffsetVisible(std::int64_t offset, bool upstream = false);
+    void scrollOffsetIntoView(std::int64_t offset, bool upstream);
+    /// After painting corrected row heights: scrolls the offset last made visible back into
+    /// view if the correction moved it out.
+    void followAfterLayout();
+    void stopFollowing() { m_followOffset = -1; }
     void deleteBy(bool forward, bool byWord);
     void selectionDidChange();
     void restartCaretBlink();
     void publishPrimarySelection();
     void extendMouseSelection(QPointF viewportPoint);
     void startPress(QMouseEvent* event, int clickCount);
+    /// The context menu at the caret (the Menu key, Shift+F10).
+    void openKeyboardContextMenu();
+    /// Whether a press at `viewportPoint` would start dragging the selection.
+    bool isInsideSelection(QPointF viewportPoint);
+    /// Runs the drag of the selected text (a nested event loop until it is dropped).
+    void dragSelection();
+    /// Whether a drop of `event` would be taken, and with which action; sets the drop caret.
+    bool acceptDrag(QDropEvent* event);
+    void setDropOffset(std::int64_t offset);
     /// Asks the input handlers in order until one takes the input.
     template <typename Ask> bool askHandlers(Ask&& ask);
     /// Typed text: offered to the handlers, then inserted.
@@ -317,6 +360,23 @@ private:
     qreal m_prefetchedTop = -1;
     QPointer<QWidget> m_leftMargin;
     int m_leftMarginWidth = 0;
+
+    // Keeping an offset in view while wrapped rows are laid out (-1: none).
+    std::int64_t m_followOffset = -1;
+    bool m_followUpstream = false;
+    int m_followPasses = 0;
+
+    ContextMenuFiller m_contextMenuFiller;
+    QPointer<QMenu> m_contextMenu;
+
+    // A left press inside the selection starts a drag once the mouse moves far enough; a
+    // release before that places the caret.
+    bool m_dragPending = false;
+    QPointF m_dragPressPoint;
+    /// Where dragged text would go (-1: no drag over the view).
+    std::int64_t m_dropOffset = -1;
+    /// Set while this view's own drag runs: a drop inside the view moves the text itself.
+    bool m_draggingSelection = false;
 };
 
 } // namespace vendrix::app

@@ -159,6 +159,7 @@ QPointF EditorTextView::scrollOrigin() const {
 }
 
 void EditorTextView::setScrollOrigin(QPointF origin) {
+    stopFollowing();
     updateScrollBars();
     horizontalScrollBar()->setValue(static_cast<int>(origin.x()));
     setScrollY(static_cast<std::int64_t>(std::max<qreal>(0, origin.y())));
@@ -181,6 +182,13 @@ void EditorTextView::setScrollY(std::int64_t y) {
 }
 
 void EditorTextView::ensureOffsetVisible(std::int64_t offset, bool upstream) {
+    m_followOffset = offset;
+    m_followUpstream = upstream;
+    m_followPasses = 0;
+    scrollOffsetIntoView(offset, upstream);
+}
+
+void EditorTextView::scrollOffsetIntoView(std::int64_t offset, bool upstream) {
     if (!m_document)
         return;
     QRectF rect = contentRectForOffset(offset, false, upstream);
@@ -202,6 +210,24 @@ void EditorTextView::ensureOffsetVisible(std::int64_t offset, bool upstream) {
             horizontal->setValue(static_cast<int>(rect.left() - width * 3 / 4));
     }
     keepAnchor();
+}
+
+void EditorTextView::followAfterLayout() {
+    // Each pass lays out the rows it scrolls to, so the estimates between the rows shown and
+    // the offset are gone after a pass or two; the bound only guards against a text whose
+    // rows keep changing under it.
+    constexpr int kMaxPasses = 8;
+    if (!m_document || !m_layout.wraps() || m_followOffset < 0 || m_followPasses >= kMaxPasses)
+        return;
+    const std::int64_t offset = std::min(m_followOffset, m_document->length());
+    const QRectF rect = contentRectForOffset(offset, false, m_followUpstream);
+    const auto top = static_cast<qreal>(m_scrollY);
+    const qreal height = viewport()->height() - 2 * kInset;
+    if (rect.top() >= top && rect.bottom() <= top + height)
+        return;
+    ++m_followPasses;
+    scrollOffsetIntoView(offset, m_followUpstream);
+    viewport()->update();
 }
 
 void EditorTextView::ensureCaretVisible() {
@@ -272,8 +298,10 @@ void EditorTextView::restoreAnchor() {
 void EditorTextView::scrollContentsBy(int, int dy) {
     if (m_settingBar)
         return; // setScrollY() or updateScrollBars() moves the bar and follows up itself
-    if (dy != 0) // the bar moved by the user (drag, click in the groove, its arrows)
+    if (dy != 0) { // the bar moved by the user (drag, click in the groove, its arrows)
         m_scrollY = m_verticalMapping.fromBar(verticalScrollBar()->value());
+        stopFollowing();
+    }
     keepAnchor();
     viewport()->update();
     emit viewChanged();

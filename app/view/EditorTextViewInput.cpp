@@ -203,6 +203,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         if (alt)
             break;
         if (control) {
+            stopFollowing();
             setScrollY(m_scrollY - static_cast<std::int64_t>(m_layout.lineHeight()));
             return;
         }
@@ -212,6 +213,7 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
         if (alt)
             break;
         if (control) {
+            stopFollowing();
             setScrollY(m_scrollY + static_cast<std::int64_t>(m_layout.lineHeight()));
             return;
         }
@@ -259,6 +261,15 @@ void EditorTextView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Backtab:
         return;
     case Qt::Key_Escape:
+        break;
+    case Qt::Key_Menu:
+        openKeyboardContextMenu();
+        return;
+    case Qt::Key_F10:
+        if (shift && !control && !alt) {
+            openKeyboardContextMenu();
+            return;
+        }
         break;
     default: {
         QString text = event->text();

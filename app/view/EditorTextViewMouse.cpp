@@ -6,12 +6,15 @@
 #include "core/editing/TextNavigation.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace vendrix::app {
 
@@ -78,6 +81,13 @@ void EditorTextView::mousePressEvent(QMouseEvent* event) {
     m_clickCount = quick ? (m_clickCount % 3) + 1 : 1;
     m_lastClickTime.start();
     m_lastClickPoint = event->position();
+    if (m_clickCount == 1 && !(event->modifiers() & (Qt::ShiftModifier | Qt::AltModifier)) &&
+        isInsideSelection(event->position())) {
+        // Perhaps the start of a drag of the selection: decided when the mouse moves.
+        m_dragPending = true;
+        m_dragPressPoint = event->position();
+        return;
+    }
     startPress(event, m_clickCount);
 }
 
@@ -150,6 +160,16 @@ void EditorTextView::mouseMoveEvent(QMouseEvent* event) {
         m_middleDragged = true;
     if (askHandlers([event](TextInputHandler& handler) { return handler.mouseMove(*event); }))
         return;
+    if (m_dragPending) {
+        if (!(event->buttons() & Qt::LeftButton)) {
+            m_dragPending = false;
+        } else if ((event->position() - m_dragPressPoint).manhattanLength() >=
+                   QApplication::startDragDistance()) {
+            m_dragPending = false;
+            dragSelection();
+        }
+        return;
+    }
     if (!(event->buttons() & Qt::LeftButton) || !m_selecting)
         return;
     m_lastMousePoint = event->position();
@@ -160,6 +180,15 @@ void EditorTextView::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         m_selecting = false;
         m_autoScrollTimer.stop();
+        if (std::exchange(m_dragPending, false) && m_document) {
+            // A click inside the selection, not a drag: the caret goes there.
+            bool upstream = false;
+            const std::int64_t offset =
+                offsetAtContentPoint(viewportToContent(m_dragPressPoint), &upstream);
+            commitPreedit();
+            moveCaret(offset, false, false, upstream);
+            return;
+        }
     }
     const bool middleClick =
         event->button() == Qt::MiddleButton && m_middlePressed && !m_middleDragged &&
@@ -173,7 +202,53 @@ void EditorTextView::mouseReleaseEvent(QMouseEvent* event) {
         pastePrimary(offsetAt(m_middlePressPoint));
 }
 
+// MARK: Context menu
+
+QMenu* EditorTextView::contextMenu() const {
+    return m_contextMenu;
+}
+
+void EditorTextView::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_document) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        // The Menu key as the platform reports it, or an assistive tool.
+        openKeyboardContextMenu();
+        return;
+    }
+    // A click arrives from the viewport, in its coordinates.
+    showContextMenu(offsetAt(event->pos()), event->pos());
+}
+
+void EditorTextView::openKeyboardContextMenu() {
+    // At the caret, kept inside the text area when the caret is scrolled away.
+    const QRectF caret = caretRect();
+    const QRect area = viewport()->rect();
+    const QPoint at(std::clamp(static_cast<int>(caret.left()), area.left(), area.right()),
+                    std::clamp(static_cast<int>(caret.bottom()), area.top(), area.bottom()));
+    showContextMenu(m_caret, at);
+}
+
+void EditorTextView::showContextMenu(std::int64_t offset, QPoint viewportPoint) {
+    if (!m_document || !m_contextMenuFiller || (m_contextMenu && m_contextMenu->isVisible()))
+        return;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->setAccessibleName(QStringLiteral("Metin Menüsü"));
+    m_contextMenuFiller(*menu, std::clamp<std::int64_t>(offset, 0, m_document->length()));
+    if (menu->actions().isEmpty()) {
+        delete menu;
+        return;
+    }
+    m_contextMenu = menu;
+    menu->popup(viewport()->mapToGlobal(viewportPoint));
+}
+
 void EditorTextView::wheelEvent(QWheelEvent* event) {
+    stopFollowing();
     if (event->modifiers() & Qt::ControlModifier) {
         int steps = event->angleDelta().y() / 120;
         if (steps != 0)

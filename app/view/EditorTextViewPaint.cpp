@@ -309,10 +309,17 @@ void EditorTextView::paintEvent(QPaintEvent* event) {
         caret.setWidth(m_layout.preeditOffset() >= 0 ? 1 : 2);
         painter.fillRect(caret, palette().color(QPalette::Text));
     }
+    if (m_dropOffset >= 0) {
+        // Where dragged text would land.
+        QRectF drop = rectForOffset(m_dropOffset);
+        drop.setWidth(2);
+        painter.fillRect(drop, palette().color(QPalette::Text));
+    }
     // Row counts of wrapped lines may have been corrected while laying out.
     if (m_layout.wraps()) {
         restoreAnchor();
         updateScrollBars();
+        followAfterLayout();
     }
     if (!m_prefetchScheduled && m_prefetchedTop != static_cast<qreal>(m_scrollY)) {
         m_prefetchScheduled = true;

@@ -8,12 +8,14 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace vendrix::app {
 namespace {
 
 constexpr int kMinimumDigits = 3;
+constexpr qreal kBasePointSize = 11;
 constexpr qreal kPadding = 16;
 constexpr qreal kRightMargin = 8;
 
@@ -31,11 +33,14 @@ int decimalDigits(std::int64_t value) {
 LineNumberRulerView::LineNumberRulerView(EditorTextView* textView, LineIndexProvider provider)
     : QWidget(textView), m_textView(textView), m_lineIndexProvider(std::move(provider)) {
     m_font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    m_font.setPointSizeF(11);
+    m_font.setPointSizeF(kBasePointSize);
     m_font.setWeight(QFont::Normal);
     m_font.setStyleHint(QFont::SansSerif);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    connect(textView, &EditorTextView::viewChanged, this, [this] { update(); });
+    connect(textView, &EditorTextView::viewChanged, this, [this] {
+        followZoom();
+        update();
+    });
     connect(textView, &EditorTextView::selectionChanged, this, [this] {
         if (caretLine() != m_paintedCaretLine)
             update();
@@ -51,6 +56,21 @@ LineNumberRulerView::LineNumberRulerView(EditorTextView* textView, LineIndexProv
         if (!index || index->lineCount() != m_paintedLineCount || m_textView->wrapsLines())
             update();
     });
+    followZoom();
+    updateThickness(true);
+}
+
+void LineNumberRulerView::followZoom() {
+    if (!m_textView)
+        return;
+    // The numbers keep their proportion to the text: zooming the text zooms them too.
+    const qreal base = m_textView->editorFont().pointSizeF();
+    const qreal shown = m_textView->layoutModel().font().pointSizeF();
+    const qreal size = base > 0 && shown > 0 ? std::clamp(kBasePointSize * shown / base, 6.0, 72.0)
+                                             : kBasePointSize;
+    if (std::abs(size - m_font.pointSizeF()) < 0.01)
+        return;
+    m_font.setPointSizeF(size);
     updateThickness(true);
 }
 

@@ -40,6 +40,9 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    /// Scales the number font with the text view's zoom (11 points at no zoom) and resizes
+    /// when it changed.
+    void followZoom();
     /// The line of the caret in the shown document (0 without one).
     std::int64_t caretLine() const;
 

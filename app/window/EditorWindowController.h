@@ -297,6 +297,8 @@ private:
     std::vector<QPointer<QWidget>> m_topAccessories;
     std::vector<QPointer<QWidget>> m_bottomAccessories;
     QPointer<QMenu> m_recentMenu;
+    /// The Edit menu's items shown in the text area's context menu (null: a separator).
+    std::vector<QPointer<QAction>> m_textMenuItems;
     /// Documents whose save is running.
     std::vector<const EditorDocument*> m_saving;
     QPointer<OpenFormattingPanel> m_savePanel;

@@ -40,6 +40,7 @@ bool EditorWindowController::closeDocument(EditorDocument& document) {
         }
     }
     removeDocument(*indexOf(document));
+    m_textView->setFocus(Qt::OtherFocusReason);
     flush();
     return true;
 }
@@ -108,6 +109,7 @@ void EditorWindowController::activateNeighbour(int step) {
     const int count = static_cast<int>(m_documents.size());
     const int next = ((std::max(m_activeIndex, 0) + step) % count + count) % count;
     activate(*m_documents[static_cast<std::size_t>(next)]);
+    m_textView->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace vendrix::app

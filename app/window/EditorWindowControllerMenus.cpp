@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+#include <QUndoStack>
 
 namespace vendrix::app {
 namespace {
@@ -154,33 +155,67 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
     auto edit = [this](EditCommand command) {
         return [this, command] { runEditCommand(command, m_textView); };
     };
-    builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Geri Al"), edit(EditCommand::undo),
-                                              {keys(Qt::CTRL | Qt::Key_Z)}});
-    builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Yinele"), edit(EditCommand::redo),
-                                              {keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                                               keys(Qt::CTRL | Qt::Key_Y)}});
+    auto canUndo = [this](bool redo) {
+        return [this, redo] {
+            QWidget* focus = QApplication::focusWidget();
+            if (qobject_cast<QLineEdit*>(focus) || qobject_cast<QPlainTextEdit*>(focus) ||
+                qobject_cast<QTextEdit*>(focus))
+                return true;
+            const EditorDocument* document = m_textView->document();
+            return document && m_textView->isEditable() &&
+                   (redo ? document->undoStack()->canRedo() : document->undoStack()->canUndo());
+        };
+    };
+    QAction* undo = builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Geri Al"),
+                                                              edit(EditCommand::undo),
+                                                              {keys(Qt::CTRL | Qt::Key_Z)},
+                                                              canUndo(false)});
+    QAction* redo = builder.addItem(
+        MenuID::edit,
+        MenuCommand{QStringLiteral("Yinele"),
+                    edit(EditCommand::redo),
+                    {keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), keys(Qt::CTRL | Qt::Key_Y)},
+                    canUndo(true)});
     builder.addSeparator(MenuID::edit);
     auto can = [this](TextCommand command) {
         return [this, command] { return canRunEditCommand(command, m_textView); };
     };
-    builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Kes"), edit(EditCommand::cut),
-                                              {keys(Qt::CTRL | Qt::Key_X),
-                                               keys(Qt::SHIFT | Qt::Key_Delete)},
-                                              can(TextCommand::cut)});
-    builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Kopyala"), edit(EditCommand::copy),
-                                              {keys(Qt::CTRL | Qt::Key_C),
-                                               keys(Qt::CTRL | Qt::Key_Insert)},
-                                              can(TextCommand::copy)});
-    builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Yapıştır"), edit(EditCommand::paste),
-                                              {keys(Qt::CTRL | Qt::Key_V),
-                                               keys(Qt::SHIFT | Qt::Key_Insert)},
-                                              can(TextCommand::paste)});
-    builder.addItem(MenuID::edit,
-                    MenuCommand{QStringLiteral("Sil"), edit(EditCommand::deleteSelection), {},
-                                can(TextCommand::deleteSelection)});
-    builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Tümünü Seç"),
-                                              edit(EditCommand::selectAll),
-                                              {keys(Qt::CTRL | Qt::Key_A)}});
+    QAction* cut = builder.addItem(
+        MenuID::edit, MenuCommand{QStringLiteral("Kes"),
+                                  edit(EditCommand::cut),
+                                  {keys(Qt::CTRL | Qt::Key_X), keys(Qt::SHIFT | Qt::Key_Delete)},
+                                  can(TextCommand::cut)});
+    QAction* copy = builder.addItem(
+        MenuID::edit, MenuCommand{QStringLiteral("Kopyala"),
+                                  edit(EditCommand::copy),
+                                  {keys(Qt::CTRL | Qt::Key_C), keys(Qt::CTRL | Qt::Key_Insert)},
+                                  can(TextCommand::copy)});
+    QAction* paste = builder.addItem(
+        MenuID::edit, MenuCommand{QStringLiteral("Yapıştır"),
+                                  edit(EditCommand::paste),
+                                  {keys(Qt::CTRL | Qt::Key_V), keys(Qt::SHIFT | Qt::Key_Insert)},
+                                  can(TextCommand::paste)});
+    QAction* erase = builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Sil"),
+                                                               edit(EditCommand::deleteSelection),
+                                                               {},
+                                                               can(TextCommand::deleteSelection)});
+    QAction* selectAll = builder.addItem(MenuID::edit, MenuCommand{QStringLiteral("Tümünü Seç"),
+                                                                   edit(EditCommand::selectAll),
+                                                                   {keys(Qt::CTRL | Qt::Key_A)}});
+    // The text area's context menu: the features' items for the text under the pointer,
+    // then these same actions (so their enabled state is the Edit menu's), in three groups.
+    m_textMenuItems = {undo, redo, nullptr, cut, copy, paste, erase, nullptr, selectAll};
+    m_textView->setContextMenuFiller([this](QMenu& menu, std::int64_t offset) {
+        fillContextMenu(menu, *m_textView, offset);
+        MenuBuilder::addSeparator(&menu);
+        for (const QPointer<QAction>& item : m_textMenuItems) {
+            if (!item)
+                MenuBuilder::addSeparator(&menu);
+            else
+                menu.addAction(item);
+        }
+        MenuActionTarget::watch(&menu);
+    });
 
     // Window menu.
     builder.addItem(MenuID::window, MenuCommand{QStringLiteral("Küçült"),

@@ -199,6 +199,7 @@ EditorDocument& EditorWindowController::newDocument(std::u16string text) {
     installDocument(std::move(created), index);
     broadcast(EditorEvent::Kind::documentOpened, &document);
     activate(document);
+    m_textView->setFocus(Qt::OtherFocusReason);
     if (hasText)
         scheduleSave();
     return document;

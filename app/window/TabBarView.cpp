@@ -43,6 +43,10 @@ QScrollArea* TabBarView::makeScrollArea(TabBarView* bar, QWidget* parent) {
     area->setWidgetResizable(false);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // A click on a tab, its close box or "+" leaves the keyboard focus where it was (the
+    // window then gives it to the text): neither the area nor its bar takes it.
+    area->setFocusPolicy(Qt::NoFocus);
+    area->verticalScrollBar()->setFocusPolicy(Qt::NoFocus);
     area->setWidget(bar);
     area->setFixedHeight(bar->desiredHeight());
     return area;

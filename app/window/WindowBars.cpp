@@ -23,22 +23,30 @@ WindowBars::WindowBars(EditorWindowController& controller, QWidget* parent)
     auto documentAt = [this](int index) {
         return index < 0 ? nullptr : m_controller.documentAt(static_cast<std::size_t>(index));
     };
-    m_tabBar->onSelect = [this, documentAt](int index) {
+    // After any gesture on the tabs the keyboard goes to the text, whatever had it before.
+    auto focusText = [this] { m_controller.textView()->setFocus(Qt::MouseFocusReason); };
+    m_tabBar->onSelect = [this, documentAt, focusText](int index) {
         if (EditorDocument* document = documentAt(index))
             m_controller.activate(*document);
+        focusText();
     };
-    m_tabBar->onClose = [this, documentAt](int index) {
+    m_tabBar->onClose = [this, documentAt, focusText](int index) {
         if (EditorDocument* document = documentAt(index))
             m_controller.closeDocument(*document);
+        focusText();
     };
     m_tabBar->onMove = [this](int from, int to) {
         if (from >= 0 && to >= 0)
             m_controller.moveDocument(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
     };
-    m_tabBar->onNew = [this] { m_controller.newDocument(); };
-    m_tabBar->onCloseOthers = [this, documentAt](int index) {
+    m_tabBar->onNew = [this, focusText] {
+        m_controller.newDocument();
+        focusText();
+    };
+    m_tabBar->onCloseOthers = [this, documentAt, focusText](int index) {
         if (EditorDocument* document = documentAt(index))
             m_controller.closeOthers(*document);
+        focusText();
     };
     m_tabBar->onDropFiles = [this](const QStringList& paths) {
         QList<QUrl> urls;

@@ -51,9 +51,10 @@ std::optional<SearchPattern> FindController::compile(const QString& action) {
     return std::move(*pattern);
 }
 
-void FindController::setStatus(QString text, bool isError) {
+void FindController::setStatus(QString text, bool isError, StatusScope scope) {
     status = std::move(text);
     statusIsError = isError;
+    m_statusScope = scope;
     if (onStatusChange)
         onStatusChange();
 }
@@ -218,19 +219,38 @@ void FindController::find(bool forward) {
                 return;
             if (!*result) {
                 const QString text = QStringLiteral("Bulunamadı: ") + shownQuery;
-                setStatus(text, true);
+                setStatus(text, true, StatusScope::activeTab);
                 setOutcome(action, QStringLiteral("notFound"), {{QStringLiteral("message"), text}});
             } else {
                 const TextRange range = **result;
                 ctx.select(range);
                 FindIndicator::flash(ctx.textView(), range);
-                setStatus(positionStatus(*snapshot.document, range), false);
+                setStatus(positionStatus(*snapshot.document, range), false, StatusScope::position);
                 setOutcome(action, QStringLiteral("found"),
                            {{QStringLiteral("location"), qint64(range.location)},
                             {QStringLiteral("length"), qint64(range.length)}});
             }
             runIdleWaiters();
         });
+}
+
+void FindController::activeDocumentChanged() {
+    // What was said of the previous tab goes; a match selected in this one shows its n/m.
+    if (m_statusScope == StatusScope::activeTab)
+        m_statusScope = StatusScope::position;
+    refreshPosition();
+}
+
+void FindController::refreshPosition() {
+    if (m_statusScope != StatusScope::position)
+        return;
+    QString text;
+    EditorDocument* document = ctx.activeDocument();
+    EditorTextView* view = ctx.textView();
+    if (document && document->isLoaded() && view && view->document() == document)
+        text = positionStatus(*document, view->selectedRange());
+    if (text != status)
+        setStatus(std::move(text), false, StatusScope::position);
 }
 
 bool FindController::refuseReadOnlyActive() {
@@ -354,6 +374,7 @@ void FindController::startCount() {
             countTruncated = result->truncated;
             highlighter.setFindRanges(current ? result->ranges : std::vector<TextRange>{});
             counted = Counted{documentID, revision, std::move(result->ranges)};
+            refreshPosition();
             setCountStatus(QStringLiteral("%1%2 eşleşme")
                                .arg(static_cast<long long>(*matchCount))
                                .arg(countTruncated ? QStringLiteral("+") : QString()));

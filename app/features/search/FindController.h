@@ -111,6 +111,15 @@ public:
     /// The query or an option changed: the count follows after the short delay.
     void optionsChanged() { scheduleCount(queryCountDelayMs); }
 
+    /// The active tab changed: a status about the previous tab's text ("2/3", "Bulunamadı:
+    /// …") goes; the new tab's selection shows its n/m when it is a counted match (see
+    /// refreshPosition).
+    void activeDocumentChanged();
+    /// After the last find found a match, the status says which of the counted matches the
+    /// selection is ("2/3"): recomputed here when the text, the selection or the count
+    /// changed, and empty while the selection is no counted match of the current text.
+    void refreshPosition();
+
     /// Whether a main operation is still running.
     bool isBusy() const { return mainTask != nullptr; }
     /// Runs `callback` once no main operation is pending (at once when none is).
@@ -162,7 +171,10 @@ private:
     bool finishMain(int generation);
     void runIdleWaiters();
 
-    void setStatus(QString text, bool isError);
+    /// What a status speaks of: the find's n/m of the selection, the active tab's text, or
+    /// anything else (kept until replaced).
+    enum class StatusScope { general, activeTab, position };
+    void setStatus(QString text, bool isError, StatusScope scope = StatusScope::general);
     void setOutcome(const QString& action, const QString& result, QVariantMap extra = {});
     void reportFailure(const SearchFailure& failure, const QString& action, double timeout);
     /// The n/m text when `range` is one of the counted matches of the current text.
@@ -183,6 +195,7 @@ private:
     std::int64_t apply(EditorDocument& document, Prepared& prepared);
     void setCountStatus(QString text);
 
+    StatusScope m_statusScope = StatusScope::general;
     std::shared_ptr<int> m_alive; // its weak copies tell completions the controller lives
     BackgroundSearch m_background;
 };

@@ -43,19 +43,25 @@ GoToLineBar::GoToLineBar(EditorContext& context, std::function<void()> close, QW
 
 void GoToLineBar::prepare() {
     EditorDocument* document = ctx.activeDocument();
-    std::int64_t lines = 1;
     std::int64_t current = 1;
     if (document && document->ensureLoaded()) {
-        lines = document->lineIndex().lineCount();
         EditorTextView* view = ctx.textView();
         const TextRange selection =
             view && view->document() == document ? view->selectedRange() : document->selection();
         current = document->lineIndex().lineNumber(selection.location) + 1;
     }
-    hint->setText(QStringLiteral("1–%1 (satır[:sütun])").arg(static_cast<long long>(lines)));
+    refreshRange();
     field->setText(QString::number(current));
     field->setFocus(Qt::ShortcutFocusReason);
     field->selectAll();
+}
+
+void GoToLineBar::refreshRange() {
+    // Only a loaded text has a line count; a tab still loading shows the range once shown.
+    EditorDocument* document = ctx.activeDocument();
+    const std::int64_t lines =
+        document && document->isLoaded() ? document->lineIndex().lineCount() : 1;
+    hint->setText(QStringLiteral("1–%1 (satır[:sütun])").arg(static_cast<long long>(lines)));
 }
 
 bool GoToLineBar::commit() {

@@ -29,6 +29,8 @@ public:
     /// Fills the hint and the field (the current line) for the active document and focuses
     /// the field.
     void prepare();
+    /// Shows the valid line range of the active document in the hint.
+    void refreshRange();
     /// Goes to what the field holds; false when it is not a line number.
     bool commit();
 

@@ -74,15 +74,24 @@ void SearchFeature::handle(const EditorEvent& event) {
         // Marks of the previous tab mean nothing in this one.
         find->highlighter.clear();
         find->scheduleCount(FindController::queryCountDelayMs);
+        find->activeDocumentChanged();
+        refreshGoToLineRange();
         scheduleWordHighlight();
         break;
     case EditorEvent::Kind::textChanged:
         if (event.document == ctx->activeDocument()) {
             find->scheduleCount(FindController::textCountDelayMs);
+            find->refreshPosition();
+            refreshGoToLineRange();
             scheduleWordHighlight();
         }
         break;
+    case EditorEvent::Kind::documentLoaded:
+        if (event.document == ctx->activeDocument())
+            refreshGoToLineRange();
+        break;
     case EditorEvent::Kind::selectionChanged:
+        find->refreshPosition();
         scheduleWordHighlight();
         break;
     default:
@@ -289,6 +298,11 @@ void SearchFeature::showGoToLine() {
         isGoToLineVisible = true;
     }
     m_goToLineBar->prepare();
+}
+
+void SearchFeature::refreshGoToLineRange() {
+    if (m_goToLineBar && isGoToLineVisible)
+        m_goToLineBar->refreshRange();
 }
 
 void SearchFeature::closeGoToLine() {

@@ -85,6 +85,8 @@ public:
 private:
     void handle(const EditorEvent& event);
     void scheduleWordHighlight();
+    /// The go-to-line bar's line range follows the active tab and its edits.
+    void refreshGoToLineRange();
     /// The selection the commands work on: the bounding range of a column selection, else
     /// the view's selection.
     TextRange effectiveSelection() const;

@@ -192,6 +192,58 @@ TEST_F(SearchFeatureTest, GoToLineBar) {
     EXPECT_FALSE(feature->isGoToLineVisible);
 }
 
+TEST_F(SearchFeatureTest, FindStatusAndGoToLineRangeFollowTheActiveTabAndItsEdits) {
+    EditorDocument& first = open(u"foo bar foo baz foo");
+    std::u16string fifteen;
+    for (int i = 1; i < 15; ++i)
+        fifteen += i == 4 || i == 9 ? u"foo\n" : u"line\n";
+    EditorDocument& second = open(fifteen + u"end");
+    controller->activate(first);
+    view().setSelectedRange({0, 0});
+    ASSERT_TRUE(choose(MenuID::search, "Bul…"));
+    FindBar* bar = feature->findBar();
+    QTest::keyClicks(bar->findField, "foo");
+    ASSERT_TRUE(waitFor([this] { return find().countStatus == "3 eşleşme"; }));
+    QTest::keyClick(bar->findField, Qt::Key_Return);
+    waitIdle();
+    EXPECT_EQ(bar->statusLabel->text(), "1/3");
+    QTest::keyClick(bar->findField, Qt::Key_Return);
+    waitIdle();
+    EXPECT_EQ(bar->statusLabel->text(), "2/3");
+    ASSERT_TRUE(choose(MenuID::search, "Satıra Git…"));
+    GoToLineBar* goTo = feature->goToLineBar();
+    EXPECT_EQ(goTo->hint->text(), "1–1 (satır[:sütun])");
+
+    // Another tab: nothing of the first one's position or range stays.
+    controller->activate(second);
+    EXPECT_EQ(goTo->hint->text(), "1–15 (satır[:sütun])");
+    EXPECT_EQ(bar->statusLabel->text(), "");
+    ASSERT_TRUE(waitFor([this] { return find().countStatus == "2 eşleşme"; }));
+    EXPECT_EQ(bar->statusLabel->text(), ""); // its caret is on no match
+    view().setSelectedRange({0, 0});
+    QTest::keyClick(&view(), Qt::Key_Return);
+    EXPECT_EQ(goTo->hint->text(), "1–16 (satır[:sütun])");
+    // Not found here: said of this tab only.
+    find().wraps = false;
+    view().setSelectedRange({second.length(), 0});
+    QTest::keyClick(bar->findField, Qt::Key_Return);
+    waitIdle();
+    EXPECT_EQ(bar->statusLabel->text(), "Bulunamadı: foo");
+
+    // Back to the first tab: its match is selected again and its position returns with its
+    // count; an edit elsewhere renumbers it once recounted.
+    controller->activate(first);
+    EXPECT_EQ(goTo->hint->text(), "1–1 (satır[:sütun])");
+    EXPECT_EQ(bar->statusLabel->text(), "");
+    ASSERT_TRUE(waitFor([&] { return bar->statusLabel->text() == "2/3"; }));
+    ASSERT_TRUE(controller->applyEdits(first, {{0, 0}}, {u"foo "}, "t"));
+    EXPECT_EQ(bar->statusLabel->text(), "");
+    ASSERT_TRUE(waitFor([&] { return bar->statusLabel->text() == "3/4"; }));
+    // A selection moved off the match leaves no position behind.
+    view().setSelectedRange({1, 0});
+    EXPECT_EQ(bar->statusLabel->text(), "");
+}
+
 TEST_F(SearchFeatureTest, FindInAllTabsListsHitsAndJumps) {
     const QString path = write("a.txt", "zero\none\nlet x = 1\n");
     controller->openFiles({path});

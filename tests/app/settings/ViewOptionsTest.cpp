@@ -4,6 +4,7 @@
 #include "app/context/ViewOptionsController.h"
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
+#include "app/view/LineNumberRulerView.h"
 #include "app/window/EditorWindowController.h"
 #include "app/window/StatusBarView.h"
 #include "core/persistence/SettingsBacking.h"
@@ -190,6 +191,40 @@ TEST_F(ViewOptionsFixture, ViewMenuItemsAndTheSettingsCommand) {
     EXPECT_EQ(settingsWindow().window(), window);
     // The controls follow a change made elsewhere.
     EXPECT_TRUE(settingsWindow().invisiblesBox->isChecked());
+}
+
+TEST_F(ViewOptionsFixture, EscapeClosesTheSettingsWindowAndTheRulerZoomsWithTheText) {
+    QWidget* window = controller->window();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    // Ctrl+Plus and Ctrl+Minus, typed in the text: the line numbers grow and shrink with it.
+    LineNumberRulerView* ruler = controller->ruler();
+    const int thickness = ruler->thickness();
+    const qreal numberSize = ruler->numberFont().pointSizeF();
+    view().setFocus();
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(&view(), Qt::Key_Plus, Qt::ControlModifier);
+    EXPECT_EQ(options().effectiveFontSize(), 17.0);
+    EXPECT_NEAR(ruler->numberFont().pointSizeF(), numberSize * 17 / 13, 0.01);
+    EXPECT_GT(ruler->thickness(), thickness);
+    EXPECT_EQ(view().viewport()->x(), ruler->thickness());
+    for (int i = 0; i < 4; ++i)
+        QTest::keyClick(&view(), Qt::Key_Minus, Qt::ControlModifier);
+    EXPECT_EQ(ruler->numberFont().pointSizeF(), numberSize);
+    EXPECT_EQ(ruler->thickness(), thickness);
+
+    // Escape closes the settings window from any of its controls.
+    SettingsWindowController& settings = settingsWindow();
+    for (QWidget* control :
+         {static_cast<QWidget*>(settings.sizeField), static_cast<QWidget*>(settings.wrapBox)}) {
+        settings.showAndRaise();
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return QApplication::activeWindow() == settings.window(); }));
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_Escape);
+        EXPECT_FALSE(settings.window()->isVisible()) << control->metaObject()->className();
+    }
+    EXPECT_EQ(options().settings().fontSize, 13.0); // nothing changed on the way out
 }
 
 TEST_F(ViewOptionsFixture, ThemeInstallsAndRemovesADarkPalette) {

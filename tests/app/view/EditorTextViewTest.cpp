@@ -3,11 +3,16 @@
 #include "app/view/PrimarySelection.h"
 
 #include <QClipboard>
+#include <QDrag>
+#include <QDropEvent>
 #include <QInputMethodEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QUndoStack>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace vendrix;
 using namespace vendrix::app;
@@ -236,6 +241,93 @@ TEST(EditorTextView, DraggingSelectsAndScrollsWhenLeavingTheView) {
     EXPECT_EQ(f.view->anchorOffset(), 2);
     EXPECT_GT(f.view->caretOffset(), 26);
     QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, below.toPoint());
+}
+
+/// Drags `data` over `viewport` to `point` and drops it there, as the platform delivers a
+/// drag; returns whether the drop was taken, and with which action.
+std::optional<Qt::DropAction> dropOn(QWidget* viewport, QPoint point, const QMimeData* data,
+                                     Qt::DropActions actions, Qt::KeyboardModifiers modifiers) {
+    QDragEnterEvent enter(point, actions, data, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(viewport, &enter);
+    if (!enter.isAccepted())
+        return std::nullopt;
+    QDragMoveEvent move(point, actions, data, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(viewport, &move);
+    QDropEvent drop(QPointF(point), actions, data, Qt::LeftButton, modifiers);
+    QApplication::sendEvent(viewport, &drop);
+    if (!drop.isAccepted())
+        return std::nullopt;
+    return drop.dropAction();
+}
+
+TEST(EditorTextView, DraggingTheSelectionMovesItOrWithControlCopiesItInOneUndoStep) {
+    ViewFixture f(u"one two three");
+    QWidget* viewport = f.view->viewport();
+    // The offscreen platform has no drags: the drop arrives as the platform would send it.
+    Qt::KeyboardModifiers held = Qt::NoModifier;
+    QPoint target;
+    int drags = 0;
+    f.view->runDrag = [&](QDrag& drag, Qt::DropActions actions) {
+        ++drags;
+        EXPECT_EQ(drag.mimeData()->text(), QStringLiteral("two"));
+        return dropOn(viewport, target, drag.mimeData(), actions, held).value_or(Qt::IgnoreAction);
+    };
+    // Press inside the selection, move past the drag distance, let go over `to`.
+    auto dragSelection = [&](std::int64_t from, std::int64_t to) {
+        target = f.pointOf(to);
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, f.pointOf(from));
+        const QPointF away =
+            QPointF(f.pointOf(from)) + QPointF(0, 3 * QApplication::startDragDistance());
+        QMouseEvent move(QEvent::MouseMove, away, viewport->mapToGlobal(away), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, target);
+        QTest::qWait(QApplication::doubleClickInterval() + 20); // no double click next
+    };
+
+    f.view->setSelectedRange({4, 3});
+    dragSelection(5, 13);
+    EXPECT_EQ(drags, 1);
+    EXPECT_EQ(textOf(*f.document), u"one  threetwo");
+    EXPECT_EQ(f.view->selectedRange(), (TextRange{10, 3}));
+    f.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(textOf(*f.document), u"one two three");
+    EXPECT_EQ(f.view->selectedRange(), (TextRange{4, 3}));
+
+    held = Qt::ControlModifier;
+    dragSelection(5, 0);
+    EXPECT_EQ(textOf(*f.document), u"twoone two three");
+    EXPECT_EQ(f.view->selectedRange(), (TextRange{0, 3}));
+    f.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(textOf(*f.document), u"one two three");
+
+    // Dropped onto itself nothing moves; a click inside the selection places the caret.
+    held = Qt::NoModifier;
+    f.view->setSelectedRange({4, 3});
+    dragSelection(5, 6);
+    EXPECT_EQ(drags, 3);
+    EXPECT_EQ(textOf(*f.document), u"one two three");
+    QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, f.pointOf(5));
+    EXPECT_EQ(f.view->selectedRange(), (TextRange{5, 0}));
+    EXPECT_EQ(drags, 3);
+}
+
+TEST(EditorTextView, TextDroppedFromAnotherProgramIsInsertedAsACopy) {
+    ViewFixture f(u"ab\ncd");
+    QMimeData data;
+    data.setText(QStringLiteral("X\r\nY"));
+    const auto action = dropOn(f.view->viewport(), f.pointOf(4), &data,
+                               Qt::CopyAction | Qt::MoveAction, Qt::NoModifier);
+    EXPECT_EQ(action, Qt::CopyAction); // the other program keeps its text
+    EXPECT_EQ(textOf(*f.document), u"ab\ncX\nYd");
+    EXPECT_EQ(f.view->selectedRange(), (TextRange{4, 3}));
+    f.key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(textOf(*f.document), u"ab\ncd");
+
+    ViewFixture readOnly(u"ab", true);
+    EXPECT_FALSE(dropOn(readOnly.view->viewport(), readOnly.pointOf(1), &data, Qt::CopyAction,
+                        Qt::NoModifier));
+    EXPECT_EQ(textOf(*readOnly.document), u"ab");
 }
 
 TEST(EditorTextView, InputMethodShowsPreeditInlineAndInsertsTheCommit) {

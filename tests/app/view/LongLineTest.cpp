@@ -4,6 +4,7 @@
 
 
 #include <QScrollBar>
+#include <QWheelEvent>
 
 #include <gtest/gtest.h>
 
@@ -74,6 +75,37 @@ TEST_P(LongLineTest, TypingAndPaintingTouchOnlyTheVisiblePart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(WrapOffAndOn, LongLineTest, ::testing::Bool());
+
+TEST(LongLine, TheCaretStaysInViewAfterCtrlEndInAWrappedLineNeverLaidOut) {
+    // Rows above the end are estimates until their segments are laid out; painting corrects
+    // them, and the caret's row must stay on screen as it does.
+    const std::u16string text = longLine().substr(0, 3'000'000);
+    ViewFixture f(text, false, {640, 400});
+    f.view->setWrapsLines(true);
+    QApplication::processEvents();
+    auto caretShown = [&] {
+        const QRectF caret = f.view->caretRect();
+        return caret.top() >= 0 && caret.bottom() <= f.view->viewport()->height();
+    };
+    f.key(Qt::Key_End, Qt::ControlModifier);
+    f.view->viewport()->repaint();
+    QApplication::processEvents();
+    EXPECT_TRUE(caretShown()) << f.view->caretRect().top();
+    for (int i = 0; i < 6; ++i) {
+        f.type(QStringLiteral("x"));
+        f.view->viewport()->repaint();
+        QApplication::processEvents();
+        ASSERT_TRUE(caretShown()) << "after " << i + 1 << " keys: " << f.view->caretRect().top();
+    }
+    EXPECT_EQ(f.view->caretOffset(), static_cast<std::int64_t>(text.size()) + 6);
+    // Scrolling away by hand is left alone: the caret is not pulled back into view.
+    QWheelEvent wheel(QPointF(50, 50), f.view->mapToGlobal(QPoint(50, 50)), QPoint(),
+                      QPoint(0, 120 * 20), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(f.view->viewport(), &wheel);
+    f.view->viewport()->repaint();
+    QApplication::processEvents();
+    EXPECT_FALSE(caretShown());
+}
 
 TEST(LongLine, HitTestingAndCaretRectsAgreeAcrossSegments) {
     std::u16string text = longLine();

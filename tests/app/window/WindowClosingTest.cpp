@@ -1,7 +1,12 @@
-// The close prompt, closing others, the never-empty window, and moving tabs.
+// The close prompt, closing others, the never-empty window, moving tabs, and where the
+// keyboard goes after a gesture on the tabs.
 #include "WindowTestSupport.h"
 
+#include "app/context/MenuBuilder.h"
 #include "app/window/WindowMessages.h"
+
+#include <QLineEdit>
+#include <QTest>
 
 namespace vendrix::app::test {
 namespace {
@@ -96,6 +101,62 @@ TEST_F(WindowClosingTest, MovingATabKeepsTheActiveDocument) {
     EXPECT_EQ(controller->tabBar()->selectedIndex(), 0);
     controller->activateNeighbour(-1);
     EXPECT_EQ(controller->activeDocument(), &second);
+}
+
+TEST_F(WindowClosingTest, AfterAnyTabGestureTheKeyboardIsInTheText) {
+    MenuBuilder builder;
+    controller->attachMenus(builder);
+    controller->newDocument(u"second");
+    QWidget* window = controller->window();
+    controller->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    // Another control that had the keyboard before (as the find field may have).
+    auto* field = new QLineEdit(window);
+    controller->addAccessory(field, true);
+    EditorTextView* textView = controller->textView();
+    TabBarView* bar = controller->tabBar();
+    // Clicks arrive through the window, as the platform delivers them.
+    auto click = [&](QPoint inBar) {
+        QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                          bar->mapTo(window, inBar));
+        QTest::qWait(QApplication::doubleClickInterval() + 20); // no double clicks
+    };
+    auto tab = [&](int index) { return bar->tabFrames()[static_cast<size_t>(index)]; };
+    auto typed = [&](const QString& keys) {
+        QTest::keyClicks(QApplication::focusWidget(), keys);
+        return text(active());
+    };
+
+    textView->setFocus();
+    click(tab(0).center());
+    EXPECT_EQ(controller->activeIndex(), 0);
+    EXPECT_EQ(QApplication::focusWidget(), textView);
+    EXPECT_EQ(typed("x"), u"x");
+
+    struct Gesture {
+        const char* name;
+        std::function<void()> run;
+        int activeIndex;
+    };
+    const Gesture gestures[] = {
+        {"a tab", [&] { click(tab(1).center()); }, 1},
+        {"the plus button", [&] { click(bar->plusFrame().center()); }, 2},
+        {"a close box", [&] { click(TabBarLayout::closeBox(tab(2)).center()); }, 1},
+        {"Ctrl+PgUp", [&] { QTest::keyClick(field, Qt::Key_PageUp, Qt::ControlModifier); }, 0},
+        {"Ctrl+N", [&] { QTest::keyClick(field, Qt::Key_N, Qt::ControlModifier); }, 1},
+        {"Ctrl+W", [&] { QTest::keyClick(field, Qt::Key_W, Qt::ControlModifier); }, 1},
+    };
+    for (const Gesture& gesture : gestures) {
+        field->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), field);
+        gesture.run();
+        EXPECT_EQ(controller->activeIndex(), gesture.activeIndex) << gesture.name;
+        EXPECT_EQ(QApplication::focusWidget(), textView) << gesture.name;
+    }
+    EXPECT_EQ(count(), 2u);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_EQ(typed("y"), u"ysecond");
 }
 
 } // namespace

@@ -4,9 +4,11 @@
 #include "app/context/MenuBuilder.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTest>
 #include <QUndoStack>
 
 namespace vendrix::app::test {
@@ -238,6 +240,83 @@ TEST_F(WindowContextTest, MenusCarryTheBuiltInItemsAndEditTheFocusedField) {
     for (QAction* action : convert->actions())
         EXPECT_EQ(action->isChecked(), action->text() == "ISO-8859-1") << action->text().toStdString();
     EXPECT_FALSE(reopen->actions()[0]->isEnabled());
+}
+
+TEST_F(WindowContextTest, TheTextAreasContextMenuOffersTheEditItemsAndTheFeaturesOnes) {
+    MenuBuilder builder;
+    controller->attachMenus(builder);
+    builder.complete();
+    QWidget* window = controller->window();
+    controller->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    EditorTextView* view = controller->textView();
+    ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"alpha beta"}, "t"));
+    controller->select({0, 0});
+    QApplication::clipboard()->setText(QStringLiteral("clip"));
+    std::vector<std::int64_t> asked;
+    EditorObservation provider =
+        controller->addContextMenuProvider([&](QMenu& menu, EditorTextView& shown, qint64 offset) {
+            EXPECT_EQ(&shown, view);
+            asked.push_back(offset);
+            menu.addAction(QStringLiteral("Öneri"));
+        });
+    // The menu shown (disabled items in brackets), then closed.
+    auto shownMenu = [&] {
+        QStringList items;
+        QMenu* menu = view->contextMenu();
+        if (!menu || !menu->isVisible())
+            return items;
+        for (QAction* action : menu->actions())
+            items << (action->isSeparator() ? QStringLiteral("—")
+                      : action->isEnabled() ? action->text()
+                                            : "(" + action->text() + ")");
+        menu->close();
+        return items;
+    };
+    const QPoint onBeta = view->rectForOffset(7).center().toPoint();
+
+    // A right click, through the window as the platform delivers it: the caret stays.
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                      view->viewport()->mapTo(window, onBeta));
+    EXPECT_EQ(shownMenu(), (QStringList{"Öneri", "—", "Geri Al", "(Yinele)", "—", "(Kes)",
+                                        "(Kopyala)", "Yapıştır", "(Sil)", "—", "Tümünü Seç"}));
+    EXPECT_EQ(asked, (std::vector<std::int64_t>{7}));
+    EXPECT_EQ(view->selectedRange(), (TextRange{0, 0}));
+    QCoreApplication::processEvents();
+    // The Edit menu's items are usable again once the menu is gone (their shortcuts too).
+    EXPECT_TRUE(builder.menu(MenuID::edit)->actions()[1]->isEnabled());
+
+    // The Menu key and Shift+F10 open it at the caret; its items act on the text.
+    controller->select({0, 5});
+    for (auto [key, modifiers] :
+         {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+        QTest::keyClick(view, key, modifiers);
+        QMenu* menu = view->contextMenu();
+        ASSERT_TRUE(menu && menu->isVisible()) << key;
+        EXPECT_EQ(asked.back(), 5);
+        EXPECT_EQ(shownMenu(), (QStringList{"Öneri", "—", "Geri Al", "(Yinele)", "—", "Kes",
+                                            "Kopyala", "Yapıştır", "Sil", "—", "Tümünü Seç"}));
+        QCoreApplication::processEvents();
+    }
+    QTest::keyClick(view, Qt::Key_Menu);
+    QMenu* menu = view->contextMenu();
+    ASSERT_NE(menu, nullptr);
+    for (QAction* action : menu->actions())
+        if (action->text() == "Kes")
+            action->trigger();
+    menu->close();
+    EXPECT_EQ(QApplication::clipboard()->text(), "alpha");
+    EXPECT_EQ(text(active()), u" beta");
+
+    // A provider that is cancelled adds nothing; a read-only tab offers only what reads.
+    provider.cancel();
+    active().setReadOnly(true);
+    controller->select({1, 4});
+    QTest::keyClick(view, Qt::Key_Menu);
+    EXPECT_EQ(shownMenu(), (QStringList{"(Geri Al)", "(Yinele)", "—", "(Kes)", "Kopyala",
+                                        "(Yapıştır)", "(Sil)", "—", "Tümünü Seç"}));
+    EXPECT_EQ(asked.size(), 4u);
 }
 
 } // namespace

@@ -3,7 +3,9 @@
 
 #include "app/window/WindowMessages.h"
 
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QUrl>
 
 #include <cerrno>
@@ -94,6 +96,23 @@ TEST_F(WindowOpeningTest, DroppedFoldersAreSkippedWithAMessageAndFilesOpen) {
                                               QUrl::fromLocalFile(path("folder")),
                                               QUrl::fromLocalFile(file)}));
     EXPECT_EQ(active().displayName(), "dropped.txt");
+
+    // A file dragged onto the text opens, even where the text takes dragged text (file
+    // managers offer the path as text too): nothing is inserted.
+    const QString other = write("other.txt", "o");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(other)});
+    data.setText(other);
+    QWidget* viewport = controller->textView()->viewport();
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(viewport, &drop);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(active().displayName(), "other.txt");
+    EXPECT_EQ(text(active()), u"o");
+    EXPECT_EQ(text(*controller->documentAt(0)), u"d");
 }
 
 TEST_F(WindowOpeningTest, BinaryFilesOpenReadOnlyWithTheirAlert) {
