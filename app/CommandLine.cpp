@@ -89,8 +89,12 @@ QString CommandLine::helpText() {
         "oturum başka bir Vendrix'te açık ve yanıt vermiyor.\n");
 }
 
+QString CommandLine::version() {
+    return QStringLiteral(VENDRIX_VERSION);
+}
+
 QString CommandLine::versionText() {
-    return QStringLiteral("Vendrix " VENDRIX_VERSION "\n");
+    return QStringLiteral("Vendrix ") + version() + QLatin1Char('\n');
 }
 
 } // namespace vendrix::app

@@ -22,6 +22,8 @@ PromptAnswer MessageBoxPrompter::ask(const PromptRequest& request) {
     box.setWindowTitle(QStringLiteral("Vendrix"));
     box.setText(request.message);
     box.setInformativeText(request.detail);
+    // After both texts: the detail's label exists only once it has a text.
+    box.setTextFormat(Qt::PlainText);
     if (m_parent)
         box.setWindowModality(Qt::WindowModal);
     QStringList titles = request.buttons;
@@ -29,8 +31,9 @@ PromptAnswer MessageBoxPrompter::ask(const PromptRequest& request) {
         titles << QStringLiteral("Tamam");
     std::vector<QPushButton*> buttons;
     for (int i = 0; i < titles.size(); ++i) {
-        const auto role = request.cancelButton == i ? QMessageBox::RejectRole
-                                                    : QMessageBox::AcceptRole;
+        const auto role = request.cancelButton == i        ? QMessageBox::RejectRole
+                          : request.destructiveButton == i ? QMessageBox::DestructiveRole
+                                                           : QMessageBox::AcceptRole;
         buttons.push_back(box.addButton(titles[i], role));
     }
     box.setDefaultButton(buttons.front());

@@ -24,6 +24,9 @@ struct PromptRequest {
     /// The button Escape chooses (an index into buttons), if any.
     std::optional<int> cancelButton;
     std::optional<QString> checkBox;
+    /// The button that throws work away ("Kaydetme"), placed by the desktop's button layout
+    /// apart from the others.
+    std::optional<int> destructiveButton;
 };
 
 struct PromptAnswer {
@@ -45,7 +48,8 @@ public:
     }
 };
 
-/// Asks with a QMessageBox over `parent` (window-modal).
+/// Asks with a QMessageBox over `parent` (window-modal). Message and detail are plain text:
+/// a file named "<b>x</b>.txt" shows its name.
 class MessageBoxPrompter final : public Prompter {
 public:
     explicit MessageBoxPrompter(QWidget* parent) : m_parent(parent) {}

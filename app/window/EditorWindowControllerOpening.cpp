@@ -29,7 +29,10 @@ EditorDocument* EditorWindowController::documentForFile(const QString& path) con
     return nullptr;
 }
 
-void EditorWindowController::openFiles(const QStringList& paths) {
+void EditorWindowController::openFiles(const QStringList& paths, MissingFile missing) {
+    if (missing == MissingFile::newTab)
+        for (const QString& path : paths)
+            m_newIfMissing.insert(path);
     if (m_promptDepth > 0) {
         m_queuedOpens += paths;
         return;
@@ -46,6 +49,7 @@ void EditorWindowController::drainOpenQueue() {
     m_draining = true;
     while (m_backgroundOpen.isNull() && !m_openQueue.isEmpty() && m_promptDepth == 0) {
         const QString path = m_openQueue.takeFirst();
+        const bool newIfMissing = m_newIfMissing.remove(path);
         const QString standardized = windowFiles::standardized(path);
         if (EditorDocument* open = documentForFile(standardized)) {
             activate(*open);
@@ -53,6 +57,10 @@ void EditorWindowController::drainOpenQueue() {
         }
         if (prettyOnOpenHolds && prettyOnOpenHolds(standardized))
             continue;
+        if (newIfMissing && windowFiles::isAbsent(standardized)) {
+            newFileDocument(standardized);
+            continue;
+        }
         readAndOpen(path, standardized);
     }
     m_draining = false;
@@ -146,6 +154,15 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     document.setDiskStamp(file.stampBeforeReading ? file.stampBeforeReading
                                                   : DiskStamp::of(file.standardizedPath));
     const bool binary = file.decoded.isBinary;
+    // Normalising mixed line breaks changes bytes on the next save, and a NUL may mean the
+    // file is not text after all: both are said once, here.
+    QStringList notes;
+    if (!binary && file.decoded.mixedLineEndings)
+        notes << msg::mixedLineEndings(
+            QFileInfo(file.standardizedPath).fileName(),
+            QString::fromLatin1(lineEnding::rawValue(file.decoded.lineEnding)).toUpper());
+    if (!binary && file.decoded.holdsNul)
+        notes << msg::holdsNul(QFileInfo(file.standardizedPath).fileName());
     // A line index built with the text (on the worker that read it) is taken as it is; one
     // that does not fit the text is a fault, and the text is indexed here instead.
     std::optional<LineIndex> index = std::move(file.lineIndex);
@@ -174,6 +191,8 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     const QString name = QFileInfo(file.standardizedPath).fileName();
     if (binary)
         prompter().alert(msg::binaryOpened(name));
+    if (!notes.isEmpty())
+        showMessage(notes.join(QLatin1Char(' ')), 12);
     if (pretty) {
         refreshTabBar();
         refreshTitle();
@@ -201,6 +220,29 @@ EditorDocument& EditorWindowController::newDocument(std::u16string text) {
     activate(document);
     if (hasText)
         scheduleSave();
+    return document;
+}
+
+EditorDocument& EditorWindowController::newFileDocument(const QString& standardized) {
+    auto created = std::make_unique<EditorDocument>(QUuid::createUuid());
+    EditorDocument& document = *created;
+    document.setFileURL(standardized, std::nullopt);
+    // Not on disk yet, and not because it was deleted: the disk check leaves it alone until
+    // the first save creates it (or another program does).
+    document.setMissingOnDisk(true);
+    document.setPending(EditorDocument::PendingContent::ofText({}));
+    EditorDocument* untouched = activeDocument();
+    if (untouched && (untouched->fileURL() || untouched->isDirty() || !untouched->isLoaded() ||
+                      untouched->length() != 0))
+        untouched = nullptr;
+    const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
+    installDocument(std::move(created), at);
+    loadPendingContent(document);
+    broadcast(EditorEvent::Kind::documentOpened, &document);
+    activate(document);
+    if (untouched && indexOf(*untouched))
+        closeDocument(*untouched);
+    showMessage(msg::newFile(QFileInfo(standardized).fileName()), 8);
     return document;
 }
 
