@@ -77,7 +77,8 @@ QString CommandLine::helpText() {
     return QStringLiteral(
         "Kullanım: vendrix [SEÇENEK]… [--] [DOSYA]…\n"
         "Metin ve kaynak kod düzenleyicisi. Verilen dosyaları açar; Vendrix zaten\n"
-        "çalışıyorsa dosyaları açık pencereye gönderir. Kaydedilmemiş metin oturumda\n"
+        "çalışıyorsa dosyaları açık pencereye gönderir. Henüz olmayan bir dosya boş bir\n"
+        "sekmede açılır ve ilk kaydedişte oluşturulur. Kaydedilmemiş metin oturumda\n"
         "saklanır ve bir sonraki açılışta geri gelir.\n"
         "\n"
         "  -h, --help     bu yardımı gösterir ve çıkar\n"

@@ -5,7 +5,12 @@
 #include "app/window/EditorWindowController.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -245,6 +250,63 @@ TEST_F(AppDelegateTest, WithNobodyToAskAFailedFinalWriteExitsNonZeroAfterOneRetr
     EXPECT_EQ(failures, 2u) << err;
     EXPECT_NE(err.find("Vendrix: oturum kaydedilemeden çıkılıyor"), std::string::npos) << err;
     fs::remove(buffers());
+}
+
+TEST_F(AppDelegateTest, PathsNamedOnTheCommandLineOrByASecondLaunchMayNotExistYet) {
+    const fs::path existing = m_temp.path() / "var.txt";
+    test::writeFileBytes(existing, "var\n");
+    const QString fresh = QString::fromStdString((m_temp.path() / "yeni.txt").string());
+    auto delegate = launch({QString::fromStdString(existing.string()), fresh});
+    ASSERT_FALSE(m_status);
+    EditorWindowController& editor = *delegate->editor();
+    ASSERT_EQ(editor.documentCount(), 2u);
+    EXPECT_EQ(editor.activeDocument()->fileURL(), fresh);
+    EXPECT_TRUE(m_prompter.requests.empty()) << "no “açılamadı” for a file yet to be made";
+    // A second launch hands its paths over the same way.
+    const QString later = QString::fromStdString((m_temp.path() / "sonra.txt").string());
+    delegate->openFiles({later});
+    EXPECT_EQ(editor.documentCount(), 3u);
+    EXPECT_EQ(editor.activeDocument()->fileURL(), later);
+    EXPECT_TRUE(m_prompter.requests.empty());
+}
+
+TEST_F(AppDelegateTest, TheAboutBoxShowsTheVersionThatVersionPrints) {
+    auto delegate = launch();
+    ASSERT_FALSE(m_status);
+    QAction* about = menuItem(*delegate, "Vendrix Hakkında");
+    ASSERT_NE(about, nullptr);
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    about->trigger();
+    const QString version = CommandLine::version();
+    EXPECT_FALSE(version.isEmpty());
+    EXPECT_EQ(CommandLine::versionText(), "Vendrix " + version + "\n");
+    EXPECT_TRUE(shown.contains("<b>Vendrix</b> " + version + "<br>")) << shown.toStdString();
+    EXPECT_EQ(QCoreApplication::applicationVersion(), version);
+}
+
+TEST(ToolkitTranslationsTest, StandardDialogsSpeakTurkish) {
+    ASSERT_TRUE(AppDelegate::installToolkitTranslations())
+        << "qtbase_tr.qm missing: install qt6-translations-l10n (scripts/deps.sh)";
+    auto title = [](QAbstractButton* button) { return button->text().remove(u'&'); };
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                             QDialogButtonBox::Open | QDialogButtonBox::Save);
+    EXPECT_EQ(title(buttons.button(QDialogButtonBox::Ok)), "Tamam");
+    EXPECT_EQ(title(buttons.button(QDialogButtonBox::Cancel)), "İptal");
+    EXPECT_EQ(title(buttons.button(QDialogButtonBox::Open)), "Aç");
+    EXPECT_EQ(title(buttons.button(QDialogButtonBox::Save)), "Kaydet");
+    // Qt's own file dialog, as on a desktop without a native one.
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* box = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(title(box->button(QDialogButtonBox::Cancel)), "İptal");
+    EXPECT_TRUE(AppDelegate::installToolkitTranslations()) << "a second call is harmless";
 }
 
 TEST_F(AppDelegateTest, ASessionDirectoryThatCannotBeMadeEndsTheLaunchWithStatusTwo) {
