@@ -33,8 +33,8 @@ void RecentMenuDelegate::rebuild() {
     for (const RecentFiles::Entry& entry : entries) {
         // "&" in a name is a character, not a mnemonic; a tooltip that looks like markup is
         // escaped so that it shows the path as it is.
-        QAction* item = m_menu->addAction(titleFor(entry.path).replace(QLatin1Char('&'),
-                                                                       QStringLiteral("&&")));
+        QAction* item =
+            m_menu->addAction(titleFor(entry.path).replace(QLatin1Char('&'), QStringLiteral("&&")));
         item->setToolTip(Qt::mightBeRichText(entry.path)
                              ? Qt::convertFromPlainText(entry.path, Qt::WhiteSpaceNoWrap)
                              : entry.path);

@@ -67,7 +67,9 @@ bool containsUnit(std::u16string_view text, char16_t c) {
 
 } // namespace
 
-std::optional<LineEnding> detect(std::u16string_view text) { return survey(text).dominant; }
+std::optional<LineEnding> detect(std::u16string_view text) {
+    return survey(text).dominant;
+}
 
 Survey survey(std::u16string_view text) {
     if (!containsUnit(text, u'\r'))

@@ -132,8 +132,9 @@ bool FindBar::needsBackslashGroupHint(bool isRegex, const QString& replacement) 
 }
 
 void FindBar::refreshReplaceHint() {
-    replaceHint->setVisible(isReplaceVisible() &&
-                            needsBackslashGroupHint(m_controller.isRegex, m_controller.replacement));
+    replaceHint->setVisible(
+        isReplaceVisible() &&
+        needsBackslashGroupHint(m_controller.isRegex, m_controller.replacement));
 }
 
 void FindBar::setReplaceVisible(bool visible) {

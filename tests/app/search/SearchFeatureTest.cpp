@@ -174,8 +174,8 @@ TEST_F(SearchFeatureTest, RegexReplaceHintsAtBackslashGroupsAndTheStatusIsPlainT
         bool regex;
         bool hint;
     } cases[] = {
-        {"$1-", true, false},     {"\\\\1", true, false}, {"x\\9", true, true},
-        {"\\0", true, false},     {"\\1", false, false},    {"\\n\\2", true, true},
+        {"$1-", true, false}, {"\\\\1", true, false}, {"x\\9", true, true},
+        {"\\0", true, false}, {"\\1", false, false},  {"\\n\\2", true, true},
     };
     for (const Case& c : cases) {
         if (find().isRegex != c.regex)

@@ -8,12 +8,12 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QMessageBox>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QSessionManager>
 #include <QTimer>
 #include <QWidget>

@@ -163,8 +163,8 @@ TEST_F(WindowOpeningTest, MixedLineEndingsAndNulBytesAreNamedOnceOnOpening) {
     }
     controller->openFiles(
         {write("both.txt", QByteArray("a\r\nb\r\n\0c\n", 9) + QByteArray(200, 'd'))});
-    EXPECT_EQ(statusMessage(), msg::mixedLineEndings("both.txt", "CRLF") + " " +
-                                   msg::holdsNul("both.txt"));
+    EXPECT_EQ(statusMessage(),
+              msg::mixedLineEndings("both.txt", "CRLF") + " " + msg::holdsNul("both.txt"));
 }
 
 TEST_F(WindowOpeningTest, DroppedFoldersAreSkippedWithAMessageAndFilesOpen) {

@@ -192,12 +192,16 @@ TEST(TextFileCodecTest, DecodeFallsBackAndNormalises) {
         {"crlf beside lf", "a\r\nb\nc\r\n", LineEnding::crlf, true, false},
         {"lone cr among lf", "a\nb\rc\n", LineEnding::lf, true, false},
         {"nul in text", std::string(100, 'a') + '\0' + "\n", LineEnding::lf, false, true},
-        {"nul in windows-1254", "\xFE\r\n"s + '\0' + std::string(100, 'b'), LineEnding::crlf,
-         false, true},
-        {"utf-16le bom, mixed, nul", "\xFF\xFE" "a\0\r\0\n\0b\0\n\0\0\0"s, LineEnding::lf, true,
+        {"nul in windows-1254", "\xFE\r\n"s + '\0' + std::string(100, 'b'), LineEnding::crlf, false,
          true},
-        {"utf-16 bytes are not nul characters", "\xFF\xFE" "a\0\n\0"s, LineEnding::lf, false,
-         false},
+        {"utf-16le bom, mixed, nul",
+         "\xFF\xFE"
+         "a\0\r\0\n\0b\0\n\0\0\0"s,
+         LineEnding::lf, true, true},
+        {"utf-16 bytes are not nul characters",
+         "\xFF\xFE"
+         "a\0\n\0"s,
+         LineEnding::lf, false, false},
         {"binary is neither", std::string(10, '\0') + "\r\n\n", LineEnding::lf, false, false},
     };
     for (const Told& c : told) {
