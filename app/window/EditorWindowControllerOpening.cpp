@@ -156,13 +156,16 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     const bool binary = file.decoded.isBinary;
     // Normalising mixed line breaks changes bytes on the next save, and a NUL may mean the
     // file is not text after all: both are said once, here.
+    const QString name = QFileInfo(file.standardizedPath).fileName();
     QStringList notes;
-    if (!binary && file.decoded.mixedLineEndings)
+    if (!binary && file.decoded.mixedLineEndings) {
+        const std::string_view ending = lineEnding::rawValue(file.decoded.lineEnding);
         notes << msg::mixedLineEndings(
-            QFileInfo(file.standardizedPath).fileName(),
-            QString::fromLatin1(lineEnding::rawValue(file.decoded.lineEnding)).toUpper());
+            name,
+            QString::fromLatin1(ending.data(), static_cast<qsizetype>(ending.size())).toUpper());
+    }
     if (!binary && file.decoded.holdsNul)
-        notes << msg::holdsNul(QFileInfo(file.standardizedPath).fileName());
+        notes << msg::holdsNul(name);
     // A line index built with the text (on the worker that read it) is taken as it is; one
     // that does not fit the text is a fault, and the text is indexed here instead.
     std::optional<LineIndex> index = std::move(file.lineIndex);
@@ -188,7 +191,6 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     if (untouched && indexOf(*untouched))
         closeDocument(*untouched);
     addRecentFile(file.standardizedPath);
-    const QString name = QFileInfo(file.standardizedPath).fileName();
     if (binary)
         prompter().alert(msg::binaryOpened(name));
     if (!notes.isEmpty())
