@@ -257,6 +257,9 @@ private:
     void readAndOpen(const QString& path, const QString& standardized);
     /// Opens queued paths until one goes to a background open or the queue is empty.
     void drainOpenQueue();
+    /// The active tab when it is an empty, clean, loaded untitled one, which a file opened
+    /// next takes the place of.
+    EditorDocument* untouchedActiveDocument() const;
     void openedInBackground(OpenedFile file, std::expected<LoadedTextFile, windowFiles::ReadFailure> result);
     void loadPendingContent(EditorDocument& document, std::optional<LineIndex> index,
                             std::optional<DecodedText> preread = std::nullopt);

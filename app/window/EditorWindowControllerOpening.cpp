@@ -139,6 +139,14 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
     installOpenedDocument(std::move(file), false);
 }
 
+EditorDocument* EditorWindowController::untouchedActiveDocument() const {
+    EditorDocument* active = activeDocument();
+    if (active && (active->fileURL() || active->isDirty() || !active->isLoaded() ||
+                   active->length() != 0))
+        return nullptr;
+    return active;
+}
+
 EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, bool pretty) {
     if (EditorDocument* open = documentForFile(file.standardizedPath)) {
         activate(*open);
@@ -173,10 +181,7 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
         index.reset();
     document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text)));
 
-    EditorDocument* untouched = activeDocument();
-    if (untouched && (untouched->fileURL() || untouched->isDirty() || !untouched->isLoaded() ||
-                      untouched->length() != 0))
-        untouched = nullptr;
+    EditorDocument* untouched = untouchedActiveDocument();
 
     const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
     installDocument(std::move(created), at);
@@ -229,17 +234,17 @@ EditorDocument& EditorWindowController::newFileDocument(const QString& standardi
     auto created = std::make_unique<EditorDocument>(QUuid::createUuid());
     EditorDocument& document = *created;
     document.setFileURL(standardized, std::nullopt);
-    // Not on disk yet, and not because it was deleted: the disk check leaves it alone until
-    // the first save creates it (or another program does).
-    document.setMissingOnDisk(true);
     document.setPending(EditorDocument::PendingContent::ofText({}));
-    EditorDocument* untouched = activeDocument();
-    if (untouched && (untouched->fileURL() || untouched->isDirty() || !untouched->isLoaded() ||
-                      untouched->length() != 0))
-        untouched = nullptr;
+    EditorDocument* untouched = untouchedActiveDocument();
     const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
     installDocument(std::move(created), at);
     loadPendingContent(document);
+    // Unsaved until its first save creates the file, as a tab whose file went away: the
+    // session keeps it, closing asks, and a file another program creates there is loaded.
+    document.setMissingOnDisk(true);
+    document.setDirty(true);
+    document.setPersistedRevision(std::nullopt);
+    document.setDirtiedByDeletionAt(document.contentRevision());
     broadcast(EditorEvent::Kind::documentOpened, &document);
     activate(document);
     if (untouched && indexOf(*untouched))

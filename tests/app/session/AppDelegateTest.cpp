@@ -256,18 +256,32 @@ TEST_F(AppDelegateTest, PathsNamedOnTheCommandLineOrByASecondLaunchMayNotExistYe
     const fs::path existing = m_temp.path() / "var.txt";
     test::writeFileBytes(existing, "var\n");
     const QString fresh = QString::fromStdString((m_temp.path() / "yeni.txt").string());
-    auto delegate = launch({QString::fromStdString(existing.string()), fresh});
-    ASSERT_FALSE(m_status);
-    EditorWindowController& editor = *delegate->editor();
-    ASSERT_EQ(editor.documentCount(), 2u);
-    EXPECT_EQ(editor.activeDocument()->fileURL(), fresh);
-    EXPECT_TRUE(m_prompter.requests.empty()) << "no “açılamadı” for a file yet to be made";
-    // A second launch hands its paths over the same way.
     const QString later = QString::fromStdString((m_temp.path() / "sonra.txt").string());
-    delegate->openFiles({later});
-    EXPECT_EQ(editor.documentCount(), 3u);
-    EXPECT_EQ(editor.activeDocument()->fileURL(), later);
-    EXPECT_TRUE(m_prompter.requests.empty());
+    {
+        auto delegate = launch({QString::fromStdString(existing.string()), fresh});
+        ASSERT_FALSE(m_status);
+        EditorWindowController& editor = *delegate->editor();
+        ASSERT_EQ(editor.documentCount(), 2u);
+        EXPECT_EQ(editor.activeDocument()->fileURL(), fresh);
+        EXPECT_TRUE(m_prompter.requests.empty()) << "no “açılamadı” for a file yet to be made";
+        // A second launch hands its paths over the same way.
+        delegate->openFiles({later});
+        EXPECT_EQ(editor.documentCount(), 3u);
+        EXPECT_EQ(editor.activeDocument()->fileURL(), later);
+        EXPECT_TRUE(m_prompter.requests.empty());
+        type(*delegate, u"taslak");
+        delegate->terminate(AppDelegate::Termination::quitCommand);
+    }
+    // Never saved, the new files come back with the session, text and all.
+    auto delegate = launch();
+    EditorWindowController& editor = *delegate->editor();
+    ASSERT_EQ(editor.documentCount(), 3u);
+    EditorDocument* restored = editor.documentAt(2);
+    EXPECT_EQ(restored->fileURL(), later);
+    ASSERT_TRUE(restored->ensureLoaded());
+    EXPECT_EQ(restored->storage()->string(), u"taslak");
+    EXPECT_TRUE(editor.documentAt(1)->ensureLoaded());
+    EXPECT_FALSE(fs::exists(m_temp.path() / "sonra.txt"));
 }
 
 TEST_F(AppDelegateTest, TheAboutBoxShowsTheVersionThatVersionPrints) {

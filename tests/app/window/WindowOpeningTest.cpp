@@ -94,18 +94,18 @@ TEST_F(WindowOpeningTest, AMissingPathFromTheCommandLineIsANewFileItsFirstSaveCr
     EXPECT_EQ(document.displayName(), "new.txt");
     EXPECT_TRUE(document.isLoaded());
     EXPECT_EQ(document.length(), 0);
-    EXPECT_FALSE(document.isDirty());
+    EXPECT_TRUE(document.isDirty()) << "not on disk: unsaved, kept by the session";
     EXPECT_TRUE(prompter.requests.empty());
     EXPECT_EQ(statusMessage(), msg::newFile("new.txt"));
     EXPECT_FALSE(QFileInfo::exists(fresh));
     // Becoming active again does not take it for a deleted file.
     controller->applicationBecameActive();
-    EXPECT_FALSE(document.isDirty());
     EXPECT_EQ(statusMessage(), msg::newFile("new.txt"));
 
     controller->saveActive();
     EXPECT_TRUE(QFileInfo::exists(fresh));
     EXPECT_EQ(read(fresh), "");
+    EXPECT_FALSE(document.isDirty());
     EXPECT_TRUE(document.diskStamp());
     ASSERT_TRUE(controller->applyEdits(document, {{0, 0}}, {u"merhaba\n"}, "t"));
     controller->saveActive();
