@@ -44,7 +44,7 @@ public:
     /// A plain alert with the single button "Tamam".
     void alert(const QString& message, const QString& detail = {},
                PromptRequest::Style style = PromptRequest::Style::warning) {
-        ask({style, message, detail, {QStringLiteral("Tamam")}, 0, std::nullopt});
+        ask({style, message, detail, {QStringLiteral("Tamam")}, 0, std::nullopt, std::nullopt});
     }
 };
 
