@@ -1,6 +1,7 @@
 #include "app/context/Prompter.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -20,10 +21,12 @@ PromptAnswer MessageBoxPrompter::ask(const PromptRequest& request) {
         break;
     }
     box.setWindowTitle(QStringLiteral("Vendrix"));
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.message);
     box.setInformativeText(request.detail);
-    // After both texts: the detail's label exists only once it has a text.
-    box.setTextFormat(Qt::PlainText);
+    // The detail's label does not follow the box's text format: it is told itself.
+    if (auto* detail = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        detail->setTextFormat(Qt::PlainText);
     if (m_parent)
         box.setWindowModality(Qt::WindowModal);
     QStringList titles = request.buttons;

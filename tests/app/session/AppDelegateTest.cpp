@@ -14,6 +14,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSessionManager>
 #include <QTimer>
 #include <QWidget>
@@ -290,17 +291,28 @@ TEST_F(AppDelegateTest, TheAboutBoxShowsTheVersionThatVersionPrints) {
     QAction* about = menuItem(*delegate, "Vendrix Hakkında");
     ASSERT_NE(about, nullptr);
     QString shown;
-    QTimer::singleShot(0, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = box->text();
-            box->accept();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box && box->isVisible()) {
+                shown = box->text();
+                box->accept();
+            }
         }
     });
+    poll.start(10);
+    // An earlier test's quit leaves every new event loop ending at once; the application's
+    // own loop, entered and left, clears that.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
     about->trigger();
+    poll.stop();
     const QString version = CommandLine::version();
     EXPECT_FALSE(version.isEmpty());
     EXPECT_EQ(CommandLine::versionText(), "Vendrix " + version + "\n");
-    EXPECT_TRUE(shown.contains("<b>Vendrix</b> " + version + "<br>")) << shown.toStdString();
+    EXPECT_TRUE(shown.contains("<b>Vendrix</b> " + version + "<br>"))
+        << shown.toStdString() << " / " << version.toStdString();
     EXPECT_EQ(QCoreApplication::applicationVersion(), version);
 }
 
