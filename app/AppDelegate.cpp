@@ -17,9 +17,11 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <QTranslator>
 #include <QWidget>
 #include <QWindow>
 
@@ -51,7 +53,23 @@ AppDelegate::AppDelegate() : AppDelegate(Options{}) {}
 
 AppDelegate::AppDelegate(Options options, QObject* parent)
     : QObject(parent), m_options(std::move(options)),
-      m_menuBuilder(std::make_unique<MenuBuilder>()) {}
+      m_menuBuilder(std::make_unique<MenuBuilder>()) {
+    // The one place the version is set: the About box shows what --version prints.
+    QCoreApplication::setApplicationVersion(CommandLine::version());
+}
+
+bool AppDelegate::installToolkitTranslations() {
+    static bool installed = [] {
+        auto* translator = new QTranslator(QCoreApplication::instance());
+        if (!translator->load(QStringLiteral("qtbase_tr"),
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            delete translator;
+            return false;
+        }
+        return QCoreApplication::installTranslator(translator);
+    }();
+    return installed;
+}
 
 AppDelegate::~AppDelegate() {
     // Features go before the window they are attached to; the window before the session
@@ -200,7 +218,7 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
     }
     if (!m_pendingOpenURLs.isEmpty()) {
         const QStringList pending = std::exchange(m_pendingOpenURLs, {});
-        editor->openFiles(pending);
+        editor->openFiles(pending, EditorWindowController::MissingFile::newTab);
     }
     return std::nullopt;
 }
@@ -238,8 +256,9 @@ std::optional<int> AppDelegate::takeLockOrHandOver(SessionStore& store, const QS
 // MARK: - Open requests
 
 void AppDelegate::openFiles(const QStringList& paths) {
+    // Named by the user on a command line: a path that does not exist yet is a new file.
     if (m_editor)
-        m_editor->openFiles(paths);
+        m_editor->openFiles(paths, EditorWindowController::MissingFile::newTab);
     else
         m_pendingOpenURLs += paths;
 }

@@ -88,6 +88,10 @@ public:
     static QString defaultSessionDirectory();
     /// The process entry's first step: the soft open-file limit raised to min(hard, 10240).
     static void raiseOpenFileLimit();
+    /// Loads the toolkit's own Turkish texts (Qt's "qtbase_tr" from its translations path),
+    /// so that the standard dialogs read "Aç", "Kaydet", "İptal", "Tamam". Once per process,
+    /// after the application object exists; false when the translations are not installed.
+    static bool installToolkitTranslations();
 
     /// How long a second launch keeps trying to reach an instance that holds the lock but is
     /// not listening yet (it may still be starting).

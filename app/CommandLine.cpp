@@ -77,7 +77,8 @@ QString CommandLine::helpText() {
     return QStringLiteral(
         "Kullanım: vendrix [SEÇENEK]… [--] [DOSYA]…\n"
         "Metin ve kaynak kod düzenleyicisi. Verilen dosyaları açar; Vendrix zaten\n"
-        "çalışıyorsa dosyaları açık pencereye gönderir. Kaydedilmemiş metin oturumda\n"
+        "çalışıyorsa dosyaları açık pencereye gönderir. Henüz olmayan bir dosya boş bir\n"
+        "sekmede açılır ve ilk kaydedişte oluşturulur. Kaydedilmemiş metin oturumda\n"
         "saklanır ve bir sonraki açılışta geri gelir.\n"
         "\n"
         "  -h, --help     bu yardımı gösterir ve çıkar\n"
@@ -89,8 +90,12 @@ QString CommandLine::helpText() {
         "oturum başka bir Vendrix'te açık ve yanıt vermiyor.\n");
 }
 
+QString CommandLine::version() {
+    return QStringLiteral(VENDRIX_VERSION);
+}
+
 QString CommandLine::versionText() {
-    return QStringLiteral("Vendrix " VENDRIX_VERSION "\n");
+    return QStringLiteral("Vendrix ") + version() + QLatin1Char('\n');
 }
 
 } // namespace vendrix::app

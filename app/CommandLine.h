@@ -22,6 +22,9 @@ struct CommandLine {
 
     static QString helpText();
     static QString versionText();
+    /// The version the build was made as (the project's version in CMake); --version prints
+    /// it and the application carries it (QCoreApplication::applicationVersion()).
+    static QString version();
     /// Exit status for a refused command line.
     static constexpr int usageExitStatus = 2;
 };

@@ -44,6 +44,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vendrix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("vendrix"));
+    AppDelegate::installToolkitTranslations();
     AppDelegate delegate;
     if (auto status = delegate.finishLaunching(commandLine.files))
         return *status;

@@ -6,6 +6,7 @@ packages=(
     g++ cmake ninja-build pkg-config
     libicu-dev nlohmann-json3-dev libplist-dev uuid-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
+    qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
 )
 if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then

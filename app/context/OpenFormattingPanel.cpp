@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -27,9 +28,11 @@ OpenFormattingPanel::OpenFormattingPanel(QWidget* parent, const QString& title,
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(20, 16, 20, 16);
+    // The title names the file: shown as it is, never as markup.
     m_label = new QLabel(this);
+    m_label->setTextFormat(Qt::PlainText);
     m_label->setText(m_label->fontMetrics().elidedText(title, Qt::ElideMiddle, kBarWidth));
-    m_label->setToolTip(title);
+    m_label->setToolTip(Qt::mightBeRichText(title) ? Qt::convertFromPlainText(title) : title);
     m_bar = new QProgressBar(this);
     m_bar->setRange(0, kBarSteps);
     m_bar->setValue(0);

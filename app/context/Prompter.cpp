@@ -1,6 +1,7 @@
 #include "app/context/Prompter.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -20,8 +21,12 @@ PromptAnswer MessageBoxPrompter::ask(const PromptRequest& request) {
         break;
     }
     box.setWindowTitle(QStringLiteral("Vendrix"));
+    box.setTextFormat(Qt::PlainText);
     box.setText(request.message);
     box.setInformativeText(request.detail);
+    // The detail's label does not follow the box's text format: it is told itself.
+    if (auto* detail = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        detail->setTextFormat(Qt::PlainText);
     if (m_parent)
         box.setWindowModality(Qt::WindowModal);
     QStringList titles = request.buttons;
@@ -29,8 +34,9 @@ PromptAnswer MessageBoxPrompter::ask(const PromptRequest& request) {
         titles << QStringLiteral("Tamam");
     std::vector<QPushButton*> buttons;
     for (int i = 0; i < titles.size(); ++i) {
-        const auto role = request.cancelButton == i ? QMessageBox::RejectRole
-                                                    : QMessageBox::AcceptRole;
+        const auto role = request.cancelButton == i        ? QMessageBox::RejectRole
+                          : request.destructiveButton == i ? QMessageBox::DestructiveRole
+                                                           : QMessageBox::AcceptRole;
         buttons.push_back(box.addButton(titles[i], role));
     }
     box.setDefaultButton(buttons.front());

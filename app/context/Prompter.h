@@ -24,6 +24,9 @@ struct PromptRequest {
     /// The button Escape chooses (an index into buttons), if any.
     std::optional<int> cancelButton;
     std::optional<QString> checkBox;
+    /// The button that throws work away ("Kaydetme"), placed by the desktop's button layout
+    /// apart from the others.
+    std::optional<int> destructiveButton;
 };
 
 struct PromptAnswer {
@@ -41,11 +44,12 @@ public:
     /// A plain alert with the single button "Tamam".
     void alert(const QString& message, const QString& detail = {},
                PromptRequest::Style style = PromptRequest::Style::warning) {
-        ask({style, message, detail, {QStringLiteral("Tamam")}, 0, std::nullopt});
+        ask({style, message, detail, {QStringLiteral("Tamam")}, 0, std::nullopt, std::nullopt});
     }
 };
 
-/// Asks with a QMessageBox over `parent` (window-modal).
+/// Asks with a QMessageBox over `parent` (window-modal). Message and detail are plain text:
+/// a file named "<b>x</b>.txt" shows its name.
 class MessageBoxPrompter final : public Prompter {
 public:
     explicit MessageBoxPrompter(QWidget* parent) : m_parent(parent) {}

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTextDocument>
 
 namespace vendrix::app {
 
@@ -30,8 +31,13 @@ void RecentMenuDelegate::rebuild() {
     m_menu->clear();
     const std::vector<RecentFiles::Entry> entries = m_recentFiles.load();
     for (const RecentFiles::Entry& entry : entries) {
-        QAction* item = m_menu->addAction(titleFor(entry.path));
-        item->setToolTip(entry.path);
+        // "&" in a name is a character, not a mnemonic; a tooltip that looks like markup is
+        // escaped so that it shows the path as it is.
+        QAction* item =
+            m_menu->addAction(titleFor(entry.path).replace(QLatin1Char('&'), QStringLiteral("&&")));
+        item->setToolTip(Qt::mightBeRichText(entry.path)
+                             ? Qt::convertFromPlainText(entry.path, Qt::WhiteSpaceNoWrap)
+                             : entry.path);
         // Bookmarks are never resolved here: on this platform access is always granted.
         connect(item, &QAction::triggered, this, [this, path = entry.path] {
             if (m_open)

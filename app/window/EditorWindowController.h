@@ -11,6 +11,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -128,9 +129,13 @@ public:
     void applicationBecameActive();
 
     // Opening.
+    /// What opening a path where nothing exists does: say "Dosya bulunamadı", or open an
+    /// empty tab bound to the path, which its first save creates (paths named on the command
+    /// line or by a second launch).
+    enum class MissingFile { report, newTab };
     /// Opens files one after the other; requests arriving while a prompt or panel is up are
     /// queued and handled when it closes.
-    void openFiles(const QStringList& paths);
+    void openFiles(const QStringList& paths, MissingFile missing = MissingFile::report);
     /// Opens dropped URLs that are existing regular files; true when at least one remained.
     bool openDroppedFiles(const QList<QUrl>& urls);
     void runOpenPanel();
@@ -139,6 +144,9 @@ public:
     EditorDocument* installOpenedDocument(OpenedFile file, bool pretty);
     /// A new untitled tab after the active one, activated.
     EditorDocument& newDocument(std::u16string text = {});
+    /// An empty tab bound to `standardized`, where no file exists yet, after the active one
+    /// and activated; it replaces an untouched empty tab as an opened file does.
+    EditorDocument& newFileDocument(const QString& standardized);
     /// Adds documents restored from the session (content pending) at the end, broadcasts
     /// documentOpened for each and activates the one at `activeIndex`.
     void restoreDocuments(std::vector<std::unique_ptr<EditorDocument>> documents,
@@ -249,6 +257,9 @@ private:
     void readAndOpen(const QString& path, const QString& standardized);
     /// Opens queued paths until one goes to a background open or the queue is empty.
     void drainOpenQueue();
+    /// The active tab when it is an empty, clean, loaded untitled one, which a file opened
+    /// next takes the place of.
+    EditorDocument* untouchedActiveDocument() const;
     void openedInBackground(OpenedFile file, std::expected<LoadedTextFile, windowFiles::ReadFailure> result);
     void loadPendingContent(EditorDocument& document, std::optional<LineIndex> index,
                             std::optional<DecodedText> preread = std::nullopt);
@@ -317,6 +328,8 @@ private:
     QStringList m_queuedOpens;
     /// Paths waiting behind a background open (see drainOpenQueue()).
     QStringList m_openQueue;
+    /// Queued paths that open as new files when nothing exists there (MissingFile::newTab).
+    QSet<QString> m_newIfMissing;
     bool m_draining = false;
     QPointer<BackgroundOpen> m_backgroundOpen;
     /// The lazy load of a large restored file, and its document.

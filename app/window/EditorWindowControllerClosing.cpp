@@ -26,6 +26,7 @@ bool EditorWindowController::closeDocument(EditorDocument& document) {
         request.buttons = {QStringLiteral("Kaydet"), QStringLiteral("Vazgeç"),
                            QStringLiteral("Kaydetme")};
         request.cancelButton = 1;
+        request.destructiveButton = 2;
         const int answer = prompter().ask(request).button;
         if (!indexOf(document))
             return false;

@@ -62,11 +62,13 @@ void EditorWindowController::installFileWatching() {
 }
 
 void EditorWindowController::applicationBecameActive() {
+    // Every file is compared, watched or not: on network file systems (NFS, SMB, sshfs) a
+    // change made by another machine raises no event here.
     for (EditorDocument* document : documents()) {
-        if (!indexOf(*document) || !document->isLoaded() || !document->fileURL() ||
-            m_fileWatcher->isWatching(document))
+        if (!indexOf(*document) || !document->isLoaded() || !document->fileURL())
             continue;
-        fileWatch.update(*document);
+        if (!m_fileWatcher->isWatching(document))
+            fileWatch.update(*document);
         checkDisk(*document);
     }
     presentExternalChange();

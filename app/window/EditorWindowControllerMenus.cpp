@@ -98,9 +98,7 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
                                "metin düzenleyici.<br><br>Kullanılan kitaplıklar: Qt %2 (LGPL "
                                "3), ICU (Unicode lisansı), nlohmann/json (MIT), libplist "
                                "(LGPL 2.1), libuuid (BSD).")
-                    .arg(QApplication::applicationVersion().isEmpty()
-                             ? QStringLiteral("1.0")
-                             : QApplication::applicationVersion(),
+                    .arg(QApplication::applicationVersion().toHtmlEscaped(),
                          QString::fromLatin1(qVersion())));
             return 0;
         });

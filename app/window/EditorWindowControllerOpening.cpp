@@ -29,7 +29,10 @@ EditorDocument* EditorWindowController::documentForFile(const QString& path) con
     return nullptr;
 }
 
-void EditorWindowController::openFiles(const QStringList& paths) {
+void EditorWindowController::openFiles(const QStringList& paths, MissingFile missing) {
+    if (missing == MissingFile::newTab)
+        for (const QString& path : paths)
+            m_newIfMissing.insert(path);
     if (m_promptDepth > 0) {
         m_queuedOpens += paths;
         return;
@@ -46,6 +49,7 @@ void EditorWindowController::drainOpenQueue() {
     m_draining = true;
     while (m_backgroundOpen.isNull() && !m_openQueue.isEmpty() && m_promptDepth == 0) {
         const QString path = m_openQueue.takeFirst();
+        const bool newIfMissing = m_newIfMissing.remove(path);
         const QString standardized = windowFiles::standardized(path);
         if (EditorDocument* open = documentForFile(standardized)) {
             activate(*open);
@@ -53,6 +57,10 @@ void EditorWindowController::drainOpenQueue() {
         }
         if (prettyOnOpenHolds && prettyOnOpenHolds(standardized))
             continue;
+        if (newIfMissing && windowFiles::isAbsent(standardized)) {
+            newFileDocument(standardized);
+            continue;
+        }
         readAndOpen(path, standardized);
     }
     m_draining = false;
@@ -131,6 +139,14 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
     installOpenedDocument(std::move(file), false);
 }
 
+EditorDocument* EditorWindowController::untouchedActiveDocument() const {
+    EditorDocument* active = activeDocument();
+    if (active && (active->fileURL() || active->isDirty() || !active->isLoaded() ||
+                   active->length() != 0))
+        return nullptr;
+    return active;
+}
+
 EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, bool pretty) {
     if (EditorDocument* open = documentForFile(file.standardizedPath)) {
         activate(*open);
@@ -146,6 +162,18 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     document.setDiskStamp(file.stampBeforeReading ? file.stampBeforeReading
                                                   : DiskStamp::of(file.standardizedPath));
     const bool binary = file.decoded.isBinary;
+    // Normalising mixed line breaks changes bytes on the next save, and a NUL may mean the
+    // file is not text after all: both are said once, here.
+    const QString name = QFileInfo(file.standardizedPath).fileName();
+    QStringList notes;
+    if (!binary && file.decoded.mixedLineEndings) {
+        const std::string_view ending = lineEnding::rawValue(file.decoded.lineEnding);
+        notes << msg::mixedLineEndings(
+            name,
+            QString::fromLatin1(ending.data(), static_cast<qsizetype>(ending.size())).toUpper());
+    }
+    if (!binary && file.decoded.holdsNul)
+        notes << msg::holdsNul(name);
     // A line index built with the text (on the worker that read it) is taken as it is; one
     // that does not fit the text is a fault, and the text is indexed here instead.
     std::optional<LineIndex> index = std::move(file.lineIndex);
@@ -153,10 +181,7 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
         index.reset();
     document.setPending(EditorDocument::PendingContent::ofText(std::move(file.decoded.text)));
 
-    EditorDocument* untouched = activeDocument();
-    if (untouched && (untouched->fileURL() || untouched->isDirty() || !untouched->isLoaded() ||
-                      untouched->length() != 0))
-        untouched = nullptr;
+    EditorDocument* untouched = untouchedActiveDocument();
 
     const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
     installDocument(std::move(created), at);
@@ -171,9 +196,10 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
     if (untouched && indexOf(*untouched))
         closeDocument(*untouched);
     addRecentFile(file.standardizedPath);
-    const QString name = QFileInfo(file.standardizedPath).fileName();
     if (binary)
         prompter().alert(msg::binaryOpened(name));
+    if (!notes.isEmpty())
+        showMessage(notes.join(QLatin1Char(' ')), 12);
     if (pretty) {
         refreshTabBar();
         refreshTitle();
@@ -202,6 +228,29 @@ EditorDocument& EditorWindowController::newDocument(std::u16string text) {
     m_textView->setFocus(Qt::OtherFocusReason);
     if (hasText)
         scheduleSave();
+    return document;
+}
+
+EditorDocument& EditorWindowController::newFileDocument(const QString& standardized) {
+    auto created = std::make_unique<EditorDocument>(QUuid::createUuid());
+    EditorDocument& document = *created;
+    document.setFileURL(standardized, std::nullopt);
+    document.setPending(EditorDocument::PendingContent::ofText({}));
+    EditorDocument* untouched = untouchedActiveDocument();
+    const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
+    installDocument(std::move(created), at);
+    loadPendingContent(document);
+    // Unsaved until its first save creates the file, as a tab whose file went away: the
+    // session keeps it, closing asks, and a file another program creates there is loaded.
+    document.setMissingOnDisk(true);
+    document.setDirty(true);
+    document.setPersistedRevision(std::nullopt);
+    document.setDirtiedByDeletionAt(document.contentRevision());
+    broadcast(EditorEvent::Kind::documentOpened, &document);
+    activate(document);
+    if (untouched && indexOf(*untouched))
+        closeDocument(*untouched);
+    showMessage(msg::newFile(QFileInfo(standardized).fileName()), 8);
     return document;
 }
 

@@ -163,6 +163,8 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
     if (savedAs) {
         document.setFileURL(requested, std::nullopt);
         addRecentFile(requested);
+    } else if (document.isMissingOnDisk()) {
+        addRecentFile(requested); // created by this save (a new file named on the command line)
     }
     document.setDiskStamp(DiskStamp::of(target));
     document.setExternalChangePending(false);

@@ -42,6 +42,7 @@ StatusBarView::StatusBarView(QWidget* parent) : QWidget(parent) {
     m_row->setSpacing(spacing);
 
     m_message = new TailElidedLabel(this);
+    m_message->setTextFormat(Qt::PlainText);
     m_message->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_row->addWidget(m_message, 1);
 
@@ -68,6 +69,7 @@ StatusBarView::~StatusBarView() = default;
 
 QLabel* StatusBarView::makeLabel(int minWidth) {
     auto* label = new QLabel(this);
+    label->setTextFormat(Qt::PlainText);
     label->setMinimumWidth(minWidth);
     label->setForegroundRole(QPalette::PlaceholderText);
     label->installEventFilter(this);

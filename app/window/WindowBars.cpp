@@ -9,6 +9,7 @@
 
 #include <QMenu>
 #include <QScrollArea>
+#include <QTextDocument>
 #include <QUrl>
 
 namespace vendrix::app {
@@ -88,8 +89,11 @@ void WindowBars::refreshTabs() {
         TabBarView::Item item;
         item.title = document->displayName();
         item.isDirty = document->isDirty();
-        item.toolTip = document->fileURL().value_or(QString());
-        item.filePath = item.toolTip;
+        item.filePath = document->fileURL().value_or(QString());
+        // A path that looks like markup is escaped, so the tooltip shows it as it is.
+        item.toolTip = Qt::mightBeRichText(item.filePath)
+                           ? Qt::convertFromPlainText(item.filePath, Qt::WhiteSpaceNoWrap)
+                           : item.filePath;
         items.push_back(std::move(item));
     }
     m_tabBar->setItems(std::move(items), m_controller.activeIndex());

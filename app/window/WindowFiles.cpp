@@ -135,6 +135,12 @@ bool exists(const QString& path) {
     return ::stat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
+bool isAbsent(const QString& path) {
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) != 0 &&
+           (errno == ENOENT || errno == ENOTDIR);
+}
+
 QString standardized(const QString& path) {
     return QDir::cleanPath(QDir(QDir::currentPath()).absoluteFilePath(path));
 }

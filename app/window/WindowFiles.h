@@ -50,6 +50,9 @@ loadBuffer(const std::filesystem::path& directory, const std::string& name,
 [[nodiscard]] bool isWritable(const QString& path);
 /// True when something exists at `path` (a dangling link does not count).
 [[nodiscard]] bool exists(const QString& path);
+/// True when nothing at all is at `path`, not even a dangling link, and nothing but a missing
+/// name stands in the way (no permission problem): a file that saving would create.
+[[nodiscard]] bool isAbsent(const QString& path);
 
 /// An absolute path with "." and ".." components resolved (symbolic links kept).
 [[nodiscard]] QString standardized(const QString& path);

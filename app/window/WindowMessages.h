@@ -19,6 +19,18 @@ inline QString cannotOpen(const QString& name) { return quoted(name, QStringLite
 inline QString binaryOpened(const QString& name) {
     return quoted(name, QStringLiteral(" ikili bir dosya gibi görünüyor; salt okunur açıldı."));
 }
+/// Said once when a file opens whose bytes saving will not give back as they were read.
+inline QString mixedLineEndings(const QString& name, const QString& ending) {
+    return quoted(name, QStringLiteral(" karışık satır sonları içeriyor; kaydederken hepsi ") +
+                            ending + QStringLiteral(" olarak yazılır."));
+}
+inline QString holdsNul(const QString& name) {
+    return quoted(name, QStringLiteral(" NUL baytları içeriyor; metin olarak açıldı, kaydederken "
+                                       "olduğu gibi yazılır."));
+}
+inline QString newFile(const QString& name) {
+    return quoted(name, QStringLiteral(" henüz yok; ilk kaydedişte oluşturulur."));
+}
 inline QString fileNotFound(const QString& path) {
     return QStringLiteral("Dosya bulunamadı: ") + path;
 }

@@ -142,6 +142,9 @@ bool InPlaceText::advance(std::uint64_t end, bool last, const DecodedPrefix& pre
             take -= incompleteTail(block, take);
         if (take == 0)
             break; // the rest of a character has not arrived
+        // Bytes just read, and about to be decoded: looking for a NUL costs little here.
+        if (!m_sawNul)
+            m_sawNul = std::memchr(block, '\0', take) != nullptr;
         std::size_t cr = take;
         if (!m_sawCR)
             if (const void* found = std::memchr(block, '\r', take))
@@ -228,6 +231,7 @@ DecodedText InPlaceText::decode(std::uint64_t count, const DecodedPrefix& prefix
             prefix(out, 0);
         m_told = 0;
         hasCR = hasCR || std::memchr(bytes() + m_decodedBytes, '\r', count - m_decodedBytes);
+        m_sawNul = m_sawNul || std::memchr(bytes() + m_decodedBytes, '\0', count - m_decodedBytes);
         result.encoding = redoAsSingleByte(count);
     } else {
         result.encoding = m_guess == Guess::binary    ? TextEncoding::isoLatin1
@@ -236,8 +240,11 @@ DecodedText InPlaceText::decode(std::uint64_t count, const DecodedPrefix& prefix
         result.isBinary = m_guess == Guess::binary;
     }
     std::size_t units = m_units;
+    result.holdsNul = !result.isBinary && m_sawNul;
     if (!result.isBinary && hasCR) {
-        result.lineEnding = lineEnding::detect(std::u16string_view(out, units)).value_or(LineEnding::lf);
+        const lineEnding::Survey found = lineEnding::survey(std::u16string_view(out, units));
+        result.lineEnding = found.dominant.value_or(LineEnding::lf);
+        result.mixedLineEndings = found.mixed;
         units = normalizeInPlace(out, units);
     }
 

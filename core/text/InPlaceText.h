@@ -74,6 +74,7 @@ private:
     std::size_t m_told = 0;
     bool m_hasBOM = false;
     bool m_sawCR = false; // among the decoded bytes
+    bool m_sawNul = false; // among the bytes looked at by the UTF-8 decoding
 };
 
 } // namespace vendrix

@@ -68,8 +68,12 @@ bool containsUnit(std::u16string_view text, char16_t c) {
 } // namespace
 
 std::optional<LineEnding> detect(std::u16string_view text) {
+    return survey(text).dominant;
+}
+
+Survey survey(std::u16string_view text) {
     if (!containsUnit(text, u'\r'))
-        return containsUnit(text, u'\n') ? std::optional(LineEnding::lf) : std::nullopt;
+        return {containsUnit(text, u'\n') ? std::optional(LineEnding::lf) : std::nullopt, false};
     std::size_t lf = 0, crlf = 0, cr = 0;
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -85,13 +89,15 @@ std::optional<LineEnding> detect(std::u16string_view text) {
             ++lf;
         }
     }
-    if (lf == 0 && crlf == 0 && cr == 0)
-        return std::nullopt;
+    Survey result;
+    result.mixed = (lf > 0) + (crlf > 0) + (cr > 0) > 1;
     if (lf >= crlf && lf >= cr)
-        return LineEnding::lf;
-    if (cr > crlf)
-        return LineEnding::cr;
-    return LineEnding::crlf;
+        result.dominant = LineEnding::lf;
+    else if (cr > crlf)
+        result.dominant = LineEnding::cr;
+    else
+        result.dominant = LineEnding::crlf;
+    return result;
 }
 
 bool needsNormalization(std::u16string_view text) { return containsUnit(text, u'\r'); }

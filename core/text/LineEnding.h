@@ -26,6 +26,14 @@ std::u16string_view sequence(LineEnding ending);
 /// The dominant line ending of a text, or none when it holds no CR or LF. Ties go to LF,
 /// then CRLF, then CR.
 std::optional<LineEnding> detect(std::u16string_view text);
+
+/// What a text's line breaks are: the dominant style (as detect()) and whether more than one
+/// style occurs (CRLF beside LF, or a lone CR among either).
+struct Survey {
+    std::optional<LineEnding> dominant;
+    bool mixed = false;
+};
+Survey survey(std::u16string_view text);
 /// Every CR LF pair and every lone CR become LF. A text without CR comes back unchanged.
 std::u16string normalizeToLF(std::u16string_view text);
 /// True when normalizeToLF would change the text.

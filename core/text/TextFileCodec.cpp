@@ -39,15 +39,32 @@ bool bytesRuleOutCR(std::string_view data, TextEncoding encoding) {
     }
 }
 
-/// LF-normalised text with the line ending found before normalising (`lf` without any).
-void normalize(std::u16string& text, LineEnding& ending, bool noCR = false) {
+/// True when the decoded text holds U+0000: in the byte encodings exactly a NUL byte.
+bool holdsNul(std::string_view data, std::u16string_view text, TextEncoding encoding) {
+    switch (encoding) {
+    case TextEncoding::utf16LE:
+    case TextEncoding::utf16BE:
+    case TextEncoding::utf16LENoBOM:
+    case TextEncoding::utf16BENoBOM:
+        return text.find(u'\0') != std::u16string_view::npos;
+    default:
+        return std::memchr(data.data(), '\0', data.size()) != nullptr;
+    }
+}
+
+/// LF-normalised text with the line ending found before normalising (`lf` without any), and
+/// what the user is told about on opening: mixed line endings, NUL characters.
+void normalize(DecodedText& result, std::string_view data) {
+    result.holdsNul = !result.isBinary && holdsNul(data, result.text, result.encoding);
     // Without any CR the answer is LF either way, and the text stays as it is.
-    if (noCR || !lineEnding::needsNormalization(text)) {
-        ending = LineEnding::lf;
+    if (bytesRuleOutCR(data, result.encoding) || !lineEnding::needsNormalization(result.text)) {
+        result.lineEnding = LineEnding::lf;
         return;
     }
-    ending = lineEnding::detect(text).value_or(LineEnding::lf);
-    text = lineEnding::normalizeToLF(text);
+    const lineEnding::Survey found = lineEnding::survey(result.text);
+    result.lineEnding = found.dominant.value_or(LineEnding::lf);
+    result.mixedLineEndings = found.mixed;
+    result.text = lineEnding::normalizeToLF(result.text);
 }
 
 } // namespace
@@ -133,7 +150,7 @@ DecodedText decode(std::string_view data) {
         // ISO-8859-1 maps every byte, so the user always gets a document.
         result.text = textEncoding::decode(TextEncoding::isoLatin1, data).value_or(u"");
         result.encoding = TextEncoding::isoLatin1;
-        normalize(result.text, result.lineEnding, bytesRuleOutCR(data, result.encoding));
+        normalize(result, data);
         return result;
     }
     result.text = std::move(*decoded);
@@ -142,7 +159,7 @@ DecodedText decode(std::string_view data) {
         result.lineEnding = LineEnding::lf; // binary content is shown exactly as read
         return result;
     }
-    normalize(result.text, result.lineEnding, bytesRuleOutCR(data, result.encoding));
+    normalize(result, data);
     return result;
 }
 
@@ -153,7 +170,7 @@ std::expected<DecodedText, TextEncodingError> decode(std::string_view data, Text
     DecodedText result;
     result.text = std::move(*decoded);
     result.encoding = encoding;
-    normalize(result.text, result.lineEnding, bytesRuleOutCR(data, encoding));
+    normalize(result, data);
     return result;
 }
 

@@ -17,6 +17,11 @@ struct DecodedText {
     TextEncoding encoding = TextEncoding::utf8;
     LineEnding lineEnding = LineEnding::lf;
     bool isBinary = false;
+    /// The file mixed line-ending styles (CRLF beside LF, a lone CR among them): all became
+    /// LF, and saving writes `lineEnding` throughout.
+    bool mixedLineEndings = false;
+    /// The text (not binary) holds U+0000, from NUL bytes in the file; saving writes them back.
+    bool holdsNul = false;
 
     friend bool operator==(const DecodedText&, const DecodedText&) = default;
 };

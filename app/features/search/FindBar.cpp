@@ -46,6 +46,7 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
     allTabsButton = button(QStringLiteral("Tüm Sekmelerde Bul"), findRow,
                            [this] { m_controller.findInAllTabs(); });
     countLabel = new QLabel(findRow);
+    countLabel->setTextFormat(Qt::PlainText);
     auto* close = button(QStringLiteral("✕"), findRow, [this] {
         if (m_onClose)
             m_onClose();
@@ -64,7 +65,8 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
     auto* replaceLayout = new QHBoxLayout(replaceRow);
     replaceLayout->setContentsMargins(0, 0, 0, 0);
     replaceField = new QLineEdit(replaceRow);
-    replaceField->setPlaceholderText(QStringLiteral("Değiştir"));
+    replaceField->setPlaceholderText(
+        QStringLiteral("Değiştir (düzenli ifadede yakalanan gruplar: $1, $2 …)"));
     replaceField->installEventFilter(this);
     replaceLayout->addWidget(replaceField, 1);
     replaceLayout->addWidget(
@@ -75,18 +77,27 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
                                  [this] { m_controller.replaceInAllTabs(); });
     replaceLayout->addWidget(replaceInTabsButton);
 
+    // The status quotes the query ("Bulunamadı: <b>"): shown as typed, never as markup.
     statusLabel = new QLabel(this);
+    statusLabel->setTextFormat(Qt::PlainText);
     statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    replaceHint = new QLabel(this);
+    replaceHint->setTextFormat(Qt::PlainText);
+    replaceHint->setText(backslashGroupHint);
+    replaceHint->hide();
     rows->addWidget(findRow);
     rows->addWidget(replaceRow);
+    rows->addWidget(replaceHint);
     rows->addWidget(statusLabel);
 
     connect(findField, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_controller.query = text;
         m_controller.optionsChanged();
     });
-    connect(replaceField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { m_controller.replacement = text; });
+    connect(replaceField, &QLineEdit::textEdited, this, [this](const QString& text) {
+        m_controller.replacement = text;
+        refreshReplaceHint();
+    });
     for (QCheckBox* box : {regexBox, caseBox, wordBox, wrapBox})
         connect(box, &QCheckBox::toggled, this, &FindBar::optionsEdited);
 
@@ -103,10 +114,32 @@ void FindBar::optionsEdited() {
     m_controller.wholeWord = wordBox->isChecked();
     m_controller.wraps = wrapBox->isChecked();
     m_controller.optionsChanged();
+    refreshReplaceHint();
+}
+
+bool FindBar::needsBackslashGroupHint(bool isRegex, const QString& replacement) {
+    if (!isRegex)
+        return false;
+    // A doubled backslash is a literal one: the digit after it is no group reference.
+    for (qsizetype i = 0; i + 1 < replacement.size(); ++i) {
+        if (replacement[i] != u'\\')
+            continue;
+        if (replacement[i + 1] >= u'1' && replacement[i + 1] <= u'9')
+            return true;
+        ++i;
+    }
+    return false;
+}
+
+void FindBar::refreshReplaceHint() {
+    replaceHint->setVisible(
+        isReplaceVisible() &&
+        needsBackslashGroupHint(m_controller.isRegex, m_controller.replacement));
 }
 
 void FindBar::setReplaceVisible(bool visible) {
     replaceRow->setVisible(visible);
+    refreshReplaceHint();
 }
 
 bool FindBar::isReplaceVisible() const {
@@ -124,6 +157,7 @@ void FindBar::refreshFromController() {
     wordBox->setChecked(m_controller.wholeWord);
     wrapBox->setChecked(m_controller.wraps);
     m_refreshing = false;
+    refreshReplaceHint();
 }
 
 void FindBar::refreshStatus() {

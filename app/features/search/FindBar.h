@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -31,6 +32,9 @@ public:
     QCheckBox* wordBox = nullptr;
     QCheckBox* wrapBox = nullptr;
     QLabel* statusLabel = nullptr;
+    /// Shown under the replace row while a regular-expression replacement holds \1…\9,
+    /// which insert the digit itself: groups are written $1, $2 ….
+    QLabel* replaceHint = nullptr;
     QLabel* countLabel = nullptr;
     QWidget* findRow = nullptr;
     QWidget* replaceRow = nullptr;
@@ -50,6 +54,12 @@ public:
     /// Puts the focus in the find field with its text selected.
     void focusFindField();
 
+    static inline const QString backslashGroupHint =
+        QStringLiteral("İpucu: \\1…\\9 grup değil, yalnızca rakamı yazar; yakalanan gruplar için "
+                       "$1, $2 … kullanın.");
+    /// True when a replacement in regular-expression mode holds an unescaped \1…\9.
+    static bool needsBackslashGroupHint(bool isRegex, const QString& replacement);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -57,6 +67,7 @@ protected:
 private:
     void setCompact(bool compact);
     void optionsEdited();
+    void refreshReplaceHint();
 
     FindController& m_controller;
     std::function<void()> m_onClose;

@@ -25,6 +25,7 @@ GoToLineBar::GoToLineBar(EditorContext& context, std::function<void()> close, QW
     field->installEventFilter(this);
     layout->addWidget(field);
     hint = new QLabel(this);
+    hint->setTextFormat(Qt::PlainText);
     layout->addWidget(hint, 1);
     auto* go = new QPushButton(QStringLiteral("Git"), this);
     go->setAutoDefault(false);

@@ -53,6 +53,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
     layout->setSpacing(3);
     auto* top = new QHBoxLayout;
     header = new QLabel(this);
+    header->setTextFormat(Qt::PlainText);
     top->addWidget(header, 1);
     closeTarget = new QPushButton(QStringLiteral("✕"), this);
     closeTarget->setToolTip(QStringLiteral("Kapat"));

@@ -155,6 +155,32 @@ TEST_F(DiskChangeTest, ADirtyBackgroundTabPromptsOnlyWhenActivatedAndKeepMineHol
     EXPECT_FALSE(doc.isDirty());
 }
 
+TEST_F(DiskChangeTest, BecomingActiveComparesEveryFileWatchedOrNot) {
+    // On NFS, SMB or sshfs a change made by another machine raises no event: here the files
+    // change and the application becomes active before the event loop sees any event.
+    EditorDocument& clean = open("n.txt", "one\n");
+    EditorDocument& dirty = open("m.txt", "mine\n");
+    dirty.applyEdit({0, 0}, u"my ");
+    open("o.txt", "o\n");
+    ASSERT_TRUE(controller->fileWatcher().isWatching(&clean));
+    ASSERT_TRUE(controller->fileWatcher().isWatching(&dirty));
+    int reloadSteps = 0;
+    QObject scope; // disconnects before reloadSteps goes
+    QObject::connect(clean.undoStack(), &QUndoStack::indexChanged, &scope, [&] { ++reloadSteps; });
+    rewrite(path("n.txt"), "changed elsewhere\n", 1);
+    rewrite(path("m.txt"), "theirs\n", 1);
+    controller->applicationBecameActive();
+    EXPECT_EQ(text(clean), u"changed elsewhere\n");
+    EXPECT_FALSE(clean.isDirty());
+    EXPECT_TRUE(dirty.externalChangePending());
+    EXPECT_EQ(text(dirty), u"my mine\n");
+    EXPECT_TRUE(prompter.requests.empty()) << "a background tab asks when it is shown";
+    // The events that arrive afterwards find nothing new.
+    spin(600);
+    EXPECT_EQ(reloadSteps, 1);
+    EXPECT_TRUE(prompter.requests.empty());
+}
+
 TEST_F(DiskChangeTest, ACleanBackgroundTabIsReloadedItselfAndSaveAsksBeforeOverwriting) {
     EditorDocument& background = open("f.txt", "f\n");
     EditorDocument& front = open("g.txt", "g\n");

@@ -146,6 +146,57 @@ TEST_F(SearchFeatureTest, FindBarKeysAndCompactLabels) {
     EXPECT_TRUE(find().highlighter.findRanges.empty());
 }
 
+TEST_F(SearchFeatureTest, RegexReplaceHintsAtBackslashGroupsAndTheStatusIsPlainText) {
+    controller->show();
+    open(u"ab ab <b>x</b>");
+    view().setSelectedRange({0, 0});
+    ASSERT_TRUE(choose(MenuID::search, "Bul ve Değiştir…"));
+    FindBar* bar = feature->findBar();
+    EXPECT_TRUE(bar->replaceField->placeholderText().contains("$1, $2 …"));
+
+    // Typed as the user does: the hint is up before anything is replaced.
+    QTest::mouseClick(bar->regexBox, Qt::LeftButton);
+    ASSERT_TRUE(find().isRegex);
+    QTest::keyClicks(bar->findField, "(a)b");
+    QTest::keyClicks(bar->replaceField, "\\1-");
+    EXPECT_TRUE(bar->replaceHint->isVisible());
+    EXPECT_EQ(bar->replaceHint->text(), FindBar::backslashGroupHint);
+    EXPECT_EQ(text(active()), u"ab ab <b>x</b>");
+    // The template is expanded as before: the backslash escapes the digit.
+    QTest::keyClick(bar->findField, Qt::Key_Return);
+    waitIdle();
+    QTest::keyClick(bar->replaceField, Qt::Key_Return);
+    waitIdle();
+    EXPECT_EQ(text(active()), u"1- ab <b>x</b>");
+
+    struct Case {
+        const char* replacement;
+        bool regex;
+        bool hint;
+    } cases[] = {
+        {"$1-", true, false}, {"\\\\1", true, false}, {"x\\9", true, true},
+        {"\\0", true, false}, {"\\1", false, false},  {"\\n\\2", true, true},
+    };
+    for (const Case& c : cases) {
+        if (find().isRegex != c.regex)
+            QTest::mouseClick(bar->regexBox, Qt::LeftButton);
+        bar->replaceField->selectAll();
+        QTest::keyClicks(bar->replaceField, c.replacement);
+        EXPECT_EQ(bar->replaceHint->isVisible(), c.hint) << c.replacement;
+    }
+    // Hiding the replace row hides its hint.
+    ASSERT_TRUE(choose(MenuID::search, "Bul…"));
+    EXPECT_FALSE(bar->replaceHint->isVisible());
+
+    // A query that looks like markup is shown as typed.
+    bar->findField->selectAll();
+    QTest::keyClicks(bar->findField, "<b>y</b>");
+    QTest::keyClick(bar->findField, Qt::Key_Return);
+    waitIdle();
+    EXPECT_EQ(bar->statusLabel->text(), "Bulunamadı: <b>y</b>");
+    EXPECT_EQ(bar->statusLabel->textFormat(), Qt::PlainText);
+}
+
 TEST_F(SearchFeatureTest, FindCommandsWithoutQueryShowTheBar) {
     open(u"x");
     find().query.clear();

@@ -5,10 +5,16 @@
 #include "app/window/EditorWindowController.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSessionManager>
 #include <QTimer>
 #include <QWidget>
@@ -245,6 +251,88 @@ TEST_F(AppDelegateTest, WithNobodyToAskAFailedFinalWriteExitsNonZeroAfterOneRetr
     EXPECT_EQ(failures, 2u) << err;
     EXPECT_NE(err.find("Vendrix: oturum kaydedilemeden çıkılıyor"), std::string::npos) << err;
     fs::remove(buffers());
+}
+
+TEST_F(AppDelegateTest, PathsNamedOnTheCommandLineOrByASecondLaunchMayNotExistYet) {
+    const fs::path existing = m_temp.path() / "var.txt";
+    test::writeFileBytes(existing, "var\n");
+    const QString fresh = QString::fromStdString((m_temp.path() / "yeni.txt").string());
+    const QString later = QString::fromStdString((m_temp.path() / "sonra.txt").string());
+    {
+        auto delegate = launch({QString::fromStdString(existing.string()), fresh});
+        ASSERT_FALSE(m_status);
+        EditorWindowController& editor = *delegate->editor();
+        ASSERT_EQ(editor.documentCount(), 2u);
+        EXPECT_EQ(editor.activeDocument()->fileURL(), fresh);
+        EXPECT_TRUE(m_prompter.requests.empty()) << "no “açılamadı” for a file yet to be made";
+        // A second launch hands its paths over the same way.
+        delegate->openFiles({later});
+        EXPECT_EQ(editor.documentCount(), 3u);
+        EXPECT_EQ(editor.activeDocument()->fileURL(), later);
+        EXPECT_TRUE(m_prompter.requests.empty());
+        type(*delegate, u"taslak");
+        delegate->terminate(AppDelegate::Termination::quitCommand);
+    }
+    // Never saved, the new files come back with the session, text and all.
+    auto delegate = launch();
+    EditorWindowController& editor = *delegate->editor();
+    ASSERT_EQ(editor.documentCount(), 3u);
+    EditorDocument* restored = editor.documentAt(2);
+    EXPECT_EQ(restored->fileURL(), later);
+    ASSERT_TRUE(restored->ensureLoaded());
+    EXPECT_EQ(restored->storage()->string(), u"taslak");
+    EXPECT_TRUE(editor.documentAt(1)->ensureLoaded());
+    EXPECT_FALSE(fs::exists(m_temp.path() / "sonra.txt"));
+}
+
+TEST_F(AppDelegateTest, TheAboutBoxShowsTheVersionThatVersionPrints) {
+    auto delegate = launch();
+    ASSERT_FALSE(m_status);
+    QAction* about = menuItem(*delegate, "Vendrix Hakkında");
+    ASSERT_NE(about, nullptr);
+    QString shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            if (box && box->isVisible()) {
+                shown = box->text();
+                box->accept();
+            }
+        }
+    });
+    poll.start(10);
+    // An earlier test's quit leaves every new event loop ending at once; the application's
+    // own loop, entered and left, clears that.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+    QCoreApplication::exec();
+    about->trigger();
+    poll.stop();
+    const QString version = CommandLine::version();
+    EXPECT_FALSE(version.isEmpty());
+    EXPECT_EQ(CommandLine::versionText(), "Vendrix " + version + "\n");
+    EXPECT_TRUE(shown.contains("<b>Vendrix</b> " + version + "<br>"))
+        << shown.toStdString() << " / " << version.toStdString();
+    EXPECT_EQ(QCoreApplication::applicationVersion(), version);
+}
+
+TEST(ToolkitTranslationsTest, StandardDialogsSpeakTurkish) {
+    ASSERT_TRUE(AppDelegate::installToolkitTranslations())
+        << "qtbase_tr.qm missing: install qt6-translations-l10n (scripts/deps.sh)";
+    auto title = [](QAbstractButton* button) { return button->text().remove(u'&'); };
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                             QDialogButtonBox::Open | QDialogButtonBox::Save);
+    EXPECT_EQ(title(buttons.button(QDialogButtonBox::Ok)), "Tamam");
+    EXPECT_EQ(title(buttons.button(QDialogButtonBox::Cancel)), "İptal");
+    EXPECT_EQ(title(buttons.button(QDialogButtonBox::Open)), "Aç");
+    EXPECT_EQ(title(buttons.button(QDialogButtonBox::Save)), "Kaydet");
+    // Qt's own file dialog, as on a desktop without a native one.
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    auto* box = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(title(box->button(QDialogButtonBox::Cancel)), "İptal");
+    EXPECT_TRUE(AppDelegate::installToolkitTranslations()) << "a second call is harmless";
 }
 
 TEST_F(AppDelegateTest, ASessionDirectoryThatCannotBeMadeEndsTheLaunchWithStatusTwo) {

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,21 @@ TEST_F(RecentFilesFixture, TheMenuIsRebuiltEachTimeItShows) {
 
     EXPECT_EQ(RecentMenuDelegate::titleFor("/a/b/"), "b");
     EXPECT_EQ(RecentMenuDelegate::titleFor("/"), "/");
+
+    // "&" is no mnemonic and a name that looks like markup shows as it is, in the title and
+    // in the tooltip; the item still opens the path itself.
+    recent.add("/dir/<b>R&D.txt");
+    menu.popup(QPoint(0, 0));
+    QApplication::processEvents();
+    menu.hide();
+    QAction* named = menu.actions()[0];
+    EXPECT_EQ(named->text(), "<b>R&&D.txt");
+    QTextDocument tip;
+    tip.setHtml(named->toolTip());
+    EXPECT_EQ(tip.toPlainText(), "/dir/<b>R&D.txt");
+    opened.clear();
+    named->trigger();
+    EXPECT_EQ(opened, QStringList{"/dir/<b>R&D.txt"});
 }
 
 } // namespace

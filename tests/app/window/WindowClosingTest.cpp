@@ -5,8 +5,13 @@
 #include "app/context/MenuBuilder.h"
 #include "app/window/WindowMessages.h"
 
+#include <QAbstractButton>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
 
 namespace vendrix::app::test {
 namespace {
@@ -33,6 +38,7 @@ TEST_F(WindowClosingTest, TheClosePromptsThreeAnswers) {
     EXPECT_EQ(request.detail, "Kaydetmezseniz değişiklikler kaybolur.");
     EXPECT_EQ(request.buttons, (QStringList{"Kaydet", "Vazgeç", "Kaydetme"}));
     EXPECT_EQ(request.cancelButton, 1);
+    EXPECT_EQ(request.destructiveButton, 2);
 
     answer(0); // Kaydet
     EXPECT_TRUE(controller->closeDocument(document));
@@ -45,6 +51,56 @@ TEST_F(WindowClosingTest, TheClosePromptsThreeAnswers) {
     EXPECT_EQ(count(), 1u);
     EXPECT_EQ(text(active()), u"kept");
     EXPECT_TRUE(proposedNames.isEmpty());
+}
+
+TEST_F(WindowClosingTest, TheClosePromptsMessageBoxShowsTheNameAsItIsAndKaydetmeDiscards) {
+    // A name that looks like markup, on a real message box over the window.
+    const QString file = write("<b>R&D.txt", "r");
+    controller->openFiles({file});
+    ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"!"}, "t"));
+    answer(1);
+    ASSERT_FALSE(controller->closeDocument(active()));
+    PromptRequest request = prompter.requests.back();
+    request.detail = QStringLiteral("<i>ayrıntı</i>");
+
+    struct Seen {
+        QString text;
+        Qt::TextFormat format = Qt::AutoText;
+        Qt::TextFormat detailFormat = Qt::AutoText;
+        QMessageBox::ButtonRole discardRole = QMessageBox::InvalidRole;
+        QMessageBox::ButtonRole saveRole = QMessageBox::InvalidRole;
+    } seen;
+    MessageBoxPrompter boxes(controller->window());
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return; // the expectations below fail; ask() would wait
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+            seen.text = label->text();
+            seen.format = label->textFormat();
+        }
+        if (auto* detail = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+            seen.detailFormat = detail->textFormat();
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == "Kaydetme")
+                seen.discardRole = box->buttonRole(button);
+            if (button->text() == "Kaydet")
+                seen.saveRole = box->buttonRole(button);
+        }
+        box->escapeButton()->click();
+    });
+    EXPECT_EQ(boxes.ask(request).button, 1) << "Escape is Vazgeç";
+    EXPECT_EQ(seen.text, msg::closePrompt("<b>R&D.txt"));
+    EXPECT_EQ(seen.format, Qt::PlainText);
+    EXPECT_EQ(seen.detailFormat, Qt::PlainText);
+    EXPECT_EQ(seen.discardRole, QMessageBox::DestructiveRole);
+    EXPECT_EQ(seen.saveRole, QMessageBox::AcceptRole);
+
+    // The tab's tooltip shows the path as it is too.
+    QTextDocument tip;
+    tip.setHtml(controller->tabBar()->items()[0].toolTip);
+    EXPECT_EQ(tip.toPlainText(), file);
+    EXPECT_EQ(controller->tabBar()->items()[0].filePath, file);
 }
 
 TEST_F(WindowClosingTest, ClosingTheActiveTabActivatesItsNeighbour) {

@@ -86,6 +86,89 @@ TEST_F(WindowOpeningTest, FifosDevicesAndMissingFilesAreRefusedWithoutBlocking) 
     EXPECT_TRUE(prompter.requests[0].detail.contains("büyük"));
 }
 
+TEST_F(WindowOpeningTest, AMissingPathFromTheCommandLineIsANewFileItsFirstSaveCreates) {
+    using Missing = EditorWindowController::MissingFile;
+    const QString fresh = path("new.txt");
+    controller->openFiles({fresh}, Missing::newTab);
+    ASSERT_EQ(count(), 1u) << "it takes the untouched empty tab's place";
+    EditorDocument& document = active();
+    EXPECT_EQ(document.fileURL(), fresh);
+    EXPECT_EQ(document.displayName(), "new.txt");
+    EXPECT_TRUE(document.isLoaded());
+    EXPECT_EQ(document.length(), 0);
+    EXPECT_TRUE(document.isDirty()) << "not on disk: unsaved, kept by the session";
+    EXPECT_TRUE(prompter.requests.empty());
+    EXPECT_EQ(statusMessage(), msg::newFile("new.txt"));
+    EXPECT_FALSE(QFileInfo::exists(fresh));
+    // Becoming active again does not take it for a deleted file.
+    controller->applicationBecameActive();
+    EXPECT_EQ(statusMessage(), msg::newFile("new.txt"));
+
+    controller->saveActive();
+    EXPECT_TRUE(QFileInfo::exists(fresh));
+    EXPECT_EQ(read(fresh), "");
+    EXPECT_FALSE(document.isDirty());
+    EXPECT_TRUE(document.diskStamp());
+    ASSERT_TRUE(controller->applyEdits(document, {{0, 0}}, {u"merhaba\n"}, "t"));
+    controller->saveActive();
+    EXPECT_EQ(read(fresh), "merhaba\n");
+    EXPECT_EQ(recentPaths(), QStringList{fresh});
+
+    // A missing folder: the tab opens, its save fails with the usual message.
+    const QString nowhere = path("no/such/dir.txt");
+    controller->openFiles({nowhere}, Missing::newTab);
+    ASSERT_EQ(active().fileURL(), nowhere);
+    controller->saveActive();
+    EXPECT_EQ(promptMessages(), QStringList{msg::cannotSave("dir.txt")});
+    EXPECT_EQ(count(), 2u);
+
+    // The open panel, the recent menu and drops still say the file is not there; an existing
+    // path opens as it always did.
+    prompter.requests.clear();
+    controller->openFiles({path("gone.txt")});
+    EXPECT_EQ(promptMessages(), QStringList{msg::cannotOpen("gone.txt")});
+    EXPECT_EQ(prompter.requests[0].detail, "Dosya bulunamadı.");
+    EXPECT_FALSE(controller->openDroppedFiles({QUrl::fromLocalFile(path("gone.txt"))}));
+    controller->openFiles({write("there.txt", "there")}, Missing::newTab);
+    EXPECT_EQ(text(active()), u"there");
+    EXPECT_EQ(count(), 3u);
+}
+
+TEST_F(WindowOpeningTest, MixedLineEndingsAndNulBytesAreNamedOnceOnOpening) {
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        QString message;
+        QByteArray saved; // after typing "x" at the start
+    } cases[] = {
+        {"crlf-lf.txt", "a\r\nb\nc\r\n", msg::mixedLineEndings("crlf-lf.txt", "CRLF"),
+         "xa\r\nb\r\nc\r\n"},
+        {"cr-lf.txt", "a\nb\rc\n", msg::mixedLineEndings("cr-lf.txt", "LF"), "xa\nb\nc\n"},
+        {"nul.txt", QByteArray("a\0b\n", 4) + QByteArray(200, 'c'), msg::holdsNul("nul.txt"),
+         QByteArray("xa\0b\n", 5) + QByteArray(200, 'c')},
+        {"crlf.txt", "a\r\nb\r\n", QString(), "xa\r\nb\r\n"},
+    };
+    for (const Case& c : cases) {
+        controller->showMessage({}, 0);
+        controller->openFiles({write(c.name, c.bytes)});
+        EXPECT_EQ(statusMessage(), c.message) << c.name;
+        EXPECT_FALSE(active().isReadOnly()) << c.name;
+        ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"x"}, "t"));
+        controller->saveActive();
+        EXPECT_EQ(read(path(c.name)), c.saved) << c.name << ": what the message said";
+        // Coming back to the tab says nothing more.
+        EditorDocument& opened = active();
+        controller->newDocument();
+        controller->showMessage({}, 0);
+        controller->activate(opened);
+        EXPECT_EQ(statusMessage(), QString()) << c.name;
+    }
+    controller->openFiles(
+        {write("both.txt", QByteArray("a\r\nb\r\n\0c\n", 9) + QByteArray(200, 'd'))});
+    EXPECT_EQ(statusMessage(),
+              msg::mixedLineEndings("both.txt", "CRLF") + " " + msg::holdsNul("both.txt"));
+}
+
 TEST_F(WindowOpeningTest, DroppedFoldersAreSkippedWithAMessageAndFilesOpen) {
     QDir().mkdir(path("folder"));
     EXPECT_FALSE(controller->openDroppedFiles({QUrl::fromLocalFile(path("folder"))}));

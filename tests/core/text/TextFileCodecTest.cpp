@@ -188,6 +188,40 @@ TEST(TextFileCodecTest, DecodeFallsBackAndNormalises) {
     EXPECT_EQ(crlf.text, u"a\nb\nc\nd");
     EXPECT_EQ(crlf.lineEnding, LineEnding::crlf);
     EXPECT_EQ(crlf.encoding, TextEncoding::utf8);
+    EXPECT_TRUE(crlf.mixedLineEndings);
+
+    // Mixed styles and NUL characters are told apart from clean files in every encoding path.
+    struct Told {
+        const char* name;
+        std::string bytes;
+        LineEnding ending;
+        bool mixed;
+        bool nul;
+    } told[] = {
+        {"crlf only", "a\r\nb\r\n", LineEnding::crlf, false, false},
+        {"lf only", "a\nb\n", LineEnding::lf, false, false},
+        {"cr only", "a\rb\r", LineEnding::cr, false, false},
+        {"crlf beside lf", "a\r\nb\nc\r\n", LineEnding::crlf, true, false},
+        {"lone cr among lf", "a\nb\rc\n", LineEnding::lf, true, false},
+        {"nul in text", std::string(100, 'a') + '\0' + "\n", LineEnding::lf, false, true},
+        {"nul in windows-1254", "\xFE\r\n"s + '\0' + std::string(100, 'b'), LineEnding::crlf, false,
+         true},
+        {"utf-16le bom, mixed, nul",
+         "\xFF\xFE"
+         "a\0\r\0\n\0b\0\n\0\0\0"s,
+         LineEnding::lf, true, true},
+        {"utf-16 bytes are not nul characters",
+         "\xFF\xFE"
+         "a\0\n\0"s,
+         LineEnding::lf, false, false},
+        {"binary is neither", std::string(10, '\0') + "\r\n\n", LineEnding::lf, false, false},
+    };
+    for (const Told& c : told) {
+        const DecodedText decoded = TextFileCodec::decode(c.bytes);
+        EXPECT_EQ(decoded.lineEnding, c.ending) << c.name;
+        EXPECT_EQ(decoded.mixedLineEndings, c.mixed) << c.name;
+        EXPECT_EQ(decoded.holdsNul, c.nul) << c.name;
+    }
 
     DecodedText odd = TextFileCodec::decode("\xFF\xFE\x41"s);
     EXPECT_EQ(odd.encoding, TextEncoding::isoLatin1);

@@ -41,6 +41,8 @@ std::string randomFile(std::mt19937& rng) {
             bytes += static_cast<char>(0x80 + rng() % 128); // invalid UTF-8, single-byte guess
         } else if (kind == 3 && rng() % 10 == 0) {
             bytes += '\0'; // binary-looking
+        } else if (kind == 5 && i == count / 2) {
+            bytes += '\0'; // a NUL in text
         } else {
             bytes += pieces[rng() % std::size(pieces)];
         }
