@@ -26,15 +26,18 @@ set(CPACK_PACKAGE_VENDOR "The Vendrix developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT ${VENDRIX_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "fast tabbed editor for plain text and source code")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Vendrix edits plain text and source code in the tabs of a single window, with a \
-Turkish user interface. It stays responsive on files of tens of megabytes and on \
-one-line documents of millions of characters, opens and saves UTF-8, UTF-16, \
-Windows-1254, ISO-8859-9 and ISO-8859-1 files in their own encoding and line ending, \
-colours thirteen languages, finds and replaces across tabs and keeps every tab, unsaved \
-text included, across restarts.\n\
-The package also holds vendrix-cli, which offers the editor's decoding, formatting, \
-line and search operations to scripts.")
+# The extended description, in lines short enough for Debian's 80 columns (the synopsis is the
+# summary above).
+string(JOIN "\n" CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Vendrix edits plain text and source code in the tabs of a single window,"
+    "with a Turkish user interface. It stays responsive on files of tens of"
+    "megabytes and on one-line documents of millions of characters, opens and"
+    "saves UTF-8, UTF-16, Windows-1254, ISO-8859-9 and ISO-8859-1 files in their"
+    "own encoding and line ending, colours thirteen languages, finds and replaces"
+    "across tabs and keeps every tab, unsaved text included, across restarts."
+    ""
+    "The package also holds vendrix-cli, which offers the editor's decoding,"
+    "formatting, line and search operations to scripts.")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

@@ -97,7 +97,9 @@ for page in vendrix vendrix-cli; do
 done
 if [ -x "$tree/usr/bin/vendrix" ]; then
     "$tree/usr/bin/vendrix" --version | grep -qx "Vendrix $version" || fail "vendrix --version"
-    for option in $("$tree/usr/bin/vendrix" --help | grep -Eo '^ +-[-a-z]+(, --[a-z]+)?' | tr -d ,); do
+    options=$("$tree/usr/bin/vendrix" --help | grep -Eo '^ +-[-a-z]+(, --[a-z]+)?' | tr -d ,)
+    grep -qw -- --version <<<"$options" || fail "vendrix --help lists no --version"
+    for option in $options; do
         grep -Eq -- "(^|[^-a-z])$option([^-a-z]|$)" "$tree/vendrix.roff" || fail "vendrix(1) does not describe $option"
     done
 fi
@@ -114,7 +116,7 @@ if [ -x "$tree/usr/bin/vendrix-cli" ]; then
 fi
 
 if command -v lintian >/dev/null; then
-    lintian --fail-on error --no-tag-display-limit "$deb" >&2 || fail "lintian reports errors"
+    lintian --fail-on error --tag-display-limit 0 "$deb" >&2 || fail "lintian reports errors"
 else
     echo "check-package: lintian is not installed; skipped" >&2
 fi

@@ -30,6 +30,7 @@ if [ -z "$from" ]; then
     "$root/scripts/deps.sh"
     build="$root/build/package"
     # Debian's hardening flags, as a distribution build would use them.
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
         -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
