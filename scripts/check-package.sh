@@ -26,9 +26,10 @@ version=$(sed -n 's/^project(Vendrix VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLis
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(field Architecture)'"
 depends=$(field Depends)
+depended=$(sed 's/ ([^)]*)//g; s/, /\n/g' <<<"$depends")
 for library in libc6 'libstdc++6' libicu72 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 \
     libplist3 libuuid1; do
-    grep -Eq "(^|, )$library( |,|$)" <<<"$depends" || fail "Depends lacks $library: $depends"
+    grep -Fqx "$library" <<<"$depended" || fail "Depends lacks $library: $depends"
 done
 grep -q qt6-wayland <<<"$(field Recommends)" || fail "Recommends lacks qt6-wayland"
 
