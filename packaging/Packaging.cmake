@@ -45,7 +45,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION editors)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The Wayland platform plug-in is loaded at run time, so dpkg-shlibdeps cannot see it.
+# The Wayland platform plug-in is loaded at run time, so dpkg-shlibdeps cannot see it. (A Turkish
+# dictionary, hunspell-tr, belongs here too once the editor checks spelling.)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-wayland)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 set(CPACK_SET_DESTDIR OFF)
