@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QStringList>
 
 #include <cstdio>
@@ -43,7 +44,11 @@ int main(int argc, char* argv[]) {
     AppDelegate::raiseOpenFileLimit();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vendrix"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("vendrix"));
+    // The desktop entry's name: Wayland compositors match the window's app id to it (on X11
+    // the window class "Vendrix", from the application name, matches its StartupWMClass).
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.korpla.vendrix"));
+    // The installed icon, for the window frame and task switchers that do not use the entry.
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.korpla.vendrix")));
     AppDelegate::installToolkitTranslations();
     AppDelegate delegate;
     if (auto status = delegate.finishLaunching(commandLine.files))

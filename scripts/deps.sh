@@ -8,9 +8,18 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
     qt6-translations-l10n
     libgtest-dev libgmock-dev libbenchmark-dev
+    # The Wayland platform plug-in, so the editor runs natively on Wayland sessions.
+    qt6-wayland
+    # Desktop integration and the Debian package: icons rendered from the SVG, the validators
+    # of the desktop entry and the AppStream metainfo, man, dpkg-shlibdeps and lintian.
+    librsvg2-bin desktop-file-utils appstream man-db dpkg-dev lintian
 )
 if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then
     packages+=(xvfb xdotool imagemagick)
+fi
+# scripts/wayland-check.sh runs the editor on a headless Weston compositor.
+if [ "${VENDRIX_WITH_WAYLAND:-0}" = 1 ]; then
+    packages+=(weston imagemagick)
 fi
 # The command-line benchmark scripts in bench/ compare against these; they skip without them.
 # Geany is the baseline editor of scripts/bench-huge.sh.

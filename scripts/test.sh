@@ -20,6 +20,9 @@ cmake -S "$root" -B "$root/build/test" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInf
 cmake --build "$root/build/test" -j "$jobs"
 ctest --test-dir "$root/build/test" --output-on-failure -j "$jobs"
 
+echo "== Package from the optimised build: desktop entry, metainfo, man pages, .deb contents"
+"$root/scripts/package.sh" --from "$root/build/test" --check >/dev/null
+
 echo "== Sanitizer build (ASan + UBSan) and core, command-line and shell tests"
 cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVENDRIX_SANITIZE=ON \
     -DVENDRIX_BUILD_BENCH=OFF >/dev/null
