@@ -323,6 +323,10 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
         previousEnd = r.range.end();
     }
 
+    const std::int64_t oldStart = replacements.front().range.location;
+    m_notifying = true; // listeners only read
+    emit aboutToChange({oldStart, replacements.back().range.end() - oldStart});
+    m_notifying = false;
     std::int64_t changeInLength = 0;
     for (auto it = replacements.rbegin(); it != replacements.rend(); ++it) {
         m_storage->replace(it->range, it->text);

@@ -50,6 +50,9 @@ bool EditorDocument::exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex,
     // the history costs nothing.
     TextSnapshot previous = m_storage->snapshot();
     const std::int64_t oldLength = m_storage->length();
+    m_notifying = true; // listeners only read
+    emit aboutToChange({0, oldLength});
+    m_notifying = false;
     m_storage->replaceAll(text);
     std::swap(m_lineIndex, lineIndex);
     text = std::move(previous);
