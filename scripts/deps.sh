@@ -7,9 +7,12 @@ packages=(
     libicu-dev nlohmann-json3-dev libplist-dev uuid-dev
     qt6-base-dev qt6-base-dev-tools libgl-dev libxkbcommon-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # The end-to-end accessibility check (scripts/check-accessibility.sh, run by the tests):
+    # a private X server and session bus, the AT-SPI bus and a Python client of it.
+    xvfb xdotool dbus at-spi2-core python3-pyatspi
 )
 if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then
-    packages+=(xvfb xdotool imagemagick)
+    packages+=(imagemagick)
 fi
 # The command-line benchmark scripts in bench/ compare against these; they skip without them.
 # Geany is the baseline editor of scripts/bench-huge.sh.
