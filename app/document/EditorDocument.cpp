@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cassert>
 #include <set>
+#include <utility>
 
 namespace vendrix::app {
 
@@ -324,9 +325,9 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
     }
 
     const std::int64_t oldStart = replacements.front().range.location;
-    m_notifying = true; // listeners only read
+    const bool wasNotifying = std::exchange(m_notifying, true); // listeners only read
     emit aboutToChange({oldStart, replacements.back().range.end() - oldStart});
-    m_notifying = false;
+    m_notifying = wasNotifying;
     std::int64_t changeInLength = 0;
     for (auto it = replacements.rbegin(); it != replacements.rend(); ++it) {
         m_storage->replace(it->range, it->text);

@@ -26,7 +26,7 @@ namespace vendrix::app::test {
 
 /// One event as assistive technology would have heard it.
 struct HeardEvent {
-    QAccessible::Event type;
+    QAccessible::Event type = QAccessible::InvalidEvent;
     QObject* object = nullptr;
     int position = -1; ///< change position or caret
     QString removed;
@@ -81,7 +81,9 @@ private:
     static void hear(QAccessibleEvent* event) {
         if (!sink())
             return;
-        HeardEvent heard{event->type(), event->object()};
+        HeardEvent heard;
+        heard.type = event->type();
+        heard.object = event->object();
         switch (event->type()) {
         case QAccessible::TextInserted: {
             auto* inserted = static_cast<QAccessibleTextInsertEvent*>(event);

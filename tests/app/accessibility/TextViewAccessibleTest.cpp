@@ -133,8 +133,8 @@ TEST(TextViewAccessibleTest, RequestsOnHugeTextsStayBounded) {
     EXPECT_EQ(t->textAtOffset(10, QAccessible::LineBoundary, &start, &end).size(), piece - 1);
     EXPECT_EQ(start, 0);
     EXPECT_EQ(end, piece - 1);
-    for (int offset : {static_cast<int>(piece - 1), static_cast<int>(piece), 2 * piece - 1}) {
-        t->textAtOffset(offset, QAccessible::LineBoundary, &start, &end);
+    for (const std::int64_t offset : {piece - 1, piece, 2 * piece - 1}) {
+        t->textAtOffset(static_cast<int>(offset), QAccessible::LineBoundary, &start, &end);
         EXPECT_EQ(start, piece - 1) << offset;
         EXPECT_EQ(end, 2 * piece) << offset;
     }
