@@ -189,7 +189,8 @@ QString EditorTextViewAccessible::textAfterOffset(int offset,
     return piece(offset, boundaryType, Side::after, startOffset, endOffset);
 }
 
-QString EditorTextViewAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+QString EditorTextViewAccessible::textAtOffset(int offset,
+                                               QAccessible::TextBoundaryType boundaryType,
                                                int* startOffset, int* endOffset) const {
     return piece(offset, boundaryType, Side::at, startOffset, endOffset);
 }
@@ -262,8 +263,8 @@ QRect EditorTextViewAccessible::characterRect(int offset) const {
     // Only rows on screen: answering for the rest would lay out text nobody sees.
     bool onScreen = false;
     for (const EditorTextView::LineFragment& fragment : textView->visibleLineFragments())
-        onScreen = onScreen ||
-                   (offset >= fragment.range.location && offset <= fragment.range.end());
+        onScreen =
+            onScreen || (offset >= fragment.range.location && offset <= fragment.range.end());
     if (!onScreen)
         return {};
     const QRectF caret = textView->rectForOffset(offset);
@@ -309,8 +310,8 @@ QString EditorTextViewAccessible::attributes(int offset, int* startOffset, int* 
     QColor color = textView->palette().color(QPalette::Text);
     std::int64_t start = windowStart;
     std::int64_t end = windowEnd;
-    for (const auto& run :
-         textView->temporaryAttributes().effectiveForeground({windowStart, windowEnd - windowStart})) {
+    for (const auto& run : textView->temporaryAttributes().effectiveForeground(
+             {windowStart, windowEnd - windowStart})) {
         if (run.end <= at) {
             start = std::max(start, run.end);
         } else if (run.start > at) {

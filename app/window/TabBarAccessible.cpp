@@ -25,8 +25,8 @@ public:
         : m_bar(bar), m_part(part), m_index(index) {}
 
     bool isValid() const override {
-        return m_bar && (m_part == Part::newTabButton ||
-                         m_index < static_cast<int>(m_bar->items().size()));
+        return m_bar &&
+               (m_part == Part::newTabButton || m_index < static_cast<int>(m_bar->items().size()));
     }
     QObject* object() const override { return nullptr; }
     QWindow* window() const override {
@@ -144,8 +144,8 @@ TabBarAccessible::TabBarAccessible(TabBarView* tabBar)
     for (const TabBarView::Item& item : tabBar->items())
         m_seen.push_back({item.title, item.isDirty});
     m_seenSelected = tabBar->selectedIndex();
-    m_connection = QObject::connect(tabBar, &TabBarView::itemsChanged, tabBar,
-                                    [this] { itemsChanged(); });
+    m_connection =
+        QObject::connect(tabBar, &TabBarView::itemsChanged, tabBar, [this] { itemsChanged(); });
 }
 
 TabBarAccessible::~TabBarAccessible() {

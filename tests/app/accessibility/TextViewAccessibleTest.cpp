@@ -48,9 +48,8 @@ struct FixedColumns final : ColumnSelectionQuery {
 
 TEST(TextViewAccessibleTest, IsANamedEditableTextWithoutChildren) {
     ViewFixture fixture(u"abc");
-    auto* ruler = new LineNumberRulerView(fixture.view.get(), [&] {
-        return &fixture.document->lineIndex();
-    });
+    auto* ruler =
+        new LineNumberRulerView(fixture.view.get(), [&] { return &fixture.document->lineIndex(); });
     QAccessibleInterface* object = accessibleOf(fixture.view.get());
     ASSERT_NE(object, nullptr);
     EXPECT_EQ(object->role(), QAccessible::EditableText);
@@ -223,7 +222,8 @@ TEST(TextViewAccessibleTest, GeometryOnScreenAndAttributes) {
     int start = 0;
     int end = 0;
     const QString attributes = t->attributes(3, &start, &end);
-    EXPECT_TRUE(attributes.contains(QStringLiteral("color:rgb(18,52,86);"))) << attributes.toStdString();
+    EXPECT_TRUE(attributes.contains(QStringLiteral("color:rgb(18,52,86);")))
+        << attributes.toStdString();
     EXPECT_EQ(std::pair(start, end), std::pair(2, 5));
     EXPECT_FALSE(t->attributes(0, &start, &end).contains(QStringLiteral("rgb(18,52,86)")));
     EXPECT_EQ(std::pair(start, end), std::pair(0, 2));

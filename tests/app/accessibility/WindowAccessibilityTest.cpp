@@ -144,6 +144,7 @@ TEST_F(WindowAccessibilityTest, EveryControlOfTheBarsIsNamed) {
 TEST_F(WindowAccessibilityTest, F6MovesBetweenTheTextAndTheOpenBars) {
     controller->show();
     controller->window()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(controller->window()));
     open(u"ab satır\nikinci");
     view().setFocus();
     // No bar open: F6 stays in the text.
