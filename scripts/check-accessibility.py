@@ -100,7 +100,8 @@ def main():
                             capture_output=True, text=True).stdout.split()
     if not window:
         fail("no window")
-    subprocess.run(["xdotool", "windowactivate", "--sync", window[0]], check=False)
+    subprocess.run(["xdotool", "windowactivate", "--sync", window[0]], check=False,
+                   stderr=subprocess.DEVNULL)
     subprocess.run(["xdotool", "windowfocus", "--sync", window[0]], check=False)
     time.sleep(0.3)
     subprocess.run(["xdotool", "type", "--delay", "40", "abc"], check=True)
