@@ -13,9 +13,12 @@ packages=(
     # Desktop integration and the Debian package: icons rendered from the SVG, the validators
     # of the desktop entry and the AppStream metainfo, man, dpkg-shlibdeps and lintian.
     librsvg2-bin desktop-file-utils appstream man-db dpkg-dev lintian
+    # The end-to-end accessibility check (scripts/check-accessibility.sh, run by the tests):
+    # a private X server and session bus, the AT-SPI bus and a Python client of it.
+    xvfb xdotool dbus at-spi2-core python3-pyatspi
 )
 if [ "${VENDRIX_WITH_X:-0}" = 1 ]; then
-    packages+=(xvfb xdotool imagemagick)
+    packages+=(imagemagick)
 fi
 # scripts/wayland-check.sh runs the editor on a headless Weston compositor.
 if [ "${VENDRIX_WITH_WAYLAND:-0}" = 1 ]; then

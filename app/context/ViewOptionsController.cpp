@@ -57,6 +57,10 @@ QString sizeMessage(double size) {
 
 } // namespace
 
+QPalette ViewOptionsController::darkThemePalette() {
+    return darkPalette();
+}
+
 ViewOptionsController::ViewOptionsController(EditorContext& context, SettingsBacking& backing,
                                              Host host, QObject* parent)
     : QObject(parent), m_ctx(context), m_store(backing), m_settings(m_store.load()),

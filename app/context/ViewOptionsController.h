@@ -73,6 +73,8 @@ public:
     QFont resolvedFont(double pointSize) const;
     /// The family of the default editor font (the system's fixed-width font).
     static QString defaultFontFamily();
+    /// The palette the dark theme ("Koyu") installs.
+    static QPalette darkThemePalette();
 
     /// "Girintiyi Artır" / "Girintiyi Azalt" on the line block of the selection.
     bool indentSelection();

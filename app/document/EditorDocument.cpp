@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cassert>
 #include <set>
+#include <utility>
 
 namespace vendrix::app {
 
@@ -323,6 +324,10 @@ void EditorDocument::perform(const std::vector<Replacement>& replacements) {
         previousEnd = r.range.end();
     }
 
+    const std::int64_t oldStart = replacements.front().range.location;
+    const bool wasNotifying = std::exchange(m_notifying, true); // listeners only read
+    emit aboutToChange({oldStart, replacements.back().range.end() - oldStart});
+    m_notifying = wasNotifying;
     std::int64_t changeInLength = 0;
     for (auto it = replacements.rbegin(); it != replacements.rend(); ++it) {
         m_storage->replace(it->range, it->text);

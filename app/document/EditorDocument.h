@@ -290,6 +290,10 @@ signals:
     void selectionRestored(vendrix::TextRange selection);
     /// setText() installed a new storage; views drop everything derived from the old one.
     void textReplaced();
+    /// A change of the characters is about to replace `oldRange` (from the first replaced
+    /// range to the end of the last, in the text as it still is). For listeners that need
+    /// the old text (assistive technology hears what was removed); they must only read.
+    void aboutToChange(vendrix::TextRange oldRange);
 
 private:
     friend class TextEditCommand;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <utility>
 
 namespace vendrix::app {
 
@@ -50,6 +51,9 @@ bool EditorDocument::exchangeWholeText(TextSnapshot& text, LineIndex& lineIndex,
     // the history costs nothing.
     TextSnapshot previous = m_storage->snapshot();
     const std::int64_t oldLength = m_storage->length();
+    const bool wasNotifying = std::exchange(m_notifying, true); // listeners only read
+    emit aboutToChange({0, oldLength});
+    m_notifying = wasNotifying;
     m_storage->replaceAll(text);
     std::swap(m_lineIndex, lineIndex);
     text = std::move(previous);

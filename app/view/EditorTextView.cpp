@@ -1,6 +1,7 @@
 #include "app/view/EditorTextView.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/view/EditorTextViewAccessible.h"
 #include "app/view/PrimarySelection.h"
 #include "core/common/OffsetAfterEdit.h"
 #include "core/editing/TextNavigation.h"
@@ -39,6 +40,7 @@ QFont defaultEditorFont() {
 } // namespace
 
 EditorTextView::EditorTextView(QWidget* parent) : QAbstractScrollArea(parent) {
+    EditorTextViewAccessible::install();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled);
     viewport()->setCursor(Qt::IBeamCursor);

@@ -1,4 +1,6 @@
 #include "app/window/EditorWindowController.h"
+
+#include "app/window/BarFocusCycle.h"
 #include "app/platform/FileWatcher.h"
 #include "app/window/OpenFormattingQueue.h"
 
@@ -142,6 +144,13 @@ void EditorWindowController::buildWindow() {
     m_stack->addWidget(m_textView, 1);
     m_stack->addWidget(m_bars->statusBarWidget());
     window->setCentralWidget(central);
+    new BarFocusCycle(window, m_textView, [this] {
+        std::vector<QWidget*> bars;
+        for (const auto* list : {&m_topAccessories, &m_bottomAccessories})
+            for (const QPointer<QWidget>& bar : *list)
+                bars.push_back(bar);
+        return bars;
+    });
 
     connect(m_textView, &EditorTextView::selectionChanged, this, [this] {
         EditorDocument* document = activeDocument();

@@ -6,6 +6,7 @@
 #include "app/view/EditorTextView.h"
 #include "app/window/WindowBars.h"
 
+#include <QApplication>
 #include <QVBoxLayout>
 
 namespace vendrix::app {
@@ -59,6 +60,9 @@ void EditorWindowController::removeAccessory(QWidget* accessory) {
     const bool top = drop(m_topAccessories);
     const bool bottom = drop(m_bottomAccessories);
     if ((top || bottom) && m_stack->indexOf(accessory) >= 0) {
+        // A bar that closes with the focus in it hands the focus back to the text.
+        if (accessory->isAncestorOf(QApplication::focusWidget()))
+            m_textView->setFocus(Qt::OtherFocusReason);
         m_stack->removeWidget(accessory);
         accessory->hide();
     }

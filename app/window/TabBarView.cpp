@@ -1,5 +1,7 @@
 #include "app/window/TabBarView.h"
 
+#include "app/window/TabBarAccessible.h"
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -26,6 +28,7 @@ constexpr int kTitleInset = 12;
 } // namespace
 
 TabBarView::TabBarView(QWidget* parent) : QWidget(parent) {
+    TabBarAccessible::install();
     setMouseTracking(true);
     setAcceptDrops(true);
     setFont(tabFont(font()));
@@ -90,6 +93,7 @@ void TabBarView::setItems(std::vector<Item> items, int selectedIndex) {
     relayout();
     if (m_selectedIndex >= 0)
         scrollToVisible(m_layout.tabFrames[static_cast<size_t>(m_selectedIndex)]);
+    emit itemsChanged();
 }
 
 void TabBarView::setMultiline(bool multiline) {

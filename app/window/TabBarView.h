@@ -86,6 +86,10 @@ public:
     /// "Yolu Kopyala"; without a handler the path goes to the clipboard as plain text.
     std::function<void(int index)> onCopyPath;
 
+signals:
+    /// setItems() replaced the tabs (for assistive technology).
+    void itemsChanged();
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -53,6 +53,17 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
     });
     close->setToolTip(QStringLiteral("Kapat"));
     close->setFixedWidth(28);
+    // Narrow bars show symbols: the names stay the full words for screen readers.
+    findField->setAccessibleName(QStringLiteral("Aranacak metin"));
+    regexBox->setAccessibleName(QStringLiteral("Düzenli ifade"));
+    caseBox->setAccessibleName(QStringLiteral("Büyük/küçük harf"));
+    wordBox->setAccessibleName(QStringLiteral("Tam sözcük"));
+    wrapBox->setAccessibleName(QStringLiteral("Başa dön"));
+    m_previousButton->setAccessibleName(QStringLiteral("Öncekini Bul"));
+    m_nextButton->setAccessibleName(QStringLiteral("Sonrakini Bul"));
+    allTabsButton->setAccessibleName(QStringLiteral("Tüm Sekmelerde Bul"));
+    countLabel->setAccessibleDescription(QStringLiteral("Eşleşme sayısı"));
+    close->setAccessibleName(QStringLiteral("Bul çubuğunu kapat"));
     for (QWidget* widget :
          {static_cast<QWidget*>(findField), static_cast<QWidget*>(regexBox),
           static_cast<QWidget*>(caseBox), static_cast<QWidget*>(wordBox),
@@ -68,6 +79,7 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
     replaceField->setPlaceholderText(
         QStringLiteral("Değiştir (düzenli ifadede yakalanan gruplar: $1, $2 …)"));
     replaceField->installEventFilter(this);
+    replaceField->setAccessibleName(QStringLiteral("Yeni metin"));
     replaceLayout->addWidget(replaceField, 1);
     replaceLayout->addWidget(
         button(QStringLiteral("Değiştir"), replaceRow, [this] { m_controller.replace(); }));
@@ -85,6 +97,7 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
     replaceHint->setTextFormat(Qt::PlainText);
     replaceHint->setText(backslashGroupHint);
     replaceHint->hide();
+    statusLabel->setAccessibleDescription(QStringLiteral("Arama durumu"));
     rows->addWidget(findRow);
     rows->addWidget(replaceRow);
     rows->addWidget(replaceHint);

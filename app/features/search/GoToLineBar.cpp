@@ -19,8 +19,11 @@ GoToLineBar::GoToLineBar(EditorContext& context, std::function<void()> close, QW
     setObjectName(QStringLiteral("goToLineBar"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
-    layout->addWidget(new QLabel(QStringLiteral("Satıra git:"), this));
+    auto* label = new QLabel(QStringLiteral("Satıra git:"), this);
+    layout->addWidget(label);
     field = new QLineEdit(this);
+    label->setBuddy(field);
+    field->setAccessibleName(QStringLiteral("Satır numarası"));
     field->setMaximumWidth(160);
     field->installEventFilter(this);
     layout->addWidget(field);
@@ -35,6 +38,8 @@ GoToLineBar::GoToLineBar(EditorContext& context, std::function<void()> close, QW
     closeButton->setAutoDefault(false);
     closeButton->setToolTip(QStringLiteral("Kapat"));
     closeButton->setFixedWidth(28);
+    closeButton->setAccessibleName(QStringLiteral("Satıra git çubuğunu kapat"));
+    hint->setAccessibleDescription(QStringLiteral("Satır aralığı"));
     connect(closeButton, &QPushButton::clicked, this, [this] {
         if (onClose)
             onClose();

@@ -17,16 +17,6 @@ std::vector<ColoredRange> colored(const std::vector<TextRange>& ranges, const QC
     return result;
 }
 
-const QColor& findColor() {
-    static const QColor color(255, 214, 0, 110);
-    return color;
-}
-
-const QColor& wordColor() {
-    static const QColor color(120, 160, 255, 70);
-    return color;
-}
-
 } // namespace
 
 void MatchHighlighter::setFindRanges(std::vector<TextRange> ranges) {
@@ -60,6 +50,15 @@ void MatchHighlighter::redraw() const {
         return;
     view->setBackgroundLayer(BackgroundLayer::findMatches, colored(findRanges, findColor()));
     view->setBackgroundLayer(BackgroundLayer::selectedWord, colored(wordRanges, wordColor()));
+}
+
+QColor MatchHighlighter::findColor() {
+    // Light enough under the dark theme's text to keep 4.5:1.
+    return {255, 214, 0, 80};
+}
+
+QColor MatchHighlighter::wordColor() {
+    return {120, 160, 255, 70};
 }
 
 void MatchHighlighter::clear() {

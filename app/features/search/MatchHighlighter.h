@@ -2,6 +2,8 @@
 
 #include "core/common/TextRange.h"
 
+#include <QColor>
+
 #include <vector>
 
 namespace vendrix::app {
@@ -26,6 +28,10 @@ public:
     /// Lays both sets on the text view again (after it shows another document).
     void redraw() const;
     void clear();
+
+    /// The marks' colours (over the text's background, below the selection).
+    static QColor findColor();
+    static QColor wordColor();
 };
 
 } // namespace vendrix::app

@@ -6,6 +6,7 @@
 #include "app/features/search/SearchText.h"
 #include "app/view/EditorTextView.h"
 
+#include <QAction>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -58,6 +59,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
     closeTarget = new QPushButton(QStringLiteral("✕"), this);
     closeTarget->setToolTip(QStringLiteral("Kapat"));
     closeTarget->setFixedWidth(28);
+    closeTarget->setAccessibleName(QStringLiteral("Arama sonuçlarını kapat"));
     closeTarget->setAutoDefault(false);
     connect(closeTarget, &QPushButton::clicked, this, [this] {
         if (onClose)
@@ -68,6 +70,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
 
     m_model = new SearchResultsModel(this);
     table = new QListView(this);
+    table->setAccessibleName(QStringLiteral("Arama sonuçları"));
     table->setModel(m_model);
     // Equal row heights let the list place any row without measuring those above it.
     table->setUniformItemSizes(true);
@@ -84,6 +87,15 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
     connect(table, &QListView::activated, this,
             [this](const QModelIndex& index) { jumpTo(index.row()); });
     layout->addWidget(table);
+    // Escape anywhere in the panel closes it, like the bars (the focus goes back to the text).
+    auto* escape = new QAction(this);
+    escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    escape->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QAction::triggered, this, [this] {
+        if (onClose)
+            onClose();
+    });
+    addAction(escape);
 }
 
 void SearchResultsView::show(std::vector<SearchHit> hits, const QString& summaryText) {
