@@ -39,16 +39,14 @@ struct HeardEvent {
 class HeardEvents {
 public:
     HeardEvents() {
-        if (QGuiApplicationPrivate::platform_integration)
-            if (QPlatformAccessibility* platform =
-                    QGuiApplicationPrivate::platform_integration->accessibility())
-                platform->setActive(true);
+        setActive(true);
         sink() = &m_events;
         m_previous = QAccessible::installUpdateHandler(&HeardEvents::hear);
     }
     ~HeardEvents() {
         QAccessible::installUpdateHandler(m_previous);
         sink() = nullptr;
+        setActive(false);
     }
     HeardEvents(const HeardEvents&) = delete;
     HeardEvents& operator=(const HeardEvents&) = delete;
@@ -74,6 +72,12 @@ public:
     }
 
 private:
+    static void setActive(bool active) {
+        if (QGuiApplicationPrivate::platform_integration)
+            if (QPlatformAccessibility* platform =
+                    QGuiApplicationPrivate::platform_integration->accessibility())
+                platform->setActive(active);
+    }
     static std::vector<HeardEvent>*& sink() {
         static std::vector<HeardEvent>* events = nullptr;
         return events;
