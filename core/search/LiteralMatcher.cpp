@@ -30,6 +30,10 @@ struct FoldingTables {
             }
             UChar32 simple = u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT);
             keys[c] = simple < 0x10000 ? static_cast<char16_t>(simple) : unit;
+            // Only characters that case folding changes can expand (asking every one costs a
+            // command-line search milliseconds at start).
+            if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_CASEFOLDED))
+                continue;
             UChar source[1] = {static_cast<UChar>(c)};
             UChar folded[8];
             UErrorCode status = U_ZERO_ERROR;

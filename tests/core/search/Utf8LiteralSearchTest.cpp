@@ -3,6 +3,8 @@
 #include "core/search/LiteralMatcher.h"
 #include "core/search/LiteralScan.h"
 #include "core/search/MultiDocumentSearch.h"
+#include "core/search/Utf8Bytes.h"
+#include "core/text/TextEncoding.h"
 #include "core/search/Utf8LiteralSearch.h"
 #include "core/text/TextFileCodec.h"
 #include "support/TestSupport.h"
@@ -324,8 +326,9 @@ TEST_P(Utf8LiteralSearchKernels, FindsFormsOfOtherLengthsAcrossWindowEdges) {
         const std::vector<std::u16string> forms = formsOf(query16);
         for (int round = 0; round < 24; ++round) {
             std::string bytes;
+            // Lines of each ending, counted up to the hits 32 and 16 bytes at a time.
             while (bytes.size() < kWindow + 64)
-                bytes += "lavuz stanbul retur ";
+                bytes += bytes.size() % 7 == 0 ? "lavuz\r\n" : bytes.size() % 5 == 0 ? "stanbul\r" : "lavuz stanbul retur\n";
             const std::string planted = randomForm(rng, forms);
             const std::size_t at = kWindow - planted.size() - 2 + static_cast<std::size_t>(round % 12);
             bytes.replace(at, planted.size(), planted);
@@ -338,6 +341,36 @@ TEST_P(Utf8LiteralSearchKernels, FindsFormsOfOtherLengthsAcrossWindowEdges) {
         }
     }
     EXPECT_GT(compared, 150);
+}
+
+// The check of whole 32-byte steps must judge as the decoder does: every kind of valid and
+// invalid sequence (overlong, surrogate, beyond U+10FFFF, cut, stray or extra continuation
+// bytes) before, across and after the steps' edges and at the end.
+TEST_P(Utf8LiteralSearchKernels, ChecksUtf8AsTheDecoderDoes) {
+    const std::vector<std::string> pieces = {
+        "a", "ab c", "\n", "\xC3\xA7", "\xC4\xB1", "\xE2\x84\xAA", "\xEF\xBF\xBD",
+        "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF", "\xED\x9F\xBF", "\xEE\x80\x80",
+        "\xE0\xA0\x80", "\xF0\x90\x80\x80"};
+    const std::vector<std::string> faults = {
+        "\x80", "\xBF", "\xC0\x80", "\xC1\xBF", "\xC3", "\xC3\xA7\x80", "\xE0\x9F\xBF",
+        "\xED\xA0\x80", "\xE2\x84", "\xE2\x28\xA1", "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80",
+        "\xF5\x80\x80\x80", "\xF0\x9F\x98", "\xF8\x88\x80\x80\x80", "\xFF", "\xFE"};
+    std::mt19937 rng(32);
+    int invalid = 0;
+    for (int round = 0; round < 20'000; ++round) {
+        std::string bytes;
+        const std::size_t size = 1 + rng() % 160;
+        while (bytes.size() < size)
+            bytes += pieces[rng() % pieces.size()];
+        if (round % 2 == 0) {
+            const std::size_t at = rng() % (bytes.size() + 1);
+            bytes.insert(at, faults[rng() % faults.size()]);
+        }
+        const bool expected = textEncoding::isValidUTF8(bytes);
+        invalid += expected ? 0 : 1;
+        ASSERT_EQ(utf8Bytes::isValid(bytes), expected) << testing::PrintToString(bytes);
+    }
+    EXPECT_GT(invalid, 8'000);
 }
 
 INSTANTIATE_TEST_SUITE_P(AvxAndSse2, Utf8LiteralSearchKernels, ::testing::Values(true, false));
