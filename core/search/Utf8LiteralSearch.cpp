@@ -148,10 +148,17 @@ bool Utf8LiteralSearch::prepareProbe() {
     // on, as long as the units have forms of one length, and into the first bytes of the
     // first unit that has not. Each slot allows the bytes its forms have there (at most
     // four). Of every anchor's slots the three rarest are taken, and the anchor whose three
-    // let the fewest candidates through.
+    // let the fewest candidates through. An anchor after a unit of one length has no slot
+    // that the anchor before that unit lacks, so only the first unit and those after a unit of
+    // several lengths are tried (which keeps this linear in the query's length).
     double bestRate = 2.0;
     std::int64_t before = 0, minBefore = 0;
     for (std::size_t anchor = 0; anchor < m_units.size(); ++anchor) {
+        if (anchor > 0 && m_units[anchor - 1].minLength == m_units[anchor - 1].maxLength) {
+            minBefore += m_units[anchor].minLength;
+            before += m_units[anchor].maxLength;
+            continue;
+        }
         std::vector<byteFrequency::Slot> slots;
         std::vector<std::vector<unsigned char>> allowed;
         std::int64_t offset = 0;
