@@ -20,7 +20,8 @@ inline constexpr int kFoldedWidth = 3;
 
 template <int Width>
 inline __m128i candidates128(const char16_t* at, const Probe<char16_t>& probe) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.firstOffset));
+    const __m128i a =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.firstOffset));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.thirdOffset));
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.secondOffset));
     if constexpr (Width == kFoldedWidth) {
@@ -45,7 +46,8 @@ inline __m128i candidates128(const char16_t* at, const Probe<char16_t>& probe) {
 template <int Width>
 __attribute__((target("avx2"))) inline __m256i candidates256(const char16_t* at,
                                                              const Probe<char16_t>& probe) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.firstOffset));
+    const __m256i a =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.firstOffset));
     const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.thirdOffset));
     const __m256i c =
         _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.secondOffset));

@@ -99,7 +99,8 @@ std::int64_t scanSse2(const Unit* text, std::int64_t from, std::int64_t limit,
     }
     std::int64_t p = from;
     for (; p + lanes <= limit; p += lanes) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.firstOffset));
+        __m128i a =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.firstOffset));
         __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.thirdOffset));
         __m128i c =
             _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.secondOffset));
@@ -149,7 +150,8 @@ __attribute__((target("avx2"))) std::int64_t scanAvx2(const Unit* text, std::int
     }
     std::int64_t p = from;
     for (; p + lanes <= limit; p += lanes) {
-        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.firstOffset));
+        __m256i a =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.firstOffset));
         __m256i b =
             _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.thirdOffset));
         __m256i c =

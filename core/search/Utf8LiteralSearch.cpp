@@ -191,9 +191,9 @@ bool Utf8LiteralSearch::prepareProbe() {
             while (chosen.size() < 3)
                 chosen.push_back(chosen.front());
             std::array<std::array<unsigned char, 4>*, 3> sets = {&m_probe.first, &m_probe.second,
-                                                                  &m_probe.third};
+                                                                 &m_probe.third};
             std::array<std::int64_t*, 3> offsets = {&m_probe.firstOffset, &m_probe.secondOffset,
-                                                     &m_probe.thirdOffset};
+                                                    &m_probe.thirdOffset};
             m_probeWidth = 1;
             m_reach = 0;
             for (std::size_t i = 0; i < 3; ++i) {
