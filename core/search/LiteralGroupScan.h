@@ -20,24 +20,25 @@ inline constexpr int kFoldedWidth = 3;
 
 template <int Width>
 inline __m128i candidates128(const char16_t* at, const Probe<char16_t>& probe) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.lastOffset));
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.middleOffset));
+    const __m128i a =
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.firstOffset));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.thirdOffset));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + probe.secondOffset));
     if constexpr (Width == kFoldedWidth) {
         const auto eq = [](__m128i v, char16_t fold, char16_t key) {
             return _mm_cmpeq_epi16(_mm_or_si128(v, _mm_set1_epi16(static_cast<short>(fold))),
                                    _mm_set1_epi16(static_cast<short>(key)));
         };
         return _mm_and_si128(_mm_and_si128(eq(a, probe.firstFold, probe.first[1]),
-                                           eq(b, probe.lastFold, probe.last[1])),
-                             eq(c, probe.middleFold, probe.middle[1]));
+                                           eq(b, probe.thirdFold, probe.third[1])),
+                             eq(c, probe.secondFold, probe.second[1]));
     }
     __m128i hitA = _mm_setzero_si128(), hitB = hitA, hitC = hitA;
     for (int i = 0; i < Width; ++i) {
         const auto k = static_cast<std::size_t>(i);
         hitA = _mm_or_si128(hitA, _mm_cmpeq_epi16(a, _mm_set1_epi16(static_cast<short>(probe.first[k]))));
-        hitB = _mm_or_si128(hitB, _mm_cmpeq_epi16(b, _mm_set1_epi16(static_cast<short>(probe.last[k]))));
-        hitC = _mm_or_si128(hitC, _mm_cmpeq_epi16(c, _mm_set1_epi16(static_cast<short>(probe.middle[k]))));
+        hitB = _mm_or_si128(hitB, _mm_cmpeq_epi16(b, _mm_set1_epi16(static_cast<short>(probe.third[k]))));
+        hitC = _mm_or_si128(hitC, _mm_cmpeq_epi16(c, _mm_set1_epi16(static_cast<short>(probe.second[k]))));
     }
     return _mm_and_si128(_mm_and_si128(hitA, hitB), hitC);
 }
@@ -45,29 +46,30 @@ inline __m128i candidates128(const char16_t* at, const Probe<char16_t>& probe) {
 template <int Width>
 __attribute__((target("avx2"))) inline __m256i candidates256(const char16_t* at,
                                                              const Probe<char16_t>& probe) {
-    const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at));
-    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.lastOffset));
+    const __m256i a =
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.firstOffset));
+    const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.thirdOffset));
     const __m256i c =
-        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.middleOffset));
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + probe.secondOffset));
     if constexpr (Width == kFoldedWidth) {
         // (No lambda here: it would not inherit this function's target.)
         const __m256i hitA = _mm256_cmpeq_epi16(
             _mm256_or_si256(a, _mm256_set1_epi16(static_cast<short>(probe.firstFold))),
             _mm256_set1_epi16(static_cast<short>(probe.first[1])));
         const __m256i hitB = _mm256_cmpeq_epi16(
-            _mm256_or_si256(b, _mm256_set1_epi16(static_cast<short>(probe.lastFold))),
-            _mm256_set1_epi16(static_cast<short>(probe.last[1])));
+            _mm256_or_si256(b, _mm256_set1_epi16(static_cast<short>(probe.thirdFold))),
+            _mm256_set1_epi16(static_cast<short>(probe.third[1])));
         const __m256i hitC = _mm256_cmpeq_epi16(
-            _mm256_or_si256(c, _mm256_set1_epi16(static_cast<short>(probe.middleFold))),
-            _mm256_set1_epi16(static_cast<short>(probe.middle[1])));
+            _mm256_or_si256(c, _mm256_set1_epi16(static_cast<short>(probe.secondFold))),
+            _mm256_set1_epi16(static_cast<short>(probe.second[1])));
         return _mm256_and_si256(_mm256_and_si256(hitA, hitB), hitC);
     }
     __m256i hitA = _mm256_setzero_si256(), hitB = hitA, hitC = hitA;
     for (int i = 0; i < Width; ++i) {
         const auto k = static_cast<std::size_t>(i);
         hitA = _mm256_or_si256(hitA, _mm256_cmpeq_epi16(a, _mm256_set1_epi16(static_cast<short>(probe.first[k]))));
-        hitB = _mm256_or_si256(hitB, _mm256_cmpeq_epi16(b, _mm256_set1_epi16(static_cast<short>(probe.last[k]))));
-        hitC = _mm256_or_si256(hitC, _mm256_cmpeq_epi16(c, _mm256_set1_epi16(static_cast<short>(probe.middle[k]))));
+        hitB = _mm256_or_si256(hitB, _mm256_cmpeq_epi16(b, _mm256_set1_epi16(static_cast<short>(probe.third[k]))));
+        hitC = _mm256_or_si256(hitC, _mm256_cmpeq_epi16(c, _mm256_set1_epi16(static_cast<short>(probe.second[k]))));
     }
     return _mm256_and_si256(_mm256_and_si256(hitA, hitB), hitC);
 }

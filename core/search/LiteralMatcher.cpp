@@ -1,5 +1,6 @@
 #include "core/search/LiteralMatcher.h"
 
+#include "core/search/ByteFrequency.h"
 #include "core/search/LiteralGroupScan.h"
 #include "core/search/UnicodeText.h"
 
@@ -29,6 +30,10 @@ struct FoldingTables {
             }
             UChar32 simple = u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT);
             keys[c] = simple < 0x10000 ? static_cast<char16_t>(simple) : unit;
+            // Only characters that case folding changes can expand (asking every one costs a
+            // command-line search milliseconds at start).
+            if (!u_hasBinaryProperty(static_cast<UChar32>(c), UCHAR_CHANGES_WHEN_CASEFOLDED))
+                continue;
             UChar source[1] = {static_cast<UChar>(c)};
             UChar folded[8];
             UErrorCode status = U_ZERO_ERROR;
@@ -128,16 +133,26 @@ std::optional<LiteralMatcher> LiteralMatcher::make(const SearchOptions& options)
 
 namespace {
 
-/// Every unit the matcher compares equal to `key`: the key alone with case, all units with
-/// that fold key without it.
-std::vector<char16_t> unitsWithKey(char16_t key, bool caseInsensitive) {
-    if (!caseInsensitive)
-        return {key};
+/// The units the matcher compares equal to each of `needle`'s units: the unit alone with
+/// case, every unit with its fold key without it (in ascending order), found in one pass
+/// over the fold keys.
+std::vector<std::vector<char16_t>> unitsPerPosition(std::u16string_view needle,
+                                                    bool caseInsensitive) {
+    std::vector<std::vector<char16_t>> units(needle.size());
+    if (!caseInsensitive) {
+        for (std::size_t i = 0; i < needle.size(); ++i)
+            units[i] = {needle[i]};
+        return units;
+    }
     const auto& keys = foldingTables().keys;
-    std::vector<char16_t> units;
+    std::vector<std::int32_t> firstWithKey(keys.size(), -1); // a position holding each key
+    for (std::size_t i = needle.size(); i-- > 0;)
+        firstWithKey[needle[i]] = static_cast<std::int32_t>(i);
     for (std::size_t u = 0; u < keys.size(); ++u)
-        if (keys[u] == key)
-            units.push_back(static_cast<char16_t>(u));
+        if (const std::int32_t i = firstWithKey[keys[u]]; i >= 0)
+            units[static_cast<std::size_t>(i)].push_back(static_cast<char16_t>(u));
+    for (std::size_t i = 0; i < needle.size(); ++i)
+        units[i] = units[static_cast<std::size_t>(firstWithKey[needle[i]])];
     return units;
 }
 
@@ -154,48 +169,59 @@ void fillPadded(std::array<char16_t, 4>& slots, const std::vector<char16_t>& uni
 
 void LiteralMatcher::prepareProbe() {
     const auto m = static_cast<std::int64_t>(m_needle.size());
-    std::vector<char16_t> first = unitsWithKey(m_needle.front(), m_caseInsensitive);
-    std::vector<char16_t> last = unitsWithKey(m_needle.back(), m_caseInsensitive);
-    const int firstWidth = probeWidthFor(first.size());
-    const int lastWidth = probeWidthFor(last.size());
-    if (first.empty() || last.empty() || firstWidth == 0 || lastWidth == 0)
-        return; // too many case variants for the filter: Horspool alone
-    // A unit from the middle as well, where it has few enough case variants; otherwise the
-    // first unit stands in for it.
-    std::int64_t middleOffset = m / 2;
-    std::vector<char16_t> middle =
-        unitsWithKey(m_needle[static_cast<std::size_t>(middleOffset)], m_caseInsensitive);
-    if (m < 3 || middle.empty() || probeWidthFor(middle.size()) == 0) {
-        middleOffset = 0;
-        middle = first;
+    const std::vector<std::vector<char16_t>> units =
+        unitsPerPosition(m_needle, m_caseInsensitive);
+    // The filter compares the three rarest positions among those with at most four units
+    // (a query's first letters are often its most frequent ones: "return", "string"); with
+    // none, Horspool alone.
+    std::vector<byteFrequency::Slot> slots;
+    for (std::int64_t i = 0; i < m; ++i) {
+        const auto& variants = units[static_cast<std::size_t>(i)];
+        if (variants.empty() || probeWidthFor(variants.size()) == 0)
+            continue;
+        std::uint32_t cost = 0;
+        for (char16_t u : variants)
+            cost += byteFrequency::ofCodePoint(u);
+        slots.push_back({i, cost});
     }
+    std::vector<byteFrequency::Slot> chosen = byteFrequency::rarest(std::move(slots));
+    if (chosen.empty())
+        return;
+    while (chosen.size() < 3)
+        chosen.push_back(chosen.front());
+    const auto& first = units[static_cast<std::size_t>(chosen[0].offset)];
+    const auto& second = units[static_cast<std::size_t>(chosen[1].offset)];
+    const auto& third = units[static_cast<std::size_t>(chosen[2].offset)];
     fillPadded(m_probe.first, first);
-    fillPadded(m_probe.last, last);
-    fillPadded(m_probe.middle, middle);
-    m_probe.lastOffset = m - 1;
-    m_probe.middleOffset = middleOffset;
-    m_probeWidth = std::max({firstWidth, lastWidth, probeWidthFor(middle.size())});
+    fillPadded(m_probe.second, second);
+    fillPadded(m_probe.third, third);
+    m_probe.firstOffset = chosen[0].offset;
+    m_probe.secondOffset = chosen[1].offset;
+    m_probe.thirdOffset = chosen[2].offset;
+    m_probeWidth = std::max({probeWidthFor(first.size()), probeWidthFor(second.size()),
+                             probeWidthFor(third.size())});
     // Where every filtered unit is a single unit or an ASCII letter in either case, the group
     // filter compares once per position after setting 0x20 (the padded slot 1 holds the
     // lower-case letter or the single unit).
-    auto foldOf = [](const std::vector<char16_t>& units, char16_t& fold) {
+    auto foldOf = [](const std::vector<char16_t>& variants, char16_t& fold) {
         fold = 0;
-        if (units.size() == 1)
+        if (variants.size() == 1)
             return true;
-        const char16_t lower = units[1];
+        const char16_t lower = variants[1];
         fold = 0x20;
-        return units.size() == 2 && lower >= u'a' && lower <= u'z' && units[0] == (lower & ~0x20);
+        return variants.size() == 2 && lower >= u'a' && lower <= u'z' &&
+               variants[0] == (lower & ~0x20);
     };
     m_groupFolded = m_probeWidth == 2 && foldOf(first, m_probe.firstFold) &&
-                    foldOf(last, m_probe.lastFold) && foldOf(middle, m_probe.middleFold);
+                    foldOf(second, m_probe.secondFold) && foldOf(third, m_probe.thirdFold);
 
     m_unitsCompare = m <= static_cast<std::int64_t>(m_units.size());
     for (std::int64_t i = 0; i < m && m_unitsCompare; ++i) {
         const char16_t key = m_needle[static_cast<std::size_t>(i)];
-        const std::vector<char16_t> units = unitsWithKey(key, m_caseInsensitive);
-        const bool asciiLetter = key >= u'a' && key <= u'z' && units.size() == 2 &&
-                                 units[0] == (key & ~0x20) && units[1] == key;
-        m_unitsCompare = units.size() == 1 || asciiLetter;
+        const std::vector<char16_t>& variants = units[static_cast<std::size_t>(i)];
+        const bool asciiLetter = key >= u'a' && key <= u'z' && variants.size() == 2 &&
+                                 variants[0] == (key & ~0x20) && variants[1] == key;
+        m_unitsCompare = variants.size() == 1 || asciiLetter;
         m_units[static_cast<std::size_t>(i)] = key;
         m_unitFold[static_cast<std::size_t>(i)] = asciiLetter ? 0x20 : 0;
     }
@@ -246,8 +272,8 @@ bool LiteralMatcher::isExactFor(std::u16string_view text, std::int64_t from,
         literalScan::Probe<char16_t> probe;
         for (std::size_t k = 0; k < 4; ++k)
             probe.first[k] = m_expandingHazards[std::min(i + k, m_expandingHazards.size() - 1)];
-        probe.last = probe.first;
-        probe.middle = probe.first;
+        probe.third = probe.first;
+        probe.second = probe.first;
         if (literalScan::scan<4>(text.data(), from, to, probe, accept) >= 0)
             return false;
     }
@@ -300,10 +326,11 @@ std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
     const std::int64_t limit = to - m + 1;
     const char16_t* needle = m_needle.data();
     if (m_caseInsensitive) {
-        // The filter passed the first and last units; the ones between are compared here.
+        // The filter passed three units; all are compared here (which three depends on the
+        // query).
         const char16_t* keys = foldingTables().keys.data();
         auto verify = [&](std::int64_t p) {
-            for (std::int64_t i = 1; i + 1 < m; ++i)
+            for (std::int64_t i = 0; i < m; ++i)
                 if (keys[text[p + i]] != needle[i])
                     return false;
             return accept(p);
@@ -316,7 +343,7 @@ std::int64_t LiteralMatcher::vectorScan(const char16_t* text, std::int64_t from,
     }
     auto verify = [&](std::int64_t p) {
         // Queries are short: a loop beats a call to memcmp per candidate.
-        for (std::int64_t i = 1; i + 1 < m; ++i)
+        for (std::int64_t i = 0; i < m; ++i)
             if (text[p + i] != needle[i])
                 return false;
         return accept(p);
@@ -381,7 +408,7 @@ std::int64_t LiteralMatcher::groupScan(const char16_t* text, std::int64_t from, 
             const std::int64_t q = p + __builtin_ctzll(mask);
             mask &= mask - 1;
             bool match = true;
-            for (std::int64_t i = 1; i + 1 < m; ++i)
+            for (std::int64_t i = 0; i < m; ++i)
                 match &= (keys ? keys[text[q + i]] : text[q + i]) == needle[i];
             if (accept(q, match))
                 return false;

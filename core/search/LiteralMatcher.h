@@ -14,10 +14,11 @@
 namespace vendrix {
 
 /// The fast path of a plain (non-expression) search over the UTF-16 units, comparing simple
-/// case foldings when case does not matter. Candidates are found by a vector filter on the
-/// query's first and last unit (every unit that folds to them without case) and verified
-/// unit by unit; a query whose end units have too many case variants for the filter uses a
-/// Boyer–Moore–Horspool scan instead. It exists only
+/// case foldings when case does not matter. Candidates are found by a vector filter on three
+/// of the query's units, the rarest in source code and prose wherever they lie (each with
+/// every unit that folds like it without case), and verified unit by unit; a query none of
+/// whose units has few enough case variants for the filter uses a Boyer–Moore–Horspool scan
+/// instead. It exists only
 /// for queries where it finds exactly the matches of the compiled expression:
 /// - with case: any well-formed query (matches are plain unit comparisons);
 /// - without case: a query of BMP characters none of whose full case foldings expand to
@@ -99,7 +100,7 @@ private:
     std::array<char16_t, 8> m_units{};
     std::array<char16_t, 8> m_unitFold{};
     literalScan::Probe<char16_t> m_probe;
-    int m_probeWidth = 0; // units compared per end: 1, 2 or 4; 0 without the vector filter
+    int m_probeWidth = 0; // units compared per slot: 1, 2 or 4; 0 without the vector filter
     bool m_groupFolded = false; // the group filter folds ASCII letters (see prepareProbe)
     literalScan::ByteQuery m_byteQuery; // length 0 unless countsAlone()
 };

@@ -1,9 +1,10 @@
 #pragma once
 
-// The vector kernels under the literal searches: a candidate filter that compares the first
-// and the last unit of every possible match position with a few allowed units (16 bytes of
-// positions at a time with SSE2, 32 with AVX2, chosen at run time) and hands each candidate
-// to a verifier. Units are UTF-16 code units or UTF-8 bytes. Internal to core/search.
+// The vector kernels under the literal searches: a candidate filter that compares three
+// units of every possible match position (the query's rarest ones, wherever they lie) with a
+// few allowed units each (16 bytes of positions at a time with SSE2, 32 with AVX2, chosen at
+// run time) and hands each candidate to a verifier. Units are UTF-16 code units or UTF-8
+// bytes. Internal to core/search.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -15,21 +16,23 @@
 
 namespace vendrix::literalScan {
 
-/// The units a match may start with, end with and hold at `middleOffset`, each set padded
-/// to four entries by repeating a member, and the distances from the first unit. A third
-/// unit keeps frequent near misses ("const" for "count") out of the verifier.
+/// The three filtered slots of a candidate position p: the units allowed at p + firstOffset,
+/// p + secondOffset and p + thirdOffset, each set padded to four entries by repeating a
+/// member. Three slots keep frequent near misses ("const" for "count") out of the verifier;
+/// a slot may repeat another where the query is shorter.
 template <class Unit>
 struct Probe {
     std::array<Unit, 4> first{};
-    std::array<Unit, 4> last{};
-    std::array<Unit, 4> middle{};
-    std::int64_t lastOffset = 0;
-    std::int64_t middleOffset = 0;
+    std::array<Unit, 4> second{};
+    std::array<Unit, 4> third{};
+    std::int64_t firstOffset = 0;
+    std::int64_t secondOffset = 0;
+    std::int64_t thirdOffset = 0;
     /// For the folded group filter: 0x20 where a filtered unit is an ASCII letter in either
     /// case (the text unit with 0x20 set equals the lower-case key), 0 for a single unit.
     Unit firstFold = 0;
-    Unit lastFold = 0;
-    Unit middleFold = 0;
+    Unit secondFold = 0;
+    Unit thirdFold = 0;
 };
 
 /// True when the processor runs AVX2 code (asked once) and it is allowed.
@@ -43,13 +46,13 @@ template <int Width, class Unit, class Verify>
 std::int64_t scanUnits(const Unit* text, std::int64_t from, std::int64_t limit,
                        const Probe<Unit>& probe, Verify& verify) {
     for (std::int64_t p = from; p < limit; ++p) {
-        bool first = false, last = false, middle = false;
+        bool first = false, third = false, second = false;
         for (int i = 0; i < Width; ++i) {
-            first |= text[p] == probe.first[static_cast<std::size_t>(i)];
-            last |= text[p + probe.lastOffset] == probe.last[static_cast<std::size_t>(i)];
-            middle |= text[p + probe.middleOffset] == probe.middle[static_cast<std::size_t>(i)];
+            first |= text[p + probe.firstOffset] == probe.first[static_cast<std::size_t>(i)];
+            third |= text[p + probe.thirdOffset] == probe.third[static_cast<std::size_t>(i)];
+            second |= text[p + probe.secondOffset] == probe.second[static_cast<std::size_t>(i)];
         }
-        if (first && last && middle && verify(p))
+        if (first && third && second && verify(p))
             return p;
     }
     return -1;
@@ -88,25 +91,26 @@ std::int64_t scanSse2(const Unit* text, std::int64_t from, std::int64_t limit,
         else
             return _mm_cmpeq_epi16(a, b);
     };
-    __m128i first[Width], last[Width], middle[Width];
+    __m128i first[Width], third[Width], second[Width];
     for (int i = 0; i < Width; ++i) {
         first[i] = broadcast(probe.first[static_cast<std::size_t>(i)]);
-        last[i] = broadcast(probe.last[static_cast<std::size_t>(i)]);
-        middle[i] = broadcast(probe.middle[static_cast<std::size_t>(i)]);
+        third[i] = broadcast(probe.third[static_cast<std::size_t>(i)]);
+        second[i] = broadcast(probe.second[static_cast<std::size_t>(i)]);
     }
     std::int64_t p = from;
     for (; p + lanes <= limit; p += lanes) {
-        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p));
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.lastOffset));
+        __m128i a =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.firstOffset));
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.thirdOffset));
         __m128i c =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.middleOffset));
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + p + probe.secondOffset));
         __m128i hitA = equal(a, first[0]);
-        __m128i hitB = equal(b, last[0]);
-        __m128i hitC = equal(c, middle[0]);
+        __m128i hitB = equal(b, third[0]);
+        __m128i hitC = equal(c, second[0]);
         for (int i = 1; i < Width; ++i) {
             hitA = _mm_or_si128(hitA, equal(a, first[i]));
-            hitB = _mm_or_si128(hitB, equal(b, last[i]));
-            hitC = _mm_or_si128(hitC, equal(c, middle[i]));
+            hitB = _mm_or_si128(hitB, equal(b, third[i]));
+            hitC = _mm_or_si128(hitC, equal(c, second[i]));
         }
         auto mask = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_and_si128(_mm_and_si128(hitA, hitB), hitC)));
@@ -138,26 +142,27 @@ __attribute__((target("avx2"))) std::int64_t scanAvx2(const Unit* text, std::int
                                                       std::int64_t limit,
                                                       const Probe<Unit>& probe, Verify& verify) {
     constexpr std::int64_t lanes = 32 / sizeof(Unit);
-    __m256i first[Width], last[Width], middle[Width];
+    __m256i first[Width], third[Width], second[Width];
     for (int i = 0; i < Width; ++i) {
         first[i] = broadcast256(probe.first[static_cast<std::size_t>(i)]);
-        last[i] = broadcast256(probe.last[static_cast<std::size_t>(i)]);
-        middle[i] = broadcast256(probe.middle[static_cast<std::size_t>(i)]);
+        third[i] = broadcast256(probe.third[static_cast<std::size_t>(i)]);
+        second[i] = broadcast256(probe.second[static_cast<std::size_t>(i)]);
     }
     std::int64_t p = from;
     for (; p + lanes <= limit; p += lanes) {
-        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p));
+        __m256i a =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.firstOffset));
         __m256i b =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.lastOffset));
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.thirdOffset));
         __m256i c =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.middleOffset));
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(text + p + probe.secondOffset));
         __m256i hitA = equal256<Unit>(a, first[0]);
-        __m256i hitB = equal256<Unit>(b, last[0]);
-        __m256i hitC = equal256<Unit>(c, middle[0]);
+        __m256i hitB = equal256<Unit>(b, third[0]);
+        __m256i hitC = equal256<Unit>(c, second[0]);
         for (int i = 1; i < Width; ++i) {
             hitA = _mm256_or_si256(hitA, equal256<Unit>(a, first[i]));
-            hitB = _mm256_or_si256(hitB, equal256<Unit>(b, last[i]));
-            hitC = _mm256_or_si256(hitC, equal256<Unit>(c, middle[i]));
+            hitB = _mm256_or_si256(hitB, equal256<Unit>(b, third[i]));
+            hitC = _mm256_or_si256(hitC, equal256<Unit>(c, second[i]));
         }
         auto mask = static_cast<unsigned>(
             _mm256_movemask_epi8(_mm256_and_si256(_mm256_and_si256(hitA, hitB), hitC)));
@@ -170,11 +175,11 @@ __attribute__((target("avx2"))) std::int64_t scanAvx2(const Unit* text, std::int
 
 #endif
 
-/// The first position p in [from, limit) whose unit is in probe.first, whose units at
-/// p + probe.lastOffset and p + probe.middleOffset are in probe.last and probe.middle, and
-/// that `verify(p)` accepts; -1 if none. 0 <= middleOffset <= lastOffset. Width
-/// (1, 2 or 4) is how many entries of each set are compared. The caller guarantees that
-/// text[limit - 1 + probe.lastOffset] is readable.
+/// The first position p in [from, limit) whose units at p + probe.firstOffset,
+/// p + probe.secondOffset and p + probe.thirdOffset are in probe.first, probe.second and
+/// probe.third, and that `verify(p)` accepts; -1 if none. Width (1, 2 or 4) is how many
+/// entries of each set are compared. The caller guarantees that text[limit - 1 + offset] is
+/// readable for the largest of the three offsets (all >= 0).
 template <int Width, class Unit, class Verify>
 std::int64_t scan(const Unit* text, std::int64_t from, std::int64_t limit,
                   const Probe<Unit>& probe, Verify& verify) {

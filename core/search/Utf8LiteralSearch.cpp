@@ -1,8 +1,8 @@
 #include "core/search/Utf8LiteralSearch.h"
 
 #include "core/common/Utf8.h"
+#include "core/search/ByteFrequency.h"
 #include "core/search/LiteralMatcher.h"
-#include "core/search/LiteralScan.h"
 #include "core/search/SearchHit.h"
 #include "core/search/UnicodeText.h"
 #include "core/search/Utf8Bytes.h"
@@ -83,8 +83,6 @@ char32_t codePointAt(const unsigned char* s, std::int64_t at) {
            (s[at + 3] & 0x3F);
 }
 
-unsigned char asciiLower(unsigned char b) { return b >= 'A' && b <= 'Z' ? b + 32 : b; }
-
 } // namespace
 
 std::optional<Utf8LiteralSearch> Utf8LiteralSearch::make(const SearchPattern& pattern) {
@@ -105,26 +103,119 @@ std::optional<Utf8LiteralSearch> Utf8LiteralSearch::make(const SearchPattern& pa
         options.query.find_first_of(u"\r\n") != std::u16string::npos)
         return std::nullopt;
     Utf8LiteralSearch search;
-    search.m_caseInsensitive = !options.matchCase;
     search.m_wholeWord = options.wholeWord;
-    if (search.m_caseInsensitive) {
-        std::u16string keys;
-        for (char16_t c : options.query) {
-            if (c >= 0x80)
-                return std::nullopt;
-            keys.push_back(literalFolding::key(c));
-        }
-        // No other character may fold like a query letter (K for k, ſ for s, İ and ı for i).
-        for (char32_t c = 0x80; c < 0x10000 && !onlyAscii; ++c)
-            if (!unicodeText::isSurrogate(static_cast<char16_t>(c)) &&
-                keys.find(literalFolding::key(static_cast<char16_t>(c))) != std::u16string::npos)
-                return std::nullopt;
-        for (char16_t c : options.query)
-            search.m_needle.push_back(static_cast<char>(asciiLower(static_cast<unsigned char>(c))));
+    if (options.matchCase) {
+        search.m_units.push_back(Unit{{utf8::encode(options.query)}, 0, 0});
     } else {
-        search.m_needle = utf8::encode(options.query);
+        // The matcher compares fold keys unit by unit (its query has BMP characters alone):
+        // each query character stands for every BMP character with its key, found in one
+        // pass over the keys.
+        std::vector<std::int32_t> firstWithKey(0x10000, -1); // a position holding each key
+        for (std::size_t i = options.query.size(); i-- > 0;) {
+            if (onlyAscii && options.query[i] >= 0x80)
+                return std::nullopt;
+            firstWithKey[literalFolding::key(options.query[i])] = static_cast<std::int32_t>(i);
+        }
+        search.m_units.resize(options.query.size());
+        const char32_t end = onlyAscii ? 0x80 : 0x10000;
+        for (char32_t c = 0; c < end; ++c) {
+            const auto unit = static_cast<char16_t>(c);
+            const std::int32_t i = firstWithKey[literalFolding::key(unit)];
+            if (i >= 0 && !unicodeText::isSurrogate(unit))
+                search.m_units[static_cast<std::size_t>(i)].forms.push_back(
+                    utf8::encode(std::u16string(1, unit)));
+        }
+        for (std::size_t i = 0; i < options.query.size(); ++i)
+            search.m_units[i] = search.m_units[static_cast<std::size_t>(
+                firstWithKey[literalFolding::key(options.query[i])])];
     }
+    for (Unit& unit : search.m_units) {
+        unit.minLength = INT64_MAX;
+        for (const std::string& form : unit.forms) {
+            unit.minLength = std::min(unit.minLength, static_cast<std::int64_t>(form.size()));
+            unit.maxLength = std::max(unit.maxLength, static_cast<std::int64_t>(form.size()));
+        }
+        search.m_minLength += unit.minLength;
+        search.m_maxLength += unit.maxLength;
+    }
+    if (!search.prepareProbe())
+        return std::nullopt;
     return search;
+}
+
+bool Utf8LiteralSearch::prepareProbe() {
+    // The filter needs slots at fixed distances: from the start of some unit (the anchor)
+    // on, as long as the units have forms of one length, and into the first bytes of the
+    // first unit that has not. Each slot allows the bytes its forms have there (at most
+    // four). Of every anchor's slots the three rarest are taken, and the anchor whose three
+    // let the fewest candidates through. An anchor after a unit of one length has no slot
+    // that the anchor before that unit lacks, so only the first unit and those after a unit of
+    // several lengths are tried (which keeps this linear in the query's length).
+    double bestRate = 2.0;
+    std::int64_t before = 0, minBefore = 0;
+    for (std::size_t anchor = 0; anchor < m_units.size(); ++anchor) {
+        if (anchor > 0 && m_units[anchor - 1].minLength == m_units[anchor - 1].maxLength) {
+            minBefore += m_units[anchor].minLength;
+            before += m_units[anchor].maxLength;
+            continue;
+        }
+        std::vector<byteFrequency::Slot> slots;
+        std::vector<std::vector<unsigned char>> allowed;
+        std::int64_t offset = 0;
+        for (std::size_t j = anchor; j < m_units.size(); ++j) {
+            const Unit& unit = m_units[j];
+            for (std::int64_t k = 0; k < unit.minLength; ++k) {
+                std::vector<unsigned char> bytes;
+                for (const std::string& form : unit.forms) {
+                    const auto b = static_cast<unsigned char>(form[static_cast<std::size_t>(k)]);
+                    if (std::find(bytes.begin(), bytes.end(), b) == bytes.end())
+                        bytes.push_back(b);
+                }
+                if (bytes.size() > 4)
+                    continue;
+                std::uint32_t cost = 0;
+                for (unsigned char b : bytes)
+                    cost += byteFrequency::kPer100k[b];
+                slots.push_back({offset + k, cost});
+                allowed.resize(static_cast<std::size_t>(offset + k + 1));
+                allowed[static_cast<std::size_t>(offset + k)] = std::move(bytes);
+            }
+            if (unit.minLength != unit.maxLength)
+                break;
+            offset += unit.minLength;
+        }
+        std::vector<byteFrequency::Slot> chosen = byteFrequency::rarest(std::move(slots));
+        const double rate = chosen.empty() ? 2.0 : byteFrequency::passRate(chosen);
+        if (rate < bestRate) {
+            bestRate = rate;
+            while (chosen.size() < 3)
+                chosen.push_back(chosen.front());
+            std::array<std::array<unsigned char, 4>*, 3> sets = {&m_probe.first, &m_probe.second,
+                                                                 &m_probe.third};
+            std::array<std::int64_t*, 3> offsets = {&m_probe.firstOffset, &m_probe.secondOffset,
+                                                    &m_probe.thirdOffset};
+            m_probeWidth = 1;
+            m_reach = 0;
+            for (std::size_t i = 0; i < 3; ++i) {
+                const auto& bytes = allowed[static_cast<std::size_t>(chosen[i].offset)];
+                for (std::size_t k = 0; k < 4; ++k)
+                    (*sets[i])[k] = bytes[std::min(k, bytes.size() - 1)];
+                *offsets[i] = chosen[i].offset;
+                m_probeWidth = std::max(m_probeWidth, bytes.size() == 1   ? 1
+                                                      : bytes.size() == 2 ? 2
+                                                                          : 4);
+                m_reach = std::max(m_reach, chosen[i].offset);
+            }
+            m_anchor = anchor;
+            m_minBefore = minBefore;
+            m_maxBefore = before;
+        }
+        // Every unit's first byte is at a fixed distance from its start, so an anchor lacks
+        // slots only where that byte takes more than four values.
+        minBefore += m_units[anchor].minLength;
+        before += m_units[anchor].maxLength;
+    }
+    return bestRate <= 1.0;
 }
 
 namespace {
@@ -187,51 +278,75 @@ bool Utf8LiteralSearch::readsAsUtf8(std::string_view bytes) {
     return Utf8Checker(text, start->second).checkTo(static_cast<std::int64_t>(text.size()));
 }
 
-std::int64_t Utf8LiteralSearch::find(std::string_view text, std::int64_t from,
-                                     std::int64_t to) const {
+std::optional<Utf8LiteralSearch::Match>
+Utf8LiteralSearch::find(std::string_view text, std::int64_t from, std::int64_t startLimit,
+                        std::int64_t readEnd) const {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* needle = reinterpret_cast<const unsigned char*>(m_needle.data());
-    const auto m = static_cast<std::int64_t>(m_needle.size());
-    const std::int64_t limit = to - m + 1;
-    literalScan::Probe<unsigned char> probe;
-    probe.lastOffset = m - 1;
-    probe.middleOffset = m / 2;
-    if (!m_caseInsensitive) {
-        probe.first.fill(needle[0]);
-        probe.last.fill(needle[m - 1]);
-        probe.middle.fill(needle[m / 2]);
-        auto verify = [&](std::int64_t p) {
-            return m <= 2 || std::memcmp(s + p + 1, needle + 1, static_cast<size_t>(m - 2)) == 0;
-        };
-        return literalScan::scan<1>(s, from, limit, probe, verify);
-    }
-    auto upper = [](unsigned char b) {
-        return b >= 'a' && b <= 'z' ? static_cast<unsigned char>(b - 32) : b;
-    };
-    probe.first = {needle[0], upper(needle[0]), needle[0], needle[0]};
-    probe.last = {needle[m - 1], upper(needle[m - 1]), needle[m - 1], needle[m - 1]};
-    probe.middle = {needle[m / 2], upper(needle[m / 2]), needle[m / 2], needle[m / 2]};
-    auto verify = [&](std::int64_t p) {
-        for (std::int64_t i = 1; i + 1 < m; ++i)
-            if (asciiLower(s[p + i]) != needle[i])
+    Match match;
+    // A candidate is where the anchor unit would start: the units before it are matched
+    // backwards from there (no form is another's suffix, so at most one fits), the rest
+    // forwards (no form is another's prefix).
+    auto verify = [&](std::int64_t q) {
+        std::int64_t at = q;
+        for (std::size_t j = m_anchor; j-- > 0;) {
+            const Unit& unit = m_units[j];
+            bool fits = false;
+            for (const std::string& form : unit.forms) {
+                const auto n = static_cast<std::int64_t>(form.size());
+                if (at - n >= from && std::memcmp(s + at - n, form.data(), form.size()) == 0) {
+                    at -= n;
+                    fits = true;
+                    break;
+                }
+            }
+            if (!fits)
                 return false;
+        }
+        match.start = at;
+        at = q;
+        for (std::size_t j = m_anchor; j < m_units.size(); ++j) {
+            const Unit& unit = m_units[j];
+            bool fits = false;
+            for (const std::string& form : unit.forms) {
+                const auto n = static_cast<std::int64_t>(form.size());
+                if (at + n <= readEnd && std::memcmp(s + at, form.data(), form.size()) == 0) {
+                    at += n;
+                    fits = true;
+                    break;
+                }
+            }
+            if (!fits)
+                return false;
+        }
+        match.end = at;
         return true;
     };
-    return literalScan::scan<2>(s, from, limit, probe, verify);
+    // Every match starting before startLimit has its anchor before startLimit + m_maxBefore,
+    // and its filtered bytes inside it, before readEnd.
+    const std::int64_t limit = std::min(startLimit + m_maxBefore, readEnd - m_reach);
+    const std::int64_t qFrom = from + m_minBefore;
+    std::int64_t found = -1;
+    switch (m_probeWidth) {
+    case 1: found = literalScan::scan<1>(s, qFrom, limit, m_probe, verify); break;
+    case 2: found = literalScan::scan<2>(s, qFrom, limit, m_probe, verify); break;
+    default: found = literalScan::scan<4>(s, qFrom, limit, m_probe, verify); break;
+    }
+    if (found < 0)
+        return std::nullopt;
+    return match;
 }
 
-bool Utf8LiteralSearch::boundariesAllow(std::string_view text, std::int64_t start) const {
+bool Utf8LiteralSearch::boundariesAllow(std::string_view text, Match match) const {
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-    const std::int64_t end = start + static_cast<std::int64_t>(m_needle.size());
-    if (start > 0) {
-        std::int64_t before = start - 1;
+    if (match.start > 0) {
+        std::int64_t before = match.start - 1;
         while (before > 0 && isContinuation(s[before]))
             --before;
         if (unicodeText::isWordBoundaryBlocker(codePointAt(s, before)))
             return false;
     }
-    return end >= static_cast<std::int64_t>(text.size()) ||
-           !unicodeText::isWordBoundaryBlocker(codePointAt(s, end));
+    return match.end >= static_cast<std::int64_t>(text.size()) ||
+           !unicodeText::isWordBoundaryBlocker(codePointAt(s, match.end));
 }
 
 std::expected<std::optional<Utf8SearchResult>, SearchFailure>
@@ -246,7 +361,6 @@ Utf8LiteralSearch::searchIfUtf8(std::string_view bytes, std::int64_t limit,
     Utf8Checker checker(text, start->second);
     const auto* s = reinterpret_cast<const unsigned char*>(text.data());
     const auto length = static_cast<std::int64_t>(text.size());
-    const auto m = static_cast<std::int64_t>(m_needle.size());
 
     Utf8SearchResult result;
     LineTracker lines(text);
@@ -255,18 +369,21 @@ Utf8LiteralSearch::searchIfUtf8(std::string_view bytes, std::int64_t limit,
     std::u16string lineText;
     std::int64_t previousHit = 0, previousColumn = 0;
     std::int64_t position = 0;
-    while (position + m <= length) {
-        const std::int64_t windowEnd = std::min(length, position + kWindow + m - 1);
+    while (position + m_minLength <= length) {
+        // Matches starting in the window are looked for in bytes already checked.
+        const std::int64_t startLimit = std::min(length, position + kWindow);
+        const std::int64_t windowEnd = std::min(length, startLimit + m_maxLength - 1);
         if (!checker.checkTo(windowEnd))
             return std::nullopt;
-        const std::int64_t found = find(text, position, windowEnd);
-        if (found < 0) {
-            position = windowEnd - m + 1;
+        const std::optional<Match> match = find(text, position, startLimit, windowEnd);
+        if (!match) {
+            position = startLimit;
             if (auto failure = budget.check())
                 return std::unexpected(*failure);
             continue;
         }
-        if (m_wholeWord && !boundariesAllow(text, found)) {
+        const std::int64_t found = match->start;
+        if (m_wholeWord && !boundariesAllow(text, *match)) {
             position = found + 1;
             continue;
         }
@@ -291,7 +408,7 @@ Utf8LiteralSearch::searchIfUtf8(std::string_view bytes, std::int64_t limit,
         hit.preview = SearchHit::makePreview(
             lineText, TextRange{0, static_cast<std::int64_t>(lineText.size())}, hit.column);
         result.hits.push_back(std::move(hit));
-        position = found + m;
+        position = match->end;
         if ((result.hits.size() & 2047) == 0)
             if (auto failure = budget.check())
                 return std::unexpected(*failure);

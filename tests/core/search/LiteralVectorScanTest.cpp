@@ -223,6 +223,12 @@ TEST_P(LiteralVectorScanKernels, MatchesAtEveryOffsetAroundVectorBlocksAndTextEn
         {u"\u03C3\u03C3", u"\u03A3\u03C2", false}, // final sigma at the last unit
         {u"kk", u"\u212AK", false},               // Kelvin sign
         {u"ab-cd-ef-gh-ij-kl-mn-op", u"AB-CD-EF-GH-IJ-KL-MN-OP", false}, // longer than a block
+        // The filter's units are the rarest, wherever they lie: inside, at the end, repeated.
+        {u"retzrn", u"RETZRN", false},
+        {u"returnq", u"returnq", true},
+        {u"zaz", u"zaz", true},
+        {u"k\u0131lavuz", u"\u212A\u0130LAVUZ", false},
+        {u"printf", u"PR\u0130NTF", false},
     };
     for (const Case& c : cases) {
         auto pattern = SearchPattern::compile(SearchOptions{c.query, false, c.matchCase, false});
