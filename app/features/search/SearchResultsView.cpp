@@ -45,9 +45,8 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-SearchResultsView::SearchResultsView(EditorContext& context, std::function<void()> close,
-                                     QWidget* parent)
-    : QWidget(parent), ctx(context), onClose(std::move(close)) {
+SearchResultsView::SearchResultsView(EditorContext& context, QWidget* parent)
+    : QWidget(parent), ctx(context) {
     setObjectName(QStringLiteral("searchResults"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
@@ -62,8 +61,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
     closeTarget->setAccessibleName(QStringLiteral("Arama sonuçlarını kapat"));
     closeTarget->setAutoDefault(false);
     connect(closeTarget, &QPushButton::clicked, this, [this] {
-        if (onClose)
-            onClose();
+        emit closeRequested();
     });
     top->addWidget(closeTarget);
     layout->addLayout(top);
@@ -92,8 +90,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
     escape->setShortcut(QKeySequence(Qt::Key_Escape));
     escape->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(escape, &QAction::triggered, this, [this] {
-        if (onClose)
-            onClose();
+        emit closeRequested();
     });
     addAction(escape);
 }
