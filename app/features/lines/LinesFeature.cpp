@@ -156,10 +156,10 @@ void LinesFeature::runLineOperation(LineOperation operation, const QString& titl
                       title);
         return;
     }
-    applyLineEdit(*document,
-                  LineOperations::apply(operation, text, document->lineIndex(), selection,
-                                        view->tabWidth()),
-                  title);
+    applyLineEdit(
+        *document,
+        LineOperations::apply(operation, text, document->lineIndex(), selection, view->tabWidth()),
+        title);
 }
 
 void LinesFeature::runIndent(bool increase, const QString& title) {

@@ -47,9 +47,7 @@ FindBar::FindBar(FindController& controller, QWidget* parent)
                            [this] { m_controller.findInAllTabs(); });
     countLabel = new QLabel(findRow);
     countLabel->setTextFormat(Qt::PlainText);
-    auto* close = button(QStringLiteral("✕"), findRow, [this] {
-        emit closeRequested();
-    });
+    auto* close = button(QStringLiteral("✕"), findRow, [this] { emit closeRequested(); });
     close->setToolTip(QStringLiteral("Kapat"));
     close->setFixedWidth(28);
     // Narrow bars show symbols: the names stay the full words for screen readers.
@@ -177,7 +175,7 @@ void FindBar::refreshFromController() {
 void FindBar::refreshStatus() {
     statusLabel->setText(m_controller.status());
     statusLabel->setStyleSheet(m_controller.statusIsError() ? QStringLiteral("color: #c0392b;")
-                                                          : QString());
+                                                            : QString());
     statusLabel->setVisible(!m_controller.status().isEmpty());
     countLabel->setText(m_controller.countStatus());
 }

@@ -182,15 +182,13 @@ void FindController::find(bool forward) {
     m_mainTask = m_background.run(
         timeout,
         [pattern = std::move(request->pattern), text = request->snapshot.text,
-         selection = request->snapshot.selection, forward,
-         wrapAround](const SearchBudget& budget) {
+         selection = request->snapshot.selection, forward, wrapAround](const SearchBudget& budget) {
             return SearchEngine::findNext(pattern, text.view(), selection, forward, wrapAround,
                                           budget);
         },
         [this, generation = request->generation, snapshot = request->snapshot, timeout,
          shownQuery](Result result) {
-            if (!acceptOnActive(generation, snapshot, timeout,
-                                result ? nullptr : &result.error()))
+            if (!acceptOnActive(generation, snapshot, timeout, result ? nullptr : &result.error()))
                 return;
             if (!*result) {
                 const QString text = QStringLiteral("Bulunamadı: ") + shownQuery;
@@ -249,15 +247,14 @@ void FindController::replace() {
         },
         [this, generation = request->generation, snapshot = request->snapshot,
          timeout](Result result) {
-            if (!acceptOnActive(generation, snapshot, timeout,
-                                result ? nullptr : &result.error()))
+            if (!acceptOnActive(generation, snapshot, timeout, result ? nullptr : &result.error()))
                 return;
             if (*result) {
                 // The range is the selection that was searched, not whatever is selected now.
                 EditorDocument& document = *snapshot.document;
                 const std::u16string& inserted = **result;
                 if (m_ctx.applyEdits(document, {snapshot.selection}, {inserted},
-                                   QStringLiteral("Değiştir"))) {
+                                     QStringLiteral("Değiştir"))) {
                     const std::int64_t caret = std::min<std::int64_t>(
                         snapshot.selection.location + static_cast<std::int64_t>(inserted.size()),
                         document.length());

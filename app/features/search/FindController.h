@@ -164,8 +164,8 @@ private:
     std::optional<ActiveRequest> beginOnActive(bool edits);
     /// The start of its completion: false, with idle() reported, when the request was
     /// superseded, failed (reported) or the tab changed meanwhile (reported).
-    bool acceptOnActive(int generation, const Snapshot& snapshot,
-                        double timeout, const SearchFailure* failure);
+    bool acceptOnActive(int generation, const Snapshot& snapshot, double timeout,
+                        const SearchFailure* failure);
     /// Cancels the running operation and shows "Aranıyor…"; returns the new request number.
     int beginMain();
     /// Says so and returns true when the active document is read-only.

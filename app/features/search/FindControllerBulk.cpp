@@ -43,9 +43,11 @@ std::int64_t FindController::apply(EditorDocument& document, Prepared& prepared)
         std::vector<std::u16string> whole;
         whole.push_back(std::move(*prepared.wholeText));
         prepared.wholeText.reset();
-        applied = m_ctx.applyEdits(document, {TextRange{0, document.length()}}, std::move(whole), name);
+        applied =
+            m_ctx.applyEdits(document, {TextRange{0, document.length()}}, std::move(whole), name);
     } else
-        applied = m_ctx.applyEdits(document, prepared.plan.ranges, prepared.plan.replacements, name);
+        applied =
+            m_ctx.applyEdits(document, prepared.plan.ranges, prepared.plan.replacements, name);
     return applied ? prepared.plan.count : 0;
 }
 
@@ -72,9 +74,10 @@ void FindController::replaceAll() {
                                 outcome.failure ? &*outcome.failure : nullptr))
                 return;
             const std::int64_t count = apply(*snapshot.document, outcome.prepared);
-            QString text = count > 0 ? QStringLiteral("%1 eşleşme değiştirildi")
-                                           .arg(static_cast<long long>(count))
-                                     : QStringLiteral("Bulunamadı");
+            QString text =
+                count > 0
+                    ? QStringLiteral("%1 eşleşme değiştirildi").arg(static_cast<long long>(count))
+                    : QStringLiteral("Bulunamadı");
             // A plan cut short by its limit must not read as a complete m_replacement.
             const bool partial = count > 0 && outcome.prepared.plan.truncated;
             if (partial)
@@ -115,7 +118,8 @@ void FindController::replaceInAllTabs() {
     afterLoading(std::move(editable), AllTabs::replace, std::move(*pattern));
 }
 
-void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pattern, bool completed) {
+void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pattern,
+                                         bool completed) {
     if (!completed) {
         // Replacing in some tabs only would leave the others unlike them: nothing changes.
         finishMain(generation);
@@ -199,7 +203,8 @@ void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pa
             if (!unread.isEmpty())
                 text += QStringLiteral("; yüklenemeyen sekmeler atlandı: ") +
                         unread.join(QStringLiteral(", "));
-            const bool isError = replaced == 0 || partial || !skipped.isEmpty() || !unread.isEmpty();
+            const bool isError =
+                replaced == 0 || partial || !skipped.isEmpty() || !unread.isEmpty();
             setStatus(text, isError);
             if (!skipped.isEmpty() || !unread.isEmpty())
                 m_ctx.showMessage(text, 8);

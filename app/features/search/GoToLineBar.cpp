@@ -14,8 +14,7 @@
 
 namespace vendrix::app {
 
-GoToLineBar::GoToLineBar(EditorContext& context, QWidget* parent)
-    : QWidget(parent), ctx(context) {
+GoToLineBar::GoToLineBar(EditorContext& context, QWidget* parent) : QWidget(parent), ctx(context) {
     setObjectName(QStringLiteral("goToLineBar"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
@@ -40,9 +39,7 @@ GoToLineBar::GoToLineBar(EditorContext& context, QWidget* parent)
     closeButton->setFixedWidth(28);
     closeButton->setAccessibleName(QStringLiteral("Satıra git çubuğunu kapat"));
     hint->setAccessibleDescription(QStringLiteral("Satır aralığı"));
-    connect(closeButton, &QPushButton::clicked, this, [this] {
-        emit closeRequested();
-    });
+    connect(closeButton, &QPushButton::clicked, this, [this] { emit closeRequested(); });
     layout->addWidget(closeButton);
 }
 

@@ -60,9 +60,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, QWidget* parent)
     closeTarget->setFixedWidth(28);
     closeTarget->setAccessibleName(QStringLiteral("Arama sonuçlarını kapat"));
     closeTarget->setAutoDefault(false);
-    connect(closeTarget, &QPushButton::clicked, this, [this] {
-        emit closeRequested();
-    });
+    connect(closeTarget, &QPushButton::clicked, this, [this] { emit closeRequested(); });
     top->addWidget(closeTarget);
     layout->addLayout(top);
 
@@ -89,9 +87,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, QWidget* parent)
     auto* escape = new QAction(this);
     escape->setShortcut(QKeySequence(Qt::Key_Escape));
     escape->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QAction::triggered, this, [this] {
-        emit closeRequested();
-    });
+    connect(escape, &QAction::triggered, this, [this] { emit closeRequested(); });
     addAction(escape);
 }
 

@@ -38,9 +38,7 @@ struct FixedColumns final : ColumnSelectionQuery {
         return {parts.front().location, parts.back().end() - parts.front().location};
     }
     std::vector<TextRange> lineParts() const override { return parts; }
-    bool transformLineParts(LinePartTransform, const QString&) override {
-        return false;
-    }
+    bool transformLineParts(LinePartTransform, const QString&) override { return false; }
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "../context/MenuTestSupport.h"
 #include "../window/WindowTestSupport.h"
-#include "app/features/columnselection/ColumnSelectionFeature.h"
 #include "app/context/ViewOptionsController.h"
+#include "app/features/columnselection/ColumnSelectionFeature.h"
 #include "app/features/lines/LinesFeature.h"
 #include "app/window/EditorWindowController.h"
 

@@ -204,10 +204,9 @@ TEST_F(FindControllerTest, ReplaceAllIsOneUndoStepInBothPaths) {
         EXPECT_EQ(changes[0].changeInLength, grown);
         EXPECT_EQ(changes[0].editedRange.location, 0);
         const auto lastEnd = static_cast<std::int64_t>(expected.rfind(u"lion") + 4);
-        EXPECT_EQ(changes[0].editedRange.end(),
-                  c.matches > FindController::wholeTextThreshold
-                      ? static_cast<std::int64_t>(expected.size())
-                      : lastEnd);
+        EXPECT_EQ(changes[0].editedRange.end(), c.matches > FindController::wholeTextThreshold
+                                                    ? static_cast<std::int64_t>(expected.size())
+                                                    : lastEnd);
         document.undo();
         EXPECT_EQ(text(document), original);
         EXPECT_EQ(document.lineIndex(), LineIndex(original));
