@@ -4,6 +4,7 @@
 #include "app/features/columnselection/ColumnSelectionFeature.h"
 #include "app/features/formatting/FormattingFeature.h"
 #include "app/features/highlighting/HighlightingFeature.h"
+#include "app/features/lines/LinesFeature.h"
 #include "app/features/search/SearchFeature.h"
 
 namespace vendrix::app {
@@ -18,6 +19,8 @@ const std::vector<FeatureSlot>& featureSlots() {
         {"highlighting", &makeHighlightingFeature},
         {"search",
          []() -> std::unique_ptr<EditorFeature> { return std::make_unique<SearchFeature>(); }},
+        {"lines",
+         []() -> std::unique_ptr<EditorFeature> { return std::make_unique<LinesFeature>(); }},
         {"columnSelection",
          []() -> std::unique_ptr<EditorFeature> {
              return std::make_unique<ColumnSelectionFeature>();

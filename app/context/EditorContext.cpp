@@ -6,8 +6,6 @@
 namespace vendrix::app {
 
 std::optional<EditorContext::ColumnSelectionInfo> EditorContext::columnSelection() const {
-    if (columnSelectionSource)
-        return columnSelectionSource();
     const EditorTextView* view = textView();
     const ColumnSelectionQuery* query = view ? view->columnSelection() : nullptr;
     if (!query || !query->isActive())

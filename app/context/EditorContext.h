@@ -111,11 +111,8 @@ public:
     /// The owner of the editor settings (font, tabs, theme, display options); null where
     /// there is none (test doubles).
     virtual ViewOptionsController* viewOptions() { return nullptr; }
-    /// The active column selection, if any: from columnSelectionSource when set, else from
-    /// the text view's column selection.
+    /// The active column selection of the text view, if any.
     virtual std::optional<ColumnSelectionInfo> columnSelection() const;
-    /// Overrides where the column selection comes from (test doubles).
-    std::function<std::optional<ColumnSelectionInfo>()> columnSelectionSource;
     /// Where the settings are kept (for values a feature owns, such as "formatting.indent");
     /// null when nothing is kept.
     virtual SettingsBacking* settingsBacking() const { return nullptr; }

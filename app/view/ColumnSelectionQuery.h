@@ -4,7 +4,6 @@
 
 #include <QString>
 
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +16,9 @@ namespace vendrix::app {
 /// case commands use the bounding range and the per-line parts.
 class ColumnSelectionQuery {
 public:
+    /// A change of one line part's text (the case commands).
+    using LinePartTransform = std::u16string (*)(std::u16string_view part);
+
     virtual ~ColumnSelectionQuery() = default;
     /// True while a column selection is active in the view.
     virtual bool isActive() const = 0;
@@ -32,9 +34,7 @@ public:
     /// `actionName`, keeping the rectangle. False when the selection is not a rectangle of
     /// positive width (nothing done: run the command on the bounding range instead). When no
     /// part changes, the status bar says so and nothing is recorded; still true.
-    virtual bool
-    transformLineParts(const std::function<std::u16string(std::u16string_view)>& transform,
-                       const QString& actionName) = 0;
+    virtual bool transformLineParts(LinePartTransform transform, const QString& actionName) = 0;
 };
 
 } // namespace vendrix::app

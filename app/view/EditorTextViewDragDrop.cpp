@@ -30,6 +30,11 @@ bool EditorTextView::isInsideSelection(QPointF viewportPoint) {
     return offset > selection.location && offset < selection.end();
 }
 
+Qt::DropAction EditorTextView::runDrag(QDrag& drag, Qt::DropActions actions,
+                                       Qt::DropAction defaultAction) {
+    return drag.exec(actions, defaultAction);
+}
+
 void EditorTextView::dragSelection() {
     const TextRange range = selectedRange();
     if (!m_document || range.empty())
@@ -44,12 +49,7 @@ void EditorTextView::dragSelection() {
     // copied whatever that program answers, so nothing here is lost to a drop elsewhere.
     const Qt::DropActions actions =
         isEditable() ? Qt::CopyAction | Qt::MoveAction : Qt::DropActions(Qt::CopyAction);
-    if (runDrag) {
-        runDrag(*drag, actions);
-        drag->deleteLater(); // QDrag::exec leaves that to the drag manager
-    } else {
-        drag->exec(actions, isEditable() ? Qt::MoveAction : Qt::CopyAction);
-    }
+    runDrag(*drag, actions, isEditable() ? Qt::MoveAction : Qt::CopyAction);
     if (!self)
         return;
     m_draggingSelection = false;

@@ -92,7 +92,7 @@ Latency typeKeys(EditorWindowController& window, FindController& find, int keys)
             QThread::msleep(2);
         }
     }
-    waitUntil([&] { return find.countTask == nullptr; });
+    waitUntil([&] { return !find.isCounting(); });
     std::sort(times.begin(), times.end());
     return {times[times.size() / 2], times.back()};
 }
@@ -120,21 +120,20 @@ int main(int argc, char** argv) {
         const std::u16string big = makeText(std::size_t{64} << 20);
         EditorDocument& document = window.newDocument(big);
         window.select({document.length() / 2, 0});
-        find.query = QStringLiteral("value");
+        find.setQuery(QStringLiteral("value"));
         const Latency off = typeKeys(window, find, 12);
-        find.liveCounting = true;
+        find.setLiveCounting(true);
         find.startCount();
-        waitUntil([&] { return find.countTask == nullptr; });
+        waitUntil([&] { return !find.isCounting(); });
         const Latency on = typeKeys(window, find, 12);
         std::printf("typing, live count off: median %.2f ms, worst %.2f ms\n", off.median * 1e3,
                     off.worst * 1e3);
-        std::printf("typing, live count on (%lld matches%s): median %.2f ms, worst %.2f ms\n",
-                    static_cast<long long>(find.matchCount.value_or(0)),
-                    find.countTruncated ? "+" : "", on.median * 1e3, on.worst * 1e3);
+        std::printf("typing, live count on (%s): median %.2f ms, worst %.2f ms\n",
+                    find.countStatus().toUtf8().constData(), on.median * 1e3, on.worst * 1e3);
         std::printf("ratio on/off: median %.2fx, worst %.2fx\n", on.median / off.median,
                     on.worst / off.worst);
         std::fflush(stdout);
-        find.liveCounting = false;
+        find.setLiveCounting(false);
         find.scheduleCount(0);
         document.setDirty(false);
         window.closeDocument(document);
@@ -157,9 +156,9 @@ int main(int argc, char** argv) {
         EditorDocument& document = window.newDocument(text);
         const TextRange selection{1000, 3};
         window.select(selection);
-        find.query = QStringLiteral("cat");
-        find.replacement = QStringLiteral("lion");
-        find.matchCase = true;
+        find.setQuery(QStringLiteral("cat"));
+        find.setReplacement(QStringLiteral("lion"));
+        find.setMatchCase(true);
         start = Clock::now();
         find.replaceAll();
         const double stall = waitUntil([&] { return !find.isBusy(); });
@@ -206,15 +205,16 @@ int main(int argc, char** argv) {
         for (EditorDocument* document : window.documents())
             if (document->storage())
                 documents.emplace_back(toCoreUuid(document->id()), document->storage()->snapshot());
-        find.query = QStringLiteral("öğe öğe öğe öğe");
-        find.matchCase = false;
+        find.setQuery(QStringLiteral("öğe öğe öğe öğe"));
+        find.setMatchCase(false);
         const SearchPattern pattern = *SearchPattern::compile(find.options());
         auto start = Clock::now();
         const auto core = MultiDocumentSearch::search(pattern, documents, 10'000,
                                                       SearchBudget::unlimited());
         const double coreSeconds = secondsSince(start);
         MultiDocumentResult received;
-        find.onResults = [&](const MultiDocumentResult& result) { received = result; };
+        QObject::connect(&find, &FindController::resultsFound,
+                         [&](const MultiDocumentResult& result) { received = result; });
         start = Clock::now();
         find.findInAllTabs();
         const double stall = waitUntil([&] { return !find.isBusy(); });

@@ -82,8 +82,7 @@ public:
     bool isRectangularWithWidth() const override;
     TextRange boundingRange() const override;
     std::vector<TextRange> lineParts() const override;
-    bool transformLineParts(const std::function<std::u16string(std::u16string_view)>& transform,
-                            const QString& actionName) override;
+    bool transformLineParts(LinePartTransform transform, const QString& actionName) override;
 
     // TextInputHandler.
     bool mousePress(QMouseEvent& event) override;

@@ -355,9 +355,8 @@ void ColumnSelectionFeature::pasteAsColumn() {
     pasteText(toU16(pasted), true);
 }
 
-bool ColumnSelectionFeature::transformLineParts(
-    const std::function<std::u16string(std::u16string_view)>& transform,
-    const QString& actionName) {
+bool ColumnSelectionFeature::transformLineParts(LinePartTransform transform,
+                                                const QString& actionName) {
     if (!isRectangularWithWidth())
         return false;
     if (!editable())

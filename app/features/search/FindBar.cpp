@@ -23,8 +23,8 @@ QPushButton* button(const QString& title, QWidget* parent, const std::function<v
 
 } // namespace
 
-FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWidget* parent)
-    : QWidget(parent), m_controller(controller), m_onClose(std::move(onClose)) {
+FindBar::FindBar(FindController& controller, QWidget* parent)
+    : QWidget(parent), m_controller(controller) {
     setObjectName(QStringLiteral("findBar"));
     auto* rows = new QVBoxLayout(this);
     rows->setContentsMargins(6, 4, 6, 4);
@@ -47,10 +47,7 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
                            [this] { m_controller.findInAllTabs(); });
     countLabel = new QLabel(findRow);
     countLabel->setTextFormat(Qt::PlainText);
-    auto* close = button(QStringLiteral("✕"), findRow, [this] {
-        if (m_onClose)
-            m_onClose();
-    });
+    auto* close = button(QStringLiteral("✕"), findRow, [this] { emit closeRequested(); });
     close->setToolTip(QStringLiteral("Kapat"));
     close->setFixedWidth(28);
     // Narrow bars show symbols: the names stay the full words for screen readers.
@@ -104,15 +101,17 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
     rows->addWidget(statusLabel);
 
     connect(findField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_controller.query = text;
+        m_controller.setQuery(text);
         m_controller.optionsChanged();
     });
     connect(replaceField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_controller.replacement = text;
+        m_controller.setReplacement(text);
         refreshReplaceHint();
     });
     for (QCheckBox* box : {regexBox, caseBox, wordBox, wrapBox})
         connect(box, &QCheckBox::toggled, this, &FindBar::optionsEdited);
+
+    connect(&m_controller, &FindController::statusChanged, this, &FindBar::refreshStatus);
 
     setCompact(false);
     refreshFromController();
@@ -122,10 +121,10 @@ FindBar::FindBar(FindController& controller, std::function<void()> onClose, QWid
 void FindBar::optionsEdited() {
     if (m_refreshing)
         return;
-    m_controller.isRegex = regexBox->isChecked();
-    m_controller.matchCase = caseBox->isChecked();
-    m_controller.wholeWord = wordBox->isChecked();
-    m_controller.wraps = wrapBox->isChecked();
+    m_controller.setRegex(regexBox->isChecked());
+    m_controller.setMatchCase(caseBox->isChecked());
+    m_controller.setWholeWord(wordBox->isChecked());
+    m_controller.setWraps(wrapBox->isChecked());
     m_controller.optionsChanged();
     refreshReplaceHint();
 }
@@ -147,7 +146,7 @@ bool FindBar::needsBackslashGroupHint(bool isRegex, const QString& replacement) 
 void FindBar::refreshReplaceHint() {
     replaceHint->setVisible(
         isReplaceVisible() &&
-        needsBackslashGroupHint(m_controller.isRegex, m_controller.replacement));
+        needsBackslashGroupHint(m_controller.isRegex(), m_controller.replacement()));
 }
 
 void FindBar::setReplaceVisible(bool visible) {
@@ -161,24 +160,24 @@ bool FindBar::isReplaceVisible() const {
 
 void FindBar::refreshFromController() {
     m_refreshing = true;
-    if (findField->text() != m_controller.query)
-        findField->setText(m_controller.query);
-    if (replaceField->text() != m_controller.replacement)
-        replaceField->setText(m_controller.replacement);
-    regexBox->setChecked(m_controller.isRegex);
-    caseBox->setChecked(m_controller.matchCase);
-    wordBox->setChecked(m_controller.wholeWord);
-    wrapBox->setChecked(m_controller.wraps);
+    if (findField->text() != m_controller.query())
+        findField->setText(m_controller.query());
+    if (replaceField->text() != m_controller.replacement())
+        replaceField->setText(m_controller.replacement());
+    regexBox->setChecked(m_controller.isRegex());
+    caseBox->setChecked(m_controller.matchCase());
+    wordBox->setChecked(m_controller.wholeWord());
+    wrapBox->setChecked(m_controller.wraps());
     m_refreshing = false;
     refreshReplaceHint();
 }
 
 void FindBar::refreshStatus() {
-    statusLabel->setText(m_controller.status);
-    statusLabel->setStyleSheet(m_controller.statusIsError ? QStringLiteral("color: #c0392b;")
-                                                          : QString());
-    statusLabel->setVisible(!m_controller.status.isEmpty());
-    countLabel->setText(m_controller.countStatus);
+    statusLabel->setText(m_controller.status());
+    statusLabel->setStyleSheet(m_controller.statusIsError() ? QStringLiteral("color: #c0392b;")
+                                                            : QString());
+    statusLabel->setVisible(!m_controller.status().isEmpty());
+    countLabel->setText(m_controller.countStatus());
 }
 
 void FindBar::focusFindField() {
@@ -214,8 +213,7 @@ bool FindBar::eventFilter(QObject* watched, QEvent* event) {
     auto* key = static_cast<QKeyEvent*>(event);
     const bool isReturn = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
     if (key->key() == Qt::Key_Escape) {
-        if (m_onClose)
-            m_onClose();
+        emit closeRequested();
         return true;
     }
     if (watched == findField) {

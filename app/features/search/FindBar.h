@@ -4,8 +4,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
-
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -23,7 +21,7 @@ class FindBar final : public QWidget {
     Q_OBJECT
 
 public:
-    FindBar(FindController& controller, std::function<void()> onClose, QWidget* parent = nullptr);
+    explicit FindBar(FindController& controller, QWidget* parent = nullptr);
 
     QLineEdit* findField = nullptr;
     QLineEdit* replaceField = nullptr;
@@ -60,6 +58,10 @@ public:
     /// True when a replacement in regular-expression mode holds an unescaped \1…\9.
     static bool needsBackslashGroupHint(bool isRegex, const QString& replacement);
 
+signals:
+    /// Escape or the close button: the owner takes the bar away.
+    void closeRequested();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -70,7 +72,6 @@ private:
     void refreshReplaceHint();
 
     FindController& m_controller;
-    std::function<void()> m_onClose;
     QPushButton* m_previousButton = nullptr;
     QPushButton* m_nextButton = nullptr;
     bool m_refreshing = false;

@@ -15,7 +15,7 @@
 namespace vendrix::app {
 
 FindController::FindController(EditorContext& context, QObject* parent)
-    : QObject(parent), ctx(context), highlighter(context), m_alive(std::make_shared<int>(0)),
+    : QObject(parent), m_ctx(context), m_highlighter(context), m_alive(std::make_shared<int>(0)),
       m_background([alive = std::weak_ptr<int>(m_alive)](std::function<void()> work) {
           // Posted to the application object, which outlives every controller; a completion
           // for a controller destroyed meanwhile is dropped on the main thread.
@@ -27,46 +27,38 @@ FindController::FindController(EditorContext& context, QObject* parent)
               },
               Qt::QueuedConnection);
       }) {
-    countWork.setSingleShot(true);
-    connect(&countWork, &QTimer::timeout, this, &FindController::startCount);
+    m_countWork.setSingleShot(true);
+    connect(&m_countWork, &QTimer::timeout, this, &FindController::startCount);
 }
 
 FindController::~FindController() {
-    if (mainTask)
-        mainTask->cancel();
-    if (countTask)
-        countTask->cancel();
+    if (m_mainTask)
+        m_mainTask->cancel();
+    if (m_countTask)
+        m_countTask->cancel();
 }
 
 SearchOptions FindController::options() const {
-    return SearchOptions{toU16(query), isRegex, matchCase, wholeWord};
+    return SearchOptions{toU16(m_query), m_isRegex, m_matchCase, m_wholeWord};
 }
 
-std::optional<SearchPattern> FindController::compile(const QString& action) {
+std::optional<SearchPattern> FindController::compile() {
     auto pattern = SearchPattern::compile(options());
     if (!pattern) {
-        reportFailure(pattern.error(), action, interactiveTimeout);
+        reportFailure(pattern.error(), m_interactiveTimeout);
         return std::nullopt;
     }
     return std::move(*pattern);
 }
 
 void FindController::setStatus(QString text, bool isError, StatusScope scope) {
-    status = std::move(text);
-    statusIsError = isError;
+    m_status = std::move(text);
+    m_statusIsError = isError;
     m_statusScope = scope;
-    if (onStatusChange)
-        onStatusChange();
+    emit statusChanged();
 }
 
-void FindController::setOutcome(const QString& action, const QString& result, QVariantMap extra) {
-    extra.insert(QStringLiteral("action"), action);
-    extra.insert(QStringLiteral("result"), result);
-    lastOutcome = std::move(extra);
-}
-
-void FindController::reportFailure(const SearchFailure& failure, const QString& action,
-                                   double timeout) {
+void FindController::reportFailure(const SearchFailure& failure, double timeout) {
     QString text;
     switch (failure.kind) {
     case SearchFailure::Kind::emptyQuery:
@@ -85,31 +77,29 @@ void FindController::reportFailure(const SearchFailure& failure, const QString& 
     const bool isError = failure.kind != SearchFailure::Kind::cancelled;
     setStatus(text, isError);
     if (isError)
-        ctx.showMessage(text, 4);
-    setOutcome(action, QString::fromLatin1(rawValue(failure.kind)),
-               {{QStringLiteral("message"), text}});
+        m_ctx.showMessage(text, 4);
 }
 
 int FindController::beginMain() {
-    if (mainTask)
-        mainTask->cancel();
-    ++mainGeneration;
+    if (m_mainTask)
+        m_mainTask->cancel();
+    ++m_mainGeneration;
     setStatus(QStringLiteral("Aranıyor…"), false);
-    return mainGeneration;
+    return m_mainGeneration;
 }
 
 std::optional<FindController::Snapshot> FindController::snapshotActive() const {
-    EditorDocument* document = ctx.activeDocument();
+    EditorDocument* document = m_ctx.activeDocument();
     if (!document || !document->ensureLoaded())
         return std::nullopt;
     Snapshot snapshot;
     snapshot.document = document;
     snapshot.revision = document->contentRevision();
     snapshot.text = document->storage()->snapshot();
-    EditorTextView* view = ctx.textView();
+    EditorTextView* view = m_ctx.textView();
     // In column mode the view's own selection is only a caret at the rectangle's active
     // point; the search goes on from the whole rectangle.
-    if (const auto column = ctx.columnSelection())
+    if (const auto column = m_ctx.columnSelection())
         snapshot.selection = column->bounds;
     else
         snapshot.selection =
@@ -117,22 +107,20 @@ std::optional<FindController::Snapshot> FindController::snapshotActive() const {
     return snapshot;
 }
 
-bool FindController::isStale(const Snapshot& snapshot, const QString& action) {
+bool FindController::isStale(const Snapshot& snapshot) {
     EditorDocument* document = snapshot.document.data();
-    if (document && document == ctx.activeDocument() &&
+    if (document && document == m_ctx.activeDocument() &&
         document->contentRevision() == snapshot.revision)
         return false;
     setStatus(staleMessage, true);
-    ctx.showMessage(staleMessage, 4);
-    setOutcome(action, QStringLiteral("stale"), {{QStringLiteral("message"), staleMessage}});
+    m_ctx.showMessage(staleMessage, 4);
     return true;
 }
 
-std::optional<FindController::ActiveRequest> FindController::beginOnActive(const QString& action,
-                                                                          bool edits) {
+std::optional<FindController::ActiveRequest> FindController::beginOnActive(bool edits) {
     if (edits && refuseReadOnlyActive())
         return std::nullopt;
-    auto pattern = compile(action);
+    auto pattern = compile();
     if (!pattern)
         return std::nullopt;
     auto snapshot = snapshotActive();
@@ -142,48 +130,36 @@ std::optional<FindController::ActiveRequest> FindController::beginOnActive(const
     return ActiveRequest{std::move(*pattern), std::move(*snapshot), generation};
 }
 
-bool FindController::acceptOnActive(int generation, const Snapshot& snapshot,
-                                    const QString& action, double timeout,
+bool FindController::acceptOnActive(int generation, const Snapshot& snapshot, double timeout,
                                     const SearchFailure* failure) {
     if (!finishMain(generation))
         return false;
     if (failure)
-        reportFailure(*failure, action, timeout);
-    if (failure || isStale(snapshot, action)) {
-        runIdleWaiters();
+        reportFailure(*failure, timeout);
+    if (failure || isStale(snapshot)) {
+        reportIdle();
         return false;
     }
     return true;
 }
 
 bool FindController::finishMain(int generation) {
-    if (generation != mainGeneration)
+    if (generation != m_mainGeneration)
         return false;
-    mainTask.reset();
+    m_mainTask.reset();
     return true;
 }
 
-void FindController::runIdleWaiters() {
-    if (mainTask)
-        return;
-    auto waiters = std::exchange(idleWaiters, {});
-    for (auto& waiter : waiters)
-        waiter();
-}
-
-void FindController::whenIdle(std::function<void()> callback) {
-    if (!mainTask) {
-        callback();
-        return;
-    }
-    idleWaiters.push_back(std::move(callback));
+void FindController::reportIdle() {
+    if (!m_mainTask)
+        emit idle();
 }
 
 QString FindController::positionStatus(const EditorDocument& document, TextRange range) const {
-    if (!counted || counted->document != document.id() ||
-        counted->revision != document.contentRevision())
+    if (!m_counted || m_counted->document != document.id() ||
+        m_counted->revision != document.contentRevision())
         return {};
-    const auto& ranges = counted->ranges;
+    const auto& ranges = m_counted->ranges;
     auto it = std::lower_bound(
         ranges.begin(), ranges.end(), range,
         [](const TextRange& a, const TextRange& b) { return a.location < b.location; });
@@ -192,45 +168,38 @@ QString FindController::positionStatus(const EditorDocument& document, TextRange
     return QStringLiteral("%1/%2%3")
         .arg(static_cast<long long>(it - ranges.begin() + 1))
         .arg(static_cast<long long>(ranges.size()))
-        .arg(countTruncated ? QStringLiteral("+") : QString());
+        .arg(m_countTruncated ? QStringLiteral("+") : QString());
 }
 
 void FindController::find(bool forward) {
-    const QString action = forward ? QStringLiteral("findNext") : QStringLiteral("findPrevious");
-    auto request = beginOnActive(action, false);
+    auto request = beginOnActive(false);
     if (!request)
         return;
-    const double timeout = interactiveTimeout;
-    const bool wrapAround = wraps;
-    const QString shownQuery = query;
+    const double timeout = m_interactiveTimeout;
+    const bool wrapAround = m_wraps;
+    const QString shownQuery = m_query;
     using Result = std::expected<std::optional<TextRange>, SearchFailure>;
-    mainTask = m_background.run(
+    m_mainTask = m_background.run(
         timeout,
         [pattern = std::move(request->pattern), text = request->snapshot.text,
-         selection = request->snapshot.selection, forward,
-         wrapAround](const SearchBudget& budget) {
+         selection = request->snapshot.selection, forward, wrapAround](const SearchBudget& budget) {
             return SearchEngine::findNext(pattern, text.view(), selection, forward, wrapAround,
                                           budget);
         },
-        [this, generation = request->generation, snapshot = request->snapshot, action, timeout,
+        [this, generation = request->generation, snapshot = request->snapshot, timeout,
          shownQuery](Result result) {
-            if (!acceptOnActive(generation, snapshot, action, timeout,
-                                result ? nullptr : &result.error()))
+            if (!acceptOnActive(generation, snapshot, timeout, result ? nullptr : &result.error()))
                 return;
             if (!*result) {
                 const QString text = QStringLiteral("Bulunamadı: ") + shownQuery;
                 setStatus(text, true, StatusScope::activeTab);
-                setOutcome(action, QStringLiteral("notFound"), {{QStringLiteral("message"), text}});
             } else {
                 const TextRange range = **result;
-                ctx.select(range);
-                FindIndicator::flash(ctx.textView(), range);
+                m_ctx.select(range);
+                FindIndicator::flash(m_ctx.textView(), range);
                 setStatus(positionStatus(*snapshot.document, range), false, StatusScope::position);
-                setOutcome(action, QStringLiteral("found"),
-                           {{QStringLiteral("location"), qint64(range.location)},
-                            {QStringLiteral("length"), qint64(range.length)}});
             }
-            runIdleWaiters();
+            reportIdle();
         });
 }
 
@@ -245,54 +214,51 @@ void FindController::refreshPosition() {
     if (m_statusScope != StatusScope::position)
         return;
     QString text;
-    EditorDocument* document = ctx.activeDocument();
-    EditorTextView* view = ctx.textView();
+    EditorDocument* document = m_ctx.activeDocument();
+    EditorTextView* view = m_ctx.textView();
     if (document && document->isLoaded() && view && view->document() == document)
         text = positionStatus(*document, view->selectedRange());
-    if (text != status)
+    if (text != m_status)
         setStatus(std::move(text), false, StatusScope::position);
 }
 
 bool FindController::refuseReadOnlyActive() {
-    const EditorDocument* active = ctx.activeDocument();
+    const EditorDocument* active = m_ctx.activeDocument();
     if (!active || !active->isReadOnly())
         return false;
     setStatus(QStringLiteral("Belge salt okunur"), true);
-    ctx.showMessage(status, 4);
+    m_ctx.showMessage(m_status, 4);
     return true;
 }
 
 void FindController::replace() {
-    const QString action = QStringLiteral("replace");
-    auto request = beginOnActive(action, true);
+    auto request = beginOnActive(true);
     if (!request)
         return;
-    const double timeout = interactiveTimeout;
+    const double timeout = m_interactiveTimeout;
     using Result = std::expected<std::optional<std::u16string>, SearchFailure>;
-    mainTask = m_background.run(
+    m_mainTask = m_background.run(
         timeout,
         [pattern = std::move(request->pattern), text = request->snapshot.text,
          selection = request->snapshot.selection,
-         with = toU16(replacement)](const SearchBudget& budget) {
+         with = toU16(m_replacement)](const SearchBudget& budget) {
             return SearchEngine::replacementForSelection(pattern, text.view(), selection, with,
                                                          budget);
         },
-        [this, generation = request->generation, snapshot = request->snapshot, action,
+        [this, generation = request->generation, snapshot = request->snapshot,
          timeout](Result result) {
-            if (!acceptOnActive(generation, snapshot, action, timeout,
-                                result ? nullptr : &result.error()))
+            if (!acceptOnActive(generation, snapshot, timeout, result ? nullptr : &result.error()))
                 return;
             if (*result) {
                 // The range is the selection that was searched, not whatever is selected now.
                 EditorDocument& document = *snapshot.document;
                 const std::u16string& inserted = **result;
-                if (ctx.applyEdits(document, {snapshot.selection}, {inserted},
-                                   QStringLiteral("Değiştir"))) {
+                if (m_ctx.applyEdits(document, {snapshot.selection}, {inserted},
+                                     QStringLiteral("Değiştir"))) {
                     const std::int64_t caret = std::min<std::int64_t>(
                         snapshot.selection.location + static_cast<std::int64_t>(inserted.size()),
                         document.length());
-                    ctx.select({caret, 0});
-                    setOutcome(action, QStringLiteral("replaced"), {{QStringLiteral("count"), 1}});
+                    m_ctx.select({caret, 0});
                 }
             }
             // The next match follows as its own request.
@@ -301,65 +267,64 @@ void FindController::replace() {
 }
 
 void FindController::setCountStatus(QString text) {
-    countStatus = std::move(text);
-    if (onStatusChange)
-        onStatusChange();
+    m_countStatus = std::move(text);
+    emit statusChanged();
 }
 
 void FindController::scheduleCount(int delayMs) {
-    if (!liveCounting || query.isEmpty()) {
-        countWork.stop();
-        if (countTask)
-            countTask->cancel();
-        countTask.reset();
-        ++countGeneration;
-        counted.reset();
-        matchCount.reset();
-        countTruncated = false;
-        highlighter.setFindRanges({});
+    if (!m_liveCounting || m_query.isEmpty()) {
+        m_countWork.stop();
+        if (m_countTask)
+            m_countTask->cancel();
+        m_countTask.reset();
+        ++m_countGeneration;
+        m_counted.reset();
+        m_matchCount.reset();
+        m_countTruncated = false;
+        m_highlighter.setFindRanges({});
         setCountStatus({});
         return;
     }
-    countWork.start(delayMs);
+    m_countWork.start(delayMs);
 }
 
 void FindController::startCount() {
-    countWork.stop();
-    ++countGeneration;
-    if (countTask)
-        countTask->cancel();
-    countTask.reset();
-    if (!liveCounting || query.isEmpty())
+    m_countWork.stop();
+    ++m_countGeneration;
+    if (m_countTask)
+        m_countTask->cancel();
+    m_countTask.reset();
+    if (!m_liveCounting || m_query.isEmpty())
         return;
     auto pattern = SearchPattern::compile(options());
     if (!pattern) {
-        counted.reset();
-        matchCount.reset();
-        highlighter.setFindRanges({});
+        m_counted.reset();
+        m_matchCount.reset();
+        m_highlighter.setFindRanges({});
         const SearchFailure& failure = pattern.error();
         setCountStatus(failure.kind == SearchFailure::Kind::invalidPattern
                            ? QStringLiteral("Geçersiz düzenli ifade: ") + toQString(failure.pattern)
                            : QString());
         return;
     }
-    EditorDocument* document = ctx.activeDocument();
+    EditorDocument* document = m_ctx.activeDocument();
     if (!document || !document->ensureLoaded())
         return;
-    const int generation = countGeneration;
+    const int generation = m_countGeneration;
     const QUuid documentID = document->id();
     const std::int64_t revision = document->contentRevision();
-    const double timeout = interactiveTimeout;
+    const double timeout = m_interactiveTimeout;
     using Result = std::expected<FindAllResult, SearchFailure>;
-    countTask = m_background.run(
+    m_countTask = m_background.run(
         timeout,
         [pattern = std::move(*pattern),
          text = document->storage()->snapshot()](const SearchBudget& budget) {
             return SearchEngine::findAll(pattern, text.view(), std::nullopt, countLimit, budget);
         },
         [this, generation, documentID, revision, timeout](Result result) {
-            if (generation != countGeneration)
+            if (generation != m_countGeneration)
                 return;
-            countTask.reset();
+            m_countTask.reset();
             if (!result) {
                 if (result.error().kind == SearchFailure::Kind::timedOut)
                     setCountStatus(
@@ -367,17 +332,17 @@ void FindController::startCount() {
                             .arg(static_cast<long long>(std::floor(timeout))));
                 return;
             }
-            EditorDocument* active = ctx.activeDocument();
+            EditorDocument* active = m_ctx.activeDocument();
             const bool current =
                 active && active->id() == documentID && active->contentRevision() == revision;
-            matchCount = static_cast<std::int64_t>(result->ranges.size());
-            countTruncated = result->truncated;
-            highlighter.setFindRanges(current ? result->ranges : std::vector<TextRange>{});
-            counted = Counted{documentID, revision, std::move(result->ranges)};
+            m_matchCount = static_cast<std::int64_t>(result->ranges.size());
+            m_countTruncated = result->truncated;
+            m_highlighter.setFindRanges(current ? result->ranges : std::vector<TextRange>{});
+            m_counted = Counted{documentID, revision, std::move(result->ranges)};
             refreshPosition();
             setCountStatus(QStringLiteral("%1%2 eşleşme")
-                               .arg(static_cast<long long>(*matchCount))
-                               .arg(countTruncated ? QStringLiteral("+") : QString()));
+                               .arg(static_cast<long long>(*m_matchCount))
+                               .arg(m_countTruncated ? QStringLiteral("+") : QString()));
         });
 }
 

@@ -11,10 +11,8 @@
 #include <QString>
 #include <QTimer>
 #include <QUuid>
-#include <QVariantMap>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,12 +37,6 @@ public:
         ReplacePlan plan;
         std::optional<std::u16string> wholeText;
     };
-    /// The matches of the last completed live count.
-    struct Counted {
-        QUuid document;
-        std::int64_t revision = 0;
-        std::vector<TextRange> ranges;
-    };
 
     /// Plans with more replacements than this also carry the whole new text.
     static constexpr std::int64_t wholeTextThreshold = 2'000;
@@ -57,43 +49,46 @@ public:
     explicit FindController(EditorContext& context, QObject* parent = nullptr);
     ~FindController() override;
 
-    EditorContext& ctx;
-    MatchHighlighter highlighter;
+    // What the find bar's fields hold. Setting them starts nothing; optionsChanged() (or a
+    // command) does.
+    const QString& query() const { return m_query; }
+    void setQuery(QString query) { m_query = std::move(query); }
+    const QString& replacement() const { return m_replacement; }
+    void setReplacement(QString replacement) { m_replacement = std::move(replacement); }
+    bool isRegex() const { return m_isRegex; }
+    void setRegex(bool on) { m_isRegex = on; }
+    bool matchCase() const { return m_matchCase; }
+    void setMatchCase(bool on) { m_matchCase = on; }
+    bool wholeWord() const { return m_wholeWord; }
+    void setWholeWord(bool on) { m_wholeWord = on; }
+    bool wraps() const { return m_wraps; }
+    void setWraps(bool on) { m_wraps = on; }
+    /// The options of the bar's fields.
+    SearchOptions options() const;
 
-    QString query;
-    QString replacement;
-    bool isRegex = false;
-    bool matchCase = false;
-    bool wholeWord = false;
-    bool wraps = true;
-    bool liveCounting = false;
+    /// The live count runs while the find bar is shown.
+    bool isLiveCounting() const { return m_liveCounting; }
+    void setLiveCounting(bool on) { m_liveCounting = on; }
 
-    std::function<void()> onStatusChange;
-    QString status;
-    bool statusIsError = false;
+    /// What the last operation said ("Aranıyor…", "2/3", "Bulunamadı: …", a failure), and
+    /// whether it reports a failure or something left undone.
+    const QString& status() const { return m_status; }
+    bool statusIsError() const { return m_statusIsError; }
+    /// The live count's text ("12 eşleşme", "10000+ eşleşme", a failure; empty when none).
+    const QString& countStatus() const { return m_countStatus; }
 
-    QString countStatus;
-    std::optional<std::int64_t> matchCount;
-    bool countTruncated = false;
+    /// The marks of the counted matches and of the selected word.
+    MatchHighlighter& highlighter() { return m_highlighter; }
+    const MatchHighlighter& highlighter() const { return m_highlighter; }
 
-    /// "action", "result" and, by result, "message", "count", "location", "length".
-    QVariantMap lastOutcome;
-    /// Receives the hits of a find in all tabs (status already holds its summary).
-    std::function<void(const MultiDocumentResult&)> onResults;
-
-    std::shared_ptr<SearchCancellation> mainTask;
-    int mainGeneration = 0;
-    std::shared_ptr<SearchCancellation> countTask;
-    int countGeneration = 0;
-    QTimer countWork;
-    std::optional<Counted> counted;
-    std::vector<std::function<void()>> idleWaiters;
-
-    /// Budgets in seconds (tests shorten them); the status quotes them in whole seconds.
-    double interactiveTimeout = BackgroundSearch::interactiveTimeout;
-    double bulkTimeout = BackgroundSearch::bulkTimeout;
-    /// Most replacements one replace-all plans (no practical limit unless a test sets one).
-    std::int64_t replaceLimit = INT64_MAX;
+    /// Budgets in seconds of one search in the active tab and of one over all tabs; the
+    /// status quotes them in whole seconds.
+    void setTimeouts(double interactive, double bulk) {
+        m_interactiveTimeout = interactive;
+        m_bulkTimeout = bulk;
+    }
+    /// Most replacements one replace-all plans (no practical limit unless set).
+    void setReplaceLimit(std::int64_t limit) { m_replaceLimit = limit; }
 
     void findNext() { find(true); }
     void findPrevious() { find(false); }
@@ -110,6 +105,8 @@ public:
     void startCount();
     /// The query or an option changed: the count follows after the short delay.
     void optionsChanged() { scheduleCount(queryCountDelayMs); }
+    /// Whether a live count is running on the search queue.
+    bool isCounting() const { return m_countTask != nullptr; }
 
     /// The active tab changed: a status about the previous tab's text ("2/3", "Bulunamadı:
     /// …") goes; the new tab's selection shows its n/m when it is a counted match (see
@@ -121,14 +118,23 @@ public:
     void refreshPosition();
 
     /// Whether a main operation is still running.
-    bool isBusy() const { return mainTask != nullptr; }
-    /// Runs `callback` once no main operation is pending (at once when none is).
-    void whenIdle(std::function<void()> callback);
+    bool isBusy() const { return m_mainTask != nullptr; }
 
-    /// The options of the bar's fields.
-    SearchOptions options() const;
+signals:
+    /// The status or the count's text changed.
+    void statusChanged();
+    /// The hits of a find in all tabs (the status already holds its summary).
+    void resultsFound(const vendrix::MultiDocumentResult& result);
+    /// A main operation ended (done, failed or superseded) and none is pending.
+    void idle();
 
 private:
+    /// The matches of the last completed live count.
+    struct Counted {
+        QUuid document;
+        std::int64_t revision = 0;
+        std::vector<TextRange> ranges;
+    };
     /// What a main operation searched: the active document, its revision, text and selection.
     struct Snapshot {
         QPointer<EditorDocument> document;
@@ -150,42 +156,45 @@ private:
         int generation = 0;
     };
 
-    /// Compiles the options; reports a failure for `action` and returns none.
-    std::optional<SearchPattern> compile(const QString& action);
+    /// Compiles the options; reports a failure and returns none.
+    std::optional<SearchPattern> compile();
     /// The start of every operation on the active tab: refuses a read-only tab when the
     /// operation `edits`, compiles, takes the snapshot and begins the request; none (with the
     /// reason reported) when it cannot start.
-    std::optional<ActiveRequest> beginOnActive(const QString& action, bool edits);
-    /// The start of its completion: false, with the idle waiters run, when the request was
+    std::optional<ActiveRequest> beginOnActive(bool edits);
+    /// The start of its completion: false, with idle() reported, when the request was
     /// superseded, failed (reported) or the tab changed meanwhile (reported).
-    bool acceptOnActive(int generation, const Snapshot& snapshot, const QString& action,
-                        double timeout, const SearchFailure* failure);
+    bool acceptOnActive(int generation, const Snapshot& snapshot, double timeout,
+                        const SearchFailure* failure);
     /// Cancels the running operation and shows "Aranıyor…"; returns the new request number.
     int beginMain();
     /// Says so and returns true when the active document is read-only.
     bool refuseReadOnlyActive();
     std::optional<Snapshot> snapshotActive() const;
     /// True (with the stale status reported) when `snapshot` no longer fits the active tab.
-    bool isStale(const Snapshot& snapshot, const QString& action);
-    /// Clears the running task and runs the idle waiters; false when `generation` is old.
+    bool isStale(const Snapshot& snapshot);
+    /// Clears the running task; false when `generation` is old.
     bool finishMain(int generation);
-    void runIdleWaiters();
+    /// Says idle() when no main operation runs.
+    void reportIdle();
 
     /// What a status speaks of: the find's n/m of the selection, the active tab's text, or
     /// anything else (kept until replaced).
     enum class StatusScope { general, activeTab, position };
     void setStatus(QString text, bool isError, StatusScope scope = StatusScope::general);
-    void setOutcome(const QString& action, const QString& result, QVariantMap extra = {});
-    void reportFailure(const SearchFailure& failure, const QString& action, double timeout);
+    void reportFailure(const SearchFailure& failure, double timeout);
     /// The n/m text when `range` is one of the counted matches of the current text.
     QString positionStatus(const EditorDocument& document, TextRange range) const;
     static Prepared prepare(const SearchPattern& pattern, std::u16string_view text,
                             std::u16string_view replacement, std::int64_t limit,
                             const SearchBudget& budget, std::optional<SearchFailure>& failure);
+    /// The two operations over all tabs.
+    enum class AllTabs { find, replace };
     /// Begins a request over several tabs: loads their pending content (large files on a
-    /// worker, see EditorContext::loadPending), then runs `step` unless a newer request came.
-    void afterLoading(std::vector<EditorDocument*> documents,
-                      std::function<void(int generation, bool completed)> step);
+    /// worker, see EditorContext::loadPending), then runs `operation` unless a newer request
+    /// came.
+    void afterLoading(std::vector<EditorDocument*> documents, AllTabs operation,
+                      SearchPattern pattern);
     /// The two all-tabs operations once their tabs are loaded; tabs still pending are left
     /// out and named in the status.
     void replaceInLoadedTabs(int generation, const SearchPattern& pattern, bool completed);
@@ -195,7 +204,34 @@ private:
     std::int64_t apply(EditorDocument& document, Prepared& prepared);
     void setCountStatus(QString text);
 
+    EditorContext& m_ctx;
+    MatchHighlighter m_highlighter;
+
+    QString m_query;
+    QString m_replacement;
+    bool m_isRegex = false;
+    bool m_matchCase = false;
+    bool m_wholeWord = false;
+    bool m_wraps = true;
+    bool m_liveCounting = false;
+
+    QString m_status;
+    bool m_statusIsError = false;
     StatusScope m_statusScope = StatusScope::general;
+    QString m_countStatus;
+    std::optional<std::int64_t> m_matchCount;
+    bool m_countTruncated = false;
+
+    double m_interactiveTimeout = BackgroundSearch::interactiveTimeout;
+    double m_bulkTimeout = BackgroundSearch::bulkTimeout;
+    std::int64_t m_replaceLimit = INT64_MAX;
+
+    std::shared_ptr<SearchCancellation> m_mainTask;
+    int m_mainGeneration = 0;
+    std::shared_ptr<SearchCancellation> m_countTask;
+    int m_countGeneration = 0;
+    QTimer m_countWork;
+    std::optional<Counted> m_counted;
     std::shared_ptr<int> m_alive; // its weak copies tell completions the controller lives
     BackgroundSearch m_background;
 };

@@ -26,7 +26,7 @@ FindController::Prepared FindController::prepare(const SearchPattern& pattern,
         return prepared;
     }
     prepared.plan = std::move(*plan);
-    // A large plan becomes one whole-text replacement built here, off the main thread.
+    // A large plan becomes one whole-text m_replacement built here, off the main thread.
     if (prepared.plan.count > wholeTextThreshold)
         prepared.wholeText = prepared.plan.applied(text);
     return prepared;
@@ -43,93 +43,95 @@ std::int64_t FindController::apply(EditorDocument& document, Prepared& prepared)
         std::vector<std::u16string> whole;
         whole.push_back(std::move(*prepared.wholeText));
         prepared.wholeText.reset();
-        applied = ctx.applyEdits(document, {TextRange{0, document.length()}}, std::move(whole), name);
+        applied =
+            m_ctx.applyEdits(document, {TextRange{0, document.length()}}, std::move(whole), name);
     } else
-        applied = ctx.applyEdits(document, prepared.plan.ranges, prepared.plan.replacements, name);
+        applied =
+            m_ctx.applyEdits(document, prepared.plan.ranges, prepared.plan.replacements, name);
     return applied ? prepared.plan.count : 0;
 }
 
 void FindController::replaceAll() {
-    const QString action = QStringLiteral("replaceAll");
-    auto request = beginOnActive(action, true);
+    auto request = beginOnActive(true);
     if (!request)
         return;
-    const double timeout = bulkTimeout;
+    const double timeout = m_bulkTimeout;
     struct Outcome {
         Prepared prepared;
         std::optional<SearchFailure> failure;
     };
-    mainTask = m_background.run(
+    m_mainTask = m_background.run(
         timeout,
         [pattern = std::move(request->pattern), text = request->snapshot.text,
-         with = toU16(replacement), limit = replaceLimit](const SearchBudget& budget) {
+         with = toU16(m_replacement), limit = m_replaceLimit](const SearchBudget& budget) {
             Outcome outcome;
             outcome.prepared = prepare(pattern, text.view(), with, limit, budget, outcome.failure);
             return outcome;
         },
-        [this, generation = request->generation, snapshot = request->snapshot, action,
+        [this, generation = request->generation, snapshot = request->snapshot,
          timeout](Outcome outcome) {
-            if (!acceptOnActive(generation, snapshot, action, timeout,
+            if (!acceptOnActive(generation, snapshot, timeout,
                                 outcome.failure ? &*outcome.failure : nullptr))
                 return;
             const std::int64_t count = apply(*snapshot.document, outcome.prepared);
-            QString text = count > 0 ? QStringLiteral("%1 eşleşme değiştirildi")
-                                           .arg(static_cast<long long>(count))
-                                     : QStringLiteral("Bulunamadı");
-            // A plan cut short by its limit must not read as a complete replacement.
+            QString text =
+                count > 0
+                    ? QStringLiteral("%1 eşleşme değiştirildi").arg(static_cast<long long>(count))
+                    : QStringLiteral("Bulunamadı");
+            // A plan cut short by its limit must not read as a complete m_replacement.
             const bool partial = count > 0 && outcome.prepared.plan.truncated;
             if (partial)
                 text += QStringLiteral(" — sınıra ulaşıldı, kalan eşleşmeler değiştirilmedi");
             setStatus(text, partial || count == 0);
-            setOutcome(action, count > 0 ? QStringLiteral("replaced") : QStringLiteral("notFound"),
-                       {{QStringLiteral("count"), qint64(count)},
-                        {QStringLiteral("message"), text},
-                        {QStringLiteral("truncated"), partial}});
-            runIdleWaiters();
+            reportIdle();
         });
 }
 
-void FindController::afterLoading(std::vector<EditorDocument*> documents,
-                                  std::function<void(int generation, bool completed)> step) {
+void FindController::afterLoading(std::vector<EditorDocument*> documents, AllTabs operation,
+                                  SearchPattern pattern) {
     const int generation = beginMain();
-    // Busy while large files are read: a newer request supersedes this one, and the step
-    // does not run for it.
-    mainTask = std::make_shared<SearchCancellation>();
-    ctx.loadPending(std::move(documents), [this, alive = std::weak_ptr<int>(m_alive), generation,
-                                           step = std::move(step)](bool completed) {
-        if (alive.lock() && generation == mainGeneration)
-            step(generation, completed);
-    });
+    // Busy while large files are read: a newer request supersedes this one, and the
+    // operation does not run for it.
+    m_mainTask = std::make_shared<SearchCancellation>();
+    m_ctx.loadPending(std::move(documents),
+                      [this, alive = std::weak_ptr<int>(m_alive), generation, operation,
+                       pattern = std::move(pattern)](bool completed) {
+                          if (!alive.lock() || generation != m_mainGeneration)
+                              return;
+                          if (operation == AllTabs::replace)
+                              replaceInLoadedTabs(generation, pattern, completed);
+                          else
+                              // After a cancelled read the search runs over the tabs that
+                              // are loaded, and says which ones it left out.
+                              findInLoadedTabs(generation, pattern);
+                      });
 }
 
 void FindController::replaceInAllTabs() {
-    auto pattern = compile(QStringLiteral("replaceInAllTabs"));
+    auto pattern = compile();
     if (!pattern)
         return;
     std::vector<EditorDocument*> editable;
-    for (EditorDocument* document : ctx.documents())
+    for (EditorDocument* document : m_ctx.documents())
         if (!document->isReadOnly())
             editable.push_back(document);
-    afterLoading(std::move(editable), [this, pattern = std::move(*pattern)](int generation, bool completed) {
-        replaceInLoadedTabs(generation, pattern, completed);
-    });
+    afterLoading(std::move(editable), AllTabs::replace, std::move(*pattern));
 }
 
-void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pattern, bool completed) {
-    const QString action = QStringLiteral("replaceInAllTabs");
+void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pattern,
+                                         bool completed) {
     if (!completed) {
         // Replacing in some tabs only would leave the others unlike them: nothing changes.
         finishMain(generation);
         const QString text = QStringLiteral("Vazgeçildi: hiçbir sekmede değiştirilmedi");
         setStatus(text, false);
-        setOutcome(action, QStringLiteral("cancelled"), {{QStringLiteral("message"), text}});
-        runIdleWaiters();
+        reportIdle();
         return;
     }
     std::vector<TabSnapshot> tabs;
     std::vector<TextSnapshot> texts;
     QStringList unread;
-    for (EditorDocument* document : ctx.documents()) {
+    for (EditorDocument* document : m_ctx.documents()) {
         if (document->isReadOnly())
             continue;
         if (!document->isLoaded()) {
@@ -139,15 +141,15 @@ void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pa
         tabs.push_back({document, document->contentRevision(), document->storage()->snapshot()});
         texts.push_back(tabs.back().text);
     }
-    const double timeout = bulkTimeout;
+    const double timeout = m_bulkTimeout;
     struct Outcome {
         std::vector<Prepared> prepared;
         std::optional<SearchFailure> failure;
     };
-    mainTask = m_background.run(
+    m_mainTask = m_background.run(
         timeout,
-        [pattern, texts = std::move(texts), with = toU16(replacement),
-         limit = replaceLimit](const SearchBudget& budget) {
+        [pattern, texts = std::move(texts), with = toU16(m_replacement),
+         limit = m_replaceLimit](const SearchBudget& budget) {
             Outcome outcome;
             for (const TextSnapshot& text : texts) {
                 outcome.prepared.push_back(
@@ -157,12 +159,12 @@ void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pa
             }
             return outcome;
         },
-        [this, generation, tabs = std::move(tabs), unread, action, timeout](Outcome outcome) {
+        [this, generation, tabs = std::move(tabs), unread, timeout](Outcome outcome) {
             if (!finishMain(generation))
                 return;
             if (outcome.failure) {
-                reportFailure(*outcome.failure, action, timeout);
-                runIdleWaiters();
+                reportFailure(*outcome.failure, timeout);
+                reportIdle();
                 return;
             }
             std::int64_t changedTabs = 0;
@@ -201,57 +203,45 @@ void FindController::replaceInLoadedTabs(int generation, const SearchPattern& pa
             if (!unread.isEmpty())
                 text += QStringLiteral("; yüklenemeyen sekmeler atlandı: ") +
                         unread.join(QStringLiteral(", "));
-            const bool isError = replaced == 0 || partial || !skipped.isEmpty() || !unread.isEmpty();
+            const bool isError =
+                replaced == 0 || partial || !skipped.isEmpty() || !unread.isEmpty();
             setStatus(text, isError);
             if (!skipped.isEmpty() || !unread.isEmpty())
-                ctx.showMessage(text, 8);
-            setOutcome(action,
-                       replaced > 0        ? QStringLiteral("replaced")
-                       : skipped.isEmpty() ? QStringLiteral("notFound")
-                                           : QStringLiteral("stale"),
-                       {{QStringLiteral("count"), qint64(replaced)},
-                        {QStringLiteral("message"), text},
-                        {QStringLiteral("skipped"), skipped},
-                        {QStringLiteral("unread"), unread}});
-            runIdleWaiters();
+                m_ctx.showMessage(text, 8);
+            reportIdle();
         });
 }
 
 void FindController::findInAllTabs() {
-    auto pattern = compile(QStringLiteral("findInAllTabs"));
+    auto pattern = compile();
     if (!pattern)
         return;
-    afterLoading(ctx.documents(), [this, pattern = std::move(*pattern)](int generation, bool) {
-        // After a cancelled read the search runs over the tabs that are loaded, and says
-        // which ones it left out.
-        findInLoadedTabs(generation, pattern);
-    });
+    afterLoading(m_ctx.documents(), AllTabs::find, std::move(*pattern));
 }
 
 void FindController::findInLoadedTabs(int generation, const SearchPattern& pattern) {
-    const QString action = QStringLiteral("findInAllTabs");
     std::vector<SearchDocument> documents;
     QStringList unread;
-    for (EditorDocument* document : ctx.documents()) {
+    for (EditorDocument* document : m_ctx.documents()) {
         if (document->isLoaded())
             documents.emplace_back(toCoreUuid(document->id()), document->storage()->snapshot());
         else
             unread << quoted(*document);
     }
-    const double timeout = bulkTimeout;
+    const double timeout = m_bulkTimeout;
     using Result = std::expected<MultiDocumentResult, SearchFailure>;
-    mainTask = m_background.run(
+    m_mainTask = m_background.run(
         timeout,
         [pattern, documents = std::move(documents)](const SearchBudget& budget) {
             return MultiDocumentSearch::search(pattern, documents,
                                                MultiDocumentSearch::defaultLimit, budget);
         },
-        [this, generation, unread, action, timeout](Result result) {
+        [this, generation, unread, timeout](Result result) {
             if (!finishMain(generation))
                 return;
             if (!result) {
-                reportFailure(result.error(), action, timeout);
-                runIdleWaiters();
+                reportFailure(result.error(), timeout);
+                reportIdle();
                 return;
             }
             const auto hits = static_cast<long long>(result->hits.size());
@@ -264,16 +254,11 @@ void FindController::findInLoadedTabs(int generation, const SearchPattern& patte
             if (!unread.isEmpty()) {
                 text += QStringLiteral("; yüklenmeyen sekmeler aranmadı: ") +
                         unread.join(QStringLiteral(", "));
-                ctx.showMessage(text, 8);
+                m_ctx.showMessage(text, 8);
             }
             setStatus(text, !unread.isEmpty());
-            setOutcome(action, hits > 0 ? QStringLiteral("found") : QStringLiteral("notFound"),
-                       {{QStringLiteral("count"), qint64(hits)},
-                        {QStringLiteral("message"), text},
-                        {QStringLiteral("unread"), unread}});
-            if (onResults)
-                onResults(*result);
-            runIdleWaiters();
+            emit resultsFound(*result);
+            reportIdle();
         });
 }
 

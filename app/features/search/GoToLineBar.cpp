@@ -14,8 +14,7 @@
 
 namespace vendrix::app {
 
-GoToLineBar::GoToLineBar(EditorContext& context, std::function<void()> close, QWidget* parent)
-    : QWidget(parent), ctx(context), onClose(std::move(close)) {
+GoToLineBar::GoToLineBar(EditorContext& context, QWidget* parent) : QWidget(parent), ctx(context) {
     setObjectName(QStringLiteral("goToLineBar"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
@@ -40,10 +39,7 @@ GoToLineBar::GoToLineBar(EditorContext& context, std::function<void()> close, QW
     closeButton->setFixedWidth(28);
     closeButton->setAccessibleName(QStringLiteral("Satıra git çubuğunu kapat"));
     hint->setAccessibleDescription(QStringLiteral("Satır aralığı"));
-    connect(closeButton, &QPushButton::clicked, this, [this] {
-        if (onClose)
-            onClose();
-    });
+    connect(closeButton, &QPushButton::clicked, this, [this] { emit closeRequested(); });
     layout->addWidget(closeButton);
 }
 
@@ -97,8 +93,7 @@ bool GoToLineBar::eventFilter(QObject* watched, QEvent* event) {
             return true;
         }
         if (key == Qt::Key_Escape) {
-            if (onClose)
-                onClose();
+            emit closeRequested();
             return true;
         }
     }

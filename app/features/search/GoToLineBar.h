@@ -2,8 +2,6 @@
 
 #include <QWidget>
 
-#include <functional>
-
 class QLabel;
 class QLineEdit;
 
@@ -19,10 +17,9 @@ class GoToLineBar final : public QWidget {
 public:
     static inline const QString invalidMessage = QStringLiteral("Geçersiz satır numarası");
 
-    GoToLineBar(EditorContext& context, std::function<void()> onClose, QWidget* parent = nullptr);
+    explicit GoToLineBar(EditorContext& context, QWidget* parent = nullptr);
 
     EditorContext& ctx;
-    std::function<void()> onClose;
     QLineEdit* field = nullptr;
     QLabel* hint = nullptr;
 
@@ -33,6 +30,10 @@ public:
     void refreshRange();
     /// Goes to what the field holds; false when it is not a line number.
     bool commit();
+
+signals:
+    /// Escape or the close button: the owner takes the bar away.
+    void closeRequested();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -1,7 +1,7 @@
 #include "app/features/search/SearchFeature.h"
 
+#include "app/context/MenuBuilder.h"
 #include "app/context/ViewOptionsController.h"
-
 #include "app/document/EditorDocument.h"
 #include "app/features/search/FindBar.h"
 #include "app/features/search/FindController.h"
@@ -12,6 +12,8 @@
 #include "core/search/WordHighlight.h"
 
 #include <QLineEdit>
+
+#include <functional>
 
 namespace vendrix::app {
 
@@ -37,29 +39,11 @@ SearchFeature::~SearchFeature() {
 
 void SearchFeature::attach(EditorContext& context) {
     ctx = &context;
-    if (ViewOptionsController* options = context.viewOptions()) {
-        // The settings have one owner: read and change them through it.
-        if (!viewOptions.highlightSelectedWord)
-            viewOptions.highlightSelectedWord = [options] {
-                return options->settings().highlightSelectedWord;
-            };
-        if (!viewOptions.setHighlightSelectedWord)
-            viewOptions.setHighlightSelectedWord = [options](bool on) {
-                EditorSettings settings = options->settings();
-                settings.highlightSelectedWord = on;
-                options->changeSettings(settings);
-            };
-        if (!viewOptions.insertSpaces)
-            viewOptions.insertSpaces = [options] { return options->settings().insertSpaces; };
+    if (ViewOptionsController* options = context.viewOptions())
         connect(options, &ViewOptionsController::settingsChanged, this,
                 &SearchFeature::scheduleWordHighlight);
-    }
     find = std::make_unique<FindController>(context);
-    find->onStatusChange = [this] {
-        if (m_findBar)
-            m_findBar->refreshStatus();
-    };
-    find->onResults = [this](const MultiDocumentResult& result) { showResults(result); };
+    connect(find.get(), &FindController::resultsFound, this, &SearchFeature::showResults);
     m_observation = context.observe([this](const EditorEvent& event) { handle(event); });
     if (EditorTextView* view = context.textView())
         m_viewConnection = connect(view, &EditorTextView::selectionChanged, this,
@@ -72,7 +56,7 @@ void SearchFeature::handle(const EditorEvent& event) {
     switch (event.kind) {
     case EditorEvent::Kind::activeDocumentChanged:
         // Marks of the previous tab mean nothing in this one.
-        find->highlighter.clear();
+        find->highlighter().clear();
         find->scheduleCount(FindController::queryCountDelayMs);
         find->activeDocumentChanged();
         refreshGoToLineRange();
@@ -100,17 +84,73 @@ void SearchFeature::handle(const EditorEvent& event) {
 }
 
 bool SearchFeature::highlightsSelectedWord() const {
-    return viewOptions.highlightSelectedWord ? viewOptions.highlightSelectedWord()
-                                             : m_ownHighlightSelectedWord;
+    // The settings have one owner: read and change them through it.
+    const ViewOptionsController* options = ctx ? ctx->viewOptions() : nullptr;
+    return options ? options->settings().highlightSelectedWord : m_ownHighlightSelectedWord;
 }
 
 void SearchFeature::toggleHighlightSelectedWord() {
     const bool on = !highlightsSelectedWord();
-    if (viewOptions.setHighlightSelectedWord)
-        viewOptions.setHighlightSelectedWord(on);
-    else
+    if (ViewOptionsController* options = ctx ? ctx->viewOptions() : nullptr) {
+        EditorSettings settings = options->settings();
+        settings.highlightSelectedWord = on;
+        options->changeSettings(settings);
+    } else {
         m_ownHighlightSelectedWord = on;
+    }
     updateWordHighlight();
+}
+
+bool SearchFeature::activeIsEditable() const {
+    EditorDocument* document = ctx ? ctx->activeDocument() : nullptr;
+    return document && !document->isReadOnly();
+}
+
+void SearchFeature::contributeMenus(MenuBuilder& builder) {
+    auto keys = [](std::initializer_list<QKeySequence> list) { return QList<QKeySequence>(list); };
+    auto canReplace = [this] { return activeIsEditable() && find && !find->query().isEmpty(); };
+    auto add = [&builder](QString title, std::function<void()> action,
+                          QList<QKeySequence> shortcuts = {}, std::function<bool()> enabled = {},
+                          std::function<bool()> checked = {}) {
+        builder.addItem(MenuID::search,
+                        MenuCommand{std::move(title), std::move(action), std::move(shortcuts),
+                                    std::move(enabled), std::move(checked)});
+    };
+    add(
+        QStringLiteral("Bul…"), [this] { showFindBar(false); },
+        keys({QKeySequence(Qt::CTRL | Qt::Key_F)}));
+    add(
+        QStringLiteral("Bul ve Değiştir…"), [this] { showFindBar(true); },
+        keys({QKeySequence(Qt::CTRL | Qt::Key_H), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_F)}));
+    add(
+        QStringLiteral("Sonrakini Bul"), [this] { findNext(true); },
+        keys({QKeySequence(Qt::Key_F3), QKeySequence(Qt::CTRL | Qt::Key_G)}));
+    add(
+        QStringLiteral("Öncekini Bul"), [this] { findNext(false); },
+        keys({QKeySequence(Qt::SHIFT | Qt::Key_F3),
+              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G)}));
+    add(
+        QStringLiteral("Seçimi Aramada Kullan"), [this] { useSelectionForFind(); },
+        keys({QKeySequence(Qt::CTRL | Qt::Key_E)}));
+    builder.addSeparator(MenuID::search);
+    add(
+        QStringLiteral("Değiştir"), [this] { find->replace(); }, {}, canReplace);
+    add(
+        QStringLiteral("Tümünü Değiştir"), [this] { find->replaceAll(); }, {}, canReplace);
+    builder.addSeparator(MenuID::search);
+    add(
+        QStringLiteral("Tüm Sekmelerde Bul"), [this] { findInAllTabs(); },
+        keys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}));
+    add(
+        QStringLiteral("Tüm Sekmelerde Değiştir"), [this] { find->replaceInAllTabs(); }, {},
+        [this] { return find && !find->query().isEmpty(); });
+    builder.addSeparator(MenuID::search);
+    add(
+        QStringLiteral("Satıra Git…"), [this] { showGoToLine(); },
+        keys({QKeySequence(Qt::CTRL | Qt::Key_L)}));
+    add(
+        QStringLiteral("Seçili Kelimeyi Vurgula"), [this] { toggleHighlightSelectedWord(); }, {},
+        {}, [this] { return highlightsSelectedWord(); });
 }
 
 void SearchFeature::scheduleWordHighlight() {
@@ -142,7 +182,7 @@ void SearchFeature::updateWordHighlight() {
     EditorTextView* view = ctx->textView();
     if (!highlightsSelectedWord() || !document || !document->isLoaded() || !view ||
         view->document() != document) {
-        find->highlighter.setWordRanges({});
+        find->highlighter().setWordRanges({});
         return;
     }
     // Work on a window of the text around what is visible (and the selection), so a large
@@ -150,7 +190,7 @@ void SearchFeature::updateWordHighlight() {
     const std::int64_t length = document->length();
     const TextRange selection = effectiveSelection();
     if (!selection.fits(length) || selection.empty()) {
-        find->highlighter.setWordRanges({});
+        find->highlighter().setWordRanges({});
         return;
     }
     const TextRange visible = view->visibleCharacterRange();
@@ -164,7 +204,7 @@ void SearchFeature::updateWordHighlight() {
     const auto word =
         WordHighlight::candidate(slice, {selection.location - sliceFrom, selection.length});
     if (!word) {
-        find->highlighter.setWordRanges({});
+        find->highlighter().setWordRanges({});
         return;
     }
     auto ranges = WordHighlight::occurrences(*word, slice, {from - sliceFrom, to - from},
@@ -173,7 +213,7 @@ void SearchFeature::updateWordHighlight() {
         range.location += sliceFrom;
     if (ranges.size() < 2)
         ranges.clear();
-    find->highlighter.setWordRanges(std::move(ranges));
+    find->highlighter().setWordRanges(std::move(ranges));
 }
 
 void SearchFeature::showFindBar(bool withReplace) {
@@ -184,18 +224,19 @@ void SearchFeature::showFindBar(bool withReplace) {
     if (auto part = firstColumnPart()) {
         if (part->length <= prefillLimit)
             if (EditorDocument* document = ctx->activeDocument(); document && document->isLoaded())
-                find->query = toQString(document->storageForReading()->contiguous(*part));
+                find->setQuery(toQString(document->storageForReading()->contiguous(*part)));
     } else if (EditorDocument* document = ctx->activeDocument(); document && document->isLoaded()) {
         const TextRange selection = effectiveSelection();
         if (selection.length >= 1 && selection.length <= prefillLimit &&
             selection.fits(document->length())) {
             const auto selected = document->storageForReading()->contiguous(selection);
             if (selected.find(u'\n') == std::u16string_view::npos)
-                find->query = toQString(selected);
+                find->setQuery(toQString(selected));
         }
     }
     if (!m_findBar) {
-        m_findBar = new FindBar(*find, [this] { closeFindBar(); });
+        m_findBar = new FindBar(*find);
+        connect(m_findBar, &FindBar::closeRequested, this, &SearchFeature::closeFindBar);
         m_findBar->setParent(ctx->window());
     }
     if (!isFindBarVisible) {
@@ -205,8 +246,8 @@ void SearchFeature::showFindBar(bool withReplace) {
     m_findBar->setReplaceVisible(withReplace);
     m_findBar->refreshFromController();
     m_findBar->refreshStatus();
-    const bool wasCounting = find->liveCounting;
-    find->liveCounting = true;
+    const bool wasCounting = find->isLiveCounting();
+    find->setLiveCounting(true);
     if (!wasCounting)
         find->startCount();
     else
@@ -219,7 +260,7 @@ void SearchFeature::closeFindBar() {
         return;
     ctx->removeAccessory(m_findBar);
     isFindBarVisible = false;
-    find->liveCounting = false;
+    find->setLiveCounting(false);
     find->scheduleCount(0); // clears the count and its marks
     if (EditorTextView* view = ctx->textView())
         view->setFocus(Qt::OtherFocusReason);
@@ -228,7 +269,7 @@ void SearchFeature::closeFindBar() {
 void SearchFeature::findNext(bool forward) {
     if (!find)
         return;
-    if (find->query.isEmpty()) {
+    if (find->query().isEmpty()) {
         showFindBar(false);
         return;
     }
@@ -238,7 +279,7 @@ void SearchFeature::findNext(bool forward) {
 void SearchFeature::findInAllTabs() {
     if (!find)
         return;
-    if (find->query.isEmpty()) {
+    if (find->query().isEmpty()) {
         showFindBar(false);
         return;
     }
@@ -259,7 +300,7 @@ void SearchFeature::useSelectionForFind() {
     }
     if (!range)
         return;
-    find->query = toQString(document->storageForReading()->contiguous(*range));
+    find->setQuery(toQString(document->storageForReading()->contiguous(*range)));
     find->optionsChanged();
     if (m_findBar && isFindBarVisible)
         m_findBar->refreshFromController();
@@ -269,10 +310,11 @@ void SearchFeature::showResults(const MultiDocumentResult& result) {
     if (!ctx)
         return;
     if (!m_results) {
-        m_results = new SearchResultsView(*ctx, [this] { closeResults(); });
+        m_results = new SearchResultsView(*ctx);
+        connect(m_results, &SearchResultsView::closeRequested, this, &SearchFeature::closeResults);
         m_results->setParent(ctx->window());
     }
-    m_results->show(result.hits, find->status);
+    m_results->show(result.hits, find->status());
     if (!isResultsVisible) {
         ctx->addAccessory(m_results, true);
         isResultsVisible = true;
@@ -290,7 +332,8 @@ void SearchFeature::showGoToLine() {
     if (!ctx)
         return;
     if (!m_goToLineBar) {
-        m_goToLineBar = new GoToLineBar(*ctx, [this] { closeGoToLine(); });
+        m_goToLineBar = new GoToLineBar(*ctx);
+        connect(m_goToLineBar, &GoToLineBar::closeRequested, this, &SearchFeature::closeGoToLine);
         m_goToLineBar->setParent(ctx->window());
     }
     if (!isGoToLineVisible) {

@@ -6,8 +6,6 @@
 #include "app/features/search/FindBar.h"
 #include "app/features/search/GoToLineBar.h"
 #include "app/features/search/SearchResultsView.h"
-#include "core/editing/LineOperation.h"
-#include "core/editing/TextEdit.h"
 #include "core/search/MultiDocumentSearch.h"
 
 #include <QObject>
@@ -15,7 +13,6 @@
 #include <QString>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 namespace vendrix::app {
@@ -23,21 +20,11 @@ namespace vendrix::app {
 class FindController;
 
 /// The search feature: the find bar, the go-to-line bar and the results of a find in all
-/// tabs over one FindController, the selected-word highlight, the Search menu and the
-/// Edit menu's line and case commands.
+/// tabs over one FindController, the selected-word highlight and the Search menu.
 class SearchFeature final : public QObject, public EditorFeature {
     Q_OBJECT
 
 public:
-    /// The view options the feature reads and changes. The application connects them to the
-    /// settings; unset, the feature keeps the values itself.
-    struct ViewOptions {
-        std::function<bool()> highlightSelectedWord;
-        std::function<void(bool)> setHighlightSelectedWord;
-        /// Indentation inserts spaces instead of a tab.
-        std::function<bool()> insertSpaces;
-    };
-
     static constexpr int wordDelayMs = 120;
     static constexpr std::int64_t prefillLimit = 500;
     static constexpr std::int64_t wordSearchMargin = 20'000;
@@ -48,7 +35,6 @@ public:
     const QString id = QStringLiteral("search");
     EditorContext* ctx = nullptr;
     std::unique_ptr<FindController> find;
-    ViewOptions viewOptions;
     bool isFindBarVisible = false;
     bool isResultsVisible = false;
     bool isGoToLineVisible = false;
@@ -68,11 +54,6 @@ public:
     void closeGoToLine();
     void closeResults();
     void toggleHighlightSelectedWord();
-    /// Runs a line command named `title` on the active tab.
-    void runLineOperation(LineOperation operation, const QString& title);
-    /// "Girintiyi Artır" (true) and "Girintiyi Azalt".
-    void runIndent(bool increase, const QString& title);
-    bool activeIsEditable() const;
 
     FindBar* findBar() const { return m_findBar; }
     GoToLineBar* goToLineBar() const { return m_goToLineBar; }
@@ -92,9 +73,7 @@ private:
     TextRange effectiveSelection() const;
     /// The first non-empty line part of a column selection with width, if any.
     std::optional<TextRange> firstColumnPart() const;
-    /// Applies a line edit to the shown document as one undo step named `title`.
-    void applyLineEdit(EditorDocument& document, const std::optional<TextEdit>& edit,
-                       const QString& title);
+    bool activeIsEditable() const;
     void showResults(const MultiDocumentResult& result);
 
     QPointer<FindBar> m_findBar;
@@ -102,6 +81,7 @@ private:
     QPointer<SearchResultsView> m_results;
     EditorObservation m_observation;
     QMetaObject::Connection m_viewConnection;
+    /// The setting where the window keeps no settings (test doubles).
     bool m_ownHighlightSelectedWord = true;
 };
 

@@ -45,9 +45,8 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-SearchResultsView::SearchResultsView(EditorContext& context, std::function<void()> close,
-                                     QWidget* parent)
-    : QWidget(parent), ctx(context), onClose(std::move(close)) {
+SearchResultsView::SearchResultsView(EditorContext& context, QWidget* parent)
+    : QWidget(parent), ctx(context) {
     setObjectName(QStringLiteral("searchResults"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 4, 6, 4);
@@ -61,10 +60,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
     closeTarget->setFixedWidth(28);
     closeTarget->setAccessibleName(QStringLiteral("Arama sonuçlarını kapat"));
     closeTarget->setAutoDefault(false);
-    connect(closeTarget, &QPushButton::clicked, this, [this] {
-        if (onClose)
-            onClose();
-    });
+    connect(closeTarget, &QPushButton::clicked, this, [this] { emit closeRequested(); });
     top->addWidget(closeTarget);
     layout->addLayout(top);
 
@@ -91,10 +87,7 @@ SearchResultsView::SearchResultsView(EditorContext& context, std::function<void(
     auto* escape = new QAction(this);
     escape->setShortcut(QKeySequence(Qt::Key_Escape));
     escape->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QAction::triggered, this, [this] {
-        if (onClose)
-            onClose();
-    });
+    connect(escape, &QAction::triggered, this, [this] { emit closeRequested(); });
     addAction(escape);
 }
 

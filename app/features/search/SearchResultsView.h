@@ -7,7 +7,6 @@
 #include <QUuid>
 #include <QWidget>
 
-#include <functional>
 #include <vector>
 
 class QLabel;
@@ -44,11 +43,9 @@ class SearchResultsView final : public QWidget {
     Q_OBJECT
 
 public:
-    SearchResultsView(EditorContext& context, std::function<void()> onClose,
-                      QWidget* parent = nullptr);
+    explicit SearchResultsView(EditorContext& context, QWidget* parent = nullptr);
 
     EditorContext& ctx;
-    std::function<void()> onClose;
     QLabel* header = nullptr;
     QListView* table = nullptr;
     QPushButton* closeTarget = nullptr;
@@ -61,6 +58,10 @@ public:
     /// Shows the hit of `row`: activates its tab, selects the range, focuses the text and
     /// flashes the match. Nothing happens when its document was closed.
     void jumpTo(int row);
+
+signals:
+    /// Escape or the close button: the owner takes the list away.
+    void closeRequested();
 
 private:
     SearchResultsModel* m_model = nullptr;

@@ -38,10 +38,7 @@ struct FixedColumns final : ColumnSelectionQuery {
         return {parts.front().location, parts.back().end() - parts.front().location};
     }
     std::vector<TextRange> lineParts() const override { return parts; }
-    bool transformLineParts(const std::function<std::u16string(std::u16string_view)>&,
-                            const QString&) override {
-        return false;
-    }
+    bool transformLineParts(LinePartTransform, const QString&) override { return false; }
 };
 
 } // namespace

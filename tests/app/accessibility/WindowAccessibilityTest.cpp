@@ -18,7 +18,7 @@ class WindowAccessibilityTest : public SearchFixture {
 protected:
     /// Finds "ab" in all tabs, which opens the results panel.
     void showResults() {
-        find().query = "ab";
+        find().setQuery("ab");
         ASSERT_TRUE(choose(MenuID::search, "Tüm Sekmelerde Bul"));
         waitIdle();
         ASSERT_TRUE(feature->isResultsVisible);

@@ -311,7 +311,7 @@ TEST_F(ColumnSelectionTest, FormattingTakesTheRectanglesBoundingRange) {
 
 TEST_F(ColumnSelectionTest, FindGoesOnFromTheRectangle) {
     open(u"foo bar foo\nfoo bar foo\nfoo\n");
-    find().query = QStringLiteral("foo");
+    find().setQuery(QStringLiteral("foo"));
     // Dragged upwards: the view's caret sits at the top-left corner, the rectangle ends
     // inside the second "foo" of line 1.
     drag(pointOf(1, 2), pointOf(0, 0), Qt::LeftButton, Qt::AltModifier);
@@ -322,6 +322,11 @@ TEST_F(ColumnSelectionTest, FindGoesOnFromTheRectangle) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(view()->selectedRange(), (TextRange{20, 3}));
     EXPECT_FALSE(feature->isActive());
+
+    // The find bar takes the rectangle's first non-empty part.
+    drag(pointOf(0, 4), pointOf(1, 7), Qt::LeftButton, Qt::AltModifier);
+    menuItem(QStringLiteral("Bul…"))->trigger();
+    EXPECT_EQ(find().query(), "bar");
 }
 
 TEST_F(ColumnSelectionTest, PositionFieldShowsTheRectanglesStart) {

@@ -52,7 +52,7 @@ TEST_F(SearchFeatureTest, SearchMenuHoldsEveryItemWithItsLinuxKeys) {
     };
     EXPECT_FALSE(enabled("Değiştir"));
     EXPECT_FALSE(enabled("Tüm Sekmelerde Değiştir"));
-    find().query = "x";
+    find().setQuery("x");
     EXPECT_TRUE(enabled("Tümünü Değiştir"));
     active().setReadOnly(true);
     EXPECT_FALSE(enabled("Değiştir"));
@@ -86,14 +86,14 @@ TEST_F(SearchFeatureTest, FindBarPrefillsFromTheSelection) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         open(c.text);
-        find().query = "old";
+        find().setQuery("old");
         view().setSelectedRange(c.selection);
         ASSERT_TRUE(choose(MenuID::search, "Bul…"));
-        EXPECT_EQ(find().query, c.expected);
+        EXPECT_EQ(find().query(), c.expected);
         EXPECT_EQ(feature->findBar()->findField->text(), c.expected);
         EXPECT_TRUE(feature->isFindBarVisible);
         EXPECT_FALSE(feature->findBar()->isReplaceVisible());
-        EXPECT_TRUE(find().liveCounting);
+        EXPECT_TRUE(find().isLiveCounting());
     }
     ASSERT_TRUE(choose(MenuID::search, "Bul ve Değiştir…"));
     EXPECT_TRUE(feature->findBar()->isReplaceVisible());
@@ -102,7 +102,7 @@ TEST_F(SearchFeatureTest, FindBarPrefillsFromTheSelection) {
     open(u"one\ntwo");
     view().setSelectedRange({0, 7});
     ASSERT_TRUE(choose(MenuID::search, "Seçimi Aramada Kullan"));
-    EXPECT_EQ(find().query, "one\ntwo");
+    EXPECT_EQ(find().query(), "one\ntwo");
     EXPECT_EQ(feature->findBar()->findField->text(), "one\ntwo");
 }
 
@@ -113,7 +113,7 @@ TEST_F(SearchFeatureTest, FindBarKeysAndCompactLabels) {
     ASSERT_TRUE(choose(MenuID::search, "Bul ve Değiştir…"));
     FindBar* bar = feature->findBar();
     QTest::keyClicks(bar->findField, "ab");
-    EXPECT_EQ(find().query, "ab");
+    EXPECT_EQ(find().query(), "ab");
     QTest::keyClick(bar->findField, Qt::Key_Return);
     waitIdle();
     EXPECT_EQ(view().selectedRange(), (TextRange{0, 2}));
@@ -138,12 +138,12 @@ TEST_F(SearchFeatureTest, FindBarKeysAndCompactLabels) {
     bar->resize(1200, bar->height());
     EXPECT_EQ(bar->caseBox->text(), "Büyük/küçük harf");
     bar->caseBox->click();
-    EXPECT_TRUE(find().matchCase);
+    EXPECT_TRUE(find().matchCase());
 
     QTest::keyClick(bar->findField, Qt::Key_Escape);
     EXPECT_FALSE(feature->isFindBarVisible);
-    EXPECT_FALSE(find().liveCounting);
-    EXPECT_TRUE(find().highlighter.findRanges.empty());
+    EXPECT_FALSE(find().isLiveCounting());
+    EXPECT_TRUE(find().highlighter().findRanges.empty());
 }
 
 TEST_F(SearchFeatureTest, RegexReplaceHintsAtBackslashGroupsAndTheStatusIsPlainText) {
@@ -156,7 +156,7 @@ TEST_F(SearchFeatureTest, RegexReplaceHintsAtBackslashGroupsAndTheStatusIsPlainT
 
     // Typed as the user does: the hint is up before anything is replaced.
     QTest::mouseClick(bar->regexBox, Qt::LeftButton);
-    ASSERT_TRUE(find().isRegex);
+    ASSERT_TRUE(find().isRegex());
     QTest::keyClicks(bar->findField, "(a)b");
     QTest::keyClicks(bar->replaceField, "\\1-");
     EXPECT_TRUE(bar->replaceHint->isVisible());
@@ -178,7 +178,7 @@ TEST_F(SearchFeatureTest, RegexReplaceHintsAtBackslashGroupsAndTheStatusIsPlainT
         {"\\0", true, false}, {"\\1", false, false},  {"\\n\\2", true, true},
     };
     for (const Case& c : cases) {
-        if (find().isRegex != c.regex)
+        if (find().isRegex() != c.regex)
             QTest::mouseClick(bar->regexBox, Qt::LeftButton);
         bar->replaceField->selectAll();
         QTest::keyClicks(bar->replaceField, c.replacement);
@@ -199,7 +199,7 @@ TEST_F(SearchFeatureTest, RegexReplaceHintsAtBackslashGroupsAndTheStatusIsPlainT
 
 TEST_F(SearchFeatureTest, FindCommandsWithoutQueryShowTheBar) {
     open(u"x");
-    find().query.clear();
+    find().setQuery({});
     ASSERT_TRUE(choose(MenuID::search, "Sonrakini Bul"));
     EXPECT_TRUE(feature->isFindBarVisible);
     EXPECT_FALSE(find().isBusy());
@@ -254,7 +254,7 @@ TEST_F(SearchFeatureTest, FindStatusAndGoToLineRangeFollowTheActiveTabAndItsEdit
     ASSERT_TRUE(choose(MenuID::search, "Bul…"));
     FindBar* bar = feature->findBar();
     QTest::keyClicks(bar->findField, "foo");
-    ASSERT_TRUE(waitFor([this] { return find().countStatus == "3 eşleşme"; }));
+    ASSERT_TRUE(waitFor([this] { return find().countStatus() == "3 eşleşme"; }));
     QTest::keyClick(bar->findField, Qt::Key_Return);
     waitIdle();
     EXPECT_EQ(bar->statusLabel->text(), "1/3");
@@ -269,13 +269,13 @@ TEST_F(SearchFeatureTest, FindStatusAndGoToLineRangeFollowTheActiveTabAndItsEdit
     controller->activate(second);
     EXPECT_EQ(goTo->hint->text(), "1–15 (satır[:sütun])");
     EXPECT_EQ(bar->statusLabel->text(), "");
-    ASSERT_TRUE(waitFor([this] { return find().countStatus == "2 eşleşme"; }));
+    ASSERT_TRUE(waitFor([this] { return find().countStatus() == "2 eşleşme"; }));
     EXPECT_EQ(bar->statusLabel->text(), ""); // its caret is on no match
     view().setSelectedRange({0, 0});
     QTest::keyClick(&view(), Qt::Key_Return);
     EXPECT_EQ(goTo->hint->text(), "1–16 (satır[:sütun])");
     // Not found here: said of this tab only.
-    find().wraps = false;
+    find().setWraps(false);
     view().setSelectedRange({second.length(), 0});
     QTest::keyClick(bar->findField, Qt::Key_Return);
     waitIdle();
@@ -304,10 +304,10 @@ TEST_F(SearchFeatureTest, FindInAllTabsListsHitsAndJumps) {
     EditorDocument& untitled = open(u"let y\nlet x = 1");
     ASSERT_EQ(untitled.untitledNumber(), 1);
 
-    find().query = "let x";
+    find().setQuery("let x");
     ASSERT_TRUE(choose(MenuID::search, "Tüm Sekmelerde Bul"));
     waitIdle();
-    EXPECT_EQ(find().status, "2 sonuç (2 sekme)");
+    EXPECT_EQ(find().status(), "2 sonuç (2 sekme)");
     SearchResultsView* results = feature->resultsView();
     ASSERT_NE(results, nullptr);
     EXPECT_TRUE(feature->isResultsVisible);
@@ -339,10 +339,10 @@ TEST_F(SearchFeatureTest, FindInAllTabsTruncatesAtTenThousand) {
         text += u"hit\n";
     open(text);
     open(text);
-    find().query = "hit";
+    find().setQuery("hit");
     find().findInAllTabs();
     waitIdle();
-    EXPECT_EQ(find().status, "10000+ sonuç (2 sekme) — ilk 10000 gösteriliyor");
+    EXPECT_EQ(find().status(), "10000+ sonuç (2 sekme) — ilk 10000 gösteriliyor");
     ASSERT_EQ(feature->resultsView()->model()->rowCount(), 10'000);
     feature->resultsView()->table->scrollToBottom();
     EXPECT_EQ(feature->resultsView()->model()->rowText(9'999), "Yeni 3 : 4000  hit");
@@ -352,17 +352,17 @@ TEST_F(SearchFeatureTest, SelectedWordHighlight) {
     open(u"foo bar foo baz foo\nsolo");
     view().setSelectedRange({0, 3});
     feature->updateWordHighlight();
-    EXPECT_EQ(find().highlighter.wordRanges, (std::vector<TextRange>{{0, 3}, {8, 3}, {16, 3}}));
+    EXPECT_EQ(find().highlighter().wordRanges, (std::vector<TextRange>{{0, 3}, {8, 3}, {16, 3}}));
     EXPECT_EQ(view().temporaryAttributes().background(BackgroundLayer::selectedWord).ranges.size(),
               3u);
     view().setSelectedRange({20, 4}); // "solo" stands alone
     feature->updateWordHighlight();
-    EXPECT_TRUE(find().highlighter.wordRanges.empty());
+    EXPECT_TRUE(find().highlighter().wordRanges.empty());
 
     view().setSelectedRange({0, 3});
-    ASSERT_TRUE(waitFor([this] { return find().highlighter.wordRanges.size() == 3; }));
+    ASSERT_TRUE(waitFor([this] { return find().highlighter().wordRanges.size() == 3; }));
     choose(MenuID::search, "Seçili Kelimeyi Vurgula");
-    EXPECT_TRUE(find().highlighter.wordRanges.empty());
+    EXPECT_TRUE(find().highlighter().wordRanges.empty());
 }
 
 } // namespace

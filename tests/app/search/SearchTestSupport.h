@@ -1,8 +1,7 @@
 #pragma once
 
+#include "../context/MenuTestSupport.h"
 #include "../window/WindowTestSupport.h"
-#include "app/context/MenuActionTarget.h"
-#include "app/context/MenuBuilder.h"
 #include "app/features/search/FindBar.h"
 #include "app/features/search/FindController.h"
 #include "app/features/search/SearchFeature.h"
@@ -58,38 +57,17 @@ protected:
     }
     /// Starts a live count now and waits for it.
     void countNow() {
-        find().liveCounting = true;
+        find().setLiveCounting(true);
         find().startCount();
-        ASSERT_TRUE(waitFor([this] { return find().countTask == nullptr; }));
+        ASSERT_TRUE(waitFor([this] { return !find().isCounting(); }));
     }
-    QString result() const { return feature->find->lastOutcome.value("result").toString(); }
 
     /// The item `title` of the menu `id` (searching its submenus too).
     QAction* item(MenuID id, const QString& title) const {
-        return findIn(builder->menu(id), title);
-    }
-    static QAction* findIn(QMenu* menu, const QString& title) {
-        for (QAction* action : menu->actions()) {
-            if (action->text() == title)
-                return action;
-            if (action->menu())
-                if (QAction* found = findIn(action->menu(), title))
-                    return found;
-        }
-        return nullptr;
+        return findMenuItem(builder->menu(id), title);
     }
     /// Chooses a menu item as the user does; false when it is disabled.
-    bool choose(MenuID id, const QString& title) {
-        QAction* action = item(id, title);
-        EXPECT_NE(action, nullptr) << title.toStdString();
-        if (!action)
-            return false;
-        MenuActionTarget* target = MenuActionTarget::of(action);
-        if (target && !target->enabledNow())
-            return false;
-        action->trigger();
-        return true;
-    }
+    bool choose(MenuID id, const QString& title) { return chooseMenuItem(*builder, id, title); }
 
     std::unique_ptr<MenuBuilder> builder;
     std::unique_ptr<SearchFeature> feature;

@@ -287,10 +287,7 @@ TEST_F(ViewOptionsFixture, TabAndShiftTab) {
         bool isRectangularWithWidth() const override { return false; }
         TextRange boundingRange() const override { return {3, 0}; }
         std::vector<TextRange> lineParts() const override { return {{3, 0}}; }
-        bool transformLineParts(const std::function<std::u16string(std::u16string_view)>&,
-                                const QString&) override {
-            return false;
-        }
+        bool transformLineParts(LinePartTransform, const QString&) override { return false; }
     } columns;
     view().setColumnSelection(&columns);
     QTest::keyClick(&view(), Qt::Key_Tab);

@@ -267,7 +267,7 @@ TEST(EditorTextView, DraggingTheSelectionMovesItOrWithControlCopiesItInOneUndoSt
     Qt::KeyboardModifiers held = Qt::NoModifier;
     QPoint target;
     int drags = 0;
-    f.view->runDrag = [&](QDrag& drag, Qt::DropActions actions) {
+    static_cast<DragTestView&>(*f.view).drop = [&](QDrag& drag, Qt::DropActions actions) {
         ++drags;
         EXPECT_EQ(drag.mimeData()->text(), QStringLiteral("two"));
         return dropOn(viewport, target, drag.mimeData(), actions, held).value_or(Qt::IgnoreAction);

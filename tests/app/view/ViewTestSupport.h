@@ -7,9 +7,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDrag>
 #include <QKeyEvent>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -47,9 +49,26 @@ inline void addEditingActions(QWidget* host, EditorTextView* view) {
 
 /// A shown text view of a fixed size over one document, focused for key events, with the
 /// window's editing actions bound on it.
+/// A text view whose drags a test answers (the offscreen platform has none): `drop` gets the
+/// drag and returns what the drop did.
+class DragTestView final : public EditorTextView {
+public:
+    std::function<Qt::DropAction(QDrag& drag, Qt::DropActions actions)> drop;
+
+protected:
+    Qt::DropAction runDrag(QDrag& drag, Qt::DropActions actions,
+                           Qt::DropAction defaultAction) override {
+        if (!drop)
+            return EditorTextView::runDrag(drag, actions, defaultAction);
+        const Qt::DropAction done = drop(drag, actions);
+        drag.deleteLater(); // QDrag::exec leaves that to the drag manager
+        return done;
+    }
+};
+
 struct ViewFixture {
     explicit ViewFixture(std::u16string_view text, bool readOnly = false, QSize size = {400, 300})
-        : document(makeDocument(text, readOnly)), view(std::make_unique<EditorTextView>()) {
+        : document(makeDocument(text, readOnly)), view(std::make_unique<DragTestView>()) {
         view->resize(size);
         addEditingActions(view.get(), view.get());
         view->setDocument(document.get());

@@ -23,8 +23,8 @@ protected:
         controller->backgroundOpenBytes = 1000; // big.txt goes to the worker, the rest not
         controller->openProgressDelayMilliseconds = 0;
         find = std::make_unique<FindController>(*controller);
-        find->query = "hit";
-        find->replacement = "HIT";
+        find->setQuery("hit");
+        find->setReplacement("HIT");
     }
     void TearDown() override {
         if (gate)
@@ -88,7 +88,8 @@ TEST_F(WindowPendingLoadTest, FindInAllTabsReadsAHiddenLargeTabOnTheWorkerThenFi
     ASSERT_FALSE(big->isLoaded());
     hold();
     std::optional<MultiDocumentResult> shown;
-    find->onResults = [&](const MultiDocumentResult& result) { shown = result; };
+    QObject::connect(find.get(), &FindController::resultsFound,
+                     [&](const MultiDocumentResult& result) { shown = result; });
     find->findInAllTabs();
     ASSERT_TRUE(gate->waitReached());
     // Being read: the window goes on, the search waits, the panel names the file.
@@ -102,8 +103,8 @@ TEST_F(WindowPendingLoadTest, FindInAllTabsReadsAHiddenLargeTabOnTheWorkerThenFi
 
     EXPECT_TRUE(big->isLoaded());
     EXPECT_EQ(text(*big).substr(2001), u"hit");
-    EXPECT_EQ(find->status, "3 sonuç (3 sekme)");
-    EXPECT_FALSE(find->statusIsError);
+    EXPECT_EQ(find->status(), "3 sonuç (3 sekme)");
+    EXPECT_FALSE(find->statusIsError());
     ASSERT_TRUE(shown);
     EXPECT_EQ(shown->hits.size(), 3u);
     EXPECT_EQ(&active(), small); // the hidden tab was loaded, not shown
@@ -113,7 +114,7 @@ TEST_F(WindowPendingLoadTest, FindInAllTabsReadsAHiddenLargeTabOnTheWorkerThenFi
     // Replacing in all tabs finds everything loaded now: no second read.
     find->replaceInAllTabs();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(find->status, "3 sekmede 3 eşleşme değiştirildi");
+    EXPECT_EQ(find->status(), "3 sekmede 3 eşleşme değiştirildi");
     EXPECT_EQ(text(*big).substr(2001), u"HIT");
     EXPECT_EQ(reads->load(), 1);
 }
@@ -130,9 +131,9 @@ TEST_F(WindowPendingLoadTest, CancellingTheReadLeavesTheTabOutAndSaysSo) {
     ASSERT_TRUE(waitIdle());
     // The loaded tabs are searched; the one the user did not wait for is named.
     EXPECT_FALSE(big->isLoaded());
-    EXPECT_EQ(find->status, "2 sonuç (2 sekme); yüklenmeyen sekmeler aranmadı: “big.txt”");
-    EXPECT_TRUE(find->statusIsError);
-    EXPECT_EQ(statusMessage(), find->status);
+    EXPECT_EQ(find->status(), "2 sonuç (2 sekme); yüklenmeyen sekmeler aranmadı: “big.txt”");
+    EXPECT_TRUE(find->statusIsError());
+    EXPECT_EQ(statusMessage(), find->status());
 
     // Replacing in some tabs only is not what was asked for: a cancel changes nothing.
     gate = nullptr;
@@ -142,8 +143,7 @@ TEST_F(WindowPendingLoadTest, CancellingTheReadLeavesTheTabOutAndSaysSo) {
     controller->backgroundLoad()->cancel();
     gate->release();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(find->status, "Vazgeçildi: hiçbir sekmede değiştirilmedi");
-    EXPECT_EQ(find->lastOutcome.value("result").toString(), "cancelled");
+    EXPECT_EQ(find->status(), "Vazgeçildi: hiçbir sekmede değiştirilmedi");
     EXPECT_EQ(text(*controller->documentAt(0)), u"hit one");
     EXPECT_EQ(text(*small), u"hit");
     EXPECT_FALSE(big->isLoaded());
@@ -151,7 +151,7 @@ TEST_F(WindowPendingLoadTest, CancellingTheReadLeavesTheTabOutAndSaysSo) {
     // Asked again, the file is read.
     find->findInAllTabs();
     ASSERT_TRUE(waitIdle());
-    EXPECT_EQ(find->status, "3 sonuç (3 sekme)");
+    EXPECT_EQ(find->status(), "3 sonuç (3 sekme)");
     EXPECT_TRUE(big->isLoaded());
 }
 
@@ -164,7 +164,7 @@ TEST_F(WindowPendingLoadTest, ATabClosedOrAFileGoneWhileItIsReadIsNotWaitedFor) 
     gate->release();
     ASSERT_TRUE(waitIdle());
     EXPECT_EQ(count(), 2u);
-    EXPECT_EQ(find->status, "2 sonuç (2 sekme)"); // a closed tab is not a missing one
+    EXPECT_EQ(find->status(), "2 sonuç (2 sekme)"); // a closed tab is not a missing one
 
     // A file that cannot be read is tried once and named; the search does not hang on it.
     gate = nullptr;
@@ -176,7 +176,7 @@ TEST_F(WindowPendingLoadTest, ATabClosedOrAFileGoneWhileItIsReadIsNotWaitedFor) 
     gate->release();
     ASSERT_TRUE(waitIdle());
     EXPECT_FALSE(big->isLoaded());
-    EXPECT_EQ(find->status, "3 sonuç (3 sekme); yüklenmeyen sekmeler aranmadı: “big.txt”");
+    EXPECT_EQ(find->status(), "3 sonuç (3 sekme); yüklenmeyen sekmeler aranmadı: “big.txt”");
 }
 
 TEST_F(WindowPendingLoadTest, TheShownTabBeingReadIsWaitedForNotReadAgain) {
@@ -199,7 +199,7 @@ TEST_F(WindowPendingLoadTest, TheShownTabBeingReadIsWaitedForNotReadAgain) {
     EXPECT_TRUE(small->isLoaded());
     EXPECT_TRUE(big->isLoaded());
     EXPECT_EQ(controller->textView()->document(), small);
-    EXPECT_EQ(find->status, "3 sonuç (3 sekme)");
+    EXPECT_EQ(find->status(), "3 sonuç (3 sekme)");
 }
 
 } // namespace

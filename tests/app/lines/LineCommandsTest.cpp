@@ -1,9 +1,48 @@
-#include "SearchTestSupport.h"
+#include "../context/MenuTestSupport.h"
+#include "../window/WindowTestSupport.h"
+#include "app/context/ViewOptionsController.h"
+#include "app/features/columnselection/ColumnSelectionFeature.h"
+#include "app/features/lines/LinesFeature.h"
+#include "app/window/EditorWindowController.h"
+
+#include <QUndoStack>
 
 namespace vendrix::app::test {
 namespace {
 
-using LineCommandsTest = SearchFixture;
+/// A real window with the line commands and the column selection attached and the menus
+/// built.
+class LineCommandsTest : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        builder = std::make_unique<MenuBuilder>();
+        controller->attachMenus(*builder);
+        feature = std::make_unique<LinesFeature>();
+        column = std::make_unique<ColumnSelectionFeature>();
+        feature->attach(*controller);
+        column->attach(*controller);
+        feature->contributeMenus(*builder);
+        builder->complete();
+    }
+    void TearDown() override {
+        column.reset();
+        feature.reset();
+        builder.reset();
+        WindowFixture::TearDown();
+    }
+
+    EditorTextView& view() { return *controller->textView(); }
+    EditorDocument& open(std::u16string text) { return controller->newDocument(std::move(text)); }
+    QAction* item(MenuID id, const QString& title) const {
+        return findMenuItem(builder->menu(id), title);
+    }
+    bool choose(MenuID id, const QString& title) { return chooseMenuItem(*builder, id, title); }
+
+    std::unique_ptr<MenuBuilder> builder;
+    std::unique_ptr<LinesFeature> feature;
+    std::unique_ptr<ColumnSelectionFeature> column;
+};
 
 struct LineCase {
     const char* title;
@@ -91,7 +130,10 @@ TEST_F(LineCommandsTest, NoChangeAndReadOnly) {
 
 TEST_F(LineCommandsTest, IndentUsesSpacesWhenTheSettingSaysSo) {
     EditorDocument& document = open(u"x\ny");
-    feature->viewOptions.insertSpaces = [] { return true; };
+    ASSERT_NE(controller->viewOptions(), nullptr);
+    EditorSettings settings = controller->viewOptions()->settings();
+    settings.insertSpaces = true;
+    controller->viewOptions()->changeSettings(settings);
     view().setTabWidth(2);
     view().setSelectedRange({0, 3});
     ASSERT_TRUE(choose(MenuID::edit, "Girintiyi Artır"));
@@ -100,17 +142,11 @@ TEST_F(LineCommandsTest, IndentUsesSpacesWhenTheSettingSaysSo) {
 
 TEST_F(LineCommandsTest, CaseOfAColumnSelectionChangesEachLinePart) {
     EditorDocument& document = open(u"abcd\nefgh\nij");
-    controller->columnSelectionSource = [] {
-        return EditorContext::ColumnSelectionInfo{{1, 11}, {{1, 2}, {6, 2}, {11, 1}}, true};
-    };
+    column->select({{0, 1}, {2, 3}, std::nullopt});
     ASSERT_TRUE(choose(MenuID::edit, "BÜYÜK HARF"));
     EXPECT_EQ(text(document), u"aBCd\neFGh\niJ");
     EXPECT_EQ(document.undoStack()->count(), 1);
-
-    // The find bar takes the rectangle's first non-empty part.
-    find().query = "old";
-    ASSERT_TRUE(choose(MenuID::search, "Bul…"));
-    EXPECT_EQ(find().query, "BC");
+    EXPECT_TRUE(column->isActive()) << "the rectangle stays selected";
 }
 
 } // namespace
