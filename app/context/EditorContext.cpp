@@ -42,4 +42,8 @@ void EditorContext::loadPending(std::vector<EditorDocument*> documents,
     then(true);
 }
 
+void EditorContext::openFile(const QString&, std::function<void(EditorDocument*)> then) {
+    then(nullptr);
+}
+
 } // namespace vendrix::app

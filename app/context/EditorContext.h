@@ -106,6 +106,12 @@ public:
     /// doubles): each document is loaded at once.
     virtual void loadPending(std::vector<EditorDocument*> documents,
                              std::function<void(bool completed)> then);
+    /// Opens the file at `path` as the open command does (a large file is read in the
+    /// background behind its progress panel; a file already open is activated), then calls
+    /// `then` on the main thread with its document, or null when it could not be opened or
+    /// the user cancelled. The document may still be pending: see loadPending. Here (test
+    /// doubles): null at once.
+    virtual void openFile(const QString& path, std::function<void(EditorDocument*)> then);
     /// Recomputes the built-in status-bar fields.
     virtual void refreshStatusBar() = 0;
     /// The owner of the editor settings (font, tabs, theme, display options); null where
