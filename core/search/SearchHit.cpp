@@ -84,11 +84,11 @@ std::u16string SearchHit::makePreview(std::u16string_view text, TextRange line,
         excerpt.erase(0, stripped);
     }
     if (previewColumn) {
-        const std::int64_t inExcerpt = matchLocation - lineStart - start -
-                                       static_cast<std::int64_t>(stripped);
-        *previewColumn = std::clamp<std::int64_t>(inExcerpt, 0,
-                                                  static_cast<std::int64_t>(excerpt.size())) +
-                         (leadingEllipsis ? 1 : 0);
+        const std::int64_t inExcerpt =
+            matchLocation - lineStart - start - static_cast<std::int64_t>(stripped);
+        *previewColumn =
+            std::clamp<std::int64_t>(inExcerpt, 0, static_cast<std::int64_t>(excerpt.size())) +
+            (leadingEllipsis ? 1 : 0);
     }
 
     std::u16string preview;

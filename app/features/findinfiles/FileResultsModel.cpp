@@ -75,9 +75,9 @@ bool FileResultsModel::refreshChanged() {
 const FileResultsModel::File* FileResultsModel::fileAt(const QModelIndex& index) const {
     if (!index.isValid())
         return nullptr;
-    const std::size_t file =
-        index.internalId() == fileRowID ? static_cast<std::size_t>(index.row())
-                                        : static_cast<std::size_t>(index.internalId() - 1);
+    const std::size_t file = index.internalId() == fileRowID
+                                 ? static_cast<std::size_t>(index.row())
+                                 : static_cast<std::size_t>(index.internalId() - 1);
     return file < m_files.size() ? &m_files[file] : nullptr;
 }
 
@@ -138,9 +138,9 @@ QString FileResultsModel::fileText(const File& file) const {
 
 Qt::CheckState FileResultsModel::fileCheckState(const File& file) const {
     const auto checked = std::count(file.checked.begin(), file.checked.end(), true);
-    return checked == 0 ? Qt::Unchecked
+    return checked == 0                                                  ? Qt::Unchecked
            : checked == static_cast<std::ptrdiff_t>(file.checked.size()) ? Qt::Checked
-                                                                          : Qt::PartiallyChecked;
+                                                                         : Qt::PartiallyChecked;
 }
 
 QVariant FileResultsModel::data(const QModelIndex& index, int role) const {
@@ -181,9 +181,9 @@ QVariant FileResultsModel::data(const QModelIndex& index, int role) const {
 bool FileResultsModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::CheckStateRole || !index.isValid())
         return false;
-    const std::size_t fileIndex =
-        hitRow(index) < 0 ? static_cast<std::size_t>(index.row())
-                          : static_cast<std::size_t>(index.internalId() - 1);
+    const std::size_t fileIndex = hitRow(index) < 0
+                                      ? static_cast<std::size_t>(index.row())
+                                      : static_cast<std::size_t>(index.internalId() - 1);
     if (fileIndex >= m_files.size() || !m_files[fileIndex].problem.isEmpty())
         return false;
     File& file = m_files[fileIndex];

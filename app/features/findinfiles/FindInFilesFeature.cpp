@@ -76,9 +76,10 @@ void FindInFilesFeature::attach(EditorContext& context) {
 }
 
 void FindInFilesFeature::contributeMenus(MenuBuilder& builder) {
-    QAction* item = MenuActionTarget::makeAction(
-        MenuCommand{QStringLiteral("Dosyalarda Bul…"), [this] { showPanel(); },
-                    {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H)}});
+    QAction* item =
+        MenuActionTarget::makeAction(MenuCommand{QStringLiteral("Dosyalarda Bul…"),
+                                                 [this] { showPanel(); },
+                                                 {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H)}});
     // Beside the search across tabs when the menu has it, else at its end.
     QMenu* menu = builder.menu(MenuID::search);
     const QList<QAction*> actions = menu->actions();
@@ -106,8 +107,7 @@ void FindInFilesFeature::showPanel() {
         connect(m_panel, &FindInFilesPanel::chooseFolderRequested, this,
                 &FindInFilesFeature::chooseFolder);
         connect(m_panel, &FindInFilesPanel::closeRequested, this, &FindInFilesFeature::closePanel);
-        connect(m_panel, &FindInFilesPanel::resultActivated, this,
-                &FindInFilesFeature::openResult);
+        connect(m_panel, &FindInFilesPanel::resultActivated, this, &FindInFilesFeature::openResult);
     }
     EditorDocument* document = m_ctx->activeDocument();
     if (document && document->fileURL())
@@ -183,8 +183,8 @@ void FindInFilesFeature::startSearch() {
         searchOptions.walk.globs.push_back(std::move(glob));
     m_model.reset(folder);
     m_resultsPattern = *pattern;
-    m_job = new FolderSearchJob(*pattern, {QFile::encodeName(folder).toStdString()},
-                                searchOptions, this);
+    m_job = new FolderSearchJob(*pattern, {QFile::encodeName(folder).toStdString()}, searchOptions,
+                                this);
     connect(m_job, &FolderSearchJob::resultsReady, this, &FindInFilesFeature::takeResults);
     connect(m_job, &FolderSearchJob::finished, this, &FindInFilesFeature::searchFinished);
     m_panel->setRunning(true);
@@ -221,11 +221,10 @@ void FindInFilesFeature::searchFinished() {
     if (!m_panel)
         return;
     m_panel->setRunning(false);
-    const QString counts = m_model.hitCount() == 0
-                               ? QStringLiteral("Eşleşme bulunamadı")
-                               : QStringLiteral("%1 dosyada %2 eşleşme")
-                                     .arg(m_model.filesWithHits())
-                                     .arg(m_model.hitCount());
+    const QString counts = m_model.hitCount() == 0 ? QStringLiteral("Eşleşme bulunamadı")
+                                                   : QStringLiteral("%1 dosyada %2 eşleşme")
+                                                         .arg(m_model.filesWithHits())
+                                                         .arg(m_model.hitCount());
     if (!outcome) {
         m_panel->setStatus(failureText(outcome.error()) + QStringLiteral(" ") + counts);
         return;
@@ -297,9 +296,9 @@ void FindInFilesFeature::replaceChecked() {
         return;
     }
     delete m_replace;
-    m_replace = new ReplaceInTabs(*m_ctx, *m_resultsPattern,
-                                  m_panel->replaceField->text().toStdU16String(),
-                                  std::move(targets), this);
+    m_replace =
+        new ReplaceInTabs(*m_ctx, *m_resultsPattern, m_panel->replaceField->text().toStdU16String(),
+                          std::move(targets), this);
     connect(m_replace, &ReplaceInTabs::finished, this, &FindInFilesFeature::replaceFinished);
     m_panel->setRunning(true);
     m_panel->cancelButton->setEnabled(false);

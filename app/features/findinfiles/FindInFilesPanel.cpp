@@ -53,8 +53,8 @@ FindInFilesPanel::FindInFilesPanel(FileResultsModel& model, QWidget* parent) : Q
     regexBox->setAccessibleName(regexBox->text());
     searchButton = makeButton(QStringLiteral("Ara"), QStringLiteral("Ara"), this);
     cancelButton = makeButton(QStringLiteral("Vazgeç"), QStringLiteral("Aramadan vazgeç"), this);
-    closeButton = makeButton(QStringLiteral("✕"), QStringLiteral("Dosyalarda Bul panelini kapat"),
-                             this);
+    closeButton =
+        makeButton(QStringLiteral("✕"), QStringLiteral("Dosyalarda Bul panelini kapat"), this);
     closeButton->setToolTip(QStringLiteral("Kapat"));
     closeButton->setFixedWidth(28);
     replaceField = makeField(QStringLiteral("Yeni metin"),
@@ -140,8 +140,8 @@ FindInFilesPanel::FindInFilesPanel(FileResultsModel& model, QWidget* parent) : Q
     rows->addWidget(statusLabel);
     rows->addWidget(results, 1);
 
-    QWidget* order[] = {queryField,  caseBox,      wordBox,       regexBox,     searchButton,
-                        cancelButton, replaceField, replaceButton, folderField,  folderButton,
+    QWidget* order[] = {queryField,   caseBox,      wordBox,       regexBox,    searchButton,
+                        cancelButton, replaceField, replaceButton, folderField, folderButton,
                         includeField, excludeField, results,       closeButton};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);

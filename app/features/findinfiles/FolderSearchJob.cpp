@@ -22,19 +22,19 @@ void FolderSearchJob::start() {
     m_thread = std::jthread([this] {
         // No deadline: the user stops a long search with "Vazgeç".
         const SearchBudget budget(INFINITY, m_cancellation);
-        Outcome outcome = FolderSearch::run(m_pattern, m_roots, m_options, budget,
-                                            [this](FileSearchResult&& result) {
-                                                std::lock_guard lock(m_lock);
-                                                m_pending.push_back(std::move(result));
-                                                if (!std::exchange(m_deliveryQueued, true))
-                                                    QMetaObject::invokeMethod(
-                                                        this, [this] { deliver(); },
-                                                        Qt::QueuedConnection);
-                                            });
+        Outcome outcome = FolderSearch::run(
+            m_pattern, m_roots, m_options, budget, [this](FileSearchResult&& result) {
+                std::lock_guard lock(m_lock);
+                m_pending.push_back(std::move(result));
+                if (!std::exchange(m_deliveryQueued, true))
+                    QMetaObject::invokeMethod(
+                        this, [this] { deliver(); }, Qt::QueuedConnection);
+            });
         std::lock_guard lock(m_lock);
         m_finalOutcome = std::move(outcome);
         if (!std::exchange(m_deliveryQueued, true))
-            QMetaObject::invokeMethod(this, [this] { deliver(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { deliver(); }, Qt::QueuedConnection);
     });
 }
 

@@ -49,8 +49,7 @@ void HitItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
         }
         painter->setFont(font);
         painter->setPen(item.palette.color(QPalette::Normal, textRole));
-        painter->drawText(box, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine,
-                          parts[part]);
+        painter->drawText(box, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextSingleLine, parts[part]);
         x += width;
     }
     painter->restore();
