@@ -25,6 +25,7 @@ namespace vendrix::app {
 
 class EditorDocument;
 class EditorTextView;
+class JobRunner;
 class Prompter;
 class ViewOptionsController;
 
@@ -63,6 +64,8 @@ public:
     virtual QWidget* window() const = 0;
     /// Every alert and question goes through it (tests answer it).
     virtual Prompter& prompter() = 0;
+    /// Runs background work with progress and "Vazgeç" (the window's one job runner).
+    virtual JobRunner& jobRunner() = 0;
 
     /// Registers an event handler.
     virtual EditorObservation observe(EditorObservers::Handler handler) = 0;
