@@ -155,7 +155,7 @@ bool FindInFilesFeature::isReplacing() const {
 void FindInFilesFeature::startSearch() {
     if (!m_panel)
         return;
-    delete m_job; // cancels and waits for a running search
+    delete m_job; // cancels a running search
     SearchOptions options;
     options.query = m_panel->queryField->text().toStdU16String();
     options.isRegex = m_panel->regexBox->isChecked();
@@ -183,8 +183,8 @@ void FindInFilesFeature::startSearch() {
         searchOptions.walk.globs.push_back(std::move(glob));
     m_model.reset(folder);
     m_resultsPattern = *pattern;
-    m_job = new FolderSearchJob(*pattern, {QFile::encodeName(folder).toStdString()}, searchOptions,
-                                this);
+    m_job = new FolderSearchJob(m_ctx->jobRunner(), *pattern,
+                                {QFile::encodeName(folder).toStdString()}, searchOptions, this);
     connect(m_job, &FolderSearchJob::resultsReady, this, &FindInFilesFeature::takeResults);
     connect(m_job, &FolderSearchJob::finished, this, &FindInFilesFeature::searchFinished);
     m_panel->setRunning(true);

@@ -1,30 +1,30 @@
 #pragma once
 
+#include "app/context/JobRunner.h"
 #include "core/files/FolderSearch.h"
 
 #include <QObject>
 
 #include <expected>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vendrix::app {
 
-/// One search over folders on disk, run off the main thread: the core's FolderSearch (which
-/// spreads the files over its own pool) with a cancellation token. Results arrive on the main
-/// thread in path order, in batches (resultsReady, then takeResults()); finished() follows the
-/// last batch. Destroying the job cancels the search and waits for it.
+/// One search over folders on disk as a job of the window's runner: the core's FolderSearch
+/// (which spreads the files over its own threads) with a cancellation token. Results arrive on
+/// the main thread in path order, in batches (resultsReady, then takeResults()); finished()
+/// follows the last batch. Destroying the job cancels the search; the worker then touches
+/// nothing of it.
 class FolderSearchJob final : public QObject {
     Q_OBJECT
 
 public:
     using Outcome = std::expected<FolderSearchSummary, SearchFailure>;
 
-    FolderSearchJob(SearchPattern pattern, std::vector<std::string> roots,
+    FolderSearchJob(JobRunner& runner, SearchPattern pattern, std::vector<std::string> roots,
                     FolderSearchOptions options, QObject* parent = nullptr);
     ~FolderSearchJob() override;
     FolderSearchJob(const FolderSearchJob&) = delete;
@@ -34,7 +34,7 @@ public:
     /// Asks the search to stop; finished() follows with `cancelled` (or the summary, when it
     /// had already ended).
     void cancel();
-    bool isRunning() const { return m_started && !m_outcome; }
+    bool isRunning() const { return m_handle.isValid() && !m_outcome; }
     /// The results delivered since the last call, in path order.
     std::vector<FileSearchResult> takeResults();
     /// Set once finished() was emitted.
@@ -45,19 +45,17 @@ signals:
     void finished();
 
 private:
+    struct Shared;
     void deliver();
+    void done(std::optional<Outcome> outcome);
 
+    JobRunner& m_runner;
     SearchPattern m_pattern;
     std::vector<std::string> m_roots;
     FolderSearchOptions m_options;
-    std::shared_ptr<SearchCancellation> m_cancellation = std::make_shared<SearchCancellation>();
-    std::mutex m_lock;
-    std::vector<FileSearchResult> m_pending;
-    std::optional<Outcome> m_finalOutcome;
-    bool m_deliveryQueued = false;
-    bool m_started = false;
+    std::shared_ptr<Shared> m_shared;
+    JobHandle m_handle;
     std::optional<Outcome> m_outcome;
-    std::jthread m_thread;
 };
 
 } // namespace vendrix::app
