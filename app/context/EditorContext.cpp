@@ -42,7 +42,7 @@ void EditorContext::loadPending(std::vector<EditorDocument*> documents,
     then(true);
 }
 
-void EditorContext::openFile(const QString&, std::function<void(EditorDocument*)> then) {
+void EditorContext::openFile(const QString&, FileOpened then) {
     then(nullptr);
 }
 

@@ -114,7 +114,8 @@ public:
     /// `then` on the main thread with its document, or null when it could not be opened or
     /// the user cancelled. The document may still be pending: see loadPending. Here (test
     /// doubles): null at once.
-    virtual void openFile(const QString& path, std::function<void(EditorDocument*)> then);
+    using FileOpened = std::function<void(EditorDocument* document)>;
+    virtual void openFile(const QString& path, FileOpened then);
     /// Recomputes the built-in status-bar fields.
     virtual void refreshStatusBar() = 0;
     /// The owner of the editor settings (font, tabs, theme, display options); null where

@@ -91,7 +91,7 @@ public:
     void activate(EditorDocument& document) override;
     void loadPending(std::vector<EditorDocument*> documents,
                      std::function<void(bool completed)> then) override;
-    void openFile(const QString& path, std::function<void(EditorDocument*)> then) override;
+    void openFile(const QString& path, FileOpened then) override;
     void refreshStatusBar() override;
     ViewOptionsController* viewOptions() override { return m_viewOptions.get(); }
     SettingsBacking* settingsBacking() const override { return m_settings; }

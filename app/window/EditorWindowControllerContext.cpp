@@ -106,8 +106,7 @@ bool EditorWindowController::applyEdits(EditorDocument& document, std::vector<Te
     return applied;
 }
 
-void EditorWindowController::openFile(const QString& path,
-                                      std::function<void(EditorDocument*)> then) {
+void EditorWindowController::openFile(const QString& path, FileOpened then) {
     openFiles({path});
     auto done = [this, path, then = std::move(then)] { then(documentForFile(path)); };
     if (isOpening() || !m_queuedOpens.isEmpty())

@@ -300,8 +300,7 @@ void FindInFilesFeature::replaceChecked() {
         new ReplaceInTabs(*m_ctx, *m_resultsPattern, m_panel->replaceField->text().toStdU16String(),
                           std::move(targets), this);
     connect(m_replace, &ReplaceInTabs::finished, this, &FindInFilesFeature::replaceFinished);
-    m_panel->setRunning(true);
-    m_panel->cancelButton->setEnabled(false);
+    // The buttons stay as they are (the focus too): a second replace waits for this one.
     m_panel->setStatus(QStringLiteral("Sekmelerde değiştiriliyor…"));
     m_replace->start();
 }
@@ -311,10 +310,8 @@ void FindInFilesFeature::replaceFinished() {
         return;
     const QString summary = m_replace->summary();
     const QString detail = m_replace->detail();
-    if (m_panel) {
-        m_panel->setRunning(false);
+    if (m_panel)
         m_panel->setStatus(summary + QStringLiteral(" (kaydedilmedi)"));
-    }
     m_ctx->prompter().alert(summary, detail, PromptRequest::Style::informational);
 }
 
