@@ -2,6 +2,7 @@
 
 #include "app/context/EditorFeature.h"
 #include "app/features/columnselection/ColumnSelectionFeature.h"
+#include "app/features/findinfiles/FindInFilesFeature.h"
 #include "app/features/formatting/FormattingFeature.h"
 #include "app/features/highlighting/HighlightingFeature.h"
 #include "app/features/lines/LinesFeature.h"
@@ -21,6 +22,8 @@ const std::vector<FeatureSlot>& featureSlots() {
          []() -> std::unique_ptr<EditorFeature> { return std::make_unique<SearchFeature>(); }},
         {"lines",
          []() -> std::unique_ptr<EditorFeature> { return std::make_unique<LinesFeature>(); }},
+        {"findInFiles",
+         []() -> std::unique_ptr<EditorFeature> { return std::make_unique<FindInFilesFeature>(); }},
         {"columnSelection",
          []() -> std::unique_ptr<EditorFeature> {
              return std::make_unique<ColumnSelectionFeature>();

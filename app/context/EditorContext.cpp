@@ -40,4 +40,8 @@ void EditorContext::loadPending(std::vector<EditorDocument*> documents,
     then(true);
 }
 
+void EditorContext::openFile(const QString&, FileOpened then) {
+    then(nullptr);
+}
+
 } // namespace vendrix::app

@@ -25,6 +25,7 @@ namespace vendrix::app {
 
 class EditorDocument;
 class EditorTextView;
+class JobRunner;
 class Prompter;
 class ViewOptionsController;
 
@@ -63,6 +64,8 @@ public:
     virtual QWidget* window() const = 0;
     /// Every alert and question goes through it (tests answer it).
     virtual Prompter& prompter() = 0;
+    /// Runs background work with progress and "Vazgeç" (the window's one job runner).
+    virtual JobRunner& jobRunner() = 0;
 
     /// Registers an event handler.
     virtual EditorObservation observe(EditorObservers::Handler handler) = 0;
@@ -106,6 +109,13 @@ public:
     /// doubles): each document is loaded at once.
     virtual void loadPending(std::vector<EditorDocument*> documents,
                              std::function<void(bool completed)> then);
+    /// Opens the file at `path` as the open command does (a large file is read in the
+    /// background behind its progress panel; a file already open is activated), then calls
+    /// `then` on the main thread with its document, or null when it could not be opened or
+    /// the user cancelled. The document may still be pending: see loadPending. Here (test
+    /// doubles): null at once.
+    using FileOpened = std::function<void(EditorDocument* document)>;
+    virtual void openFile(const QString& path, FileOpened then);
     /// Recomputes the built-in status-bar fields.
     virtual void refreshStatusBar() = 0;
     /// The owner of the editor settings (font, tabs, theme, display options); null where

@@ -1,6 +1,6 @@
 #include "app/window/BackgroundOpen.h"
 
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "core/formatting/FormatProgress.h"
 
 #include <QWidget>
@@ -32,9 +32,9 @@ BackgroundOpen::BackgroundOpen(QWidget* panelParent, QString path, QString name,
                                                     name] {
         if (m_finished.load(std::memory_order_acquire))
             return;
-        m_panel = new OpenFormattingPanel(panelParent, title(name), m_progress);
+        m_panel = new ProgressPanel(panelParent, title(name), m_progress);
         m_panel->setAttribute(Qt::WA_DeleteOnClose, false);
-        m_panel->onCancel = [this] { cancel(); };
+        QObject::connect(m_panel, &ProgressPanel::cancelRequested, [this] { cancel(); });
         m_panel->present();
     });
     m_panelTimer.start(std::max(panelDelayMilliseconds, 0));

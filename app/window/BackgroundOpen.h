@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/window/WindowFiles.h"
 
 #include <QObject>
@@ -49,7 +49,7 @@ public:
     void cancel();
     const QString& path() const { return m_path; }
     /// The progress panel, once it has appeared.
-    OpenFormattingPanel* panel() const { return m_panel; }
+    ProgressPanel* panel() const { return m_panel; }
     /// The panel's title for a file name.
     static QString title(const QString& name);
     /// Runs `step` once `busy` answers false, asking again every 50 ms from `context`'s
@@ -64,7 +64,7 @@ private:
     std::function<void(Result)> m_done;
     std::optional<Result> m_result; // written by the worker before it sets m_finished
     std::atomic<bool> m_finished{false};
-    QPointer<OpenFormattingPanel> m_panel;
+    QPointer<ProgressPanel> m_panel;
     QTimer m_panelTimer;
     std::thread m_worker;
 };

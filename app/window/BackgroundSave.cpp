@@ -1,6 +1,6 @@
 #include "app/window/BackgroundSave.h"
 
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "core/formatting/FormatProgress.h"
 
 #include <QEventLoop>
@@ -73,14 +73,14 @@ BackgroundSave::Result BackgroundSave::run(const Request& request, QWidget* pare
     else
         preparation.start();
 
-    QPointer<OpenFormattingPanel> panel;
+    QPointer<ProgressPanel> panel;
     QTimer panelTimer;
     panelTimer.setSingleShot(true);
     QObject::connect(&panelTimer, &QTimer::timeout, [&] {
         if (finished.load(std::memory_order_acquire))
             return;
-        panel = new OpenFormattingPanel(parent, request.title, progress);
-        panel->onCancel = [progress] { progress->cancel(); };
+        panel = new ProgressPanel(parent, request.title, progress);
+        QObject::connect(panel, &ProgressPanel::cancelRequested, [progress] { progress->cancel(); });
         panel->present();
         if (options.panelShown)
             options.panelShown(*panel);

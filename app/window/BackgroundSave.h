@@ -14,7 +14,7 @@ class QWidget;
 
 namespace vendrix::app {
 
-class OpenFormattingPanel;
+class ProgressPanel;
 
 /// Saves a snapshot of a document's text on a worker thread: encoded piece by piece straight
 /// into the file (TextFileSaver). The snapshot is a chunked copy; copying a large text for it
@@ -44,7 +44,7 @@ public:
         /// Test seam, handed to the writer (UserFileWriteOptions::fault); runs on the worker.
         std::function<int(std::string_view operation)> fault;
         /// Called when the progress panel appears.
-        std::function<void(OpenFormattingPanel& panel)> panelShown;
+        std::function<void(ProgressPanel& panel)> panelShown;
     };
     using Result = std::expected<UserFileWriteResult, TextFileSaveFailure>;
 

@@ -3,6 +3,7 @@
 #include "app/window/BarFocusCycle.h"
 #include "app/platform/FileWatcher.h"
 #include "app/window/OpenFormattingQueue.h"
+#include "app/jobs/PoolJobRunner.h"
 
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
@@ -59,12 +60,15 @@ private:
     Prompter& m_inner;
 };
 
+JobRunner& EditorWindowController::jobRunner() { return *m_jobs; }
+
 Prompter& EditorWindowController::prompter() {
     return *m_guardedPrompter;
 }
 
 EditorWindowController::EditorWindowController(Options options, QObject* parent)
-    : QObject(parent), m_settings(options.settings), m_recentFiles(options.recentFiles) {
+    : QObject(parent), m_jobs(std::make_unique<PoolJobRunner>()), m_settings(options.settings),
+      m_recentFiles(options.recentFiles) {
     buildWindow();
     if (!options.prompter) {
         m_ownPrompter = std::make_unique<MessageBoxPrompter>(m_window.get());

@@ -40,9 +40,10 @@ class EditorTextView;
 class LineNumberRulerView;
 class FileWatcher;
 class MenuBuilder;
-class OpenFormattingPanel;
+class ProgressPanel;
 class RecentFiles;
 class OpenFormattingQueue;
+class PoolJobRunner;
 class StatusBarView;
 class TabBarView;
 class ViewOptionsController;
@@ -76,6 +77,7 @@ public:
     EditorTextView* textView() const override { return m_textView; }
     QWidget* window() const override;
     Prompter& prompter() override;
+    JobRunner& jobRunner() override;
     EditorObservation observe(EditorObservers::Handler handler) override;
     std::shared_ptr<StatusBarField> addStatusField(const QString& id, int minWidth) override;
     void showMessage(const QString& message, double seconds) override;
@@ -89,6 +91,7 @@ public:
     void activate(EditorDocument& document) override;
     void loadPending(std::vector<EditorDocument*> documents,
                      std::function<void(bool completed)> then) override;
+    void openFile(const QString& path, FileOpened then) override;
     void refreshStatusBar() override;
     ViewOptionsController* viewOptions() override { return m_viewOptions.get(); }
     SettingsBacking* settingsBacking() const override { return m_settings; }
@@ -180,7 +183,7 @@ public:
     /// True while a save of `document` runs (closing and reloading it wait for it).
     bool isSaving(const EditorDocument& document) const;
     /// The progress panel of the running save, once shown.
-    OpenFormattingPanel* saveProgressPanel() const;
+    ProgressPanel* saveProgressPanel() const;
     /// How long a save runs before its progress panel appears.
     int saveProgressDelayMilliseconds = 500;
     /// The main-thread time one step of copying a large text for a save takes before it lets
@@ -288,6 +291,8 @@ private:
     /// Runs a dialog's own event loop with open and quit requests queued meanwhile.
     template <typename F> auto whilePrompting(F&& run);
 
+    /// Runs the background jobs; goes last, after every owner of a job.
+    std::unique_ptr<PoolJobRunner> m_jobs;
     std::unique_ptr<QMainWindow> m_window;
     std::unique_ptr<Prompter> m_ownPrompter;
     std::unique_ptr<GuardedPrompter> m_guardedPrompter;
@@ -312,7 +317,7 @@ private:
     std::vector<QPointer<QAction>> m_textMenuItems;
     /// Documents whose save is running.
     std::vector<const EditorDocument*> m_saving;
-    QPointer<OpenFormattingPanel> m_savePanel;
+    QPointer<ProgressPanel> m_savePanel;
 
     std::vector<std::unique_ptr<EditorDocument>> m_documents;
     int m_activeIndex = -1;

@@ -106,6 +106,16 @@ bool EditorWindowController::applyEdits(EditorDocument& document, std::vector<Te
     return applied;
 }
 
+void EditorWindowController::openFile(const QString& path, FileOpened then) {
+    openFiles({path});
+    auto done = [this, path, then = std::move(then)] { then(documentForFile(path)); };
+    if (isOpening() || !m_queuedOpens.isEmpty())
+        connect(this, &EditorWindowController::openingFinished, this, done,
+                Qt::SingleShotConnection);
+    else
+        done();
+}
+
 void EditorWindowController::setLanguage(std::optional<std::string> languageID,
                                          EditorDocument& document) {
     if (document.languageID() == languageID)

@@ -2,7 +2,7 @@
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/window/BackgroundSave.h"
 #include "app/window/WindowFiles.h"
 #include "app/window/WindowMessages.h"
@@ -117,7 +117,7 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
     BackgroundSave::Options options;
     options.panelDelayMilliseconds = saveProgressDelayMilliseconds;
     options.fault = saveFault;
-    options.panelShown = [this](OpenFormattingPanel& panel) { m_savePanel = &panel; };
+    options.panelShown = [this](ProgressPanel& panel) { m_savePanel = &panel; };
     m_saving.push_back(&document);
     document.holdChunks();
     std::optional<TextChunkSnapshot> written;
@@ -192,6 +192,6 @@ bool EditorWindowController::isSaving(const EditorDocument& document) const {
     return std::find(m_saving.begin(), m_saving.end(), &document) != m_saving.end();
 }
 
-OpenFormattingPanel* EditorWindowController::saveProgressPanel() const { return m_savePanel; }
+ProgressPanel* EditorWindowController::saveProgressPanel() const { return m_savePanel; }
 
 } // namespace vendrix::app

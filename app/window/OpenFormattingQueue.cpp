@@ -137,14 +137,14 @@ void OpenFormattingQueue::startNext() {
     });
 
     // The panel is made while the worker already runs.
-    auto* panel = new OpenFormattingPanel(
+    auto* panel = new ProgressPanel(
         m_editor.window(), quoted(nameOf(m_current->file)) + QStringLiteral(" güzelleştiriliyor…"),
         m_progress);
     std::weak_ptr<FormatProgress> weak = m_progress;
-    panel->onCancel = [weak] {
+    QObject::connect(panel, &ProgressPanel::cancelRequested, [weak] {
         if (auto progress = weak.lock())
             progress->cancel();
-    };
+    });
     m_panel = panel;
     panel->present();
 }

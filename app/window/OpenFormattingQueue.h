@@ -1,7 +1,8 @@
 #pragma once
 
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/window/WindowHooks.h"
+#include "core/formatting/FormatError.h"
 #include "core/formatting/FormatIndent.h"
 #include "core/formatting/OpenPrettyCandidate.h"
 #include "core/persistence/EditorSettings.h"
@@ -63,7 +64,7 @@ public:
     /// The last finished job: "path", "result" ("pretty", "cancelled" or "invalid"), "ms", and
     /// for an invalid file "line", "column" and "message".
     const QVariantMap& lastOutcome() const { return m_lastOutcome; }
-    OpenFormattingPanel* panel() const { return m_panel; }
+    ProgressPanel* panel() const { return m_panel; }
     bool isRunning() const { return m_current.has_value(); }
     std::size_t queuedCount() const { return m_queue.size(); }
 
@@ -83,7 +84,7 @@ private:
     std::optional<OpenFormattingJob> m_current;
     std::shared_ptr<FormatProgress> m_progress;
     QElapsedTimer m_startedAt;
-    QPointer<OpenFormattingPanel> m_panel;
+    QPointer<ProgressPanel> m_panel;
     std::thread m_worker;
     /// Frees the text a formatted file no longer needs.
     std::thread m_release;

@@ -57,7 +57,7 @@ OpenRun openPretty(const QString& path) {
         // Sleeps until an event comes (the panel's timer, the worker's result), as the
         // application's own loop does; spinning here would take a core from the worker.
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        if (OpenFormattingPanel* panel = controller.openFormatting().panel()) {
+        if (ProgressPanel* panel = controller.openFormatting().panel()) {
             refreshes = panel->refreshCount();
             formattingMs = timer.elapsed();
         }
@@ -122,10 +122,10 @@ int main(int argc, char** argv) {
         file.write(oneLineJSON(20 << 20));
     }
     const OpenRun twenty = openPretty(path);
-    if (twenty.formatMs < OpenFormattingPanel::refreshMilliseconds)
+    if (twenty.formatMs < ProgressPanel::refreshMilliseconds)
         std::printf("progress bar while formatting 20 MB: the job took %lld ms, less than one "
                     "refresh interval (%d ms)\n",
-                    static_cast<long long>(twenty.formatMs), OpenFormattingPanel::refreshMilliseconds);
+                    static_cast<long long>(twenty.formatMs), ProgressPanel::refreshMilliseconds);
     else
         std::printf("progress-bar refreshes per second while formatting 20 MB: %.1f (timer: 10)\n",
                     twenty.refreshesPerSecond);

@@ -16,6 +16,11 @@ WorkQueue::WorkQueue(std::string label, unsigned workerCount) : m_label(std::mov
     }
 }
 
+WorkQueue& WorkQueue::shared() {
+    static WorkQueue queue("vendrix.work", std::max(4u, std::thread::hardware_concurrency()));
+    return queue;
+}
+
 WorkQueue::~WorkQueue() {
     {
         std::lock_guard lock(m_lock);

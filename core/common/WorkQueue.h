@@ -25,6 +25,10 @@ public:
     WorkQueue(const WorkQueue&) = delete;
     WorkQueue& operator=(const WorkQueue&) = delete;
 
+    /// The process's one pool of workers (as many as the machine has cores, at least four),
+    /// which the shell's job runner and the background searches share. Created on first use.
+    [[nodiscard]] static WorkQueue& shared();
+
     /// Queues `work` to run on a worker.
     void async(std::function<void()> work);
     [[nodiscard]] const std::string& label() const { return m_label; }

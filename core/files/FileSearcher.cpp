@@ -143,8 +143,8 @@ FileSearcher::search(const std::string& path, std::int64_t limit, const SearchBu
             result.truncated = (*found)->truncated;
             result.hits.reserve((*found)->hits.size());
             for (Utf8Hit& hit : (*found)->hits)
-                result.hits.push_back(
-                    FileHit{hit.line, hit.column, length, std::move(hit.preview)});
+                result.hits.push_back(FileHit{hit.line, hit.column, length, std::move(hit.preview),
+                                              hit.previewColumn});
             return result;
         }
     }
@@ -166,8 +166,8 @@ FileSearcher::search(const std::string& path, std::int64_t limit, const SearchBu
     result.truncated = searched->truncated;
     result.hits.reserve(searched->hits.size());
     for (SearchHit& hit : searched->hits)
-        result.hits.push_back(
-            FileHit{hit.line, hit.column, hit.range.length, std::move(hit.preview)});
+        result.hits.push_back(FileHit{hit.line, hit.column, hit.range.length,
+                                      std::move(hit.preview), hit.previewColumn});
     return result;
 }
 

@@ -22,6 +22,8 @@ struct FileHit {
     std::int64_t column = 0;
     std::int64_t length = 0;
     std::u16string preview;
+    /// Where the match starts in `preview`.
+    std::int64_t previewColumn = 0;
 
     friend bool operator==(const FileHit&, const FileHit&) = default;
 };

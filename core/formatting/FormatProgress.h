@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/ProgressToken.h"
 #include "core/formatting/FormatError.h"
 
 #include <cstdint>
@@ -16,7 +17,7 @@ namespace vendrix {
 /// A worker binds the job's progress object for the duration of a formatter call with a
 /// `FormatProgress::Scope`; formatters find it through `current()`, so concurrent jobs on
 /// different threads each see their own.
-class FormatProgress {
+class FormatProgress : public ProgressToken {
 public:
     /// The message of the error a cancelled formatter returns.
     static constexpr std::u16string_view cancelledMessage = u"İptal edildi";
@@ -24,16 +25,6 @@ public:
     FormatProgress() = default;
     FormatProgress(const FormatProgress&) = delete;
     FormatProgress& operator=(const FormatProgress&) = delete;
-
-    /// The completed fraction, 0...1; it never goes down.
-    [[nodiscard]] double fraction() const;
-    [[nodiscard]] bool isCancelled() const;
-    /// Asks the job to stop; never cleared again.
-    void cancel();
-
-    /// Maps `done` of `total` onto the phase range from...to and raises the fraction to it
-    /// (never lowers it). A total below 1 counts as complete. Returns false when cancelled.
-    bool step(std::int64_t done, std::int64_t total, double from, double to);
 
     /// The progress object bound on this thread, or null when the caller bound none.
     [[nodiscard]] static FormatProgress* current();
@@ -88,11 +79,6 @@ public:
         double m_from, m_to;
         std::int64_t m_next = 0;
     };
-
-private:
-    mutable std::mutex m_lock;
-    double m_fraction = 0;
-    bool m_cancelled = false;
 };
 
 } // namespace vendrix

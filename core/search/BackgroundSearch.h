@@ -10,8 +10,8 @@
 
 namespace vendrix {
 
-/// The process-wide search queue "vendrix.search", created on first use, with as many
-/// workers as the machine has cores (at least two).
+/// The queue searches run on: the process's one pool of workers (WorkQueue::shared()), which
+/// the shell's job runner uses too.
 [[nodiscard]] WorkQueue& searchQueue();
 
 /// Runs search work off the main thread under a fresh budget and hands the result back

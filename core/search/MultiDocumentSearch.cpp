@@ -49,7 +49,8 @@ MultiDocumentSearch::search(const SearchPattern& pattern, std::span<const Search
             hit.range = range;
             hit.line = line;
             hit.column = range.location - index.lineStart(line);
-            hit.preview = SearchHit::makePreview(text, index.range(line), range.location);
+            hit.preview =
+                SearchHit::makePreview(text, index.range(line), range.location, &hit.previewColumn);
             result.hits.push_back(std::move(hit));
         }
     }

@@ -55,7 +55,7 @@ void widenToCharacters(std::u16string_view line, std::int64_t& start, std::int64
 } // namespace
 
 std::u16string SearchHit::makePreview(std::u16string_view text, TextRange line,
-                                      std::int64_t matchLocation) {
+                                      std::int64_t matchLocation, std::int64_t* previewColumn) {
     const auto textLength = static_cast<std::int64_t>(text.size());
     const std::int64_t lineStart = std::clamp<std::int64_t>(line.location, 0, textLength);
     const std::int64_t lineEnd = std::clamp<std::int64_t>(line.end(), lineStart, textLength);
@@ -78,10 +78,18 @@ std::u16string SearchHit::makePreview(std::u16string_view text, TextRange line,
     std::u16string excerpt(
         lineText.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
     std::replace(excerpt.begin(), excerpt.end(), u'\t', u' ');
-    if (!leadingEllipsis)
-        excerpt.erase(0, excerpt.find_first_not_of(u' ') == std::u16string::npos
-                             ? excerpt.size()
-                             : excerpt.find_first_not_of(u' '));
+    std::size_t stripped = 0;
+    if (!leadingEllipsis) {
+        stripped = std::min(excerpt.find_first_not_of(u' '), excerpt.size());
+        excerpt.erase(0, stripped);
+    }
+    if (previewColumn) {
+        const std::int64_t inExcerpt =
+            matchLocation - lineStart - start - static_cast<std::int64_t>(stripped);
+        *previewColumn =
+            std::clamp<std::int64_t>(inExcerpt, 0, static_cast<std::int64_t>(excerpt.size())) +
+            (leadingEllipsis ? 1 : 0);
+    }
 
     std::u16string preview;
     preview.reserve(excerpt.size() + 2);

@@ -406,7 +406,8 @@ Utf8LiteralSearch::searchIfUtf8(std::string_view bytes, std::int64_t limit,
         previousHit = found;
         previousColumn = hit.column;
         hit.preview = SearchHit::makePreview(
-            lineText, TextRange{0, static_cast<std::int64_t>(lineText.size())}, hit.column);
+            lineText, TextRange{0, static_cast<std::int64_t>(lineText.size())}, hit.column,
+            &hit.previewColumn);
         result.hits.push_back(std::move(hit));
         position = match->end;
         if ((result.hits.size() & 2047) == 0)

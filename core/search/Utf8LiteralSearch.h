@@ -20,6 +20,8 @@ struct Utf8Hit {
     std::int64_t line = 0;
     std::int64_t column = 0;
     std::u16string preview;
+    /// Where the match starts in `preview`.
+    std::int64_t previewColumn = 0;
 
     friend bool operator==(const Utf8Hit&, const Utf8Hit&) = default;
 };

@@ -2,7 +2,7 @@
 
 #include "app/context/EditorContext.h"
 #include "app/context/MenuBuilder.h"
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/context/Prompter.h"
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"

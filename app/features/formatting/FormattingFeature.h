@@ -3,7 +3,7 @@
 #include "app/context/EditorFeature.h"
 #include "app/context/EditorObservation.h"
 #include "app/context/IndentChoice.h"
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/features/formatting/FormattingCommand.h"
 #include "core/common/TextRange.h"
 
@@ -62,7 +62,7 @@ public:
     /// Whether the command titled `title` is enabled now.
     bool isEnabled(const QString& title) const;
     /// The progress panel of the running background job, if any.
-    OpenFormattingPanel* panel() const { return m_panel; }
+    ProgressPanel* panel() const { return m_panel; }
 
 private:
     struct Target {
@@ -106,7 +106,7 @@ private:
     std::optional<Job> m_job;
     std::uint64_t m_serial = 0;
     std::thread m_worker;
-    QPointer<OpenFormattingPanel> m_panel;
+    QPointer<ProgressPanel> m_panel;
 };
 
 } // namespace vendrix::app

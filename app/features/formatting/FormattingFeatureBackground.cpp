@@ -1,7 +1,7 @@
 #include "app/features/formatting/FormattingFeature.h"
 
 #include "app/context/EditorContext.h"
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/document/EditorDocument.h"
 #include "core/formatting/FormatProgress.h"
 
@@ -21,15 +21,15 @@ void FormattingFeature::startBackground(EditorDocument& document,
     m_job = std::move(job);
     show(QStringLiteral("Biçimlendiriliyor…"));
 
-    auto* panel = new OpenFormattingPanel(m_context->window(),
+    auto* panel = new ProgressPanel(m_context->window(),
                                           QStringLiteral("“%1” biçimlendiriliyor…")
                                               .arg(document.displayName()),
                                           m_job->progress);
     std::weak_ptr<FormatProgress> weak = m_job->progress;
-    panel->onCancel = [weak] {
+    QObject::connect(panel, &ProgressPanel::cancelRequested, [weak] {
         if (auto progress = weak.lock())
             progress->cancel();
-    };
+    });
     m_panel = panel;
     panel->present();
 

@@ -1,6 +1,6 @@
 #include "app/context/MenuActionTarget.h"
 #include "app/context/MenuBuilder.h"
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/features/formatting/FormattingFeature.h"
 #include "core/persistence/SettingsBacking.h"
 #include "tests/app/window/WindowTestSupport.h"

@@ -111,7 +111,7 @@ TEST_F(OpenFormattingQueueTest, CandidatesRunOneAtATimeAndAQueuedFileIsNotOpened
     EXPECT_TRUE(queue().isRunning());
     EXPECT_EQ(queue().queuedCount(), 1u);
     EXPECT_TRUE(queue().isQueued(a) && queue().isQueued(b));
-    OpenFormattingPanel* firstPanel = queue().panel();
+    ProgressPanel* firstPanel = queue().panel();
     ASSERT_NE(firstPanel, nullptr);
     EXPECT_EQ(firstPanel->title(), "“a.json” güzelleştiriliyor…");
     EXPECT_EQ(firstPanel->size(), QSize(380, 110));

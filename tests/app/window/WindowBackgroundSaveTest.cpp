@@ -2,7 +2,7 @@
 // progress panel's cancel, and failures reported on the worker's behalf.
 #include "WindowTestSupport.h"
 
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/window/WindowMessages.h"
 #include "core/text/TextChunkCache.h"
 
@@ -197,7 +197,7 @@ TEST_F(WindowBackgroundSaveTest, CancelFromTheProgressPanelLeavesTheOldFile) {
     holdWorkerAt("fsync", cancelled);
     QString panelTitle;
     QTimer::singleShot(50, controller.get(), [&] {
-        OpenFormattingPanel* panel = controller->saveProgressPanel();
+        ProgressPanel* panel = controller->saveProgressPanel();
         EXPECT_NE(panel, nullptr);
         if (panel) {
             panelTitle = panel->title();

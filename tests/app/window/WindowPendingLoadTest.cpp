@@ -3,7 +3,7 @@
 #include "WindowTestSupport.h"
 #include "WorkerGate.h"
 
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/features/search/FindController.h"
 #include "app/window/BackgroundOpen.h"
 
@@ -68,7 +68,7 @@ protected:
     bool waitIdle() {
         return waitFor([this] { return !find->isBusy() && !controller->isOpening(); });
     }
-    OpenFormattingPanel* panel() {
+    ProgressPanel* panel() {
         waitFor([this] {
             return controller->backgroundLoad() && controller->backgroundLoad()->panel();
         });
@@ -95,7 +95,7 @@ TEST_F(WindowPendingLoadTest, FindInAllTabsReadsAHiddenLargeTabOnTheWorkerThenFi
     // Being read: the window goes on, the search waits, the panel names the file.
     EXPECT_TRUE(find->isBusy());
     EXPECT_FALSE(big->isLoaded());
-    OpenFormattingPanel* progress = panel();
+    ProgressPanel* progress = panel();
     ASSERT_NE(progress, nullptr);
     EXPECT_EQ(progress->title(), "“big.txt” açılıyor…");
     gate->release();
@@ -124,7 +124,7 @@ TEST_F(WindowPendingLoadTest, CancellingTheReadLeavesTheTabOutAndSaysSo) {
     hold();
     find->findInAllTabs();
     ASSERT_TRUE(gate->waitReached());
-    OpenFormattingPanel* progress = panel();
+    ProgressPanel* progress = panel();
     ASSERT_NE(progress, nullptr);
     progress->cancelButton()->click();
     gate->release();

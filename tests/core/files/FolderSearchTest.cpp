@@ -18,7 +18,7 @@ void PrintTo(const FileSearchResult& result, std::ostream* out) {
          << result.errnoValue << (result.truncated ? " truncated" : "") << " hits:";
     for (const FileHit& hit : result.hits)
         *out << " (" << hit.line << ":" << hit.column << "+" << hit.length << " "
-             << test::u8(hit.preview) << ")";
+             << test::u8(hit.preview) << " @" << hit.previewColumn << ")";
 }
 
 namespace {
@@ -78,23 +78,23 @@ TEST(FolderSearchTest, DecodesEachFileAsTheEditorOpensIt) {
     ASSERT_TRUE(found.summary.has_value());
     const std::string base = root.string() + "/";
     std::vector<FileSearchResult> expected{
-        {base + "a-utf16.txt", Status::searched, {{1, 0, 7, u"Include"}}, false, 0},
+        {base + "a-utf16.txt", Status::searched, {{1, 0, 7, u"Include", 0}}, false, 0},
         {base + "b-1254.txt",
          Status::searched,
-         {{0, 4, 7, u16("\xC3\xA7\x61\xC4\x9F include")}},
+         {{0, 4, 7, u16("\xC3\xA7\x61\xC4\x9F include"), 4}},
          false,
          0},
         {base + "c-binary.bin", Status::binary, {}, false, 0},
         {base + "d-large.txt", Status::tooLarge, {}, false, EFBIG},
         {base + "e-turkish.txt",
          Status::searched,
-         {{0, 0, 7, u16("\xC4\xB0NCLUDE \xC4\xB1nclude")},
-          {0, 8, 7, u16("\xC4\xB0NCLUDE \xC4\xB1nclude")}},
+         {{0, 0, 7, u16("\xC4\xB0NCLUDE \xC4\xB1nclude"), 0},
+          {0, 8, 7, u16("\xC4\xB0NCLUDE \xC4\xB1nclude"), 8}},
          false,
          0},
         {base + "f-ascii.c",
          Status::searched,
-         {{0, 1, 7, u"#include <a>"}, {1, 2, 7, u"#INCLUDE"}},
+         {{0, 1, 7, u"#include <a>", 1}, {1, 2, 7, u"#INCLUDE", 1}},
          false,
          0},
     };
@@ -157,7 +157,8 @@ std::vector<FileSearchResult> sequentialReference(const SearchPattern& pattern,
         auto found = MultiDocumentSearch::search(pattern, std::span(&document, 1), limit - total,
                                                  SearchBudget::unlimited());
         for (const SearchHit& hit : found->hits)
-            result.hits.push_back({hit.line, hit.column, hit.range.length, hit.preview});
+            result.hits.push_back(
+                {hit.line, hit.column, hit.range.length, hit.preview, hit.previewColumn});
         result.truncated = found->truncated;
         truncated = truncated || found->truncated;
         total += static_cast<std::int64_t>(result.hits.size());

@@ -94,6 +94,24 @@ TEST(SearchHitTest, PreviewFramesLongLinesAndKeepsCharactersWhole) {
     EXPECT_EQ(SearchHit::makePreview(u"\t\tfoo()", TextRange{0, 7}, 2), u"foo()");
     EXPECT_EQ(SearchHit::makePreview(u"x\n  a\tb\ny", TextRange{2, 5}, 4), u"a b");
 
+    // Where the match starts in the excerpt: after a leading ellipsis, after stripped
+    // indentation, and at a window that slid back from the line end.
+    struct Column {
+        std::u16string_view text;
+        TextRange line;
+        std::int64_t match;
+        std::int64_t expected;
+    };
+    const std::u16string indented = u"x\n\t  ab cd\ny";
+    for (const Column& c : {Column{line, {0, 1000}, 500, 41}, Column{line, {0, 1000}, 990, 191},
+                            Column{line, {0, 1000}, 10, 10}, Column{indented, {2, 8}, 8, 3},
+                            Column{indented, {2, 8}, 2, 0}}) {
+        std::int64_t column = -1;
+        const std::u16string excerpt = SearchHit::makePreview(c.text, c.line, c.match, &column);
+        EXPECT_EQ(column, c.expected) << c.match;
+        EXPECT_LE(column, static_cast<std::int64_t>(excerpt.size()));
+    }
+
     // A surrogate pair or a base with its mark at either window edge is kept whole.
     std::u16string pairs = std::u16string(459, u'x') + u"\U0001F600" + std::u16string(198, u'y') +
                            u"\U0001F601" + std::u16string(300, u'z');

@@ -42,7 +42,7 @@ Outcome viaDecodedText(const SearchPattern& pattern, std::string_view bytes, std
     EXPECT_TRUE(result.has_value());
     Outcome outcome;
     for (const SearchHit& hit : result->hits)
-        outcome.hits.push_back(Utf8Hit{hit.line, hit.column, hit.preview});
+        outcome.hits.push_back(Utf8Hit{hit.line, hit.column, hit.preview, hit.previewColumn});
     outcome.truncated = result->truncated;
     return outcome;
 }

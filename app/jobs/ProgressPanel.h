@@ -1,11 +1,10 @@
 #pragma once
 
-#include "core/formatting/FormatProgress.h"
+#include "core/common/ProgressToken.h"
 
 #include <QDialog>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 
 class QLabel;
@@ -14,22 +13,20 @@ class QPushButton;
 
 namespace vendrix::app {
 
-/// The small progress sheet of a formatting job: a title (elided in the middle), a bar from 0
-/// to 1 that follows the job's FormatProgress every 0.1 s, and "Vazgeç" (also Escape), which
-/// runs `onCancel`. Window-modal over its parent but never blocking: the caller shows it, the
-/// job finishes later and the caller closes it.
-class OpenFormattingPanel final : public QDialog {
+/// The small progress sheet of a background job: a title (elided in the middle; the token's
+/// phase, when it names one, stands in its place), a bar from 0 to 1 that follows the job's
+/// token every 0.1 s, and "Vazgeç" (also Escape and the close button), which emits
+/// cancelRequested() once. Window-modal over its parent but never blocking: the job runner
+/// shows it, the job finishes later and the runner closes it.
+class ProgressPanel final : public QDialog {
     Q_OBJECT
 
 public:
     static constexpr int refreshMilliseconds = 100;
 
-    OpenFormattingPanel(QWidget* parent, const QString& title,
-                        std::weak_ptr<FormatProgress> progress);
-    ~OpenFormattingPanel() override;
-
-    /// Runs once, on "Vazgeç", Escape or the close button.
-    std::function<void()> onCancel;
+    ProgressPanel(QWidget* parent, const QString& title,
+                  std::weak_ptr<const ProgressToken> progress);
+    ~ProgressPanel() override;
 
     QProgressBar* bar() const { return m_bar; }
     QLabel* label() const { return m_label; }
@@ -41,22 +38,29 @@ public:
 
     /// Shows the panel over its parent without waiting for it.
     void present();
-    /// Stops refreshing and closes the panel without running onCancel.
+    /// Stops refreshing and closes the panel without emitting cancelRequested().
     void finish();
 
     void reject() override;
 
+signals:
+    /// Emitted once, on "Vazgeç", Escape or the close button.
+    void cancelRequested();
+
 private:
     void refresh();
+    void showLabel(const QString& text);
 
     QString m_title;
-    std::weak_ptr<FormatProgress> m_progress;
+    std::u16string m_phase;
+    std::weak_ptr<const ProgressToken> m_progress;
     QProgressBar* m_bar = nullptr;
     QLabel* m_label = nullptr;
     QPushButton* m_cancelButton = nullptr;
     QTimer m_timer;
     int m_refreshCount = 0;
     bool m_finished = false;
+    bool m_cancelRequested = false;
 };
 
 } // namespace vendrix::app

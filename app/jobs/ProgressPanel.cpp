@@ -1,4 +1,4 @@
-#include "app/context/OpenFormattingPanel.h"
+#include "app/jobs/ProgressPanel.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -19,8 +19,8 @@ constexpr int kBarWidth = 340;
 constexpr int kBarSteps = 1000;
 } // namespace
 
-OpenFormattingPanel::OpenFormattingPanel(QWidget* parent, const QString& title,
-                                         std::weak_ptr<FormatProgress> progress)
+ProgressPanel::ProgressPanel(QWidget* parent, const QString& title,
+                             std::weak_ptr<const ProgressToken> progress)
     : QDialog(parent), m_title(title), m_progress(std::move(progress)) {
     setWindowTitle(title);
     setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
@@ -31,8 +31,7 @@ OpenFormattingPanel::OpenFormattingPanel(QWidget* parent, const QString& title,
     // The title names the file: shown as it is, never as markup.
     m_label = new QLabel(this);
     m_label->setTextFormat(Qt::PlainText);
-    m_label->setText(m_label->fontMetrics().elidedText(title, Qt::ElideMiddle, kBarWidth));
-    m_label->setToolTip(Qt::mightBeRichText(title) ? Qt::convertFromPlainText(title) : title);
+    showLabel(title);
     m_bar = new QProgressBar(this);
     m_bar->setRange(0, kBarSteps);
     m_bar->setValue(0);
@@ -41,23 +40,23 @@ OpenFormattingPanel::OpenFormattingPanel(QWidget* parent, const QString& title,
     m_cancelButton = new QPushButton(QStringLiteral("Vazgeç"), this);
     m_cancelButton->setShortcut(QKeySequence(Qt::Key_Escape));
     m_cancelButton->setAutoDefault(false);
-    connect(m_cancelButton, &QPushButton::clicked, this, &OpenFormattingPanel::reject);
+    connect(m_cancelButton, &QPushButton::clicked, this, &ProgressPanel::reject);
     layout->addWidget(m_label);
     layout->addWidget(m_bar);
     layout->addWidget(m_cancelButton, 0, Qt::AlignRight);
 
     m_timer.setInterval(refreshMilliseconds);
-    connect(&m_timer, &QTimer::timeout, this, &OpenFormattingPanel::refresh);
+    connect(&m_timer, &QTimer::timeout, this, &ProgressPanel::refresh);
 }
 
-OpenFormattingPanel::~OpenFormattingPanel() = default;
+ProgressPanel::~ProgressPanel() = default;
 
-void OpenFormattingPanel::present() {
+void ProgressPanel::present() {
     m_timer.start();
     show();
 }
 
-void OpenFormattingPanel::finish() {
+void ProgressPanel::finish() {
     m_finished = true;
     m_timer.stop();
     const bool wasActive = isActiveWindow() || QApplication::activeWindow() == nullptr;
@@ -68,23 +67,31 @@ void OpenFormattingPanel::finish() {
         parentWidget()->window()->activateWindow();
 }
 
-void OpenFormattingPanel::reject() {
+void ProgressPanel::reject() {
     // Escape, "Vazgeç" and closing the panel all cancel; the job closes the panel when it
     // has stopped.
-    if (m_finished)
+    if (m_finished || m_cancelRequested)
         return;
-    if (onCancel) {
-        auto cancel = std::exchange(onCancel, nullptr);
-        cancel();
-    }
+    m_cancelRequested = true;
+    emit cancelRequested();
 }
 
-void OpenFormattingPanel::refresh() {
+void ProgressPanel::showLabel(const QString& text) {
+    m_label->setText(m_label->fontMetrics().elidedText(text, Qt::ElideMiddle, kBarWidth));
+    m_label->setToolTip(Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text) : text);
+}
+
+void ProgressPanel::refresh() {
     const auto progress = m_progress.lock();
     if (!progress)
         return;
     ++m_refreshCount;
     m_bar->setValue(static_cast<int>(std::lround(progress->fraction() * kBarSteps)));
+    std::u16string phase = progress->phase();
+    if (phase != m_phase) {
+        m_phase = std::move(phase);
+        showLabel(m_phase.empty() ? m_title : QString::fromStdU16String(m_phase));
+    }
 }
 
 } // namespace vendrix::app
