@@ -14,7 +14,7 @@ set(rooms
     "document:"
     "view:document"
     "context:view,document"
-    "jobs:"
+    "jobs:context"
     "platform:"
     "workspace:document,context,jobs"
     "settings:context,view,document"
