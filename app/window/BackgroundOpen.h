@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/context/OpenFormattingPanel.h"
-#include "app/window/WindowFiles.h"
+#include "app/workspace/WindowFiles.h"
 
 #include <QObject>
 #include <QPointer>

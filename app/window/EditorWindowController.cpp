@@ -9,7 +9,7 @@
 #include "app/view/LineNumberRulerView.h"
 #include "app/session/RecentFiles.h"
 #include "app/window/WindowBars.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 #include "app/context/ViewOptionsController.h"
 #include "app/window/TabBarView.h"
 #include "core/persistence/SettingsBacking.h"
@@ -95,7 +95,7 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     host.setMultilineTabs = [this](bool multiline) { tabBar()->setMultiline(multiline); };
     host.wrapsLines = [this] { return wrapsLines(); };
     host.setWrapsLines = [this](bool wraps) { setWrapsLines(wraps); };
-    host.fontChanged = [this] { broadcast(EditorEvent::Kind::appearanceChanged, nullptr); };
+    host.fontChanged = [this] { m_workspace.broadcast(EditorEvent::Kind::appearanceChanged, nullptr); };
     m_viewOptions = std::make_unique<ViewOptionsController>(*this, *m_settings, std::move(host));
     m_wrapsLines = m_viewOptions->settings().wrapByDefault;
     m_viewOptions->apply();
@@ -112,7 +112,7 @@ EditorWindowController::~EditorWindowController() {
     m_textView->setDocument(nullptr);
     m_openFormatting.reset();
     m_fileWatcher.reset();
-    m_documents.clear();
+    m_workspace.clear();
 }
 
 void EditorWindowController::buildWindow() {
@@ -159,7 +159,7 @@ void EditorWindowController::buildWindow() {
         document->setSelection(m_textView->selectedRange());
         refreshStatusBar();
         m_ruler->redraw();
-        broadcast(EditorEvent::Kind::selectionChanged, document);
+        m_workspace.broadcast(EditorEvent::Kind::selectionChanged, document);
         scheduleSave();
     });
     m_textView->setAcceptDrops(true);
@@ -175,28 +175,11 @@ QWidget* EditorWindowController::window() const {
 }
 
 EditorDocument* EditorWindowController::activeDocument() const {
-    if (m_activeIndex < 0 || static_cast<std::size_t>(m_activeIndex) >= m_documents.size())
-        return nullptr;
-    return m_documents[static_cast<std::size_t>(m_activeIndex)].get();
+    return m_workspace.active();
 }
 
 std::vector<EditorDocument*> EditorWindowController::documents() const {
-    std::vector<EditorDocument*> result;
-    result.reserve(m_documents.size());
-    for (const auto& document : m_documents)
-        result.push_back(document.get());
-    return result;
-}
-
-EditorDocument* EditorWindowController::documentAt(std::size_t index) const {
-    return index < m_documents.size() ? m_documents[index].get() : nullptr;
-}
-
-std::optional<std::size_t> EditorWindowController::indexOf(const EditorDocument& document) const {
-    for (std::size_t i = 0; i < m_documents.size(); ++i)
-        if (m_documents[i].get() == &document)
-            return i;
-    return std::nullopt;
+    return m_workspace.documents();
 }
 
 TabBarView* EditorWindowController::tabBar() const {
@@ -264,7 +247,7 @@ void EditorWindowController::recomputeEffectiveWrap() {
         return;
     m_effectiveWrap = effective;
     m_textView->setWrapsLines(effective);
-    broadcast(EditorEvent::Kind::appearanceChanged, nullptr);
+    m_workspace.broadcast(EditorEvent::Kind::appearanceChanged, nullptr);
     m_ruler->redraw();
 }
 

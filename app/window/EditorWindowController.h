@@ -3,8 +3,9 @@
 #include "app/context/EditorContext.h"
 #include "app/context/EditorObservation.h"
 #include "app/context/Prompter.h"
-#include "app/window/WindowFiles.h"
+#include "app/workspace/WindowFiles.h"
 #include "app/window/WindowHooks.h"
+#include "app/workspace/Workspace.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
 
@@ -50,8 +51,8 @@ class WindowBars;
 
 /// The editor window and every flow on its documents: opening, loading, activating, saving,
 /// closing, reloading, encodings and line endings, the built-in menu items, and the context
-/// the features act through. Owns the documents (in tab order), the window, the text view
-/// and the bars. Main thread only.
+/// the features act through. Shows the workspace (the documents in tab order, the active one,
+/// the event stream); owns it, the window, the text view and the bars. Main thread only.
 class EditorWindowController final : public QObject, public EditorContext {
     Q_OBJECT
 
@@ -93,12 +94,18 @@ public:
     ViewOptionsController* viewOptions() override { return m_viewOptions.get(); }
     SettingsBacking* settingsBacking() const override { return m_settings; }
 
-    int activeIndex() const { return m_activeIndex; }
-    std::size_t documentCount() const { return m_documents.size(); }
-    EditorDocument* documentAt(std::size_t index) const;
-    std::optional<std::size_t> indexOf(const EditorDocument& document) const;
+    /// The documents, the active one and the events the window shows.
+    Workspace& workspace() { return m_workspace; }
+    int activeIndex() const { return m_workspace.activeIndex(); }
+    std::size_t documentCount() const { return m_workspace.count(); }
+    EditorDocument* documentAt(std::size_t index) const { return m_workspace.at(index); }
+    std::optional<std::size_t> indexOf(const EditorDocument& document) const {
+        return m_workspace.indexOf(document);
+    }
     /// The open document whose file is `path` (symbolic links resolved), if any.
-    EditorDocument* documentForFile(const QString& path) const;
+    EditorDocument* documentForFile(const QString& path) const {
+        return m_workspace.documentForFile(path);
+    }
     TabBarView* tabBar() const;
     StatusBarView* statusBar() const;
     LineNumberRulerView* ruler() const { return m_ruler; }
@@ -253,7 +260,6 @@ private:
     void refreshTabBar();
     void refreshTitle();
     void documentTextChanged(EditorDocument& document, TextRange range, std::int64_t delta);
-    void broadcast(EditorEvent::Kind kind, EditorDocument* document);
     void readAndOpen(const QString& path, const QString& standardized);
     /// Opens queued paths until one goes to a background open or the queue is empty.
     void drainOpenQueue();
@@ -314,9 +320,7 @@ private:
     std::vector<const EditorDocument*> m_saving;
     QPointer<OpenFormattingPanel> m_savePanel;
 
-    std::vector<std::unique_ptr<EditorDocument>> m_documents;
-    int m_activeIndex = -1;
-    EditorObservers m_observers;
+    Workspace m_workspace;
 
     bool m_wrapsLines = false;
     bool m_effectiveWrap = false;

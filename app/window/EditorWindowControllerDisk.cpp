@@ -4,7 +4,7 @@
 
 #include "app/document/EditorDocument.h"
 #include "app/platform/FileWatcher.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -120,7 +120,7 @@ void EditorWindowController::checkDisk(EditorDocument& document) {
 }
 
 void EditorWindowController::presentExternalChange() {
-    if (m_isPresentingExternalChange || m_documents.empty())
+    if (m_isPresentingExternalChange || m_workspace.isEmpty())
         return;
     EditorDocument* document = activeDocument();
     if (document == nullptr || !document->externalChangePending())

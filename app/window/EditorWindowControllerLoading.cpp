@@ -4,7 +4,7 @@
 
 #include "app/document/EditorDocument.h"
 #include "app/window/BackgroundOpen.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 #include "core/text/UserFileReader.h"
 
 #include <QFileInfo>

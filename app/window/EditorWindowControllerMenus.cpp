@@ -232,9 +232,10 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
                                                 {keys(Qt::CTRL | Qt::Key_PageUp),
                                                  keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)}});
     auto moveActive = [this](int step) {
-        const int target = m_activeIndex + step;
-        if (m_activeIndex >= 0 && target >= 0 && target < static_cast<int>(m_documents.size()))
-            moveDocument(static_cast<std::size_t>(m_activeIndex), static_cast<std::size_t>(target));
+        const int active = m_workspace.activeIndex();
+        const int target = active + step;
+        if (active >= 0 && target >= 0 && target < static_cast<int>(m_workspace.count()))
+            moveDocument(static_cast<std::size_t>(active), static_cast<std::size_t>(target));
     };
     builder.addItem(MenuID::window, MenuCommand{QStringLiteral("Sekmeyi Sola Taşı"),
                                                 [moveActive] { moveActive(-1); }});

@@ -5,8 +5,8 @@
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
 #include "app/window/BackgroundOpen.h"
-#include "app/window/WindowFiles.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowFiles.h"
+#include "app/workspace/WindowMessages.h"
 #include "core/text/TextFileCodec.h"
 #include "core/text/UserFileReader.h"
 
@@ -20,14 +20,6 @@
 namespace vendrix::app {
 
 namespace msg = windowMessages;
-
-EditorDocument* EditorWindowController::documentForFile(const QString& path) const {
-    const QString target = windowFiles::resolved(path);
-    for (const auto& document : m_documents)
-        if (document->fileURL() && windowFiles::resolved(*document->fileURL()) == target)
-            return document.get();
-    return nullptr;
-}
 
 void EditorWindowController::openFiles(const QStringList& paths, MissingFile missing) {
     if (missing == MissingFile::newTab)
@@ -183,15 +175,14 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
 
     EditorDocument* untouched = untouchedActiveDocument();
 
-    const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
-    installDocument(std::move(created), at);
+    installDocument(std::move(created), m_workspace.insertionIndex());
     // Loaded at once; a binary-looking (read-only) file keeps its text exactly as decoded.
     loadPendingContent(document, std::move(index));
     if (pretty) {
         document.setDirty(true);
         document.setPersistedRevision(std::nullopt);
     }
-    broadcast(EditorEvent::Kind::documentOpened, &document);
+    m_workspace.broadcast(EditorEvent::Kind::documentOpened, &document);
     activate(document);
     if (untouched && indexOf(*untouched))
         closeDocument(*untouched);
@@ -215,15 +206,13 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
 EditorDocument& EditorWindowController::newDocument(std::u16string text) {
     auto created = std::make_unique<EditorDocument>(QUuid::createUuid());
     EditorDocument& document = *created;
-    std::vector<const EditorDocument*> open;
-    for (const auto& each : m_documents)
-        open.push_back(each.get());
-    document.setUntitledNumber(EditorDocument::nextUntitledNumber(open));
+    const std::vector<EditorDocument*> all = m_workspace.documents();
+    document.setUntitledNumber(
+        EditorDocument::nextUntitledNumber(std::vector<const EditorDocument*>(all.begin(), all.end())));
     const bool hasText = !text.empty();
     document.setPending(EditorDocument::PendingContent::ofText(lineEnding::normalizeToLF(text)));
-    const std::size_t index = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
-    installDocument(std::move(created), index);
-    broadcast(EditorEvent::Kind::documentOpened, &document);
+    installDocument(std::move(created), m_workspace.insertionIndex());
+    m_workspace.broadcast(EditorEvent::Kind::documentOpened, &document);
     activate(document);
     m_textView->setFocus(Qt::OtherFocusReason);
     if (hasText)
@@ -237,8 +226,7 @@ EditorDocument& EditorWindowController::newFileDocument(const QString& standardi
     document.setFileURL(standardized, std::nullopt);
     document.setPending(EditorDocument::PendingContent::ofText({}));
     EditorDocument* untouched = untouchedActiveDocument();
-    const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
-    installDocument(std::move(created), at);
+    installDocument(std::move(created), m_workspace.insertionIndex());
     loadPendingContent(document);
     // Unsaved until its first save creates the file, as a tab whose file went away: the
     // session keeps it, closing asks, and a file another program creates there is loaded.
@@ -246,7 +234,7 @@ EditorDocument& EditorWindowController::newFileDocument(const QString& standardi
     document.setDirty(true);
     document.setPersistedRevision(std::nullopt);
     document.setDirtiedByDeletionAt(document.contentRevision());
-    broadcast(EditorEvent::Kind::documentOpened, &document);
+    m_workspace.broadcast(EditorEvent::Kind::documentOpened, &document);
     activate(document);
     if (untouched && indexOf(*untouched))
         closeDocument(*untouched);
@@ -259,10 +247,10 @@ void EditorWindowController::restoreDocuments(std::vector<std::unique_ptr<Editor
     std::vector<EditorDocument*> added;
     for (auto& document : restored) {
         added.push_back(document.get());
-        installDocument(std::move(document), m_documents.size());
+        installDocument(std::move(document), m_workspace.count());
     }
     for (EditorDocument* document : added)
-        broadcast(EditorEvent::Kind::documentOpened, document);
+        m_workspace.broadcast(EditorEvent::Kind::documentOpened, document);
     if (activeIndex < added.size())
         activate(*added[activeIndex]);
     else if (!added.empty())
@@ -270,17 +258,13 @@ void EditorWindowController::restoreDocuments(std::vector<std::unique_ptr<Editor
 }
 
 void EditorWindowController::ensureDocument() {
-    if (m_documents.empty())
+    if (m_workspace.isEmpty())
         newDocument();
 }
 
 void EditorWindowController::installDocument(std::unique_ptr<EditorDocument> document,
                                              std::size_t index) {
-    EditorDocument& installed = *document;
-    index = std::min(index, m_documents.size());
-    m_documents.insert(m_documents.begin() + static_cast<std::ptrdiff_t>(index), std::move(document));
-    if (m_activeIndex >= 0 && index <= static_cast<std::size_t>(m_activeIndex))
-        ++m_activeIndex;
+    EditorDocument& installed = m_workspace.insert(std::move(document), index);
     // The document lives only while it is in the list, so its hooks need no removal.
     installed.addChangeObserver([this](EditorDocument& changed, TextRange range,
                                        std::int64_t delta) { documentTextChanged(changed, range, delta); });
@@ -297,7 +281,7 @@ void EditorWindowController::documentTextChanged(EditorDocument& document, TextR
         scheduleWrapCheck();
     }
     refreshTabBar();
-    m_observers.broadcast(EditorEvent::textChanged(&document, range, delta));
+    m_workspace.broadcast(EditorEvent::textChanged(&document, range, delta));
     scheduleSave();
 }
 
@@ -305,16 +289,16 @@ void EditorWindowController::activate(EditorDocument& document) {
     const auto index = indexOf(document);
     if (!index)
         return;
-    if (static_cast<int>(*index) == m_activeIndex && document.isLoaded() &&
+    if (static_cast<int>(*index) == m_workspace.activeIndex() && document.isLoaded() &&
         m_textView->document() == &document)
         return;
     // Leaving a tab: setDocument drops uncommitted input-method text and stores the view state
     // (selection and scroll position) in the document it leaves.
     if (m_textView->document() && m_textView->document() != &document)
         m_textView->setDocument(nullptr);
-    m_activeIndex = static_cast<int>(*index);
+    m_workspace.setActiveIndex(*index);
     showActiveDocument();
-    broadcast(EditorEvent::Kind::activeDocumentChanged, &document);
+    m_workspace.broadcast(EditorEvent::Kind::activeDocumentChanged, &document);
     flush();
     if (!indexOf(document))
         return;
@@ -468,7 +452,7 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
         document.setDiskStamp(DiskStamp::of(path));
     if (fileWatch.update)
         fileWatch.update(document);
-    broadcast(EditorEvent::Kind::documentLoaded, &document);
+    m_workspace.broadcast(EditorEvent::Kind::documentLoaded, &document);
 }
 
 } // namespace vendrix::app

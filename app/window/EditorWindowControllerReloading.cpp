@@ -3,8 +3,8 @@
 
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
-#include "app/window/WindowFiles.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowFiles.h"
+#include "app/workspace/WindowMessages.h"
 #include "core/text/TextFileCodec.h"
 
 namespace vendrix::app {

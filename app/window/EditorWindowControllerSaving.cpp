@@ -4,8 +4,8 @@
 #include "app/document/EditorDocument.h"
 #include "app/context/OpenFormattingPanel.h"
 #include "app/window/BackgroundSave.h"
-#include "app/window/WindowFiles.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowFiles.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -183,7 +183,7 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
         refreshTitle();
         refreshStatusBar();
     }
-    broadcast(EditorEvent::Kind::documentSaved, &document);
+    m_workspace.broadcast(EditorEvent::Kind::documentSaved, &document);
     flush();
     return true;
 }

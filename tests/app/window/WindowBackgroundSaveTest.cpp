@@ -3,7 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/context/OpenFormattingPanel.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 #include "core/text/TextChunkCache.h"
 
 #include <QPointer>

@@ -1,7 +1,7 @@
 // Opening files, dropping them, the untouched tab, binary and long-line files, lazy loading.
 #include "WindowTestSupport.h"
 
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QDropEvent>
 #include <QFileInfo>

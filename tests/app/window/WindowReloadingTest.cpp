@@ -1,7 +1,7 @@
 // Reloading from disk, reopening in an encoding, and the save encoding and line ending.
 #include "WindowTestSupport.h"
 
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QUndoStack>
 

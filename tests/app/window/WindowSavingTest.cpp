@@ -1,7 +1,7 @@
 // Save, save as, save all: encodings, conflicts, links, permissions.
 #include "WindowTestSupport.h"
 
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QFileInfo>
 
