@@ -59,6 +59,29 @@ private:
     Prompter& m_inner;
 };
 
+/// The file dialogs, run with the window's requests queued meanwhile.
+class EditorWindowController::DialogPanels final : public FilePanels {
+public:
+    explicit DialogPanels(EditorWindowController& owner) : m_owner(owner) {}
+    QStringList chooseFilesToOpen() override {
+        return m_owner.whilePrompting([&] {
+            return QFileDialog::getOpenFileNames(m_owner.window(), QStringLiteral("Aç"));
+        });
+    }
+    std::optional<QString> chooseSaveTarget(const QString& proposedName) override {
+        QString path = m_owner.whilePrompting([&] {
+            return QFileDialog::getSaveFileName(m_owner.window(), QStringLiteral("Farklı Kaydet"),
+                                                proposedName);
+        });
+        if (path.isEmpty())
+            return std::nullopt;
+        return path;
+    }
+
+private:
+    EditorWindowController& m_owner;
+};
+
 Prompter& EditorWindowController::prompter() {
     return *m_guardedPrompter;
 }
@@ -72,20 +95,14 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     }
     m_guardedPrompter = std::make_unique<GuardedPrompter>(*this, *options.prompter);
 
-    panels.open = [this] {
-        return whilePrompting([&] {
-            return QFileDialog::getOpenFileNames(m_window.get(), QStringLiteral("Aç"));
-        });
-    };
-    panels.save = [this](const QString& proposed) -> std::optional<QString> {
-        QString path = whilePrompting([&] {
-            return QFileDialog::getSaveFileName(m_window.get(), QStringLiteral("Farklı Kaydet"),
-                                                proposed);
-        });
-        if (path.isEmpty())
-            return std::nullopt;
-        return path;
-    };
+    if (!options.panels) {
+        m_ownPanels = std::make_unique<DialogPanels>(*this);
+        options.panels = m_ownPanels.get();
+    }
+    m_panels = options.panels;
+    SaveFlow::Host& saveHost = *this;
+    SaveFlow::Jobs& saveJobs = *this;
+    m_saveFlow = std::make_unique<SaveFlow>(m_workspace, prompter(), saveHost, saveJobs, *m_panels);
 
     if (!m_settings) {
         m_memorySettings = std::make_unique<MemorySettingsBacking>();
@@ -168,6 +185,11 @@ void EditorWindowController::buildWindow() {
     m_textViewport = m_textView->viewport();
     m_textViewport->installEventFilter(this);
     connect(m_textView, &EditorTextView::viewChanged, m_ruler, &LineNumberRulerView::redraw);
+}
+
+void EditorWindowController::setSession(SessionLink* session) {
+    m_session = session;
+    m_saveFlow->setSession(session);
 }
 
 QWidget* EditorWindowController::window() const {
@@ -309,8 +331,8 @@ void EditorWindowController::requestQuit() {
         // now, as the quit itself would.
         m_quitQueued = true;
         captureActiveViewState();
-        if (session.flush)
-            session.flush(true);
+        if (m_session)
+            (void)m_session->flush(true);
         return;
     }
     emit quitRequested();
@@ -336,8 +358,8 @@ void EditorWindowController::runQueuedRequests() {
 }
 
 void EditorWindowController::scheduleSave() {
-    if (session.scheduleSave)
-        session.scheduleSave();
+    if (m_session)
+        m_session->scheduleSave();
 }
 
 void EditorWindowController::addRecentFile(const QString& path) {
@@ -346,8 +368,8 @@ void EditorWindowController::addRecentFile(const QString& path) {
 }
 
 void EditorWindowController::flush() {
-    if (session.flush)
-        session.flush(false);
+    if (m_session)
+        (void)m_session->flush(false);
 }
 
 } // namespace vendrix::app

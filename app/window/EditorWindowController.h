@@ -5,6 +5,9 @@
 #include "app/context/Prompter.h"
 #include "app/workspace/WindowFiles.h"
 #include "app/window/WindowHooks.h"
+#include "app/workspace/FilePanels.h"
+#include "app/workspace/SaveFlow.h"
+#include "app/workspace/SessionLink.h"
 #include "app/workspace/Workspace.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
@@ -53,7 +56,10 @@ class WindowBars;
 /// closing, reloading, encodings and line endings, the built-in menu items, and the context
 /// the features act through. Shows the workspace (the documents in tab order, the active one,
 /// the event stream); owns it, the window, the text view and the bars. Main thread only.
-class EditorWindowController final : public QObject, public EditorContext {
+class EditorWindowController final : public QObject,
+                                     public EditorContext,
+                                     private SaveFlow::Host,
+                                     private SaveFlow::Jobs {
     Q_OBJECT
 
 public:
@@ -64,6 +70,8 @@ public:
         SettingsBacking* settings;
         /// The recent-files list (outlives the controller); none: nothing is recorded.
         RecentFiles* recentFiles = nullptr;
+        /// The open and save panels (outlive the controller); none: the file dialogs.
+        FilePanels* panels = nullptr;
     };
 
     explicit EditorWindowController(QObject* parent = nullptr)
@@ -111,9 +119,10 @@ public:
     LineNumberRulerView* ruler() const { return m_ruler; }
 
     // Hooks filled by the application and later features.
-    WindowSessionHooks session;
+    /// The session the flows write through (outlives the window, or is unset first); none:
+    /// nothing is written and no buffer is read.
+    void setSession(SessionLink* session);
     WindowFileWatchHooks fileWatch;
-    WindowPanels panels;
     /// Pretty-on-open: may take a read file (true) and install it later through
     /// installOpenedDocument with `pretty` set. Empty: files open as they are.
     std::function<bool(OpenedFile& file)> prettyOnOpen;
@@ -177,22 +186,12 @@ public:
     bool isOpening() const;
 
     // Saving, closing, reloading.
-    void saveActive();
-    bool saveAs(EditorDocument& document);
-    void saveAll();
-    /// Saves on a worker while the window keeps working (see BackgroundSave); returns when
-    /// the save has finished. The file gets the text as it was when the save began; an edit
-    /// made meanwhile leaves the document dirty. Refused while the document is being saved.
-    bool saveDocument(EditorDocument& document, const QString& path);
-    /// True while a save of `document` runs (closing and reloading it wait for it).
-    bool isSaving(const EditorDocument& document) const;
+    /// Save, save as, save all, the save encoding and line ending.
+    SaveFlow& saving() { return *m_saveFlow; }
     /// The progress panel of the running save, once shown.
     OpenFormattingPanel* saveProgressPanel() const;
     /// How long a save runs before its progress panel appears.
     int saveProgressDelayMilliseconds = 500;
-    /// The main-thread time one step of copying a large text for a save takes before it lets
-    /// events through (zero copies one chunk per step).
-    std::chrono::microseconds saveCopyStepTime{1000};
     /// Test seam: handed to every save's writer (UserFileWriteOptions::fault), on the worker.
     std::function<int(std::string_view operation)> saveFault;
     bool closeDocument(EditorDocument& document);
@@ -200,8 +199,6 @@ public:
     void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {});
     bool canReload(const EditorDocument& document) const;
     void reopenWithEncoding(EditorDocument& document, TextEncoding encoding);
-    void setSaveEncoding(TextEncoding encoding);
-    void setLineEnding(LineEnding ending);
     void moveDocument(std::size_t from, std::size_t to);
     void activateNeighbour(int step);
 
@@ -239,11 +236,14 @@ signals:
     void openingFinished();
 
 private:
-    /// After the save encoding or line ending changed: dirty when there is a file, bars and
-    /// title refreshed, the session told.
-    void saveFormatChanged(EditorDocument& document);
     class GuardedPrompter;
     friend class GuardedPrompter;
+    class DialogPanels;
+    // What the saving flow needs (see SaveFlow::Host and SaveFlow::Jobs).
+    void refresh(EditorDocument& document) override;
+    void watch(EditorDocument& document) override;
+    BackgroundSave::Result save(const BackgroundSave::Request& request,
+                                std::optional<TextChunkSnapshot>* written) override;
     friend class WindowBars;
 
     void buildWindow();
@@ -251,7 +251,7 @@ private:
     void installFileWatching();
     /// Before writing over the document's own file: false when the user chose the disk
     /// version (the document was reloaded instead).
-    bool confirmOverwrite(EditorDocument& document, const QString& target);
+    bool confirmOverwrite(EditorDocument& document, const QString& target) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void installDocument(std::unique_ptr<EditorDocument> document, std::size_t index);
     void showActiveDocument();
@@ -279,7 +279,7 @@ private:
     /// read on a worker.
     std::optional<std::filesystem::path> largeBufferFile(const EditorDocument& document) const;
     /// Whether the document's file is being read in the background right now.
-    bool isLoadingInBackground(const EditorDocument& document) const;
+    bool isLoadingInBackground(const EditorDocument& document) const override;
     /// The documents' load handler: see loadPendingContent and loadInBackground.
     void loadRequested(EditorDocument& document);
     struct PendingLoad;
@@ -290,7 +290,7 @@ private:
     void runQueuedRequests();
     void scheduleSave();
     void flush();
-    void addRecentFile(const QString& path);
+    void addRecentFile(const QString& path) override;
     /// Runs a dialog's own event loop with open and quit requests queued meanwhile.
     template <typename F> auto whilePrompting(F&& run);
 
@@ -316,11 +316,13 @@ private:
     QPointer<QMenu> m_recentMenu;
     /// The Edit menu's items shown in the text area's context menu (null: a separator).
     std::vector<QPointer<QAction>> m_textMenuItems;
-    /// Documents whose save is running.
-    std::vector<const EditorDocument*> m_saving;
     QPointer<OpenFormattingPanel> m_savePanel;
 
     Workspace m_workspace;
+    SessionLink* m_session = nullptr;
+    std::unique_ptr<FilePanels> m_ownPanels;
+    FilePanels* m_panels = nullptr;
+    std::unique_ptr<SaveFlow> m_saveFlow;
 
     bool m_wrapsLines = false;
     bool m_effectiveWrap = false;

@@ -13,7 +13,7 @@ namespace msg = windowMessages;
 bool EditorWindowController::closeDocument(EditorDocument& document) {
     if (!indexOf(document))
         return false;
-    if (isSaving(document)) {
+    if (m_saveFlow->isSaving(document)) {
         showMessage(msg::alreadySaving(document.displayName()), 4);
         return false;
     }
@@ -31,8 +31,8 @@ bool EditorWindowController::closeDocument(EditorDocument& document) {
         if (!indexOf(document))
             return false;
         if (answer == 0) {
-            const bool saved = document.fileURL() ? saveDocument(document, *document.fileURL())
-                                                  : saveAs(document);
+            const bool saved = document.fileURL() ? m_saveFlow->save(document, *document.fileURL())
+                                                  : m_saveFlow->saveAs(document);
             // Typing while the save ran left the tab dirty: those edits are not thrown away.
             if (!saved || !indexOf(document) || document.isDirty())
                 return false;

@@ -76,7 +76,7 @@ void EditorWindowController::applicationBecameActive() {
 
 void EditorWindowController::checkDisk(EditorDocument& document) {
     // A running save changes the file itself; its end takes the new stamp.
-    if (!indexOf(document) || !document.isLoaded() || !document.fileURL() || isSaving(document))
+    if (!indexOf(document) || !document.isLoaded() || !document.fileURL() || m_saveFlow->isSaving(document))
         return;
     // Not a regular file (gone, or a directory, FIFO or device now): missing, never read.
     const std::optional<DiskStamp> stamp = DiskStamp::of(*document.fileURL());

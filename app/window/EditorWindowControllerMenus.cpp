@@ -125,13 +125,13 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
         new RecentMenuDelegate(m_recentMenu, *m_recentFiles,
                                [this](const QString& path) { openFiles({path}); });
     builder.addSeparator(MenuID::file);
-    builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Kaydet"), [this] { saveActive(); },
+    builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Kaydet"), [this] { m_saveFlow->saveActive(); },
                                               {keys(Qt::CTRL | Qt::Key_S)}, hasActive});
     builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Farklı Kaydet…"), [this] {
         if (EditorDocument* document = activeDocument())
-            saveAs(*document);
+            m_saveFlow->saveAs(*document);
     }, {keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, hasActive});
-    builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Tümünü Kaydet"), [this] { saveAll(); },
+    builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Tümünü Kaydet"), [this] { m_saveFlow->saveAll(); },
                                               {keys(Qt::CTRL | Qt::ALT | Qt::Key_S)}});
     builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Diskten Yeniden Yükle"), [this] {
         if (EditorDocument* document = activeDocument())
@@ -258,7 +258,7 @@ void EditorWindowController::fillEncodingMenu(QMenu* menu, bool reopen) {
             }});
         } else {
             MenuBuilder::addItem(menu, MenuCommand{title, [this, encoding] {
-                setSaveEncoding(encoding);
+                m_saveFlow->setSaveEncoding(encoding);
             }, {}, [this] {
                 EditorDocument* document = activeDocument();
                 return document && !document->isReadOnly();
@@ -278,7 +278,7 @@ void EditorWindowController::fillLineEndingMenu(QMenu* menu) {
         {LineEnding::cr, QStringLiteral("CR (Klasik Mac)")},
     };
     for (const auto& [ending, title] : styles) {
-        MenuBuilder::addItem(menu, MenuCommand{title, [this, ending] { setLineEnding(ending); }, {},
+        MenuBuilder::addItem(menu, MenuCommand{title, [this, ending] { m_saveFlow->setLineEnding(ending); }, {},
             [this] {
                 EditorDocument* document = activeDocument();
                 return document && !document->isReadOnly();

@@ -82,9 +82,7 @@ bool EditorWindowController::openDroppedFiles(const QList<QUrl>& urls) {
 }
 
 void EditorWindowController::runOpenPanel() {
-    if (!panels.open)
-        return;
-    const QStringList paths = panels.open();
+    const QStringList paths = m_panels->chooseFilesToOpen();
     if (!paths.isEmpty())
         openFiles(paths);
 }
@@ -386,8 +384,8 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
         std::optional<std::u16string> buffer;
         if (preread) {
             buffer = std::move(preread->text); // read in the background, LF-only
-        } else if (session.readBuffer) {
-            auto read = session.readBuffer(pending.bufferName);
+        } else if (m_session) {
+            auto read = m_session->readBuffer(pending.bufferName);
             if (read) {
                 buffer = std::move(*read);
             } else if (read.error().kind == BufferReadError::Kind::unreadable) {
