@@ -100,6 +100,8 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
         options.panels = m_ownPanels.get();
     }
     m_panels = options.panels;
+    m_probe = options.probe;
+    m_application = options.application;
     SaveFlow::Host& saveHost = *this;
     SaveFlow::Jobs& saveJobs = *this;
     m_saveFlow = std::make_unique<SaveFlow>(m_workspace, prompter(), saveHost, saveJobs, *m_panels);

@@ -5,9 +5,11 @@
 #include "app/context/Prompter.h"
 #include "app/workspace/WindowFiles.h"
 #include "app/window/WindowHooks.h"
+#include "app/workspace/ApplicationState.h"
 #include "app/workspace/FilePanels.h"
 #include "app/workspace/SaveFlow.h"
 #include "app/workspace/SessionLink.h"
+#include "app/workspace/WorkerProbe.h"
 #include "app/workspace/Workspace.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
@@ -72,6 +74,10 @@ public:
         RecentFiles* recentFiles = nullptr;
         /// The open and save panels (outlive the controller); none: the file dialogs.
         FilePanels* panels = nullptr;
+        /// Pauses and faults planted in the workers (tests); none: the workers just run.
+        WorkerProbe* probe = nullptr;
+        /// Whether the application is active (tests); none: the desktop's answer.
+        ApplicationState* application = nullptr;
     };
 
     explicit EditorWindowController(QObject* parent = nullptr)
@@ -139,8 +145,6 @@ public:
     /// Shows the external-change prompt for the active document when it has a pending
     /// change and the application is active.
     void presentExternalChange();
-    /// Whether the application is the active one (replaceable for tests).
-    std::function<bool()> applicationIsActive;
     /// The application became active: watch what is not watched, check, present.
     void applicationBecameActive();
 
@@ -176,8 +180,6 @@ public:
     std::int64_t backgroundOpenBytes = std::int64_t{32} << 20;
     /// How long a background open runs before its progress panel appears.
     int openProgressDelayMilliseconds = 500;
-    /// Test seam: handed to every background open (BackgroundOpen's `step`); runs on its worker.
-    std::function<void(double fraction)> backgroundOpenStep;
     /// The running background open, if any.
     BackgroundOpen* backgroundOpen() const;
     /// The running background read of a pending tab's large file, if any.
@@ -192,8 +194,6 @@ public:
     OpenFormattingPanel* saveProgressPanel() const;
     /// How long a save runs before its progress panel appears.
     int saveProgressDelayMilliseconds = 500;
-    /// Test seam: handed to every save's writer (UserFileWriteOptions::fault), on the worker.
-    std::function<int(std::string_view operation)> saveFault;
     bool closeDocument(EditorDocument& document);
     void closeOthers(EditorDocument& keep);
     void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {});
@@ -322,6 +322,9 @@ private:
     SessionLink* m_session = nullptr;
     std::unique_ptr<FilePanels> m_ownPanels;
     FilePanels* m_panels = nullptr;
+    WorkerProbe* m_probe = nullptr;
+    std::unique_ptr<ApplicationState> m_ownApplication;
+    ApplicationState* m_application = nullptr;
     std::unique_ptr<SaveFlow> m_saveFlow;
 
     bool m_wrapsLines = false;

@@ -30,13 +30,22 @@ PromptRequest externalChangeRequest(const EditorDocument& document) {
     return request;
 }
 
+/// The desktop's word on whether the application is active.
+class DesktopApplicationState final : public ApplicationState {
+public:
+    bool isActive() const override {
+        return QGuiApplication::applicationState() == Qt::ApplicationActive;
+    }
+};
+
 } // namespace
 
 void EditorWindowController::installFileWatching() {
     m_fileWatcher = std::make_unique<FileWatcher>();
-    applicationIsActive = [] {
-        return QGuiApplication::applicationState() == Qt::ApplicationActive;
-    };
+    if (!m_application) {
+        m_ownApplication = std::make_unique<DesktopApplicationState>();
+        m_application = m_ownApplication.get();
+    }
     fileWatch.update = [this](EditorDocument& document) {
         if (!document.isLoaded() || !document.fileURL()) {
             m_fileWatcher->unwatch(&document);
@@ -125,7 +134,7 @@ void EditorWindowController::presentExternalChange() {
     EditorDocument* document = activeDocument();
     if (document == nullptr || !document->externalChangePending())
         return;
-    if (applicationIsActive && !applicationIsActive())
+    if (!m_application->isActive())
         return;
     m_isPresentingExternalChange = true;
     document->setExternalChangePending(false);

@@ -145,7 +145,9 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
             BackgroundOpen::whenNotBusy(
                 this, [this] { return isPresentingPrompt(); }, [apply, shared] { apply(*shared); });
         },
-        backgroundOpenStep, std::move(loader));
+        m_probe ? std::function<void(double)>([probe = m_probe](double f) { probe->openStep(f); })
+                : nullptr,
+        std::move(loader));
     *self = job;
     job->setParent(this);
     m_backgroundLoad = job;

@@ -113,7 +113,9 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
                         drainOpenQueue();
                     });
             },
-            backgroundOpenStep);
+            m_probe ? std::function<void(double)>(
+                          [probe = m_probe](double f) { probe->openStep(f); })
+                    : nullptr);
         job->setParent(this);
         m_backgroundOpen = job;
         return;

@@ -24,7 +24,8 @@ BackgroundSave::Result EditorWindowController::save(const BackgroundSave::Reques
                                                     std::optional<TextChunkSnapshot>* written) {
     BackgroundSave::Options options;
     options.panelDelayMilliseconds = saveProgressDelayMilliseconds;
-    options.fault = saveFault;
+    if (WorkerProbe* probe = m_probe)
+        options.fault = [probe](std::string_view operation) { return probe->saveFault(operation); };
     options.panelShown = [this](OpenFormattingPanel& panel) { m_savePanel = &panel; };
     return whilePrompting([&] { return BackgroundSave::run(request, window(), options, written); });
 }

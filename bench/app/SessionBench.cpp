@@ -33,6 +33,7 @@ using vendrix::SessionTab;
 using vendrix::Uuid;
 using vendrix::app::EditorDocument;
 using vendrix::app::SessionController;
+using vendrix::app::Workspace;
 
 double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())

@@ -22,7 +22,7 @@ class DiskChangeTest : public WindowFixture {
 protected:
     void SetUp() override {
         WindowFixture::SetUp();
-        controller->applicationIsActive = [this] { return appActive; };
+        plantedApplicationActive = [this] { return appActive; };
     }
     static void spin(int ms) {
         QElapsedTimer timer;

@@ -29,7 +29,7 @@ protected:
     /// Makes the worker wait before `operation` until `release` is set (at most ten seconds,
     /// so that a broken event loop fails the test instead of hanging it).
     void holdWorkerAt(std::string operation, std::atomic<bool>& release) {
-        controller->saveFault = [operation, &release](std::string_view step) {
+        plantedSaveFault = [operation, &release](std::string_view step) {
             if (step == operation)
                 for (int i = 0; i < 10000 && !release.load(); ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -75,7 +75,7 @@ TEST_F(WindowBackgroundSaveTest, AnEditDuringTheSaveKeepsTheTabDirtyAndTheFileGe
     EXPECT_FALSE(controller->saving().isSaving(document));
 
     // The next save writes the rest and makes the tab clean.
-    controller->saveFault = nullptr;
+    plantedSaveFault = nullptr;
     controller->saving().saveActive();
     EXPECT_EQ(read(file), "old new more");
     EXPECT_FALSE(document.isDirty());
@@ -124,7 +124,7 @@ TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevis
     controller->saving().copyStepTime = std::chrono::microseconds(0);
 
     std::atomic<bool> workerWaiting{false}, release{false};
-    controller->saveFault = [&](std::string_view step) {
+    plantedSaveFault = [&](std::string_view step) {
         if (step == "fsync") {
             workerWaiting = true;
             for (int i = 0; i < 10000 && !release.load(); ++i)
@@ -165,7 +165,7 @@ TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevis
     // The save held the only claim on the chunks: their memory is given back.
     EXPECT_EQ(document.storage()->chunkCacheUnits(), 0);
 
-    controller->saveFault = nullptr;
+    plantedSaveFault = nullptr;
     controller->saving().saveActive();
     EXPECT_EQ(read(file), original + "AB");
     EXPECT_FALSE(document.isDirty());
@@ -221,7 +221,7 @@ TEST_F(WindowBackgroundSaveTest, AFailedWriteIsReportedOnceAndTheOldFileStays) {
     const QString file = write("full.txt", "old");
     controller->openFiles({file});
     type(active(), u" new");
-    controller->saveFault = [](std::string_view step) { return step == "write" ? ENOSPC : 0; };
+    plantedSaveFault = [](std::string_view step) { return step == "write" ? ENOSPC : 0; };
     controller->saving().saveActive();
     ASSERT_EQ(prompter.requests.size(), 1u);
     EXPECT_EQ(prompter.requests[0].message, msg::cannotSave("full.txt"));

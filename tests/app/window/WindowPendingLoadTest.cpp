@@ -52,7 +52,7 @@ protected:
     /// Holds every background read at its start; counts the reads.
     void hold() {
         gate = std::make_shared<Gate>(0.0);
-        controller->backgroundOpenStep = [g = gate, r = reads](double fraction) {
+        plantedOpenStep = [g = gate, r = reads](double fraction) {
             if (fraction == 0.0)
                 ++*r;
             g->pass(fraction);

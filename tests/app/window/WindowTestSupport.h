@@ -7,11 +7,14 @@
 #include "app/window/EditorWindowController.h"
 #include "app/window/StatusBarView.h"
 #include "app/window/TabBarView.h"
+#include "app/workspace/ApplicationState.h"
 #include "app/workspace/FilePanels.h"
 #include "app/workspace/SessionLink.h"
+#include "app/workspace/WorkerProbe.h"
 #include "core/text/TextStorage.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -20,6 +23,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -56,8 +60,26 @@ public:
 
 /// A real window controller over a scratch folder, answering prompts and panels from
 /// scripts and recording every event it broadcasts.
-class WindowFixture : public ::testing::Test, public FilePanels {
+class WindowFixture : public ::testing::Test,
+                      public FilePanels,
+                      public WorkerProbe,
+                      public ApplicationState {
 protected:
+    // The workers run what a test planted (set before the open or save starts).
+    void openStep(double fraction) override {
+        if (plantedOpenStep)
+            plantedOpenStep(fraction);
+    }
+    int saveFault(std::string_view operation) override {
+        return plantedSaveFault ? plantedSaveFault(operation) : 0;
+    }
+    /// The desktop's answer unless a test planted one.
+    bool isActive() const override {
+        return plantedApplicationActive
+                   ? plantedApplicationActive()
+                   : QGuiApplication::applicationState() == Qt::ApplicationActive;
+    }
+
     // The panels answer from openAnswer and saveAnswer, once each.
     QStringList chooseFilesToOpen() override { return std::exchange(openAnswer, {}); }
     std::optional<QString> chooseSaveTarget(const QString& proposed) override {
@@ -70,7 +92,7 @@ protected:
         recentFiles = std::make_unique<RecentFiles>(RecentFiles::defaultKey,
                                                     folder.filePath(".recent.json"));
         controller = std::make_unique<EditorWindowController>(
-            EditorWindowController::Options{&prompter, nullptr, recentFiles.get(), this});
+            EditorWindowController::Options{&prompter, nullptr, recentFiles.get(), this, this, this});
         observation = controller->observe([this](const EditorEvent& event) {
             events.push_back({event.kind, event.document});
         });
@@ -122,6 +144,10 @@ protected:
     ScriptedPrompter prompter;
     /// Not the window's session until a test sets it (setSession).
     ScriptedSession session;
+    /// Run by the workers (see openStep and saveFault) and by isActive when set.
+    std::function<void(double fraction)> plantedOpenStep;
+    std::function<int(std::string_view operation)> plantedSaveFault;
+    std::function<bool()> plantedApplicationActive;
     std::unique_ptr<EditorWindowController> controller;
     QStringList openAnswer;
     std::optional<QString> saveAnswer;
