@@ -128,7 +128,6 @@ public:
     /// The session the flows write through (outlives the window, or is unset first); none:
     /// nothing is written and no buffer is read.
     void setSession(SessionLink* session);
-    WindowFileWatchHooks fileWatch;
     /// Pretty-on-open: may take a read file (true) and install it later through
     /// installOpenedDocument with `pretty` set. Empty: files open as they are.
     std::function<bool(OpenedFile& file)> prettyOnOpen;
@@ -241,6 +240,7 @@ private:
     class DialogPanels;
     // What the saving flow needs (see SaveFlow::Host and SaveFlow::Jobs).
     void refresh(EditorDocument& document) override;
+    /// Watches the document's file when it is loaded and has one; otherwise stops watching.
     void watch(EditorDocument& document) override;
     BackgroundSave::Result save(const BackgroundSave::Request& request,
                                 std::optional<TextChunkSnapshot>* written) override;

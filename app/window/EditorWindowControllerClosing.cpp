@@ -2,6 +2,7 @@
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/platform/FileWatcher.h"
 #include "app/view/EditorTextView.h"
 #include "app/window/BackgroundOpen.h"
 #include "app/workspace/WindowMessages.h"
@@ -51,8 +52,7 @@ void EditorWindowController::removeDocument(std::size_t index) {
     std::unique_ptr<EditorDocument> closed = m_workspace.remove(index);
     if (m_textView->document() == closed.get())
         m_textView->setDocument(nullptr);
-    if (fileWatch.stop)
-        fileWatch.stop(*closed);
+    m_fileWatcher->unwatch(closed.get());
     closed->setLoadHandler(nullptr);
     // Its file is no longer wanted: a read of it running in the background stops.
     if (isLoadingInBackground(*closed))

@@ -46,28 +46,23 @@ void EditorWindowController::installFileWatching() {
         m_ownApplication = std::make_unique<DesktopApplicationState>();
         m_application = m_ownApplication.get();
     }
-    fileWatch.update = [this](EditorDocument& document) {
-        if (!document.isLoaded() || !document.fileURL()) {
-            m_fileWatcher->unwatch(&document);
-            return;
-        }
-        QPointer<EditorDocument> weak(&document);
-        m_fileWatcher->watch(&document, *document.fileURL(), [this, weak] {
-            if (weak && indexOf(*weak))
-                checkDisk(*weak);
-        });
-    };
-    fileWatch.stop = [this](EditorDocument& document) { m_fileWatcher->unwatch(&document); };
-    fileWatch.isWatching = [this](const EditorDocument& document) {
-        return m_fileWatcher->isWatching(&document);
-    };
-    fileWatch.checkExternalChange = [this](EditorDocument& document) { checkDisk(document); };
-    fileWatch.presentExternalChange = [this](EditorDocument&) { presentExternalChange(); };
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationActive)
                     applicationBecameActive();
             });
+}
+
+void EditorWindowController::watch(EditorDocument& document) {
+    if (!document.isLoaded() || !document.fileURL()) {
+        m_fileWatcher->unwatch(&document);
+        return;
+    }
+    QPointer<EditorDocument> weak(&document);
+    m_fileWatcher->watch(&document, *document.fileURL(), [this, weak] {
+        if (weak && indexOf(*weak))
+            checkDisk(*weak);
+    });
 }
 
 void EditorWindowController::applicationBecameActive() {
@@ -77,7 +72,7 @@ void EditorWindowController::applicationBecameActive() {
         if (!indexOf(*document) || !document->isLoaded() || !document->fileURL())
             continue;
         if (!m_fileWatcher->isWatching(document))
-            fileWatch.update(*document);
+            watch(*document);
         checkDisk(*document);
     }
     presentExternalChange();

@@ -2,6 +2,7 @@
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/platform/FileWatcher.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
 #include "app/window/BackgroundOpen.h"
@@ -198,8 +199,8 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
         flush();
     }
     if (file.stampBeforeReading && DiskStamp::of(file.standardizedPath) != document.diskStamp() &&
-        fileWatch.checkExternalChange && indexOf(document))
-        fileWatch.checkExternalChange(document);
+        indexOf(document))
+        checkDisk(document);
     return &document;
 }
 
@@ -302,18 +303,15 @@ void EditorWindowController::activate(EditorDocument& document) {
     flush();
     if (!indexOf(document))
         return;
-    if (document.isLoaded() && document.fileURL() && fileWatch.isWatching &&
-        !fileWatch.isWatching(document)) {
-        if (fileWatch.update)
-            fileWatch.update(document);
-        if (fileWatch.checkExternalChange)
-            fileWatch.checkExternalChange(document);
+    if (document.isLoaded() && document.fileURL() && !m_fileWatcher->isWatching(&document)) {
+        watch(document);
+        checkDisk(document);
     }
-    if (document.externalChangePending() && fileWatch.presentExternalChange) {
+    if (document.externalChangePending()) {
         QPointer<EditorDocument> pending(&document);
         QMetaObject::invokeMethod(this, [this, pending] {
             if (pending && indexOf(*pending) && pending->externalChangePending())
-                fileWatch.presentExternalChange(*pending);
+                presentExternalChange();
         }, Qt::QueuedConnection);
     }
 }
@@ -450,8 +448,7 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
         showMessage(msg::longLine(document.lineIndex().longestLineLength()), 12);
     if (fileURL && !document.diskStamp())
         document.setDiskStamp(DiskStamp::of(path));
-    if (fileWatch.update)
-        fileWatch.update(document);
+    watch(document);
     m_workspace.broadcast(EditorEvent::Kind::documentLoaded, &document);
 }
 

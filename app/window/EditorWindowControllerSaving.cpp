@@ -15,11 +15,6 @@ void EditorWindowController::refresh(EditorDocument& document) {
     }
 }
 
-void EditorWindowController::watch(EditorDocument& document) {
-    if (fileWatch.update)
-        fileWatch.update(document);
-}
-
 BackgroundSave::Result EditorWindowController::save(const BackgroundSave::Request& request,
                                                     std::optional<TextChunkSnapshot>* written) {
     BackgroundSave::Options options;
