@@ -73,8 +73,10 @@ bool AppDelegate::installToolkitTranslations() {
 
 AppDelegate::~AppDelegate() {
     // Features go before the window they are attached to; the window before the session
-    // controller its hooks call.
+    // controller its flows call, which stops observing its workspace first.
     m_features.clear();
+    if (m_session)
+        m_session->observe(nullptr);
     m_editor.reset();
     m_session.reset();
 }
@@ -140,18 +142,11 @@ std::optional<int> AppDelegate::finishLaunching(const QStringList& filesToOpen) 
         EditorWindowController::Options{m_options.prompter, m_settings.get()});
     SessionController* session = m_session.get();
     EditorWindowController* editor = m_editor.get();
-    editor->session.scheduleSave = [session] { session->scheduleSave(); };
-    editor->session.flush = [session](bool synchronously) { (void)session->flush(synchronously); };
-    editor->session.readBuffer = [session](const std::string& name) {
-        return session->readBuffer(name);
-    };
-    editor->session.buffersDirectory = [session] { return session->buffersDirectory(); };
-    session->snapshotProvider = [editor] {
-        return SessionController::Snapshot{editor->documents(), editor->activeDocument()};
-    };
-    session->onStatusMessage = [editor](const QString& text, int seconds) {
-        editor->showMessage(text, seconds);
-    };
+    // The session writes the window's workspace; the window's flows write through it.
+    editor->setSession(session);
+    session->observe(&editor->workspace());
+    connect(session, &SessionController::statusMessage, editor,
+            &EditorWindowController::showMessage);
     connect(editor, &EditorWindowController::quitRequested, this, [this] {
         const auto reason = std::exchange(m_quitAfterPrompt, std::nullopt);
         terminate(reason.value_or(Termination::quitCommand));

@@ -1,6 +1,7 @@
 #include "app/session/SessionController.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/workspace/Workspace.h"
 #include "core/text/ChunkMemory.h"
 #include "core/text/TextChunkCache.h"
 #include "core/text/TextStorage.h"
@@ -76,12 +77,19 @@ void SessionController::scheduleSave() {
     m_timer->start(std::max(delay, std::chrono::milliseconds(0)), [this] { flush(false); });
 }
 
+std::optional<SessionController::Snapshot> SessionController::currentSnapshot() const {
+    if (!m_workspace)
+        return std::nullopt;
+    return Snapshot{m_workspace->documents(), m_workspace->active()};
+}
+
 std::optional<QString> SessionController::flush(bool synchronously) {
     m_timer->stop();
     m_firstPendingAt.reset();
-    if (!snapshotProvider)
+    const std::optional<Snapshot> current = currentSnapshot();
+    if (!current)
         return std::nullopt;
-    const Snapshot snapshot = snapshotProvider();
+    const Snapshot& snapshot = *current;
     if (!synchronously && staleUnits(snapshot) > immediateCopyUnits) {
         // Copying the changed texts now would stall typing: copy them over the next few
         // event-loop turns, then capture. A preparation already under way serves this call.
@@ -120,11 +128,12 @@ void SessionController::schedulePreparationStep() {
 }
 
 void SessionController::prepareStep() {
-    if (!snapshotProvider) {
+    const std::optional<Snapshot> taken = currentSnapshot();
+    if (!taken) {
         m_preparingSince.reset();
         return;
     }
-    const Snapshot snapshot = snapshotProvider();
+    const Snapshot& snapshot = *taken;
     const auto start = std::chrono::steady_clock::now();
     bool current = true;
     for (EditorDocument* document : snapshot.docs) {
@@ -285,10 +294,8 @@ void SessionController::complete(const std::optional<QString>& outcome,
             buffer.document->setPersistedRevision(std::nullopt);
     if (!m_timer->isActive())
         m_timer->start(retryDelay, [this] { flush(false); });
-    if (onStatusMessage)
-        onStatusMessage(failureStatusText, failureStatusSeconds);
-    if (onError)
-        onError(*outcome);
+    emit statusMessage(failureStatusText, failureStatusSeconds);
+    emit failed(*outcome);
     const QByteArray line = QStringLiteral("Vendrix: oturum yazılamadı: %1\n").arg(*outcome).toUtf8();
     std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stderr);
     std::fflush(stderr);

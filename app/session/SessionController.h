@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/session/SessionTimer.h"
+#include "app/workspace/SessionLink.h"
 #include "core/common/WorkQueue.h"
 #include "core/persistence/SessionStore.h"
 
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -21,6 +21,7 @@
 namespace vendrix::app {
 
 class EditorDocument;
+class Workspace;
 
 /// Keeps the session on disk: turns change notifications into debounced write passes (a quiet
 /// second after the last change, never more than five seconds after the first), writes them
@@ -34,8 +35,10 @@ class EditorDocument;
 /// asynchronous flush copies them a millisecond per event-loop turn and captures the pass
 /// when they are current. The copies are dropped after a pass when no change is pending. The document's session bookkeeping (persistedRevision,
 /// bufferOnDisk) is updated optimistically before the write and rolled back when it fails.
+/// It writes the documents of the workspace it observes (in tab order, and the active one)
+/// and serves the window's flows as their SessionLink.
 /// Main thread only, except for the pass itself.
-class SessionController final : public QObject {
+class SessionController final : public QObject, public SessionLink {
     Q_OBJECT
 
 public:
@@ -44,11 +47,6 @@ public:
         std::vector<EditorDocument*> docs;
         EditorDocument* selected = nullptr;
     };
-    using SnapshotProvider = std::function<Snapshot()>;
-    /// Receives the error text of a failed pass.
-    using ErrorHandler = std::function<void(const QString& error)>;
-    /// Shows a transient status-bar message for a number of seconds.
-    using StatusHandler = std::function<void(const QString& text, int seconds)>;
 
     static constexpr std::chrono::milliseconds quietDelay{1000};
     static constexpr std::chrono::milliseconds maximumDelay{5000};
@@ -67,12 +65,16 @@ public:
 
     SessionStore& store() { return *m_store; }
 
+    /// Writes the documents of `workspace` (which outlives the controller, or is observed
+    /// no more before it goes); none: nothing is written.
+    void observe(const Workspace* workspace) { m_workspace = workspace; }
+
     /// The session's content changed: arm the write timer.
-    void scheduleSave();
+    void scheduleSave() override;
     /// Writes the session now. Asynchronously (the pass runs on the queue; its outcome is
     /// handled later on the main thread), or synchronously: waits for this pass and every
     /// earlier one and returns the error text when this pass failed.
-    std::optional<QString> flush(bool synchronously);
+    std::optional<QString> flush(bool synchronously) override;
     /// Blocks until every queued pass has finished.
     void drain();
     /// The main-thread time one step of copying a large changed text may take before it
@@ -82,15 +84,13 @@ public:
     /// The text of a session buffer, read on the calling thread. `unreadable` (as opposed to
     /// `missing`) means the text may exist: keep the tab pending rather than empty.
     [[nodiscard]] std::expected<std::u16string, BufferReadError>
-    readBuffer(const std::string& name) const {
+    readBuffer(const std::string& name) const override {
         return m_store->readBuffer(name);
     }
     /// Where the buffer files are (see SessionStore::readBufferIn).
-    [[nodiscard]] std::filesystem::path buffersDirectory() const { return m_store->buffersURL(); }
-
-    SnapshotProvider snapshotProvider;
-    ErrorHandler onError;
-    StatusHandler onStatusMessage;
+    [[nodiscard]] std::filesystem::path buffersDirectory() const override {
+        return m_store->buffersURL();
+    }
 
     int saveCount() const { return m_saveCount; }
     const std::optional<QString>& lastError() const { return m_lastError; }
@@ -100,6 +100,12 @@ public:
 
     /// "operation path: reason", the wording of a store failure in messages.
     static QString describe(const SessionStoreError& error);
+
+signals:
+    /// A pass failed: its error text.
+    void failed(const QString& error);
+    /// A transient status-bar message for a number of seconds.
+    void statusMessage(const QString& text, int seconds);
 
 private:
     /// A buffer this pass writes, for the rollback when the pass fails.
@@ -122,7 +128,11 @@ private:
     static std::optional<QString> run(SessionStore& store, const Pass& pass);
     void complete(const std::optional<QString>& outcome, const std::vector<WrittenBuffer>& written);
 
+    /// The documents to write and the active one; none without a workspace.
+    std::optional<Snapshot> currentSnapshot() const;
+
     std::unique_ptr<SessionStore> m_store;
+    const Workspace* m_workspace = nullptr;
     std::unique_ptr<SessionTimer> m_timer;
     std::optional<SessionTimer::TimePoint> m_firstPendingAt;
     int m_saveCount = 0;

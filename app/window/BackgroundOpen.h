@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/jobs/ProgressPanel.h"
-#include "app/window/WindowFiles.h"
+#include "app/workspace/WindowFiles.h"
 
 #include <QObject>
 #include <QPointer>

@@ -10,7 +10,7 @@
 #include "app/view/LineNumberRulerView.h"
 #include "app/session/RecentFiles.h"
 #include "app/window/WindowBars.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 #include "app/context/ViewOptionsController.h"
 #include "app/window/TabBarView.h"
 #include "core/persistence/SettingsBacking.h"
@@ -62,6 +62,29 @@ private:
 
 JobRunner& EditorWindowController::jobRunner() { return *m_jobs; }
 
+/// The file dialogs, run with the window's requests queued meanwhile.
+class EditorWindowController::DialogPanels final : public FilePanels {
+public:
+    explicit DialogPanels(EditorWindowController& owner) : m_owner(owner) {}
+    QStringList chooseFilesToOpen() override {
+        return m_owner.whilePrompting([&] {
+            return QFileDialog::getOpenFileNames(m_owner.window(), QStringLiteral("Aç"));
+        });
+    }
+    std::optional<QString> chooseSaveTarget(const QString& proposedName) override {
+        QString path = m_owner.whilePrompting([&] {
+            return QFileDialog::getSaveFileName(m_owner.window(), QStringLiteral("Farklı Kaydet"),
+                                                proposedName);
+        });
+        if (path.isEmpty())
+            return std::nullopt;
+        return path;
+    }
+
+private:
+    EditorWindowController& m_owner;
+};
+
 Prompter& EditorWindowController::prompter() {
     return *m_guardedPrompter;
 }
@@ -76,20 +99,16 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     }
     m_guardedPrompter = std::make_unique<GuardedPrompter>(*this, *options.prompter);
 
-    panels.open = [this] {
-        return whilePrompting([&] {
-            return QFileDialog::getOpenFileNames(m_window.get(), QStringLiteral("Aç"));
-        });
-    };
-    panels.save = [this](const QString& proposed) -> std::optional<QString> {
-        QString path = whilePrompting([&] {
-            return QFileDialog::getSaveFileName(m_window.get(), QStringLiteral("Farklı Kaydet"),
-                                                proposed);
-        });
-        if (path.isEmpty())
-            return std::nullopt;
-        return path;
-    };
+    if (!options.panels) {
+        m_ownPanels = std::make_unique<DialogPanels>(*this);
+        options.panels = m_ownPanels.get();
+    }
+    m_panels = options.panels;
+    m_probe = options.probe;
+    m_application = options.application;
+    SaveFlow::Host& saveHost = *this;
+    SaveFlow::Jobs& saveJobs = *this;
+    m_saveFlow = std::make_unique<SaveFlow>(m_workspace, prompter(), saveHost, saveJobs, *m_panels);
 
     if (!m_settings) {
         m_memorySettings = std::make_unique<MemorySettingsBacking>();
@@ -99,7 +118,7 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     host.setMultilineTabs = [this](bool multiline) { tabBar()->setMultiline(multiline); };
     host.wrapsLines = [this] { return wrapsLines(); };
     host.setWrapsLines = [this](bool wraps) { setWrapsLines(wraps); };
-    host.fontChanged = [this] { broadcast(EditorEvent::Kind::appearanceChanged, nullptr); };
+    host.fontChanged = [this] { m_workspace.broadcast(EditorEvent::Kind::appearanceChanged, nullptr); };
     m_viewOptions = std::make_unique<ViewOptionsController>(*this, *m_settings, std::move(host));
     m_wrapsLines = m_viewOptions->settings().wrapByDefault;
     m_viewOptions->apply();
@@ -116,7 +135,7 @@ EditorWindowController::~EditorWindowController() {
     m_textView->setDocument(nullptr);
     m_openFormatting.reset();
     m_fileWatcher.reset();
-    m_documents.clear();
+    m_workspace.clear();
 }
 
 void EditorWindowController::buildWindow() {
@@ -163,7 +182,7 @@ void EditorWindowController::buildWindow() {
         document->setSelection(m_textView->selectedRange());
         refreshStatusBar();
         m_ruler->redraw();
-        broadcast(EditorEvent::Kind::selectionChanged, document);
+        m_workspace.broadcast(EditorEvent::Kind::selectionChanged, document);
         scheduleSave();
     });
     m_textView->setAcceptDrops(true);
@@ -174,33 +193,21 @@ void EditorWindowController::buildWindow() {
     connect(m_textView, &EditorTextView::viewChanged, m_ruler, &LineNumberRulerView::redraw);
 }
 
+void EditorWindowController::setSession(SessionLink* session) {
+    m_session = session;
+    m_saveFlow->setSession(session);
+}
+
 QWidget* EditorWindowController::window() const {
     return m_window.get();
 }
 
 EditorDocument* EditorWindowController::activeDocument() const {
-    if (m_activeIndex < 0 || static_cast<std::size_t>(m_activeIndex) >= m_documents.size())
-        return nullptr;
-    return m_documents[static_cast<std::size_t>(m_activeIndex)].get();
+    return m_workspace.active();
 }
 
 std::vector<EditorDocument*> EditorWindowController::documents() const {
-    std::vector<EditorDocument*> result;
-    result.reserve(m_documents.size());
-    for (const auto& document : m_documents)
-        result.push_back(document.get());
-    return result;
-}
-
-EditorDocument* EditorWindowController::documentAt(std::size_t index) const {
-    return index < m_documents.size() ? m_documents[index].get() : nullptr;
-}
-
-std::optional<std::size_t> EditorWindowController::indexOf(const EditorDocument& document) const {
-    for (std::size_t i = 0; i < m_documents.size(); ++i)
-        if (m_documents[i].get() == &document)
-            return i;
-    return std::nullopt;
+    return m_workspace.documents();
 }
 
 TabBarView* EditorWindowController::tabBar() const {
@@ -268,7 +275,7 @@ void EditorWindowController::recomputeEffectiveWrap() {
         return;
     m_effectiveWrap = effective;
     m_textView->setWrapsLines(effective);
-    broadcast(EditorEvent::Kind::appearanceChanged, nullptr);
+    m_workspace.broadcast(EditorEvent::Kind::appearanceChanged, nullptr);
     m_ruler->redraw();
 }
 
@@ -330,8 +337,8 @@ void EditorWindowController::requestQuit() {
         // now, as the quit itself would.
         m_quitQueued = true;
         captureActiveViewState();
-        if (session.flush)
-            session.flush(true);
+        if (m_session)
+            (void)m_session->flush(true);
         return;
     }
     emit quitRequested();
@@ -357,8 +364,8 @@ void EditorWindowController::runQueuedRequests() {
 }
 
 void EditorWindowController::scheduleSave() {
-    if (session.scheduleSave)
-        session.scheduleSave();
+    if (m_session)
+        m_session->scheduleSave();
 }
 
 void EditorWindowController::addRecentFile(const QString& path) {
@@ -367,8 +374,8 @@ void EditorWindowController::addRecentFile(const QString& path) {
 }
 
 void EditorWindowController::flush() {
-    if (session.flush)
-        session.flush(false);
+    if (m_session)
+        (void)m_session->flush(false);
 }
 
 } // namespace vendrix::app

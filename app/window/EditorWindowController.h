@@ -3,8 +3,14 @@
 #include "app/context/EditorContext.h"
 #include "app/context/EditorObservation.h"
 #include "app/context/Prompter.h"
-#include "app/window/WindowFiles.h"
+#include "app/workspace/WindowFiles.h"
 #include "app/window/WindowHooks.h"
+#include "app/workspace/ApplicationState.h"
+#include "app/workspace/FilePanels.h"
+#include "app/workspace/SaveFlow.h"
+#include "app/workspace/SessionLink.h"
+#include "app/workspace/WorkerProbe.h"
+#include "app/workspace/Workspace.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
 
@@ -51,9 +57,12 @@ class WindowBars;
 
 /// The editor window and every flow on its documents: opening, loading, activating, saving,
 /// closing, reloading, encodings and line endings, the built-in menu items, and the context
-/// the features act through. Owns the documents (in tab order), the window, the text view
-/// and the bars. Main thread only.
-class EditorWindowController final : public QObject, public EditorContext {
+/// the features act through. Shows the workspace (the documents in tab order, the active one,
+/// the event stream); owns it, the window, the text view and the bars. Main thread only.
+class EditorWindowController final : public QObject,
+                                     public EditorContext,
+                                     private SaveFlow::Host,
+                                     private SaveFlow::Jobs {
     Q_OBJECT
 
 public:
@@ -64,6 +73,12 @@ public:
         SettingsBacking* settings;
         /// The recent-files list (outlives the controller); none: nothing is recorded.
         RecentFiles* recentFiles = nullptr;
+        /// The open and save panels (outlive the controller); none: the file dialogs.
+        FilePanels* panels = nullptr;
+        /// Pauses and faults planted in the workers (tests); none: the workers just run.
+        WorkerProbe* probe = nullptr;
+        /// Whether the application is active (tests); none: the desktop's answer.
+        ApplicationState* application = nullptr;
     };
 
     explicit EditorWindowController(QObject* parent = nullptr)
@@ -96,20 +111,26 @@ public:
     ViewOptionsController* viewOptions() override { return m_viewOptions.get(); }
     SettingsBacking* settingsBacking() const override { return m_settings; }
 
-    int activeIndex() const { return m_activeIndex; }
-    std::size_t documentCount() const { return m_documents.size(); }
-    EditorDocument* documentAt(std::size_t index) const;
-    std::optional<std::size_t> indexOf(const EditorDocument& document) const;
+    /// The documents, the active one and the events the window shows.
+    Workspace& workspace() { return m_workspace; }
+    int activeIndex() const { return m_workspace.activeIndex(); }
+    std::size_t documentCount() const { return m_workspace.count(); }
+    EditorDocument* documentAt(std::size_t index) const { return m_workspace.at(index); }
+    std::optional<std::size_t> indexOf(const EditorDocument& document) const {
+        return m_workspace.indexOf(document);
+    }
     /// The open document whose file is `path` (symbolic links resolved), if any.
-    EditorDocument* documentForFile(const QString& path) const;
+    EditorDocument* documentForFile(const QString& path) const {
+        return m_workspace.documentForFile(path);
+    }
     TabBarView* tabBar() const;
     StatusBarView* statusBar() const;
     LineNumberRulerView* ruler() const { return m_ruler; }
 
     // Hooks filled by the application and later features.
-    WindowSessionHooks session;
-    WindowFileWatchHooks fileWatch;
-    WindowPanels panels;
+    /// The session the flows write through (outlives the window, or is unset first); none:
+    /// nothing is written and no buffer is read.
+    void setSession(SessionLink* session);
     /// Pretty-on-open: may take a read file (true) and install it later through
     /// installOpenedDocument with `pretty` set. Empty: files open as they are.
     std::function<bool(OpenedFile& file)> prettyOnOpen;
@@ -126,8 +147,6 @@ public:
     /// Shows the external-change prompt for the active document when it has a pending
     /// change and the application is active.
     void presentExternalChange();
-    /// Whether the application is the active one (replaceable for tests).
-    std::function<bool()> applicationIsActive;
     /// The application became active: watch what is not watched, check, present.
     void applicationBecameActive();
 
@@ -163,8 +182,6 @@ public:
     std::int64_t backgroundOpenBytes = std::int64_t{32} << 20;
     /// How long a background open runs before its progress panel appears.
     int openProgressDelayMilliseconds = 500;
-    /// Test seam: handed to every background open (BackgroundOpen's `step`); runs on its worker.
-    std::function<void(double fraction)> backgroundOpenStep;
     /// The running background open, if any.
     BackgroundOpen* backgroundOpen() const;
     /// The running background read of a pending tab's large file, if any.
@@ -173,31 +190,17 @@ public:
     bool isOpening() const;
 
     // Saving, closing, reloading.
-    void saveActive();
-    bool saveAs(EditorDocument& document);
-    void saveAll();
-    /// Saves on a worker while the window keeps working (see BackgroundSave); returns when
-    /// the save has finished. The file gets the text as it was when the save began; an edit
-    /// made meanwhile leaves the document dirty. Refused while the document is being saved.
-    bool saveDocument(EditorDocument& document, const QString& path);
-    /// True while a save of `document` runs (closing and reloading it wait for it).
-    bool isSaving(const EditorDocument& document) const;
+    /// Save, save as, save all, the save encoding and line ending.
+    SaveFlow& saving() { return *m_saveFlow; }
     /// The progress panel of the running save, once shown.
     ProgressPanel* saveProgressPanel() const;
     /// How long a save runs before its progress panel appears.
     int saveProgressDelayMilliseconds = 500;
-    /// The main-thread time one step of copying a large text for a save takes before it lets
-    /// events through (zero copies one chunk per step).
-    std::chrono::microseconds saveCopyStepTime{1000};
-    /// Test seam: handed to every save's writer (UserFileWriteOptions::fault), on the worker.
-    std::function<int(std::string_view operation)> saveFault;
     bool closeDocument(EditorDocument& document);
     void closeOthers(EditorDocument& keep);
     void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {});
     bool canReload(const EditorDocument& document) const;
     void reopenWithEncoding(EditorDocument& document, TextEncoding encoding);
-    void setSaveEncoding(TextEncoding encoding);
-    void setLineEnding(LineEnding ending);
     void moveDocument(std::size_t from, std::size_t to);
     void activateNeighbour(int step);
 
@@ -235,11 +238,15 @@ signals:
     void openingFinished();
 
 private:
-    /// After the save encoding or line ending changed: dirty when there is a file, bars and
-    /// title refreshed, the session told.
-    void saveFormatChanged(EditorDocument& document);
     class GuardedPrompter;
     friend class GuardedPrompter;
+    class DialogPanels;
+    // What the saving flow needs (see SaveFlow::Host and SaveFlow::Jobs).
+    void refresh(EditorDocument& document) override;
+    /// Watches the document's file when it is loaded and has one; otherwise stops watching.
+    void watch(EditorDocument& document) override;
+    BackgroundSave::Result save(const BackgroundSave::Request& request,
+                                std::optional<TextChunkSnapshot>* written) override;
     friend class WindowBars;
 
     void buildWindow();
@@ -247,7 +254,7 @@ private:
     void installFileWatching();
     /// Before writing over the document's own file: false when the user chose the disk
     /// version (the document was reloaded instead).
-    bool confirmOverwrite(EditorDocument& document, const QString& target);
+    bool confirmOverwrite(EditorDocument& document, const QString& target) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void installDocument(std::unique_ptr<EditorDocument> document, std::size_t index);
     void showActiveDocument();
@@ -256,7 +263,6 @@ private:
     void refreshTabBar();
     void refreshTitle();
     void documentTextChanged(EditorDocument& document, TextRange range, std::int64_t delta);
-    void broadcast(EditorEvent::Kind kind, EditorDocument* document);
     void readAndOpen(const QString& path, const QString& standardized);
     /// Opens queued paths until one goes to a background open or the queue is empty.
     void drainOpenQueue();
@@ -276,7 +282,7 @@ private:
     /// read on a worker.
     std::optional<std::filesystem::path> largeBufferFile(const EditorDocument& document) const;
     /// Whether the document's file is being read in the background right now.
-    bool isLoadingInBackground(const EditorDocument& document) const;
+    bool isLoadingInBackground(const EditorDocument& document) const override;
     /// The documents' load handler: see loadPendingContent and loadInBackground.
     void loadRequested(EditorDocument& document);
     struct PendingLoad;
@@ -287,7 +293,7 @@ private:
     void runQueuedRequests();
     void scheduleSave();
     void flush();
-    void addRecentFile(const QString& path);
+    void addRecentFile(const QString& path) override;
     /// Runs a dialog's own event loop with open and quit requests queued meanwhile.
     template <typename F> auto whilePrompting(F&& run);
 
@@ -315,13 +321,16 @@ private:
     QPointer<QMenu> m_recentMenu;
     /// The Edit menu's items shown in the text area's context menu (null: a separator).
     std::vector<QPointer<QAction>> m_textMenuItems;
-    /// Documents whose save is running.
-    std::vector<const EditorDocument*> m_saving;
     QPointer<ProgressPanel> m_savePanel;
 
-    std::vector<std::unique_ptr<EditorDocument>> m_documents;
-    int m_activeIndex = -1;
-    EditorObservers m_observers;
+    Workspace m_workspace;
+    SessionLink* m_session = nullptr;
+    std::unique_ptr<FilePanels> m_ownPanels;
+    FilePanels* m_panels = nullptr;
+    WorkerProbe* m_probe = nullptr;
+    std::unique_ptr<ApplicationState> m_ownApplication;
+    ApplicationState* m_application = nullptr;
+    std::unique_ptr<SaveFlow> m_saveFlow;
 
     bool m_wrapsLines = false;
     bool m_effectiveWrap = false;

@@ -2,9 +2,10 @@
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/platform/FileWatcher.h"
 #include "app/view/EditorTextView.h"
 #include "app/window/BackgroundOpen.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 namespace vendrix::app {
 
@@ -13,7 +14,7 @@ namespace msg = windowMessages;
 bool EditorWindowController::closeDocument(EditorDocument& document) {
     if (!indexOf(document))
         return false;
-    if (isSaving(document)) {
+    if (m_saveFlow->isSaving(document)) {
         showMessage(msg::alreadySaving(document.displayName()), 4);
         return false;
     }
@@ -31,8 +32,8 @@ bool EditorWindowController::closeDocument(EditorDocument& document) {
         if (!indexOf(document))
             return false;
         if (answer == 0) {
-            const bool saved = document.fileURL() ? saveDocument(document, *document.fileURL())
-                                                  : saveAs(document);
+            const bool saved = document.fileURL() ? m_saveFlow->save(document, *document.fileURL())
+                                                  : m_saveFlow->saveAs(document);
             // Typing while the save ran left the tab dirty: those edits are not thrown away.
             if (!saved || !indexOf(document) || document.isDirty())
                 return false;
@@ -47,35 +48,28 @@ bool EditorWindowController::closeDocument(EditorDocument& document) {
 }
 
 void EditorWindowController::removeDocument(std::size_t index) {
-    const bool wasActive = static_cast<int>(index) == m_activeIndex;
-    std::unique_ptr<EditorDocument> closed = std::move(m_documents[index]);
-    m_documents.erase(m_documents.begin() + static_cast<std::ptrdiff_t>(index));
+    const bool wasActive = static_cast<int>(index) == m_workspace.activeIndex();
+    std::unique_ptr<EditorDocument> closed = m_workspace.remove(index);
     if (m_textView->document() == closed.get())
         m_textView->setDocument(nullptr);
-    if (fileWatch.stop)
-        fileWatch.stop(*closed);
+    m_fileWatcher->unwatch(closed.get());
     closed->setLoadHandler(nullptr);
     // Its file is no longer wanted: a read of it running in the background stops.
     if (isLoadingInBackground(*closed))
         m_backgroundLoad->cancel();
     closed->closeDown();
-    if (wasActive)
-        m_activeIndex = -1;
-    else if (static_cast<int>(index) < m_activeIndex)
-        --m_activeIndex;
-    broadcast(EditorEvent::Kind::documentClosed, closed.get());
+    m_workspace.broadcast(EditorEvent::Kind::documentClosed, closed.get());
     closed.reset();
 
-    if (m_documents.empty()) {
+    if (m_workspace.isEmpty()) {
         // The window never has zero tabs.
-        m_activeIndex = -1;
         newDocument();
         return;
     }
     if (wasActive) {
         // The neighbour goes through the whole activation (showing, loading, watching).
-        const std::size_t next = std::min(index, m_documents.size() - 1);
-        activate(*m_documents[next]);
+        const std::size_t next = std::min(index, m_workspace.count() - 1);
+        activate(*m_workspace.at(next));
     } else {
         refreshTabBar();
     }
@@ -92,24 +86,18 @@ void EditorWindowController::closeOthers(EditorDocument& keep) {
 }
 
 void EditorWindowController::moveDocument(std::size_t from, std::size_t to) {
-    if (from >= m_documents.size() || to >= m_documents.size() || from == to)
+    if (!m_workspace.move(from, to))
         return;
-    EditorDocument* active = activeDocument();
-    std::unique_ptr<EditorDocument> moving = std::move(m_documents[from]);
-    m_documents.erase(m_documents.begin() + static_cast<std::ptrdiff_t>(from));
-    m_documents.insert(m_documents.begin() + static_cast<std::ptrdiff_t>(to), std::move(moving));
-    if (active)
-        m_activeIndex = static_cast<int>(*indexOf(*active));
     refreshTabBar();
     flush();
 }
 
 void EditorWindowController::activateNeighbour(int step) {
-    if (m_documents.empty())
+    if (m_workspace.isEmpty())
         return;
-    const int count = static_cast<int>(m_documents.size());
-    const int next = ((std::max(m_activeIndex, 0) + step) % count + count) % count;
-    activate(*m_documents[static_cast<std::size_t>(next)]);
+    const int count = static_cast<int>(m_workspace.count());
+    const int next = ((std::max(m_workspace.activeIndex(), 0) + step) % count + count) % count;
+    activate(*m_workspace.at(static_cast<std::size_t>(next)));
     m_textView->setFocus(Qt::OtherFocusReason);
 }
 

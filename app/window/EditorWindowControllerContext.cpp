@@ -12,22 +12,11 @@
 namespace vendrix::app {
 
 EditorObservation EditorWindowController::observe(EditorObservers::Handler handler) {
-    return m_observers.observe(std::move(handler));
-}
-
-void EditorWindowController::broadcast(EditorEvent::Kind kind, EditorDocument* document) {
-    m_observers.broadcast(EditorEvent::of(kind, document));
+    return m_workspace.observe(std::move(handler));
 }
 
 void EditorWindowController::replayToObservers() {
-    const std::vector<EditorDocument*> all = documents();
-    for (EditorDocument* document : all)
-        broadcast(EditorEvent::Kind::documentOpened, document);
-    for (EditorDocument* document : all)
-        if (document->isLoaded())
-            broadcast(EditorEvent::Kind::documentLoaded, document);
-    if (EditorDocument* active = activeDocument())
-        broadcast(EditorEvent::Kind::activeDocumentChanged, active);
+    m_workspace.replay();
 }
 
 std::shared_ptr<StatusBarField> EditorWindowController::addStatusField(const QString& id,
@@ -123,7 +112,7 @@ void EditorWindowController::setLanguage(std::optional<std::string> languageID,
     document.setLanguageID(std::move(languageID));
     if (&document == activeDocument())
         refreshStatusBar();
-    broadcast(EditorEvent::Kind::languageChanged, &document);
+    m_workspace.broadcast(EditorEvent::Kind::languageChanged, &document);
     scheduleSave();
 }
 

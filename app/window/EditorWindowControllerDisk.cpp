@@ -4,7 +4,7 @@
 
 #include "app/document/EditorDocument.h"
 #include "app/platform/FileWatcher.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QGuiApplication>
 #include <QPointer>
@@ -30,35 +30,39 @@ PromptRequest externalChangeRequest(const EditorDocument& document) {
     return request;
 }
 
+/// The desktop's word on whether the application is active.
+class DesktopApplicationState final : public ApplicationState {
+public:
+    bool isActive() const override {
+        return QGuiApplication::applicationState() == Qt::ApplicationActive;
+    }
+};
+
 } // namespace
 
 void EditorWindowController::installFileWatching() {
     m_fileWatcher = std::make_unique<FileWatcher>();
-    applicationIsActive = [] {
-        return QGuiApplication::applicationState() == Qt::ApplicationActive;
-    };
-    fileWatch.update = [this](EditorDocument& document) {
-        if (!document.isLoaded() || !document.fileURL()) {
-            m_fileWatcher->unwatch(&document);
-            return;
-        }
-        QPointer<EditorDocument> weak(&document);
-        m_fileWatcher->watch(&document, *document.fileURL(), [this, weak] {
-            if (weak && indexOf(*weak))
-                checkDisk(*weak);
-        });
-    };
-    fileWatch.stop = [this](EditorDocument& document) { m_fileWatcher->unwatch(&document); };
-    fileWatch.isWatching = [this](const EditorDocument& document) {
-        return m_fileWatcher->isWatching(&document);
-    };
-    fileWatch.checkExternalChange = [this](EditorDocument& document) { checkDisk(document); };
-    fileWatch.presentExternalChange = [this](EditorDocument&) { presentExternalChange(); };
+    if (!m_application) {
+        m_ownApplication = std::make_unique<DesktopApplicationState>();
+        m_application = m_ownApplication.get();
+    }
     connect(qApp, &QGuiApplication::applicationStateChanged, this,
             [this](Qt::ApplicationState state) {
                 if (state == Qt::ApplicationActive)
                     applicationBecameActive();
             });
+}
+
+void EditorWindowController::watch(EditorDocument& document) {
+    if (!document.isLoaded() || !document.fileURL()) {
+        m_fileWatcher->unwatch(&document);
+        return;
+    }
+    QPointer<EditorDocument> weak(&document);
+    m_fileWatcher->watch(&document, *document.fileURL(), [this, weak] {
+        if (weak && indexOf(*weak))
+            checkDisk(*weak);
+    });
 }
 
 void EditorWindowController::applicationBecameActive() {
@@ -68,7 +72,7 @@ void EditorWindowController::applicationBecameActive() {
         if (!indexOf(*document) || !document->isLoaded() || !document->fileURL())
             continue;
         if (!m_fileWatcher->isWatching(document))
-            fileWatch.update(*document);
+            watch(*document);
         checkDisk(*document);
     }
     presentExternalChange();
@@ -76,7 +80,7 @@ void EditorWindowController::applicationBecameActive() {
 
 void EditorWindowController::checkDisk(EditorDocument& document) {
     // A running save changes the file itself; its end takes the new stamp.
-    if (!indexOf(document) || !document.isLoaded() || !document.fileURL() || isSaving(document))
+    if (!indexOf(document) || !document.isLoaded() || !document.fileURL() || m_saveFlow->isSaving(document))
         return;
     // Not a regular file (gone, or a directory, FIFO or device now): missing, never read.
     const std::optional<DiskStamp> stamp = DiskStamp::of(*document.fileURL());
@@ -120,12 +124,12 @@ void EditorWindowController::checkDisk(EditorDocument& document) {
 }
 
 void EditorWindowController::presentExternalChange() {
-    if (m_isPresentingExternalChange || m_documents.empty())
+    if (m_isPresentingExternalChange || m_workspace.isEmpty())
         return;
     EditorDocument* document = activeDocument();
     if (document == nullptr || !document->externalChangePending())
         return;
-    if (applicationIsActive && !applicationIsActive())
+    if (!m_application->isActive())
         return;
     m_isPresentingExternalChange = true;
     document->setExternalChangePending(false);

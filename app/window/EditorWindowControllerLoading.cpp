@@ -4,7 +4,7 @@
 
 #include "app/document/EditorDocument.h"
 #include "app/window/BackgroundOpen.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 #include "core/text/UserFileReader.h"
 
 #include <QFileInfo>
@@ -45,9 +45,9 @@ void EditorWindowController::openedInBackground(
 std::optional<std::filesystem::path> EditorWindowController::largeBufferFile(
     const EditorDocument& document) const {
     if (document.isLoaded() || document.pending().kind != EditorDocument::PendingContent::Kind::buffer ||
-        !session.buffersDirectory)
+        !m_session || m_session->buffersDirectory().empty())
         return std::nullopt;
-    std::filesystem::path file = session.buffersDirectory() / document.pending().bufferName;
+    std::filesystem::path file = m_session->buffersDirectory() / document.pending().bufferName;
     struct stat info {};
     // Anything but a large regular file (a buffer under another spelling, a link, missing) is
     // read here, with the reader's own checks and messages.
@@ -97,7 +97,7 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
     const QString name = path.isEmpty() ? document.displayName() : QFileInfo(path).fileName();
     BackgroundOpen::Loader loader;
     if (buffer)
-        loader = [directory = session.buffersDirectory(), bufferName = document.pending().bufferName](
+        loader = [directory = m_session->buffersDirectory(), bufferName = document.pending().bufferName](
                      const std::function<bool(double)>& progress) {
             return windowFiles::loadBuffer(directory, bufferName, progress);
         };
@@ -145,7 +145,9 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
             BackgroundOpen::whenNotBusy(
                 this, [this] { return isPresentingPrompt(); }, [apply, shared] { apply(*shared); });
         },
-        backgroundOpenStep, std::move(loader));
+        m_probe ? std::function<void(double)>([probe = m_probe](double f) { probe->openStep(f); })
+                : nullptr,
+        std::move(loader));
     *self = job;
     job->setParent(this);
     m_backgroundLoad = job;

@@ -125,13 +125,13 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
         new RecentMenuDelegate(m_recentMenu, *m_recentFiles,
                                [this](const QString& path) { openFiles({path}); });
     builder.addSeparator(MenuID::file);
-    builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Kaydet"), [this] { saveActive(); },
+    builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Kaydet"), [this] { m_saveFlow->saveActive(); },
                                               {keys(Qt::CTRL | Qt::Key_S)}, hasActive});
     builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Farklı Kaydet…"), [this] {
         if (EditorDocument* document = activeDocument())
-            saveAs(*document);
+            m_saveFlow->saveAs(*document);
     }, {keys(Qt::CTRL | Qt::SHIFT | Qt::Key_S)}, hasActive});
-    builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Tümünü Kaydet"), [this] { saveAll(); },
+    builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Tümünü Kaydet"), [this] { m_saveFlow->saveAll(); },
                                               {keys(Qt::CTRL | Qt::ALT | Qt::Key_S)}});
     builder.addItem(MenuID::file, MenuCommand{QStringLiteral("Diskten Yeniden Yükle"), [this] {
         if (EditorDocument* document = activeDocument())
@@ -232,9 +232,10 @@ void EditorWindowController::attachMenus(MenuBuilder& builder) {
                                                 {keys(Qt::CTRL | Qt::Key_PageUp),
                                                  keys(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)}});
     auto moveActive = [this](int step) {
-        const int target = m_activeIndex + step;
-        if (m_activeIndex >= 0 && target >= 0 && target < static_cast<int>(m_documents.size()))
-            moveDocument(static_cast<std::size_t>(m_activeIndex), static_cast<std::size_t>(target));
+        const int active = m_workspace.activeIndex();
+        const int target = active + step;
+        if (active >= 0 && target >= 0 && target < static_cast<int>(m_workspace.count()))
+            moveDocument(static_cast<std::size_t>(active), static_cast<std::size_t>(target));
     };
     builder.addItem(MenuID::window, MenuCommand{QStringLiteral("Sekmeyi Sola Taşı"),
                                                 [moveActive] { moveActive(-1); }});
@@ -257,7 +258,7 @@ void EditorWindowController::fillEncodingMenu(QMenu* menu, bool reopen) {
             }});
         } else {
             MenuBuilder::addItem(menu, MenuCommand{title, [this, encoding] {
-                setSaveEncoding(encoding);
+                m_saveFlow->setSaveEncoding(encoding);
             }, {}, [this] {
                 EditorDocument* document = activeDocument();
                 return document && !document->isReadOnly();
@@ -277,7 +278,7 @@ void EditorWindowController::fillLineEndingMenu(QMenu* menu) {
         {LineEnding::cr, QStringLiteral("CR (Klasik Mac)")},
     };
     for (const auto& [ending, title] : styles) {
-        MenuBuilder::addItem(menu, MenuCommand{title, [this, ending] { setLineEnding(ending); }, {},
+        MenuBuilder::addItem(menu, MenuCommand{title, [this, ending] { m_saveFlow->setLineEnding(ending); }, {},
             [this] {
                 EditorDocument* document = activeDocument();
                 return document && !document->isReadOnly();

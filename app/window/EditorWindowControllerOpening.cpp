@@ -2,11 +2,12 @@
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
+#include "app/platform/FileWatcher.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
 #include "app/window/BackgroundOpen.h"
-#include "app/window/WindowFiles.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowFiles.h"
+#include "app/workspace/WindowMessages.h"
 #include "core/text/TextFileCodec.h"
 #include "core/text/UserFileReader.h"
 
@@ -20,14 +21,6 @@
 namespace vendrix::app {
 
 namespace msg = windowMessages;
-
-EditorDocument* EditorWindowController::documentForFile(const QString& path) const {
-    const QString target = windowFiles::resolved(path);
-    for (const auto& document : m_documents)
-        if (document->fileURL() && windowFiles::resolved(*document->fileURL()) == target)
-            return document.get();
-    return nullptr;
-}
 
 void EditorWindowController::openFiles(const QStringList& paths, MissingFile missing) {
     if (missing == MissingFile::newTab)
@@ -90,9 +83,7 @@ bool EditorWindowController::openDroppedFiles(const QList<QUrl>& urls) {
 }
 
 void EditorWindowController::runOpenPanel() {
-    if (!panels.open)
-        return;
-    const QStringList paths = panels.open();
+    const QStringList paths = m_panels->chooseFilesToOpen();
     if (!paths.isEmpty())
         openFiles(paths);
 }
@@ -123,7 +114,9 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
                         drainOpenQueue();
                     });
             },
-            backgroundOpenStep);
+            m_probe ? std::function<void(double)>(
+                          [probe = m_probe](double f) { probe->openStep(f); })
+                    : nullptr);
         job->setParent(this);
         m_backgroundOpen = job;
         return;
@@ -183,15 +176,14 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
 
     EditorDocument* untouched = untouchedActiveDocument();
 
-    const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
-    installDocument(std::move(created), at);
+    installDocument(std::move(created), m_workspace.insertionIndex());
     // Loaded at once; a binary-looking (read-only) file keeps its text exactly as decoded.
     loadPendingContent(document, std::move(index));
     if (pretty) {
         document.setDirty(true);
         document.setPersistedRevision(std::nullopt);
     }
-    broadcast(EditorEvent::Kind::documentOpened, &document);
+    m_workspace.broadcast(EditorEvent::Kind::documentOpened, &document);
     activate(document);
     if (untouched && indexOf(*untouched))
         closeDocument(*untouched);
@@ -207,23 +199,21 @@ EditorDocument* EditorWindowController::installOpenedDocument(OpenedFile file, b
         flush();
     }
     if (file.stampBeforeReading && DiskStamp::of(file.standardizedPath) != document.diskStamp() &&
-        fileWatch.checkExternalChange && indexOf(document))
-        fileWatch.checkExternalChange(document);
+        indexOf(document))
+        checkDisk(document);
     return &document;
 }
 
 EditorDocument& EditorWindowController::newDocument(std::u16string text) {
     auto created = std::make_unique<EditorDocument>(QUuid::createUuid());
     EditorDocument& document = *created;
-    std::vector<const EditorDocument*> open;
-    for (const auto& each : m_documents)
-        open.push_back(each.get());
-    document.setUntitledNumber(EditorDocument::nextUntitledNumber(open));
+    const std::vector<EditorDocument*> all = m_workspace.documents();
+    document.setUntitledNumber(
+        EditorDocument::nextUntitledNumber(std::vector<const EditorDocument*>(all.begin(), all.end())));
     const bool hasText = !text.empty();
     document.setPending(EditorDocument::PendingContent::ofText(lineEnding::normalizeToLF(text)));
-    const std::size_t index = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
-    installDocument(std::move(created), index);
-    broadcast(EditorEvent::Kind::documentOpened, &document);
+    installDocument(std::move(created), m_workspace.insertionIndex());
+    m_workspace.broadcast(EditorEvent::Kind::documentOpened, &document);
     activate(document);
     m_textView->setFocus(Qt::OtherFocusReason);
     if (hasText)
@@ -237,8 +227,7 @@ EditorDocument& EditorWindowController::newFileDocument(const QString& standardi
     document.setFileURL(standardized, std::nullopt);
     document.setPending(EditorDocument::PendingContent::ofText({}));
     EditorDocument* untouched = untouchedActiveDocument();
-    const std::size_t at = m_activeIndex < 0 ? 0 : static_cast<std::size_t>(m_activeIndex) + 1;
-    installDocument(std::move(created), at);
+    installDocument(std::move(created), m_workspace.insertionIndex());
     loadPendingContent(document);
     // Unsaved until its first save creates the file, as a tab whose file went away: the
     // session keeps it, closing asks, and a file another program creates there is loaded.
@@ -246,7 +235,7 @@ EditorDocument& EditorWindowController::newFileDocument(const QString& standardi
     document.setDirty(true);
     document.setPersistedRevision(std::nullopt);
     document.setDirtiedByDeletionAt(document.contentRevision());
-    broadcast(EditorEvent::Kind::documentOpened, &document);
+    m_workspace.broadcast(EditorEvent::Kind::documentOpened, &document);
     activate(document);
     if (untouched && indexOf(*untouched))
         closeDocument(*untouched);
@@ -259,10 +248,10 @@ void EditorWindowController::restoreDocuments(std::vector<std::unique_ptr<Editor
     std::vector<EditorDocument*> added;
     for (auto& document : restored) {
         added.push_back(document.get());
-        installDocument(std::move(document), m_documents.size());
+        installDocument(std::move(document), m_workspace.count());
     }
     for (EditorDocument* document : added)
-        broadcast(EditorEvent::Kind::documentOpened, document);
+        m_workspace.broadcast(EditorEvent::Kind::documentOpened, document);
     if (activeIndex < added.size())
         activate(*added[activeIndex]);
     else if (!added.empty())
@@ -270,17 +259,13 @@ void EditorWindowController::restoreDocuments(std::vector<std::unique_ptr<Editor
 }
 
 void EditorWindowController::ensureDocument() {
-    if (m_documents.empty())
+    if (m_workspace.isEmpty())
         newDocument();
 }
 
 void EditorWindowController::installDocument(std::unique_ptr<EditorDocument> document,
                                              std::size_t index) {
-    EditorDocument& installed = *document;
-    index = std::min(index, m_documents.size());
-    m_documents.insert(m_documents.begin() + static_cast<std::ptrdiff_t>(index), std::move(document));
-    if (m_activeIndex >= 0 && index <= static_cast<std::size_t>(m_activeIndex))
-        ++m_activeIndex;
+    EditorDocument& installed = m_workspace.insert(std::move(document), index);
     // The document lives only while it is in the list, so its hooks need no removal.
     installed.addChangeObserver([this](EditorDocument& changed, TextRange range,
                                        std::int64_t delta) { documentTextChanged(changed, range, delta); });
@@ -297,7 +282,7 @@ void EditorWindowController::documentTextChanged(EditorDocument& document, TextR
         scheduleWrapCheck();
     }
     refreshTabBar();
-    m_observers.broadcast(EditorEvent::textChanged(&document, range, delta));
+    m_workspace.broadcast(EditorEvent::textChanged(&document, range, delta));
     scheduleSave();
 }
 
@@ -305,31 +290,28 @@ void EditorWindowController::activate(EditorDocument& document) {
     const auto index = indexOf(document);
     if (!index)
         return;
-    if (static_cast<int>(*index) == m_activeIndex && document.isLoaded() &&
+    if (static_cast<int>(*index) == m_workspace.activeIndex() && document.isLoaded() &&
         m_textView->document() == &document)
         return;
     // Leaving a tab: setDocument drops uncommitted input-method text and stores the view state
     // (selection and scroll position) in the document it leaves.
     if (m_textView->document() && m_textView->document() != &document)
         m_textView->setDocument(nullptr);
-    m_activeIndex = static_cast<int>(*index);
+    m_workspace.setActiveIndex(*index);
     showActiveDocument();
-    broadcast(EditorEvent::Kind::activeDocumentChanged, &document);
+    m_workspace.broadcast(EditorEvent::Kind::activeDocumentChanged, &document);
     flush();
     if (!indexOf(document))
         return;
-    if (document.isLoaded() && document.fileURL() && fileWatch.isWatching &&
-        !fileWatch.isWatching(document)) {
-        if (fileWatch.update)
-            fileWatch.update(document);
-        if (fileWatch.checkExternalChange)
-            fileWatch.checkExternalChange(document);
+    if (document.isLoaded() && document.fileURL() && !m_fileWatcher->isWatching(&document)) {
+        watch(document);
+        checkDisk(document);
     }
-    if (document.externalChangePending() && fileWatch.presentExternalChange) {
+    if (document.externalChangePending()) {
         QPointer<EditorDocument> pending(&document);
         QMetaObject::invokeMethod(this, [this, pending] {
             if (pending && indexOf(*pending) && pending->externalChangePending())
-                fileWatch.presentExternalChange(*pending);
+                presentExternalChange();
         }, Qt::QueuedConnection);
     }
 }
@@ -402,8 +384,8 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
         std::optional<std::u16string> buffer;
         if (preread) {
             buffer = std::move(preread->text); // read in the background, LF-only
-        } else if (session.readBuffer) {
-            auto read = session.readBuffer(pending.bufferName);
+        } else if (m_session) {
+            auto read = m_session->readBuffer(pending.bufferName);
             if (read) {
                 buffer = std::move(*read);
             } else if (read.error().kind == BufferReadError::Kind::unreadable) {
@@ -466,9 +448,8 @@ void EditorWindowController::loadPendingContent(EditorDocument& document,
         showMessage(msg::longLine(document.lineIndex().longestLineLength()), 12);
     if (fileURL && !document.diskStamp())
         document.setDiskStamp(DiskStamp::of(path));
-    if (fileWatch.update)
-        fileWatch.update(document);
-    broadcast(EditorEvent::Kind::documentLoaded, &document);
+    watch(document);
+    m_workspace.broadcast(EditorEvent::Kind::documentLoaded, &document);
 }
 
 } // namespace vendrix::app

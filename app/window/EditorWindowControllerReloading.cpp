@@ -1,10 +1,10 @@
-// Reloading from disk, reopening in an encoding, and the save encoding and line ending.
+// Reloading from disk and reopening in an encoding.
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
-#include "app/window/WindowFiles.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowFiles.h"
+#include "app/workspace/WindowMessages.h"
 #include "core/text/TextFileCodec.h"
 
 namespace vendrix::app {
@@ -13,7 +13,7 @@ namespace msg = windowMessages;
 
 bool EditorWindowController::canReload(const EditorDocument& document) const {
     return document.fileURL().has_value() && indexOf(document).has_value() &&
-           !isSaving(document);
+           !m_saveFlow->isSaving(document);
 }
 
 void EditorWindowController::reloadFromDisk(EditorDocument& document,
@@ -126,32 +126,6 @@ void EditorWindowController::reopenWithEncoding(EditorDocument& document, TextEn
         refreshStatusBar();
         refreshTitle();
     }
-    flush();
-}
-
-void EditorWindowController::setSaveEncoding(TextEncoding encoding) {
-    EditorDocument* document = activeDocument();
-    if (!document || document->isReadOnly() || document->encoding() == encoding)
-        return;
-    document->setEncoding(encoding);
-    saveFormatChanged(*document);
-}
-
-void EditorWindowController::setLineEnding(LineEnding ending) {
-    EditorDocument* document = activeDocument();
-    if (!document || document->isReadOnly() || document->lineEnding() == ending)
-        return;
-    document->setLineEnding(ending);
-    saveFormatChanged(*document);
-}
-
-void EditorWindowController::saveFormatChanged(EditorDocument& document) {
-    // A file saved in another encoding or line ending differs from the one on disk.
-    if (document.fileURL())
-        document.setDirty(true);
-    refreshTabBar();
-    refreshStatusBar();
-    refreshTitle();
     flush();
 }
 

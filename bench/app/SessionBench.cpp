@@ -5,6 +5,7 @@
 // background tab) against a bare window started the same way. Times are wall-clock.
 
 #include "app/document/EditorDocument.h"
+#include "app/workspace/Workspace.h"
 #include "app/session/SessionController.h"
 #include "bench/app/BenchText.h"
 #include "core/persistence/SessionStore.h"
@@ -32,6 +33,7 @@ using vendrix::SessionTab;
 using vendrix::Uuid;
 using vendrix::app::EditorDocument;
 using vendrix::app::SessionController;
+using vendrix::app::Workspace;
 
 double now() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -91,12 +93,15 @@ void keystrokesDuringFlush(const std::u16string& text) {
     }
     (void)store->load();
     SessionController session(std::move(store));
-    EditorDocument document(QUuid::createUuid());
+    Workspace workspace;
+    EditorDocument& document =
+        workspace.insert(std::make_unique<EditorDocument>(QUuid::createUuid()), 0);
+    workspace.setActiveIndex(0);
     document.setUntitledNumber(1);
     document.setText(text);
     document.applyEdit({document.length(), 0}, u"y");
     document.setDirty(true);
-    session.snapshotProvider = [&] { return SessionController::Snapshot{{&document}, &document}; };
+    session.observe(&workspace);
 
     // The first keystroke in the middle moves the storage's gap there (a one-off of typing
     // at a new place, not of the session): not part of either figure.

@@ -175,7 +175,7 @@ int main(int argc, char** argv) {
             QApplication::processEvents();
         meter.start();
         start = now();
-        saved = controller.saveDocument(first, savedPath) && saved;
+        saved = controller.saving().save(first, savedPath) && saved;
         saveSeconds = std::min(saveSeconds, now() - start);
         longestStall = std::max(longestStall, meter.stop());
     }

@@ -22,7 +22,7 @@ class DiskChangeTest : public WindowFixture {
 protected:
     void SetUp() override {
         WindowFixture::SetUp();
-        controller->applicationIsActive = [this] { return appActive; };
+        plantedApplicationActive = [this] { return appActive; };
     }
     static void spin(int ms) {
         QElapsedTimer timer;
@@ -194,13 +194,13 @@ TEST_F(DiskChangeTest, ACleanBackgroundTabIsReloadedItselfAndSaveAsksBeforeOverw
     controller->fileWatcher().unwatch(&front); // no watcher help: the stamp alone decides
     rewrite(path("g.txt"), "theirs!\n", 1);
     answer(1); // "Diskteki Sürümü Yükle": cancel the save, reload
-    controller->saveActive();
+    controller->saving().saveActive();
     EXPECT_EQ(read(path("g.txt")), "theirs!\n");
     EXPECT_EQ(text(front), u"theirs!\n");
     front.applyEdit({0, 0}, u"mine ");
     rewrite(path("g.txt"), "theirs, once more\n", 1);
     answer(0); // "Benimkini Koru": overwrite
-    controller->saveAll();
+    controller->saving().saveAll();
     EXPECT_EQ(read(path("g.txt")), "mine theirs!\n");
     EXPECT_EQ(prompter.requests.size(), 2u);
 }

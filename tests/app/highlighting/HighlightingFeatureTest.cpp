@@ -49,13 +49,13 @@ TEST_F(HighlightingFixture, LanguageIsDetectedOnOpeningAndAgainAfterARename) {
     EditorDocument& document = active();
     EXPECT_EQ(document.languageID(), std::optional<std::string>("json"));
 
-    ASSERT_TRUE(controller->saveDocument(document, folder.filePath(QStringLiteral("data.py"))));
+    ASSERT_TRUE(controller->saving().save(document, folder.filePath(QStringLiteral("data.py"))));
     settle();
     EXPECT_EQ(document.languageID(), std::optional<std::string>("python"));
 
     // A language chosen by hand survives a rename.
     feature->chooseLanguage("sql");
-    ASSERT_TRUE(controller->saveDocument(document, folder.filePath(QStringLiteral("data.css"))));
+    ASSERT_TRUE(controller->saving().save(document, folder.filePath(QStringLiteral("data.css"))));
     settle();
     EXPECT_EQ(document.languageID(), std::optional<std::string>("sql"));
     menuItem(MenuID::language, QStringLiteral("Otomatik Algıla"))->trigger();

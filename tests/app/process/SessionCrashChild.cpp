@@ -3,6 +3,7 @@
 #include "app/document/EditorDocument.h"
 #include "app/session/SessionController.h"
 #include "app/session/SessionRestore.h"
+#include "app/workspace/Workspace.h"
 
 #include <QCoreApplication>
 
@@ -90,13 +91,11 @@ int runWriter(const QString& directory, int tabs, std::size_t units) {
             documents.push_back(std::move(document));
         }
     }
-    session.snapshotProvider = [&] {
-        SessionController::Snapshot snapshot;
-        for (auto& document : documents)
-            snapshot.docs.push_back(document.get());
-        snapshot.selected = snapshot.docs.front();
-        return snapshot;
-    };
+    Workspace workspace;
+    for (auto& document : documents)
+        workspace.insert(std::move(document), workspace.count());
+    workspace.setActiveIndex(0);
+    session.observe(&workspace);
     // A fresh session is written once before the kills begin: text that never reached the
     // disk cannot come back.
     if (loaded.state.tabs.empty())
@@ -108,7 +107,7 @@ int runWriter(const QString& directory, int tabs, std::size_t units) {
     std::fflush(stdout);
     for (;;) {
         for (int tab = 0; tab < tabs; ++tab) {
-            auto& document = *documents[static_cast<std::size_t>(tab)];
+            auto& document = *workspace.at(static_cast<std::size_t>(tab));
             const auto generation = ++generations[static_cast<std::size_t>(tab)];
             // Without undo: the history would keep every generation of a large text.
             document.applyWithoutUndo({TextRange{0, document.length()}},

@@ -1,6 +1,7 @@
 #include "app/document/EditorDocument.h"
 #include "app/session/SessionController.h"
 #include "app/session/SessionRestore.h"
+#include "app/workspace/Workspace.h"
 #include "core/common/Utf8.h"
 #include "core/text/TextChunkCache.h"
 #include "core/text/TextStorage.h"
@@ -38,12 +39,15 @@ public:
         while (m_deadline && *m_deadline <= end) {
             m_now = *m_deadline;
             m_deadline.reset();
+            fired.push_back(m_now);
             auto fire = m_fire;
             fire();
         }
         m_now = end;
     }
     std::chrono::milliseconds lastDelay{0};
+    /// When the timer fired (each firing starts a session pass).
+    std::vector<TimePoint> fired;
 
 private:
     TimePoint m_now{};
@@ -61,15 +65,9 @@ protected:
         auto timer = std::make_unique<ManualTimer>();
         m_timer = timer.get();
         m_session = std::make_unique<SessionController>(std::move(store), std::move(timer));
-        m_session->snapshotProvider = [this] {
-            m_passTimes.push_back(m_timer->now());
-            SessionController::Snapshot snapshot;
-            for (auto& document : m_docs)
-                snapshot.docs.push_back(document.get());
-            snapshot.selected = m_docs.empty() ? nullptr : m_docs.front().get();
-            return snapshot;
-        };
-        m_session->onError = [this](const QString& error) { m_errors << error; };
+        m_session->observe(&m_workspace);
+        QObject::connect(m_session.get(), &SessionController::failed,
+                         [this](const QString& error) { m_errors << error; });
     }
 
     EditorDocument& addDocument(std::u16string text, bool withFile = false) {
@@ -80,8 +78,9 @@ protected:
             document->setUntitledNumber(1);
         document->setText(std::move(text));
         document->setDirty(withFile ? false : document->length() > 0);
-        m_docs.push_back(std::move(document));
-        return *m_docs.back();
+        EditorDocument& added = m_workspace.insert(std::move(document), m_workspace.count());
+        m_workspace.setActiveIndex(0);
+        return added;
     }
     void type(EditorDocument& document, std::u16string text) {
         document.applyEdit(TextRange{document.length(), 0}, std::move(text));
@@ -103,8 +102,7 @@ protected:
     test::TempDir m_temp;
     ManualTimer* m_timer = nullptr;
     std::unique_ptr<SessionController> m_session;
-    std::vector<std::unique_ptr<EditorDocument>> m_docs;
-    std::vector<SessionTimer::TimePoint> m_passTimes;
+    Workspace m_workspace;
     QStringList m_errors;
 };
 
@@ -113,28 +111,28 @@ TEST_F(SessionControllerTest, AKeystrokeWritesOnceAboutASecondLaterAndSteadyTypi
     const auto start = m_timer->now();
     type(document, u"a");
     m_timer->advance(999ms);
-    EXPECT_TRUE(m_passTimes.empty());
+    EXPECT_TRUE(m_timer->fired.empty());
     m_timer->advance(1ms);
-    ASSERT_EQ(m_passTimes.size(), 1u);
-    EXPECT_EQ(m_passTimes[0] - start, 1000ms);
+    ASSERT_EQ(m_timer->fired.size(), 1u);
+    EXPECT_EQ(m_timer->fired[0] - start, 1000ms);
     m_timer->advance(10s);
-    EXPECT_EQ(m_passTimes.size(), 1u) << "nothing changed since";
+    EXPECT_EQ(m_timer->fired.size(), 1u) << "nothing changed since";
     settle();
     EXPECT_EQ(bufferText(document), "a");
 
     // Ten seconds of typing, a key every 100 ms: the quiet second never comes, so the cap
     // of five seconds after the first unsaved change decides.
-    m_passTimes.clear();
+    m_timer->fired.clear();
     const auto typingStart = m_timer->now();
     for (int i = 0; i < 100; ++i) {
         type(document, u"b");
         m_timer->advance(100ms);
     }
-    ASSERT_EQ(m_passTimes.size(), 2u);
-    EXPECT_EQ(m_passTimes[0] - typingStart, 5000ms);
-    EXPECT_EQ(m_passTimes[1] - typingStart, 10000ms);
+    ASSERT_EQ(m_timer->fired.size(), 2u);
+    EXPECT_EQ(m_timer->fired[0] - typingStart, 5000ms);
+    EXPECT_EQ(m_timer->fired[1] - typingStart, 10000ms);
     m_timer->advance(10s);
-    EXPECT_EQ(m_passTimes.size(), 2u) << "the second pass already took the last key";
+    EXPECT_EQ(m_timer->fired.size(), 2u) << "the second pass already took the last key";
     settle();
     EXPECT_EQ(bufferText(document), "a" + std::string(100, 'b'));
     EXPECT_EQ(m_session->saveCount(), 3);
@@ -181,9 +179,10 @@ TEST_F(SessionControllerTest, AFailedPassRollsBackAndIsRetriedFiveSecondsLater) 
     fs::remove_all(buffers());
     test::writeFileBytes(buffers(), "");
     QStringList statuses;
-    m_session->onStatusMessage = [&](const QString& text, int seconds) {
-        statuses << text + QString::number(seconds);
-    };
+    QObject::connect(m_session.get(), &SessionController::statusMessage,
+                     [&](const QString& text, int seconds) {
+                         statuses << text + QString::number(seconds);
+                     });
     m_timer->advance(1s);
     EXPECT_EQ(document.persistedRevision(), document.contentRevision()) << "optimistic";
     settle();
@@ -294,7 +293,7 @@ TEST_F(SessionControllerTest, AnUnreadableRestoredBufferIsNeverPruned) {
     ASSERT_EQ(restored.documents.size(), 1u);
     EditorDocument& document = *restored.documents[0];
     EXPECT_EQ(document.pending().bufferName, foreign);
-    m_docs.push_back(std::move(restored.documents[0]));
+    m_workspace.insert(std::move(restored.documents[0]), m_workspace.count());
 
     // Something that is not a regular file stands in the buffer's place; pruning would
     // delete it like any file that no tab keeps.

@@ -3,7 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/jobs/ProgressPanel.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 #include "core/text/TextChunkCache.h"
 
 #include <QPointer>
@@ -29,7 +29,7 @@ protected:
     /// Makes the worker wait before `operation` until `release` is set (at most ten seconds,
     /// so that a broken event loop fails the test instead of hanging it).
     void holdWorkerAt(std::string operation, std::atomic<bool>& release) {
-        controller->saveFault = [operation, &release](std::string_view step) {
+        plantedSaveFault = [operation, &release](std::string_view step) {
             if (step == operation)
                 for (int i = 0; i < 10000 && !release.load(); ++i)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -54,14 +54,14 @@ TEST_F(WindowBackgroundSaveTest, AnEditDuringTheSaveKeepsTheTabDirtyAndTheFileGe
     QTimer::singleShot(0, controller.get(), [&] {
         // Runs while the worker waits: the window takes edits, but not closing or reloading
         // the tab being saved.
-        EXPECT_TRUE(controller->isSaving(document));
+        EXPECT_TRUE(controller->saving().isSaving(document));
         type(document, u" more");
         closeRefused = !controller->closeDocument(document);
         reloadRefused = !controller->canReload(document);
         controller->checkDisk(document); // the file changing under the save is no outside change
         edited = true;
     });
-    controller->saveActive();
+    controller->saving().saveActive();
 
     EXPECT_TRUE(closeRefused);
     EXPECT_TRUE(reloadRefused);
@@ -72,11 +72,11 @@ TEST_F(WindowBackgroundSaveTest, AnEditDuringTheSaveKeepsTheTabDirtyAndTheFileGe
     EXPECT_TRUE(prompter.requests.empty());
     EXPECT_EQ(kinds().back(), Kind::documentSaved);
     EXPECT_EQ(document.diskStamp(), DiskStamp::of(file));
-    EXPECT_FALSE(controller->isSaving(document));
+    EXPECT_FALSE(controller->saving().isSaving(document));
 
     // The next save writes the rest and makes the tab clean.
-    controller->saveFault = nullptr;
-    controller->saveActive();
+    plantedSaveFault = nullptr;
+    controller->saving().saveActive();
     EXPECT_EQ(read(file), "old new more");
     EXPECT_FALSE(document.isDirty());
 }
@@ -94,7 +94,7 @@ TEST_F(WindowBackgroundSaveTest, TypingDuringTheSaveOfAClosingTabKeepsItOpenAndD
     holdWorkerAt("fsync", typed);
     bool typedWhileSaving = false;
     QTimer::singleShot(0, controller.get(), [&] {
-        typedWhileSaving = controller->isSaving(document);
+        typedWhileSaving = controller->saving().isSaving(document);
         type(document, u" more");
         typed = true;
     });
@@ -111,7 +111,7 @@ TEST_F(WindowBackgroundSaveTest, TypingDuringTheSaveOfAClosingTabKeepsItOpenAndD
     EXPECT_EQ(read(file), "old new");
     EXPECT_EQ(text(document), u"old new more");
     EXPECT_TRUE(document.isDirty());
-    EXPECT_FALSE(controller->isSaving(document));
+    EXPECT_FALSE(controller->saving().isSaving(document));
 }
 
 TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevisionCaptured) {
@@ -121,10 +121,10 @@ TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevis
     controller->openFiles({file});
     EditorDocument& document = active();
     ASSERT_TRUE(document.ensureLoaded());
-    controller->saveCopyStepTime = std::chrono::microseconds(0);
+    controller->saving().copyStepTime = std::chrono::microseconds(0);
 
     std::atomic<bool> workerWaiting{false}, release{false};
-    controller->saveFault = [&](std::string_view step) {
+    plantedSaveFault = [&](std::string_view step) {
         if (step == "fsync") {
             workerWaiting = true;
             for (int i = 0; i < 10000 && !release.load(); ++i)
@@ -152,7 +152,7 @@ TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevis
         release = true;
     });
     afterCapture.start(1);
-    controller->saveActive();
+    controller->saving().saveActive();
     afterCapture.stop();
 
     EXPECT_TRUE(preparing);
@@ -165,8 +165,8 @@ TEST_F(WindowBackgroundSaveTest, ALargeTextIsCopiedInStepsAndTheFileGetsTheRevis
     // The save held the only claim on the chunks: their memory is given back.
     EXPECT_EQ(document.storage()->chunkCacheUnits(), 0);
 
-    controller->saveFault = nullptr;
-    controller->saveActive();
+    plantedSaveFault = nullptr;
+    controller->saving().saveActive();
     EXPECT_EQ(read(file), original + "AB");
     EXPECT_FALSE(document.isDirty());
 }
@@ -178,10 +178,10 @@ TEST_F(WindowBackgroundSaveTest, ANewLineEndingChosenDuringTheSaveKeepsTheTabDir
     std::atomic<bool> changed{false};
     holdWorkerAt("rename", changed);
     QTimer::singleShot(0, controller.get(), [&] {
-        controller->setLineEnding(LineEnding::crlf);
+        controller->saving().setLineEnding(LineEnding::crlf);
         changed = true;
     });
-    controller->saveActive();
+    controller->saving().saveActive();
     EXPECT_EQ(read(file), "a\nbc");
     EXPECT_TRUE(active().isDirty());
 }
@@ -206,7 +206,7 @@ TEST_F(WindowBackgroundSaveTest, CancelFromTheProgressPanelLeavesTheOldFile) {
         }
         cancelled = true;
     });
-    controller->saveActive();
+    controller->saving().saveActive();
 
     EXPECT_EQ(panelTitle, msg::saving("big.txt"));
     EXPECT_EQ(read(file), "old");
@@ -221,8 +221,8 @@ TEST_F(WindowBackgroundSaveTest, AFailedWriteIsReportedOnceAndTheOldFileStays) {
     const QString file = write("full.txt", "old");
     controller->openFiles({file});
     type(active(), u" new");
-    controller->saveFault = [](std::string_view step) { return step == "write" ? ENOSPC : 0; };
-    controller->saveActive();
+    plantedSaveFault = [](std::string_view step) { return step == "write" ? ENOSPC : 0; };
+    controller->saving().saveActive();
     ASSERT_EQ(prompter.requests.size(), 1u);
     EXPECT_EQ(prompter.requests[0].message, msg::cannotSave("full.txt"));
     EXPECT_EQ(prompter.requests[0].detail, "Diskte yer kalmadı.");

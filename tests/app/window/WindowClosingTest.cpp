@@ -3,7 +3,7 @@
 #include "WindowTestSupport.h"
 
 #include "app/context/MenuBuilder.h"
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QAbstractButton>
 #include <QLabel>

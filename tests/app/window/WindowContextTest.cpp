@@ -71,7 +71,7 @@ TEST_F(WindowContextTest, AScriptedSessionBroadcastsEachEventOnceWithItsPayload)
     EXPECT_EQ(only(Kind::textChanged)[0].changeInLength, 2);
 
     full.clear();
-    ASSERT_TRUE(controller->saveDocument(*document, file));
+    ASSERT_TRUE(controller->saving().save(*document, file));
     ASSERT_EQ(only(Kind::documentSaved).size(), 1u);
     EXPECT_EQ(only(Kind::documentSaved)[0].document, document);
     EXPECT_EQ(read(file), QByteArray("aXYZc\n"));
@@ -156,8 +156,8 @@ TEST(WindowPromptTest, RequestsArrivingDuringAPromptWaitForIt) {
     QFile(file).open(QIODevice::WriteOnly);
     int quits = 0;
     QObject::connect(&controller, &EditorWindowController::quitRequested, [&] { ++quits; });
-    std::vector<bool> flushes; // synchronously?
-    controller.session.flush = [&](bool synchronously) { flushes.push_back(synchronously); };
+    ScriptedSession session;
+    controller.setSession(&session);
     std::size_t countInside = 0;
     prompter.duringPrompt = [&] {
         controller.openFiles({file});
@@ -168,7 +168,7 @@ TEST(WindowPromptTest, RequestsArrivingDuringAPromptWaitForIt) {
     EXPECT_EQ(countInside, 1u);
     EXPECT_EQ(quits, 0);
     // Nobody may answer on a shutdown: the waiting quit has written the session already.
-    EXPECT_EQ(flushes, std::vector<bool>{true});
+    EXPECT_EQ(session.flushes, std::vector<bool>{true});
     QCoreApplication::processEvents();
     EXPECT_EQ(controller.documentCount(), 2u);
     EXPECT_EQ(quits, 1);
@@ -234,7 +234,7 @@ TEST_F(WindowContextTest, MenusCarryTheBuiltInItemsAndEditTheFocusedField) {
     QMenu* encodings = builder.menu(MenuID::file)->actions()[9]->menu();
     QMenu* convert = encodings->actions()[0]->menu();
     QMenu* reopen = encodings->actions()[1]->menu();
-    controller->setSaveEncoding(TextEncoding::isoLatin1);
+    controller->saving().setSaveEncoding(TextEncoding::isoLatin1);
     QMetaObject::invokeMethod(convert, "aboutToShow");
     QMetaObject::invokeMethod(reopen, "aboutToShow");
     for (QAction* action : convert->actions())

@@ -1,7 +1,7 @@
 // Opening files, dropping them, the untouched tab, binary and long-line files, lazy loading.
 #include "WindowTestSupport.h"
 
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QDropEvent>
 #include <QFileInfo>
@@ -104,13 +104,13 @@ TEST_F(WindowOpeningTest, AMissingPathFromTheCommandLineIsANewFileItsFirstSaveCr
     controller->applicationBecameActive();
     EXPECT_EQ(statusMessage(), msg::newFile("new.txt"));
 
-    controller->saveActive();
+    controller->saving().saveActive();
     EXPECT_TRUE(QFileInfo::exists(fresh));
     EXPECT_EQ(read(fresh), "");
     EXPECT_FALSE(document.isDirty());
     EXPECT_TRUE(document.diskStamp());
     ASSERT_TRUE(controller->applyEdits(document, {{0, 0}}, {u"merhaba\n"}, "t"));
-    controller->saveActive();
+    controller->saving().saveActive();
     EXPECT_EQ(read(fresh), "merhaba\n");
     EXPECT_EQ(recentPaths(), QStringList{fresh});
 
@@ -118,7 +118,7 @@ TEST_F(WindowOpeningTest, AMissingPathFromTheCommandLineIsANewFileItsFirstSaveCr
     const QString nowhere = path("no/such/dir.txt");
     controller->openFiles({nowhere}, Missing::newTab);
     ASSERT_EQ(active().fileURL(), nowhere);
-    controller->saveActive();
+    controller->saving().saveActive();
     EXPECT_EQ(promptMessages(), QStringList{msg::cannotSave("dir.txt")});
     EXPECT_EQ(count(), 2u);
 
@@ -154,7 +154,7 @@ TEST_F(WindowOpeningTest, MixedLineEndingsAndNulBytesAreNamedOnceOnOpening) {
         EXPECT_EQ(statusMessage(), c.message) << c.name;
         EXPECT_FALSE(active().isReadOnly()) << c.name;
         ASSERT_TRUE(controller->applyEdits(active(), {{0, 0}}, {u"x"}, "t"));
-        controller->saveActive();
+        controller->saving().saveActive();
         EXPECT_EQ(read(path(c.name)), c.saved) << c.name << ": what the message said";
         // Coming back to the tab says nothing more.
         EditorDocument& opened = active();
@@ -240,7 +240,7 @@ TEST_F(WindowOpeningTest, AFailedLazyLoadKeepsTheTabPendingUntilARetrySucceeds) 
     write("later.txt", "");
     ::unlink(QFile::encodeName(gone).constData());
     document->setDirty(true);
-    EXPECT_FALSE(controller->saveDocument(*document, gone));
+    EXPECT_FALSE(controller->saving().save(*document, gone));
     EXPECT_EQ(promptMessages(), QStringList{msg::cannotSave("later.txt")});
     EXPECT_FALSE(QFileInfo::exists(gone));
 
@@ -255,14 +255,10 @@ TEST_F(WindowOpeningTest, AFailedLazyLoadKeepsTheTabPendingUntilARetrySucceeds) 
 
 TEST_F(WindowOpeningTest, BuffersLoadFromTheSessionAndFallBackToTheFile) {
     const QString file = write("f.txt", "from file");
-    controller->session.readBuffer =
-        [](const std::string& name) -> std::expected<std::u16string, BufferReadError> {
-        if (name == "present.txt")
-            return u"from buffer";
-        if (name == "locked.txt")
-            return std::unexpected(BufferReadError{BufferReadError::Kind::unreadable, EACCES});
-        return std::unexpected(BufferReadError{BufferReadError::Kind::missing, ENOENT});
-    };
+    session.buffers.emplace("present.txt", u"from buffer");
+    session.buffers.emplace(
+        "locked.txt", std::unexpected(BufferReadError{BufferReadError::Kind::unreadable, EACCES}));
+    controller->setSession(&session);
     std::vector<std::unique_ptr<EditorDocument>> list;
     for (const char* name : {"present.txt", "absent.txt", "locked.txt"}) {
         auto document = std::make_unique<EditorDocument>(QUuid::createUuid());
@@ -293,10 +289,8 @@ TEST_F(WindowOpeningTest, ARestoredBufferWhoseFileChangedMeanwhileAsksBeforeItIs
     const std::optional<DiskStamp> before = DiskStamp::of(file);
     ASSERT_TRUE(before);
     write("pulled.txt", "pulled text, longer\n");
-    controller->session.readBuffer =
-        [](const std::string&) -> std::expected<std::u16string, BufferReadError> {
-        return u"my unsaved text\n";
-    };
+    session.anyOther = u"my unsaved text\n";
+    controller->setSession(&session);
     auto restored = std::make_unique<EditorDocument>(QUuid::createUuid());
     restored->setFileURL(file);
     restored->setDirty(true);
@@ -314,7 +308,7 @@ TEST_F(WindowOpeningTest, ARestoredBufferWhoseFileChangedMeanwhileAsksBeforeItIs
     // Saving asks first; "Diskten ..." (the second answer) keeps the pulled file.
     prompter.requests.clear();
     answer(1);
-    EXPECT_FALSE(controller->saveDocument(*document, file));
+    EXPECT_FALSE(controller->saving().save(*document, file));
     ASSERT_FALSE(prompter.requests.empty());
     EXPECT_EQ(read(file), QByteArray("pulled text, longer\n"));
 }

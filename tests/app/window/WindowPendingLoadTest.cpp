@@ -52,7 +52,7 @@ protected:
     /// Holds every background read at its start; counts the reads.
     void hold() {
         gate = std::make_shared<Gate>(0.0);
-        controller->backgroundOpenStep = [g = gate, r = reads](double fraction) {
+        plantedOpenStep = [g = gate, r = reads](double fraction) {
             if (fraction == 0.0)
                 ++*r;
             g->pass(fraction);
@@ -187,7 +187,7 @@ TEST_F(WindowPendingLoadTest, TheShownTabBeingReadIsWaitedForNotReadAgain) {
     EXPECT_FALSE(small->isLoaded());
     // Asking the shown tab for its text while the worker reads it does not read it here.
     EXPECT_FALSE(small->ensureLoaded());
-    EXPECT_FALSE(controller->saveDocument(*small, *small->fileURL())); // nothing to save yet
+    EXPECT_FALSE(controller->saving().save(*small, *small->fileURL())); // nothing to save yet
     EXPECT_EQ(statusMessage(), "“big2.txt” henüz açılıyor; açıldıktan sonra kaydedin.");
     EXPECT_TRUE(prompter.requests.empty());
     find->findInAllTabs();

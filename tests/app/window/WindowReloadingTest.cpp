@@ -1,7 +1,7 @@
 // Reloading from disk, reopening in an encoding, and the save encoding and line ending.
 #include "WindowTestSupport.h"
 
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QUndoStack>
 
@@ -37,7 +37,7 @@ TEST_F(WindowReloadingTest, AReloadIsOneUndoStepAndLeavesTheDocumentClean) {
 TEST_F(WindowReloadingTest, AReloadKeepsTheUsersEncodingUnlessTheBytesCarryAMark) {
     controller->openFiles({write("tr.txt", "plain ascii")});
     EditorDocument& document = active();
-    controller->setSaveEncoding(TextEncoding::isoLatin5);
+    controller->saving().setSaveEncoding(TextEncoding::isoLatin5);
     controller->reloadFromDisk(document);
     write("tr.txt", "ba\xfe"); // ş in Windows-1254 and ISO-8859-9 alike
     controller->reloadFromDisk(document);
@@ -109,16 +109,16 @@ TEST_F(WindowReloadingTest, ReopeningInAnEncodingReadsTheFileAgainOrReportsWhy) 
 }
 
 TEST_F(WindowReloadingTest, LineEndingAndEncodingChangesDirtyOnlyFileBackedDocuments) {
-    controller->setLineEnding(LineEnding::crlf);
+    controller->saving().setLineEnding(LineEnding::crlf);
     EXPECT_EQ(active().lineEnding(), LineEnding::crlf);
     EXPECT_FALSE(active().isDirty());
     EXPECT_EQ(controller->statusBar()->field("lineEnding")->label->text(), "CRLF");
     controller->openFiles({write("x.txt", "x")});
-    controller->setLineEnding(LineEnding::cr);
+    controller->saving().setLineEnding(LineEnding::cr);
     EXPECT_TRUE(active().isDirty());
     EXPECT_TRUE(controller->window()->isWindowModified());
-    controller->saveActive();
-    controller->setSaveEncoding(TextEncoding::utf16LE);
+    controller->saving().saveActive();
+    controller->saving().setSaveEncoding(TextEncoding::utf16LE);
     EXPECT_TRUE(active().isDirty());
     EXPECT_EQ(controller->statusBar()->field("encoding")->label->text(),
               QString::fromUtf8(textEncoding::displayName(TextEncoding::utf16LE)));

@@ -1,7 +1,7 @@
 // Save, save as, save all: encodings, conflicts, links, permissions.
 #include "WindowTestSupport.h"
 
-#include "app/window/WindowMessages.h"
+#include "app/workspace/WindowMessages.h"
 
 #include <QFileInfo>
 
@@ -26,7 +26,7 @@ TEST_F(WindowSavingTest, SaveAsProposesTheTabNameAndGivesTheTabItsFile) {
     type(active(), u"one\ntwo\n");
     active().setLineEnding(LineEnding::crlf);
     saveAnswer = path("chosen.txt");
-    controller->saveActive();
+    controller->saving().saveActive();
     EXPECT_EQ(proposedNames, QStringList{"Yeni 1.txt"});
     EXPECT_EQ(read(path("chosen.txt")), "one\r\ntwo\r\n");
     EXPECT_EQ(active().displayName(), "chosen.txt");
@@ -40,7 +40,7 @@ TEST_F(WindowSavingTest, SaveAsProposesTheTabNameAndGivesTheTabItsFile) {
 
     // Cancelling the panel saves nothing.
     EditorDocument& other = controller->newDocument(u"x");
-    EXPECT_FALSE(controller->saveAs(other));
+    EXPECT_FALSE(controller->saving().saveAs(other));
     EXPECT_TRUE(other.isDirty());
 }
 
@@ -49,7 +49,7 @@ TEST_F(WindowSavingTest, AnUnencodableCharacterStopsTheSaveAndNamesIt) {
     controller->openFiles({file});
     active().setEncoding(TextEncoding::isoLatin1);
     type(active(), u" ğ");
-    controller->saveActive();
+    controller->saving().saveActive();
     ASSERT_EQ(prompter.requests.size(), 1u);
     EXPECT_EQ(prompter.requests[0].message, msg::cannotSave("latin.txt"));
     EXPECT_EQ(prompter.requests[0].detail,
@@ -67,7 +67,7 @@ TEST_F(WindowSavingTest, SavingThroughALinkWritesItsTargetAndKeepsTheLinksName) 
     controller->openFiles({link});
     EditorDocument& document = active();
     type(document, u" new");
-    controller->saveActive();
+    controller->saving().saveActive();
     EXPECT_TRUE(prompter.requests.empty());
     EXPECT_TRUE(proposedNames.isEmpty()); // not turned into a save as
     EXPECT_TRUE(QFileInfo(link).isSymLink());
@@ -83,14 +83,14 @@ TEST_F(WindowSavingTest, SavingThroughALinkWritesItsTargetAndKeepsTheLinksName) 
     EXPECT_EQ(count(), 1u);
     EditorDocument& untitled = controller->newDocument(u"other");
     saveAnswer = target;
-    EXPECT_FALSE(controller->saveAs(untitled));
+    EXPECT_FALSE(controller->saving().saveAs(untitled));
     ASSERT_EQ(prompter.requests.size(), 1u);
     EXPECT_EQ(prompter.requests[0].message, msg::cannotSave("target.txt"));
     EXPECT_EQ(prompter.requests[0].detail, msg::openInOtherTab("link.txt"));
     EXPECT_EQ(read(target), "old new");
     // Save as onto its own file is allowed.
     saveAnswer = link;
-    EXPECT_TRUE(controller->saveAs(document));
+    EXPECT_TRUE(controller->saving().saveAs(document));
 }
 
 TEST_F(WindowSavingTest, AReadOnlyTargetIsReportedAndLeftAlone) {
@@ -105,7 +105,7 @@ TEST_F(WindowSavingTest, AReadOnlyTargetIsReportedAndLeftAlone) {
     controller->openFiles({file});
     ASSERT_EQ(active().fileURL(), file);
     type(active(), u"!");
-    controller->saveActive();
+    controller->saving().saveActive();
     ASSERT_EQ(prompter.requests.size(), 1u);
     EXPECT_EQ(prompter.requests[0].message, msg::cannotSave(QFileInfo(file).fileName()));
     if (::geteuid() != 0)
@@ -123,7 +123,7 @@ TEST_F(WindowSavingTest, SaveAllWritesDirtyFilesAndLeavesUntitledAndReadOnlyTabs
     type(*controller->documentAt(0), u"1");
     type(*controller->documentAt(1), u"2");
     EditorDocument& untitled = controller->newDocument(u"untitled");
-    controller->saveAll();
+    controller->saving().saveAll();
     EXPECT_EQ(read(a), "a1");
     EXPECT_EQ(read(b), "b2");
     EXPECT_TRUE(untitled.isDirty());

@@ -1,4 +1,4 @@
-#include "app/window/WindowFiles.h"
+#include "app/workspace/WindowFiles.h"
 
 #include "core/text/UserFileDecoder.h"
 #include "core/text/UserFileReader.h"
