@@ -1,34 +1,26 @@
 #pragma once
 
-#include "app/jobs/ProgressPanel.h"
+#include "app/context/JobRunner.h"
 #include "app/window/WindowFiles.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QString>
-#include <QTimer>
 
-#include <atomic>
 #include <expected>
 #include <functional>
-#include <memory>
-#include <optional>
-#include <thread>
 
 class QWidget;
 
-namespace vendrix {
-class FormatProgress;
-}
-
 namespace vendrix::app {
 
-/// Reads, decodes and indexes one large file on a worker thread while the window goes on
-/// painting and taking input. Once the open has run `panelDelayMilliseconds` a progress panel
-/// appears ("“name” açılıyor…", a bar, "Vazgeç"; Escape too); cancelling stops the worker,
-/// which frees whatever it had read. `done` runs on the main thread exactly once, after the
-/// worker has finished: with the loaded file, the failure, or the kind `cancelled`.
-/// Destroying the object cancels the worker and waits for it, without calling `done`.
+class ProgressPanel;
+
+/// Reads, decodes and indexes one large file as a job of the window's runner while the window
+/// goes on painting and taking input. Once the open has run `panelDelayMilliseconds` a
+/// progress panel appears ("“name” açılıyor…", a bar, "Vazgeç"; Escape too); cancelling stops
+/// the job, which frees whatever it had read. `done` runs on the main thread exactly once,
+/// after the job has finished: with the loaded file, the failure, or the kind `cancelled`.
+/// Destroying the object cancels the job and waits for it, without calling `done`.
 class BackgroundOpen final : public QObject {
     Q_OBJECT
 
@@ -40,16 +32,16 @@ public:
 
     /// `step`, when given, runs on the worker before the read starts (with 0) and at every
     /// progress report (a test seam: it may hold the worker at a chosen point).
-    BackgroundOpen(QWidget* panelParent, QString path, QString name, int panelDelayMilliseconds,
-                   std::function<void(Result)> done, std::function<void(double)> step = {},
-                   Loader load = {});
+    BackgroundOpen(JobRunner& runner, QWidget* panelParent, QString path, QString name,
+                   int panelDelayMilliseconds, std::function<void(Result)> done,
+                   std::function<void(double)> step = {}, Loader load = {});
     ~BackgroundOpen() override;
 
     /// Asks the worker to stop; `done` follows with `cancelled` (unless it had finished).
     void cancel();
     const QString& path() const { return m_path; }
     /// The progress panel, once it has appeared.
-    ProgressPanel* panel() const { return m_panel; }
+    ProgressPanel* panel() const;
     /// The panel's title for a file name.
     static QString title(const QString& name);
     /// Runs `step` once `busy` answers false, asking again every 50 ms from `context`'s
@@ -57,16 +49,9 @@ public:
     static void whenNotBusy(QObject* context, std::function<bool()> busy, std::function<void()> step);
 
 private:
-    void finish();
-
     QString m_path;
-    std::shared_ptr<FormatProgress> m_progress;
     std::function<void(Result)> m_done;
-    std::optional<Result> m_result; // written by the worker before it sets m_finished
-    std::atomic<bool> m_finished{false};
-    QPointer<ProgressPanel> m_panel;
-    QTimer m_panelTimer;
-    std::thread m_worker;
+    JobHandle m_job;
 };
 
 } // namespace vendrix::app

@@ -139,7 +139,7 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
             emit openingFinished();
     };
     auto* job = new BackgroundOpen(
-        m_window.get(), path, name, openProgressDelayMilliseconds,
+        jobRunner(), m_window.get(), path, name, openProgressDelayMilliseconds,
         [this, apply](BackgroundOpen::Result read) {
             auto shared = std::make_shared<BackgroundOpen::Result>(std::move(read));
             BackgroundOpen::whenNotBusy(

@@ -122,7 +122,7 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
     document.holdChunks();
     std::optional<TextChunkSnapshot> written;
     const BackgroundSave::Result saved = whilePrompting(
-        [&] { return BackgroundSave::run(request, window(), options, &written); });
+        [&] { return BackgroundSave::run(jobRunner(), request, window(), options, &written); });
     std::erase(m_saving, &document);
     const std::optional<std::uint64_t> captured =
         written ? std::optional(written->revision()) : std::nullopt;
@@ -130,8 +130,8 @@ bool EditorWindowController::saveDocument(EditorDocument& document, const QStrin
         alive->releaseChunks();
     if (written) {
         // Giving back a large text's chunks takes milliseconds (tens of megabytes unmapped):
-        // the snapshot, now their last holder but for chunks edited since, goes on a thread.
-        std::thread([chunks = std::move(*written)]() mutable { chunks = {}; }).detach();
+        // the snapshot, now their last holder but for chunks edited since, goes to a worker.
+        jobRunner().dispose(std::move(*written));
     }
     if (!alive || !indexOf(document))
         return saved.has_value();

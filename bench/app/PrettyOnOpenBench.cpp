@@ -57,7 +57,7 @@ OpenRun openPretty(const QString& path) {
         // Sleeps until an event comes (the panel's timer, the worker's result), as the
         // application's own loop does; spinning here would take a core from the worker.
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        if (ProgressPanel* panel = controller.openFormatting().panel()) {
+        if (auto* panel = qobject_cast<ProgressPanel*>(controller.openFormatting().panel())) {
             refreshes = panel->refreshCount();
             formattingMs = timer.elapsed();
         }
