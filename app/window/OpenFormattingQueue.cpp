@@ -2,7 +2,6 @@
 
 #include "app/document/EditorDocument.h"
 #include "app/window/EditorWindowController.h"
-#include "core/formatting/FormatProgress.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/MarkupFormatter.h"
 #include "core/text/TextStorage.h"
@@ -107,7 +106,7 @@ void OpenFormattingQueue::startNext() {
                                                               : MarkupFormatter::Dialect::html,
                                                           indent, &token);
             if (token.isCancelled() && finished.result)
-                finished.result = std::unexpected(FormatProgress::cancelledError());
+                finished.result = std::unexpected(FormatError::cancelled());
             if (finished.result) {
                 // Everything the document would do with the text on the main thread, done
                 // here: room for the storage's editing gap (the formatter's output usually has
@@ -129,7 +128,7 @@ void OpenFormattingQueue::startNext() {
         [this, held, serial = ++m_serial](std::optional<Finished> finished, const ProgressToken&) {
             if (!finished) {
                 finished.emplace();
-                finished->result = std::unexpected(FormatProgress::cancelledError());
+                finished->result = std::unexpected(FormatError::cancelled());
                 finished->original = std::move(*held);
             }
             finish(serial, std::move(*finished));
@@ -143,7 +142,7 @@ void OpenFormattingQueue::finish(std::uint64_t serial, Finished finished) {
     Result& result = finished.result;
     // A cancel that came after the formatter's last checkpoint still counts as a cancel.
     if (m_job.isCancelled() && result)
-        result = std::unexpected(FormatProgress::cancelledError());
+        result = std::unexpected(FormatError::cancelled());
     m_job = {};
     OpenFormattingJob job = std::move(*m_current);
     m_current.reset();
@@ -165,7 +164,7 @@ void OpenFormattingQueue::finish(std::uint64_t serial, Finished finished) {
         if (EditorDocument* document = m_editor.documentForFile(path);
             document && !document->languageID())
             m_editor.setLanguage(std::string(job.kind.rawValue()), *document);
-    } else if (result.error().message == FormatProgress::cancelledMessage) {
+    } else if (result.error().isCancellation()) {
         m_lastOutcome = {{"path", path}, {"result", "cancelled"}, {"ms", ms}};
         m_editor.installOpenedDocument(std::move(job.file), false);
         m_editor.showMessage(

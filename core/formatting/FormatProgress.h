@@ -13,7 +13,7 @@ namespace vendrix {
 /// to its phases. Thread-safe as the token is.
 struct FormatProgress {
     /// The message of the error a cancelled formatter returns.
-    static constexpr std::u16string_view cancelledMessage = u"İptal edildi";
+    static constexpr std::u16string_view cancelledMessage = FormatError::cancelledMessage;
 
     /// A checkpoint of a formatter phase: steps the token as `step(done, total, from, to)`
     /// would. Returns false when the job is cancelled; without a token it does nothing and
@@ -27,9 +27,7 @@ struct FormatProgress {
         return ProgressToken::isCancelled(token);
     }
     /// "İptal edildi" at line 1, column 1, offset 0.
-    [[nodiscard]] static FormatError cancelledError() {
-        return FormatError::unpositioned(std::u16string(cancelledMessage));
-    }
+    [[nodiscard]] static FormatError cancelledError() { return FormatError::cancelled(); }
 
     /// Checkpoints of a phase whose position advances through 0..<total: one per window of
     /// 65536 positions (the first position that reaches a new window), mapped onto from...to.

@@ -6,7 +6,6 @@
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
 #include "core/formatting/DocumentFormatter.h"
-#include "core/formatting/FormatProgress.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/text/TextStorage.h"
 

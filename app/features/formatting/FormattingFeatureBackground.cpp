@@ -2,7 +2,6 @@
 
 #include "app/context/EditorContext.h"
 #include "app/document/EditorDocument.h"
-#include "core/formatting/FormatProgress.h"
 
 namespace vendrix::app {
 
@@ -28,13 +27,13 @@ void FormattingFeature::startBackground(EditorDocument& document,
          indent = indentChoice::formatIndent(m_indent)](ProgressToken& token) {
             FormattingCommand::Result result = transform(text, indent, &token);
             if (token.isCancelled() && result)
-                result = std::unexpected(FormatProgress::cancelledError());
+                result = std::unexpected(FormatError::cancelled());
             return result;
         },
         [this, serial = m_job->serial](std::optional<FormattingCommand::Result> result,
                                        const ProgressToken&) {
             if (!result) // cancelled before it started
-                result = std::unexpected(FormatProgress::cancelledError());
+                result = std::unexpected(FormatError::cancelled());
             finishBackground(serial, std::move(*result));
         });
 }
