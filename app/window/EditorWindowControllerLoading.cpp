@@ -95,7 +95,7 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
     const bool buffer = kind == EditorDocument::PendingContent::Kind::buffer;
     const QString path = document.fileURL().value_or(QString());
     const QString name = path.isEmpty() ? document.displayName() : QFileInfo(path).fileName();
-    BackgroundOpen::Loader loader;
+    std::function<BackgroundOpen::Result(const std::function<bool(double)>&)> loader;
     if (buffer)
         loader = [directory = session.buffersDirectory(), bufferName = document.pending().bufferName](
                      const std::function<bool(double)>& progress) {
