@@ -102,16 +102,19 @@ BackgroundSave::Result BackgroundSave::run(JobRunner& runner, const Request& req
     else
         preparation.start();
 
+    // The runner shows the panel (at once for no delay); the caller hears of it here.
     QTimer panelWatch;
-    panelWatch.setInterval(ProgressPanel::refreshMilliseconds / 2);
-    QObject::connect(&panelWatch, &QTimer::timeout, [&] {
+    panelWatch.setInterval(ProgressPanel::refreshMilliseconds / 4);
+    const auto watchPanel = [&] {
         if (ProgressPanel* panel = PoolJobRunner::panelOf(job)) {
             panelWatch.stop();
             if (options.panelShown)
                 options.panelShown(*panel);
         }
-    });
+    };
+    QObject::connect(&panelWatch, &QTimer::timeout, watchPanel);
     panelWatch.start();
+    watchPanel();
     if (!result)
         loop.exec();
     preparation.stop();
