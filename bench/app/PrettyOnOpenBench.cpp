@@ -3,6 +3,7 @@
 // (when jq is installed); and how often the progress bar is refreshed while a 20 MB file is
 // formatted.
 #include "app/document/EditorDocument.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/window/EditorWindowController.h"
 #include "app/window/OpenFormattingQueue.h"
 #include "core/persistence/SettingsBacking.h"
