@@ -143,6 +143,19 @@ public:
                                                                           std::move(done)),
                      options);
     }
+
+    /// Lets a worker free `value` (giving back a large text's memory takes milliseconds); if
+    /// no worker gets to it, it is freed with the job.
+    template <class T>
+    void dispose(T value) {
+        run(
+            nullptr, JobOptions{},
+            [held = std::move(value)](ProgressToken&) mutable {
+                T gone = std::move(held);
+                return true;
+            },
+            [](std::optional<bool>, const ProgressToken&) {});
+    }
 };
 
 } // namespace vendrix::app

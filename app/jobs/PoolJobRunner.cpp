@@ -55,9 +55,11 @@ JobHandle PoolJobRunner::start(QObject* owner, std::unique_ptr<BackgroundJob> jo
     state->hasOwner = owner != nullptr;
     if (owner) {
         std::weak_ptr<JobState> weak = state;
-        state->ownerWatch = connect(owner, &QObject::destroyed, this, [weak] {
-            if (auto alive = weak.lock())
+        state->ownerWatch = connect(owner, &QObject::destroyed, this, [this, weak] {
+            if (auto alive = weak.lock()) {
                 alive->token->cancel();
+                closePanel(*alive);
+            }
         });
     }
     m_active.push_back(state);
@@ -90,7 +92,7 @@ JobHandle PoolJobRunner::start(QObject* owner, std::unique_ptr<BackgroundJob> jo
 }
 
 void PoolJobRunner::showPanel(const std::shared_ptr<JobState>& state, const JobOptions& options) {
-    if (state->panel || state->delivered)
+    if (state->panel || state->delivered || (state->hasOwner && !state->owner))
         return;
     auto* panel = new ProgressPanel(options.panelParent, options.title, state->token);
     panel->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -103,16 +105,20 @@ void PoolJobRunner::showPanel(const std::shared_ptr<JobState>& state, const JobO
     panel->present();
 }
 
-void PoolJobRunner::deliver(const std::shared_ptr<JobState>& state) {
-    m_active.erase(std::remove(m_active.begin(), m_active.end(), state), m_active.end());
-    state->delivered = true;
-    disconnect(state->ownerWatch);
-    if (QPointer<QDialog> panel = state->panel) {
-        state->panel = nullptr;
+void PoolJobRunner::closePanel(JobState& state) {
+    if (QPointer<QDialog> panel = state.panel) {
+        state.panel = nullptr;
         if (auto* progress = qobject_cast<ProgressPanel*>(panel.data()))
             progress->finish();
         panel->deleteLater();
     }
+}
+
+void PoolJobRunner::deliver(const std::shared_ptr<JobState>& state) {
+    m_active.erase(std::remove(m_active.begin(), m_active.end(), state), m_active.end());
+    state->delivered = true;
+    disconnect(state->ownerWatch);
+    closePanel(*state);
     std::unique_ptr<BackgroundJob> job = std::move(state->job);
     if (job && (!state->hasOwner || state->owner))
         job->finished(*state->token);

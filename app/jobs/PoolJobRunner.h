@@ -42,6 +42,7 @@ private:
     struct Link;
 
     void showPanel(const std::shared_ptr<JobState>& state, const JobOptions& options);
+    void closePanel(JobState& state);
     void deliver(const std::shared_ptr<JobState>& state);
 
     WorkQueue& m_pool;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/context/JobRunner.h"
 #include "core/text/TextFileSaver.h"
 #include "core/text/TextStorage.h"
 
@@ -16,10 +17,10 @@ namespace vendrix::app {
 
 class ProgressPanel;
 
-/// Saves a snapshot of a document's text on a worker thread: encoded piece by piece straight
-/// into the file (TextFileSaver). The snapshot is a chunked copy; copying a large text for it
-/// is spread over event-loop turns (`prepare`, a short step per turn) before it is taken, and
-/// the worker starts then. The caller waits in a local event loop, so the window keeps
+/// Saves a snapshot of a document's text as a job of the window's runner: encoded piece by
+/// piece straight into the file (TextFileSaver). The snapshot is a chunked copy; copying a
+/// large text for it is spread over event-loop turns (`prepare`, a short step per turn)
+/// before it is taken and handed to the job, which waits for it. The caller waits in a local event loop, so the window keeps
 /// painting and taking input (the document may be edited meanwhile; the file gets the
 /// snapshot). A save still running after `panelDelayMilliseconds` shows a progress panel
 /// whose "Vazgeç" cancels it, preparation included; a cancelled save leaves the old file as
@@ -48,11 +49,11 @@ public:
     };
     using Result = std::expected<UserFileWriteResult, TextFileSaveFailure>;
 
-    /// Runs the save and returns once the worker has finished (it is joined).
+    /// Runs the save on `runner` and returns once the job has finished.
     /// `captured`, when given, receives the snapshot written (its revision names the text
     /// the file now holds; its chunks stay alive as long as the caller keeps it).
-    static Result run(const Request& request, QWidget* parent, const Options& options,
-                      std::optional<TextChunkSnapshot>* captured = nullptr);
+    static Result run(JobRunner& runner, const Request& request, QWidget* parent,
+                      const Options& options, std::optional<TextChunkSnapshot>* captured = nullptr);
 };
 
 } // namespace vendrix::app

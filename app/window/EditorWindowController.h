@@ -247,6 +247,7 @@ private:
     void watch(EditorDocument& document) override;
     BackgroundSave::Result save(const BackgroundSave::Request& request,
                                 std::optional<TextChunkSnapshot>* written) override;
+    void dispose(TextChunkSnapshot written) override;
     friend class WindowBars;
 
     void buildWindow();

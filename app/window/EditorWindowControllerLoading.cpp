@@ -95,7 +95,7 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
     const bool buffer = kind == EditorDocument::PendingContent::Kind::buffer;
     const QString path = document.fileURL().value_or(QString());
     const QString name = path.isEmpty() ? document.displayName() : QFileInfo(path).fileName();
-    BackgroundOpen::Loader loader;
+    std::function<BackgroundOpen::Result(const std::function<bool(double)>&)> loader;
     if (buffer)
         loader = [directory = m_session->buffersDirectory(), bufferName = document.pending().bufferName](
                      const std::function<bool(double)>& progress) {
@@ -139,7 +139,7 @@ bool EditorWindowController::loadInBackground(EditorDocument& document) {
             emit openingFinished();
     };
     auto* job = new BackgroundOpen(
-        m_window.get(), path, name, openProgressDelayMilliseconds,
+        jobRunner(), m_window.get(), path, name, openProgressDelayMilliseconds,
         [this, apply](BackgroundOpen::Result read) {
             auto shared = std::make_shared<BackgroundOpen::Result>(std::move(read));
             BackgroundOpen::whenNotBusy(

@@ -99,7 +99,7 @@ void EditorWindowController::readAndOpen(const QString& path, const QString& sta
     if (file.stampBeforeReading && file.stampBeforeReading->size >= backgroundOpenBytes &&
         static_cast<std::uint64_t>(file.stampBeforeReading->size) <= UserFileReader::defaultMaxSize()) {
         auto* job = new BackgroundOpen(
-            m_window.get(), path, name, openProgressDelayMilliseconds,
+            jobRunner(), m_window.get(), path, name, openProgressDelayMilliseconds,
             [this, file](BackgroundOpen::Result result) {
                 // Installed once no prompt is up: a flow waiting on one (closing tabs, say)
                 // must not see the tab list change under it.

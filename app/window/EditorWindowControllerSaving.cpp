@@ -22,7 +22,12 @@ BackgroundSave::Result EditorWindowController::save(const BackgroundSave::Reques
     if (WorkerProbe* probe = m_probe)
         options.fault = [probe](std::string_view operation) { return probe->saveFault(operation); };
     options.panelShown = [this](ProgressPanel& panel) { m_savePanel = &panel; };
-    return whilePrompting([&] { return BackgroundSave::run(request, window(), options, written); });
+    return whilePrompting([&] { return BackgroundSave::run(jobRunner(), request, window(), options, written);
+    });
+}
+
+void EditorWindowController::dispose(TextChunkSnapshot written) {
+    jobRunner().dispose(std::move(written));
 }
 
 ProgressPanel* EditorWindowController::saveProgressPanel() const { return m_savePanel; }

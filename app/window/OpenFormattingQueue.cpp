@@ -2,7 +2,6 @@
 
 #include "app/document/EditorDocument.h"
 #include "app/window/EditorWindowController.h"
-#include "core/formatting/FormatProgress.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/formatting/MarkupFormatter.h"
 #include "core/text/TextStorage.h"
@@ -28,14 +27,8 @@ OpenFormattingQueue::OpenFormattingQueue(EditorWindowController& editor, QObject
     : QObject(parent), m_editor(editor) {}
 
 OpenFormattingQueue::~OpenFormattingQueue() {
-    if (m_progress)
-        m_progress->cancel();
-    if (m_worker.joinable())
-        m_worker.join();
-    if (m_release.joinable())
-        m_release.join();
-    if (m_panel)
-        delete m_panel.data();
+    // The runner sees the queue go: it closes the panel and never calls back.
+    m_job.cancel();
 }
 
 bool OpenFormattingQueue::decide(OpenedFile& file) {
@@ -84,97 +77,79 @@ bool OpenFormattingQueue::isQueued(const QString& standardizedPath) const {
 void OpenFormattingQueue::startNext() {
     if (m_current || m_queue.empty())
         return;
-    if (m_worker.joinable())
-        m_worker.join();
     m_current = std::move(m_queue.front());
     m_queue.pop_front();
-    m_progress = std::make_shared<FormatProgress>();
     m_startedAt.start();
 
-    // The worker holds the file's text while it runs and hands it back with the result (a
-    // cancel may still come before the result is taken). The destructor cancels and joins, so
-    // `this` outlives every call the worker posts.
-    m_worker = std::thread([this, serial = ++m_serial, kind = m_current->kind,
-                            indent = m_current->indent, progress = m_progress,
-                            original = std::move(m_current->file.decoded.text)]() mutable {
-        Finished finished;
-        // The JSON formatter notes its output's line starts as it writes them.
-        std::vector<std::int64_t> lineStarts;
-        finished.result = [&]() -> Result {
-            FormatProgress::Scope scope(progress);
+    // The job holds the file's text while it runs and hands it back with the result (a
+    // cancel may still come before the result is taken, or before the job starts: then the
+    // text is still in the holder). Its result comes back only while the queue exists; the
+    // panel shows at once.
+    auto held = std::make_shared<std::u16string>(std::move(m_current->file.decoded.text));
+    const JobOptions options{
+        quoted(nameOf(m_current->file)) + QStringLiteral(" güzelleştiriliyor…"), m_editor.window(),
+        0};
+    m_job = m_editor.jobRunner().run(
+        this, options,
+        [kind = m_current->kind, indent = m_current->indent, held](ProgressToken& token) {
+            std::u16string original = std::move(*held);
+            Finished finished;
+            // The JSON formatter notes its output's line starts as it writes them.
+            std::vector<std::int64_t> lineStarts;
             const std::u16string_view text = original;
             if (kind == OpenPrettyCandidate::json)
-                return JSONFormatter::pretty(text, indent, lineStarts);
-            return MarkupFormatter::pretty(text,
-                                           kind == OpenPrettyCandidate::xml
-                                               ? MarkupFormatter::Dialect::xml
-                                               : MarkupFormatter::Dialect::html,
-                                           indent);
-        }();
-        if (progress->isCancelled() && finished.result)
-            finished.result = std::unexpected(FormatProgress::cancelledError());
-        if (finished.result) {
-            // Everything the document would do with the text on the main thread, done here:
-            // room for the storage's editing gap (the formatter's output usually has it, so
-            // this rarely copies), and the line index with its longest line.
-            std::u16string& pretty = *finished.result;
-            const std::size_t gap = static_cast<std::size_t>(
-                TextStorage::gapToOpenWith(static_cast<std::int64_t>(pretty.size())));
-            if (pretty.capacity() < pretty.size() + gap)
-                pretty.reserve(pretty.size() + gap);
-            finished.lineIndex =
-                lineStarts.empty()
-                    ? LineIndex::ofLargeText(pretty)
-                    : LineIndex(std::move(lineStarts), static_cast<std::int64_t>(pretty.size()));
-            finished.lineIndex.longestLineLength();
-        }
-        finished.original = std::move(original);
-        QMetaObject::invokeMethod(
-            this, [this, serial, finished = std::move(finished)]() mutable {
-                finish(serial, std::move(finished));
-            },
-            Qt::QueuedConnection);
-    });
-
-    // The panel is made while the worker already runs.
-    auto* panel = new ProgressPanel(
-        m_editor.window(), quoted(nameOf(m_current->file)) + QStringLiteral(" güzelleştiriliyor…"),
-        m_progress);
-    std::weak_ptr<FormatProgress> weak = m_progress;
-    QObject::connect(panel, &ProgressPanel::cancelRequested, [weak] {
-        if (auto progress = weak.lock())
-            progress->cancel();
-    });
-    m_panel = panel;
-    panel->present();
+                finished.result = JSONFormatter::pretty(text, indent, lineStarts, &token);
+            else
+                finished.result = MarkupFormatter::pretty(text,
+                                                          kind == OpenPrettyCandidate::xml
+                                                              ? MarkupFormatter::Dialect::xml
+                                                              : MarkupFormatter::Dialect::html,
+                                                          indent, &token);
+            if (token.isCancelled() && finished.result)
+                finished.result = std::unexpected(FormatError::cancelled());
+            if (finished.result) {
+                // Everything the document would do with the text on the main thread, done
+                // here: room for the storage's editing gap (the formatter's output usually has
+                // it, so this rarely copies), and the line index with its longest line.
+                std::u16string& pretty = *finished.result;
+                const std::size_t gap = static_cast<std::size_t>(
+                    TextStorage::gapToOpenWith(static_cast<std::int64_t>(pretty.size())));
+                if (pretty.capacity() < pretty.size() + gap)
+                    pretty.reserve(pretty.size() + gap);
+                finished.lineIndex = lineStarts.empty()
+                                         ? LineIndex::ofLargeText(pretty)
+                                         : LineIndex(std::move(lineStarts),
+                                                     static_cast<std::int64_t>(pretty.size()));
+                finished.lineIndex.longestLineLength();
+            }
+            finished.original = std::move(original);
+            return finished;
+        },
+        [this, held, serial = ++m_serial](std::optional<Finished> finished, const ProgressToken&) {
+            if (!finished) {
+                finished.emplace();
+                finished->result = std::unexpected(FormatError::cancelled());
+                finished->original = std::move(*held);
+            }
+            finish(serial, std::move(*finished));
+        });
 }
 
 void OpenFormattingQueue::finish(std::uint64_t serial, Finished finished) {
     if (!m_current || serial != m_serial)
         return;
     const qint64 ms = m_startedAt.elapsed();
-    if (m_worker.joinable())
-        m_worker.join();
-    if (m_panel) {
-        m_panel->finish();
-        m_panel->deleteLater();
-    }
-    m_panel = nullptr;
     Result& result = finished.result;
     // A cancel that came after the formatter's last checkpoint still counts as a cancel.
-    if (m_progress->isCancelled() && result)
-        result = std::unexpected(FormatProgress::cancelledError());
-    m_progress.reset();
+    if (m_job.isCancelled() && result)
+        result = std::unexpected(FormatError::cancelled());
+    m_job = {};
     OpenFormattingJob job = std::move(*m_current);
     m_current.reset();
     if (result) {
-        // Freeing the file's own text (tens of megabytes) takes milliseconds: a thread does
+        // Freeing the file's own text (tens of megabytes) takes milliseconds: a worker does
         // it while the formatted text is installed.
-        if (m_release.joinable())
-            m_release.join();
-        m_release = std::thread([text = std::move(finished.original)]() mutable {
-            std::u16string().swap(text);
-        });
+        m_editor.jobRunner().dispose(std::move(finished.original));
     } else {
         job.file.decoded.text = std::move(finished.original);
     }
@@ -189,7 +164,7 @@ void OpenFormattingQueue::finish(std::uint64_t serial, Finished finished) {
         if (EditorDocument* document = m_editor.documentForFile(path);
             document && !document->languageID())
             m_editor.setLanguage(std::string(job.kind.rawValue()), *document);
-    } else if (result.error().message == FormatProgress::cancelledMessage) {
+    } else if (result.error().isCancellation()) {
         m_lastOutcome = {{"path", path}, {"result", "cancelled"}, {"ms", ms}};
         m_editor.installOpenedDocument(std::move(job.file), false);
         m_editor.showMessage(

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/jobs/ProgressPanel.h"
+#include "app/context/JobRunner.h"
 #include "app/window/WindowHooks.h"
 #include "core/formatting/FormatError.h"
 #include "core/formatting/FormatIndent.h"
@@ -10,7 +10,6 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QVariantMap>
 
 #include <deque>
@@ -18,12 +17,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 
-namespace vendrix {
-class FormatProgress;
-struct FormatError;
-} // namespace vendrix
+class QDialog;
 
 namespace vendrix::app {
 
@@ -38,8 +33,8 @@ struct OpenFormattingJob {
 
 /// Pretty-on-open: decides, when a file has been read, whether a large single-line JSON, XML
 /// or HTML file is pretty-printed before it is shown (asking when the policy says so), and
-/// formats such files one at a time on a worker behind a progress panel that can cancel.
-/// Main thread only, apart from the formatter run.
+/// formats such files one at a time as jobs of the window's runner, behind a progress panel
+/// that can cancel. Main thread only, apart from the formatter run.
 class OpenFormattingQueue final : public QObject {
     Q_OBJECT
 
@@ -64,7 +59,7 @@ public:
     /// The last finished job: "path", "result" ("pretty", "cancelled" or "invalid"), "ms", and
     /// for an invalid file "line", "column" and "message".
     const QVariantMap& lastOutcome() const { return m_lastOutcome; }
-    ProgressPanel* panel() const { return m_panel; }
+    QDialog* panel() const { return m_job.panel(); }
     bool isRunning() const { return m_current.has_value(); }
     std::size_t queuedCount() const { return m_queue.size(); }
 
@@ -82,12 +77,8 @@ private:
     EditorWindowController& m_editor;
     std::deque<OpenFormattingJob> m_queue;
     std::optional<OpenFormattingJob> m_current;
-    std::shared_ptr<FormatProgress> m_progress;
+    JobHandle m_job;
     QElapsedTimer m_startedAt;
-    QPointer<ProgressPanel> m_panel;
-    std::thread m_worker;
-    /// Frees the text a formatted file no longer needs.
-    std::thread m_release;
     std::uint64_t m_serial = 0;
     QVariantMap m_lastOutcome;
 };

@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 namespace vendrix::app {
 
@@ -123,8 +122,8 @@ bool SaveFlow::save(EditorDocument& document, const QString& path) {
         alive->releaseChunks();
     if (written) {
         // Giving back a large text's chunks takes milliseconds (tens of megabytes unmapped):
-        // the snapshot, now their last holder but for chunks edited since, goes on a thread.
-        std::thread([chunks = std::move(*written)]() mutable { chunks = {}; }).detach();
+        // the snapshot, now their last holder but for chunks edited since, goes to a worker.
+        m_jobs.dispose(std::move(*written));
     }
     if (!alive || !m_workspace.contains(document))
         return saved.has_value();

@@ -47,6 +47,9 @@ public:
         virtual ~Jobs() = default;
         virtual BackgroundSave::Result save(const BackgroundSave::Request& request,
                                             std::optional<TextChunkSnapshot>* written) = 0;
+        /// Lets a worker give back a written snapshot's chunks (tens of megabytes unmapped
+        /// take milliseconds).
+        virtual void dispose(TextChunkSnapshot written) = 0;
     };
 
     SaveFlow(Workspace& workspace, Prompter& prompter, Host& host, Jobs& jobs, FilePanels& panels)

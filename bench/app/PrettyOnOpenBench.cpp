@@ -3,6 +3,7 @@
 // (when jq is installed); and how often the progress bar is refreshed while a 20 MB file is
 // formatted.
 #include "app/document/EditorDocument.h"
+#include "app/jobs/ProgressPanel.h"
 #include "app/window/EditorWindowController.h"
 #include "app/window/OpenFormattingQueue.h"
 #include "core/persistence/SettingsBacking.h"
@@ -57,7 +58,7 @@ OpenRun openPretty(const QString& path) {
         // Sleeps until an event comes (the panel's timer, the worker's result), as the
         // application's own loop does; spinning here would take a core from the worker.
         QApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        if (ProgressPanel* panel = controller.openFormatting().panel()) {
+        if (auto* panel = qobject_cast<ProgressPanel*>(controller.openFormatting().panel())) {
             refreshes = panel->refreshCount();
             formattingMs = timer.elapsed();
         }

@@ -162,10 +162,10 @@ void appendDeclaration(std::string_view segment, bool pretty, std::string& out) 
 
 class Pass {
 public:
-    Pass(std::string_view input, std::optional<FormatIndent> indent)
+    Pass(std::string_view input, std::optional<FormatIndent> indent, ProgressToken* token)
         : m_s(input), m_pretty(indent.has_value()),
           m_limit(std::max<std::uint64_t>(16 * std::uint64_t{input.size()}, kMinOutputLimit)),
-          m_progressObject(FormatProgress::current()), m_phase(input.size(), 0.0, 1.0) {
+          m_progressObject(token), m_phase(token, input.size(), 0.0, 1.0) {
         if (indent) {
             m_unitIsTab = indent->isTab();
             m_unitLength =
@@ -186,7 +186,7 @@ private:
     std::string_view m_s;
     bool m_pretty;
     std::uint64_t m_limit;
-    FormatProgress* m_progressObject;
+    ProgressToken* m_progressObject;
     FormatPhaseProgress m_phase;
     bool m_unitIsTab = false;
     std::size_t m_unitLength = 0;
@@ -362,38 +362,43 @@ std::optional<FormatFailure> Pass::run(std::string& out) {
 }
 
 std::expected<std::string, FormatError> formatUnfinished(std::string_view utf8,
-                                                         std::optional<FormatIndent> indent) {
+                                                         std::optional<FormatIndent> indent,
+                                                         ProgressToken* progress) {
     std::string out;
-    if (auto failure = Pass(utf8, indent).run(out))
+    if (auto failure = Pass(utf8, indent, progress).run(out))
         return std::unexpected(std::move(*failure).toError(utf8));
     return out;
 }
 
 std::expected<std::u16string, FormatError> formatText(std::u16string_view text,
-                                                      std::optional<FormatIndent> indent) {
-    auto bytes = FormatText::inputBytes(text);
+                                                      std::optional<FormatIndent> indent,
+                                                      ProgressToken* progress) {
+    auto bytes = FormatText::inputBytes(text, progress);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
-    auto out = formatUnfinished(*bytes, indent);
+    auto out = formatUnfinished(*bytes, indent, progress);
     if (!out)
         return std::unexpected(std::move(out.error()));
-    return FormatText::finish(std::move(*out), *bytes);
+    return FormatText::finish(std::move(*out), *bytes, progress);
 }
 
 } // namespace
 
 std::expected<std::u16string, FormatError> CSSFormatter::pretty(std::u16string_view text,
-                                                                FormatIndent indent) {
-    return formatText(text, indent);
+                                                                FormatIndent indent,
+                                                                ProgressToken* progress) {
+    return formatText(text, indent, progress);
 }
 
-std::expected<std::u16string, FormatError> CSSFormatter::minify(std::u16string_view text) {
-    return formatText(text, std::nullopt);
+std::expected<std::u16string, FormatError> CSSFormatter::minify(std::u16string_view text,
+                                                                ProgressToken* progress) {
+    return formatText(text, std::nullopt, progress);
 }
 
-std::expected<std::string, FormatError>
-CSSFormatter::formatBytes(std::string_view utf8, std::optional<FormatIndent> indent) {
-    auto out = formatUnfinished(utf8, indent);
+std::expected<std::string, FormatError> CSSFormatter::formatBytes(std::string_view utf8,
+                                                                  std::optional<FormatIndent> indent,
+                                                                  ProgressToken* progress) {
+    auto out = formatUnfinished(utf8, indent, progress);
     if (out)
         FormatText::finishBytes(*out, utf8);
     return out;

@@ -79,18 +79,19 @@ std::optional<DocumentFormatter::Kind> DocumentFormatter::kindFromRawValue(std::
 
 std::expected<std::u16string, FormatError> DocumentFormatter::pretty(std::u16string_view text,
                                                                      Kind kind,
-                                                                     FormatIndent indent) {
+                                                                     FormatIndent indent,
+                                                                     ProgressToken* progress) {
     switch (kind) {
     case Kind::json:
-        return JSONFormatter::pretty(text, indent, false);
+        return JSONFormatter::pretty(text, indent, false, progress);
     case Kind::xml:
-        return MarkupFormatter::pretty(text, MarkupFormatter::Dialect::xml, indent);
+        return MarkupFormatter::pretty(text, MarkupFormatter::Dialect::xml, indent, progress);
     case Kind::html:
-        return MarkupFormatter::pretty(text, MarkupFormatter::Dialect::html, indent);
+        return MarkupFormatter::pretty(text, MarkupFormatter::Dialect::html, indent, progress);
     case Kind::sql:
-        return SQLFormatter::pretty(text, indent);
+        return SQLFormatter::pretty(text, indent, progress);
     case Kind::css:
-        return CSSFormatter::pretty(text, indent);
+        return CSSFormatter::pretty(text, indent, progress);
     }
     std::unreachable();
 }

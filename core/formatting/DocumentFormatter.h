@@ -12,6 +12,8 @@
 
 namespace vendrix {
 
+class ProgressToken;
+
 /// Chooses the formatter for a document and runs its pretty-printing.
 struct DocumentFormatter {
     /// The formatter kinds; each kind's raw value is the language identifier of its language.
@@ -31,9 +33,11 @@ struct DocumentFormatter {
     [[nodiscard]] static std::optional<Kind> kindFromRawValue(std::string_view raw);
 
     /// Pretty-prints `text` with the kind's formatter (JSON with keys in input order, markup
-    /// in the XML or HTML dialect, SQL, CSS) and returns its result unchanged.
+    /// in the XML or HTML dialect, SQL, CSS) and returns its result unchanged. `progress`
+    /// follows the formatter and can cancel it (null: none).
     [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(
-        std::u16string_view text, Kind kind, FormatIndent indent);
+        std::u16string_view text, Kind kind, FormatIndent indent,
+        ProgressToken* progress = nullptr);
 };
 
 } // namespace vendrix

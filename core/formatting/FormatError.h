@@ -32,6 +32,15 @@ struct FormatError {
     /// The error with no position (line 1, column 1, offset 0).
     [[nodiscard]] static FormatError unpositioned(std::u16string message);
 
+    /// The message of the error a cancelled formatter returns.
+    static constexpr std::u16string_view cancelledMessage = u"İptal edildi";
+    /// "İptal edildi" with no position: what a formatter whose job was cancelled returns.
+    [[nodiscard]] static FormatError cancelled() {
+        return unpositioned(std::u16string(cancelledMessage));
+    }
+    /// True for the error of a cancelled formatter.
+    [[nodiscard]] bool isCancellation() const { return message == cancelledMessage; }
+
     friend bool operator==(const FormatError&, const FormatError&) = default;
 };
 

@@ -6,14 +6,14 @@
 
 namespace vendrix {
 
-/// The progress checkpoints of one formatting phase, which covers `from` to `to` of the bound
-/// FormatProgress. A checkpoint is taken once per 64 KiB window of the loop position (byte
+/// The progress checkpoints of one formatting phase, which covers `from` to `to` of the job's
+/// token. A checkpoint is taken once per 64 KiB window of the loop position (byte
 /// offset or token index), so a loop that advances by large strides still checks every window
-/// it enters. Without a bound FormatProgress it does nothing.
+/// it enters. Without a token it does nothing.
 class FormatPhaseProgress {
 public:
-    FormatPhaseProgress(std::uint64_t total, double from, double to)
-        : m_progress(FormatProgress::current()), m_total(total), m_from(from), m_to(to) {}
+    FormatPhaseProgress(ProgressToken* token, std::uint64_t total, double from, double to)
+        : m_progress(token), m_total(total), m_from(from), m_to(to) {}
 
     /// False when the job has been cancelled.
     bool at(std::uint64_t position) {
@@ -39,7 +39,7 @@ public:
     }
 
 private:
-    FormatProgress* m_progress;
+    ProgressToken* m_progress;
     std::uint64_t m_total;
     double m_from;
     double m_to;

@@ -33,12 +33,13 @@ bool FormatText::isValidUTF8(std::string_view bytes) {
     return textEncoding::isValidUTF8(bytes);
 }
 
-std::expected<std::string, FormatError> FormatText::inputBytes(std::u16string_view text) {
+std::expected<std::string, FormatError> FormatText::inputBytes(std::u16string_view text,
+                                                               ProgressToken* progress) {
     std::string out;
     out.reserve(text.size() + text.size() / 8);
     std::size_t i = 0;
     while (i < text.size()) {
-        if (FormatProgress::currentIsCancelled())
+        if (FormatProgress::isCancelled(progress))
             return std::unexpected(FormatProgress::cancelledError());
         std::size_t end = std::min(text.size(), i + kSlice);
         // Never split a surrogate pair between slices.
@@ -60,13 +61,14 @@ void FormatText::finishBytes(std::string& output, std::string_view input) {
 }
 
 std::expected<std::u16string, FormatError> FormatText::finish(std::string output,
-                                                              std::string_view input) {
+                                                              std::string_view input,
+                                                              ProgressToken* progress) {
     finishBytes(output, input);
     // Valid UTF-8 of a size that converts well within a second goes through the file
     // decoder's vectorised pass in one piece (it would drop a leading byte-order mark, so such
     // output takes the sliced path).
     if (output.size() <= kWholeDecode && !output.starts_with("\xEF\xBB\xBF")) {
-        if (FormatProgress::currentIsCancelled())
+        if (FormatProgress::isCancelled(progress))
             return std::unexpected(FormatProgress::cancelledError());
         if (auto decoded = textEncoding::decode(TextEncoding::utf8, output))
             return std::move(*decoded);
@@ -76,7 +78,7 @@ std::expected<std::u16string, FormatError> FormatText::finish(std::string output
     std::string_view bytes = output;
     std::size_t i = 0;
     while (i < bytes.size()) {
-        if (FormatProgress::currentIsCancelled())
+        if (FormatProgress::isCancelled(progress))
             return std::unexpected(FormatProgress::cancelledError());
         std::size_t end = std::min(bytes.size(), i + kSlice);
         // Cut only before a lead byte so that no character is split between slices.

@@ -20,10 +20,10 @@ FormatError writeFailure() {
 template <bool Pretty>
 JSONBlockStream::Result writeBlocks(std::string_view bytes, std::string_view unit,
                                     const JSONBlockStream::Consumer& consumer,
-                                    std::size_t blockBytes) {
-    JSONStreamSink<char, Pretty> sink(bytes, unit);
+                                    std::size_t blockBytes, ProgressToken* progress) {
+    JSONStreamSink<char, Pretty> sink(bytes, unit, progress);
     sink.streamTo(consumer, blockBytes, true);
-    if (auto failure = jsonScan::scan(bytes, sink, 1.0))
+    if (auto failure = jsonScan::scan(bytes, sink, 1.0, progress))
         return std::move(*failure);
     if (auto finished = sink.finish(); !finished)
         return std::move(finished.error());
@@ -31,18 +31,18 @@ JSONBlockStream::Result writeBlocks(std::string_view bytes, std::string_view uni
 }
 
 JSONBlockStream::Result minify(std::string_view bytes, const JSONBlockStream::Consumer& consumer,
-                               std::size_t blockBytes) {
+                               std::size_t blockBytes, ProgressToken* progress) {
     jsonScan::RunSink sink(bytes);
     // Runs beyond one per 32 input bytes cost more memory than a second pass costs time.
     sink.maxRuns = bytes.size() / 32 + 64;
-    if (auto failure = jsonScan::scan(bytes, sink, 0.5))
+    if (auto failure = jsonScan::scan(bytes, sink, 0.5, progress))
         return std::move(*failure);
     if (sink.grammarError)
         return std::move(*sink.grammarError);
     if (auto summary = sink.grammar.finish(bytes); !summary)
         return std::move(summary.error());
     if (sink.tooMany)
-        return writeBlocks<false>(bytes, {}, consumer, blockBytes);
+        return writeBlocks<false>(bytes, {}, consumer, blockBytes, progress);
     sink.runs.push_back({sink.runStart, sink.runEnd});
     std::string block;
     block.reserve(blockBytes);
@@ -55,7 +55,7 @@ JSONBlockStream::Result minify(std::string_view bytes, const JSONBlockStream::Co
                 if (!consumer(block))
                     return writeFailure();
                 block.clear();
-                if (FormatProgress::currentIsCancelled())
+                if (FormatProgress::isCancelled(progress))
                     return FormatProgress::cancelledError();
             }
         }
@@ -71,14 +71,15 @@ JSONBlockStream::Result minify(std::string_view bytes, const JSONBlockStream::Co
 
 JSONBlockStream::Result JSONBlockStream::format(std::string_view bytes,
                                                 std::optional<FormatIndent> indent,
-                                                const Consumer& consumer, std::size_t blockBytes) {
+                                                const Consumer& consumer, std::size_t blockBytes,
+                                                ProgressToken* progress) {
     if (bytes.size() > JSONFormatter::maxInputBytes)
         return FormatError::unpositioned(u"Girdi çok büyük");
     blockBytes = std::max<std::size_t>(blockBytes, 1);
     if (!indent)
-        return minify(bytes, consumer, blockBytes);
+        return minify(bytes, consumer, blockBytes, progress);
     jsonScan::GrammarSink sink(bytes);
-    if (auto failure = jsonScan::scan(bytes, sink, 0.5))
+    if (auto failure = jsonScan::scan(bytes, sink, 0.5, progress))
         return std::move(*failure);
     if (sink.grammarError)
         return std::move(*sink.grammarError);
@@ -93,7 +94,7 @@ JSONBlockStream::Result JSONBlockStream::format(std::string_view bytes,
     const std::uint64_t perToken = 1 + static_cast<std::uint64_t>(summary->maxDepth) * unit.size();
     if (perToken > limit || sink.tokens > (limit - n) / perToken)
         return MayNotFit{};
-    return writeBlocks<true>(bytes, unit, consumer, blockBytes);
+    return writeBlocks<true>(bytes, unit, consumer, blockBytes, progress);
 }
 
 } // namespace vendrix

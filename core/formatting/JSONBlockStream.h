@@ -11,6 +11,8 @@
 
 namespace vendrix {
 
+class ProgressToken;
+
 /// Unsorted pretty or minified JSON handed over in blocks as it is produced, for output that
 /// need not be held whole (the command-line tool writing to standard output). Nothing is
 /// handed over before the whole input is known to format, so a consumer of a failing input
@@ -31,8 +33,10 @@ struct JSONBlockStream {
     /// output takes one pass (it is the input's runs between white space and comments);
     /// pretty output a checking pass (tokens, grammar, deepest nesting) and a writing pass.
     /// A consumer that refuses a block ends it with an error after the blocks before.
+    /// `progress` follows the formatting and can cancel it (null: none).
     [[nodiscard]] static Result format(std::string_view bytes, std::optional<FormatIndent> indent,
-                                       const Consumer& consumer, std::size_t blockBytes = 1 << 20);
+                                       const Consumer& consumer, std::size_t blockBytes = 1 << 20,
+                                       ProgressToken* progress = nullptr);
 };
 
 } // namespace vendrix

@@ -25,9 +25,9 @@ bool isComment(Kind kind) {
 } // namespace
 
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateTokens(
-    std::string_view bytes, std::span<const Tok> tokens) {
+    std::string_view bytes, std::span<const Tok> tokens, ProgressToken* progress) {
     JSONGrammar grammar;
-    FormatProgress::WindowCheckpoints checkpoint(static_cast<std::int64_t>(tokens.size()),
+    FormatProgress::WindowCheckpoints checkpoint(progress, static_cast<std::int64_t>(tokens.size()),
                                                 kValidateFrom, kValidateTo);
     for (std::size_t index = 0; index < tokens.size(); ++index) {
         if (!checkpoint(static_cast<std::int64_t>(index)))
@@ -44,37 +44,39 @@ std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateTokens
 }
 
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateUTF8(
-    std::string_view bytes) {
-    auto tokens = tokenize(bytes);
+    std::string_view bytes, ProgressToken* progress) {
+    auto tokens = tokenize(bytes, progress);
     if (!tokens)
         return std::unexpected(std::move(tokens.error()));
-    return validateTokens(bytes, *tokens);
+    return validateTokens(bytes, *tokens, progress);
 }
 
 std::expected<std::string, FormatError> JSONFormatter::formatUTF8(
-    std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys) {
+    std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys,
+    ProgressToken* progress) {
     if (!sortKeys)
-        return streamUTF8(bytes, indent);
-    return formatTokensUTF8(bytes, indent, sortKeys);
+        return streamUTF8(bytes, indent, progress);
+    return formatTokensUTF8(bytes, indent, sortKeys, progress);
 }
 
 std::expected<std::string, FormatError> JSONFormatter::formatTokensUTF8(
-    std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys) {
-    auto tokens = tokenize(bytes);
+    std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys,
+    ProgressToken* progress) {
+    auto tokens = tokenize(bytes, progress);
     if (!tokens)
         return std::unexpected(std::move(tokens.error()));
-    if (auto summary = validateTokens(bytes, *tokens); !summary)
+    if (auto summary = validateTokens(bytes, *tokens, progress); !summary)
         return std::unexpected(std::move(summary.error()));
     std::expected<std::string, FormatError> output;
     if (sortKeys) {
         if (tokens->size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
             return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
-        const std::vector<std::int32_t> order = sortedWriteOrder(bytes, *tokens);
-        if (FormatProgress::currentIsCancelled())
+        const std::vector<std::int32_t> order = sortedWriteOrder(bytes, *tokens, progress);
+        if (FormatProgress::isCancelled(progress))
             return std::unexpected(FormatProgress::cancelledError());
-        output = write(bytes, *tokens, indent, &order);
+        output = write(bytes, *tokens, indent, &order, progress);
     } else {
-        output = write(bytes, *tokens, indent, nullptr);
+        output = write(bytes, *tokens, indent, nullptr, progress);
     }
     if (output)
         FormatText::finishBytes(*output, bytes);
@@ -84,63 +86,68 @@ std::expected<std::string, FormatError> JSONFormatter::formatTokensUTF8(
 namespace {
 
 // The UTF-8 bytes of a text, refusing early a text that has more units than the byte limit.
-std::expected<std::string, FormatError> inputBytes(std::u16string_view text) {
+std::expected<std::string, FormatError> inputBytes(std::u16string_view text,
+                                                   ProgressToken* progress) {
     if (text.size() > JSONFormatter::maxInputBytes)
         return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
-    return FormatText::inputBytes(text);
+    return FormatText::inputBytes(text, progress);
 }
 
 } // namespace
 
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validate(
-    std::u16string_view text) {
-    auto bytes = inputBytes(text);
+    std::u16string_view text, ProgressToken* progress) {
+    auto bytes = inputBytes(text, progress);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
-    return validateUTF8(*bytes);
+    return validateUTF8(*bytes, progress);
 }
 
 std::expected<std::u16string, FormatError> JSONFormatter::pretty(std::u16string_view text,
                                                                  FormatIndent indent,
-                                                                 bool sortKeys) {
+                                                                 bool sortKeys,
+                                                                 ProgressToken* progress) {
     if (!sortKeys)
-        return streamUTF16(text, indent);
-    auto bytes = inputBytes(text);
+        return streamUTF16(text, indent, progress);
+    auto bytes = inputBytes(text, progress);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
-    auto output = formatUTF8(*bytes, indent, sortKeys);
+    auto output = formatUTF8(*bytes, indent, sortKeys, progress);
     if (!output)
         return std::unexpected(std::move(output.error()));
-    return FormatText::finish(std::move(*output), *bytes);
+    return FormatText::finish(std::move(*output), *bytes, progress);
 }
 
 std::expected<std::u16string, FormatError> JSONFormatter::minify(std::u16string_view text,
-                                                                 bool sortKeys) {
+                                                                 bool sortKeys,
+                                                                 ProgressToken* progress) {
     if (!sortKeys)
-        return streamUTF16(text, std::nullopt);
-    auto bytes = inputBytes(text);
+        return streamUTF16(text, std::nullopt, progress);
+    auto bytes = inputBytes(text, progress);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
-    auto output = formatUTF8(*bytes, std::nullopt, sortKeys);
+    auto output = formatUTF8(*bytes, std::nullopt, sortKeys, progress);
     if (!output)
         return std::unexpected(std::move(output.error()));
-    return FormatText::finish(std::move(*output), *bytes);
+    return FormatText::finish(std::move(*output), *bytes, progress);
 }
 
 std::expected<JSONFormatter::Summary, FormatError> JSONFormatter::validateFileBytes(
-    std::string_view bytes) {
+    std::string_view bytes, ProgressToken* progress) {
     if (FormatText::isValidUTF8(bytes))
-        return validateUTF8(bytes);
-    return validate(FormatText::fromUTF8(bytes));
+        return validateUTF8(bytes, progress);
+    return validate(FormatText::fromUTF8(bytes), progress);
 }
 
 std::expected<std::string, FormatError> JSONFormatter::formatFileBytes(
-    std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys) {
+    std::string_view bytes, std::optional<FormatIndent> indent, bool sortKeys,
+    ProgressToken* progress) {
     // Valid UTF-8 decodes and encodes back to itself, so the bytes are the formatter's input.
     if (FormatText::isValidUTF8(bytes))
-        return formatUTF8(bytes, indent, sortKeys);
+        return formatUTF8(bytes, indent, sortKeys, progress);
     const std::u16string text = FormatText::fromUTF8(bytes);
-    auto result = indent ? pretty(text, *indent, sortKeys) : minify(text, sortKeys);
+    auto result =
+        indent ? pretty(text, *indent, sortKeys, progress) : minify(text, sortKeys, progress);
     if (!result)
         return std::unexpected(std::move(result.error()));
     return FormatText::toUTF8(*result);

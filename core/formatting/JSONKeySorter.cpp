@@ -66,8 +66,8 @@ struct Info {
 
 class Sorter {
 public:
-    Sorter(std::string_view bytes, std::span<const Tok> tokens)
-        : m_bytes(bytes), m_tokens(tokens), m_infoOfOpen(tokens.size(), kNone) {}
+    Sorter(std::string_view bytes, std::span<const Tok> tokens, ProgressToken* token)
+        : m_bytes(bytes), m_tokens(tokens), m_token(token), m_infoOfOpen(tokens.size(), kNone) {}
 
     // False when cancelled.
     bool scan();
@@ -112,6 +112,7 @@ private:
 
     std::string_view m_bytes;
     std::span<const Tok> m_tokens;
+    ProgressToken* m_token;
     std::vector<std::int32_t> m_infoOfOpen; // the Info of the object opened at each token
     std::vector<Member> m_members;
     std::vector<std::int32_t> m_sortedMembers;
@@ -150,7 +151,7 @@ bool Sorter::scan() {
     std::vector<std::uint8_t> isObject; // one flag per open container
     std::vector<Builder> stack;         // one builder per open object
     for (std::int32_t i = 0; i < count; ++i) {
-        if ((i & 0xFFFF) == 0 && FormatProgress::currentIsCancelled())
+        if ((i & 0xFFFF) == 0 && FormatProgress::isCancelled(m_token))
             return false;
         const Tok& tok = m_tokens[static_cast<std::size_t>(i)];
         switch (tok.kind) {
@@ -259,7 +260,7 @@ std::vector<std::int32_t> Sorter::expand() {
         order.insert(order.end(), m_pool.begin() + run.first, m_pool.begin() + run.first + run.count);
     };
     while (!frames.empty()) {
-        if ((order.size() & 0xFFFF) == 0 && FormatProgress::currentIsCancelled())
+        if ((order.size() & 0xFFFF) == 0 && FormatProgress::isCancelled(m_token))
             return {};
         Frame& frame = frames.back();
         if (!frame.isPlan) {
@@ -308,8 +309,9 @@ std::vector<std::int32_t> Sorter::expand() {
 } // namespace
 
 std::vector<std::int32_t> JSONFormatter::sortedWriteOrder(std::string_view bytes,
-                                                          std::span<const Tok> tokens) {
-    Sorter sorter(bytes, tokens);
+                                                          std::span<const Tok> tokens,
+                                                          ProgressToken* progress) {
+    Sorter sorter(bytes, tokens, progress);
     if (!sorter.scan())
         return {};
     sorter.sortMembers();

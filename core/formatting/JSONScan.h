@@ -16,11 +16,12 @@ namespace vendrix::jsonScan {
 ///   bool push(std::uint32_t start, std::uint32_t end, JSONFormatter::Kind, bool newlineBefore)
 /// returns false to stop, and then `FormatError failure()` is the result. A UTF-16 sink also
 /// has `void loneSurrogate()`, called for each unpaired surrogate in a string or a comment.
-/// Progress checkpoints cover 0...`phaseEnd` of the bound FormatProgress. None when every
+/// Progress checkpoints cover 0...`phaseEnd` of `token` (null: none). None when every
 /// token was taken, else the tokenizer's first error (or the sink's failure). Instantiated for
 /// the sinks of this library.
 template <class CharT, class Sink>
-std::optional<FormatError> scan(std::basic_string_view<CharT> units, Sink& sink, double phaseEnd);
+std::optional<FormatError> scan(std::basic_string_view<CharT> units, Sink& sink, double phaseEnd,
+                                ProgressToken* token);
 
 /// Collects the tokens into a token array (the token pipeline); fails only when memory is
 /// exhausted.

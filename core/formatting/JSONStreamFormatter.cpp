@@ -50,7 +50,7 @@ bool JSONStreamSink<CharT, Pretty>::copyLong(std::uint32_t start, std::size_t le
     for (std::size_t done = 0; done < length; done += kSlice) {
         std::memcpy(m_data + m_size + done, m_src + start + done,
                     std::min(kSlice, length - done) * sizeof(CharT));
-        if (length - done > kSlice && FormatProgress::currentIsCancelled())
+        if (length - done > kSlice && FormatProgress::isCancelled(m_token))
             return false;
     }
     m_size += length;
@@ -98,12 +98,13 @@ template class JSONStreamSink<char16_t, false>;
 namespace {
 
 template <bool Pretty>
-std::expected<std::string, FormatError> stream(std::string_view bytes, std::string_view unit) {
-    JSONStreamSink<char, Pretty> sink(bytes, unit);
-    if (auto failure = jsonScan::scan(bytes, sink, 1.0)) {
+std::expected<std::string, FormatError> stream(std::string_view bytes, std::string_view unit,
+                                               ProgressToken* progress) {
+    JSONStreamSink<char, Pretty> sink(bytes, unit, progress);
+    if (auto failure = jsonScan::scan(bytes, sink, 1.0, progress)) {
         // A grammar or size failure stands only when no tokenizer error follows it.
         if (sink.failed() && sink.failureNeedsRecheck()) {
-            if (auto checked = JSONFormatter::validateUTF8(bytes); !checked)
+            if (auto checked = JSONFormatter::validateUTF8(bytes, progress); !checked)
                 return std::unexpected(std::move(checked.error()));
         }
         return std::unexpected(std::move(*failure));
@@ -115,17 +116,18 @@ std::expected<std::string, FormatError> stream(std::string_view bytes, std::stri
 // decides.
 template <bool Pretty>
 std::optional<std::expected<std::u16string, FormatError>> stream16(
-    std::u16string_view text, std::string_view unit, std::vector<std::int64_t>* lineStarts) {
-    JSONStreamSink<char16_t, Pretty> sink(text, unit);
+    std::u16string_view text, std::string_view unit, std::vector<std::int64_t>* lineStarts,
+    ProgressToken* progress) {
+    JSONStreamSink<char16_t, Pretty> sink(text, unit, progress);
     if (lineStarts)
         sink.recordLineStarts(*lineStarts);
-    if (auto failure = jsonScan::scan(text, sink, 1.0)) {
+    if (auto failure = jsonScan::scan(text, sink, 1.0, progress)) {
         if (sink.hitLimit())
             return std::nullopt;
         // A grammar failure stands only when no tokenizer error follows it.
         if (sink.failed() && sink.failureNeedsRecheck()) {
             jsonScan::CheckSink check;
-            if (auto tokenizerError = jsonScan::scan(text, check, 1.0))
+            if (auto tokenizerError = jsonScan::scan(text, check, 1.0, progress))
                 return std::unexpected(std::move(*tokenizerError));
         }
         return std::unexpected(std::move(*failure));
@@ -135,25 +137,26 @@ std::optional<std::expected<std::u16string, FormatError>> stream16(
 
 // The text's UTF-8 form streamed and decoded: what the UTF-16 stream stands for.
 std::expected<std::u16string, FormatError> throughUTF8(std::u16string_view text,
-                                                       std::optional<FormatIndent> indent) {
-    auto bytes = FormatText::inputBytes(text);
+                                                       std::optional<FormatIndent> indent,
+                                                       ProgressToken* progress) {
+    auto bytes = FormatText::inputBytes(text, progress);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
-    auto output = JSONFormatter::streamUTF8(*bytes, indent);
+    auto output = JSONFormatter::streamUTF8(*bytes, indent, progress);
     if (!output)
         return std::unexpected(std::move(output.error()));
-    return FormatText::finish(std::move(*output), *bytes);
+    return FormatText::finish(std::move(*output), *bytes, progress);
 }
 
 } // namespace
 
 std::expected<std::string, FormatError> JSONFormatter::streamUTF8(
-    std::string_view bytes, std::optional<FormatIndent> indent) {
+    std::string_view bytes, std::optional<FormatIndent> indent, ProgressToken* progress) {
     if (bytes.size() > maxInputBytes)
         return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
     if (indent)
-        return stream<true>(bytes, indent->unit());
-    return stream<false>(bytes, std::string_view());
+        return stream<true>(bytes, indent->unit(), progress);
+    return stream<false>(bytes, std::string_view(), progress);
 }
 
 namespace {
@@ -162,7 +165,8 @@ namespace {
 // empty when the output is not made on UTF-16 units or fails).
 std::expected<std::u16string, FormatError> streamWide(std::u16string_view text,
                                                       std::optional<FormatIndent> indent,
-                                                      std::vector<std::int64_t>* lineStarts) {
+                                                      std::vector<std::int64_t>* lineStarts,
+                                                      ProgressToken* progress) {
     if (lineStarts)
         lineStarts->clear();
     if (text.size() > JSONFormatter::maxInputBytes)
@@ -170,14 +174,14 @@ std::expected<std::u16string, FormatError> streamWide(std::u16string_view text,
     // Whether the UTF-8 form passes the byte limit is not known without encoding it; a text
     // that might is taken through that form.
     if (text.size() > JSONFormatter::maxInputBytes / 3)
-        return throughUTF8(text, indent);
-    auto result = indent ? stream16<true>(text, indent->unit(), lineStarts)
-                         : stream16<false>(text, std::string_view(), nullptr);
+        return throughUTF8(text, indent, progress);
+    auto result = indent ? stream16<true>(text, indent->unit(), lineStarts, progress)
+                         : stream16<false>(text, std::string_view(), nullptr, progress);
     if (!result || !*result) {
         if (lineStarts)
             lineStarts->clear();
         if (!result)
-            return throughUTF8(text, indent);
+            return throughUTF8(text, indent, progress);
     }
     return std::move(*result);
 }
@@ -185,13 +189,14 @@ std::expected<std::u16string, FormatError> streamWide(std::u16string_view text,
 } // namespace
 
 std::expected<std::u16string, FormatError> JSONFormatter::streamUTF16(
-    std::u16string_view text, std::optional<FormatIndent> indent) {
-    return streamWide(text, indent, nullptr);
+    std::u16string_view text, std::optional<FormatIndent> indent, ProgressToken* progress) {
+    return streamWide(text, indent, nullptr, progress);
 }
 
 std::expected<std::u16string, FormatError> JSONFormatter::pretty(
-    std::u16string_view text, FormatIndent indent, std::vector<std::int64_t>& lineStarts) {
-    return streamWide(text, indent, &lineStarts);
+    std::u16string_view text, FormatIndent indent, std::vector<std::int64_t>& lineStarts,
+    ProgressToken* progress) {
+    return streamWide(text, indent, &lineStarts, progress);
 }
 
 } // namespace vendrix

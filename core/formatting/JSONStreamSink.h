@@ -36,8 +36,9 @@ public:
     /// Takes a block of finished output; false to stop (a write failure).
     using Consumer = std::function<bool(View)>;
 
-    JSONStreamSink(View input, std::string_view unit)
-        : m_input(input), m_src(input.data()), m_unit(unit.begin(), unit.end()),
+    /// `token`: the job's progress and cancellation (null: none).
+    JSONStreamSink(View input, std::string_view unit, ProgressToken* token)
+        : m_input(input), m_src(input.data()), m_token(token), m_unit(unit.begin(), unit.end()),
           m_limit(std::max<std::uint64_t>(16 * static_cast<std::uint64_t>(input.size()), 67108864) /
                   (kWide ? 3 : 1)) {
         // Minified output never exceeds the input. Pretty output is reserved at twice the input
@@ -321,6 +322,7 @@ private:
 
     View m_input;
     const CharT* m_src;
+    ProgressToken* m_token;
     String m_unit;
     std::uint64_t m_limit;
     String m_storage;

@@ -47,14 +47,15 @@ bool JSONFormatter::TokenArray::reserve(std::size_t capacity) {
     return true;
 }
 
-std::expected<JSONFormatter::TokenArray, FormatError> JSONFormatter::tokenize(std::string_view bytes) {
+std::expected<JSONFormatter::TokenArray, FormatError> JSONFormatter::tokenize(std::string_view bytes,
+                                                                              ProgressToken* progress) {
     if (bytes.size() > maxInputBytes)
         return std::unexpected(FormatError::unpositioned(u"Girdi çok büyük"));
     // Reserved for one token per six bytes.
     jsonScan::TokenArraySink sink;
     if (!sink.tokens.reserve(bytes.size() / 6 + 16))
         return std::unexpected(sink.failure());
-    if (auto failure = jsonScan::scan(bytes, sink, kTokenPhaseEnd))
+    if (auto failure = jsonScan::scan(bytes, sink, kTokenPhaseEnd, progress))
         return std::unexpected(std::move(*failure));
     return std::move(sink.tokens);
 }

@@ -111,9 +111,10 @@ public:
     using Units = JSONUnits<CharT>;
     using Unit = typename Units::Unit;
 
-    Tokenizer(std::basic_string_view<CharT> bytes, Sink& sink, double phaseEnd)
+    Tokenizer(std::basic_string_view<CharT> bytes, Sink& sink, double phaseEnd,
+              ProgressToken* token)
         : m_bytes(bytes), m_p(reinterpret_cast<const Unit*>(bytes.data())),
-          m_n(bytes.size()), m_sink(sink), m_phaseEnd(phaseEnd) {}
+          m_n(bytes.size()), m_sink(sink), m_phaseEnd(phaseEnd), m_token(token) {}
 
     /// None when every token was taken; else the first failure.
     std::optional<FormatError> run();
@@ -127,7 +128,7 @@ private:
         if (at < m_nextCheck)
             return true;
         m_nextCheck = (at | 0xFFFF) + 1;
-        return FormatProgress::checkpoint(static_cast<std::int64_t>(at),
+        return FormatProgress::checkpoint(m_token, static_cast<std::int64_t>(at),
                                           static_cast<std::int64_t>(m_n), 0.0, m_phaseEnd);
     }
     // False when the sink refuses the token.
@@ -248,6 +249,7 @@ private:
     std::size_t m_nextCheck = 0;
     Sink& m_sink;
     double m_phaseEnd;
+    ProgressToken* m_token;
     bool m_newline = false;
     bool m_cancelled = false;
     std::optional<FormatError> m_error;
@@ -527,24 +529,24 @@ std::optional<FormatError> Tokenizer<CharT, Sink>::run() {
 
 template <class CharT, class Sink>
 std::optional<FormatError> jsonScan::scan(std::basic_string_view<CharT> units, Sink& sink,
-                                          double phaseEnd) {
-    return Tokenizer<CharT, Sink>(units, sink, phaseEnd).run();
+                                          double phaseEnd, ProgressToken* token) {
+    return Tokenizer<CharT, Sink>(units, sink, phaseEnd, token).run();
 }
 
 template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<char, true>&,
-                                                   double);
+                                                   double, ProgressToken*);
 template std::optional<FormatError> jsonScan::scan(std::string_view, JSONStreamSink<char, false>&,
-                                                   double);
+                                                   double, ProgressToken*);
 template std::optional<FormatError> jsonScan::scan(std::u16string_view,
-                                                   JSONStreamSink<char16_t, true>&, double);
+                                                   JSONStreamSink<char16_t, true>&, double, ProgressToken*);
 template std::optional<FormatError> jsonScan::scan(std::u16string_view,
-                                                   JSONStreamSink<char16_t, false>&, double);
+                                                   JSONStreamSink<char16_t, false>&, double, ProgressToken*);
 template std::optional<FormatError> jsonScan::scan(std::u16string_view, jsonScan::CheckSink&,
-                                                   double);
+                                                   double, ProgressToken*);
 template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::GrammarSink&,
-                                                   double);
-template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::RunSink&, double);
+                                                   double, ProgressToken*);
+template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::RunSink&, double, ProgressToken*);
 template std::optional<FormatError> jsonScan::scan(std::string_view, jsonScan::TokenArraySink&,
-                                                   double);
+                                                   double, ProgressToken*);
 
 } // namespace vendrix

@@ -48,7 +48,9 @@ const char16_t* const kTooLarge = u"Çıktı çok büyük (aşırı iç içe yap
     return usable;
 }
 
-std::expected<std::string, FormatError> writeMinified(std::string_view input, std::span<const Tok> tokenSpan) {
+std::expected<std::string, FormatError> writeMinified(std::string_view input,
+                                                      std::span<const Tok> tokenSpan,
+                                                      ProgressToken* progress) {
     // Minified output never exceeds the input, so the buffer is sized once; the loop keeps its
     // positions in locals because byte stores may alias any member.
     std::string out;
@@ -59,7 +61,7 @@ std::expected<std::string, FormatError> writeMinified(std::string_view input, st
     const std::size_t count = tokenSpan.size();
     const Tok* const tokens = tokenSpan.data();
     std::size_t size = 0;
-    FormatProgress::WindowCheckpoints checkpoint(static_cast<std::int64_t>(count), kWriteFrom,
+    FormatProgress::WindowCheckpoints checkpoint(progress, static_cast<std::int64_t>(count), kWriteFrom,
                                                 kWriteTo);
     for (std::size_t index = 0; index < count; ++index) {
         if (!checkpoint(static_cast<std::int64_t>(index)))
@@ -75,7 +77,7 @@ std::expected<std::string, FormatError> writeMinified(std::string_view input, st
             for (std::size_t done = 0; done < length; done += kSlice) {
                 std::memcpy(dst + size + done, src + tok.start + done,
                             std::min(kSlice, length - done));
-                if (length - done > kSlice && FormatProgress::currentIsCancelled())
+                if (length - done > kSlice && FormatProgress::isCancelled(progress))
                     return std::unexpected(FormatProgress::cancelledError());
             }
         }
@@ -89,7 +91,7 @@ template <bool Pretty, typename Order>
 std::expected<std::string, FormatError> writeOrdered(std::string_view input,
                                                      std::span<const Tok> tokens,
                                                      const std::string& unit, std::size_t count,
-                                                     Order order) {
+                                                     Order order, ProgressToken* progress) {
     enum class Pending : std::uint8_t { none, space, newline };
     const std::uint64_t limit =
         std::max<std::uint64_t>(16 * static_cast<std::uint64_t>(input.size()), 67108864);
@@ -150,14 +152,14 @@ std::expected<std::string, FormatError> writeOrdered(std::string_view input,
         ensure(length + kSlack);
         for (std::size_t done = 0; done < length; done += kSlice) {
             std::memcpy(data + size + done, src + tok.start + done, std::min(kSlice, length - done));
-            if (length - done > kSlice && FormatProgress::currentIsCancelled())
+            if (length - done > kSlice && FormatProgress::isCancelled(progress))
                 return false;
         }
         size += length;
         return true;
     };
 
-    FormatProgress::WindowCheckpoints checkpoint(static_cast<std::int64_t>(count), kWriteFrom,
+    FormatProgress::WindowCheckpoints checkpoint(progress, static_cast<std::int64_t>(count), kWriteFrom,
                                                 kWriteTo);
     for (std::size_t position = 0; position < count; ++position) {
         if (!checkpoint(static_cast<std::int64_t>(position)))
@@ -248,17 +250,20 @@ std::expected<std::string, FormatError> writeOrdered(std::string_view input,
 
 std::expected<std::string, FormatError> JSONFormatter::write(
     std::string_view bytes, std::span<const Tok> tokens, std::optional<FormatIndent> indent,
-    const std::vector<std::int32_t>* sortedOrder) {
+    const std::vector<std::int32_t>* sortedOrder, ProgressToken* progress) {
     const std::string unit = indent ? indent->unit() : std::string();
     if (sortedOrder) {
         auto order = [&](std::size_t i) { return (*sortedOrder)[i]; };
-        return indent ? writeOrdered<true>(bytes, tokens, unit, sortedOrder->size(), order)
-                      : writeOrdered<false>(bytes, tokens, unit, sortedOrder->size(), order);
+        return indent ? writeOrdered<true>(bytes, tokens, unit, sortedOrder->size(), order,
+                                           progress)
+                      : writeOrdered<false>(bytes, tokens, unit, sortedOrder->size(), order,
+                                            progress);
     }
     if (!indent)
-        return writeMinified(bytes, tokens);
-    return writeOrdered<true>(bytes, tokens, unit, tokens.size(),
-                              [](std::size_t i) { return static_cast<std::int32_t>(i); });
+        return writeMinified(bytes, tokens, progress);
+    return writeOrdered<true>(
+        bytes, tokens, unit, tokens.size(),
+        [](std::size_t i) { return static_cast<std::int32_t>(i); }, progress);
 }
 
 } // namespace vendrix

@@ -64,9 +64,9 @@ bool impliesEnd(std::string_view open, std::string_view incoming) {
 class StructurePass {
 public:
     StructurePass(std::string_view input, Dialect dialect, const std::vector<Tok>& tokens,
-                  Structure& result)
+                  Structure& result, ProgressToken* token)
         : m_input(input), m_html(dialect == Dialect::html), m_tokens(tokens), m_result(result),
-          m_progress(tokens.size(), 0.4, 0.6) {}
+          m_progress(token, tokens.size(), 0.4, 0.6) {}
 
     std::optional<FormatFailure> run();
 
@@ -222,9 +222,9 @@ std::optional<FormatFailure> StructurePass::endTag(std::uint32_t i) {
 class Writer {
 public:
     Writer(std::string_view input, const std::vector<Tok>& tokens, const Structure& structure,
-           std::optional<FormatIndent> indent, std::string& out)
+           std::optional<FormatIndent> indent, std::string& out, ProgressToken* token)
         : m_input(input), m_tokens(tokens), m_structure(structure), m_pretty(indent.has_value()),
-          m_out(out), m_progress(tokens.size(), 0.6, 1.0),
+          m_out(out), m_progress(token, tokens.size(), 0.6, 1.0),
           m_limit(std::max<std::uint64_t>(16 * std::uint64_t{input.size()}, kMinOutputLimit)) {
         if (indent) {
             m_unitIsTab = indent->isTab();
@@ -398,49 +398,52 @@ std::optional<FormatFailure> Writer::run() {
 
 /// The whole pipeline on UTF-8 bytes, without output finishing.
 std::expected<std::string, FormatFailure> format(std::string_view input, Dialect dialect,
-                                                 std::optional<FormatIndent> indent) {
+                                                 std::optional<FormatIndent> indent,
+                                                 ProgressToken* progress) {
     if (input.size() > kMaxInputBytes)
         return std::unexpected(FormatFailure{u"Girdi çok büyük", std::nullopt});
     std::vector<Tok> tokens;
-    if (auto failure = tokenize(input, dialect, tokens))
+    if (auto failure = tokenize(input, dialect, tokens, progress))
         return std::unexpected(std::move(*failure));
     Structure structure;
-    if (auto failure = StructurePass(input, dialect, tokens, structure).run())
+    if (auto failure = StructurePass(input, dialect, tokens, structure, progress).run())
         return std::unexpected(std::move(*failure));
     std::string out;
-    if (auto failure = Writer(input, tokens, structure, indent, out).run())
+    if (auto failure = Writer(input, tokens, structure, indent, out, progress).run())
         return std::unexpected(std::move(*failure));
     return out;
 }
 
 std::expected<std::u16string, FormatError> formatText(std::u16string_view text, Dialect dialect,
-                                                      std::optional<FormatIndent> indent) {
-    auto bytes = FormatText::inputBytes(text);
+                                                      std::optional<FormatIndent> indent,
+                                                      ProgressToken* progress) {
+    auto bytes = FormatText::inputBytes(text, progress);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
-    auto out = format(*bytes, dialect, indent);
+    auto out = format(*bytes, dialect, indent, progress);
     if (!out)
         return std::unexpected(std::move(out.error()).toError(*bytes));
-    return FormatText::finish(std::move(*out), *bytes);
+    return FormatText::finish(std::move(*out), *bytes, progress);
 }
 
 } // namespace
 } // namespace markup
 
 std::expected<std::u16string, FormatError>
-MarkupFormatter::pretty(std::u16string_view text, Dialect dialect, FormatIndent indent) {
-    return markup::formatText(text, dialect, indent);
+MarkupFormatter::pretty(std::u16string_view text, Dialect dialect, FormatIndent indent,
+                        ProgressToken* progress) {
+    return markup::formatText(text, dialect, indent, progress);
 }
 
-std::expected<std::u16string, FormatError> MarkupFormatter::minify(std::u16string_view text,
-                                                                   Dialect dialect) {
-    return markup::formatText(text, dialect, std::nullopt);
+std::expected<std::u16string, FormatError>
+MarkupFormatter::minify(std::u16string_view text, Dialect dialect, ProgressToken* progress) {
+    return markup::formatText(text, dialect, std::nullopt, progress);
 }
 
 std::expected<std::string, FormatError>
 MarkupFormatter::formatBytes(std::string_view utf8, Dialect dialect,
-                             std::optional<FormatIndent> indent) {
-    auto out = markup::format(utf8, dialect, indent);
+                             std::optional<FormatIndent> indent, ProgressToken* progress) {
+    auto out = markup::format(utf8, dialect, indent, progress);
     if (!out)
         return std::unexpected(std::move(out.error()).toError(utf8));
     FormatText::finishBytes(*out, utf8);
@@ -449,16 +452,16 @@ MarkupFormatter::formatBytes(std::string_view utf8, Dialect dialect,
 
 std::expected<std::string, FormatError>
 MarkupFormatter::formatFileBytes(std::string_view bytes, Dialect dialect,
-                                 std::optional<FormatIndent> indent) {
+                                 std::optional<FormatIndent> indent, ProgressToken* progress) {
     if (FormatText::isValidUTF8(bytes)) {
-        auto out = formatBytes(bytes, dialect, indent);
+        auto out = formatBytes(bytes, dialect, indent, progress);
         // The text operations return text: output bytes that are not UTF-8 read as U+FFFD.
         if (out && !FormatText::isValidUTF8(*out))
             return FormatText::toUTF8(FormatText::fromUTF8(*out));
         return out;
     }
     const std::u16string text = FormatText::fromUTF8(bytes);
-    auto result = markup::formatText(text, dialect, indent);
+    auto result = markup::formatText(text, dialect, indent, progress);
     if (!result)
         return std::unexpected(std::move(result.error()));
     return FormatText::toUTF8(*result);

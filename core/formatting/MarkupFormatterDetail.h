@@ -42,6 +42,6 @@ bool endsOpenParagraph(std::string_view lowerName);
 /// Splits the UTF-8 input into tokens (progress 0 to 0.4). `input` starts at byte 0 of the
 /// whole text; offsets in the tokens refer to it.
 [[nodiscard]] std::optional<FormatFailure> tokenize(std::string_view input, Dialect dialect,
-                                                    std::vector<Tok>& tokens);
+                                                    std::vector<Tok>& tokens, ProgressToken* token);
 
 } // namespace vendrix::markup

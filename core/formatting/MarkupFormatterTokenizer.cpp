@@ -24,9 +24,10 @@ bool startsStartTag(unsigned char byte) {
 
 class Tokenizer {
 public:
-    Tokenizer(std::string_view input, Dialect dialect, std::vector<Tok>& tokens)
+    Tokenizer(std::string_view input, Dialect dialect, std::vector<Tok>& tokens,
+              ProgressToken* token)
         : m_s(input), m_n(input.size()), m_html(dialect == Dialect::html), m_tokens(tokens),
-          m_progress(input.size(), 0.0, 0.4) {}
+          m_progress(token, input.size(), 0.0, 0.4) {}
 
     std::optional<FormatFailure> run();
 
@@ -407,8 +408,8 @@ bool endsOpenParagraph(std::string_view lowerName) {
 }
 
 std::optional<FormatFailure> tokenize(std::string_view input, Dialect dialect,
-                                      std::vector<Tok>& tokens) {
-    return Tokenizer(input, dialect, tokens).run();
+                                      std::vector<Tok>& tokens, ProgressToken* token) {
+    return Tokenizer(input, dialect, tokens, token).run();
 }
 
 } // namespace vendrix::markup

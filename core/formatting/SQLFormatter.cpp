@@ -56,8 +56,8 @@ const WordSet& conditionClauses() {
 class Writer {
 public:
     Writer(std::string_view input, const std::vector<Tok>& tokens, FormatIndent indent,
-           std::string& out)
-        : m_s(input), m_tokens(tokens), m_out(out), m_unitIsTab(indent.isTab()),
+           std::string& out, ProgressToken* token)
+        : m_s(input), m_tokens(tokens), m_out(out), m_token(token), m_unitIsTab(indent.isTab()),
           m_unitLength(indent.isTab() ? 1
                                       : static_cast<std::size_t>(std::max(indent.spaceCount(), 0))),
           m_limit(std::max<std::uint64_t>(16 * std::uint64_t{input.size()}, kMinOutputLimit)) {}
@@ -86,6 +86,7 @@ private:
     std::string_view m_s;
     const std::vector<Tok>& m_tokens;
     std::string& m_out;
+    ProgressToken* m_token;
     bool m_unitIsTab;
     std::size_t m_unitLength;
     std::uint64_t m_limit;
@@ -251,7 +252,7 @@ void Writer::afterToken(std::size_t i) {
 
 std::optional<FormatFailure> Writer::run() {
     m_out.reserve(m_s.size() + m_s.size() / 4);
-    PhaseProgress progress(static_cast<std::int64_t>(m_tokens.size()), 0.5, 1.0);
+    PhaseProgress progress(m_token, static_cast<std::int64_t>(m_tokens.size()), 0.5, 1.0);
     for (std::size_t i = 0; i < m_tokens.size(); ++i) {
         if (!progress.at(static_cast<std::int64_t>(i)))
             return FormatFailure::cancelled();
@@ -276,12 +277,13 @@ std::optional<FormatFailure> Writer::run() {
 }
 
 std::expected<std::string, FormatError> prettyUnfinished(std::string_view utf8,
-                                                         FormatIndent indent) {
+                                                         FormatIndent indent,
+                                                         ProgressToken* token) {
     std::vector<Tok> tokens;
-    std::optional<FormatFailure> failure = tokenize(utf8, tokens);
+    std::optional<FormatFailure> failure = tokenize(utf8, tokens, token);
     std::string out;
     if (!failure)
-        failure = Writer(utf8, tokens, indent, out).run();
+        failure = Writer(utf8, tokens, indent, out, token).run();
     if (failure)
         return std::unexpected(std::move(*failure).toError(utf8));
     return out;
@@ -291,19 +293,21 @@ std::expected<std::string, FormatError> prettyUnfinished(std::string_view utf8,
 } // namespace sql
 
 std::expected<std::u16string, FormatError> SQLFormatter::pretty(std::u16string_view text,
-                                                                FormatIndent indent) {
-    auto bytes = FormatText::inputBytes(text);
+                                                                FormatIndent indent,
+                                                                ProgressToken* progress) {
+    auto bytes = FormatText::inputBytes(text, progress);
     if (!bytes)
         return std::unexpected(std::move(bytes.error()));
-    auto out = sql::prettyUnfinished(*bytes, indent);
+    auto out = sql::prettyUnfinished(*bytes, indent, progress);
     if (!out)
         return std::unexpected(std::move(out.error()));
-    return FormatText::finish(std::move(*out), *bytes);
+    return FormatText::finish(std::move(*out), *bytes, progress);
 }
 
 std::expected<std::string, FormatError> SQLFormatter::prettyBytes(std::string_view utf8,
-                                                                  FormatIndent indent) {
-    auto out = sql::prettyUnfinished(utf8, indent);
+                                                                  FormatIndent indent,
+                                                                  ProgressToken* progress) {
+    auto out = sql::prettyUnfinished(utf8, indent, progress);
     if (out)
         FormatText::finishBytes(*out, utf8);
     return out;

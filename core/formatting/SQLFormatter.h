@@ -11,6 +11,8 @@
 
 namespace vendrix {
 
+class ProgressToken;
+
 /// Pretty-prints SQL of any dialect without parsing it: a tokenizer that knows the common
 /// quoting and comment conventions, then one writer pass that starts clauses on new lines,
 /// indents sub-queries and AND/OR conditions, upper-cases a fixed keyword list and normalises
@@ -32,13 +34,14 @@ struct SQLFormatter {
         op
     };
 
-    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(std::u16string_view text,
-                                                                           FormatIndent indent);
+    /// Reports progress to and stops when cancelled through `progress` (null: none).
+    [[nodiscard]] static std::expected<std::u16string, FormatError> pretty(
+        std::u16string_view text, FormatIndent indent, ProgressToken* progress = nullptr);
 
     /// The byte-level pipeline behind pretty: UTF-8 in, finished UTF-8 out. Error positions
     /// refer to `utf8`.
-    [[nodiscard]] static std::expected<std::string, FormatError> prettyBytes(std::string_view utf8,
-                                                                             FormatIndent indent);
+    [[nodiscard]] static std::expected<std::string, FormatError> prettyBytes(
+        std::string_view utf8, FormatIndent indent, ProgressToken* progress = nullptr);
 };
 
 } // namespace vendrix

@@ -30,6 +30,7 @@ using PhaseProgress = FormatPhaseProgress;
 
 /// Splits the UTF-8 input into tokens (progress 0 to 0.5). Only unterminated strings and
 /// comments fail.
-[[nodiscard]] std::optional<FormatFailure> tokenize(std::string_view s, std::vector<Tok>& tokens);
+[[nodiscard]] std::optional<FormatFailure> tokenize(std::string_view s, std::vector<Tok>& tokens,
+                                                   ProgressToken* token);
 
 } // namespace vendrix::sql

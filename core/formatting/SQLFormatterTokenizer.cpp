@@ -75,12 +75,13 @@ bool isDigit(unsigned char byte) {
 
 } // namespace
 
-std::optional<FormatFailure> tokenize(std::string_view s, std::vector<Tok>& tokens) {
+std::optional<FormatFailure> tokenize(std::string_view s, std::vector<Tok>& tokens,
+                                      ProgressToken* token) {
     const auto n = static_cast<std::int64_t>(s.size());
     const auto at = [&](std::int64_t i) {
         return static_cast<unsigned char>(s[static_cast<std::size_t>(i)]);
     };
-    PhaseProgress progress(n, 0.0, 0.5);
+    PhaseProgress progress(token, n, 0.0, 0.5);
     std::int64_t i = 0;
     if (s.starts_with("\xEF\xBB\xBF"))
         i = 3;

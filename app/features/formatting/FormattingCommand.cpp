@@ -17,7 +17,8 @@ constexpr auto kCtrlAltShift = Qt::ControlModifier | Qt::AltModifier | Qt::Shift
 FormattingCommand separator() { return {}; }
 
 template <typename F> FormattingCommand::Transform plain(F codec) {
-    return [codec](std::u16string_view text, FormatIndent) -> FormattingCommand::Result {
+    return [codec](std::u16string_view text, FormatIndent,
+                   ProgressToken*) -> FormattingCommand::Result {
         return codec(text);
     };
 }
@@ -29,61 +30,65 @@ std::vector<FormattingCommand> FormattingCommand::formatters() {
     return {
         {QStringLiteral("JSON Güzelleştir"),
          {keys(kCtrlAlt | Qt::Key_J)},
-         [](std::u16string_view text, FormatIndent indent) {
-             return JSONFormatter::pretty(text, indent, false);
+         [](std::u16string_view text, FormatIndent indent, ProgressToken* progress) {
+             return JSONFormatter::pretty(text, indent, false, progress);
          },
          "json"},
         {QStringLiteral("JSON Küçült"),
          {keys(kCtrlAltShift | Qt::Key_J)},
-         [](std::u16string_view text, FormatIndent) { return JSONFormatter::minify(text, false); },
+         [](std::u16string_view text, FormatIndent, ProgressToken* progress) {
+             return JSONFormatter::minify(text, false, progress);
+         },
          "json"},
         {QStringLiteral("JSON Güzelleştir (Anahtarlar Sıralı)"),
          {},
-         [](std::u16string_view text, FormatIndent indent) {
-             return JSONFormatter::pretty(text, indent, true);
+         [](std::u16string_view text, FormatIndent indent, ProgressToken* progress) {
+             return JSONFormatter::pretty(text, indent, true, progress);
          },
          "json"},
         separator(),
         {QStringLiteral("XML Güzelleştir"),
          {keys(kCtrlAltShift | Qt::Key_X)},
-         [](std::u16string_view text, FormatIndent indent) {
-             return MarkupFormatter::pretty(text, Dialect::xml, indent);
+         [](std::u16string_view text, FormatIndent indent, ProgressToken* progress) {
+             return MarkupFormatter::pretty(text, Dialect::xml, indent, progress);
          },
          "xml"},
         {QStringLiteral("XML Küçült"),
          {},
-         [](std::u16string_view text, FormatIndent) {
-             return MarkupFormatter::minify(text, Dialect::xml);
+         [](std::u16string_view text, FormatIndent, ProgressToken* progress) {
+             return MarkupFormatter::minify(text, Dialect::xml, progress);
          },
          "xml"},
         {QStringLiteral("HTML Güzelleştir"),
          {keys(kCtrlAltShift | Qt::Key_H)},
-         [](std::u16string_view text, FormatIndent indent) {
-             return MarkupFormatter::pretty(text, Dialect::html, indent);
+         [](std::u16string_view text, FormatIndent indent, ProgressToken* progress) {
+             return MarkupFormatter::pretty(text, Dialect::html, indent, progress);
          },
          "html"},
         {QStringLiteral("HTML Küçült"),
          {},
-         [](std::u16string_view text, FormatIndent) {
-             return MarkupFormatter::minify(text, Dialect::html);
+         [](std::u16string_view text, FormatIndent, ProgressToken* progress) {
+             return MarkupFormatter::minify(text, Dialect::html, progress);
          },
          "html"},
         separator(),
         {QStringLiteral("SQL Güzelleştir"),
          {keys(kCtrlAltShift | Qt::Key_Q)},
-         [](std::u16string_view text, FormatIndent indent) {
-             return SQLFormatter::pretty(text, indent);
+         [](std::u16string_view text, FormatIndent indent, ProgressToken* progress) {
+             return SQLFormatter::pretty(text, indent, progress);
          },
          "sql"},
         {QStringLiteral("CSS Güzelleştir"),
          {keys(kCtrlAltShift | Qt::Key_C)},
-         [](std::u16string_view text, FormatIndent indent) {
-             return CSSFormatter::pretty(text, indent);
+         [](std::u16string_view text, FormatIndent indent, ProgressToken* progress) {
+             return CSSFormatter::pretty(text, indent, progress);
          },
          "css"},
         {QStringLiteral("CSS Küçült"),
          {},
-         [](std::u16string_view text, FormatIndent) { return CSSFormatter::minify(text); },
+         [](std::u16string_view text, FormatIndent, ProgressToken* progress) {
+             return CSSFormatter::minify(text, progress);
+         },
          "css"},
     };
 }

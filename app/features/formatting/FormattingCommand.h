@@ -14,13 +14,19 @@
 #include <string_view>
 #include <vector>
 
+namespace vendrix {
+class ProgressToken;
+}
+
 namespace vendrix::app {
 
 /// One transforming command of the Format menu: its title (also the undo action's name), its
 /// shortcuts, what it does to a text and the language it gives a whole document it formatted.
 struct FormattingCommand {
     using Result = std::expected<std::u16string, FormatError>;
-    using Transform = std::function<Result(std::u16string_view text, FormatIndent indent)>;
+    /// Runs on the main thread (progress: null) or in a job (its token).
+    using Transform = std::function<Result(std::u16string_view text, FormatIndent indent,
+                                           ProgressToken* progress)>;
 
     QString title;
     QList<QKeySequence> shortcuts;

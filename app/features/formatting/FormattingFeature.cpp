@@ -2,14 +2,14 @@
 
 #include "app/context/EditorContext.h"
 #include "app/context/MenuBuilder.h"
-#include "app/jobs/ProgressPanel.h"
 #include "app/context/Prompter.h"
 #include "app/document/EditorDocument.h"
 #include "app/view/EditorTextView.h"
 #include "core/formatting/DocumentFormatter.h"
-#include "core/formatting/FormatProgress.h"
 #include "core/formatting/JSONFormatter.h"
 #include "core/text/TextStorage.h"
+
+#include <QDialog>
 
 #include <algorithm>
 
@@ -31,12 +31,10 @@ FormattingFeature::FormattingFeature(SettingsBacking* settings, QObject* parent)
       m_formatters(FormattingCommand::formatters()), m_codecs(FormattingCommand::codecs()) {}
 
 FormattingFeature::~FormattingFeature() {
-    if (m_job && m_job->progress)
-        m_job->progress->cancel();
-    if (m_worker.joinable())
-        m_worker.join();
-    if (m_panel)
-        delete m_panel.data();
+    // The runner sees its owner go: the job is cancelled, its panel closed, and its result
+    // never comes back here.
+    if (m_job)
+        m_job->handle.cancel();
 }
 
 void FormattingFeature::attach(EditorContext& context) {
@@ -55,9 +53,9 @@ void FormattingFeature::observe(const EditorEvent& event) {
     if (event.kind != EditorEvent::Kind::documentClosed || !m_job || event.document == nullptr ||
         event.document->id() != m_job->document)
         return;
-    m_job->progress->cancel();
-    if (m_panel)
-        m_panel->finish();
+    m_job->handle.cancel();
+    if (QDialog* panel = m_job->handle.panel())
+        panel->hide();
 }
 
 void FormattingFeature::contributeMenus(MenuBuilder& builder) {
@@ -191,8 +189,9 @@ void FormattingFeature::formatDocument() {
         return;
     }
     FormattingCommand command{formatDocumentTitle, {},
-                              [kind = *kind](std::u16string_view text, FormatIndent indent) {
-                                  return DocumentFormatter::pretty(text, kind, indent);
+                              [kind = *kind](std::u16string_view text, FormatIndent indent,
+                                             ProgressToken* progress) {
+                                  return DocumentFormatter::pretty(text, kind, indent, progress);
                               },
                               std::string(DocumentFormatter::languageID(*kind))};
     runTransform(command);
@@ -210,7 +209,7 @@ void FormattingFeature::runTransform(const FormattingCommand& command) {
         return;
     }
     const FormattingCommand::Result result =
-        command.transform(found->text, indentChoice::formatIndent(m_indent));
+        command.transform(found->text, indentChoice::formatIndent(m_indent), nullptr);
     apply(*document, command, *found, result);
 }
 

@@ -3,21 +3,18 @@
 #include "app/context/EditorFeature.h"
 #include "app/context/EditorObservation.h"
 #include "app/context/IndentChoice.h"
-#include "app/jobs/ProgressPanel.h"
+#include "app/context/JobRunner.h"
 #include "app/features/formatting/FormattingCommand.h"
 #include "core/common/TextRange.h"
 
 #include <QObject>
-#include <QPointer>
 #include <QUuid>
 
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <thread>
 
 namespace vendrix {
-class FormatProgress;
 class SettingsBacking;
 } // namespace vendrix
 
@@ -29,8 +26,8 @@ class EditorDocument;
 /// to the whole document when nothing is selected, each as one undoable edit named after the
 /// command; and the indentation choice every pretty-printer uses.
 ///
-/// Texts of `backgroundThreshold` units or more are transformed on a worker behind a progress
-/// panel that can cancel; the result is applied only to the same document (by identity) at
+/// Texts of `backgroundThreshold` units or more are transformed as a job of the window's runner,
+/// behind a progress panel that can cancel; the result is applied only to the same document (by identity) at
 /// the same content revision. Main thread only, apart from the transform itself.
 class FormattingFeature final : public QObject, public EditorFeature {
     Q_OBJECT
@@ -62,7 +59,7 @@ public:
     /// Whether the command titled `title` is enabled now.
     bool isEnabled(const QString& title) const;
     /// The progress panel of the running background job, if any.
-    ProgressPanel* panel() const { return m_panel; }
+    QDialog* panel() const { return m_job ? m_job->handle.panel() : nullptr; }
 
 private:
     struct Target {
@@ -75,7 +72,7 @@ private:
         std::int64_t revision = 0;
         FormattingCommand command;
         Target target;
-        std::shared_ptr<FormatProgress> progress;
+        JobHandle handle;
         std::uint64_t serial = 0;
     };
 
@@ -92,7 +89,6 @@ private:
                        const FormatError& error);
     EditorDocument* documentWithID(const QUuid& id) const;
     void show(const QString& text);
-    void endJob();
     void observe(const EditorEvent& event);
     const FormattingCommand* command(const QString& title) const;
 
@@ -105,8 +101,6 @@ private:
     EditorObservation m_observation;
     std::optional<Job> m_job;
     std::uint64_t m_serial = 0;
-    std::thread m_worker;
-    QPointer<ProgressPanel> m_panel;
 };
 
 } // namespace vendrix::app

@@ -1,64 +1,48 @@
 #include "app/features/formatting/FormattingFeature.h"
 
 #include "app/context/EditorContext.h"
-#include "app/jobs/ProgressPanel.h"
 #include "app/document/EditorDocument.h"
-#include "core/formatting/FormatProgress.h"
 
 namespace vendrix::app {
 
 void FormattingFeature::startBackground(EditorDocument& document,
                                         const FormattingCommand& command, Target target) {
-    if (m_worker.joinable())
-        m_worker.join();
     Job job;
     job.document = document.id();
     job.revision = document.contentRevision();
     job.command = command;
     job.target = std::move(target);
-    job.progress = std::make_shared<FormatProgress>();
     job.serial = ++m_serial;
     m_job = std::move(job);
     show(QStringLiteral("Biçimlendiriliyor…"));
 
-    auto* panel = new ProgressPanel(m_context->window(),
-                                          QStringLiteral("“%1” biçimlendiriliyor…")
-                                              .arg(document.displayName()),
-                                          m_job->progress);
-    std::weak_ptr<FormatProgress> weak = m_job->progress;
-    QObject::connect(panel, &ProgressPanel::cancelRequested, [weak] {
-        if (auto progress = weak.lock())
-            progress->cancel();
-    });
-    m_panel = panel;
-    panel->present();
-
-    // The worker gets its own copy of the text and the transform; it touches no editor state
-    // and hands its result back through the event loop. The destructor cancels and joins it,
-    // so `this` outlives every call it posts.
-    m_worker = std::thread([this, serial = m_job->serial, transform = command.transform,
-                            text = m_job->target.text, progress = m_job->progress,
-                            indent = indentChoice::formatIndent(m_indent)]() mutable {
-        FormattingCommand::Result result = [&] {
-            FormatProgress::Scope scope(progress);
-            return transform(text, indent);
-        }();
-        if (progress->isCancelled() && result)
-            result = std::unexpected(FormatProgress::cancelledError());
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial, result = std::move(result)]() mutable {
-                finishBackground(serial, std::move(result));
-            },
-            Qt::QueuedConnection);
-    });
+    // The job gets its own copy of the text and the transform; it touches no editor state.
+    // Its result comes back only while this feature exists, and is keyed by the serial.
+    const JobOptions options{
+        QStringLiteral("“%1” biçimlendiriliyor…").arg(document.displayName()), m_context->window(),
+        0};
+    m_job->handle = m_context->jobRunner().run(
+        this, options,
+        [transform = command.transform, text = m_job->target.text,
+         indent = indentChoice::formatIndent(m_indent)](ProgressToken& token) {
+            FormattingCommand::Result result = transform(text, indent, &token);
+            if (token.isCancelled() && result)
+                result = std::unexpected(FormatError::cancelled());
+            return result;
+        },
+        [this, serial = m_job->serial](std::optional<FormattingCommand::Result> result,
+                                       const ProgressToken&) {
+            if (!result) // cancelled before it started
+                result = std::unexpected(FormatError::cancelled());
+            finishBackground(serial, std::move(*result));
+        });
 }
 
 void FormattingFeature::finishBackground(std::uint64_t serial, FormattingCommand::Result result) {
     if (!m_job || m_job->serial != serial)
         return;
     Job job = std::move(*m_job);
-    endJob();
+    m_job.reset();
     EditorDocument* document = documentWithID(job.document);
     if (document == nullptr)
         return;
@@ -66,22 +50,11 @@ void FormattingFeature::finishBackground(std::uint64_t serial, FormattingCommand
         show(QStringLiteral("Belge bu arada değişti; biçimlendirme uygulanmadı"));
         return;
     }
-    if (job.progress->isCancelled()) {
+    if (job.handle.isCancelled()) {
         show(job.command.title + QStringLiteral(": iptal edildi"));
         return;
     }
     apply(*document, job.command, job.target, result);
-}
-
-void FormattingFeature::endJob() {
-    m_job.reset();
-    if (m_worker.joinable())
-        m_worker.join();
-    if (m_panel) {
-        m_panel->finish();
-        m_panel->deleteLater();
-    }
-    m_panel = nullptr;
 }
 
 } // namespace vendrix::app

@@ -7,6 +7,7 @@
 #include "tests/app/window/WindowTestSupport.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -111,9 +112,9 @@ TEST_F(OpenFormattingQueueTest, CandidatesRunOneAtATimeAndAQueuedFileIsNotOpened
     EXPECT_TRUE(queue().isRunning());
     EXPECT_EQ(queue().queuedCount(), 1u);
     EXPECT_TRUE(queue().isQueued(a) && queue().isQueued(b));
-    ProgressPanel* firstPanel = queue().panel();
+    QDialog* firstPanel = queue().panel();
     ASSERT_NE(firstPanel, nullptr);
-    EXPECT_EQ(firstPanel->title(), "“a.json” güzelleştiriliyor…");
+    EXPECT_EQ(firstPanel->windowTitle(), "“a.json” güzelleştiriliyor…");
     EXPECT_EQ(firstPanel->size(), QSize(380, 110));
     controller->openFiles({a});
     EXPECT_EQ(queue().queuedCount(), 1u);

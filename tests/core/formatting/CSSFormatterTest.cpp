@@ -171,10 +171,9 @@ TEST(CSSFormatterTest, FindsCommentEndsAnywhereInLongComments) {
 }
 
 TEST(CSSFormatterTest, HonoursCancellation) {
-    auto progress = std::make_shared<FormatProgress>();
-    progress->cancel();
-    FormatProgress::Scope scope(progress);
-    auto result = CSSFormatter::minify(u"a{}");
+    ProgressToken progress;
+    progress.cancel();
+    auto result = CSSFormatter::minify(u"a{}", &progress);
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), FormatProgress::cancelledError());
 }

@@ -2,6 +2,7 @@
 #include "core/formatting/FormatError.h"
 #include "core/formatting/FormatIndent.h"
 #include "core/formatting/FormatProgress.h"
+#include "core/formatting/JSONFormatter.h"
 #include "core/formatting/FormatText.h"
 #include "core/formatting/OpenPrettyCandidate.h"
 
@@ -60,8 +61,8 @@ TEST(FormatIndentTest, UnitsAndEquality) {
     EXPECT_NE(FormatIndent::spaces(0), FormatIndent::tab());
 }
 
-TEST(FormatProgressTest, StepNeverLowersTheFractionAndReportsCancellation) {
-    FormatProgress progress;
+TEST(ProgressTokenTest, StepNeverLowersTheFractionAndReportsCancellation) {
+    ProgressToken progress;
     EXPECT_EQ(progress.fraction(), 0.0);
     EXPECT_TRUE(progress.step(5, 0, 0.2, 0.4));
     EXPECT_DOUBLE_EQ(progress.fraction(), 0.4);
@@ -73,26 +74,29 @@ TEST(FormatProgressTest, StepNeverLowersTheFractionAndReportsCancellation) {
     EXPECT_TRUE(progress.isCancelled());
     EXPECT_FALSE(progress.step(1, 1, 0.9, 1.0));
     EXPECT_DOUBLE_EQ(progress.fraction(), 1.0);
+    progress.raise(7.0); // clamped
+    EXPECT_DOUBLE_EQ(progress.fraction(), 1.0);
+    EXPECT_EQ(progress.phase(), u"");
+    progress.setPhase(u"Anahtarlar sıralanıyor");
+    EXPECT_EQ(progress.phase(), u"Anahtarlar sıralanıyor");
 }
 
-TEST(FormatProgressTest, BindingIsPerThreadAndRestoredAfterTheScope) {
-    EXPECT_EQ(FormatProgress::current(), nullptr);
-    EXPECT_TRUE(FormatProgress::checkpoint(1, 2, 0, 1)); // nothing bound: nothing happens
-    auto outer = std::make_shared<FormatProgress>();
-    auto inner = std::make_shared<FormatProgress>();
-    {
-        FormatProgress::Scope bindOuter(outer);
-        EXPECT_EQ(FormatProgress::current(), outer.get());
-        {
-            FormatProgress::Scope bindInner(inner);
-            EXPECT_EQ(FormatProgress::current(), inner.get());
-            FormatProgress* seenOnOtherThread = outer.get();
-            std::thread([&] { seenOnOtherThread = FormatProgress::current(); }).join();
-            EXPECT_EQ(seenOnOtherThread, nullptr);
-        }
-        EXPECT_EQ(FormatProgress::current(), outer.get());
-    }
-    EXPECT_EQ(FormatProgress::current(), nullptr);
+TEST(ProgressTokenTest, AFormatterSeesOnlyTheTokenItIsGiven) {
+    EXPECT_TRUE(FormatProgress::checkpoint(nullptr, 1, 2, 0, 1)); // no token: nothing happens
+    EXPECT_FALSE(FormatProgress::isCancelled(nullptr));
+    // Two jobs at once on different threads: cancelling one leaves the other alone, and a
+    // call without a token is never cancelled.
+    ProgressToken cancelled, running;
+    cancelled.cancel();
+    std::expected<std::u16string, FormatError> stopped, finished, untracked;
+    std::thread([&] { stopped = JSONFormatter::minify(u"[1, 2]", true, &cancelled); }).join();
+    finished = JSONFormatter::minify(u"[1, 2]", true, &running);
+    untracked = JSONFormatter::minify(u"[1, 2]", true);
+    ASSERT_FALSE(stopped);
+    EXPECT_EQ(stopped.error(), FormatProgress::cancelledError());
+    EXPECT_EQ(finished, std::u16string(u"[1,2]"));
+    EXPECT_EQ(untracked, finished);
+    EXPECT_GT(running.fraction(), 0.5);
 }
 
 TEST(FormatTextTest, FinishingTrimsTrailingWhiteSpaceAndKeepsOneFinalLineFeed) {

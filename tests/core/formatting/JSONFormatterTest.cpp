@@ -261,13 +261,12 @@ std::string largeDocument(std::size_t bytes) {
 
 TEST(JSONFormatterTest, ReportsProgressAndStopsWhenCancelledFromAnotherThread) {
     const std::u16string text = u16(largeDocument(24 << 20));
-    auto progress = std::make_shared<FormatProgress>();
+    auto progress = std::make_shared<ProgressToken>();
     std::atomic<bool> started = false;
     std::expected<std::u16string, FormatError> result;
     std::thread worker([&] {
-        FormatProgress::Scope bind(progress);
         started = true;
-        result = JSONFormatter::pretty(text, FormatIndent::spaces(2), true);
+        result = JSONFormatter::pretty(text, FormatIndent::spaces(2), true, progress.get());
     });
     while (!started || progress->fraction() == 0.0)
         std::this_thread::yield();
@@ -278,9 +277,8 @@ TEST(JSONFormatterTest, ReportsProgressAndStopsWhenCancelledFromAnotherThread) {
     EXPECT_EQ(u8(result.error().message), "İptal edildi");
 
     // Without cancellation the fraction moves through the phases into the writing phase.
-    auto complete = std::make_shared<FormatProgress>();
-    FormatProgress::Scope bind(complete);
-    ASSERT_TRUE(JSONFormatter::minify(u16(largeDocument(1 << 20)), false));
+    auto complete = std::make_shared<ProgressToken>();
+    ASSERT_TRUE(JSONFormatter::minify(u16(largeDocument(1 << 20)), false, complete.get()));
     EXPECT_GT(complete->fraction(), 0.55);
     EXPECT_LE(complete->fraction(), 1.0);
 }
@@ -294,19 +292,18 @@ TEST(JSONFormatterTest, LongTokensStillMeetCheckpoints) {
         "t" + std::string(length, 'x'),
     };
     for (const std::string& input : inputs) {
-        auto progress = std::make_shared<FormatProgress>();
-        FormatProgress::Scope bind(progress);
-        (void)JSONFormatter::tokenize(input);
+        auto progress = std::make_shared<ProgressToken>();
+        (void)JSONFormatter::tokenize(input, progress.get());
         EXPECT_GT(progress->fraction(), 0.4) << input.substr(0, 8);
     }
 }
 
 TEST(JSONFormatterTest, CancelledBeforeStartReturnsTheCancellationError) {
-    auto progress = std::make_shared<FormatProgress>();
-    progress->cancel();
-    FormatProgress::Scope bind(progress);
-    EXPECT_EQ(JSONFormatter::validate(u"[1]").error(), FormatProgress::cancelledError());
-    EXPECT_EQ(JSONFormatter::pretty(std::u16string(3 << 20, u' ') + u"\"", FormatIndent::tab(), false)
+    ProgressToken progress;
+    progress.cancel();
+    EXPECT_EQ(JSONFormatter::validate(u"[1]", &progress).error(), FormatProgress::cancelledError());
+    EXPECT_EQ(JSONFormatter::pretty(std::u16string(3 << 20, u' ') + u"\"", FormatIndent::tab(), false,
+                                    &progress)
                   .error(),
               FormatProgress::cancelledError());
 }

@@ -380,32 +380,30 @@ std::string generatedDocument(std::size_t bytes) {
 TEST(MarkupFormatterTest, HonoursCancellationAndReportsProgress) {
     const std::string document = generatedDocument(1 << 20);
     {
-        auto progress = std::make_shared<FormatProgress>();
-        progress->cancel();
-        FormatProgress::Scope scope(progress);
+        ProgressToken progress;
+        progress.cancel();
         for (Dialect dialect : {xml, html}) {
-            auto result = MarkupFormatter::formatBytes(document, dialect, FormatIndent::spaces(2));
+            auto result =
+                MarkupFormatter::formatBytes(document, dialect, FormatIndent::spaces(2), &progress);
             ASSERT_FALSE(result.has_value());
             EXPECT_EQ(result.error(), FormatProgress::cancelledError());
         }
-        auto result = MarkupFormatter::pretty(u"<a/>", xml, FormatIndent::spaces(2));
+        auto result = MarkupFormatter::pretty(u"<a/>", xml, FormatIndent::spaces(2), &progress);
         ASSERT_FALSE(result.has_value());
         EXPECT_EQ(result.error(), FormatProgress::cancelledError());
     }
     {
         // Progress rises monotonically and ends complete.
-        auto progress = std::make_shared<FormatProgress>();
+        auto progress = std::make_shared<ProgressToken>();
         std::atomic<bool> done{false};
         std::vector<double> seen;
         std::thread watcher([&] {
             while (!done)
                 seen.push_back(progress->fraction());
         });
-        {
-            FormatProgress::Scope scope(progress);
-            EXPECT_TRUE(
-                MarkupFormatter::formatBytes(document, xml, FormatIndent::spaces(2)).has_value());
-        }
+        EXPECT_TRUE(MarkupFormatter::formatBytes(document, xml, FormatIndent::spaces(2),
+                                                 progress.get())
+                        .has_value());
         done = true;
         watcher.join();
         EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
@@ -418,12 +416,12 @@ TEST(MarkupFormatterTest, StopsWhenCancelledWhileRunning) {
     // finish first, so the document grows until a run is caught in flight.
     for (std::size_t size = 8 << 20; size <= 64 << 20; size *= 2) {
         const std::string document = generatedDocument(size);
-        auto progress = std::make_shared<FormatProgress>();
+        auto progress = std::make_shared<ProgressToken>();
         std::expected<std::string, FormatError> result;
         std::atomic<bool> finished{false};
         std::thread worker([&] {
-            FormatProgress::Scope scope(progress);
-            result = MarkupFormatter::formatBytes(document, xml, FormatIndent::spaces(2));
+            result = MarkupFormatter::formatBytes(document, xml, FormatIndent::spaces(2),
+                                                  progress.get());
             finished = true;
         });
         while (progress->fraction() <= 0.0 && !finished)

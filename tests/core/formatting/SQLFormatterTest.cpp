@@ -168,10 +168,9 @@ TEST(SQLFormatterTest, ArbitraryInputEndsInAResultOrAnError) {
 }
 
 TEST(SQLFormatterTest, HonoursCancellation) {
-    auto progress = std::make_shared<FormatProgress>();
-    progress->cancel();
-    FormatProgress::Scope scope(progress);
-    auto result = SQLFormatter::pretty(u"select 1", FormatIndent::spaces(2));
+    ProgressToken progress;
+    progress.cancel();
+    auto result = SQLFormatter::pretty(u"select 1", FormatIndent::spaces(2), &progress);
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), FormatProgress::cancelledError());
 }
