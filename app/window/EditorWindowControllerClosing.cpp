@@ -4,7 +4,7 @@
 #include "app/document/EditorDocument.h"
 #include "app/platform/FileWatcher.h"
 #include "app/view/EditorTextView.h"
-#include "app/window/BackgroundOpen.h"
+#include "app/workspace/BackgroundOpen.h"
 #include "app/workspace/WindowMessages.h"
 
 namespace vendrix::app {

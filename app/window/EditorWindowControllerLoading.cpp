@@ -3,7 +3,7 @@
 #include "app/window/EditorWindowController.h"
 
 #include "app/document/EditorDocument.h"
-#include "app/window/BackgroundOpen.h"
+#include "app/workspace/BackgroundOpen.h"
 #include "app/workspace/WindowMessages.h"
 #include "core/text/UserFileReader.h"
 

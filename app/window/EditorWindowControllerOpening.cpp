@@ -5,7 +5,7 @@
 #include "app/platform/FileWatcher.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
-#include "app/window/BackgroundOpen.h"
+#include "app/workspace/BackgroundOpen.h"
 #include "app/workspace/WindowFiles.h"
 #include "app/workspace/WindowMessages.h"
 #include "core/text/TextFileCodec.h"

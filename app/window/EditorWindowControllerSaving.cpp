@@ -2,8 +2,8 @@
 // background save run under the window's progress panel with requests queued meanwhile.
 #include "app/window/EditorWindowController.h"
 
-#include "app/jobs/ProgressPanel.h"
 #include "app/document/EditorDocument.h"
+#include "app/jobs/ProgressPanel.h"
 
 namespace vendrix::app {
 
@@ -22,14 +22,16 @@ BackgroundSave::Result EditorWindowController::save(const BackgroundSave::Reques
     if (WorkerProbe* probe = m_probe)
         options.fault = [probe](std::string_view operation) { return probe->saveFault(operation); };
     options.panelShown = [this](ProgressPanel& panel) { m_savePanel = &panel; };
-    return whilePrompting([&] { return BackgroundSave::run(jobRunner(), request, window(), options, written);
-    });
+    return whilePrompting(
+        [&] { return BackgroundSave::run(jobRunner(), request, window(), options, written); });
 }
 
 void EditorWindowController::dispose(TextChunkSnapshot written) {
     jobRunner().dispose(std::move(written));
 }
 
-ProgressPanel* EditorWindowController::saveProgressPanel() const { return m_savePanel; }
+ProgressPanel* EditorWindowController::saveProgressPanel() const {
+    return m_savePanel;
+}
 
 } // namespace vendrix::app

@@ -37,9 +37,8 @@ void SaveFlow::saveActive() {
 bool SaveFlow::saveAs(EditorDocument& document) {
     if (document.isReadOnly())
         return false;
-    const QString proposed = document.fileURL()
-                                 ? QFileInfo(*document.fileURL()).fileName()
-                                 : document.displayName() + QStringLiteral(".txt");
+    const QString proposed = document.fileURL() ? QFileInfo(*document.fileURL()).fileName()
+                                                : document.displayName() + QStringLiteral(".txt");
     const std::optional<QString> path = m_panels.chooseSaveTarget(proposed);
     if (!path || !m_workspace.contains(document))
         return false;
@@ -64,7 +63,8 @@ bool SaveFlow::save(EditorDocument& document, const QString& path) {
     const QString requested = windowFiles::standardized(path);
     const QString targetName = QFileInfo(requested).fileName();
     // Compared with links resolved: one file is never open in two tabs through a link.
-    if (EditorDocument* other = m_workspace.documentForFile(requested); other && other != &document) {
+    if (EditorDocument* other = m_workspace.documentForFile(requested);
+        other && other != &document) {
         m_prompter.alert(msg::cannotSave(targetName), msg::openInOtherTab(other->displayName()));
         return false;
     }
@@ -138,7 +138,8 @@ bool SaveFlow::save(EditorDocument& document, const QString& path) {
         document.setFileURL(requested, std::nullopt);
         m_host.addRecentFile(requested);
     } else if (document.isMissingOnDisk()) {
-        m_host.addRecentFile(requested); // created by this save (a new file named on the command line)
+        m_host.addRecentFile(
+            requested); // created by this save (a new file named on the command line)
     }
     document.setDiskStamp(DiskStamp::of(target));
     document.setExternalChangePending(false);
@@ -165,8 +166,8 @@ void SaveFlow::reportFailure(const TextFileSaveFailure& failure, const QString& 
         const QString encodingName = QString::fromUtf8(textEncoding::displayName(encoding));
         if (failure.encoding->kind == TextEncodingError::Kind::unencodable)
             m_prompter.alert(msg::cannotSave(targetName),
-                             msg::unencodable(encodingName,
-                                              QString::fromStdU16String(failure.encoding->character)));
+                             msg::unencodable(encodingName, QString::fromStdU16String(
+                                                                failure.encoding->character)));
         else
             m_prompter.alert(msg::cannotSave(targetName),
                              QStringLiteral("Metin ") + encodingName +

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/window/BackgroundSave.h"
+#include "app/jobs/BackgroundSave.h"
 #include "core/text/LineEnding.h"
 #include "core/text/TextEncoding.h"
 

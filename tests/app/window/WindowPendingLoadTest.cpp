@@ -5,7 +5,7 @@
 
 #include "app/jobs/ProgressPanel.h"
 #include "app/features/search/FindController.h"
-#include "app/window/BackgroundOpen.h"
+#include "app/workspace/BackgroundOpen.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>

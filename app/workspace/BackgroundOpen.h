@@ -39,8 +39,7 @@ public:
     /// `cancelled` when told to stop. Either may also be an empty callable.
     template <class Done, class Step = std::nullptr_t, class Load = std::nullptr_t>
     BackgroundOpen(JobRunner& runner, QWidget* panelParent, QString path, QString name,
-                   int panelDelayMilliseconds, Done done, Step step = nullptr,
-                   Load load = nullptr)
+                   int panelDelayMilliseconds, Done done, Step step = nullptr, Load load = nullptr)
         : m_path(std::move(path)) {
         // The work has its own copies of the path and the callables and touches nothing
         // else but the token.

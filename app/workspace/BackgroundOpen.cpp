@@ -1,4 +1,4 @@
-#include "app/window/BackgroundOpen.h"
+#include "app/workspace/BackgroundOpen.h"
 
 #include "app/jobs/PoolJobRunner.h"
 

@@ -20,10 +20,10 @@ class ProgressPanel;
 /// Saves a snapshot of a document's text as a job of the window's runner: encoded piece by
 /// piece straight into the file (TextFileSaver). The snapshot is a chunked copy; copying a
 /// large text for it is spread over event-loop turns (`prepare`, a short step per turn)
-/// before it is taken and handed to the job, which waits for it. The caller waits in a local event loop, so the window keeps
-/// painting and taking input (the document may be edited meanwhile; the file gets the
-/// snapshot). A save still running after `panelDelayMilliseconds` shows a progress panel
-/// whose "Vazgeç" cancels it, preparation included; a cancelled save leaves the old file as
+/// before it is taken and handed to the job, which waits for it. The caller waits in a local event
+/// loop, so the window keeps painting and taking input (the document may be edited meanwhile; the
+/// file gets the snapshot). A save still running after `panelDelayMilliseconds` shows a progress
+/// panel whose "Vazgeç" cancels it, preparation included; a cancelled save leaves the old file as
 /// it was.
 class BackgroundSave {
 public:

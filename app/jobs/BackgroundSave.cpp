@@ -1,4 +1,4 @@
-#include "app/window/BackgroundSave.h"
+#include "app/jobs/BackgroundSave.h"
 
 #include "app/jobs/PoolJobRunner.h"
 #include "app/jobs/ProgressPanel.h"
