@@ -26,7 +26,7 @@ namespace vendrix::app {
 class EditorDocument;
 class EditorTextView;
 class Prompter;
-class ViewOptionsController;
+class SettingsOwner;
 
 /// What an editor feature may do with the window. The window controller is the only
 /// implementation; features never reach past it. Main thread only.
@@ -110,7 +110,7 @@ public:
     virtual void refreshStatusBar() = 0;
     /// The owner of the editor settings (font, tabs, theme, display options); null where
     /// there is none (test doubles).
-    virtual ViewOptionsController* viewOptions() { return nullptr; }
+    virtual SettingsOwner* viewOptions() { return nullptr; }
     /// The active column selection, if any: from columnSelectionSource when set, else from
     /// the text view's column selection.
     virtual std::optional<ColumnSelectionInfo> columnSelection() const;

@@ -3,6 +3,7 @@
 #include "app/context/EditorContext.h"
 #include "app/context/EditorObservation.h"
 #include "app/context/Prompter.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/window/WindowFiles.h"
 #include "app/window/WindowHooks.h"
 #include "core/text/LineEnding.h"
@@ -45,7 +46,6 @@ class RecentFiles;
 class OpenFormattingQueue;
 class StatusBarView;
 class TabBarView;
-class ViewOptionsController;
 class WindowBars;
 
 /// The editor window and every flow on its documents: opening, loading, activating, saving,
@@ -237,6 +237,7 @@ private:
     void saveFormatChanged(EditorDocument& document);
     class GuardedPrompter;
     friend class GuardedPrompter;
+    class OptionsHost;
     friend class WindowBars;
 
     void buildWindow();

@@ -2,7 +2,7 @@
 
 #include "app/context/EditorFeature.h"
 #include "app/context/EditorObservation.h"
-#include "app/context/IndentChoice.h"
+#include "core/formatting/IndentChoice.h"
 #include "app/context/OpenFormattingPanel.h"
 #include "app/features/formatting/FormattingCommand.h"
 #include "core/common/TextRange.h"

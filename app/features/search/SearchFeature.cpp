@@ -1,6 +1,6 @@
 #include "app/features/search/SearchFeature.h"
 
-#include "app/context/ViewOptionsController.h"
+#include "app/context/SettingsOwner.h"
 
 #include "app/document/EditorDocument.h"
 #include "app/features/search/FindBar.h"
@@ -37,7 +37,7 @@ SearchFeature::~SearchFeature() {
 
 void SearchFeature::attach(EditorContext& context) {
     ctx = &context;
-    if (ViewOptionsController* options = context.viewOptions()) {
+    if (SettingsOwner* options = context.viewOptions()) {
         // The settings have one owner: read and change them through it.
         if (!viewOptions.highlightSelectedWord)
             viewOptions.highlightSelectedWord = [options] {
@@ -51,7 +51,7 @@ void SearchFeature::attach(EditorContext& context) {
             };
         if (!viewOptions.insertSpaces)
             viewOptions.insertSpaces = [options] { return options->settings().insertSpaces; };
-        connect(options, &ViewOptionsController::settingsChanged, this,
+        connect(options, &SettingsOwner::settingsChanged, this,
                 &SearchFeature::scheduleWordHighlight);
     }
     find = std::make_unique<FindController>(context);

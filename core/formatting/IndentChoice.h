@@ -6,10 +6,8 @@
 #include <string_view>
 
 namespace vendrix {
-class SettingsBacking;
-}
 
-namespace vendrix::app {
+class SettingsBacking;
 
 /// The indentation every pretty-printer uses (the formatting commands and pretty-on-open),
 /// stored under "formatting.indent" as "2", "4" or "tab".
@@ -27,4 +25,4 @@ inline constexpr std::string_view settingsKey = "formatting.indent";
 void write(SettingsBacking* settings, IndentChoice choice);
 } // namespace indentChoice
 
-} // namespace vendrix::app
+} // namespace vendrix

@@ -1,10 +1,10 @@
-#include "app/context/IndentChoice.h"
+#include "core/formatting/IndentChoice.h"
 
 #include "core/persistence/SettingsBacking.h"
 
 #include <string>
 
-namespace vendrix::app::indentChoice {
+namespace vendrix::indentChoice {
 
 std::string_view rawValue(IndentChoice choice) {
     switch (choice) {
@@ -51,4 +51,4 @@ void write(SettingsBacking* settings, IndentChoice choice) {
         settings->set(SettingsValue(std::string(rawValue(choice))), settingsKey);
 }
 
-} // namespace vendrix::app::indentChoice
+} // namespace vendrix::indentChoice
