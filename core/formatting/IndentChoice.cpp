@@ -6,24 +6,8 @@
 
 namespace vendrix::indentChoice {
 
-std::string_view rawValue(IndentChoice choice) {
-    switch (choice) {
-    case IndentChoice::four:
-        return "4";
-    case IndentChoice::tab:
-        return "tab";
-    case IndentChoice::two:
-        break;
-    }
-    return "2";
-}
-
 IndentChoice fromRawValue(std::optional<std::string_view> raw) {
-    if (raw == "4")
-        return IndentChoice::four;
-    if (raw == "tab")
-        return IndentChoice::tab;
-    return IndentChoice::two;
+    return raw ? cases.fromRawValue(*raw).value_or(IndentChoice::two) : IndentChoice::two;
 }
 
 FormatIndent formatIndent(IndentChoice choice) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/EnumCases.h"
 #include "core/formatting/FormatIndent.h"
 
 #include <optional>
@@ -15,8 +16,12 @@ enum class IndentChoice { two, four, tab };
 
 namespace indentChoice {
 inline constexpr std::string_view settingsKey = "formatting.indent";
+inline constexpr auto cases = enumCases<IndentChoice>(
+    {{IndentChoice::two, "2"}, {IndentChoice::four, "4"}, {IndentChoice::tab, "tab"}});
 /// "2", "4" or "tab".
-[[nodiscard]] std::string_view rawValue(IndentChoice choice);
+[[nodiscard]] constexpr std::string_view rawValue(IndentChoice choice) {
+    return cases.rawValue(choice);
+}
 /// "4" gives four, "tab" gives tab, anything else (or nothing) two.
 [[nodiscard]] IndentChoice fromRawValue(std::optional<std::string_view> raw);
 [[nodiscard]] FormatIndent formatIndent(IndentChoice choice);
