@@ -27,7 +27,7 @@ class EditorDocument;
 class EditorTextView;
 class JobRunner;
 class Prompter;
-class ViewOptionsController;
+class SettingsOwner;
 
 /// What an editor feature may do with the window. The window controller is the only
 /// implementation; features never reach past it. Main thread only.
@@ -120,7 +120,7 @@ public:
     virtual void refreshStatusBar() = 0;
     /// The owner of the editor settings (font, tabs, theme, display options); null where
     /// there is none (test doubles).
-    virtual ViewOptionsController* viewOptions() { return nullptr; }
+    virtual SettingsOwner* viewOptions() { return nullptr; }
     /// The active column selection of the text view, if any.
     virtual std::optional<ColumnSelectionInfo> columnSelection() const;
     /// Where the settings are kept (for values a feature owns, such as "formatting.indent");

@@ -11,19 +11,17 @@ constexpr const char* kWatchedProperty = "vendrixMenuWatched";
 
 } // namespace
 
-MenuActionTarget::MenuActionTarget(QAction* owner) : QObject(owner) {}
+MenuActionTarget::MenuActionTarget(QAction* owner, MenuCommand command)
+    : QObject(owner), m_command(std::move(command)) {}
 
 QAction* MenuActionTarget::makeAction(MenuCommand command, QObject* parent) {
     auto* qaction = new QAction(command.title, parent);
-    auto* target = new MenuActionTarget(qaction);
-    target->action = std::move(command.action);
-    target->isEnabled = std::move(command.isEnabled);
-    target->isChecked = std::move(command.isChecked);
     if (!command.shortcuts.isEmpty())
         qaction->setShortcuts(command.shortcuts);
-    if (target->isChecked) {
+    auto* target = new MenuActionTarget(qaction, std::move(command));
+    if (target->m_command.isChecked) {
         qaction->setCheckable(true);
-        qaction->setChecked(target->isChecked());
+        qaction->setChecked(target->m_command.isChecked());
     }
     QObject::connect(qaction, &QAction::triggered, target, [target] { target->runAction(); });
     return qaction;
@@ -55,25 +53,25 @@ void MenuActionTarget::watch(QMenu* menu) {
 }
 
 void MenuActionTarget::validate(QAction* qaction) const {
-    if (isChecked)
-        qaction->setChecked(isChecked());
+    if (m_command.isChecked)
+        qaction->setChecked(m_command.isChecked());
     qaction->setEnabled(enabledNow());
 }
 
 bool MenuActionTarget::runAction() {
     bool ran = false;
-    if (enabledNow() && action) {
+    if (enabledNow() && m_command.action) {
         // Copied and guarded: the action may rebuild the menu and delete this target.
         QPointer<MenuActionTarget> self(this);
-        auto run = action;
+        auto run = m_command.action;
         run();
         ran = true;
         if (!self)
             return ran;
     }
     auto* qaction = qobject_cast<QAction*>(parent());
-    if (qaction != nullptr && isChecked)
-        qaction->setChecked(isChecked());
+    if (qaction != nullptr && m_command.isChecked)
+        qaction->setChecked(m_command.isChecked());
     return ran;
 }
 

@@ -37,10 +37,6 @@ class MenuActionTarget final : public QObject {
     Q_OBJECT
 
 public:
-    std::function<void()> action;
-    std::function<bool()> isEnabled;
-    std::function<bool()> isChecked;
-
     /// Creates an action for `command`, owned by `parent`, with its target attached.
     static QAction* makeAction(MenuCommand command, QObject* parent = nullptr);
     /// The target of `action`, or null for a standard action.
@@ -54,10 +50,13 @@ public:
     /// Runs `action` if `isEnabled` holds now; returns whether it ran.
     bool runAction();
     /// `isEnabled()`, true when there is no test.
-    bool enabledNow() const { return !isEnabled || isEnabled(); }
+    bool enabledNow() const { return !m_command.isEnabled || m_command.isEnabled(); }
 
 private:
-    explicit MenuActionTarget(QAction* owner);
+    MenuActionTarget(QAction* owner, MenuCommand command);
+
+    /// What the item does and its tests (the title and shortcuts went to the action).
+    MenuCommand m_command;
 };
 
 } // namespace vendrix::app

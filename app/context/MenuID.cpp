@@ -3,32 +3,13 @@
 namespace vendrix::app {
 
 QString rawValue(MenuID id) {
-    switch (id) {
-    case MenuID::app:
-        return QStringLiteral("app");
-    case MenuID::file:
-        return QStringLiteral("file");
-    case MenuID::edit:
-        return QStringLiteral("edit");
-    case MenuID::search:
-        return QStringLiteral("search");
-    case MenuID::view:
-        return QStringLiteral("view");
-    case MenuID::format:
-        return QStringLiteral("format");
-    case MenuID::language:
-        return QStringLiteral("language");
-    case MenuID::window:
-        return QStringLiteral("window");
-    case MenuID::help:
-        return QStringLiteral("help");
-    }
-    return {};
+    return QString::fromLatin1(menuIDCases.rawValue(id));
 }
 
 std::optional<MenuID> menuIDFromRawValue(QStringView raw) {
     for (MenuID id : allMenuIDs) {
-        if (rawValue(id) == raw)
+        const std::string_view candidate = menuIDCases.rawValue(id);
+        if (raw == QLatin1StringView(candidate.data(), static_cast<qsizetype>(candidate.size())))
             return id;
     }
     return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/EnumCases.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -12,9 +14,19 @@ namespace vendrix::app {
 /// tests; the title is what the menu bar shows.
 enum class MenuID { app, file, edit, search, view, format, language, window, help };
 
-inline constexpr std::array<MenuID, 9> allMenuIDs{MenuID::app,      MenuID::file,   MenuID::edit,
-                                                  MenuID::search,   MenuID::view,   MenuID::format,
-                                                  MenuID::language, MenuID::window, MenuID::help};
+/// The menus and their raw values.
+inline constexpr auto menuIDCases = enumCases<MenuID>({
+    {MenuID::app, "app"},
+    {MenuID::file, "file"},
+    {MenuID::edit, "edit"},
+    {MenuID::search, "search"},
+    {MenuID::view, "view"},
+    {MenuID::format, "format"},
+    {MenuID::language, "language"},
+    {MenuID::window, "window"},
+    {MenuID::help, "help"},
+});
+inline constexpr const auto& allMenuIDs = menuIDCases.all();
 
 /// "app", "file", "edit", ...
 QString rawValue(MenuID id);

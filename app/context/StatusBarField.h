@@ -1,19 +1,27 @@
 #pragma once
 
 #include <QLabel>
+#include <QObject>
 #include <QPointer>
 #include <QString>
 
-#include <functional>
-
 namespace vendrix::app {
 
-/// A feature's field in the status bar: a small label the feature fills (text, tooltip,
-/// visibility) and an optional click handler, run on the main thread.
-struct StatusBarField {
-    QString id;
+/// A field in the status bar: a small label its owner fills (text, tooltip, visibility), and
+/// `clicked` when the user clicks it. Main thread only.
+class StatusBarField final : public QObject {
+    Q_OBJECT
+
+public:
+    StatusBarField(QString fieldID, QLabel* fieldLabel)
+        : id(std::move(fieldID)), label(fieldLabel) {}
+
+    const QString id;
     QPointer<QLabel> label;
-    std::function<void()> onClick;
+
+signals:
+    /// A left click on the visible label.
+    void clicked();
 };
 
 } // namespace vendrix::app

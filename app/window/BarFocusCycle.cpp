@@ -25,9 +25,9 @@ QWidget* focusTarget(QWidget* bar) {
 
 } // namespace
 
-BarFocusCycle::BarFocusCycle(QWidget* window, QWidget* text,
-                             std::function<std::vector<QWidget*>()> openBars)
-    : QObject(window), m_text(text), m_openBars(std::move(openBars)) {
+BarFocusCycle::BarFocusCycle(QWidget* window, QWidget* text, const Bars& topBars,
+                             const Bars& bottomBars)
+    : QObject(window), m_text(text), m_topBars(topBars), m_bottomBars(bottomBars) {
     auto add = [&](QList<QKeySequence> keys, bool forward) {
         auto* action = new QAction(window);
         action->setShortcuts(keys);
@@ -45,7 +45,10 @@ std::vector<QWidget*> BarFocusCycle::stops() const {
     if (!m_text)
         return result;
     const QWidget* window = m_text->window();
-    std::vector<QWidget*> bars = m_openBars ? m_openBars() : std::vector<QWidget*>{};
+    std::vector<QWidget*> bars;
+    for (const Bars* list : {&m_topBars, &m_bottomBars})
+        for (const QPointer<QWidget>& bar : *list)
+            bars.push_back(bar);
     std::erase_if(bars, [](QWidget* bar) { return !bar || !bar->isVisible(); });
     // Bars above the text come before it, the others after it.
     const int textTop = m_text->mapTo(window, QPoint(0, 0)).y();

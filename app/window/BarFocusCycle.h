@@ -3,7 +3,6 @@
 #include <QObject>
 #include <QPointer>
 
-#include <functional>
 #include <vector>
 
 class QWidget;
@@ -18,8 +17,10 @@ class BarFocusCycle final : public QObject {
     Q_OBJECT
 
 public:
-    /// `openBars` lists the bars shown now, top to bottom (those above the text first).
-    BarFocusCycle(QWidget* window, QWidget* text, std::function<std::vector<QWidget*>()> openBars);
+    /// The window's bars above and below the text, top to bottom; the lists belong to the
+    /// window and must outlive the cycle. Hidden or deleted bars are skipped.
+    using Bars = std::vector<QPointer<QWidget>>;
+    BarFocusCycle(QWidget* window, QWidget* text, const Bars& topBars, const Bars& bottomBars);
 
     /// Moves the focus one stop forward or back.
     void cycle(bool forward);
@@ -29,7 +30,8 @@ private:
     std::vector<QWidget*> stops() const;
 
     QPointer<QWidget> m_text;
-    std::function<std::vector<QWidget*>()> m_openBars;
+    const Bars& m_topBars;
+    const Bars& m_bottomBars;
 };
 
 } // namespace vendrix::app

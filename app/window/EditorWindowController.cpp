@@ -11,7 +11,7 @@
 #include "app/session/RecentFiles.h"
 #include "app/window/WindowBars.h"
 #include "app/workspace/WindowMessages.h"
-#include "app/context/ViewOptionsController.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/window/TabBarView.h"
 #include "core/persistence/SettingsBacking.h"
 #include "core/persistence/SettingsStore.h"
@@ -85,6 +85,21 @@ private:
     EditorWindowController& m_owner;
 };
 
+/// What the settings owner does in the window: tab rows, wrapping, the appearance event.
+class EditorWindowController::OptionsHost final : public ViewOptionsController::Host {
+public:
+    explicit OptionsHost(EditorWindowController& owner) : m_owner(owner) {}
+    void setMultilineTabs(bool multiline) override { m_owner.tabBar()->setMultiline(multiline); }
+    bool wrapsLines() const override { return m_owner.wrapsLines(); }
+    void setWrapsLines(bool wraps) override { m_owner.setWrapsLines(wraps); }
+    void fontChanged() override {
+        m_owner.m_workspace.broadcast(EditorEvent::Kind::appearanceChanged, nullptr);
+    }
+
+private:
+    EditorWindowController& m_owner;
+};
+
 Prompter& EditorWindowController::prompter() {
     return *m_guardedPrompter;
 }
@@ -114,12 +129,8 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
         m_memorySettings = std::make_unique<MemorySettingsBacking>();
         m_settings = m_memorySettings.get();
     }
-    ViewOptionsController::Host host;
-    host.setMultilineTabs = [this](bool multiline) { tabBar()->setMultiline(multiline); };
-    host.wrapsLines = [this] { return wrapsLines(); };
-    host.setWrapsLines = [this](bool wraps) { setWrapsLines(wraps); };
-    host.fontChanged = [this] { m_workspace.broadcast(EditorEvent::Kind::appearanceChanged, nullptr); };
-    m_viewOptions = std::make_unique<ViewOptionsController>(*this, *m_settings, std::move(host));
+    m_viewOptions = std::make_unique<ViewOptionsController>(*this, *m_settings,
+                                                            std::make_unique<OptionsHost>(*this));
     m_wrapsLines = m_viewOptions->settings().wrapByDefault;
     m_viewOptions->apply();
     installOpenFormatting();
@@ -167,13 +178,7 @@ void EditorWindowController::buildWindow() {
     m_stack->addWidget(m_textView, 1);
     m_stack->addWidget(m_bars->statusBarWidget());
     window->setCentralWidget(central);
-    new BarFocusCycle(window, m_textView, [this] {
-        std::vector<QWidget*> bars;
-        for (const auto* list : {&m_topAccessories, &m_bottomAccessories})
-            for (const QPointer<QWidget>& bar : *list)
-                bars.push_back(bar);
-        return bars;
-    });
+    new BarFocusCycle(window, m_textView, m_topAccessories, m_bottomAccessories);
 
     connect(m_textView, &EditorTextView::selectionChanged, this, [this] {
         EditorDocument* document = activeDocument();

@@ -3,6 +3,7 @@
 #include "app/context/EditorContext.h"
 #include "app/context/EditorObservation.h"
 #include "app/context/Prompter.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/workspace/WindowFiles.h"
 #include "app/window/WindowHooks.h"
 #include "app/workspace/ApplicationState.h"
@@ -52,7 +53,6 @@ class OpenFormattingQueue;
 class PoolJobRunner;
 class StatusBarView;
 class TabBarView;
-class ViewOptionsController;
 class WindowBars;
 
 /// The editor window and every flow on its documents: opening, loading, activating, saving,
@@ -240,6 +240,7 @@ signals:
 private:
     class GuardedPrompter;
     friend class GuardedPrompter;
+    class OptionsHost;
     class DialogPanels;
     // What the saving flow needs (see SaveFlow::Host and SaveFlow::Jobs).
     void refresh(EditorDocument& document) override;

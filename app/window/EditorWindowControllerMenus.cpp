@@ -1,7 +1,7 @@
 // The built-in items of the application, File, Edit and Window menus.
 #include "app/window/EditorWindowController.h"
 
-#include "app/context/ViewOptionsController.h"
+#include "app/settings/ViewOptionsController.h"
 
 #include "app/context/MenuActionTarget.h"
 #include "app/context/MenuBuilder.h"

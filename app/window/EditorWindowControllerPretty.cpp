@@ -1,5 +1,5 @@
-#include "app/context/IndentChoice.h"
-#include "app/context/ViewOptionsController.h"
+#include "core/formatting/IndentChoice.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/window/EditorWindowController.h"
 #include "app/window/OpenFormattingQueue.h"
 #include "core/persistence/SettingsBacking.h"

@@ -47,19 +47,15 @@ StatusBarView::StatusBarView(QWidget* parent) : QWidget(parent) {
     m_row->addWidget(m_message, 1);
 
     for (const QString& id : {kPosition, kSelection, kLineEnding, kEncoding, kLanguage}) {
-        auto builtin = std::make_shared<StatusBarField>(StatusBarField{id, makeLabel(0), {}});
+        auto builtin = std::make_shared<StatusBarField>(id, makeLabel(0));
         m_row->addWidget(builtin->label);
         m_fieldsByLabel.insert(builtin->label, builtin);
         m_builtinFields.push_back(std::move(builtin));
     }
-    m_builtinFields[2]->onClick = [this] {
-        if (onLineEndingClick)
-            onLineEndingClick();
-    };
-    m_builtinFields[3]->onClick = [this] {
-        if (onEncodingClick)
-            onEncodingClick();
-    };
+    connect(m_builtinFields[2].get(), &StatusBarField::clicked, this,
+            &StatusBarView::lineEndingClicked);
+    connect(m_builtinFields[3].get(), &StatusBarField::clicked, this,
+            &StatusBarView::encodingClicked);
 
     m_flashTimer.setSingleShot(true);
     connect(&m_flashTimer, &QTimer::timeout, this, [this] { m_message->clear(); });
@@ -89,7 +85,7 @@ QString StatusBarView::message() const {
 }
 
 std::shared_ptr<StatusBarField> StatusBarView::addField(const QString& id, int minWidth) {
-    auto added = std::make_shared<StatusBarField>(StatusBarField{id, makeLabel(minWidth), {}});
+    auto added = std::make_shared<StatusBarField>(id, makeLabel(minWidth));
     const int before = m_row->indexOf(m_builtinFields[2]->label);
     m_row->insertWidget(before < 0 ? m_row->count() : before, added->label);
     m_fieldsByLabel.insert(added->label, added);
@@ -164,11 +160,9 @@ bool StatusBarView::eventFilter(QObject* watched, QEvent* event) {
         auto* press = static_cast<QMouseEvent*>(event);
         if (label != nullptr && label->isVisible() && press->button() == Qt::LeftButton &&
             m_fieldsByLabel.contains(label)) {
-            if (const auto clicked = m_fieldsByLabel.value(label); clicked && clicked->onClick) {
-                // Copied: the handler may pop up a menu and re-enter.
-                auto run = clicked->onClick;
-                run();
-            }
+            // Held: a handler may pop up a menu, re-enter and drop the field meanwhile.
+            if (const auto field = m_fieldsByLabel.value(label))
+                emit field->clicked();
         }
     }
     // The click goes on as usual.

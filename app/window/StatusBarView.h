@@ -9,7 +9,6 @@
 #include <QWidget>
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -43,7 +42,7 @@ public:
     const QTimer& flashTimer() const { return m_flashTimer; }
 
     /// A feature's field: a small label of at least `minWidth`, placed before "lineEnding".
-    /// The feature sets the label's text, tooltip and visibility and the field's onClick.
+    /// The feature sets the label's text, tooltip and visibility and connects `clicked`.
     std::shared_ptr<StatusBarField> addField(const QString& id, int minWidth);
     /// The field with `id` (built-in or feature), or null.
     std::shared_ptr<StatusBarField> field(const QString& id) const;
@@ -68,9 +67,10 @@ public:
     /// Where a pop-up menu for `field` opens: its bottom-left corner plus popupGap, global.
     QPoint popupPosition(const StatusBarField& field) const;
 
-    /// Run when the user clicks the encoding or the line-ending field.
-    std::function<void()> onEncodingClick;
-    std::function<void()> onLineEndingClick;
+signals:
+    /// The user clicked the encoding or the line-ending field.
+    void encodingClicked();
+    void lineEndingClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -116,16 +116,13 @@ public:
             return;
         switch (m_part) {
         case Part::tab:
-            if (m_bar->onSelect)
-                m_bar->onSelect(m_index);
+            emit m_bar->onSelect(m_index);
             break;
         case Part::closeButton:
-            if (m_bar->onClose)
-                m_bar->onClose(m_index);
+            emit m_bar->onClose(m_index);
             break;
         case Part::newTabButton:
-            if (m_bar->onNew)
-                m_bar->onNew();
+            emit m_bar->onNew();
             break;
         }
     }

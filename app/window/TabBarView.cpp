@@ -118,8 +118,8 @@ void TabBarView::relayout() {
     if (scrollArea() != nullptr && size() != QSize(m_layout.barWidth, m_layout.barHeight))
         resize(m_layout.barWidth, m_layout.barHeight);
     update();
-    if (m_layout.desiredHeight != previousHeight && onHeightChange)
-        onHeightChange(m_layout.desiredHeight);
+    if (m_layout.desiredHeight != previousHeight)
+        emit onHeightChange(m_layout.desiredHeight);
 }
 
 void TabBarView::scrollToVisible(const QRect& rect) {
@@ -219,8 +219,7 @@ void TabBarView::updateHover(QPoint point) {
 
 void TabBarView::pressAt(QPoint point) {
     if (m_layout.plusFrame.contains(point)) {
-        if (onNew)
-            onNew();
+        emit onNew();
         return;
     }
     const int index = m_layout.tabAt(point);
@@ -234,8 +233,7 @@ void TabBarView::pressAt(QPoint point) {
     m_dragStart = point;
     m_didDrag = false;
     m_tracking = true;
-    if (onSelect)
-        onSelect(index);
+    emit onSelect(index);
 }
 
 void TabBarView::mousePressEvent(QMouseEvent* event) {
@@ -243,8 +241,8 @@ void TabBarView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         pressAt(point);
     } else if (event->button() == Qt::MiddleButton) {
-        if (const int index = m_layout.tabAt(point); index >= 0 && onClose)
-            onClose(index);
+        if (const int index = m_layout.tabAt(point); index >= 0)
+            emit onClose(index);
     }
     event->accept();
 }
@@ -253,8 +251,7 @@ void TabBarView::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint point = event->position().toPoint();
     if (event->button() == Qt::LeftButton && m_layout.tabAt(point) < 0 &&
         !m_layout.plusFrame.contains(point)) {
-        if (onNew)
-            onNew();
+        emit onNew();
         event->accept();
         return;
     }
@@ -293,8 +290,7 @@ void TabBarView::dragTo(QPoint point) {
         return;
     const int from = m_dragIndex;
     m_dragIndex = target;
-    if (onMove)
-        onMove(from, target);
+    emit onMove(from, target);
 }
 
 void TabBarView::autoscrollStep() {
@@ -329,9 +325,8 @@ void TabBarView::mouseReleaseEvent(QMouseEvent* event) {
     m_dragIndex = -1;
     if (closeIndex >= 0 && closeIndex < static_cast<int>(m_items.size()) &&
         TabBarLayout::closeBox(m_layout.tabFrames[static_cast<size_t>(closeIndex)])
-            .contains(point) &&
-        onClose)
-        onClose(closeIndex);
+            .contains(point))
+        emit onClose(closeIndex);
 }
 
 void TabBarView::leaveEvent(QEvent*) {

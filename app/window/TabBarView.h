@@ -9,7 +9,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -19,7 +18,7 @@ class QScrollArea;
 namespace vendrix::app {
 
 /// The row(s) of tabs above the text: one tab per document, drawn from a small model, and
-/// every user gesture reported through a callback (the window does the work and refreshes).
+/// every user gesture reported through a signal (the window does the work and refreshes).
 ///
 /// The bar lives in a QScrollArea (see makeScrollArea): it takes the viewport's width as the
 /// available width, grows to its rows, and asks for a visible height of at most eight rows
@@ -37,6 +36,14 @@ public:
         /// The file's path; empty when the document has no file.
         QString filePath;
         friend bool operator==(const Item&, const Item&) = default;
+    };
+
+    /// Who takes files dropped on the bar.
+    class DropTarget {
+    public:
+        virtual ~DropTarget() = default;
+        /// Returns whether the drop was accepted.
+        virtual bool onDropFiles(const QStringList& paths) = 0;
     };
 
     static constexpr int minTabWidth = TabBarLayout::minTabWidth;
@@ -73,20 +80,23 @@ public:
     /// Göster", "Yolu Kopyala". Null for an index with no tab.
     std::unique_ptr<QMenu> makeContextMenu(int index);
 
-    std::function<void(int index)> onSelect;
-    std::function<void(int index)> onClose;
-    std::function<void(int from, int to)> onMove;
-    std::function<void()> onNew;
-    std::function<void(int index)> onCloseOthers;
-    /// Returns whether the drop was accepted.
-    std::function<bool(const QStringList& paths)> onDropFiles;
-    std::function<void(int height)> onHeightChange;
-    /// "Dosya Yöneticisinde Göster"; without a handler the containing folder is opened.
-    std::function<void(int index)> onReveal;
-    /// "Yolu Kopyala"; without a handler the path goes to the clipboard as plain text.
-    std::function<void(int index)> onCopyPath;
+    /// Files dropped on the bar go to `target` (none: drops are refused); it must outlive the
+    /// bar or be unset first.
+    void setDropTarget(DropTarget* target) { m_dropTarget = target; }
 
 signals:
+    /// A click on tab `index` (not its close box).
+    void onSelect(int index);
+    /// The close box, a middle click or "Kapat" on tab `index`.
+    void onClose(int index);
+    /// A tab dragged from `from` to `to`.
+    void onMove(int from, int to);
+    /// The plus button, or a double click on the empty part of the bar.
+    void onNew();
+    /// "Diğerlerini Kapat" on tab `index`.
+    void onCloseOthers(int index);
+    /// The height the bar needs (at most eight rows) changed.
+    void onHeightChange(int height);
     /// setItems() replaced the tabs (for assistive technology).
     void itemsChanged();
 
@@ -135,6 +145,7 @@ private:
     /// scrolls).
     QPoint m_dragGlobal;
     QTimer m_autoscrollTimer;
+    DropTarget* m_dropTarget = nullptr;
 };
 
 } // namespace vendrix::app

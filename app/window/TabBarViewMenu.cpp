@@ -37,29 +37,21 @@ std::unique_ptr<QMenu> TabBarView::makeContextMenu(int index) {
     // they take the index captured here and re-check it against the current count.
     auto valid = [this, index] { return index < static_cast<int>(m_items.size()); };
     menu->addAction(QStringLiteral("Kapat"), this, [this, index, valid] {
-        if (valid() && onClose)
-            onClose(index);
+        if (valid())
+            emit onClose(index);
     });
     QAction* others =
         menu->addAction(QStringLiteral("Diğerlerini Kapat"), this, [this, index, valid] {
-            if (valid() && onCloseOthers)
-                onCloseOthers(index);
+            if (valid())
+                emit onCloseOthers(index);
         });
     others->setEnabled(count > 1);
     menu->addSeparator();
     QAction* reveal =
-        menu->addAction(QStringLiteral("Dosya Yöneticisinde Göster"), this, [this, index, path] {
-            if (onReveal) {
-                onReveal(index);
-                return;
-            }
+        menu->addAction(QStringLiteral("Dosya Yöneticisinde Göster"), this, [path] {
             QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
         });
-    QAction* copy = menu->addAction(QStringLiteral("Yolu Kopyala"), this, [this, index, path] {
-        if (onCopyPath) {
-            onCopyPath(index);
-            return;
-        }
+    QAction* copy = menu->addAction(QStringLiteral("Yolu Kopyala"), this, [path] {
         QApplication::clipboard()->setText(path);
     });
     reveal->setEnabled(!path.isEmpty());
@@ -86,7 +78,7 @@ void TabBarView::dragMoveEvent(QDragMoveEvent* event) {
 
 void TabBarView::dropEvent(QDropEvent* event) {
     const QStringList paths = localFiles(event->mimeData());
-    if (!paths.isEmpty() && onDropFiles && onDropFiles(paths))
+    if (!paths.isEmpty() && m_dropTarget && m_dropTarget->onDropFiles(paths))
         event->acceptProposedAction();
     else
         event->ignore();

@@ -26,53 +26,53 @@ WindowBars::WindowBars(EditorWindowController& controller, QWidget* parent)
     };
     // After any gesture on the tabs the keyboard goes to the text, whatever had it before.
     auto focusText = [this] { m_controller.textView()->setFocus(Qt::MouseFocusReason); };
-    m_tabBar->onSelect = [this, documentAt, focusText](int index) {
-        if (EditorDocument* document = documentAt(index))
-            m_controller.activate(*document);
-        focusText();
-    };
-    m_tabBar->onClose = [this, documentAt, focusText](int index) {
-        if (EditorDocument* document = documentAt(index))
-            m_controller.closeDocument(*document);
-        focusText();
-    };
-    m_tabBar->onMove = [this](int from, int to) {
+    QObject* context = &m_connections;
+    QObject::connect(m_tabBar, &TabBarView::onSelect, context,
+                     [this, documentAt, focusText](int index) {
+                         if (EditorDocument* document = documentAt(index))
+                             m_controller.activate(*document);
+                         focusText();
+                     });
+    QObject::connect(m_tabBar, &TabBarView::onClose, context,
+                     [this, documentAt, focusText](int index) {
+                         if (EditorDocument* document = documentAt(index))
+                             m_controller.closeDocument(*document);
+                         focusText();
+                     });
+    QObject::connect(m_tabBar, &TabBarView::onMove, context, [this](int from, int to) {
         if (from >= 0 && to >= 0)
             m_controller.moveDocument(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
-    };
-    m_tabBar->onNew = [this, focusText] {
+    });
+    QObject::connect(m_tabBar, &TabBarView::onNew, context, [this, focusText] {
         m_controller.newDocument();
         focusText();
-    };
-    m_tabBar->onCloseOthers = [this, documentAt, focusText](int index) {
-        if (EditorDocument* document = documentAt(index))
-            m_controller.closeOthers(*document);
-        focusText();
-    };
-    m_tabBar->onDropFiles = [this](const QStringList& paths) {
-        QList<QUrl> urls;
-        for (const QString& path : paths)
-            urls << QUrl::fromLocalFile(path);
-        return m_controller.openDroppedFiles(urls);
-    };
-    m_tabBar->onHeightChange = [this](int height) { m_tabScroll->setFixedHeight(height); };
+    });
+    QObject::connect(m_tabBar, &TabBarView::onCloseOthers, context,
+                     [this, documentAt, focusText](int index) {
+                         if (EditorDocument* document = documentAt(index))
+                             m_controller.closeOthers(*document);
+                         focusText();
+                     });
+    QObject::connect(m_tabBar, &TabBarView::onHeightChange, context,
+                     [this](int height) { m_tabScroll->setFixedHeight(height); });
+    m_tabBar->setDropTarget(this);
     m_tabBar->setMultiline(true);
 
-    m_statusBar->onEncodingClick = [this] { popUpMenu(QStringLiteral("encoding"), true); };
-    m_statusBar->onLineEndingClick = [this] { popUpMenu(QStringLiteral("lineEnding"), false); };
+    QObject::connect(m_statusBar, &StatusBarView::encodingClicked, context,
+                     [this] { popUpMenu(QStringLiteral("encoding"), true); });
+    QObject::connect(m_statusBar, &StatusBarView::lineEndingClicked, context,
+                     [this] { popUpMenu(QStringLiteral("lineEnding"), false); });
 }
 
 WindowBars::~WindowBars() {
-    // The bars outlive this object inside the window; nothing may call back into it.
-    m_tabBar->onSelect = nullptr;
-    m_tabBar->onClose = nullptr;
-    m_tabBar->onMove = nullptr;
-    m_tabBar->onNew = nullptr;
-    m_tabBar->onCloseOthers = nullptr;
-    m_tabBar->onDropFiles = nullptr;
-    m_tabBar->onHeightChange = nullptr;
-    m_statusBar->onEncodingClick = nullptr;
-    m_statusBar->onLineEndingClick = nullptr;
+    m_tabBar->setDropTarget(nullptr);
+}
+
+bool WindowBars::onDropFiles(const QStringList& paths) {
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    return m_controller.openDroppedFiles(urls);
 }
 
 QWidget* WindowBars::tabBarWidget() const {
@@ -127,10 +127,12 @@ void WindowBars::refreshStatus() {
     m_statusBar->setSelectionLength(selected);
     m_statusBar->setLineEnding(document->lineEnding());
     m_statusBar->setEncodingText(
-        document->isReadOnly() ? QStringLiteral("Salt okunur")
-                               : QString::fromUtf8(textEncoding::displayName(document->encoding())));
+        document->isReadOnly()
+            ? QStringLiteral("Salt okunur")
+            : QString::fromUtf8(textEncoding::displayName(document->encoding())));
     const auto name = LanguageCatalog::name(document->languageID());
-    m_statusBar->setLanguageText(name ? QString::fromStdString(*name) : QStringLiteral("Düz metin"));
+    m_statusBar->setLanguageText(name ? QString::fromStdString(*name)
+                                      : QStringLiteral("Düz metin"));
 }
 
 void WindowBars::showMessage(const QString& message, double seconds) {

@@ -5,12 +5,34 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <type_traits>
+#include <variant>
 
 namespace vendrix::cli {
 
 namespace {
 
 int runSettings(std::span<const std::string> args);
+
+/// The settings keys, quoted and wrapped as the usage text's list.
+std::string keyList() {
+    std::string list;
+    std::size_t column = 0;
+    for (const SettingDescriptor& setting : settingDescriptors()) {
+        std::string item = (list.empty() ? "(\"" : "\"") + std::string(setting.key) + "\"";
+        item += &setting == &settingDescriptors().back() ? ")." : ",";
+        if (column + item.size() + 1 > 88) {
+            list += "\n";
+            column = 0;
+        } else if (!list.empty()) {
+            list += " ";
+            ++column;
+        }
+        list += item;
+        column += item.size();
+    }
+    return list;
+}
 
 const CliCommand command{
     "settings", "show the editor settings (read-only)",
@@ -19,12 +41,24 @@ const CliCommand command{
     "does: missing, mistyped or unknown values fall back to their defaults and the limits\n"
     "are applied. FILE defaults to $XDG_CONFIG_HOME/Vendrix/settings.plist\n"
     "(~/.config/Vendrix/settings.plist when XDG_CONFIG_HOME is unset). Nothing is written.\n\n"
-    "Prints one JSON object keyed by the settings keys (\"editor.fontName\", \"editor.fontSize\",\n"
-    "\"editor.tabWidth\", \"editor.insertSpaces\", \"editor.wrapByDefault\", \"editor.theme\",\n"
-    "\"editor.highlightSelectedWord\", \"editor.showInvisibles\", \"editor.multilineTabs\",\n"
-    "\"editor.prettyOnOpen\"). A file that exists but cannot be read or parsed is reported\n"
-    "on standard error; the defaults are printed.\n",
+    "Prints one JSON object keyed by the settings keys\n" +
+        keyList() +
+        "\nA file that exists but cannot be read or parsed is reported on standard error; the\n"
+        "defaults are printed.\n",
     runSettings};
+
+nlohmann::json toJSON(const SettingsValue& stored) {
+    return std::visit(
+        [](const auto& value) -> nlohmann::json {
+            using T = std::decay_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, bool> || std::is_same_v<T, std::int64_t> ||
+                          std::is_same_v<T, double> || std::is_same_v<T, std::string>)
+                return value;
+            else
+                return nullptr; // settings are never stored as other types
+        },
+        stored.value);
+}
 
 std::filesystem::path defaultFile() {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
@@ -54,20 +88,10 @@ int runSettings(std::span<const std::string> args) {
     else if (backing.fileState() == FileState::damaged)
         fail(file.string() + " is not a property-list dictionary; showing the defaults");
 
-    EditorSettings settings = SettingsStore(backing).load();
-    using Key = SettingsStore::Key;
-    nlohmann::json output = {
-        {Key::fontName, toUTF8(settings.fontName)},
-        {Key::fontSize, settings.fontSize},
-        {Key::tabWidth, settings.tabWidth},
-        {Key::insertSpaces, settings.insertSpaces},
-        {Key::wrapByDefault, settings.wrapByDefault},
-        {Key::theme, std::string(editorTheme::rawValue(settings.theme))},
-        {Key::highlightSelectedWord, settings.highlightSelectedWord},
-        {Key::showInvisibles, settings.showInvisibles},
-        {Key::multilineTabs, settings.multilineTabs},
-        {Key::prettyOnOpen, std::string(prettyOnOpen::rawValue(settings.prettyOnOpen))},
-    };
+    const EditorSettings settings = SettingsStore(backing).load();
+    nlohmann::json output = nlohmann::json::object();
+    for (const SettingDescriptor& setting : settingDescriptors())
+        output[std::string(setting.key)] = toJSON(setting.value(settings));
     printJSON(output);
     return kExitOK;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/EnumCases.h"
+
 #include <array>
 #include <optional>
 #include <string_view>
@@ -27,26 +29,34 @@ enum class LineOperation {
 
 namespace lineOperation {
 
-inline constexpr std::array<LineOperation, 15> allCases{LineOperation::duplicate,
-                                                        LineOperation::deleteLines,
-                                                        LineOperation::moveUp,
-                                                        LineOperation::moveDown,
-                                                        LineOperation::sortAscending,
-                                                        LineOperation::sortDescending,
-                                                        LineOperation::removeDuplicates,
-                                                        LineOperation::trimTrailingWhitespace,
-                                                        LineOperation::removeEmptyLines,
-                                                        LineOperation::tabsToSpaces,
-                                                        LineOperation::leadingSpacesToTabs,
-                                                        LineOperation::upperCase,
-                                                        LineOperation::lowerCase,
-                                                        LineOperation::titleCase,
-                                                        LineOperation::joinLines};
+/// The cases and their raw values (each its case name).
+inline constexpr auto cases = enumCases<LineOperation>({
+    {LineOperation::duplicate, "duplicate"},
+    {LineOperation::deleteLines, "deleteLines"},
+    {LineOperation::moveUp, "moveUp"},
+    {LineOperation::moveDown, "moveDown"},
+    {LineOperation::sortAscending, "sortAscending"},
+    {LineOperation::sortDescending, "sortDescending"},
+    {LineOperation::removeDuplicates, "removeDuplicates"},
+    {LineOperation::trimTrailingWhitespace, "trimTrailingWhitespace"},
+    {LineOperation::removeEmptyLines, "removeEmptyLines"},
+    {LineOperation::tabsToSpaces, "tabsToSpaces"},
+    {LineOperation::leadingSpacesToTabs, "leadingSpacesToTabs"},
+    {LineOperation::upperCase, "upperCase"},
+    {LineOperation::lowerCase, "lowerCase"},
+    {LineOperation::titleCase, "titleCase"},
+    {LineOperation::joinLines, "joinLines"},
+});
+inline constexpr const auto& allCases = cases.all();
 
 /// The case name, e.g. "sortAscending".
-std::string_view rawValue(LineOperation operation);
+constexpr std::string_view rawValue(LineOperation operation) {
+    return cases.rawValue(operation);
+}
 /// Exact, case-sensitive construction from a raw value.
-std::optional<LineOperation> fromRawValue(std::string_view raw);
+constexpr std::optional<LineOperation> fromRawValue(std::string_view raw) {
+    return cases.fromRawValue(raw);
+}
 
 } // namespace lineOperation
 } // namespace vendrix

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "core/common/EnumCases.h"
+#include "core/persistence/SettingsValue.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -15,21 +19,31 @@ enum class EditorTheme { system, light, dark };
 enum class PrettyOnOpen { ask, always, never };
 
 namespace editorTheme {
-inline constexpr std::array<EditorTheme, 3> allCases{EditorTheme::system, EditorTheme::light,
-                                                     EditorTheme::dark};
+inline constexpr auto cases = enumCases<EditorTheme>(
+    {{EditorTheme::system, "system"}, {EditorTheme::light, "light"}, {EditorTheme::dark, "dark"}});
+inline constexpr const auto& allCases = cases.all();
 /// "system", "light" or "dark".
-[[nodiscard]] std::string_view rawValue(EditorTheme theme);
+[[nodiscard]] constexpr std::string_view rawValue(EditorTheme theme) {
+    return cases.rawValue(theme);
+}
 /// Exact, case-sensitive.
-[[nodiscard]] std::optional<EditorTheme> fromRawValue(std::string_view raw);
+[[nodiscard]] constexpr std::optional<EditorTheme> fromRawValue(std::string_view raw) {
+    return cases.fromRawValue(raw);
+}
 } // namespace editorTheme
 
 namespace prettyOnOpen {
-inline constexpr std::array<PrettyOnOpen, 3> allCases{PrettyOnOpen::ask, PrettyOnOpen::always,
-                                                      PrettyOnOpen::never};
+inline constexpr auto cases = enumCases<PrettyOnOpen>(
+    {{PrettyOnOpen::ask, "ask"}, {PrettyOnOpen::always, "always"}, {PrettyOnOpen::never, "never"}});
+inline constexpr const auto& allCases = cases.all();
 /// "ask", "always" or "never".
-[[nodiscard]] std::string_view rawValue(PrettyOnOpen policy);
+[[nodiscard]] constexpr std::string_view rawValue(PrettyOnOpen policy) {
+    return cases.rawValue(policy);
+}
 /// Exact, case-sensitive.
-[[nodiscard]] std::optional<PrettyOnOpen> fromRawValue(std::string_view raw);
+[[nodiscard]] constexpr std::optional<PrettyOnOpen> fromRawValue(std::string_view raw) {
+    return cases.fromRawValue(raw);
+}
 } // namespace prettyOnOpen
 
 /// A closed range of allowed values.
@@ -38,7 +52,8 @@ template <typename T> struct ClosedRange {
     T upperBound;
 };
 
-/// The user's editor preferences. Font size in points; tab width in columns.
+/// The user's editor preferences. Font size in points; tab width in columns. Each field is
+/// described by one entry of `EditorSettings::descriptors` (below).
 struct EditorSettings {
     /// Empty means the application's default editor font.
     std::u16string fontName;
@@ -58,15 +73,59 @@ struct EditorSettings {
     /// Longest font name kept, in grapheme clusters.
     static constexpr std::size_t maxFontNameCharacters = 200;
 
-    /// A copy within the limits: a non-finite font size becomes 13, other sizes are limited to
-    /// 6…72; a font name longer than 200 characters becomes empty; the tab width is limited to
-    /// 1…16.
+    /// A copy within every descriptor's limits: a non-finite real becomes its default, other
+    /// numbers are limited to their range (font size 6…72, tab width 1…16); a font name
+    /// longer than 200 characters becomes empty.
     [[nodiscard]] EditorSettings clamped() const;
 
     friend bool operator==(const EditorSettings&, const EditorSettings&) = default;
 };
 
 inline const EditorSettings EditorSettings::defaults{};
+
+/// How a setting's field is kept and edited: its type and its row in the settings window.
+enum class SettingKind {
+    /// A font family name (a popup of the installed fixed-pitch families); empty is the
+    /// default font.
+    fontFamily,
+    /// A real within `limits` (a number field with a stepper; a decimal comma is accepted).
+    number,
+    /// An integer within `limits` (a number field with a stepper).
+    integer,
+    /// A check box.
+    flag,
+    /// One of an enumeration's cases, stored by raw value (a popup).
+    choice,
+};
+
+/// One editor setting: the key it is stored under (in the settings file and the command-line
+/// dump), how its field reads and writes a stored value, its limits, and its row in the
+/// settings window. Its default is the field's initial value in EditorSettings.
+struct SettingDescriptor {
+    std::string_view key;
+    SettingKind kind;
+    /// The settings window's label for the row (the check box's text for a flag).
+    std::string_view label;
+    /// number and integer: the closed range values are limited to.
+    ClosedRange<double> limits{0, 0};
+    /// fontFamily: the longest name kept, in grapheme clusters (a longer one becomes empty).
+    std::size_t maxCharacters = 0;
+    /// choice: the raw values in case order, and the popup's item for each.
+    std::span<const std::string_view> rawValues{};
+    std::span<const std::string_view> choiceLabels{};
+    /// The field in its stored form: a UTF-8 string, a real, an integer, a bool, or a
+    /// choice's raw value.
+    SettingsValue (*value)(const EditorSettings&) = nullptr;
+    /// Reads a stored value into the field as loading does (numbers of any kind for reals,
+    /// integers and flags, a string for names, an exact raw value for choices); false, with
+    /// nothing changed, for anything else.
+    bool (*assign)(EditorSettings&, const SettingsValue&) = nullptr;
+};
+
+/// The descriptors of the editor settings, in the order they are saved and shown.
+[[nodiscard]] std::span<const SettingDescriptor> settingDescriptors();
+/// The descriptor stored under `key`, or null.
+[[nodiscard]] const SettingDescriptor* settingDescriptor(std::string_view key);
 
 /// Number of extended grapheme clusters in `text`.
 [[nodiscard]] std::size_t graphemeCount(std::u16string_view text);

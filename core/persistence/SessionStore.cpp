@@ -16,31 +16,7 @@
 
 namespace vendrix {
 
-namespace sessionLoadSource {
 
-std::string_view rawValue(SessionLoadSource source) {
-    switch (source) {
-    case SessionLoadSource::primary:
-        return "primary";
-    case SessionLoadSource::backup:
-        return "backup";
-    case SessionLoadSource::recoveredBuffers:
-        return "recoveredBuffers";
-    case SessionLoadSource::fresh:
-        return "fresh";
-    }
-    return "fresh";
-}
-
-std::optional<SessionLoadSource> fromRawValue(std::string_view raw) {
-    for (auto source : {SessionLoadSource::primary, SessionLoadSource::backup,
-                        SessionLoadSource::recoveredBuffers, SessionLoadSource::fresh})
-        if (rawValue(source) == raw)
-            return source;
-    return std::nullopt;
-}
-
-} // namespace sessionLoadSource
 
 namespace {
 

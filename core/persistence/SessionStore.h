@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/EnumCases.h"
 #include "core/common/TextSource.h"
 #include "core/persistence/SessionState.h"
 
@@ -17,9 +18,19 @@ namespace vendrix {
 enum class SessionLoadSource { primary, backup, recoveredBuffers, fresh };
 
 namespace sessionLoadSource {
+inline constexpr auto cases = enumCases<SessionLoadSource>({
+    {SessionLoadSource::primary, "primary"},
+    {SessionLoadSource::backup, "backup"},
+    {SessionLoadSource::recoveredBuffers, "recoveredBuffers"},
+    {SessionLoadSource::fresh, "fresh"},
+});
 /// "primary", "backup", "recoveredBuffers" or "fresh".
-[[nodiscard]] std::string_view rawValue(SessionLoadSource source);
-[[nodiscard]] std::optional<SessionLoadSource> fromRawValue(std::string_view raw);
+[[nodiscard]] constexpr std::string_view rawValue(SessionLoadSource source) {
+    return cases.rawValue(source);
+}
+[[nodiscard]] constexpr std::optional<SessionLoadSource> fromRawValue(std::string_view raw) {
+    return cases.fromRawValue(raw);
+}
 } // namespace sessionLoadSource
 
 /// A loaded session with its origin and the warnings that arose, in order (Turkish,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/EnumCases.h"
 #include "core/common/TextRange.h"
 
 #include <array>
@@ -32,19 +33,37 @@ enum class TokenKind : std::uint8_t {
     link,
 };
 
+/// The kinds and their raw values (each its case name).
+inline constexpr auto tokenKindCases = enumCases<TokenKind>({
+    {TokenKind::keyword, "keyword"},
+    {TokenKind::type, "type"},
+    {TokenKind::function, "function"},
+    {TokenKind::string, "string"},
+    {TokenKind::number, "number"},
+    {TokenKind::constant, "constant"},
+    {TokenKind::comment, "comment"},
+    {TokenKind::preprocessor, "preprocessor"},
+    {TokenKind::attribute, "attribute"},
+    {TokenKind::property, "property"},
+    {TokenKind::variable, "variable"},
+    {TokenKind::tag, "tag"},
+    {TokenKind::punctuation, "punctuation"},
+    {TokenKind::heading, "heading"},
+    {TokenKind::emphasis, "emphasis"},
+    {TokenKind::strong, "strong"},
+    {TokenKind::link, "link"},
+});
 /// Every kind, in declaration order.
-inline constexpr std::array<TokenKind, 17> allTokenKinds = {
-    TokenKind::keyword,     TokenKind::type,     TokenKind::function, TokenKind::string,
-    TokenKind::number,      TokenKind::constant, TokenKind::comment,  TokenKind::preprocessor,
-    TokenKind::attribute,   TokenKind::property, TokenKind::variable, TokenKind::tag,
-    TokenKind::punctuation, TokenKind::heading,  TokenKind::emphasis, TokenKind::strong,
-    TokenKind::link,
-};
+inline constexpr const auto& allTokenKinds = tokenKindCases.all();
 
 /// The kind's raw value ("keyword", "type", ...).
-[[nodiscard]] std::string_view rawValue(TokenKind kind);
+[[nodiscard]] constexpr std::string_view rawValue(TokenKind kind) {
+    return tokenKindCases.rawValue(kind);
+}
 /// The kind whose raw value is exactly `raw`; none for any other string (case matters).
-[[nodiscard]] std::optional<TokenKind> tokenKindFromRawValue(std::string_view raw);
+[[nodiscard]] constexpr std::optional<TokenKind> tokenKindFromRawValue(std::string_view raw) {
+    return tokenKindCases.fromRawValue(raw);
+}
 
 /// One highlighted stretch of text: a range of UTF-16 units (absolute in the document when
 /// produced by the highlight engine, line-relative inside a tokenizer) and its kind.

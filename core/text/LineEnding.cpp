@@ -8,25 +8,6 @@
 
 namespace vendrix::lineEnding {
 
-std::string_view rawValue(LineEnding ending) {
-    switch (ending) {
-    case LineEnding::lf:
-        return "lf";
-    case LineEnding::crlf:
-        return "crlf";
-    case LineEnding::cr:
-        return "cr";
-    }
-    return "lf";
-}
-
-std::optional<LineEnding> fromRawValue(std::string_view raw) {
-    for (LineEnding ending : allCases)
-        if (rawValue(ending) == raw)
-            return ending;
-    return std::nullopt;
-}
-
 std::u16string_view sequence(LineEnding ending) {
     switch (ending) {
     case LineEnding::lf:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/EnumCases.h"
+
 #include <array>
 #include <optional>
 #include <string>
@@ -13,13 +15,19 @@ enum class LineEnding { lf, crlf, cr };
 
 namespace lineEnding {
 
-inline constexpr std::array<LineEnding, 3> allCases{LineEnding::lf, LineEnding::crlf,
-                                                    LineEnding::cr};
+/// The cases and their persisted identifiers.
+inline constexpr auto cases = enumCases<LineEnding>(
+    {{LineEnding::lf, "lf"}, {LineEnding::crlf, "crlf"}, {LineEnding::cr, "cr"}});
+inline constexpr const auto& allCases = cases.all();
 
 /// The persisted identifier: "lf", "crlf" or "cr".
-std::string_view rawValue(LineEnding ending);
+constexpr std::string_view rawValue(LineEnding ending) {
+    return cases.rawValue(ending);
+}
 /// Exact, case-sensitive construction from an identifier.
-std::optional<LineEnding> fromRawValue(std::string_view raw);
+constexpr std::optional<LineEnding> fromRawValue(std::string_view raw) {
+    return cases.fromRawValue(raw);
+}
 /// The characters that end a line in this style.
 std::u16string_view sequence(LineEnding ending);
 

@@ -16,25 +16,12 @@ namespace vendrix::textEncoding {
 
 namespace {
 
-struct EncodingInfo {
-    TextEncoding encoding;
-    std::string_view raw;
-    std::string_view display;
+/// The user-facing labels, in case order.
+constexpr std::string_view kDisplayNames[] = {
+    "UTF-8",        "UTF-8 BOM",  "UTF-16 LE",           "UTF-16 BE",          "Windows-1254",
+    "ISO-8859-9",   "ISO-8859-1", "UTF-16 LE (BOM'suz)", "UTF-16 BE (BOM'suz)",
 };
-
-constexpr EncodingInfo kInfo[] = {
-    {TextEncoding::utf8, "utf-8", "UTF-8"},
-    {TextEncoding::utf8BOM, "utf-8-bom", "UTF-8 BOM"},
-    {TextEncoding::utf16LE, "utf-16le", "UTF-16 LE"},
-    {TextEncoding::utf16BE, "utf-16be", "UTF-16 BE"},
-    {TextEncoding::windows1254, "windows-1254", "Windows-1254"},
-    {TextEncoding::isoLatin5, "iso-8859-9", "ISO-8859-9"},
-    {TextEncoding::isoLatin1, "iso-8859-1", "ISO-8859-1"},
-    {TextEncoding::utf16LENoBOM, "utf-16le-nobom", "UTF-16 LE (BOM'suz)"},
-    {TextEncoding::utf16BENoBOM, "utf-16be-nobom", "UTF-16 BE (BOM'suz)"},
-};
-
-const EncodingInfo& info(TextEncoding encoding) { return kInfo[static_cast<int>(encoding)]; }
+static_assert(std::size(kDisplayNames) == allCases.size());
 
 bool isUTF16(TextEncoding e) {
     return e == TextEncoding::utf16LE || e == TextEncoding::utf16BE ||
@@ -290,16 +277,9 @@ std::expected<std::string, TextEncodingError> encodeSingleByte(TextEncoding e,
 
 } // namespace
 
-std::string_view rawValue(TextEncoding encoding) { return info(encoding).raw; }
-
-std::optional<TextEncoding> fromRawValue(std::string_view raw) {
-    for (const auto& entry : kInfo)
-        if (entry.raw == raw)
-            return entry.encoding;
-    return std::nullopt;
+std::string_view displayName(TextEncoding encoding) {
+    return kDisplayNames[cases.indexOf(encoding)];
 }
-
-std::string_view displayName(TextEncoding encoding) { return info(encoding).display; }
 
 bool writesBOM(TextEncoding encoding) {
     return encoding == TextEncoding::utf8BOM || encoding == TextEncoding::utf16LE ||

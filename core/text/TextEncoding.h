@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/EnumCases.h"
+
 #include <array>
 #include <cstdint>
 #include <expected>
@@ -45,15 +47,28 @@ struct TextEncodingError {
 
 namespace textEncoding {
 
-inline constexpr std::array<TextEncoding, 9> allCases{
-    TextEncoding::utf8,        TextEncoding::utf8BOM,      TextEncoding::utf16LE,
-    TextEncoding::utf16BE,     TextEncoding::windows1254,  TextEncoding::isoLatin5,
-    TextEncoding::isoLatin1,   TextEncoding::utf16LENoBOM, TextEncoding::utf16BENoBOM};
+/// The cases and their persisted identifiers, in menu order.
+inline constexpr auto cases = enumCases<TextEncoding>({
+    {TextEncoding::utf8, "utf-8"},
+    {TextEncoding::utf8BOM, "utf-8-bom"},
+    {TextEncoding::utf16LE, "utf-16le"},
+    {TextEncoding::utf16BE, "utf-16be"},
+    {TextEncoding::windows1254, "windows-1254"},
+    {TextEncoding::isoLatin5, "iso-8859-9"},
+    {TextEncoding::isoLatin1, "iso-8859-1"},
+    {TextEncoding::utf16LENoBOM, "utf-16le-nobom"},
+    {TextEncoding::utf16BENoBOM, "utf-16be-nobom"},
+});
+inline constexpr const auto& allCases = cases.all();
 
 /// The persisted identifier, e.g. "windows-1254".
-std::string_view rawValue(TextEncoding encoding);
+constexpr std::string_view rawValue(TextEncoding encoding) {
+    return cases.rawValue(encoding);
+}
 /// Exact, case-sensitive construction from an identifier.
-std::optional<TextEncoding> fromRawValue(std::string_view raw);
+constexpr std::optional<TextEncoding> fromRawValue(std::string_view raw) {
+    return cases.fromRawValue(raw);
+}
 /// The user-facing label, e.g. "UTF-16 LE (BOM'suz)".
 std::string_view displayName(TextEncoding encoding);
 /// True for utf8BOM, utf16LE and utf16BE.

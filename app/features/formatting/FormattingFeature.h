@@ -2,8 +2,8 @@
 
 #include "app/context/EditorFeature.h"
 #include "app/context/EditorObservation.h"
-#include "app/context/IndentChoice.h"
 #include "app/context/JobRunner.h"
+#include "core/formatting/IndentChoice.h"
 #include "app/features/formatting/FormattingCommand.h"
 #include "core/common/TextRange.h"
 

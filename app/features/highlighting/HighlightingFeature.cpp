@@ -1,7 +1,6 @@
 #include "app/features/highlighting/HighlightingFeature.h"
 
 #include "app/context/EditorContext.h"
-#include "app/context/ViewOptionsController.h"
 #include "app/document/EditorDocument.h"
 #include "app/features/highlighting/SyntaxTheme.h"
 #include "app/view/EditorTextView.h"

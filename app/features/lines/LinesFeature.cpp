@@ -3,7 +3,7 @@
 
 #include "app/context/EditorContext.h"
 #include "app/context/MenuBuilder.h"
-#include "app/context/ViewOptionsController.h"
+#include "app/context/SettingsOwner.h"
 #include "app/document/EditorDocument.h"
 #include "app/view/ColumnSelectionQuery.h"
 #include "app/view/EditorTextView.h"
@@ -169,7 +169,7 @@ void LinesFeature::runIndent(bool increase, const QString& title) {
     const std::u16string_view text = document->storageForReading()->contiguous();
     const int tabWidth = m_ctx->textView()->tabWidth();
     const TextRange selection = effectiveSelection();
-    const ViewOptionsController* options = m_ctx->viewOptions();
+    const SettingsOwner* options = m_ctx->viewOptions();
     const bool spaces = options && options->settings().insertSpaces;
     const std::u16string unit =
         spaces ? std::u16string(static_cast<std::size_t>(std::max(1, tabWidth)), u' ') : u"\t";

@@ -1,7 +1,7 @@
 #include "app/features/search/SearchFeature.h"
 
 #include "app/context/MenuBuilder.h"
-#include "app/context/ViewOptionsController.h"
+#include "app/context/SettingsOwner.h"
 #include "app/document/EditorDocument.h"
 #include "app/features/search/FindBar.h"
 #include "app/features/search/FindController.h"
@@ -39,8 +39,8 @@ SearchFeature::~SearchFeature() {
 
 void SearchFeature::attach(EditorContext& context) {
     ctx = &context;
-    if (ViewOptionsController* options = context.viewOptions())
-        connect(options, &ViewOptionsController::settingsChanged, this,
+    if (SettingsOwner* options = context.viewOptions())
+        connect(options, &SettingsOwner::settingsChanged, this,
                 &SearchFeature::scheduleWordHighlight);
     find = std::make_unique<FindController>(context);
     connect(find.get(), &FindController::resultsFound, this, &SearchFeature::showResults);
@@ -85,13 +85,13 @@ void SearchFeature::handle(const EditorEvent& event) {
 
 bool SearchFeature::highlightsSelectedWord() const {
     // The settings have one owner: read and change them through it.
-    const ViewOptionsController* options = ctx ? ctx->viewOptions() : nullptr;
+    const SettingsOwner* options = ctx ? ctx->viewOptions() : nullptr;
     return options ? options->settings().highlightSelectedWord : m_ownHighlightSelectedWord;
 }
 
 void SearchFeature::toggleHighlightSelectedWord() {
     const bool on = !highlightsSelectedWord();
-    if (ViewOptionsController* options = ctx ? ctx->viewOptions() : nullptr) {
+    if (SettingsOwner* options = ctx ? ctx->viewOptions() : nullptr) {
         EditorSettings settings = options->settings();
         settings.highlightSelectedWord = on;
         options->changeSettings(settings);

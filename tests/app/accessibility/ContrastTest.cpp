@@ -2,7 +2,7 @@
 // and the dark theme: measured on the painted view, so the colours, their transparency and
 // the order they are drawn in all count.
 #include "../view/ViewTestSupport.h"
-#include "app/context/ViewOptionsController.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/features/highlighting/SyntaxTheme.h"
 #include "app/features/search/MatchHighlighter.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/context/MenuBuilder.h"
 #include "app/context/Prompter.h"
-#include "app/context/ViewOptionsController.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/document/EditorDocument.h"
 #include "app/features/highlighting/HighlightingFeature.h"
 #include "app/features/highlighting/SyntaxTheme.h"

@@ -1,6 +1,6 @@
 #include "../context/MenuTestSupport.h"
 #include "../window/WindowTestSupport.h"
-#include "app/context/ViewOptionsController.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/features/columnselection/ColumnSelectionFeature.h"
 #include "app/features/lines/LinesFeature.h"
 #include "app/window/EditorWindowController.h"

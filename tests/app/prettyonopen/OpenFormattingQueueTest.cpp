@@ -1,4 +1,4 @@
-#include "app/context/ViewOptionsController.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/features/formatting/FormattingFeature.h"
 #include "app/window/OpenFormattingQueue.h"
 #include "core/formatting/JSONFormatter.h"

@@ -1,8 +1,8 @@
 #include "app/context/MenuBuilder.h"
 #include "app/context/Prompter.h"
-#include "app/context/SettingsWindowController.h"
-#include "app/context/ViewOptionsController.h"
 #include "app/document/EditorDocument.h"
+#include "app/settings/SettingsWindowController.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/view/EditorTextView.h"
 #include "app/view/LineNumberRulerView.h"
 #include "app/window/EditorWindowController.h"
@@ -79,58 +79,60 @@ protected:
 
 TEST_F(ViewOptionsFixture, SizeFieldClampsAcceptsADecimalCommaAndIgnoresGarbage) {
     SettingsWindowController& window = settingsWindow();
-    commit(window.sizeField, QStringLiteral("100"));
+    commit(window.row("editor.fontSize").field, QStringLiteral("100"));
     EXPECT_EQ(options().settings().fontSize, 72.0);
-    EXPECT_EQ(window.sizeField->text(), QStringLiteral("72.0"));
+    EXPECT_EQ(window.row("editor.fontSize").field->text(), QStringLiteral("72.0"));
     EXPECT_EQ(view().editorFont().pointSizeF(), 72.0);
 
-    commit(window.sizeField, QStringLiteral(" 12,5 "));
+    commit(window.row("editor.fontSize").field, QStringLiteral(" 12,5 "));
     EXPECT_EQ(options().settings().fontSize, 12.5);
-    EXPECT_EQ(window.sizeField->text(), QStringLiteral("12.5"));
+    EXPECT_EQ(window.row("editor.fontSize").field->text(), QStringLiteral("12.5"));
     EXPECT_EQ(SettingsStore(backing).load().fontSize, 12.5);
 
     const int writes = backing.setCount();
-    commit(window.sizeField, QStringLiteral("büyük"));
+    commit(window.row("editor.fontSize").field, QStringLiteral("büyük"));
     EXPECT_EQ(options().settings().fontSize, 12.5);
-    EXPECT_EQ(window.sizeField->text(), QStringLiteral("12.5"));
+    EXPECT_EQ(window.row("editor.fontSize").field->text(), QStringLiteral("12.5"));
     EXPECT_EQ(backing.setCount(), writes);
 
-    commit(window.tabField, QStringLiteral(" 40 "));
+    commit(window.row("editor.tabWidth").field, QStringLiteral(" 40 "));
     EXPECT_EQ(options().settings().tabWidth, 16);
     EXPECT_EQ(view().tabWidth(), 16);
-    commit(window.tabField, QStringLiteral("2.5"));
+    commit(window.row("editor.tabWidth").field, QStringLiteral("2.5"));
     EXPECT_EQ(options().settings().tabWidth, 16);
 }
 
 TEST_F(ViewOptionsFixture, SteppersCommitEachClickAndSaveNothingAtTheLimit) {
     SettingsWindowController& window = settingsWindow();
-    window.tabUp->click();
+    window.row("editor.tabWidth").up->click();
     EXPECT_EQ(options().settings().tabWidth, 5);
     options().changeSettings(with([](EditorSettings& s) { s.tabWidth = 16; }));
     const int writes = backing.setCount();
     int changes = 0;
-    options().onChange = [&] { ++changes; };
-    window.tabUp->click();
+    QObject::connect(&options(), &ViewOptionsController::settingsChanged, [&] { ++changes; });
+    window.row("editor.tabWidth").up->click();
     EXPECT_EQ(options().settings().tabWidth, 16);
-    EXPECT_EQ(window.tabField->text(), QStringLiteral("16"));
+    EXPECT_EQ(window.row("editor.tabWidth").field->text(), QStringLiteral("16"));
     EXPECT_EQ(backing.setCount(), writes);
     EXPECT_EQ(changes, 0);
-    window.sizeDown->click();
+    window.row("editor.fontSize").down->click();
     EXPECT_EQ(options().settings().fontSize, 12.0);
     EXPECT_EQ(changes, 1);
 }
 
 TEST_F(ViewOptionsFixture, TheDefaultFontStoresAnEmptyName) {
     SettingsWindowController& window = settingsWindow();
-    EXPECT_TRUE(window.fontPopup->itemText(0).startsWith(QStringLiteral("Varsayılan (")));
+    EXPECT_TRUE(window.row("editor.fontName")
+                    .popup->itemText(0)
+                    .startsWith(QStringLiteral("Varsayılan (")));
     options().changeSettings(with([](EditorSettings& s) { s.fontName = u"Not A Font"; }));
     // A missing family falls back to the system's fixed-width font; the name stays stored.
     EXPECT_EQ(view().editorFont().family(), ViewOptionsController::defaultFontFamily());
-    EXPECT_EQ(window.fontPopup->currentText(), QStringLiteral("Not A Font"));
-    window.fontPopup->setCurrentIndex(0);
-    emit window.fontPopup->activated(0);
+    EXPECT_EQ(window.row("editor.fontName").popup->currentText(), QStringLiteral("Not A Font"));
+    window.row("editor.fontName").popup->setCurrentIndex(0);
+    emit window.row("editor.fontName").popup->activated(0);
     EXPECT_TRUE(options().settings().fontName.empty());
-    const auto stored = backing.object(SettingsStore::Key::fontName);
+    const auto stored = backing.object("editor.fontName");
     EXPECT_TRUE(!stored || (stored->string() && stored->string()->empty()));
 }
 
@@ -139,7 +141,7 @@ TEST_F(ViewOptionsFixture, ZoomChangesTheShownSizeOnlyAndSaysSo) {
     EXPECT_EQ(options().effectiveFontSize(), 14.0);
     EXPECT_EQ(message(), QStringLiteral("Yazı boyutu 14 pt"));
     EXPECT_EQ(options().settings().fontSize, 13.0);
-    EXPECT_FALSE(backing.object(SettingsStore::Key::fontSize).has_value());
+    EXPECT_FALSE(backing.object("editor.fontSize").has_value());
     options().resetZoom();
     EXPECT_EQ(options().effectiveFontSize(), 13.0);
     EXPECT_EQ(message(), QStringLiteral("Yazı boyutu 13 pt"));
@@ -190,7 +192,7 @@ TEST_F(ViewOptionsFixture, ViewMenuItemsAndTheSettingsCommand) {
     settings->trigger();
     EXPECT_EQ(settingsWindow().window(), window);
     // The controls follow a change made elsewhere.
-    EXPECT_TRUE(settingsWindow().invisiblesBox->isChecked());
+    EXPECT_TRUE(settingsWindow().row("editor.showInvisibles").check->isChecked());
 }
 
 TEST_F(ViewOptionsFixture, EscapeClosesTheSettingsWindowAndTheRulerZoomsWithTheText) {
@@ -215,8 +217,8 @@ TEST_F(ViewOptionsFixture, EscapeClosesTheSettingsWindowAndTheRulerZoomsWithTheT
 
     // Escape closes the settings window from any of its controls.
     SettingsWindowController& settings = settingsWindow();
-    for (QWidget* control :
-         {static_cast<QWidget*>(settings.sizeField), static_cast<QWidget*>(settings.wrapBox)}) {
+    for (QWidget* control : {static_cast<QWidget*>(settings.row("editor.fontSize").field),
+                             static_cast<QWidget*>(settings.row("editor.wrapByDefault").check)}) {
         settings.showAndRaise();
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return QApplication::activeWindow() == settings.window(); }));
@@ -234,8 +236,8 @@ TEST_F(ViewOptionsFixture, ThemeInstallsAndRemovesADarkPalette) {
     EXPECT_LT(palette.color(QPalette::Window).lightness(),
               palette.color(QPalette::WindowText).lightness());
     // Separators and frames are drawn with the shades: none may stay a light one.
-    for (auto role : {QPalette::Light, QPalette::Midlight, QPalette::Mid, QPalette::Dark,
-                      QPalette::Shadow})
+    for (auto role :
+         {QPalette::Light, QPalette::Midlight, QPalette::Mid, QPalette::Dark, QPalette::Shadow})
         EXPECT_LT(palette.color(role).lightness(), 100) << role;
     options().changeSettings(with([](EditorSettings& s) { s.theme = EditorTheme::light; }));
     palette = QApplication::palette();

@@ -68,10 +68,10 @@ TEST(StatusBarViewTest, ANewMessageReplacesTheOldAndRestartsTheTimer) {
 TEST(StatusBarViewTest, ClicksOnFieldsRunTheirHandlers) {
     StatusBarView bar;
     int encodingClicks = 0, lineEndingClicks = 0, featureClicks = 0;
-    bar.onEncodingClick = [&] { ++encodingClicks; };
-    bar.onLineEndingClick = [&] { ++lineEndingClicks; };
+    QObject::connect(&bar, &StatusBarView::encodingClicked, [&] { ++encodingClicks; });
+    QObject::connect(&bar, &StatusBarView::lineEndingClicked, [&] { ++lineEndingClicks; });
     auto feature = bar.addField("columns", 30);
-    feature->onClick = [&] { ++featureClicks; };
+    QObject::connect(feature.get(), &StatusBarField::clicked, [&] { ++featureClicks; });
     feature->label->setText("Sütun");
     bar.setEncodingText("UTF-8");
     bar.setLineEnding(LineEnding::lf);

@@ -96,22 +96,22 @@ TEST(TabBarLayoutTest, CloseBoxAndDropTargets) {
 struct TabBarFixture {
     explicit TabBarFixture(int count, int width = 600) {
         area = TabBarView::makeScrollArea(bar);
-        bar->onSelect = [this](int i) {
+        QObject::connect(bar, &TabBarView::onSelect, [this](int i) {
             selected.push_back(i);
             refresh(i);
-        };
-        bar->onClose = [this](int i) { closed.push_back(i); };
-        bar->onNew = [this] { ++newTabs; };
-        bar->onMove = [this](int from, int to) {
+        });
+        QObject::connect(bar, &TabBarView::onClose, [this](int i) { closed.push_back(i); });
+        QObject::connect(bar, &TabBarView::onNew, [this] { ++newTabs; });
+        QObject::connect(bar, &TabBarView::onMove, [this](int from, int to) {
             moves.emplace_back(from, to);
             QString moved = titles.takeAt(from);
             titles.insert(to, moved);
             refresh(to);
-        };
-        bar->onHeightChange = [this](int height) {
+        });
+        QObject::connect(bar, &TabBarView::onHeightChange, [this](int height) {
             heights.push_back(height);
             area->setFixedHeight(height);
-        };
+        });
         for (int i = 0; i < count; ++i)
             titles << QStringLiteral("Belge %1").arg(i);
         area->resize(width, 28);
@@ -255,7 +255,7 @@ TEST(TabBarViewTest, ContextMenuOffersThePathCommandsOnlyForFiles) {
                                         {"Yeni 1", false, {}, {}}};
     fixture.bar->setItems(items, 0);
     int closeOthers = -1;
-    fixture.bar->onCloseOthers = [&](int i) { closeOthers = i; };
+    QObject::connect(fixture.bar, &TabBarView::onCloseOthers, [&](int i) { closeOthers = i; });
 
     EXPECT_EQ(fixture.bar->makeContextMenu(2), nullptr);
     auto menu = fixture.bar->makeContextMenu(0);
@@ -284,11 +284,15 @@ TEST(TabBarViewTest, ContextMenuOffersThePathCommandsOnlyForFiles) {
 
 TEST(TabBarViewTest, DroppedFilesAreHandedOver) {
     TabBarFixture fixture(1);
-    QStringList dropped;
-    fixture.bar->onDropFiles = [&](const QStringList& paths) {
-        dropped = paths;
-        return true;
-    };
+    struct Target final : TabBarView::DropTarget {
+        bool onDropFiles(const QStringList& paths) override {
+            dropped = paths;
+            return true;
+        }
+        QStringList dropped;
+    } target;
+    fixture.bar->setDropTarget(&target);
+    QStringList& dropped = target.dropped;
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile("/d/a.txt"), QUrl("https://example.invalid/x"),
                   QUrl::fromLocalFile("/d/b.txt")});

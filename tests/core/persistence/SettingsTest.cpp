@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 
 namespace vendrix {
 namespace {
@@ -17,7 +18,6 @@ namespace fs = std::filesystem;
 using test::readFileBytes;
 using test::u16;
 using test::writeFileBytes;
-using Key = SettingsStore::Key;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -42,41 +42,44 @@ TEST(EditorSettingsTest, ClampingTable) {
         std::function<bool(const EditorSettings&)> expect;
     };
     const Case cases[] = {
-        {"font size 3", Key::fontSize, 3, [](auto& s) { return s.fontSize == 6.0; }},
-        {"font size 100", Key::fontSize, 100.0, [](auto& s) { return s.fontSize == 72.0; }},
-        {"font size 14.5", Key::fontSize, 14.5, [](auto& s) { return s.fontSize == 14.5; }},
-        {"font size inf", Key::fontSize, kInf, [](auto& s) { return s.fontSize == 13.0; }},
-        {"font size -inf", Key::fontSize, -kInf, [](auto& s) { return s.fontSize == 13.0; }},
-        {"font size NaN", Key::fontSize, kNaN, [](auto& s) { return s.fontSize == 13.0; }},
-        {"font size string", Key::fontSize, "20", [](auto& s) { return s.fontSize == 13.0; }},
-        {"font size bool", Key::fontSize, true, [](auto& s) { return s.fontSize == 6.0; }},
-        {"tab width 0", Key::tabWidth, 0, [](auto& s) { return s.tabWidth == 1; }},
-        {"tab width -7", Key::tabWidth, -7, [](auto& s) { return s.tabWidth == 1; }},
-        {"tab width 40", Key::tabWidth, 40, [](auto& s) { return s.tabWidth == 16; }},
-        {"tab width 2.9", Key::tabWidth, 2.9, [](auto& s) { return s.tabWidth == 2; }},
-        {"tab width 1e300", Key::tabWidth, 1e300, [](auto& s) { return s.tabWidth == 16; }},
-        {"tab width -1e300", Key::tabWidth, -1e300, [](auto& s) { return s.tabWidth == 1; }},
-        {"tab width inf", Key::tabWidth, kInf, [](auto& s) { return s.tabWidth == 16; }},
-        {"tab width NaN", Key::tabWidth, kNaN, [](auto& s) { return s.tabWidth == 4; }},
-        {"tab width int64 max", Key::tabWidth, std::numeric_limits<std::int64_t>::max(),
+        {"font size 3", "editor.fontSize", 3, [](auto& s) { return s.fontSize == 6.0; }},
+        {"font size 100", "editor.fontSize", 100.0, [](auto& s) { return s.fontSize == 72.0; }},
+        {"font size 14.5", "editor.fontSize", 14.5, [](auto& s) { return s.fontSize == 14.5; }},
+        {"font size inf", "editor.fontSize", kInf, [](auto& s) { return s.fontSize == 13.0; }},
+        {"font size -inf", "editor.fontSize", -kInf, [](auto& s) { return s.fontSize == 13.0; }},
+        {"font size NaN", "editor.fontSize", kNaN, [](auto& s) { return s.fontSize == 13.0; }},
+        {"font size string", "editor.fontSize", "20", [](auto& s) { return s.fontSize == 13.0; }},
+        {"font size bool", "editor.fontSize", true, [](auto& s) { return s.fontSize == 6.0; }},
+        {"tab width 0", "editor.tabWidth", 0, [](auto& s) { return s.tabWidth == 1; }},
+        {"tab width -7", "editor.tabWidth", -7, [](auto& s) { return s.tabWidth == 1; }},
+        {"tab width 40", "editor.tabWidth", 40, [](auto& s) { return s.tabWidth == 16; }},
+        {"tab width 2.9", "editor.tabWidth", 2.9, [](auto& s) { return s.tabWidth == 2; }},
+        {"tab width 1e300", "editor.tabWidth", 1e300, [](auto& s) { return s.tabWidth == 16; }},
+        {"tab width -1e300", "editor.tabWidth", -1e300, [](auto& s) { return s.tabWidth == 1; }},
+        {"tab width inf", "editor.tabWidth", kInf, [](auto& s) { return s.tabWidth == 16; }},
+        {"tab width NaN", "editor.tabWidth", kNaN, [](auto& s) { return s.tabWidth == 4; }},
+        {"tab width int64 max", "editor.tabWidth", std::numeric_limits<std::int64_t>::max(),
          [](auto& s) { return s.tabWidth == 16; }},
-        {"tab width string", Key::tabWidth, "8", [](auto& s) { return s.tabWidth == 4; }},
-        {"insert spaces 2", Key::insertSpaces, 2, [](auto& s) { return s.insertSpaces; }},
-        {"insert spaces 0.5", Key::insertSpaces, 0.5, [](auto& s) { return s.insertSpaces; }},
-        {"insert spaces NaN", Key::insertSpaces, kNaN, [](auto& s) { return !s.insertSpaces; }},
-        {"highlight false", Key::highlightSelectedWord, false,
+        {"tab width string", "editor.tabWidth", "8", [](auto& s) { return s.tabWidth == 4; }},
+        {"insert spaces 2", "editor.insertSpaces", 2, [](auto& s) { return s.insertSpaces; }},
+        {"insert spaces 0.5", "editor.insertSpaces", 0.5, [](auto& s) { return s.insertSpaces; }},
+        {"insert spaces NaN", "editor.insertSpaces", kNaN, [](auto& s) { return !s.insertSpaces; }},
+        {"highlight false", "editor.highlightSelectedWord", false,
          [](auto& s) { return !s.highlightSelectedWord; }},
-        {"multiline 0", Key::multilineTabs, 0, [](auto& s) { return !s.multilineTabs; }},
-        {"wrap as string", Key::wrapByDefault, "true", [](auto& s) { return !s.wrapByDefault; }},
-        {"theme dark", Key::theme, "dark", [](auto& s) { return s.theme == EditorTheme::dark; }},
-        {"theme Dark", Key::theme, "Dark", [](auto& s) { return s.theme == EditorTheme::system; }},
-        {"theme number", Key::theme, 2, [](auto& s) { return s.theme == EditorTheme::system; }},
-        {"pretty always", Key::prettyOnOpen, "always",
+        {"multiline 0", "editor.multilineTabs", 0, [](auto& s) { return !s.multilineTabs; }},
+        {"wrap as string", "editor.wrapByDefault", "true",
+         [](auto& s) { return !s.wrapByDefault; }},
+        {"theme dark", "editor.theme", "dark",
+         [](auto& s) { return s.theme == EditorTheme::dark; }},
+        {"theme Dark", "editor.theme", "Dark",
+         [](auto& s) { return s.theme == EditorTheme::system; }},
+        {"theme number", "editor.theme", 2, [](auto& s) { return s.theme == EditorTheme::system; }},
+        {"pretty always", "editor.prettyOnOpen", "always",
          [](auto& s) { return s.prettyOnOpen == PrettyOnOpen::always; }},
-        {"pretty number", Key::prettyOnOpen, 1,
+        {"pretty number", "editor.prettyOnOpen", 1,
          [](auto& s) { return s.prettyOnOpen == PrettyOnOpen::ask; }},
-        {"font name number", Key::fontName, 5, [](auto& s) { return s.fontName.empty(); }},
-        {"font name", Key::fontName, "JetBrains Mono",
+        {"font name number", "editor.fontName", 5, [](auto& s) { return s.fontName.empty(); }},
+        {"font name", "editor.fontName", "JetBrains Mono",
          [](auto& s) { return s.fontName == u"JetBrains Mono"; }},
     };
     for (const auto& c : cases) {
@@ -117,17 +120,37 @@ TEST(SettingsStoreTest, SaveWritesOnlyWhatChangedInStoredForm) {
     changed.theme = EditorTheme::light;
     changed.tabWidth = 0;
     store.save(changed);
-    EXPECT_EQ(backing.object(Key::fontSize), SettingsValue(72.0));
-    EXPECT_EQ(backing.object(Key::theme), SettingsValue("light"));
-    EXPECT_EQ(backing.object(Key::tabWidth), SettingsValue(std::int64_t{1}));
+    EXPECT_EQ(backing.object("editor.fontSize"), SettingsValue(72.0));
+    EXPECT_EQ(backing.object("editor.theme"), SettingsValue("light"));
+    EXPECT_EQ(backing.object("editor.tabWidth"), SettingsValue(std::int64_t{1}));
     int writes = backing.setCount();
     store.save(changed);
     EXPECT_EQ(backing.setCount(), writes) << "72 is already the effective value";
 
     changed.fontName = repeated(u"x", 201);
     store.save(changed);
-    EXPECT_FALSE(backing.object(Key::fontName)) << "an over-long name saves as the default";
+    EXPECT_FALSE(backing.object("editor.fontName")) << "an over-long name saves as the default";
     EXPECT_EQ(store.load(), changed.clamped());
+}
+
+/// A value of `setting` other than its default, in stored form.
+SettingsValue otherThanDefault(const SettingDescriptor& setting) {
+    const SettingsValue fallback = setting.value(EditorSettings::defaults);
+    switch (setting.kind) {
+    case SettingKind::fontFamily:
+        return "Ağaç Mono";
+    case SettingKind::number:
+        return setting.limits.lowerBound + 0.5;
+    case SettingKind::integer:
+        return static_cast<std::int64_t>(setting.limits.upperBound) - 1;
+    case SettingKind::flag:
+        return !std::get<bool>(fallback.value);
+    case SettingKind::choice:
+        for (std::string_view raw : setting.rawValues)
+            if (SettingsValue(std::string(raw)) != fallback)
+                return std::string(raw);
+    }
+    return fallback;
 }
 
 class FileSettingsBackingTest : public ::testing::Test {
@@ -160,6 +183,31 @@ TEST_F(FileSettingsBackingTest, FirstSetCreatesTheDirectoryAndAPrivateXmlFile) {
     EXPECT_EQ(loaded.prettyOnOpen, PrettyOnOpen::never);
 }
 
+TEST_F(FileSettingsBackingTest, EveryDescriptorRoundTripsThroughTheFileUnderItsOwnKey) {
+    std::set<std::string_view> keys;
+    for (const SettingDescriptor& setting : settingDescriptors()) {
+        SCOPED_TRACE(setting.key);
+        EXPECT_TRUE(keys.insert(setting.key).second) << "keys are distinct";
+        EXPECT_EQ(settingDescriptor(setting.key), &setting);
+        fs::remove_all(file().parent_path());
+        const SettingsValue stored = otherThanDefault(setting);
+        ASSERT_NE(stored, setting.value(EditorSettings::defaults));
+        EditorSettings changed = EditorSettings::defaults;
+        ASSERT_TRUE(setting.assign(changed, stored));
+        ASSERT_EQ(changed.clamped(), changed) << "the value is within the limits";
+        {
+            FileSettingsBacking backing(file());
+            SettingsStore(backing).save(changed);
+            EXPECT_EQ(backing.values(), (SettingsDictionary{{std::string(setting.key), stored}}))
+                << "only this key is written, in its stored form";
+        }
+        FileSettingsBacking reread(file());
+        const EditorSettings loaded = SettingsStore(reread).load();
+        EXPECT_EQ(loaded, changed);
+        EXPECT_EQ(setting.value(loaded), stored);
+    }
+}
+
 TEST_F(FileSettingsBackingTest, UnknownKeysOfEveryTypeSurviveARewrite) {
     SettingsDictionary unknown{
         {"other.flag", true},
@@ -177,11 +225,11 @@ TEST_F(FileSettingsBackingTest, UnknownKeysOfEveryTypeSurviveARewrite) {
     {
         FileSettingsBacking backing(file());
         ASSERT_EQ(backing.values(), unknown);
-        backing.set(SettingsValue(14.0), Key::fontSize);
+        backing.set(SettingsValue(14.0), "editor.fontSize");
     }
     FileSettingsBacking reread(file());
     SettingsDictionary expected = unknown;
-    expected.insert_or_assign(std::string(Key::fontSize), 14.0);
+    expected.insert_or_assign(std::string("editor.fontSize"), 14.0);
     EXPECT_EQ(reread.values(), expected);
 
     reread.set(std::nullopt, "other.blob");
@@ -226,7 +274,7 @@ TEST_F(FileSettingsBackingTest, DamagedFileIsMovedAsideBeforeTheFirstWrite) {
         EXPECT_EQ(backing.fileState(), FileSettingsBacking::FileState::damaged);
         EXPECT_TRUE(backing.values().empty());
         EXPECT_EQ(readFileBytes(file()), content) << "reading alone changes nothing";
-        backing.set(SettingsValue(true), Key::showInvisibles);
+        backing.set(SettingsValue(true), "editor.showInvisibles");
         EXPECT_EQ(readFileBytes(fs::path(file().string() + ".corrupt")), content);
         EXPECT_EQ(FileSettingsBacking(file()).values(),
                   (SettingsDictionary{{"editor.showInvisibles", true}}));
@@ -323,16 +371,16 @@ TEST_F(FileSettingsBackingTest, WriteFailureKeepsTheValueInMemoryAndIsReported) 
     fs::create_directories(file());
     FileSettingsBacking backing(file());
     EXPECT_EQ(backing.fileState(), FileSettingsBacking::FileState::unreadable);
-    backing.set(SettingsValue("x"), Key::fontName);
-    EXPECT_EQ(backing.object(Key::fontName), SettingsValue("x"));
+    backing.set(SettingsValue("x"), "editor.fontName");
+    EXPECT_EQ(backing.object("editor.fontName"), SettingsValue("x"));
     EXPECT_TRUE(fs::is_directory(file()));
 
     fs::path blocked = m_temp.path() / "file" / "settings.plist";
     writeFileBytes(m_temp.path() / "file", "");
     FileSettingsBacking cannotWrite(blocked);
-    cannotWrite.set(SettingsValue(true), Key::insertSpaces);
+    cannotWrite.set(SettingsValue(true), "editor.insertSpaces");
     EXPECT_TRUE(cannotWrite.lastWriteError());
-    EXPECT_EQ(cannotWrite.object(Key::insertSpaces), SettingsValue(true));
+    EXPECT_EQ(cannotWrite.object("editor.insertSpaces"), SettingsValue(true));
 }
 
 } // namespace

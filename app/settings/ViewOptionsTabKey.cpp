@@ -1,7 +1,7 @@
 // Tab and Shift+Tab in the text view, and the indentation menu commands.
 #include "app/context/EditorContext.h"
-#include "app/context/ViewOptionsController.h"
 #include "app/document/EditorDocument.h"
+#include "app/settings/ViewOptionsController.h"
 #include "app/view/EditorTextView.h"
 #include "core/editing/LineOperations.h"
 #include "core/text/TextStorage.h"

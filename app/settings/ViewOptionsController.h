@@ -1,16 +1,15 @@
 #pragma once
 
+#include "app/context/SettingsOwner.h"
 #include "app/view/TextInputHandler.h"
 #include "core/persistence/EditorSettings.h"
 #include "core/persistence/SettingsStore.h"
 
 #include <QFont>
-#include <QObject>
 #include <QPalette>
 #include <QPointer>
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -29,19 +28,21 @@ class SettingsWindowController;
 /// (only the keys that changed) and applies what differs to the editor — font and zoom, tab
 /// stops, invisibles, theme, tab-bar rows. Also the Tab and Shift+Tab handling of the text
 /// view (indent, outdent, spaces to the next tab stop) and the zoom commands. Main thread only.
-class ViewOptionsController final : public QObject, public TextInputHandler {
+class ViewOptionsController final : public SettingsOwner, public TextInputHandler {
     Q_OBJECT
 
 public:
     /// What the window does for the options that live in it.
-    struct Host {
+    class Host {
+    public:
+        virtual ~Host() = default;
         /// The tab bar shows several rows, or one scrolling row.
-        std::function<void(bool multiline)> setMultilineTabs;
+        virtual void setMultilineTabs(bool multiline) = 0;
         /// The window's line wrapping ("Sözcük Kaydır").
-        std::function<bool()> wrapsLines;
-        std::function<void(bool wraps)> setWrapsLines;
+        virtual bool wrapsLines() const = 0;
+        virtual void setWrapsLines(bool wraps) = 0;
         /// The editor font changed (the window tells the features).
-        std::function<void()> fontChanged;
+        virtual void fontChanged() = 0;
     };
 
     static inline const QString indentActionName = QStringLiteral("Girintiyi Artır");
@@ -49,14 +50,15 @@ public:
 
     /// Loads the settings from `backing` (which must outlive the controller) and installs the
     /// Tab handling on the context's text view. Call apply() to push the loaded settings.
-    ViewOptionsController(EditorContext& context, SettingsBacking& backing, Host host = {},
-                          QObject* parent = nullptr);
+    /// Without a host the window's options (tab rows, wrapping, font notice) are left alone.
+    ViewOptionsController(EditorContext& context, SettingsBacking& backing,
+                          std::unique_ptr<Host> host = nullptr, QObject* parent = nullptr);
     ~ViewOptionsController() override;
 
-    const EditorSettings& settings() const { return m_settings; }
+    const EditorSettings& settings() const override { return m_settings; }
     /// The one change path: clamps, ignores an equal record, stores and saves the new one,
-    /// applies what differs, then runs onChange and emits settingsChanged.
-    void changeSettings(EditorSettings settings);
+    /// applies what differs, then emits settingsChanged.
+    void changeSettings(EditorSettings settings) override;
     /// Pushes the settings that differ from `previous` to the editor (all without one).
     void apply(const std::optional<EditorSettings>& previous = std::nullopt);
 
@@ -86,17 +88,10 @@ public:
     SettingsWindowController& settingsWindow();
     void showSettingsWindow();
 
-    /// Run after every applied change (the settings window refreshes its controls).
-    std::function<void()> onChange;
-
     // TextInputHandler: Tab and Shift+Tab.
     bool keyPress(QKeyEvent& event) override;
 
-signals:
-    void settingsChanged();
-
 private:
-    enum class Theme { system, light, dark };
     void applyFont();
     void applyTheme();
     /// Applies a line-block edit computed over the block's own text.
@@ -109,7 +104,7 @@ private:
     SettingsStore m_store;
     EditorSettings m_settings;
     double m_zoomDelta = 0;
-    Host m_host;
+    std::unique_ptr<Host> m_host;
     QPointer<EditorTextView> m_view;
     std::unique_ptr<SettingsWindowController> m_window;
     QPalette m_systemPalette;

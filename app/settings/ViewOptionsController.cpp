@@ -1,8 +1,8 @@
-#include "app/context/ViewOptionsController.h"
+#include "app/settings/ViewOptionsController.h"
 
 #include "app/context/EditorContext.h"
 #include "app/context/MenuBuilder.h"
-#include "app/context/SettingsWindowController.h"
+#include "app/settings/SettingsWindowController.h"
 #include "app/view/EditorTextView.h"
 
 #include <QApplication>
@@ -62,8 +62,8 @@ QPalette ViewOptionsController::darkThemePalette() {
 }
 
 ViewOptionsController::ViewOptionsController(EditorContext& context, SettingsBacking& backing,
-                                             Host host, QObject* parent)
-    : QObject(parent), m_ctx(context), m_store(backing), m_settings(m_store.load()),
+                                             std::unique_ptr<Host> host, QObject* parent)
+    : SettingsOwner(parent), m_ctx(context), m_store(backing), m_settings(m_store.load()),
       m_host(std::move(host)), m_view(context.textView()), m_systemPalette(QApplication::palette()),
       m_systemStyle(QApplication::style() ? QApplication::style()->name() : QString()) {
     if (m_view)
@@ -86,8 +86,6 @@ void ViewOptionsController::changeSettings(EditorSettings settings) {
 }
 
 void ViewOptionsController::notifyChanged() {
-    if (onChange)
-        onChange();
     emit settingsChanged();
 }
 
@@ -104,8 +102,8 @@ void ViewOptionsController::apply(const std::optional<EditorSettings>& previous)
     // At start-up the system theme needs nothing: the application already follows it.
     if (previous ? previous->theme != now.theme : now.theme != EditorTheme::system)
         applyTheme();
-    if (m_host.setMultilineTabs && (!previous || previous->multilineTabs != now.multilineTabs))
-        m_host.setMultilineTabs(now.multilineTabs);
+    if (m_host && (!previous || previous->multilineTabs != now.multilineTabs))
+        m_host->setMultilineTabs(now.multilineTabs);
 }
 
 double ViewOptionsController::effectiveFontSize() const {
@@ -131,8 +129,8 @@ void ViewOptionsController::applyFont() {
     // The view adds the zoom itself; it gets the saved size and the zoom separately.
     m_view->setEditorFont(resolvedFont(m_settings.fontSize));
     m_view->setZoomDelta(effectiveFontSize() - m_settings.fontSize);
-    if (m_host.fontChanged)
-        m_host.fontChanged();
+    if (m_host)
+        m_host->fontChanged();
 }
 
 void ViewOptionsController::applyTheme() {
@@ -181,13 +179,13 @@ void ViewOptionsController::contributeMenus(MenuBuilder& builder) {
     builder.addItem(MenuID::app, MenuCommand{QStringLiteral("Ayarlar…"),
                                              [this] { showSettingsWindow(); },
                                              {QKeySequence(Qt::CTRL | Qt::Key_Comma)}});
-    if (m_host.wrapsLines && m_host.setWrapsLines)
+    if (m_host)
         builder.addItem(MenuID::view,
                         MenuCommand{QStringLiteral("Sözcük Kaydır"),
-                                    [this] { m_host.setWrapsLines(!m_host.wrapsLines()); },
+                                    [this] { m_host->setWrapsLines(!m_host->wrapsLines()); },
                                     {QKeySequence(Qt::ALT | Qt::Key_Z)},
                                     {},
-                                    [this] { return m_host.wrapsLines(); }});
+                                    [this] { return m_host->wrapsLines(); }});
     builder.addItem(MenuID::view, MenuCommand{QStringLiteral("Görünmez Karakterleri Göster"),
                                               [this] {
                                                   EditorSettings next = m_settings;

@@ -1,29 +1,13 @@
-#include "app/context/IndentChoice.h"
+#include "core/formatting/IndentChoice.h"
 
 #include "core/persistence/SettingsBacking.h"
 
 #include <string>
 
-namespace vendrix::app::indentChoice {
-
-std::string_view rawValue(IndentChoice choice) {
-    switch (choice) {
-    case IndentChoice::four:
-        return "4";
-    case IndentChoice::tab:
-        return "tab";
-    case IndentChoice::two:
-        break;
-    }
-    return "2";
-}
+namespace vendrix::indentChoice {
 
 IndentChoice fromRawValue(std::optional<std::string_view> raw) {
-    if (raw == "4")
-        return IndentChoice::four;
-    if (raw == "tab")
-        return IndentChoice::tab;
-    return IndentChoice::two;
+    return raw ? cases.fromRawValue(*raw).value_or(IndentChoice::two) : IndentChoice::two;
 }
 
 FormatIndent formatIndent(IndentChoice choice) {
@@ -51,4 +35,4 @@ void write(SettingsBacking* settings, IndentChoice choice) {
         settings->set(SettingsValue(std::string(rawValue(choice))), settingsKey);
 }
 
-} // namespace vendrix::app::indentChoice
+} // namespace vendrix::indentChoice
