@@ -109,6 +109,8 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     SaveFlow::Host& saveHost = *this;
     SaveFlow::Jobs& saveJobs = *this;
     m_saveFlow = std::make_unique<SaveFlow>(m_workspace, prompter(), saveHost, saveJobs, *m_panels);
+    CloseFlow::Host& closeHost = *this;
+    m_closeFlow = std::make_unique<CloseFlow>(m_workspace, prompter(), *m_saveFlow, closeHost);
 
     if (!m_settings) {
         m_memorySettings = std::make_unique<MemorySettingsBacking>();
@@ -196,6 +198,7 @@ void EditorWindowController::buildWindow() {
 void EditorWindowController::setSession(SessionLink* session) {
     m_session = session;
     m_saveFlow->setSession(session);
+    m_closeFlow->setSession(session);
 }
 
 QWidget* EditorWindowController::window() const {

@@ -6,6 +6,7 @@
 #include "app/workspace/WindowFiles.h"
 #include "app/window/WindowHooks.h"
 #include "app/workspace/ApplicationState.h"
+#include "app/workspace/CloseFlow.h"
 #include "app/workspace/FilePanels.h"
 #include "app/workspace/SaveFlow.h"
 #include "app/workspace/SessionLink.h"
@@ -55,14 +56,15 @@ class TabBarView;
 class ViewOptionsController;
 class WindowBars;
 
-/// The editor window and every flow on its documents: opening, loading, activating, saving,
+/// The editor window and the flows it composes: opening, loading, activating, saving,
 /// closing, reloading, encodings and line endings, the built-in menu items, and the context
 /// the features act through. Shows the workspace (the documents in tab order, the active one,
 /// the event stream); owns it, the window, the text view and the bars. Main thread only.
 class EditorWindowController final : public QObject,
                                      public EditorContext,
                                      private SaveFlow::Host,
-                                     private SaveFlow::Jobs {
+                                     private SaveFlow::Jobs,
+                                     private CloseFlow::Host {
     Q_OBJECT
 
 public:
@@ -196,8 +198,10 @@ public:
     ProgressPanel* saveProgressPanel() const;
     /// How long a save runs before its progress panel appears.
     int saveProgressDelayMilliseconds = 500;
-    bool closeDocument(EditorDocument& document);
-    void closeOthers(EditorDocument& keep);
+    /// Closing a tab or every other one, with the questions on unsaved changes.
+    CloseFlow& closing() { return *m_closeFlow; }
+    bool closeDocument(EditorDocument& document) { return m_closeFlow->closeDocument(document); }
+    void closeOthers(EditorDocument& keep) { m_closeFlow->closeOthers(keep); }
     void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {});
     bool canReload(const EditorDocument& document) const;
     void reopenWithEncoding(EditorDocument& document, TextEncoding encoding);
@@ -248,6 +252,10 @@ private:
     BackgroundSave::Result save(const BackgroundSave::Request& request,
                                 std::optional<TextChunkSnapshot>* written) override;
     void dispose(TextChunkSnapshot written) override;
+    // What the closing flow needs (see CloseFlow::Host).
+    void release(EditorDocument& closed) override;
+    void addEmptyTab() override;
+    void focusText() override;
     friend class WindowBars;
 
     void buildWindow();
@@ -261,7 +269,7 @@ private:
     void showActiveDocument();
     void recomputeEffectiveWrap();
     void scheduleWrapCheck();
-    void refreshTabBar();
+    void refreshTabBar() override;
     void refreshTitle();
     void documentTextChanged(EditorDocument& document, TextRange range, std::int64_t delta);
     void readAndOpen(const QString& path, const QString& standardized);
@@ -289,7 +297,6 @@ private:
     struct PendingLoad;
     /// One step of loadPending: loads documents until one is read in the background.
     void continuePendingLoad(const std::shared_ptr<PendingLoad>& load);
-    void removeDocument(std::size_t index);
     void restoreGeometry();
     void runQueuedRequests();
     void scheduleSave();
@@ -332,6 +339,7 @@ private:
     std::unique_ptr<ApplicationState> m_ownApplication;
     ApplicationState* m_application = nullptr;
     std::unique_ptr<SaveFlow> m_saveFlow;
+    std::unique_ptr<CloseFlow> m_closeFlow;
 
     bool m_wrapsLines = false;
     bool m_effectiveWrap = false;
