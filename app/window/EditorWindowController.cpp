@@ -126,6 +126,11 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     m_viewOptions->apply();
     installOpenFormatting();
     installFileWatching();
+    ReloadFlow::Host& reloadHost = *this;
+    m_reloadFlow = std::make_unique<ReloadFlow>(m_workspace, prompter(), *m_saveFlow, reloadHost);
+    DiskFlow::Host& diskHost = *this;
+    m_diskFlow = std::make_unique<DiskFlow>(m_workspace, prompter(), *m_saveFlow, *m_reloadFlow,
+                                            *m_application, diskHost);
     restoreGeometry();
 }
 
@@ -199,6 +204,8 @@ void EditorWindowController::setSession(SessionLink* session) {
     m_session = session;
     m_saveFlow->setSession(session);
     m_closeFlow->setSession(session);
+    m_reloadFlow->setSession(session);
+    m_diskFlow->setSession(session);
 }
 
 QWidget* EditorWindowController::window() const {

@@ -7,7 +7,9 @@
 #include "app/window/WindowHooks.h"
 #include "app/workspace/ApplicationState.h"
 #include "app/workspace/CloseFlow.h"
+#include "app/workspace/DiskFlow.h"
 #include "app/workspace/FilePanels.h"
+#include "app/workspace/ReloadFlow.h"
 #include "app/workspace/SaveFlow.h"
 #include "app/workspace/SessionLink.h"
 #include "app/workspace/WorkerProbe.h"
@@ -64,7 +66,9 @@ class EditorWindowController final : public QObject,
                                      public EditorContext,
                                      private SaveFlow::Host,
                                      private SaveFlow::Jobs,
-                                     private CloseFlow::Host {
+                                     private CloseFlow::Host,
+                                     private ReloadFlow::Host,
+                                     private DiskFlow::Host {
     Q_OBJECT
 
 public:
@@ -143,14 +147,11 @@ public:
 
     // Changes on disk.
     FileWatcher& fileWatcher() { return *m_fileWatcher; }
-    /// Compares the document's file with its stamp and handles a deletion, a return or a
-    /// change (reload when clean, the external-change prompt when dirty).
-    void checkDisk(EditorDocument& document);
-    /// Shows the external-change prompt for the active document when it has a pending
-    /// change and the application is active.
-    void presentExternalChange();
-    /// The application became active: watch what is not watched, check, present.
-    void applicationBecameActive();
+    /// Deletions, returns and changes of the documents' files (see DiskFlow).
+    DiskFlow& disk() { return *m_diskFlow; }
+    void checkDisk(EditorDocument& document) { m_diskFlow->checkDisk(document); }
+    void presentExternalChange() { m_diskFlow->presentExternalChange(); }
+    void applicationBecameActive() { m_diskFlow->applicationBecameActive(); }
 
     // Opening.
     /// What opening a path where nothing exists does: say "Dosya bulunamadı", or open an
@@ -202,9 +203,17 @@ public:
     CloseFlow& closing() { return *m_closeFlow; }
     bool closeDocument(EditorDocument& document) { return m_closeFlow->closeDocument(document); }
     void closeOthers(EditorDocument& keep) { m_closeFlow->closeOthers(keep); }
-    void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {});
-    bool canReload(const EditorDocument& document) const;
-    void reopenWithEncoding(EditorDocument& document, TextEncoding encoding);
+    /// Reloading from disk and reopening in an encoding.
+    ReloadFlow& reloading() { return *m_reloadFlow; }
+    void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {}) {
+        m_reloadFlow->reloadFromDisk(document, triggeringStamp);
+    }
+    bool canReload(const EditorDocument& document) const {
+        return m_reloadFlow->canReload(document);
+    }
+    void reopenWithEncoding(EditorDocument& document, TextEncoding encoding) {
+        m_reloadFlow->reopenWithEncoding(document, encoding);
+    }
     void moveDocument(std::size_t from, std::size_t to);
     void activateNeighbour(int step);
 
@@ -256,6 +265,11 @@ private:
     void release(EditorDocument& closed) override;
     void addEmptyTab() override;
     void focusText() override;
+    // What reloading and the disk checks need (see ReloadFlow::Host and DiskFlow::Host).
+    void retryLoad(EditorDocument& document) override;
+    std::optional<ReloadFlow::Place> shownPlace(const EditorDocument& document) const override;
+    void showPlace(const ReloadFlow::Place& place) override;
+    bool isWatching(const EditorDocument& document) const override;
     friend class WindowBars;
 
     void buildWindow();
@@ -270,7 +284,7 @@ private:
     void recomputeEffectiveWrap();
     void scheduleWrapCheck();
     void refreshTabBar() override;
-    void refreshTitle();
+    void refreshTitle() override;
     void documentTextChanged(EditorDocument& document, TextRange range, std::int64_t delta);
     void readAndOpen(const QString& path, const QString& standardized);
     /// Opens queued paths until one goes to a background open or the queue is empty.
@@ -322,7 +336,6 @@ private:
     std::unique_ptr<WindowBars> m_bars;
     std::unique_ptr<OpenFormattingQueue> m_openFormatting;
     std::unique_ptr<FileWatcher> m_fileWatcher;
-    bool m_isPresentingExternalChange = false;
     QVBoxLayout* m_stack = nullptr;
     std::vector<QPointer<QWidget>> m_topAccessories;
     std::vector<QPointer<QWidget>> m_bottomAccessories;
@@ -340,6 +353,8 @@ private:
     ApplicationState* m_application = nullptr;
     std::unique_ptr<SaveFlow> m_saveFlow;
     std::unique_ptr<CloseFlow> m_closeFlow;
+    std::unique_ptr<ReloadFlow> m_reloadFlow;
+    std::unique_ptr<DiskFlow> m_diskFlow;
 
     bool m_wrapsLines = false;
     bool m_effectiveWrap = false;
