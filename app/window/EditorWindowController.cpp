@@ -124,6 +124,8 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     SaveFlow::Host& saveHost = *this;
     SaveFlow::Jobs& saveJobs = *this;
     m_saveFlow = std::make_unique<SaveFlow>(m_workspace, prompter(), saveHost, saveJobs, *m_panels);
+    CloseFlow::Host& closeHost = *this;
+    m_closeFlow = std::make_unique<CloseFlow>(m_workspace, prompter(), *m_saveFlow, closeHost);
 
     if (!m_settings) {
         m_memorySettings = std::make_unique<MemorySettingsBacking>();
@@ -135,6 +137,11 @@ EditorWindowController::EditorWindowController(Options options, QObject* parent)
     m_viewOptions->apply();
     installOpenFormatting();
     installFileWatching();
+    ReloadFlow::Host& reloadHost = *this;
+    m_reloadFlow = std::make_unique<ReloadFlow>(m_workspace, prompter(), *m_saveFlow, reloadHost);
+    DiskFlow::Host& diskHost = *this;
+    m_diskFlow = std::make_unique<DiskFlow>(m_workspace, prompter(), *m_saveFlow, *m_reloadFlow,
+                                            *m_application, diskHost);
     restoreGeometry();
 }
 
@@ -201,6 +208,9 @@ void EditorWindowController::buildWindow() {
 void EditorWindowController::setSession(SessionLink* session) {
     m_session = session;
     m_saveFlow->setSession(session);
+    m_closeFlow->setSession(session);
+    m_reloadFlow->setSession(session);
+    m_diskFlow->setSession(session);
 }
 
 QWidget* EditorWindowController::window() const {

@@ -7,7 +7,10 @@
 #include "app/workspace/WindowFiles.h"
 #include "app/window/WindowHooks.h"
 #include "app/workspace/ApplicationState.h"
+#include "app/workspace/CloseFlow.h"
+#include "app/workspace/DiskFlow.h"
 #include "app/workspace/FilePanels.h"
+#include "app/workspace/ReloadFlow.h"
 #include "app/workspace/SaveFlow.h"
 #include "app/workspace/SessionLink.h"
 #include "app/workspace/WorkerProbe.h"
@@ -55,14 +58,17 @@ class StatusBarView;
 class TabBarView;
 class WindowBars;
 
-/// The editor window and every flow on its documents: opening, loading, activating, saving,
+/// The editor window and the flows it composes: opening, loading, activating, saving,
 /// closing, reloading, encodings and line endings, the built-in menu items, and the context
 /// the features act through. Shows the workspace (the documents in tab order, the active one,
 /// the event stream); owns it, the window, the text view and the bars. Main thread only.
 class EditorWindowController final : public QObject,
                                      public EditorContext,
                                      private SaveFlow::Host,
-                                     private SaveFlow::Jobs {
+                                     private SaveFlow::Jobs,
+                                     private CloseFlow::Host,
+                                     private ReloadFlow::Host,
+                                     private DiskFlow::Host {
     Q_OBJECT
 
 public:
@@ -141,14 +147,11 @@ public:
 
     // Changes on disk.
     FileWatcher& fileWatcher() { return *m_fileWatcher; }
-    /// Compares the document's file with its stamp and handles a deletion, a return or a
-    /// change (reload when clean, the external-change prompt when dirty).
-    void checkDisk(EditorDocument& document);
-    /// Shows the external-change prompt for the active document when it has a pending
-    /// change and the application is active.
-    void presentExternalChange();
-    /// The application became active: watch what is not watched, check, present.
-    void applicationBecameActive();
+    /// Deletions, returns and changes of the documents' files (see DiskFlow).
+    DiskFlow& disk() { return *m_diskFlow; }
+    void checkDisk(EditorDocument& document) { m_diskFlow->checkDisk(document); }
+    void presentExternalChange() { m_diskFlow->presentExternalChange(); }
+    void applicationBecameActive() { m_diskFlow->applicationBecameActive(); }
 
     // Opening.
     /// What opening a path where nothing exists does: say "Dosya bulunamadı", or open an
@@ -196,11 +199,21 @@ public:
     ProgressPanel* saveProgressPanel() const;
     /// How long a save runs before its progress panel appears.
     int saveProgressDelayMilliseconds = 500;
-    bool closeDocument(EditorDocument& document);
-    void closeOthers(EditorDocument& keep);
-    void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {});
-    bool canReload(const EditorDocument& document) const;
-    void reopenWithEncoding(EditorDocument& document, TextEncoding encoding);
+    /// Closing a tab or every other one, with the questions on unsaved changes.
+    CloseFlow& closing() { return *m_closeFlow; }
+    bool closeDocument(EditorDocument& document) { return m_closeFlow->closeDocument(document); }
+    void closeOthers(EditorDocument& keep) { m_closeFlow->closeOthers(keep); }
+    /// Reloading from disk and reopening in an encoding.
+    ReloadFlow& reloading() { return *m_reloadFlow; }
+    void reloadFromDisk(EditorDocument& document, std::optional<DiskStamp> triggeringStamp = {}) {
+        m_reloadFlow->reloadFromDisk(document, triggeringStamp);
+    }
+    bool canReload(const EditorDocument& document) const {
+        return m_reloadFlow->canReload(document);
+    }
+    void reopenWithEncoding(EditorDocument& document, TextEncoding encoding) {
+        m_reloadFlow->reopenWithEncoding(document, encoding);
+    }
     void moveDocument(std::size_t from, std::size_t to);
     void activateNeighbour(int step);
 
@@ -249,6 +262,15 @@ private:
     BackgroundSave::Result save(const BackgroundSave::Request& request,
                                 std::optional<TextChunkSnapshot>* written) override;
     void dispose(TextChunkSnapshot written) override;
+    // What the closing flow needs (see CloseFlow::Host).
+    void release(EditorDocument& closed) override;
+    void addEmptyTab() override;
+    void focusText() override;
+    // What reloading and the disk checks need (see ReloadFlow::Host and DiskFlow::Host).
+    void retryLoad(EditorDocument& document) override;
+    std::optional<ReloadFlow::Place> shownPlace(const EditorDocument& document) const override;
+    void showPlace(const ReloadFlow::Place& place) override;
+    bool isWatching(const EditorDocument& document) const override;
     friend class WindowBars;
 
     void buildWindow();
@@ -262,8 +284,8 @@ private:
     void showActiveDocument();
     void recomputeEffectiveWrap();
     void scheduleWrapCheck();
-    void refreshTabBar();
-    void refreshTitle();
+    void refreshTabBar() override;
+    void refreshTitle() override;
     void documentTextChanged(EditorDocument& document, TextRange range, std::int64_t delta);
     void readAndOpen(const QString& path, const QString& standardized);
     /// Opens queued paths until one goes to a background open or the queue is empty.
@@ -290,7 +312,6 @@ private:
     struct PendingLoad;
     /// One step of loadPending: loads documents until one is read in the background.
     void continuePendingLoad(const std::shared_ptr<PendingLoad>& load);
-    void removeDocument(std::size_t index);
     void restoreGeometry();
     void runQueuedRequests();
     void scheduleSave();
@@ -316,7 +337,6 @@ private:
     std::unique_ptr<WindowBars> m_bars;
     std::unique_ptr<OpenFormattingQueue> m_openFormatting;
     std::unique_ptr<FileWatcher> m_fileWatcher;
-    bool m_isPresentingExternalChange = false;
     QVBoxLayout* m_stack = nullptr;
     std::vector<QPointer<QWidget>> m_topAccessories;
     std::vector<QPointer<QWidget>> m_bottomAccessories;
@@ -333,6 +353,9 @@ private:
     std::unique_ptr<ApplicationState> m_ownApplication;
     ApplicationState* m_application = nullptr;
     std::unique_ptr<SaveFlow> m_saveFlow;
+    std::unique_ptr<CloseFlow> m_closeFlow;
+    std::unique_ptr<ReloadFlow> m_reloadFlow;
+    std::unique_ptr<DiskFlow> m_diskFlow;
 
     bool m_wrapsLines = false;
     bool m_effectiveWrap = false;

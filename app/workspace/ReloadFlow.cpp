@@ -1,34 +1,35 @@
-// Reloading from disk and reopening in an encoding.
-#include "app/window/EditorWindowController.h"
+#include "app/workspace/ReloadFlow.h"
 
+#include "app/context/Prompter.h"
 #include "app/document/EditorDocument.h"
-#include "app/view/EditorTextView.h"
+#include "app/workspace/SaveFlow.h"
+#include "app/workspace/SessionLink.h"
 #include "app/workspace/WindowFiles.h"
 #include "app/workspace/WindowMessages.h"
+#include "app/workspace/Workspace.h"
 #include "core/text/TextFileCodec.h"
+
+#include <algorithm>
 
 namespace vendrix::app {
 
 namespace msg = windowMessages;
 
-bool EditorWindowController::canReload(const EditorDocument& document) const {
-    return document.fileURL().has_value() && indexOf(document).has_value() &&
-           !m_saveFlow->isSaving(document);
+bool ReloadFlow::canReload(const EditorDocument& document) const {
+    return document.fileURL().has_value() && m_workspace.contains(document) &&
+           !m_saving.isSaving(document);
 }
 
-void EditorWindowController::reloadFromDisk(EditorDocument& document,
-                                            std::optional<DiskStamp> triggeringStamp) {
+void ReloadFlow::reloadFromDisk(EditorDocument& document,
+                                std::optional<DiskStamp> triggeringStamp) {
     if (!canReload(document))
         return;
     const QString path = *document.fileURL();
     if (!document.isLoaded()) {
         // A tab whose content could not be loaded: reloading is the retry.
-        if (&document == activeDocument())
-            showActiveDocument();
-        else
-            loadPendingContent(document);
+        m_host.retryLoad(document);
         if (document.isLoaded())
-            showMessage(msg::reloadedByUser(document.displayName()), 4);
+            m_host.showMessage(msg::reloadedByUser(document.displayName()), 4);
         return;
     }
     auto bytes = windowFiles::read(path);
@@ -50,14 +51,16 @@ void EditorWindowController::reloadFromDisk(EditorDocument& document,
         PromptRequest request;
         request.message = msg::externalChange(document.displayName());
         request.detail = msg::externalChangeDetail();
-        request.buttons = {QStringLiteral("Benimkini Koru"), QStringLiteral("Diskteki Sürümü Yükle")};
-        if (prompter().ask(request).button != 1 || !indexOf(document) || !document.isLoaded())
+        request.buttons = {QStringLiteral("Benimkini Koru"),
+                           QStringLiteral("Diskteki Sürümü Yükle")};
+        if (m_prompter.ask(request).button != 1 || !m_workspace.contains(document) ||
+            !document.isLoaded())
             return;
     }
 
-    const bool displayed = m_textView->document() == &document;
-    const TextRange selection = displayed ? m_textView->selectedRange() : document.selection();
-    const QPointF scroll = displayed ? m_textView->scrollOrigin() : document.scrollOrigin();
+    const std::optional<Place> shown = m_host.shownPlace(document);
+    const TextRange selection = shown ? shown->selection : document.selection();
+    const QPointF scroll = shown ? shown->scrollOrigin : document.scrollOrigin();
 
     const bool same = document.storageForReading()->contiguous() == decoded.text;
     if (!same) {
@@ -66,41 +69,37 @@ void EditorWindowController::reloadFromDisk(EditorDocument& document,
                 return;
         } else {
             const std::int64_t length = document.length();
-            if (!applyEdits(document, {TextRange{0, length}}, {std::move(decoded.text)},
-                            windowMessages::reloadActionName))
+            if (!m_host.applyEdits(document, {TextRange{0, length}}, {std::move(decoded.text)},
+                                   windowMessages::reloadActionName))
                 return; // refused: nothing was reloaded
         }
     }
 
     const std::int64_t length = document.length();
     const std::int64_t location = std::clamp<std::int64_t>(selection.location, 0, length);
-    const TextRange clamped{location, std::clamp<std::int64_t>(selection.length, 0, length - location)};
+    const TextRange clamped{location,
+                            std::clamp<std::int64_t>(selection.length, 0, length - location)};
     document.setSelection(clamped);
     document.setScrollOrigin(scroll);
     document.setEncoding(decoded.encoding);
     document.setLineEnding(decoded.lineEnding);
     document.setReadOnly(decoded.isBinary);
-    if (displayed) {
-        m_textView->setSelectedRange(clamped);
-        m_textView->setScrollOrigin(scroll);
-    }
+    if (shown)
+        m_host.showPlace(Place{clamped, scroll});
     document.setDiskStamp(triggeringStamp ? triggeringStamp : DiskStamp::of(path));
     document.setExternalChangePending(false);
     document.setDirty(false);
     document.setPersistedRevision(std::nullopt);
-    refreshTabBar();
-    if (&document == activeDocument()) {
-        refreshStatusBar();
-        refreshTitle();
-    }
-    showMessage(triggeringStamp ? msg::reloadedAfterOutsideChange(document.displayName())
-                                : msg::reloadedByUser(document.displayName()),
-                4);
-    scheduleSave();
+    m_host.refresh(document);
+    m_host.showMessage(triggeringStamp ? msg::reloadedAfterOutsideChange(document.displayName())
+                                       : msg::reloadedByUser(document.displayName()),
+                       4);
+    if (m_session)
+        m_session->scheduleSave();
 }
 
-void EditorWindowController::reopenWithEncoding(EditorDocument& document, TextEncoding encoding) {
-    if (!document.fileURL() || document.isDirty() || !indexOf(document))
+void ReloadFlow::reopenWithEncoding(EditorDocument& document, TextEncoding encoding) {
+    if (!document.fileURL() || document.isDirty() || !m_workspace.contains(document))
         return;
     const QString path = *document.fileURL();
     const QString encodingName = QString::fromUtf8(textEncoding::displayName(encoding));
@@ -109,10 +108,10 @@ void EditorWindowController::reopenWithEncoding(EditorDocument& document, TextEn
         bytes ? TextFileCodec::decode(*bytes, encoding)
               : std::unexpected(TextEncodingError::invalidData(encoding));
     if (!decoded) {
-        prompter().alert(msg::reopenFailed(encodingName));
+        m_prompter.alert(msg::reopenFailed(encodingName));
         return;
     }
-    if (!document.isLoaded() || !indexOf(document))
+    if (!document.isLoaded() || !m_workspace.contains(document))
         return;
     if (!document.replaceAllClearingUndo(std::move(decoded->text)))
         return;
@@ -121,12 +120,9 @@ void EditorWindowController::reopenWithEncoding(EditorDocument& document, TextEn
     document.setReadOnly(false);
     document.setDiskStamp(DiskStamp::of(path));
     document.setDirty(false);
-    refreshTabBar();
-    if (&document == activeDocument()) {
-        refreshStatusBar();
-        refreshTitle();
-    }
-    flush();
+    m_host.refresh(document);
+    if (m_session)
+        (void)m_session->flush(false);
 }
 
 } // namespace vendrix::app
