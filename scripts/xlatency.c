@@ -1,0 +1,295 @@
+// Keystroke-to-pixel latency and start-to-first-frame times of a program on an X server (meant
+// for a private Xvfb), measured from the outside on the pixels, so that every editor is timed
+// the same way. Built and run by scripts/bench-latency.sh and scripts/bench-startup.sh:
+//
+//   xlatency keys WINDOW COUNT   types COUNT characters into WINDOW through XTest, each one
+//                                followed by a BackSpace, and prints one line per character:
+//                                the milliseconds from the key press until the glyph is on
+//                                screen (-1 when it did not show within 5 s)
+//   xlatency start PROGRAM ARGS  starts the program and prints "PID MAP_MS FRAME_MS": the
+//                                milliseconds until its first top-level window is mapped and
+//                                until that window shows a painted frame; the program goes on
+//                                running (the caller ends it)
+//
+// The glyph is found on the pixels: before the first measured key, a calibration types a few
+// characters and compares screenshots of the window to find the band of rows of the caret's
+// line (the widest change between one typed character and six: the column number of a status
+// bar keeps its number of digits, so the rest of the bar does not move). Each key
+// then polls that band until a change at least three pixels wide appears against the band
+// captured just before the press (a blinking caret is narrower).
+
+#define _POSIX_C_SOURCE 200809L
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <fcntl.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+static double nowMs(void) {
+    struct timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+static void sleepMs(double ms) {
+    struct timespec t = {(time_t)(ms / 1e3), (long)((ms - (time_t)(ms / 1e3) * 1e3) * 1e6)};
+    nanosleep(&t, NULL);
+}
+
+typedef struct {
+    int x, y, width, height; // in root coordinates
+    uint32_t* pixels;
+} Shot;
+
+static int grab(Display* display, Shot* shot) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), shot->x, shot->y,
+                              (unsigned)shot->width, (unsigned)shot->height, AllPlanes, ZPixmap);
+    if (!image)
+        return 0;
+    for (int row = 0; row < shot->height; ++row)
+        for (int column = 0; column < shot->width; ++column)
+            shot->pixels[row * shot->width + column] =
+                (uint32_t)XGetPixel(image, column, row) & 0xffffffu;
+    XDestroyImage(image);
+    return 1;
+}
+
+static Shot newShot(int x, int y, int width, int height) {
+    Shot shot = {x, y, width, height, calloc((size_t)width * (size_t)height, sizeof(uint32_t))};
+    if (!shot.pixels) {
+        fprintf(stderr, "xlatency: out of memory\n");
+        exit(1);
+    }
+    return shot;
+}
+
+// The number of columns between the leftmost and the rightmost differing pixel of two shots of
+// the same area (0 when they are equal).
+static int changedWidth(const Shot* a, const Shot* b) {
+    int left = a->width, right = -1;
+    for (int row = 0; row < a->height; ++row)
+        for (int column = 0; column < a->width; ++column)
+            if (a->pixels[row * a->width + column] != b->pixels[row * a->width + column]) {
+                if (column < left)
+                    left = column;
+                if (column > right)
+                    right = column;
+            }
+    return right < 0 ? 0 : right - left + 1;
+}
+
+static void press(Display* display, KeyCode code) {
+    XTestFakeKeyEvent(display, code, True, CurrentTime);
+    XTestFakeKeyEvent(display, code, False, CurrentTime);
+    XFlush(display);
+}
+
+// Presses `code` and polls `band` until it differs from its state before the press by a change
+// at least three pixels wide; milliseconds from the press, or -1 after `timeoutMs`.
+static double pressAndWait(Display* display, KeyCode code, Shot* before, Shot* now,
+                           double timeoutMs) {
+    if (!grab(display, before))
+        return -1;
+    const double start = nowMs();
+    press(display, code);
+    while (nowMs() - start < timeoutMs) {
+        if (!grab(display, now))
+            return -1;
+        if (changedWidth(before, now) >= 3)
+            return nowMs() - start;
+    }
+    return -1;
+}
+
+// Finds the band of rows of the caret's line: types one character (the tab becomes modified),
+// then five more, and takes the row band with the widest change between the two states.
+static int calibrate(Display* display, Window window, KeyCode letter, Shot* band) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes))
+        return 0;
+    int x = 0, y = 0;
+    Window child;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    Shot a = newShot(x, y, attributes.width, attributes.height);
+    Shot b = newShot(x, y, attributes.width, attributes.height);
+    press(display, letter);
+    sleepMs(1500);
+    grab(display, &a);
+    for (int i = 0; i < 5; ++i) {
+        press(display, letter);
+        sleepMs(60);
+    }
+    sleepMs(1500);
+    grab(display, &b);
+    int bestTop = -1, bestBottom = -1, bestWidth = 0;
+    for (int row = 0; row < a.height;) {
+        int left = a.width, right = -1, top = row;
+        for (; row < a.height; ++row) {
+            int rowLeft = a.width, rowRight = -1;
+            for (int column = 0; column < a.width; ++column)
+                if (a.pixels[row * a.width + column] != b.pixels[row * a.width + column]) {
+                    if (rowLeft == a.width)
+                        rowLeft = column;
+                    rowRight = column;
+                }
+            if (rowRight < 0)
+                break;
+            if (rowLeft < left)
+                left = rowLeft;
+            if (rowRight > right)
+                right = rowRight;
+        }
+        if (right >= 0 && right - left + 1 > bestWidth) {
+            bestWidth = right - left + 1;
+            bestTop = top;
+            bestBottom = row - 1;
+        }
+        ++row;
+    }
+    free(a.pixels);
+    free(b.pixels);
+    if (bestTop < 0 || bestWidth < 20) {
+        fprintf(stderr, "xlatency: typing changed no line of the window (widest change %d px)\n",
+                bestWidth);
+        return 0;
+    }
+    fprintf(stderr, "xlatency: caret line at rows %d-%d of the window, change %d px wide\n",
+            bestTop, bestBottom, bestWidth);
+    // The whole width of the window: a line that scrolls sideways still counts.
+    *band = newShot(x, y + bestTop, attributes.width, bestBottom - bestTop + 1);
+    return 1;
+}
+
+static int keys(Display* display, Window window, int count) {
+    XSetInputFocus(display, window, RevertToParent, CurrentTime);
+    XRaiseWindow(display, window);
+    XSync(display, False);
+    sleepMs(300);
+    const KeyCode letter = XKeysymToKeycode(display, XK_m);
+    const KeyCode erase = XKeysymToKeycode(display, XK_BackSpace);
+    Shot band;
+    if (!calibrate(display, window, letter, &band))
+        return 1;
+    Shot before = newShot(band.x, band.y, band.width, band.height);
+    int missed = 0;
+    srand(35);
+    for (int i = 0; i < count; ++i) {
+        const double typed = pressAndWait(display, letter, &before, &band, 5000);
+        printf("%.3f\n", typed);
+        fflush(stdout);
+        if (typed < 0)
+            ++missed;
+        sleepMs(20 + rand() % 30); // no lock-step with a repaint timer
+        if (pressAndWait(display, erase, &before, &band, 5000) < 0)
+            ++missed;
+        sleepMs(20 + rand() % 30);
+        if (missed > 5) {
+            fprintf(stderr, "xlatency: more than five keys showed nothing: stopped\n");
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// A frame with content: a window merely cleared to its background has a colour or two,
+// widgets with antialiased text have many.
+static int painted(Display* display, Window window) {
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display, window, &attributes) ||
+        attributes.map_state != IsViewable)
+        return 0;
+    XImage* image = XGetImage(display, window, 0, 0, (unsigned)attributes.width,
+                              (unsigned)attributes.height, AllPlanes, ZPixmap);
+    if (!image)
+        return 0;
+    uint32_t seen[16];
+    int distinct = 0;
+    for (int row = 0; row < attributes.height && distinct < 16; row += 2)
+        for (int column = 0; column < attributes.width && distinct < 16; ++column) {
+            const uint32_t pixel = (uint32_t)XGetPixel(image, column, row) & 0xffffffu;
+            int known = 0;
+            for (int i = 0; i < distinct && !known; ++i)
+                known = seen[i] == pixel;
+            if (!known)
+                seen[distinct++] = pixel;
+        }
+    XDestroyImage(image);
+    return distinct >= 16;
+}
+
+static int ignoreErrors(Display* display, XErrorEvent* error) {
+    (void)display;
+    (void)error; // a window that went away between two requests
+    return 0;
+}
+
+static int start(Display* display, char** argv) {
+    XSetErrorHandler(ignoreErrors);
+    const Window root = DefaultRootWindow(display);
+    XSelectInput(display, root, SubstructureNotifyMask);
+    XSync(display, False);
+    const double begin = nowMs();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        // Not our stdout: a caller reading it through a pipe would wait for the program's end.
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        close(ConnectionNumber(display));
+        execvp(argv[0], argv);
+        perror("xlatency: exec");
+        _exit(127);
+    }
+    Window window = 0;
+    double mapped = -1;
+    while (!window) {
+        if (nowMs() - begin > 60000)
+            return 1;
+        while (XPending(display)) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == MapNotify && event.xmap.event == root &&
+                !event.xmap.override_redirect) {
+                window = event.xmap.window;
+                mapped = nowMs() - begin;
+                break;
+            }
+        }
+        if (!window)
+            sleepMs(0.5);
+    }
+    while (!painted(display, window)) {
+        if (nowMs() - begin > 60000)
+            return 1;
+        sleepMs(0.5);
+    }
+    printf("%d %.1f %.1f\n", (int)pid, mapped, nowMs() - begin);
+    return 0;
+}
+
+int main(int argc, char** argv) {
+    Display* display = XOpenDisplay(NULL);
+    if (!display) {
+        fprintf(stderr, "xlatency: cannot open the display\n");
+        return 1;
+    }
+    int event, error, major, minor;
+    if (argc == 4 && strcmp(argv[1], "keys") == 0) {
+        if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
+            fprintf(stderr, "xlatency: the X server has no XTest\n");
+            return 1;
+        }
+        return keys(display, (Window)strtoul(argv[2], NULL, 0), atoi(argv[3]));
+    }
+    if (argc >= 3 && strcmp(argv[1], "start") == 0)
+        return start(display, argv + 2);
+    fprintf(stderr, "usage: xlatency keys WINDOW COUNT | xlatency start PROGRAM [ARGS...]\n");
+    return 2;
+}
