@@ -5,7 +5,9 @@
 //   xlatency keys WINDOW COUNT   types COUNT characters into WINDOW through XTest, each one
 //                                followed by a BackSpace, and prints one line per character:
 //                                the milliseconds from the key press until the glyph is on
-//                                screen (-1 when it did not show within 5 s)
+//                                screen (-1 when it did not show within 5 s); with
+//                                XLATENCY_DUMP=FOLDER, the caret line before and when the
+//                                middle key was seen, as PPM files
 //   xlatency start PROGRAM ARGS  starts the program and prints "PID MAP_MS FRAME_MS": the
 //                                milliseconds until its first top-level window is mapped and
 //                                until that window shows a painted frame; the program goes on
@@ -83,6 +85,23 @@ static int changedWidth(const Shot* a, const Shot* b) {
                     right = column;
             }
     return right < 0 ? 0 : right - left + 1;
+}
+
+// Writes `shot` as a binary PPM (for checking by eye what a measurement saw).
+static void dump(const Shot* shot, const char* folder, const char* name) {
+    char path[4096];
+    snprintf(path, sizeof path, "%s/%s.ppm", folder, name);
+    FILE* out = fopen(path, "wb");
+    if (!out)
+        return;
+    fprintf(out, "P6 %d %d 255\n", shot->width, shot->height);
+    for (int i = 0; i < shot->width * shot->height; ++i) {
+        const uint32_t p = shot->pixels[i];
+        fputc((int)(p >> 16 & 0xff), out);
+        fputc((int)(p >> 8 & 0xff), out);
+        fputc((int)(p & 0xff), out);
+    }
+    fclose(out);
 }
 
 static void press(Display* display, KeyCode code) {
@@ -182,6 +201,10 @@ static int keys(Display* display, Window window, int count) {
     srand(35);
     for (int i = 0; i < count; ++i) {
         const double typed = pressAndWait(display, letter, &before, &band, 5000);
+        if (i == count / 2 && getenv("XLATENCY_DUMP")) { // the caret line before and at the glyph
+            dump(&before, getenv("XLATENCY_DUMP"), "before");
+            dump(&band, getenv("XLATENCY_DUMP"), "seen");
+        }
         printf("%.3f\n", typed);
         fflush(stdout);
         if (typed < 0)
