@@ -11,7 +11,8 @@
 //   xlatency start PROGRAM ARGS  starts the program and prints "PID MAP_MS FRAME_MS": the
 //                                milliseconds until its first top-level window is mapped and
 //                                until that window shows a painted frame; the program goes on
-//                                running (the caller ends it)
+//                                running (the caller ends it); with XLATENCY_DUMP=FOLDER,
+//                                the window as seen then, as a PPM file
 //
 // The glyph is found on the pixels: before the first measured key, a calibration types a few
 // characters and compares screenshots of the window to find the band of rows of the caret's
@@ -293,7 +294,18 @@ static int start(Display* display, char** argv) {
             return 1;
         sleepMs(0.5);
     }
-    printf("%d %.1f %.1f\n", (int)pid, mapped, nowMs() - begin);
+    const double frame = nowMs() - begin;
+    XWindowAttributes attributes;
+    if (getenv("XLATENCY_DUMP") && XGetWindowAttributes(display, window, &attributes)) {
+        int x = 0, y = 0;
+        Window child;
+        XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child);
+        Shot shot = newShot(x, y, attributes.width, attributes.height);
+        if (grab(display, &shot))
+            dump(&shot, getenv("XLATENCY_DUMP"), "frame");
+        free(shot.pixels);
+    }
+    printf("%d %.1f %.1f\n", (int)pid, mapped, frame);
     return 0;
 }
 
