@@ -2,11 +2,14 @@
 // for a private Xvfb), measured from the outside on the pixels, so that every editor is timed
 // the same way. Built and run by scripts/bench-latency.sh and scripts/bench-startup.sh:
 //
-//   xlatency keys WINDOW COUNT   types COUNT characters into WINDOW through XTest, each one
-//                                followed by a BackSpace, and prints one line per character:
-//                                the milliseconds from the key press until the glyph is on
-//                                screen (-1 when it did not show within 5 s); with
-//                                XLATENCY_DUMP=FOLDER, the caret line before and when the
+//   xlatency keys WINDOW COUNT [SECONDS]
+//                                types COUNT characters into WINDOW through XTest (fewer when
+//                                SECONDS of typing are spent), each one followed by a
+//                                BackSpace, and prints one line per character: the
+//                                milliseconds from the key press until the glyph is on
+//                                screen (-1 when it did not show within 10 s); with
+//                                XLATENCY_DUMP=FOLDER, the window after the calibration's
+//                                first and sixth key, and the caret line before and when the
 //                                middle key was seen, as PPM files
 //   xlatency start PROGRAM ARGS  starts the program and prints "PID MAP_MS FRAME_MS": the
 //                                milliseconds until its first top-level window is mapped and
@@ -128,6 +131,29 @@ static double pressAndWait(Display* display, KeyCode code, Shot* before, Shot* n
     return -1;
 }
 
+// Waits until `shot`'s area shows no change wider than two pixels (a blinking caret) for
+// `quietMs`, first for a change from what `shot` holds when `change` is set; `shot` is left
+// holding the settled state. 0 after `timeoutMs`.
+static int waitSettled(Display* display, Shot* shot, int change, double quietMs,
+                       double timeoutMs) {
+    Shot now = newShot(shot->x, shot->y, shot->width, shot->height);
+    const double begin = nowMs();
+    double quietSince = nowMs();
+    int settled = 0;
+    while (!settled && nowMs() - begin < timeoutMs) {
+        sleepMs(10);
+        grab(display, &now);
+        if (changedWidth(shot, &now) >= 3) {
+            memcpy(shot->pixels, now.pixels, sizeof(uint32_t) * (size_t)(now.width * now.height));
+            quietSince = nowMs();
+            change = 0;
+        }
+        settled = !change && nowMs() - quietSince >= quietMs;
+    }
+    free(now.pixels);
+    return settled;
+}
+
 // Finds the band of rows of the caret's line: types one character (the tab becomes modified),
 // then five more, and takes the row band with the widest change between the two states.
 static int calibrate(Display* display, Window window, KeyCode letter, Shot* band) {
@@ -139,15 +165,20 @@ static int calibrate(Display* display, Window window, KeyCode letter, Shot* band
     XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &x, &y, &child);
     Shot a = newShot(x, y, attributes.width, attributes.height);
     Shot b = newShot(x, y, attributes.width, attributes.height);
-    press(display, letter);
-    sleepMs(1500);
+    // An editor may take seconds per key on a long line: wait for the change to be drawn.
     grab(display, &a);
+    press(display, letter);
+    waitSettled(display, &a, 1, 500, 30000);
+    memcpy(b.pixels, a.pixels, sizeof(uint32_t) * (size_t)(a.width * a.height));
     for (int i = 0; i < 5; ++i) {
         press(display, letter);
         sleepMs(60);
     }
-    sleepMs(1500);
-    grab(display, &b);
+    waitSettled(display, &b, 1, 500, 30000);
+    if (getenv("XLATENCY_DUMP")) {
+        dump(&a, getenv("XLATENCY_DUMP"), "calibration-1");
+        dump(&b, getenv("XLATENCY_DUMP"), "calibration-6");
+    }
     int bestTop = -1, bestBottom = -1, bestWidth = 0;
     for (int row = 0; row < a.height;) {
         int left = a.width, right = -1, top = row;
@@ -187,7 +218,7 @@ static int calibrate(Display* display, Window window, KeyCode letter, Shot* band
     return 1;
 }
 
-static int keys(Display* display, Window window, int count) {
+static int keys(Display* display, Window window, int count, double budgetMs) {
     XSetInputFocus(display, window, RevertToParent, CurrentTime);
     XRaiseWindow(display, window);
     XSync(display, False);
@@ -200,8 +231,16 @@ static int keys(Display* display, Window window, int count) {
     Shot before = newShot(band.x, band.y, band.width, band.height);
     int missed = 0;
     srand(35);
+    const double begin = nowMs();
     for (int i = 0; i < count; ++i) {
-        const double typed = pressAndWait(display, letter, &before, &band, 5000);
+        if (nowMs() - begin > budgetMs) {
+            fprintf(stderr, "xlatency: time budget spent after %d keys\n", i);
+            break;
+        }
+        // The frame of the previous key must be complete, or its tail would count as this one.
+        grab(display, &before);
+        waitSettled(display, &before, 0, 30, 30000);
+        const double typed = pressAndWait(display, letter, &before, &band, 10000);
         if (i == count / 2 && getenv("XLATENCY_DUMP")) { // the caret line before and at the glyph
             dump(&before, getenv("XLATENCY_DUMP"), "before");
             dump(&band, getenv("XLATENCY_DUMP"), "seen");
@@ -211,11 +250,13 @@ static int keys(Display* display, Window window, int count) {
         if (typed < 0)
             ++missed;
         sleepMs(20 + rand() % 30); // no lock-step with a repaint timer
-        if (pressAndWait(display, erase, &before, &band, 5000) < 0)
+        grab(display, &before);
+        waitSettled(display, &before, 0, 30, 30000);
+        if (pressAndWait(display, erase, &before, &band, 10000) < 0)
             ++missed;
         sleepMs(20 + rand() % 30);
-        if (missed > 5) {
-            fprintf(stderr, "xlatency: more than five keys showed nothing: stopped\n");
+        if (missed > 2) {
+            fprintf(stderr, "xlatency: three keys showed nothing in 10 s: stopped\n");
             return 1;
         }
     }
@@ -316,15 +357,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     int event, error, major, minor;
-    if (argc == 4 && strcmp(argv[1], "keys") == 0) {
+    if ((argc == 4 || argc == 5) && strcmp(argv[1], "keys") == 0) {
         if (!XTestQueryExtension(display, &event, &error, &major, &minor)) {
             fprintf(stderr, "xlatency: the X server has no XTest\n");
             return 1;
         }
-        return keys(display, (Window)strtoul(argv[2], NULL, 0), atoi(argv[3]));
+        return keys(display, (Window)strtoul(argv[2], NULL, 0), atoi(argv[3]),
+                    argc == 5 ? atof(argv[4]) * 1e3 : 1e12);
     }
     if (argc >= 3 && strcmp(argv[1], "start") == 0)
         return start(display, argv + 2);
-    fprintf(stderr, "usage: xlatency keys WINDOW COUNT | xlatency start PROGRAM [ARGS...]\n");
+    fprintf(stderr, "usage: xlatency keys WINDOW COUNT [SECONDS] | xlatency start PROGRAM [ARGS...]\n");
     return 2;
 }
