@@ -19,8 +19,9 @@
 //
 // The glyph is found on the pixels: before the first measured key, a calibration types a few
 // characters and compares screenshots of the window to find the band of rows of the caret's
-// line (the widest change between one typed character and six: the column number of a status
-// bar keeps its number of digits, so the rest of the bar does not move). Each key
+// line (the topmost change at least 20 pixels wide between one typed character and six: a
+// wrapped line below may reflow or not on a single key; the column number of a status bar
+// keeps its number of digits, so the rest of the bar does not move). Each key
 // then polls that band until a change at least three pixels wide appears against the band
 // captured just before the press (a blinking caret is narrower).
 
@@ -127,6 +128,9 @@ static double pressAndWait(Display* display, KeyCode code, Shot* before, Shot* n
             return -1;
         if (changedWidth(before, now) >= 3)
             return nowMs() - start;
+        // A breath between polls: a tight loop would keep the X server and a core busy, and
+        // the editor on this 2-core machine would pay for it.
+        sleepMs(0.25);
     }
     return -1;
 }
@@ -155,7 +159,7 @@ static int waitSettled(Display* display, Shot* shot, int change, double quietMs,
 }
 
 // Finds the band of rows of the caret's line: types one character (the tab becomes modified),
-// then five more, and takes the row band with the widest change between the two states.
+// then five more, and takes the topmost row band with a wide change between the two states.
 static int calibrate(Display* display, Window window, KeyCode letter, Shot* band) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes))
@@ -197,11 +201,14 @@ static int calibrate(Display* display, Window window, KeyCode letter, Shot* band
             if (rowRight > right)
                 right = rowRight;
         }
-        if (right >= 0 && right - left + 1 > bestWidth) {
+        if (right >= 0 && right - left + 1 >= 20) { // the topmost wide change
             bestWidth = right - left + 1;
             bestTop = top;
             bestBottom = row - 1;
+            break;
         }
+        if (right >= 0 && right - left + 1 > bestWidth)
+            bestWidth = right - left + 1;
         ++row;
     }
     free(a.pixels);
