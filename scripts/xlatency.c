@@ -138,8 +138,7 @@ static double pressAndWait(Display* display, KeyCode code, Shot* before, Shot* n
 // Waits until `shot`'s area shows no change wider than two pixels (a blinking caret) for
 // `quietMs`, first for a change from what `shot` holds when `change` is set; `shot` is left
 // holding the settled state. 0 after `timeoutMs`.
-static int waitSettled(Display* display, Shot* shot, int change, double quietMs,
-                       double timeoutMs) {
+static int waitSettled(Display* display, Shot* shot, int change, double quietMs, double timeoutMs) {
     Shot now = newShot(shot->x, shot->y, shot->width, shot->height);
     const double begin = nowMs();
     double quietSince = nowMs();
@@ -274,8 +273,7 @@ static int keys(Display* display, Window window, int count, double budgetMs) {
 // widgets with antialiased text have many.
 static int painted(Display* display, Window window) {
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes) ||
-        attributes.map_state != IsViewable)
+    if (!XGetWindowAttributes(display, window, &attributes) || attributes.map_state != IsViewable)
         return 0;
     XImage* image = XGetImage(display, window, 0, 0, (unsigned)attributes.width,
                               (unsigned)attributes.height, AllPlanes, ZPixmap);
@@ -374,6 +372,7 @@ int main(int argc, char** argv) {
     }
     if (argc >= 3 && strcmp(argv[1], "start") == 0)
         return start(display, argv + 2);
-    fprintf(stderr, "usage: xlatency keys WINDOW COUNT [SECONDS] | xlatency start PROGRAM [ARGS...]\n");
+    fprintf(stderr,
+            "usage: xlatency keys WINDOW COUNT [SECONDS] | xlatency start PROGRAM [ARGS...]\n");
     return 2;
 }
