@@ -10,50 +10,24 @@ build=${1:-build/release}
 megabytes=${2:-1024}
 vendrix=$build/app/vendrix
 [ -x "$vendrix" ] || { echo "no $vendrix: build the vendrix and bench_huge targets" >&2; exit 1; }
-work=$(mktemp -d /tmp/vendrix-huge.XXXXXX)
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/xvfb-bench.sh" # private Xvfb, $work with throw-away XDG homes, the waiting helpers
 file=$work/big.txt
-display=:97
-Xvfb $display -screen 0 1280x1024x24 >/dev/null 2>&1 &
-xvfb=$!
-cleanup() { kill "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
-trap cleanup EXIT
 VENDRIX_HUGE_MB=$megabytes "$build/app/bench_huge" --write "$file" >/dev/null
-sleep 1
-export DISPLAY=$display
-export XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
-export XDG_RUNTIME_DIR=$work/runtime # no hand-over to an editor already running elsewhere
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
 cat "$file" >/dev/null # page cache warm for every run
-
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo -1; }
-rss() { awk '/VmRSS/ {printf "%.0f", $2 / 1024}' "/proc/$1/status" 2>/dev/null || echo 0; }
 
 # Starts "$@", waits for a window of the process and then for its CPU time to stand still
 # for half a second; prints seconds and resident megabytes, and ends the process.
 settle() {
-    local start=$(date +%s.%N) pid last now
+    local start=$(date +%s.%N) pid settledAt
     "$@" >/dev/null 2>&1 &
     pid=$!
-    until xdotool search --pid "$pid" --onlyvisible >/dev/null 2>&1; do
-        sleep 0.05
-        kill -0 "$pid" 2>/dev/null || { echo "exited early"; return; }
-    done
-    last=$(ticks "$pid")
-    local quiet=0 settledAt
-    while [ $quiet -lt 10 ]; do
-        sleep 0.05
-        now=$(ticks "$pid")
-        if [ "$now" = "$last" ]; then
-            [ $quiet -eq 0 ] && settledAt=$(date +%s.%N)
-            quiet=$((quiet + 1))
-        else
-            quiet=0
-        fi
-        last=$now
-    done
+    bench_pids+=("$pid")
+    [ -n "$(window_of "$pid" 120)" ] || { echo "exited early"; return; }
+    settledAt=$(settle_pid "$pid" 300)
+    [ -n "$settledAt" ] || { echo "did not settle"; stop_pid "$pid"; return; }
     printf "%.2f s, %s MB resident\n" "$(awk "BEGIN {print $settledAt - $start}")" "$(rss "$pid")"
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
+    stop_pid "$pid"
 }
 
 echo "$(stat -c %s "$file") bytes, $(wc -l <"$file") lines"

@@ -25,9 +25,10 @@ if [ "${VENDRIX_WITH_WAYLAND:-0}" = 1 ]; then
     packages+=(weston imagemagick)
 fi
 # The command-line benchmark scripts in bench/ compare against these; they skip without them.
-# Geany is the baseline editor of scripts/bench-huge.sh.
+# Geany is the baseline editor of scripts/bench-huge.sh, bench-latency.sh and bench-startup.sh;
+# the last two build their X probe (scripts/xlatency.c) against libX11 and XTest.
 if [ "${VENDRIX_WITH_BENCH_TOOLS:-0}" = 1 ]; then
-    packages+=(ripgrep geany)
+    packages+=(ripgrep geany libx11-dev libxtst-dev)
 fi
 
 missing=()
