@@ -59,12 +59,16 @@ void ProgressPanel::present() {
 void ProgressPanel::finish() {
     m_finished = true;
     m_timer.stop();
-    const bool wasActive = isActiveWindow() || QApplication::activeWindow() == nullptr;
+    QWidget* under = parentWidget() ? parentWidget()->window() : nullptr;
+    // The window under the panel may already count as active while the platform still has
+    // the panel's deactivation queued: it gets activation again too, or it loses it just after.
+    const QWidget* active = QApplication::activeWindow();
+    const bool wasActive = active == nullptr || active == this || active == under;
     hide();
     // Without a window manager to hand activation back, the window under the panel would
     // take typing but none of its shortcuts until clicked.
-    if (wasActive && parentWidget() && parentWidget()->window()->isVisible())
-        parentWidget()->window()->activateWindow();
+    if (wasActive && under && under->isVisible())
+        under->activateWindow();
 }
 
 void ProgressPanel::reject() {
